@@ -1,0 +1,30 @@
+#pragma once
+// The seven DeepSeek-R1 sizes the assistant offers, always in this order.
+// Three numberings: list index 0..6 (the drop-down), row 1..7 (the model
+// list page), and the catalogue number "1".."7" (equal to the row).
+#include <array>
+#include <string>
+#include <string_view>
+
+struct ModelEntry {
+  int listIndex;
+  int row;
+  std::wstring_view tag;
+  std::wstring_view listItemText;
+  std::wstring_view sizeText;
+  std::wstring_view requirementText;
+};
+
+inline constexpr int kModelCount = 7;
+inline constexpr int kDefaultModelListIndex = 0;
+
+const std::array<ModelEntry, kModelCount>& ModelCatalogue();
+
+std::wstring ModelTagForListIndex(int listIndex);
+std::wstring ModelTagForRow(int row);
+std::wstring ModelTagForNumber(std::string_view number);
+std::wstring RequirementTextForListIndex(int listIndex);
+std::wstring SizeTextForListIndex(int listIndex);
+// The catalogue number of a runner model name, decided by the first size
+// marker found in it; empty when none is.
+std::string ModelIndexOf(std::wstring_view modelName);

@@ -1,0 +1,23 @@
+# Warning and sanitizer settings shared by every target of the project.
+add_library(tidewell_options INTERFACE)
+target_compile_options(tidewell_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
+  -Wcast-align -Wunused -Woverloaded-virtual -Wconversion -Wsign-conversion
+  -Wnull-dereference -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
+if(TIDEWELL_WERROR)
+  target_compile_options(tidewell_options INTERFACE -Werror)
+endif()
+if(TIDEWELL_SANITIZE)
+  target_compile_options(tidewell_options INTERFACE
+    -fsanitize=${TIDEWELL_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(tidewell_options INTERFACE -fsanitize=${TIDEWELL_SANITIZE})
+endif()
+
+# Adds a library for one layer folder: sources given, headers found by
+# "#include <folder/header.h>" from the project root.
+function(tidewell_layer name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE tidewell_options)
+endfunction()

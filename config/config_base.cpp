@@ -1,0 +1,75 @@
+#include <config/config_base.h>
+
+#include <json/json.h>
+
+#include <fstream>
+#include <sstream>
+
+#include <config/rc4.h>
+#include <platform/os_encoding.h>
+
+void CConfigBase::SetPath(const wchar_t* path) {
+  if (path == nullptr) return;
+  CAutoLock guard(*this);
+  m_path = path;
+}
+
+bool CConfigBase::LoadFile(const wchar_t* fileName) {
+  if (fileName == nullptr) return false;
+  std::ifstream in(platform::OsPath(fileName), std::ios::binary);
+  if (!in) return false;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (!in || size < 0) return false;
+  std::string buffer(static_cast<std::size_t>(size), '\0');
+  in.seekg(0, std::ios::beg);
+  in.read(buffer.data(), size);
+  if (in.gcount() != size) return false;  // a short read is not the file
+  in.close();
+
+  if (m_scrambled) Rc4Scramble(kSettingsScrambleKey, buffer);
+  if (buffer.empty()) return false;
+
+  Json::Value root;
+  Json::CharReaderBuilder builder;
+  std::string errors;
+  std::istringstream stream(buffer);
+  try {
+    if (!Json::parseFromStream(builder, stream, &root, &errors)) return false;
+    return FromJson(root);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool CConfigBase::Load() {
+  if (!HasPath()) return false;
+  CAutoLock guard(*this);
+  return LoadFile(m_path.c_str());
+}
+
+bool CConfigBase::SaveFile(const wchar_t* fileName) {
+  if (fileName == nullptr) return false;
+  Json::Value root;
+  if (!ToJson(root)) return false;
+  std::string text = Json::writeString(Json::StreamWriterBuilder(), root);
+  if (m_scrambled) Rc4Scramble(kSettingsScrambleKey, text);
+  std::ofstream out(platform::OsPath(fileName), std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
+bool CConfigBase::Save() {
+  if (!HasPath()) return false;
+  CAutoLock guard(*this);
+  return SaveFile(m_path.c_str());
+}
+
+void CConfigBase::SetScrambled(bool scrambled) { m_scrambled = scrambled; }
+
+bool CConfigBase::HasPath() {
+  CAutoLock guard(*this);
+  return !m_path.empty();
+}

@@ -1,0 +1,74 @@
+#include <install/file_helpers.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <platform/os_encoding.h>
+
+namespace fs = std::filesystem;
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  std::ofstream out(platform::OsPath(path), std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  if (bytes.empty()) return false;
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+  std::ifstream in(platform::OsPath(path), std::ios::binary);
+  if (!in) return false;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (!in || size < 0) return false;
+  bytes.resize(static_cast<std::size_t>(size));
+  in.seekg(0, std::ios::beg);
+  in.read(bytes.data(), size);
+  if (in.gcount() != size) {
+    bytes.clear();
+    return false;
+  }
+  return true;
+}
+
+bool DirectoryExists(const std::wstring& path) {
+  std::error_code ec;
+  return fs::is_directory(platform::OsPath(path), ec);
+}
+
+bool FileExists(const std::wstring& path) {
+  const fs::path osPath = platform::OsPath(path);
+  std::error_code ec;
+  const fs::file_status status = fs::status(osPath, ec);
+  if (!ec) return fs::exists(status) && !fs::is_directory(status);
+  if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory ||
+      ec == std::errc::filename_too_long || ec == std::errc::invalid_argument) {
+    return false;
+  }
+  // The entry cannot be examined (no search permission, say): look for it in
+  // its folder's listing instead.
+  for (const auto& entry : fs::directory_iterator(osPath.parent_path(), ec)) {
+    if (entry.path().filename() == osPath.filename()) {
+      std::error_code typeError;
+      return !entry.is_directory(typeError);
+    }
+  }
+  return false;
+}
+
+bool CreateDirectoryTree(const std::wstring& path) {
+  if (path.empty()) return false;
+  const wchar_t separator = platform::PathSeparator();
+  const std::wstring full = path.back() == separator ? path : path + separator;
+  for (std::size_t at = full.find(separator); at != std::wstring::npos;
+       at = full.find(separator, at + 1)) {
+    const fs::path prefix = platform::OsPath(full.substr(0, at + 1));
+    std::error_code ec;
+    if (fs::exists(fs::status(prefix, ec))) continue;
+    fs::create_directory(prefix, ec);
+    // Another process may have made it in the meantime.
+    if (ec && !fs::is_directory(prefix, ec)) return false;
+  }
+  return true;
+}

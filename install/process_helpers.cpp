@@ -1,0 +1,82 @@
+#include <install/process_helpers.h>
+
+#include <platform/os_encoding.h>
+#include <platform/process.h>
+#include <platform/top_level_window.h>
+#include <platform/utf.h>
+
+namespace {
+
+constexpr unsigned kSettleMilliseconds = 1000;
+constexpr wchar_t kWizardClass[] = L"TWizardForm";
+constexpr wchar_t kWizardTitle[] = L"Setup - Ollama version 0.5.7";
+
+std::size_t QuotedUnits(const std::wstring& text) {
+  std::size_t units = platform::Utf16Length(text);
+  if (text.empty() || text.find_first_of(L" \t\"") != std::wstring::npos) {
+    for (const wchar_t c : text) units += c == L'"' ? 1 : 0;  // escaped quotes
+    units += 2;
+  }
+  return units;
+}
+
+// Starts the program when its command line fits; null otherwise.
+std::unique_ptr<platform::ChildProcess> Start(const std::wstring& executable,
+                                              const std::vector<std::wstring>& arguments,
+                                              bool hidden) {
+  if (executable.empty()) return nullptr;
+  if (CommandLineUnits(executable, arguments) + 1 > kCommandLineBufferUnits) return nullptr;
+  std::vector<std::string> argv;
+  argv.reserve(arguments.size() + 1);
+  argv.push_back(platform::OsPath(executable).native());
+  for (const auto& argument : arguments) argv.push_back(platform::WideToOsNarrow(argument));
+  return platform::StartProcess(argv, {.hidden = hidden, .detached = false});
+}
+
+}  // namespace
+
+std::size_t CommandLineUnits(const std::wstring& executable,
+                             const std::vector<std::wstring>& arguments) {
+  std::size_t units = QuotedUnits(executable);
+  for (const auto& argument : arguments) units += 1 + QuotedUnits(argument);
+  return units;
+}
+
+bool RunInstallerHidden(const std::wstring& executable,
+                        const std::vector<std::wstring>& arguments) {
+  auto child = Start(executable, arguments, true);
+  if (!child) return false;
+  platform::SleepMilliseconds(kSettleMilliseconds);
+  // One look only: a wizard that opens later stays visible.
+  const platform::WindowHandle wizard = platform::FindTopLevelWindow(kWizardClass, kWizardTitle);
+  if (platform::IsWindowHandle(wizard)) platform::HideWindow(wizard);
+  child->Wait();
+  return true;
+}
+
+bool RunAndWait(const std::wstring& executable, const std::vector<std::wstring>& arguments) {
+  auto child = Start(executable, arguments, false);
+  if (!child) return false;
+  platform::SleepMilliseconds(kSettleMilliseconds);
+  child->Wait();
+  return true;
+}
+
+bool RunProcess(const std::wstring& executable, const std::vector<std::wstring>& arguments,
+                bool wait) {
+  auto child = Start(executable, arguments, false);
+  if (!child) return false;
+  if (wait) child->Wait();
+  return true;
+}
+
+std::vector<std::string> RunCommandLines(const std::vector<std::string>& argv) {
+  std::vector<std::string> pieces;
+  auto pipe = platform::StartWithOutputPipe(argv);
+  if (!pipe) return pieces;
+  char buffer[1024];
+  std::size_t length = 0;
+  while (pipe->ReadPiece(buffer, sizeof buffer, &length)) pieces.emplace_back(buffer, length);
+  pipe->Close();
+  return pieces;
+}

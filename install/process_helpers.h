@@ -1,0 +1,29 @@
+#pragma once
+// Starting outside programs and reading console output. Programs get an
+// argument vector, never a shell: paths with spaces, quotes, ';', '$(...)' or
+// Chinese characters reach the program exactly as given. The blocking
+// helpers have no time limit and belong on worker threads.
+#include <string>
+#include <vector>
+
+// Command lines are limited to this many UTF-16 units, terminator included;
+// a longer one is refused, never cut.
+inline constexpr std::size_t kCommandLineBufferUnits = 512;
+
+// UTF-16 units of the command line the program would see on Windows, where
+// an argument with blanks or quotes travels quoted.
+std::size_t CommandLineUnits(const std::wstring& executable,
+                             const std::vector<std::wstring>& arguments);
+
+// Starts a setup with its window hidden, hides the setup wizard's window one
+// second later when it shows, and waits for the setup to end.
+bool RunInstallerHidden(const std::wstring& executable, const std::vector<std::wstring>& arguments);
+// Starts the program, sleeps one second, then waits for it to end.
+bool RunAndWait(const std::wstring& executable, const std::vector<std::wstring>& arguments);
+// Starts the program, and waits for it when wait is true.
+bool RunProcess(const std::wstring& executable, const std::vector<std::wstring>& arguments,
+                bool wait);
+
+// The program's standard output in pieces of at most 1023 bytes, each ending
+// after a newline or at the size limit; empty when it could not be started.
+std::vector<std::string> RunCommandLines(const std::vector<std::string>& argv);

@@ -1,0 +1,18 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The short OS name sent to the service.
+std::string OsName();
+// The name the Windows version table gives for major.minor.
+std::string OsNameForWindowsVersion(unsigned major, unsigned minor);
+// True on a 64-bit operating system.
+bool IsNative64BitOs();
+// Program names carry this suffix (".exe" on Windows, nothing here).
+std::wstring ExecutableSuffix();
+// Developer trace output, not shown to users.
+void DebugOutput(std::string_view text);
+
+}  // namespace platform

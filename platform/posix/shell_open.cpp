@@ -1,0 +1,17 @@
+#include <platform/shell_open.h>
+
+#include <filesystem>
+
+#include <platform/process.h>
+
+namespace platform {
+
+bool ShellOpen(const std::string& target) {
+  if (target.empty()) return false;
+  // The opener runs on its own; nobody waits for the document to be closed.
+  return StartProcess({"xdg-open", target}, {.hidden = false, .detached = true}) != nullptr;
+}
+
+bool ShellOpenInFileManager(const std::string& path) { return ShellOpen(path); }
+
+}  // namespace platform

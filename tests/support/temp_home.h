@@ -1,0 +1,27 @@
+#pragma once
+// A private home for one test: HOME, the XDG folders and TMPDIR point into a
+// fresh temporary folder while the object lives, so nothing touches the real
+// user's files or key store.
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+class TempHome {
+ public:
+  TempHome();
+  ~TempHome();
+  TempHome(const TempHome&) = delete;
+  TempHome& operator=(const TempHome&) = delete;
+
+  const std::filesystem::path& root() const { return root_; }
+  std::filesystem::path config() const { return root_ / "config"; }
+  std::filesystem::path data() const { return root_ / "data"; }
+
+ private:
+  std::filesystem::path root_;
+  std::map<std::string, std::optional<std::string>> saved_;
+};
+
+// Writes a small shell script and makes it executable.
+std::filesystem::path WriteScript(const std::filesystem::path& path, const std::string& body);
