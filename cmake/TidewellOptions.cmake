@@ -3,7 +3,7 @@ add_library(tidewell_options INTERFACE)
 target_compile_options(tidewell_options INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
   -Wcast-align -Wunused -Woverloaded-virtual -Wconversion -Wsign-conversion
-  -Wnull-dereference -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
+  -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
 if(TIDEWELL_WERROR)
   target_compile_options(tidewell_options INTERFACE -Werror)
 endif()

@@ -8,6 +8,29 @@
 #include <config/rc4.h>
 #include <platform/os_encoding.h>
 
+namespace {
+
+// The whole file; a folder, an unreadable file or a short read is no file.
+bool ReadSettingsFile(const std::filesystem::path& path, std::string& buffer) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (!in || size < 0) return false;
+  try {
+    buffer.resize(static_cast<std::size_t>(size));
+  } catch (const std::exception&) {
+    return false;
+  }
+  in.seekg(0, std::ios::beg);
+  in.read(buffer.data(), size);
+  return in.gcount() == size;
+}
+
+}  // namespace
+
 void CConfigBase::SetPath(const wchar_t* path) {
   if (path == nullptr) return;
   CAutoLock guard(*this);
@@ -16,16 +39,8 @@ void CConfigBase::SetPath(const wchar_t* path) {
 
 bool CConfigBase::LoadFile(const wchar_t* fileName) {
   if (fileName == nullptr) return false;
-  std::ifstream in(platform::OsPath(fileName), std::ios::binary);
-  if (!in) return false;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (!in || size < 0) return false;
-  std::string buffer(static_cast<std::size_t>(size), '\0');
-  in.seekg(0, std::ios::beg);
-  in.read(buffer.data(), size);
-  if (in.gcount() != size) return false;  // a short read is not the file
-  in.close();
+  std::string buffer;
+  if (!ReadSettingsFile(platform::OsPath(fileName), buffer)) return false;
 
   if (m_scrambled) Rc4Scramble(kSettingsScrambleKey, buffer);
   if (buffer.empty()) return false;

@@ -17,12 +17,19 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
 }
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-  std::ifstream in(platform::OsPath(path), std::ios::binary);
+  const fs::path osPath = platform::OsPath(path);
+  std::error_code ec;
+  if (fs::is_directory(osPath, ec)) return false;  // opens here, but is no file
+  std::ifstream in(osPath, std::ios::binary);
   if (!in) return false;
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();
   if (!in || size < 0) return false;
-  bytes.resize(static_cast<std::size_t>(size));
+  try {
+    bytes.resize(static_cast<std::size_t>(size));
+  } catch (const std::exception&) {
+    return false;
+  }
   in.seekg(0, std::ios::beg);
   in.read(bytes.data(), size);
   if (in.gcount() != size) {

@@ -140,10 +140,15 @@ class RootSession {
       return;
     }
     // A damaged store reads as empty; the file is kept for inspection.
-    fs::path aside = file_;
-    aside += ".damaged-" + std::to_string(std::time(nullptr)) + "-" + std::to_string(::getpid());
     std::error_code ec;
-    fs::rename(file_, aside, ec);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      fs::path aside = file_;
+      aside += ".damaged-" + std::to_string(std::time(nullptr)) + "-" +
+               std::to_string(::getpid()) + (attempt ? "-" + std::to_string(attempt) : "");
+      if (fs::exists(aside, ec)) continue;  // never overwrite an earlier one
+      fs::rename(file_, aside, ec);
+      break;
+    }
   }
 
   fs::path file_;

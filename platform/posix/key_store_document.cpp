@@ -184,6 +184,7 @@ std::string SerializeKeyStoreDocument(const KeyStoreDocument& document) {
   }
   Json::StreamWriterBuilder writer;
   writer["indentation"] = "  ";
+  writer["emitUTF8"] = true;  // Chinese paths stay readable
   return Json::writeString(writer, root) + "\n";
 }
 

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include <install/file_helpers.h>
+#include <platform/os_encoding.h>
+#include <tests/support/temp_home.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileHelpersTest : public ::testing::Test {
+ protected:
+  std::wstring W(const fs::path& path) const { return platform::WidePath(path); }
+  TempHome home_;
+};
+
+TEST_F(FileHelpersTest, WholeFileRoundTripWithBinaryContent) {
+  const fs::path file = home_.root() / "模型 目录" / "data.bin";
+  fs::create_directories(file.parent_path());
+  std::string bytes;
+  for (int i = 0; i < 70000; ++i) bytes.push_back(static_cast<char>(i * 7));
+  ASSERT_TRUE(WriteWholeFile(W(file), bytes));
+  std::string read = "stale";
+  ASSERT_TRUE(ReadWholeFile(W(file), read));
+  EXPECT_EQ(read, bytes);
+  ASSERT_TRUE(WriteWholeFile(W(file), "short"));  // truncates
+  ASSERT_TRUE(ReadWholeFile(W(file), read));
+  EXPECT_EQ(read, "short");
+}
+
+TEST_F(FileHelpersTest, EmptyWriteLeavesEmptyFileAndReportsFalse) {
+  const fs::path file = home_.root() / "empty";
+  EXPECT_FALSE(WriteWholeFile(W(file), ""));
+  ASSERT_TRUE(fs::exists(file));
+  EXPECT_EQ(fs::file_size(file), 0u);
+  EXPECT_FALSE(WriteWholeFile(W(home_.root() / "no" / "such" / "dir"), "x"));
+}
+
+TEST_F(FileHelpersTest, ReadFailsOnMissingFilesAndShortReads) {
+  std::string read;
+  EXPECT_FALSE(ReadWholeFile(W(home_.root() / "missing"), read));
+  EXPECT_FALSE(ReadWholeFile(W(home_.root()), read));  // a folder is not a file
+  // sysfs reports a page as the size and yields a few bytes: a short read
+  // must fail rather than return a padded buffer.
+  const fs::path shortFile = "/sys/class/net/lo/type";
+  if (fs::exists(shortFile) && fs::file_size(shortFile) > 16) {
+    read = "stale";
+    EXPECT_FALSE(ReadWholeFile(W(shortFile), read));
+    EXPECT_TRUE(read.empty());
+  }
+}
+
+TEST_F(FileHelpersTest, ExistenceChecks) {
+  const fs::path file = home_.root() / "file";
+  std::ofstream(file) << "x";
+  EXPECT_TRUE(FileExists(W(file)));
+  EXPECT_FALSE(DirectoryExists(W(file)));
+  EXPECT_TRUE(DirectoryExists(W(home_.root())));
+  EXPECT_FALSE(FileExists(W(home_.root())));
+  EXPECT_FALSE(FileExists(W(home_.root() / "missing")));
+  EXPECT_FALSE(FileExists(W(file / "below-a-file")));
+  EXPECT_FALSE(DirectoryExists(W(home_.root() / "missing")));
+}
+
+TEST_F(FileHelpersTest, FileInAFolderWeCannotSearchIsFoundThroughItsListing) {
+  if (::geteuid() == 0) {
+    // root searches every folder; examine the fallback as another user would.
+    GTEST_SKIP() << "permissions do not bind root";
+  }
+  const fs::path dir = home_.root() / "locked";
+  fs::create_directories(dir);
+  std::ofstream(dir / "setup") << "x";
+  ::chmod(dir.c_str(), S_IRUSR);  // listable, not searchable
+  EXPECT_TRUE(FileExists(W(dir / "setup")));
+  ::chmod(dir.c_str(), S_IRWXU);
+}
+
+TEST_F(FileHelpersTest, CreateDirectoryTreeMakesEveryMissingParent) {
+  const fs::path deep = home_.root() / "AI 模型" / "it's; $(x)" / "ollama_models";
+  EXPECT_TRUE(CreateDirectoryTree(W(deep)));
+  EXPECT_TRUE(fs::is_directory(deep));
+  EXPECT_TRUE(CreateDirectoryTree(W(deep) + L"/"));  // existing is fine
+  std::ofstream(home_.root() / "blocker") << "x";
+  EXPECT_FALSE(CreateDirectoryTree(W(home_.root() / "blocker" / "sub")));
+  EXPECT_FALSE(CreateDirectoryTree(L""));
+}
+
+}  // namespace

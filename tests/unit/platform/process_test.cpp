@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include <platform/process.h>
+#include <tests/support/temp_home.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(Process, ArgumentsReachTheProgramUninterpreted) {
+  TempHome home;
+  // A program whose own path is hostile: blanks, quotes, ';', '$(...)', Chinese.
+  const fs::path dir = home.root() / "安装 目录 it's; $(touch pwned)";
+  const fs::path script =
+      WriteScript(dir / "echo args", "for a in \"$@\"; do printf '[%s]' \"$a\"; done > \"$OUT\"");
+  const fs::path out = home.root() / "out.txt";
+  ::setenv("OUT", out.c_str(), 1);
+  auto child = platform::StartProcess(
+      {script.string(), "/dir=C:\\a b", "$(touch pwned2)", "x;y", "`id`", "中文"});
+  ASSERT_NE(child, nullptr);
+  EXPECT_EQ(child->Wait(), 0);
+  EXPECT_EQ(ReadFile(out), "[/dir=C:\\a b][$(touch pwned2)][x;y][`id`][中文]");
+  EXPECT_FALSE(fs::exists("pwned"));
+  EXPECT_FALSE(fs::exists("pwned2"));
+  ::unsetenv("OUT");
+}
+
+TEST(Process, ExitCodesAndStartFailures) {
+  auto child = platform::StartProcess({"/bin/sh", "-c", "exit 7"});
+  ASSERT_NE(child, nullptr);
+  EXPECT_GT(child->Id(), 0);
+  EXPECT_EQ(child->Wait(), 7);
+  EXPECT_EQ(child->Wait(), 7);  // waiting twice is harmless
+  EXPECT_EQ(platform::StartProcess({"/nonexistent/program"}), nullptr);
+  EXPECT_EQ(platform::StartProcess({}), nullptr);
+  EXPECT_EQ(platform::StartWithOutputPipe({"/nonexistent/program"}), nullptr);
+}
+
+TEST(Process, OutputPipeReadsPiecesLikeFgets) {
+  auto pipe = platform::StartWithOutputPipe(
+      {"/bin/sh", "-c", "printf 'one\\ntwo-long-line\\nthree'; exit 3"});
+  ASSERT_NE(pipe, nullptr);
+  char buffer[8];
+  std::size_t length = 0;
+  std::vector<std::string> pieces;
+  while (pipe->ReadPiece(buffer, sizeof buffer, &length)) pieces.emplace_back(buffer, length);
+  EXPECT_EQ(pieces, (std::vector<std::string>{"one\n", "two-lon", "g-line\n", "three"}));
+  EXPECT_EQ(pipe->Close(), 3);
+}
+
+}  // namespace
