@@ -5,16 +5,18 @@
 template <class T>
 class CSingleton {
  public:
-  static T* getSingletonPtr() { return ms_Singleton; }
-  static T& getSingleton() { return *ms_Singleton; }
+  // The cast happens on access, when T is complete, never in the base's
+  // constructor where the object is not yet a T.
+  static T* getSingletonPtr() { return static_cast<T*>(ms_Singleton); }
+  static T& getSingleton() { return *getSingletonPtr(); }
 
   CSingleton(const CSingleton&) = delete;
   CSingleton& operator=(const CSingleton&) = delete;
 
  protected:
-  CSingleton() { ms_Singleton = static_cast<T*>(this); }
+  CSingleton() { ms_Singleton = this; }
   ~CSingleton() { ms_Singleton = nullptr; }
 
  private:
-  static inline T* ms_Singleton = nullptr;
+  static inline CSingleton* ms_Singleton = nullptr;
 };

@@ -93,9 +93,9 @@ Json::Value ValueToJson(const StoredValue& value) {
   Json::Value out(Json::objectValue);
   out["type"] = TypeToJson(value.type);
   if (value.type == kRegDword && value.data.size() == 4) {
-    out["dword"] = static_cast<Json::UInt>(value.data[0] | (value.data[1] << 8) |
-                                           (value.data[2] << 16) |
-                                           (static_cast<std::uint32_t>(value.data[3]) << 24));
+    std::uint32_t dword = 0;
+    for (int i = 3; i >= 0; --i) dword = (dword << 8) | value.data[static_cast<std::size_t>(i)];
+    out["dword"] = static_cast<Json::UInt>(dword);
   } else if (auto text = (value.type == kRegSz || value.type == kRegExpandSz)
                              ? AsText(value.data)
                              : std::nullopt) {
