@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include <platform/process.h>
+#include <platform/process_lookup.h>
 #include <tests/support/temp_home.h>
 
 namespace {
@@ -53,6 +54,30 @@ TEST(Process, OutputPipeReadsPiecesLikeFgets) {
   while (pipe->ReadPiece(buffer, sizeof buffer, &length)) pieces.emplace_back(buffer, length);
   EXPECT_EQ(pieces, (std::vector<std::string>{"one\n", "two-lon", "g-line\n", "three"}));
   EXPECT_EQ(pipe->Close(), 3);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ProcessLookup, FindsAndTerminatesAProgramByItsFileName) {
+  TempHome home;
+  // A private copy under a unique name, so no other process can match.
+  const fs::path program = home.root() / "tidewell-lookup-probe";
+  fs::copy_file("/bin/sleep", program);
+  auto child = platform::StartProcess({program.string(), "30"});
+  ASSERT_NE(child, nullptr);
+  std::optional<long> found;
+  for (int i = 0; i < 100 && !found; ++i) {
+    found = platform::FindProcessByName("tidewell-lookup-probe");
+    if (!found) platform::SleepMilliseconds(20);
+  }
+  ASSERT_TRUE(found.has_value());
+  EXPECT_EQ(*found, child->Id());
+  EXPECT_TRUE(platform::TerminateProcessById(*found));
+  EXPECT_EQ(child->Wait(), -1);  // ended by the signal
+  EXPECT_FALSE(platform::FindProcessByName("tidewell-no-such-program").has_value());
+  EXPECT_FALSE(platform::TerminateProcessById(0));
 }
 
 }  // namespace
