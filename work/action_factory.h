@@ -1,0 +1,73 @@
+#pragma once
+// Carries actions from the window to the worker pool and their results back.
+// Actions started while no worker is idle are parked and fed to the pool as
+// workers finish. Lock order: thread module lock, then factory lock.
+#include <atomic>
+#include <list>
+#include <mutex>
+
+#include <config/lock_base.h>
+#include <config/singleton.h>
+#include <work/action.h>
+#include <work/thread_module.h>
+
+namespace Action {
+
+// The owner of actions (a window). Completions reach it only while it is
+// registered with the factory.
+class IActionCallback {
+ public:
+  virtual void OnActionFinish(IAction* action, int result) = 0;
+
+ protected:
+  virtual ~IActionCallback() = default;
+};
+
+class CActionFactory : public CSingleton<CActionFactory>, public IThreadNotify, public CLockBase {
+ public:
+  CActionFactory();
+  virtual ~CActionFactory();
+
+  // Window thread only.
+  bool RegisterCallback(IActionCallback* owner);
+  void UnregisterCallback(IActionCallback* owner);
+  bool IsRegistered(IActionCallback* owner) const;
+
+  int NextId() { return ++m_idCounter; }
+  // Starts the action now, or parks it when no worker is idle.
+  void Start(CActionBase* action, bool urgent);
+  void Submit(CActionBase* action);
+  void OnThreadNotify(int workerIndex) override;
+  bool CancelAction(CActionBase* action, int code);
+  void DeliverResult(CActionBase* action, int result);
+
+ private:
+  std::atomic<int> m_idCounter{0};
+  // Owners change on the window thread only; the small lock of their own
+  // keeps a test or tool that registers from elsewhere safe too.
+  mutable std::mutex m_callbacksMutex;
+  std::list<IActionCallback*> m_callbacks;
+  std::list<CActionBase*> m_pending;
+};
+
+// Base of a window class: the window is its own action owner, registered
+// while it lives. Completions go through per-action callbacks.
+template <class T>
+class CActionRegister : public IActionCallback {
+ public:
+  CActionRegister() {
+    if (CActionFactory* factory = CActionFactory::getSingletonPtr()) {
+      factory->RegisterCallback(this);
+    }
+  }
+  void OnActionFinish(IAction*, int) override {}
+
+ protected:
+  ~CActionRegister() {
+    if (CActionFactory* factory = CActionFactory::getSingletonPtr()) {
+      factory->UnregisterCallback(this);
+    }
+  }
+};
+
+}  // namespace Action
