@@ -23,6 +23,8 @@ struct TestOwner : Action::CActionRegister<TestOwner> {
 class ActionTest : public ::testing::Test {
  protected:
   explicit ActionTest(int workers = 12) : module_(workers) {}
+  // Windows close on the window thread, as in the program.
+  ~ActionTest() override { center_.RunOnUISync([this] { owner_.reset(); }); }
 
   // Starts an action the way the window does: create, callback, run, release.
   CActionBase* Start(std::function<int()> task, std::function<void(int)> callback = {},
