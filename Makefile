@@ -11,8 +11,11 @@ build-%: deps
 	cmake --preset $*
 	cmake --build --preset $*
 
+# Without a display (a server, CI) the window opens on a virtual one.
 run: build-$(PRESET)
-	./build/$(PRESET)/app/tidewell
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./build/$(PRESET)/app/tidewell; \
+	else echo "No display: running on a virtual X server (xvfb-run)."; \
+	     xvfb-run -a ./build/$(PRESET)/app/tidewell; fi
 
 test: test-$(PRESET)
 

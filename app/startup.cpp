@@ -1,0 +1,135 @@
+#include "startup.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImageReader>
+#include <QTimer>
+#include <QTranslator>
+
+#include <memory>
+
+#include <config/app_constants.h>
+#include <config/config_module.h>
+#include <config/device_id.h>
+#include <config/reg_key.h>
+#include <install/file_helpers.h>
+#include <install/text_helpers.h>
+#include <platform/instance_lock.h>
+#include <platform/known_folders.h>
+#include <platform/os_encoding.h>
+#include <service/service_state.h>
+#include <ui/main_dlg.h>
+#include <ui/message_box.h>
+#include <ui/qt_notify_center.h>
+#include <ui/layout_loader.h>
+#include <work/action_factory.h>
+#include <work/thread_module.h>
+
+#include "window_capture.h"
+
+namespace {
+
+// Held for the life of the process: a second instance finds it taken.
+std::unique_ptr<platform::InstanceLock> g_instanceLock;
+
+bool RequiredImageFormatsPresent() {
+  const QList<QByteArray> formats = QImageReader::supportedImageFormats();
+  return formats.contains("gif") && formats.contains("svg");
+}
+
+// The translation is optional: without it the window still opens.
+void InstallTranslator(QApplication& app) {
+  QString file = qEnvironmentVariable("TIDEWELL_TRANSLATION");
+  if (file.isEmpty()) file = QStringLiteral(":/translations/lang_cn.qm");
+  auto* translator = new QTranslator(&app);
+  if (translator->load(file)) {
+    QApplication::installTranslator(translator);
+  } else {
+    delete translator;
+  }
+}
+
+// The settings and the modules the window relies on, in their order. The
+// worker pool, action factory and notify center live until the process ends.
+bool CreateDataFolderAndModules(std::unique_ptr<CConfigModule>& settings) {
+  AppConstants& constants = GetAppConstants();
+  std::wstring roaming = platform::RoamingAppDataFolder();
+  if (roaming.empty()) roaming = platform::RoamingAppDataFolder();
+  const wchar_t separator = platform::PathSeparator();
+  constants.dataFolder = roaming + separator + constants.productFolderName + separator;
+  if (!DirectoryExists(constants.dataFolder) && !CreateDirectoryTree(constants.dataFolder)) {
+    return false;
+  }
+  new CThreadModule(AppConstants::kWorkerThreadCount);
+  settings = std::make_unique<CConfigModule>();
+  settings->SetPath((constants.dataFolder + constants.settingsFileName).c_str());
+  settings->Load();
+  new Action::CActionFactory();
+  auto* center = new CQtNotifyCenter();
+  DeclareApplicationEvents(*center);
+  return true;
+}
+
+}  // namespace
+
+int RunApplication(int argc, char** argv) {
+  const AppConstants& constants = GetAppConstants();
+
+  // 1. Single instance: a second process ends at once, silently.
+  if (platform::AcquireInstanceLock(constants.instanceMutexName, &g_instanceLock) ==
+      platform::InstanceLockResult::AlreadyHeld) {
+    return 0;
+  }
+
+  // 2. The service state's work folder.
+  GetServiceState().PrepareWorkFolder();
+
+  // 3. The device identifier, for the service and for support.
+  WriteStringToExistingKey(platform::kCurrentUser, constants.productKeyPath, L"uuid",
+                           ToWide936(ComputeDeviceId()));
+
+  // 5. Toolkit start-up.
+  auto app = std::make_unique<QApplication>(argc, argv);
+  if (!RequiredImageFormatsPresent()) {
+    ShowMessageBox(QStringLiteral("无法正常初使化SOUI"), QStringLiteral("错误"),
+                   MessageIcon::Error);
+    return 0;
+  }
+  RegisterCustomControls();
+  InstallTranslator(*app);
+
+  // 6. Data folder and modules.
+  std::unique_ptr<CConfigModule> settings;
+  if (!CreateDataFolderAndModules(settings)) {
+    // Without its data folder the program can neither keep its settings nor
+    // store the install package: say so and stop rather than fail later.
+    ShowMessageBox(QStringLiteral("无法创建数据文件夹：%1")
+                       .arg(QString::fromStdWString(GetAppConstants().dataFolder)),
+                   QStringLiteral("错误"), MessageIcon::Error);
+    return 1;
+  }
+
+  // 7. The main window: initialised before it is shown, centred, shown.
+  int exitCode = 0;
+  {
+    CMainDlg window;
+    if (!window.Create()) {
+      ShowMessageBox(QStringLiteral("无法正常初使化SOUI"), QStringLiteral("错误"),
+                     MessageIcon::Error);
+      return 0;
+    }
+    window.OnInitDialog();
+    window.CenterWindow();
+    window.show();
+    CaptureWindowIfAsked(window);
+
+    // 8. The message loop, until the window closes.
+    exitCode = QApplication::exec();
+  }
+
+  // 9. Shutdown: the toolkit, then the settings store. Workers are not waited
+  // for; the process end reclaims them.
+  app.reset();
+  settings.reset();
+  return exitCode;
+}

@@ -1,0 +1,7 @@
+#pragma once
+class QWidget;
+
+// With TIDEWELL_SCREENSHOT=<file.png> in the environment, saves the window
+// to that file once it has been painted and ends the message loop: a way to
+// look at the window from scripts and tests.
+void CaptureWindowIfAsked(QWidget& window);

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QScreen>
+
+#include <ui/main_dlg.h>
+#include <ui/qt_notify_center.h>
+
+namespace {
+
+class MainDlgTest : public ::testing::Test {
+ protected:
+  CQtNotifyCenter center_;
+  Action::CActionFactory factory_;
+};
+
+TEST_F(MainDlgTest, FixedSizeTitleAndCloseButton) {
+  CMainDlg window;
+  ASSERT_TRUE(window.Create());
+  EXPECT_EQ(window.size(), QSize(818, 618));
+  EXPECT_EQ(window.minimumSize(), window.maximumSize());  // not resizable
+  EXPECT_FALSE(window.windowTitle().isEmpty());
+  window.CenterWindow();
+  window.show();
+  const QRect area = window.screen()->availableGeometry();
+  EXPECT_LE(std::abs(window.geometry().center().x() - area.center().x()), 1);
+  auto* close = window.findChild<QAbstractButton*>("btn_close");
+  ASSERT_NE(close, nullptr);
+  close->click();
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainDlgTest, OwnsActionsAndReceivesEventsWhileItExists) {
+  struct Probe : CMainDlg {
+    void OnEvent(EventArgs& event) override { seen.push_back(event.GetID()); }
+    std::vector<int> seen;
+  };
+  DeclareApplicationEvents(center_);
+  Action::IActionCallback* owner = nullptr;
+  {
+    Probe window;
+    owner = &window;
+    EXPECT_TRUE(factory_.IsRegistered(owner));
+    EventDownModelChanged3 event;
+    center_.FireEventSync(event);
+    EXPECT_EQ(window.seen, std::vector<int>{EventDownModelChanged3::EventID});
+  }
+  EXPECT_FALSE(factory_.IsRegistered(owner));
+  EventDownModelChanged3 event;
+  center_.FireEventSync(event);  // nobody left to call
+}
+
+}  // namespace
+
+#include <QTranslator>
+
+namespace {
+
+TEST(Resources, TranslationIsCompiledIn) {
+  QTranslator translator;
+  ASSERT_TRUE(translator.load(QStringLiteral(":/translations/lang_cn.qm")));
+  EXPECT_EQ(translator.translate("QPlatformTheme", "OK"), QStringLiteral("确定"));
+  EXPECT_EQ(translator.translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+}
+
+}  // namespace

@@ -1,0 +1,32 @@
+#pragma once
+// Builds windows from the Designer layouts compiled into the resources. The
+// program's own controls are created by class name through the factories
+// registered at start-up.
+#include <QUiLoader>
+
+#include <functional>
+#include <map>
+
+class CUiLoader : public QUiLoader {
+ public:
+  using Factory = std::function<QWidget*(QWidget* parent, const QString& name)>;
+
+  explicit CUiLoader(QObject* parent = nullptr);
+
+  // Registration point for the custom controls, by the class name the
+  // layouts use.
+  static void RegisterControl(const QString& className, Factory factory);
+  static bool IsRegistered(const QString& className);
+
+  // Loads the layout resource into a new widget under parent; null on failure.
+  QWidget* LoadLayout(const QString& resource, QWidget* parent);
+
+  QWidget* createWidget(const QString& className, QWidget* parent,
+                        const QString& name) override;
+
+ private:
+  static std::map<QString, Factory>& Registry();
+};
+
+// Registers every custom control of the program with the loader.
+void RegisterCustomControls();

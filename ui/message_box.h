@@ -1,0 +1,16 @@
+#pragma once
+// Every message box of the program goes through here, so that tests and
+// automated runs can answer them instead of a person.
+#include <QString>
+
+#include <functional>
+
+enum class MessageIcon { Information, Warning, Error };
+
+// A modal box with no owner window and an OK button.
+void ShowMessageBox(const QString& text, const QString& caption, MessageIcon icon);
+
+// Replaces the box (nullptr restores it). With TIDEWELL_MESSAGE_LOG set in
+// the environment, boxes are written to that file instead of shown.
+using MessageBoxHandler = std::function<void(const QString&, const QString&, MessageIcon)>;
+void SetMessageBoxHandler(MessageBoxHandler handler);
