@@ -2,7 +2,7 @@
 # every test. Both install what they need first.
 PRESET ?= default
 
-.PHONY: run test test-% build-% deps clean
+.PHONY: run test test-% build-% deps clean bench
 
 deps:
 	@bash scripts/deps.sh
@@ -21,6 +21,13 @@ test: test-$(PRESET)
 
 test-%: build-%
 	ctest --preset $*
+
+# Benchmarks: an optimised build, run by hand, never by CI.
+bench: deps
+	cmake --preset bench
+	cmake --build --preset bench
+	./build/bench/benchmarks/action_roundtrip_bench --benchmark_repetitions=3 \
+	    --benchmark_report_aggregates_only=true
 
 clean:
 	rm -rf build

@@ -54,15 +54,18 @@ void CActionFactory::Start(CActionBase* action, bool urgent) {
   }
   // The idle count may be stale: a worker that finished just now may already
   // have looked at the parked list and be on its way to sleep. An empty task
-  // makes sure some worker looks again as soon as one is free; when all are
-  // busy it waits in the queue like any task.
-  if (module != nullptr) module->submit([](int) {});
+  // in the queue makes sure some worker looks again as soon as one is free
+  // (its completion moves a parked action). One such task at a time is
+  // enough: it clears the flag before the parked list is looked at.
+  if (module != nullptr && !m_wakeQueued.exchange(true)) {
+    module->post([this](int) { m_wakeQueued = false; });
+  }
 }
 
 void CActionFactory::Submit(CActionBase* action) {
   CThreadModule* module = CThreadModule::getSingletonPtr();
   if (module == nullptr) return;
-  module->submit([this, action](int) {
+  module->post([this, action](int) {
     // The reference from Run goes even when the task throws (no completion
     // is delivered then).
     struct ReleaseOnExit {

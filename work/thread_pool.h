@@ -39,6 +39,18 @@ class thread_pool {
     return future;
   }
 
+  // Like submit, for callers that never look at the result: no future is
+  // made, and an exception the task throws is dropped, as submit's would be.
+  template <typename F>
+  void post(F&& f) {
+    Push(std::make_unique<Task>([f = std::forward<F>(f)](int id) mutable {
+      try {
+        f(id);
+      } catch (...) {
+      }
+    }));
+  }
+
   // Runs every queued task, then joins the workers. A second call does nothing.
   void stop();
 
