@@ -18,10 +18,10 @@
 #include <platform/known_folders.h>
 #include <platform/os_encoding.h>
 #include <service/service_state.h>
+#include <ui/layout_loader.h>
 #include <ui/main_dlg.h>
 #include <ui/message_box.h>
 #include <ui/qt_notify_center.h>
-#include <ui/layout_loader.h>
 #include <work/action_factory.h>
 #include <work/thread_module.h>
 

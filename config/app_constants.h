@@ -11,7 +11,8 @@ class AppConstants {
   AppConstants();
 
   std::string serviceBaseUrl;
-  std::wstring uninstallKeyPath = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tidewell";
+  std::wstring uninstallKeyPath =
+      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tidewell";
   std::wstring productKeyPath = L"SOFTWARE\\Tidewell";
   std::wstring chatboxSetupKeyPath = L"SOFTWARE\\bd4f3b30-4f23-5853-b30a-61e20eb47251";
   std::wstring instanceMutexName = L"9C41D7A2-6B3E-4F80-A1C5-7E2B94D03F66";

@@ -21,8 +21,8 @@ bool CConfigModule::FromJson(const Json::Value& in) {
     const char* key;
     std::string* target;
   };
-  for (const Field& field : {Field{"token", &token}, Field{"username", &username},
-                             Field{"useravter", &useravter}}) {
+  for (const Field& field :
+       {Field{"token", &token}, Field{"username", &username}, Field{"useravter", &useravter}}) {
     const Json::Value& value = user[field.key];
     if (!value.isString()) continue;
     *field.target = value.asString();

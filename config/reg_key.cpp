@@ -79,9 +79,9 @@ std::wstring RegKey::GetStringValue(const std::wstring& valueName) const {
 }
 
 void RegKey::SetDwordValue(const std::wstring& valueName, std::uint32_t data) {
-  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(data), static_cast<std::uint8_t>(data >> 8),
-                                 static_cast<std::uint8_t>(data >> 16),
-                                 static_cast<std::uint8_t>(data >> 24)};
+  const std::uint8_t bytes[4] = {
+      static_cast<std::uint8_t>(data), static_cast<std::uint8_t>(data >> 8),
+      static_cast<std::uint8_t>(data >> 16), static_cast<std::uint8_t>(data >> 24)};
   const platform::Status status =
       platform::SetValue(m_key, valueName, platform::kRegDword, bytes, sizeof bytes);
   if (status != platform::kSuccess) {
@@ -114,9 +114,8 @@ bool SetEnvironmentValue(const std::wstring& name, const std::wstring& value) {
   if (const auto error = platform::WriteUserEnvironmentValue(name, value)) {
     // Narrow output in the OS encoding: the wide stream cannot print Chinese
     // in the C locale and would go silent for good.
-    const char* text = error->step == platform::EnvWriteStep::Open
-                           ? "打开注册表项失败，错误码："
-                           : "设置环境变量失败，错误码：";
+    const char* text = error->step == platform::EnvWriteStep::Open ? "打开注册表项失败，错误码："
+                                                                   : "设置环境变量失败，错误码：";
     std::cerr << text << error->code << std::endl;
     return false;
   }

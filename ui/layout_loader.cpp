@@ -14,9 +14,7 @@ void CUiLoader::RegisterControl(const QString& className, Factory factory) {
   Registry()[className] = std::move(factory);
 }
 
-bool CUiLoader::IsRegistered(const QString& className) {
-  return Registry().count(className) != 0;
-}
+bool CUiLoader::IsRegistered(const QString& className) { return Registry().count(className) != 0; }
 
 QWidget* CUiLoader::LoadLayout(const QString& resource, QWidget* parent) {
   QFile file(resource);

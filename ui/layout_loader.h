@@ -21,8 +21,7 @@ class CUiLoader : public QUiLoader {
   // Loads the layout resource into a new widget under parent; null on failure.
   QWidget* LoadLayout(const QString& resource, QWidget* parent);
 
-  QWidget* createWidget(const QString& className, QWidget* parent,
-                        const QString& name) override;
+  QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override;
 
  private:
   static std::map<QString, Factory>& Registry();

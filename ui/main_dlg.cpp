@@ -34,7 +34,8 @@ bool CMainDlg::Create() {
 void CMainDlg::OnInitDialog() {}
 
 void CMainDlg::CenterWindow() {
-  const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+  const QScreen* screen =
+      this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
   const QRect area = screen->availableGeometry();
   move(area.center() - QPoint(width() / 2, height() / 2));

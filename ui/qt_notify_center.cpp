@@ -13,7 +13,8 @@ void CQtNotifyCenter::RunOnUISync(const std::function<void()>& fn) {
   // Returns when fn has run, or when the window thread's loop has gone and
   // the call is dropped; either way the worker is never left hanging on a
   // destroyed receiver.
-  QMetaObject::invokeMethod(this, [&fn] { fn(); }, Qt::BlockingQueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [&fn] { fn(); }, Qt::BlockingQueuedConnection);
 }
 
 void CQtNotifyCenter::RunOnUIAsync(std::function<void()> fn) {

@@ -39,7 +39,7 @@ void CActionBase::Run(std::function<int()> task, bool urgent) {
   }
   CActionFactory* factory = CActionFactory::getSingletonPtr();
   if (factory == nullptr) return;  // nothing can run it
-  AddRef();  // held by the pool task or the parked list
+  AddRef();                        // held by the pool task or the parked list
   factory->Start(this, urgent);
 }
 
@@ -84,9 +84,7 @@ void CActionBase::SetParamInt(const char* key, int value) { SetParam(key, value)
 void CActionBase::SetParamString(const char* key, const std::string& value) {
   SetParam(key, value);
 }
-void CActionBase::SetParamValue(const char* key, const Json::Value& value) {
-  SetParam(key, value);
-}
+void CActionBase::SetParamValue(const char* key, const Json::Value& value) { SetParam(key, value); }
 void CActionBase::SetParamUInt(const char* key, unsigned int value) { SetParam(key, value); }
 void CActionBase::SetParamFloat(const char* key, float value) {
   SetParam(key, static_cast<double>(value));

@@ -15,9 +15,7 @@ class IThreadNotify {
   virtual ~IThreadNotify() = default;
 };
 
-class CThreadModule : public CSingleton<CThreadModule>,
-                      public ctpl::thread_pool,
-                      public CLockBase {
+class CThreadModule : public CSingleton<CThreadModule>, public ctpl::thread_pool, public CLockBase {
  public:
   explicit CThreadModule(int threadCount);
   ~CThreadModule() override;

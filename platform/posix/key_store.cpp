@@ -45,19 +45,24 @@ HandleTable& Handles() {
 
 const char* RootFileName(KeyHandle root) {
   switch (root) {
-    case kClassesRoot: return "HKEY_CLASSES_ROOT";
-    case kCurrentUser: return "HKEY_CURRENT_USER";
-    case kLocalMachine: return "HKEY_LOCAL_MACHINE";
-    case kUsers: return "HKEY_USERS";
-    case kCurrentConfig: return "HKEY_CURRENT_CONFIG";
-    case kCurrentUserLocalSettings: return "HKEY_CURRENT_USER_LOCAL_SETTINGS";
-    default: return nullptr;
+    case kClassesRoot:
+      return "HKEY_CLASSES_ROOT";
+    case kCurrentUser:
+      return "HKEY_CURRENT_USER";
+    case kLocalMachine:
+      return "HKEY_LOCAL_MACHINE";
+    case kUsers:
+      return "HKEY_USERS";
+    case kCurrentConfig:
+      return "HKEY_CURRENT_CONFIG";
+    case kCurrentUserLocalSettings:
+      return "HKEY_CURRENT_USER_LOCAL_SETTINGS";
+    default:
+      return nullptr;
   }
 }
 
-fs::path StoreFolder() {
-  return OsPath(RoamingAppDataFolder()) / "Tidewell" / "registry";
-}
+fs::path StoreFolder() { return OsPath(RoamingAppDataFolder()) / "Tidewell" / "registry"; }
 
 std::wstring NormalisePath(std::wstring_view path) {
   std::wstring out;
@@ -143,8 +148,8 @@ class RootSession {
     std::error_code ec;
     for (int attempt = 0; attempt < 100; ++attempt) {
       fs::path aside = file_;
-      aside += ".damaged-" + std::to_string(std::time(nullptr)) + "-" +
-               std::to_string(::getpid()) + (attempt ? "-" + std::to_string(attempt) : "");
+      aside += ".damaged-" + std::to_string(std::time(nullptr)) + "-" + std::to_string(::getpid()) +
+               (attempt ? "-" + std::to_string(attempt) : "");
       if (fs::exists(aside, ec)) continue;  // never overwrite an earlier one
       fs::rename(file_, aside, ec);
       break;
@@ -180,9 +185,16 @@ KeyHandle NewHandle(OpenKeyRecord record) {
 
 bool IsPredefinedRoot(KeyHandle key) {
   switch (key) {
-    case kClassesRoot: case kCurrentUser: case kLocalMachine: case kUsers:
-    case kPerformanceData: case kCurrentConfig: case kDynData:
-    case kCurrentUserLocalSettings: case kPerformanceText: case kPerformanceNlsText:
+    case kClassesRoot:
+    case kCurrentUser:
+    case kLocalMachine:
+    case kUsers:
+    case kPerformanceData:
+    case kCurrentConfig:
+    case kDynData:
+    case kCurrentUserLocalSettings:
+    case kPerformanceText:
+    case kPerformanceNlsText:
       return true;
     default:
       return false;
@@ -245,8 +257,8 @@ Status QueryValue(KeyHandle key, std::wstring_view name, std::uint32_t* type, st
   return kSuccess;
 }
 
-Status SetValue(KeyHandle key, std::wstring_view name, std::uint32_t type,
-                const std::uint8_t* data, std::uint32_t size) {
+Status SetValue(KeyHandle key, std::wstring_view name, std::uint32_t type, const std::uint8_t* data,
+                std::uint32_t size) {
   OpenKeyRecord record;
   if (!Resolve(key, &record)) return kErrorInvalidHandle;
   if ((record.access & kKeySetValue) == 0) return kErrorAccessDenied;

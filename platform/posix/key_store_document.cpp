@@ -96,9 +96,8 @@ Json::Value ValueToJson(const StoredValue& value) {
     std::uint32_t dword = 0;
     for (int i = 3; i >= 0; --i) dword = (dword << 8) | value.data[static_cast<std::size_t>(i)];
     out["dword"] = static_cast<Json::UInt>(dword);
-  } else if (auto text = (value.type == kRegSz || value.type == kRegExpandSz)
-                             ? AsText(value.data)
-                             : std::nullopt) {
+  } else if (auto text = (value.type == kRegSz || value.type == kRegExpandSz) ? AsText(value.data)
+                                                                              : std::nullopt) {
     out["text"] = *text;
   } else {
     out["hex"] = ToHex(value.data);

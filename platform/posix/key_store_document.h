@@ -16,7 +16,7 @@ struct StoredValue {
 };
 
 struct StoredKey {
-  std::wstring path;                          // as first created
+  std::wstring path;                           // as first created
   std::map<std::wstring, StoredValue> values;  // by folded name
 };
 

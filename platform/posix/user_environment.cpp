@@ -29,8 +29,8 @@ BroadcastHook& Hook() {
 }
 
 void SystemctlBroadcast(std::wstring_view name, std::wstring_view value) {
-  auto child = StartProcess({"systemctl", "--user", "set-environment",
-                             WideToUtf8(name) + "=" + WideToUtf8(value)});
+  auto child = StartProcess(
+      {"systemctl", "--user", "set-environment", WideToUtf8(name) + "=" + WideToUtf8(value)});
   if (child) child->Wait();
 }
 

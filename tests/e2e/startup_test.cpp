@@ -60,8 +60,8 @@ TEST_F(StartupTest, WindowAppearsAndIdentityIsRecorded) {
   EXPECT_FALSE(result.timedOut);
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(PngSize(png), std::make_pair(818u, 618u));
-  EXPECT_TRUE(fs::is_directory(home_.config() / "Tidewell"));        // data folder
-  EXPECT_TRUE(fs::is_directory(home_.data() / "Tidewell"));          // work folder
+  EXPECT_TRUE(fs::is_directory(home_.config() / "Tidewell"));  // data folder
+  EXPECT_TRUE(fs::is_directory(home_.data() / "Tidewell"));    // work folder
   RegKey key(platform::kCurrentUser, L"SOFTWARE\\Tidewell");
   const std::wstring uuid = key.GetStringValue(L"uuid");
   EXPECT_EQ(uuid.size(), 32u);

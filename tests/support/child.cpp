@@ -31,7 +31,8 @@ ChildResult RunChild(const std::vector<std::string>& argv, double timeoutSeconds
   int status = 0;
   for (;;) {
     const pid_t done = ::waitpid(pid, &status, WNOHANG);
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (done == pid) break;
     if (result.seconds > timeoutSeconds) {
       result.timedOut = true;

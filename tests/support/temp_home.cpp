@@ -13,8 +13,10 @@ TempHome::TempHome() {
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   root_ = pattern;
   const std::map<std::string, fs::path> vars = {
-      {"HOME", root_ / "home"},          {"XDG_CONFIG_HOME", root_ / "config"},
-      {"XDG_DATA_HOME", root_ / "data"}, {"XDG_RUNTIME_DIR", root_ / "run"},
+      {"HOME", root_ / "home"},
+      {"XDG_CONFIG_HOME", root_ / "config"},
+      {"XDG_DATA_HOME", root_ / "data"},
+      {"XDG_RUNTIME_DIR", root_ / "run"},
   };
   for (const auto& [name, path] : vars) {
     const char* old = ::getenv(name.c_str());

@@ -8,7 +8,8 @@ namespace {
 
 using platform::kCurrentUser;
 
-const std::wstring kUninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tidewell";
+const std::wstring kUninstall =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tidewell";
 const std::wstring kProduct = L"SOFTWARE\\Tidewell";
 
 TEST(AppConstants, DefaultsOnAFreshUserAndKeysCreated) {

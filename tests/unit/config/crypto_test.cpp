@@ -22,9 +22,9 @@ TEST(Rc4, KnownVectors) {
     const char* plain;
     const char* cipher;
   };
-  for (const Vector& v : {Vector{"Key", "Plaintext", "BBF316E8D940AF0AD3"},
-                          Vector{"Wiki", "pedia", "1021BF0420"},
-                          Vector{"Secret", "Attack at dawn", "45A01F645FC35B383552544B9BF5"}}) {
+  for (const Vector& v :
+       {Vector{"Key", "Plaintext", "BBF316E8D940AF0AD3"}, Vector{"Wiki", "pedia", "1021BF0420"},
+        Vector{"Secret", "Attack at dawn", "45A01F645FC35B383552544B9BF5"}}) {
     std::string buffer = v.plain;
     Rc4Scramble(v.key, buffer);
     EXPECT_EQ(Hex(buffer), v.cipher) << v.key;

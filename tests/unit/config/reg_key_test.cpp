@@ -102,10 +102,9 @@ TEST_F(RegKeyTest, WriteStringToExistingKeyNeverCreates) {
 
 TEST_F(RegKeyTest, SetEnvironmentValueWritesBroadcastsAndReportsFailures) {
   std::vector<std::wstring> broadcasts;
-  platform::SetEnvironmentBroadcastForTesting(
-      [&](std::wstring_view name, std::wstring_view value) {
-        broadcasts.push_back(std::wstring(name) + L"=" + std::wstring(value));
-      });
+  platform::SetEnvironmentBroadcastForTesting([&](std::wstring_view name, std::wstring_view value) {
+    broadcasts.push_back(std::wstring(name) + L"=" + std::wstring(value));
+  });
   EXPECT_TRUE(SetEnvironmentValue(L"OLLAMA_MODELS", L""));
   EXPECT_EQ(broadcasts, std::vector<std::wstring>{L"OLLAMA_MODELS="});
 

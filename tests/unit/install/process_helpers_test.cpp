@@ -21,10 +21,10 @@ class ProcessHelpersTest : public ::testing::Test {
  protected:
   // A stand-in program that records its arguments, one per line.
   fs::path Recorder(const fs::path& dir) {
-    return WriteScript(dir / "setup",
-                       "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" +
-                           (home_.root() / "args").string() + "\"; sleep 0.2; echo done >> \"" +
-                           (home_.root() / "args").string() + "\"");
+    return WriteScript(dir / "setup", "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" +
+                                          (home_.root() / "args").string() +
+                                          "\"; sleep 0.2; echo done >> \"" +
+                                          (home_.root() / "args").string() + "\"");
   }
   TempHome home_;
 };

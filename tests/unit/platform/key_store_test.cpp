@@ -44,12 +44,10 @@ class KeyStoreTest : public ::testing::Test {
 TEST_F(KeyStoreTest, CreatesKeysWithParentsAndReportsDisposition) {
   KeyHandle key = 0;
   std::uint32_t disposition = 0;
-  ASSERT_EQ(CreateKey(kCurrentUser, L"SOFTWARE\\Tidewell", kKeyRead, &key, &disposition),
-            kSuccess);
+  ASSERT_EQ(CreateKey(kCurrentUser, L"SOFTWARE\\Tidewell", kKeyRead, &key, &disposition), kSuccess);
   EXPECT_EQ(disposition, kCreatedNewKey);
   CloseKey(key);
-  ASSERT_EQ(CreateKey(kCurrentUser, L"software\\TIDEWELL", kKeyRead, &key, &disposition),
-            kSuccess);
+  ASSERT_EQ(CreateKey(kCurrentUser, L"software\\TIDEWELL", kKeyRead, &key, &disposition), kSuccess);
   EXPECT_EQ(disposition, kOpenedExistingKey);  // names ignore case
   CloseKey(key);
   ASSERT_EQ(OpenKey(kCurrentUser, L"SOFTWARE", kKeyRead, &key), kSuccess);
@@ -108,9 +106,9 @@ TEST_F(KeyStoreTest, FileIsReadableTextWithChineseValues) {
     bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
     bytes.push_back(static_cast<std::uint8_t>(c >> 8));
   }
-  ASSERT_EQ(SetValue(key, L"OllamaPath", kRegSz, bytes.data(),
-                     static_cast<std::uint32_t>(bytes.size())),
-            kSuccess);
+  ASSERT_EQ(
+      SetValue(key, L"OllamaPath", kRegSz, bytes.data(), static_cast<std::uint32_t>(bytes.size())),
+      kSuccess);
   CloseKey(key);
   std::ifstream in(StoreFile());
   std::stringstream text;
@@ -122,8 +120,9 @@ TEST_F(KeyStoreTest, FileIsReadableTextWithChineseValues) {
 
 TEST_F(KeyStoreTest, DamagedStoreReadsEmptyIsKeptAsideAndRecovers) {
   fs::create_directories(StoreFile().parent_path());
-  for (const char* damage : {"{ not json", "[1, 2]", "{\"format\":\"tidewell-key-store 1\","
-                                                     "\"keys\":{\"A\":{\"v\":{\"type\":1}}}}"}) {
+  for (const char* damage : {"{ not json", "[1, 2]",
+                             "{\"format\":\"tidewell-key-store 1\","
+                             "\"keys\":{\"A\":{\"v\":{\"type\":1}}}}"}) {
     std::ofstream(StoreFile()) << damage;
     KeyHandle key = 0;
     EXPECT_EQ(OpenKey(kCurrentUser, L"A", kKeyRead, &key), kErrorFileNotFound) << damage;

@@ -22,11 +22,11 @@ TEST(Utf, StopsAtTheFirstZero) {
 }
 
 TEST(Utf, MalformedInputGivesEmptyText) {
-  EXPECT_EQ(platform::Utf8ToWide("ok\xC3"), L"");          // cut short
-  EXPECT_EQ(platform::Utf8ToWide("\xC0\xAF"), L"");        // overlong '/'
-  EXPECT_EQ(platform::Utf8ToWide("\xED\xA0\x80"), L"");    // encoded surrogate
+  EXPECT_EQ(platform::Utf8ToWide("ok\xC3"), L"");        // cut short
+  EXPECT_EQ(platform::Utf8ToWide("\xC0\xAF"), L"");      // overlong '/'
+  EXPECT_EQ(platform::Utf8ToWide("\xED\xA0\x80"), L"");  // encoded surrogate
   EXPECT_EQ(platform::Utf8ToWide("\xFF"), L"");
-  EXPECT_EQ(platform::Utf16ToWide(u"a\xD800"), L"");       // lone high surrogate
+  EXPECT_EQ(platform::Utf16ToWide(u"a\xD800"), L"");  // lone high surrogate
   EXPECT_EQ(platform::Utf16ToWide(std::u16string(1, char16_t(0xDC00))), L"");
   EXPECT_EQ(platform::WideToUtf8(std::wstring(1, wchar_t(0xD800))), "");
 }

@@ -24,7 +24,9 @@ class ActionTest : public ::testing::Test {
  protected:
   explicit ActionTest(int workers = 12) : module_(workers) {}
   // Windows close on the window thread, as in the program.
-  ~ActionTest() override { center_.RunOnUISync([this] { owner_.reset(); }); }
+  ~ActionTest() override {
+    center_.RunOnUISync([this] { owner_.reset(); });
+  }
 
   // Starts an action the way the window does: create, callback, run, release.
   CActionBase* Start(std::function<int()> task, std::function<void(int)> callback = {},
@@ -130,12 +132,13 @@ TEST_F(SingleWorkerActionTest, UrgentParkedActionsRunFirstInReverseOrder) {
   Gate last;
   for (const auto& [name, urgent] : std::vector<std::pair<std::string, bool>>{
            {"normal 1", false}, {"urgent 1", true}, {"urgent 2", true}, {"normal 2", false}}) {
-    Start([this, name = name, &last] {
-      Record(name);
-      if (name == "normal 2") last.Open();
-      return 0;
-    },
-          {}, urgent);
+    Start(
+        [this, name = name, &last] {
+          Record(name);
+          if (name == "normal 2") last.Open();
+          return 0;
+        },
+        {}, urgent);
   }
   gate.Open();
   ASSERT_TRUE(last.WaitFor(10s));
@@ -232,7 +235,12 @@ TEST_F(SingleWorkerActionTest, CancelParkedDeliversTheCodeAndSkipsTheTask) {
       deliveredOnWindow = center_.IsWindowThread();
     });
     parked->AddRef();
-    parked->Run([&] { parkedRan = true; return 2; }, false);
+    parked->Run(
+        [&] {
+          parkedRan = true;
+          return 2;
+        },
+        false);
     parked->Release();
   });
   // Cancelled from a worker-like thread, as the engine would.
@@ -311,7 +319,7 @@ TEST(ActionParams, TypedAccessAndAttachedObjects) {
   EXPECT_EQ(other->AddRef(), 4);
   EXPECT_EQ(other->Release(), 3);
   EXPECT_EQ(other->Release(), 2);
-  action->Release();  // gives back the attached reference
+  action->Release();               // gives back the attached reference
   EXPECT_EQ(other->Release(), 0);  // the one left behind: freed now
   EXPECT_EQ(CActionFactory::getSingletonPtr(), &factory);
 }

@@ -79,7 +79,8 @@ TEST(ThreadPool, ObserversHearOfEachTaskBeforeTheWorkerTakesTheNext) {
     Gate gate;
     module.submit([&](int) { gate.Wait(); });
     for (int t = 0; t < 3; ++t) {
-      module.submit([&, t](int i) { journal.Add("task " + std::to_string(t) + " on " + std::to_string(i)); });
+      module.submit(
+          [&, t](int i) { journal.Add("task " + std::to_string(t) + " on " + std::to_string(i)); });
     }
     gate.Open();
     module.stop();
