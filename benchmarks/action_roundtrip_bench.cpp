@@ -41,17 +41,19 @@ void BM_ActionsWithQtWindowThread(benchmark::State& state) {
 }
 BENCHMARK(BM_ActionsWithQtWindowThread)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_QThreadPoolWithInvokeMethod(benchmark::State& state) {
+// The plain Qt way: QThreadPool, then invokeMethod back to the window
+// thread. Queued: the worker does not wait. Blocking-queued: the worker
+// waits for its completion to run, as action completions do (like for like).
+void QThreadPoolRoundTrips(benchmark::State& state, Qt::ConnectionType connection) {
   QThreadPool pool;
   pool.setMaxThreadCount(12);
   QObject receiver;  // lives on the window thread
   for (auto _ : state) {
     int done = 0;
     for (int i = 0; i < kBatch; ++i) {
-      pool.start([&receiver, &done] {
+      pool.start([&receiver, &done, connection] {
         const int result = 1;
-        QMetaObject::invokeMethod(
-            &receiver, [&done, result] { done += result; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&receiver, [&done, result] { done += result; }, connection);
       });
     }
     PumpUntil(done, kBatch);
@@ -59,27 +61,14 @@ void BM_QThreadPoolWithInvokeMethod(benchmark::State& state) {
   pool.waitForDone();
   state.SetItemsProcessed(state.iterations() * kBatch);
 }
+
+void BM_QThreadPoolWithInvokeMethod(benchmark::State& state) {
+  QThreadPoolRoundTrips(state, Qt::QueuedConnection);
+}
 BENCHMARK(BM_QThreadPoolWithInvokeMethod)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Qt again, but the worker waits for its completion to run, as action
-// completions do: the like-for-like comparison.
 void BM_QThreadPoolWithBlockingInvoke(benchmark::State& state) {
-  QThreadPool pool;
-  pool.setMaxThreadCount(12);
-  QObject receiver;
-  for (auto _ : state) {
-    int done = 0;
-    for (int i = 0; i < kBatch; ++i) {
-      pool.start([&receiver, &done] {
-        const int result = 1;
-        QMetaObject::invokeMethod(
-            &receiver, [&done, result] { done += result; }, Qt::BlockingQueuedConnection);
-      });
-    }
-    PumpUntil(done, kBatch);
-  }
-  pool.waitForDone();
-  state.SetItemsProcessed(state.iterations() * kBatch);
+  QThreadPoolRoundTrips(state, Qt::BlockingQueuedConnection);
 }
 BENCHMARK(BM_QThreadPoolWithBlockingInvoke)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -7,29 +7,8 @@
 
 #include <config/rc4.h>
 #include <platform/os_encoding.h>
+#include <platform/whole_file.h>
 
-namespace {
-
-// The whole file; a folder, an unreadable file or a short read is no file.
-bool ReadSettingsFile(const std::filesystem::path& path, std::string& buffer) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (!in || size < 0) return false;
-  try {
-    buffer.resize(static_cast<std::size_t>(size));
-  } catch (const std::exception&) {
-    return false;
-  }
-  in.seekg(0, std::ios::beg);
-  in.read(buffer.data(), size);
-  return in.gcount() == size;
-}
-
-}  // namespace
 
 void CConfigBase::SetPath(const wchar_t* path) {
   if (path == nullptr) return;
@@ -40,7 +19,7 @@ void CConfigBase::SetPath(const wchar_t* path) {
 bool CConfigBase::LoadFile(const wchar_t* fileName) {
   if (fileName == nullptr) return false;
   std::string buffer;
-  if (!ReadSettingsFile(platform::OsPath(fileName), buffer)) return false;
+  if (!platform::ReadWholeFileExact(platform::OsPath(fileName), buffer)) return false;
 
   if (m_scrambled) Rc4Scramble(kSettingsScrambleKey, buffer);
   if (buffer.empty()) return false;

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include <platform/os_encoding.h>
+#include <platform/whole_file.h>
 
 namespace fs = std::filesystem;
 
@@ -17,26 +18,7 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
 }
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-  const fs::path osPath = platform::OsPath(path);
-  std::error_code ec;
-  if (fs::is_directory(osPath, ec)) return false;  // opens here, but is no file
-  std::ifstream in(osPath, std::ios::binary);
-  if (!in) return false;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (!in || size < 0) return false;
-  try {
-    bytes.resize(static_cast<std::size_t>(size));
-  } catch (const std::exception&) {
-    return false;
-  }
-  in.seekg(0, std::ios::beg);
-  in.read(bytes.data(), size);
-  if (in.gcount() != size) {
-    bytes.clear();
-    return false;
-  }
-  return true;
+  return platform::ReadWholeFileExact(platform::OsPath(path), bytes);
 }
 
 bool DirectoryExists(const std::wstring& path) {

@@ -27,10 +27,6 @@ std::pair<unsigned, unsigned> PngSize(const fs::path& file) {
   return {be32(16), be32(20)};
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class StartupTest : public ::testing::Test {
  protected:
@@ -65,7 +61,7 @@ TEST_F(StartupTest, WindowAppearsAndIdentityIsRecorded) {
   RegKey key(platform::kCurrentUser, L"SOFTWARE\\Tidewell");
   const std::wstring uuid = key.GetStringValue(L"uuid");
   EXPECT_EQ(uuid.size(), 32u);
-  EXPECT_EQ(ReadFile(home_.root() / "messages.txt"), "");  // no error box
+  EXPECT_EQ(ReadTextFile(home_.root() / "messages.txt"), "");  // no error box
 }
 
 TEST_F(StartupTest, SecondInstanceEndsAtOnceWithoutAWindow) {
@@ -99,7 +95,7 @@ TEST_F(StartupTest, DataFolderThatCannotBeCreatedIsReportedAndEndsTheProgram) {
   const ChildResult result = RunWithScreenshot(png);
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_FALSE(fs::exists(png));
-  EXPECT_NE(ReadFile(home_.root() / "messages.txt").find("无法创建数据文件夹"), std::string::npos);
+  EXPECT_NE(ReadTextFile(home_.root() / "messages.txt").find("无法创建数据文件夹"), std::string::npos);
 }
 
 TEST_F(StartupTest, ExistingSettingsAreLoadedAndKept) {
@@ -108,7 +104,7 @@ TEST_F(StartupTest, ExistingSettingsAreLoadedAndKept) {
   std::ofstream(settings, std::ios::binary) << "not even json";
   const ChildResult result = RunWithScreenshot(home_.root() / "window.png");
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(ReadFile(settings), "not even json");  // read, never rewritten
+  EXPECT_EQ(ReadTextFile(settings), "not even json");  // read, never rewritten
 }
 
 }  // namespace

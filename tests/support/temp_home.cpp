@@ -45,3 +45,8 @@ fs::path WriteScript(const fs::path& path, const std::string& body) {
   fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
   return path;
 }
+
+std::string ReadTextFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}

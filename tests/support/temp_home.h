@@ -23,5 +23,8 @@ class TempHome {
   std::map<std::string, std::optional<std::string>> saved_;
 };
 
+// The whole file as text; empty when it cannot be read.
+std::string ReadTextFile(const std::filesystem::path& path);
+
 // Writes a small shell script and makes it executable.
 std::filesystem::path WriteScript(const std::filesystem::path& path, const std::string& body);

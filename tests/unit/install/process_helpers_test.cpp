@@ -12,10 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class ProcessHelpersTest : public ::testing::Test {
  protected:
@@ -35,7 +31,7 @@ TEST_F(ProcessHelpersTest, InstallPathsAreNeverInterpreted) {
   const std::wstring installDir = platform::WidePath(dir) + L"/ollama_location";
   ASSERT_TRUE(RunInstallerHidden(platform::WidePath(setup), {L"/silent", L"/dir=" + installDir}));
   // The helper waited: the line written after the pause is there.
-  EXPECT_EQ(ReadFile(home_.root() / "args"),
+  EXPECT_EQ(ReadTextFile(home_.root() / "args"),
             "/silent\n/dir=" + platform::OsPath(installDir).string() + "\ndone\n");
   EXPECT_FALSE(fs::exists("pwned"));
   EXPECT_FALSE(fs::exists(dir / "pwned"));
@@ -44,16 +40,16 @@ TEST_F(ProcessHelpersTest, InstallPathsAreNeverInterpreted) {
 TEST_F(ProcessHelpersTest, RunProcessWaitsOnlyWhenAsked) {
   const fs::path setup = Recorder(home_.root() / "bin");
   ASSERT_TRUE(RunProcess(platform::WidePath(setup), {L"/S"}, true));
-  EXPECT_EQ(ReadFile(home_.root() / "args"), "/S\ndone\n");
+  EXPECT_EQ(ReadTextFile(home_.root() / "args"), "/S\ndone\n");
   fs::remove(home_.root() / "args");
   ASSERT_TRUE(RunProcess(platform::WidePath(setup), {}, false));
-  EXPECT_EQ(ReadFile(home_.root() / "args").find("done"), std::string::npos);  // did not wait
-  for (int i = 0; i < 100 && ReadFile(home_.root() / "args") != "done\n"; ++i) {
+  EXPECT_EQ(ReadTextFile(home_.root() / "args").find("done"), std::string::npos);  // did not wait
+  for (int i = 0; i < 100 && ReadTextFile(home_.root() / "args") != "done\n"; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  ASSERT_EQ(ReadFile(home_.root() / "args"), "done\n");
+  ASSERT_EQ(ReadTextFile(home_.root() / "args"), "done\n");
   ASSERT_TRUE(RunAndWait(platform::WidePath(setup), {L"pull", L"deepseek-r1:7b"}));
-  EXPECT_EQ(ReadFile(home_.root() / "args"), "pull\ndeepseek-r1:7b\ndone\n");
+  EXPECT_EQ(ReadTextFile(home_.root() / "args"), "pull\ndeepseek-r1:7b\ndone\n");
 }
 
 TEST_F(ProcessHelpersTest, MissingProgramsAndOverlongCommandLinesAreRefused) {

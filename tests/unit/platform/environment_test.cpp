@@ -9,10 +9,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 TEST(UserEnvironment, ReplacesTheVariableLineAndKeepsOthers) {
   TempHome home;
@@ -20,9 +16,9 @@ TEST(UserEnvironment, ReplacesTheVariableLineAndKeepsOthers) {
   fs::create_directories(file.parent_path());
   std::ofstream(file) << "KEEP=1\nOLLAMA_MODELS=/old\nOTHER=2\n";
   EXPECT_FALSE(platform::WriteUserEnvironmentValue(L"OLLAMA_MODELS", L"/home/u/模型 x"));
-  EXPECT_EQ(ReadFile(file), "KEEP=1\nOLLAMA_MODELS=/home/u/模型 x\nOTHER=2\n");
+  EXPECT_EQ(ReadTextFile(file), "KEEP=1\nOLLAMA_MODELS=/home/u/模型 x\nOTHER=2\n");
   EXPECT_FALSE(platform::WriteUserEnvironmentValue(L"NEW", L""));
-  EXPECT_EQ(ReadFile(file), "KEEP=1\nOLLAMA_MODELS=/home/u/模型 x\nOTHER=2\nNEW=\n");
+  EXPECT_EQ(ReadTextFile(file), "KEEP=1\nOLLAMA_MODELS=/home/u/模型 x\nOTHER=2\nNEW=\n");
 }
 
 TEST(UserEnvironment, UnwritableFolderIsAnOpenFailureWithItsCode) {

@@ -10,10 +10,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 TEST(Process, ArgumentsReachTheProgramUninterpreted) {
   TempHome home;
@@ -27,7 +23,7 @@ TEST(Process, ArgumentsReachTheProgramUninterpreted) {
       {script.string(), "/dir=C:\\a b", "$(touch pwned2)", "x;y", "`id`", "中文"});
   ASSERT_NE(child, nullptr);
   EXPECT_EQ(child->Wait(), 0);
-  EXPECT_EQ(ReadFile(out), "[/dir=C:\\a b][$(touch pwned2)][x;y][`id`][中文]");
+  EXPECT_EQ(ReadTextFile(out), "[/dir=C:\\a b][$(touch pwned2)][x;y][`id`][中文]");
   EXPECT_FALSE(fs::exists("pwned"));
   EXPECT_FALSE(fs::exists("pwned2"));
   ::unsetenv("OUT");
