@@ -3,16 +3,78 @@
 #include <filesystem>
 
 #include <config/app_constants.h>
+#include <config/json_text.h>
 #include <platform/known_folders.h>
 #include <platform/os_encoding.h>
+#include <platform/utf.h>
 
 bool CServiceState::PrepareWorkFolder() {
   const wchar_t separator = platform::PathSeparator();
-  workFolder =
-      platform::LocalAppDataFolder() + separator + GetAppConstants().productFolderName + separator;
+  workFolder = platform::LocalAppDataFolder() + separator + GetAppConstants().productFolderName +
+               separator;
   std::error_code ec;
   std::filesystem::create_directories(platform::OsPath(workFolder), ec);
   return std::filesystem::is_directory(platform::OsPath(workFolder), ec);
+}
+
+bool CServiceState::HttpGet(const std::string& url, const HeaderSet& headers,
+                            std::string& body) const {
+  try {
+    HttpResponse response = HttpGetRequest(url, headers, requestTimeoutMs);
+    if (response.status < 200 || response.status > 299) return false;
+    body = std::move(response.body);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+std::string CServiceState::BuildQueryString() const {
+  const AppConstants& constants = GetAppConstants();
+  return "uuid=" + constants.deviceId + "&channel=" + constants.channel +
+         "&client_version=" + constants.clientVersion;
+}
+
+void CServiceState::FillCommonHeaders(HeaderSet& headers) const {
+  const AppConstants& constants = GetAppConstants();
+  headers["client_version"] = constants.clientVersion;
+  headers["channel"] = constants.channel;
+  headers["osver"] = constants.osName;
+  headers["Content-Type"] = "application/json";
+}
+
+std::string CServiceState::GetJsonString(const Json::Value& value,
+                                         const std::string& defaultValue) const {
+  if (!value.isString()) return defaultValue;
+  return platform::WideToOsNarrow(platform::Utf8ToWide(value.asString()));
+}
+
+void CServiceState::FetchRemoteConfig() {
+  HeaderSet headers;
+  FillCommonHeaders(headers);
+  const std::string url = GetAppConstants().remoteConfigUrl + "?" + BuildQueryString();
+  std::string body;
+  if (!HttpGet(url, headers, body)) return;
+  // An answer without braces (an HTML page, an empty body) counts as {}.
+  if (body.find('{') == std::string::npos || body.find('}') == std::string::npos) body = "{}";
+  Json::Value root;
+  if (!ParseJson(body, root)) return;
+  // Only an object carries the two fields; anything else empties them (the
+  // JSON library would throw on member access).
+  const Json::Value empty;
+  const Json::Value& service = root.isObject() ? root["serviceurl"] : empty;
+  const Json::Value& package = root.isObject() ? root["DeepSeekUrl"] : empty;
+  serviceUrl = GetJsonString(service, "");
+  packageUrl = package.isString() ? package.asString() : std::string();
+}
+
+void CServiceState::SendLogEvent(const std::string& eventName) const {
+  const AppConstants& constants = GetAppConstants();
+  const std::string url = constants.eventLogUrl + "/" + eventName + "/" + constants.channel +
+                          "/WX_" + constants.clientVersion + "/" + constants.osName + "/" +
+                          constants.deviceId;
+  std::string scratch;
+  HttpGet(url, {{"Content-Type", "application/json"}}, scratch);
 }
 
 CServiceState& GetServiceState() {

@@ -1,16 +1,46 @@
 #pragma once
 // The process-wide service state: created on first use, kept until the
-// process ends. It carries the application state the service operations
-// share; start-up prepares its work folder.
+// process ends. It talks to the vendor service (remote configuration, event
+// log) and carries the application state the engine and the window share.
+#include <json/value.h>
+
 #include <string>
+
+#include <service/http_client.h>
 
 class CServiceState {
  public:
+  static constexpr long kRequestTimeoutMs = 30000;
+
   // The per-user local application-data folder + "/Tidewell/", created with
   // its missing parents. False when it cannot be created.
   bool PrepareWorkFolder();
 
+  // One GET; true with the body for a 2xx answer. Otherwise (other status,
+  // no answer, timeout) false, and body keeps what it held.
+  bool HttpGet(const std::string& url, const HeaderSet& headers, std::string& body) const;
+  // "uuid=…&channel=…&client_version=…", values as held, unescaped.
+  std::string BuildQueryString() const;
+  // Sets client_version, channel, osver and Content-Type, keeping the rest.
+  void FillCommonHeaders(HeaderSet& headers) const;
+  // Asks the service for its configuration and applies serviceUrl and
+  // packageUrl from a usable answer.
+  void FetchRemoteConfig();
+  // A JSON string in the OS narrow encoding, or the default for anything else.
+  std::string GetJsonString(const Json::Value& value, const std::string& defaultValue) const;
+  // Reports one named event; the outcome is not looked at.
+  void SendLogEvent(const std::string& eventName) const;
+
+  // Remote configuration: empty until an answer has been applied.
+  std::string serviceUrl;  // OS narrow encoding
+  std::string packageUrl;  // UTF-8, as sent
+
   std::wstring workFolder;
+  std::wstring installFolder;
+  std::string rememberedModelIndex;
+
+  // Time limit of each service request; tests shorten it.
+  long requestTimeoutMs = kRequestTimeoutMs;
 };
 
 CServiceState& GetServiceState();

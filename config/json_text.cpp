@@ -1,4 +1,4 @@
-#include <install/json_helpers.h>
+#include <config/json_text.h>
 
 #include <json/json.h>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <install/json_helpers.h>
+#include <config/json_text.h>
 
 namespace {
 

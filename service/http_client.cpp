@@ -1,0 +1,63 @@
+#include <service/http_client.h>
+
+#include <curl/curl.h>
+
+#include <memory>
+
+namespace {
+
+struct EasyDeleter {
+  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct ListDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+size_t AppendBody(char* data, size_t size, size_t count, void* user) {
+  static_cast<std::string*>(user)->append(data, size * count);
+  return size * count;
+}
+
+}  // namespace
+
+bool EnsureCurlGlobalInit() {
+  static const bool initialised = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
+  return initialised;
+}
+
+std::string CurlUserAgent() { return std::string("curl/") + curl_version_info(CURLVERSION_NOW)->version; }
+
+HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs) {
+  HttpResponse response;
+  if (!EnsureCurlGlobalInit()) return response;
+  const std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+  if (!easy) return response;
+  std::unique_ptr<curl_slist, ListDeleter> list;
+  for (const auto& [name, value] : headers) {
+    const std::string line = name + ": " + value;
+    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
+    if (grown == nullptr) return response;
+    (void)list.release();
+    list.reset(grown);
+  }
+  const std::string userAgent = CurlUserAgent();
+  CURL* h = easy.get();
+  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, timeoutMs);
+  curl_easy_setopt(h, CURLOPT_HTTPHEADER, list.get());
+  curl_easy_setopt(h, CURLOPT_USERAGENT, userAgent.c_str());
+  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(h, CURLOPT_MAXREDIRS, 50L);
+  curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");  // cookie engine, this request only
+  curl_easy_setopt(h, CURLOPT_TCP_KEEPALIVE, 1L);
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);  // requests run on several threads
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &AppendBody);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &response.body);
+  if (curl_easy_perform(h) != CURLE_OK) {
+    response.body.clear();
+    return response;
+  }
+  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response.status);
+  return response;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// A small RAII layer over libcurl's easy interface: one fresh handle per
+// request, with the defaults the service client relies on (User-Agent
+// "curl/<version>", redirects followed up to 50, cookie engine on for the
+// request, TCP keep-alive).
+#include <map>
+#include <string>
+
+// Header name → value; every entry is sent as one request header.
+using HeaderSet = std::map<std::string, std::string>;
+
+struct HttpResponse {
+  long status = 0;  // 0: no answer (refused, name lookup, timeout, ...)
+  std::string body;
+};
+
+// libcurl's global state, set up once for the process and never torn down
+// (a request may be running on another thread at any time).
+bool EnsureCurlGlobalInit();
+
+// One GET with a total time limit for connection, request and response.
+HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs);
+
+// "curl/" followed by libcurl's version.
+std::string CurlUserAgent();

@@ -1,0 +1,234 @@
+// The service client against a local HTTP server that misbehaves on purpose.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+
+#include <config/app_constants.h>
+#include <service/service_state.h>
+#include <tests/support/temp_home.h>
+#include <tests/support/test_server.h>
+
+namespace {
+
+struct SeenRequest {
+  std::string path;
+  std::string query;
+  httplib::Headers headers;
+};
+
+class ServiceTest : public ::testing::Test {
+ protected:
+  ServiceTest() {
+    AppConstants& constants = GetAppConstants();  // built inside the private home
+    saved_ = constants;
+    constants.deviceId = "ab12";
+    constants.channel = "ch01";
+    constants.clientVersion = "1.0.0.1";
+    constants.osName = "windows10";
+    Route("/api/dpsk/config", [this](const httplib::Request&, httplib::Response& res) {
+      std::lock_guard lock(mutex_);
+      res.status = configStatus_;
+      res.set_content(configBody_, "application/json");
+    });
+    server_.server().Get(R"(/dpsk/log/log/.*)", [this](const httplib::Request& req,
+                                                        httplib::Response& res) {
+      Record(req);
+      res.status = 200;
+    });
+    server_.server().Get("/redirect", [](const httplib::Request&, httplib::Response& res) {
+      res.set_redirect("/page");
+    });
+    server_.server().Get("/page", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content("final page", "text/plain");
+    });
+    server_.server().Get("/empty204", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 204;
+    });
+    server_.server().Get("/notfound", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 404;
+      res.set_content("<html>missing</html>", "text/html");
+    });
+    server_.server().Get("/error", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 500;
+      res.set_content("{\"error\":1}", "application/json");
+    });
+    server_.server().Get("/chunked", [](const httplib::Request&, httplib::Response& res) {
+      res.set_chunked_content_provider("text/plain", [](size_t, httplib::DataSink& sink) {
+        sink.write("no ", 3);
+        sink.write("length", 6);
+        sink.done();
+        return true;
+      });
+    });
+    server_.Start();
+    constants.serviceBaseUrl = server_.Url();
+    constants.remoteConfigUrl = server_.Url("/api/dpsk/config");
+    constants.eventLogUrl = server_.Url("/dpsk/log/log");
+    state_.requestTimeoutMs = 3000;
+  }
+  ~ServiceTest() override { GetAppConstants() = saved_; }
+
+  template <typename Handler>
+  void Route(const std::string& path, Handler handler) {
+    server_.server().Get(path, [this, handler](const httplib::Request& req,
+                                               httplib::Response& res) {
+      Record(req);
+      handler(req, res);
+    });
+  }
+  void Record(const httplib::Request& req) {
+    std::lock_guard lock(mutex_);
+    std::string query;
+    for (const auto& [name, value] : req.params) {
+      query += (query.empty() ? "" : "&") + name + "=" + value;
+    }
+    seen_.push_back({req.path, query, req.headers});
+  }
+  void Answer(int status, const std::string& body) {
+    std::lock_guard lock(mutex_);
+    configStatus_ = status;
+    configBody_ = body;
+  }
+  std::vector<SeenRequest> Seen() {
+    std::lock_guard lock(mutex_);
+    return seen_;
+  }
+
+  TempHome home_;
+  AppConstants saved_ = GetAppConstants();
+  TestServer server_;
+  CServiceState state_;
+  std::mutex mutex_;
+  int configStatus_ = 200;
+  std::string configBody_ = "{}";
+  std::vector<SeenRequest> seen_;
+};
+
+TEST_F(ServiceTest, QueryAndHeadersAreBuiltExactlyAndUnescaped) {
+  EXPECT_EQ(state_.BuildQueryString(), "uuid=ab12&channel=ch01&client_version=1.0.0.1");
+  GetAppConstants().channel = "a&b c";
+  EXPECT_EQ(state_.BuildQueryString(), "uuid=ab12&channel=a&b c&client_version=1.0.0.1");
+  HeaderSet headers{{"channel", "old"}, {"X-Keep", "1"}};
+  state_.FillCommonHeaders(headers);
+  EXPECT_EQ(headers, (HeaderSet{{"channel", "a&b c"},
+                                {"client_version", "1.0.0.1"},
+                                {"osver", "windows10"},
+                                {"Content-Type", "application/json"},
+                                {"X-Keep", "1"}}));
+}
+
+TEST_F(ServiceTest, HttpGetAcceptsOnly2xxAndFollowsRedirects) {
+  std::string body = "previous";
+  EXPECT_TRUE(state_.HttpGet(server_.Url("/empty204"), {}, body));
+  EXPECT_EQ(body, "");
+  body = "previous";
+  EXPECT_FALSE(state_.HttpGet(server_.Url("/notfound"), {}, body));
+  EXPECT_EQ(body, "previous");
+  EXPECT_FALSE(state_.HttpGet(server_.Url("/error"), {}, body));
+  EXPECT_EQ(body, "previous");
+  EXPECT_TRUE(state_.HttpGet(server_.Url("/redirect"), {}, body));
+  EXPECT_EQ(body, "final page");
+  EXPECT_TRUE(state_.HttpGet(server_.Url("/chunked"), {}, body));
+  EXPECT_EQ(body, "no length");
+}
+
+TEST_F(ServiceTest, TransportFailuresAreFalse) {
+  std::string body = "kept";
+  {
+    RawServer dropping(RawServer::Mode::DropAtOnce);
+    EXPECT_FALSE(state_.HttpGet(dropping.Url(), {}, body));
+  }
+  EXPECT_FALSE(state_.HttpGet("http://127.0.0.1:1/", {}, body));  // refused
+  EXPECT_FALSE(state_.HttpGet("not a url", {}, body));
+  EXPECT_EQ(body, "kept");
+
+  RawServer silent(RawServer::Mode::NeverAnswer);
+  state_.requestTimeoutMs = 500;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(state_.HttpGet(silent.Url(), {}, body));
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_GE(seconds, 0.45);
+  EXPECT_LT(seconds, 5.0);
+  EXPECT_EQ(CServiceState::kRequestTimeoutMs, 30000);  // what the product uses
+}
+
+TEST_F(ServiceTest, RemoteConfigRequestCarriesTheIdentityTwice) {
+  Answer(200, R"({"serviceurl":"https://kf.example/chat","DeepSeekUrl":"http://pkg/x.zip","x":1})");
+  state_.FetchRemoteConfig();
+  EXPECT_EQ(state_.serviceUrl, "https://kf.example/chat");
+  EXPECT_EQ(state_.packageUrl, "http://pkg/x.zip");
+  const auto seen = Seen();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].path, "/api/dpsk/config");
+  EXPECT_EQ(seen[0].query, "channel=ch01&client_version=1.0.0.1&uuid=ab12");  // sorted by the server
+  auto header = [&](const char* name) {
+    const auto it = seen[0].headers.find(name);
+    return it == seen[0].headers.end() ? std::string("<none>") : it->second;
+  };
+  EXPECT_EQ(header("client_version"), "1.0.0.1");
+  EXPECT_EQ(header("channel"), "ch01");
+  EXPECT_EQ(header("osver"), "windows10");
+  EXPECT_EQ(header("Content-Type"), "application/json");
+  EXPECT_EQ(header("User-Agent").rfind("curl/", 0), 0u);
+}
+
+TEST_F(ServiceTest, RemoteConfigAnswersThatEmptyKeepOrSetFields) {
+  struct Case {
+    int status;
+    std::string body;
+    std::string serviceUrl;
+    std::string packageUrl;
+  };
+  const std::string full = R"({"serviceurl":"S","DeepSeekUrl":"P"})";
+  for (const Case& c : {
+           Case{200, "", "", ""},                                 // no braces: {}
+           Case{200, "<html>maintenance</html>", "", ""},         // no braces: {}
+           Case{200, R"({"serviceurl": 5, "DeepSeekUrl":"P"})", "", "P"},
+           Case{200, R"({"serviceurl":"S"})", "S", ""},
+           Case{200, R"(["serviceurl","S"] {)", "", ""},          // parses as an array
+           Case{200, R"({"serviceurl":)", "", ""},                // no closing brace: {}
+           Case{200, R"({"serviceurl": })", "S", "P"},            // braces, not JSON: kept
+           Case{500, full + " ", "S", "P"},                       // not 2xx: kept
+           Case{200, R"({"serviceurl":"客服 链接","DeepSeekUrl":null})", "客服 链接", ""},
+       }) {
+    state_.serviceUrl = "S";
+    state_.packageUrl = "P";
+    Answer(c.status, c.body);
+    state_.FetchRemoteConfig();
+    EXPECT_EQ(state_.serviceUrl, c.serviceUrl) << c.body;
+    EXPECT_EQ(state_.packageUrl, c.packageUrl) << c.body;
+  }
+}
+
+TEST_F(ServiceTest, ServiceDownLeavesFieldsEmpty) {
+  GetAppConstants().remoteConfigUrl = "http://127.0.0.1:1/api/dpsk/config";
+  state_.FetchRemoteConfig();
+  EXPECT_EQ(state_.serviceUrl, "");
+  EXPECT_EQ(state_.packageUrl, "");
+}
+
+TEST_F(ServiceTest, EventsTravelInThePath) {
+  state_.SendLogEvent("opensoftware");
+  state_.SendLogEvent("openUserTutorDeepseek");
+  state_.SendLogEvent("openUserTutorDeepseek");
+  GetAppConstants().osName = "linux/x86";
+  state_.SendLogEvent("noUrlDeepseek");
+  const auto seen = Seen();
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[0].path, "/dpsk/log/log/opensoftware/ch01/WX_1.0.0.1/windows10/ab12");
+  EXPECT_EQ(seen[0].query, "");
+  EXPECT_EQ(seen[0].headers.find("Content-Type")->second, "application/json");
+  EXPECT_EQ(seen[1].path, seen[2].path);  // every click is reported
+  EXPECT_EQ(seen[3].path, "/dpsk/log/log/noUrlDeepseek/ch01/WX_1.0.0.1/linux/x86/ab12");
+}
+
+TEST_F(ServiceTest, JsonStringsAndDefaults) {
+  EXPECT_EQ(state_.GetJsonString(Json::Value("中文"), "d"), "中文");
+  EXPECT_EQ(state_.GetJsonString(Json::Value(5), "d"), "d");
+  EXPECT_EQ(state_.GetJsonString(Json::Value(), "d"), "d");
+  EXPECT_EQ(state_.GetJsonString(Json::Value(Json::objectValue), ""), "");
+}
+
+}  // namespace

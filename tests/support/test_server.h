@@ -1,0 +1,42 @@
+#pragma once
+// HTTP servers for tests, on 127.0.0.1 with an ephemeral port.
+#include <httplib.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+class TestServer {
+ public:
+  TestServer();
+  ~TestServer();
+  httplib::Server& server() { return server_; }
+  // Starts serving; routes are added before.
+  void Start();
+  int port() const { return port_; }
+  std::string Url(const std::string& path = "") const;
+
+ private:
+  httplib::Server server_;
+  int port_ = 0;
+  std::thread thread_;
+};
+
+// A listener that misbehaves at the socket level.
+class RawServer {
+ public:
+  enum class Mode {
+    NeverAnswer,  // accepts (the backlog does), reads nothing, says nothing
+    DropAtOnce,   // accepts and closes the connection
+  };
+  explicit RawServer(Mode mode);
+  ~RawServer();
+  std::string Url(const std::string& path = "/") const;
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+  Mode mode_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
