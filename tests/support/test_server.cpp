@@ -8,21 +8,25 @@
 
 #include <chrono>
 
-TestServer::TestServer() = default;
+TestServer::TestServer() : server_(std::make_unique<httplib::Server>()) {}
+
+TestServer::TestServer(const std::string& certFile, const std::string& keyFile)
+    : server_(std::make_unique<httplib::SSLServer>(certFile.c_str(), keyFile.c_str())),
+      scheme_("https") {}
 
 TestServer::~TestServer() {
-  server_.stop();
+  server_->stop();
   if (thread_.joinable()) thread_.join();
 }
 
 void TestServer::Start() {
-  port_ = server_.bind_to_any_port("127.0.0.1");
-  thread_ = std::thread([this] { server_.listen_after_bind(); });
-  while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  port_ = server_->bind_to_any_port("127.0.0.1");
+  thread_ = std::thread([this] { server_->listen_after_bind(); });
+  while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 std::string TestServer::Url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
+  return scheme_ + "://127.0.0.1:" + std::to_string(port_) + path;
 }
 
 RawServer::RawServer(Mode mode) : mode_(mode) {

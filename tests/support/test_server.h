@@ -3,21 +3,25 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 
 class TestServer {
  public:
   TestServer();
+  // HTTPS with the given certificate and key files.
+  TestServer(const std::string& certFile, const std::string& keyFile);
   ~TestServer();
-  httplib::Server& server() { return server_; }
+  httplib::Server& server() { return *server_; }
   // Starts serving; routes are added before.
   void Start();
   int port() const { return port_; }
   std::string Url(const std::string& path = "") const;
 
  private:
-  httplib::Server server_;
+  std::unique_ptr<httplib::Server> server_;
+  std::string scheme_ = "http";
   int port_ = 0;
   std::thread thread_;
 };
