@@ -67,8 +67,7 @@ int CFileDownloader::OnTransferInfo(void* cancel, long long total, long long now
   return 0;
 }
 
-std::size_t CFileDownloader::OnWrite(char* data, std::size_t size, std::size_t count,
-                                     void* self) {
+std::size_t CFileDownloader::OnWrite(char* data, std::size_t size, std::size_t count, void* self) {
   // Fewer bytes than delivered (nothing at all on a full disk) makes libcurl
   // end the transfer with its write error.
   return std::fwrite(data, size, count, static_cast<CFileDownloader*>(self)->file) * size;

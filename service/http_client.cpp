@@ -25,7 +25,9 @@ bool EnsureCurlGlobalInit() {
   return initialised;
 }
 
-std::string CurlUserAgent() { return std::string("curl/") + curl_version_info(CURLVERSION_NOW)->version; }
+std::string CurlUserAgent() {
+  return std::string("curl/") + curl_version_info(CURLVERSION_NOW)->version;
+}
 
 HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs) {
   HttpResponse response;

@@ -10,8 +10,8 @@
 
 bool CServiceState::PrepareWorkFolder() {
   const wchar_t separator = platform::PathSeparator();
-  workFolder = platform::LocalAppDataFolder() + separator + GetAppConstants().productFolderName +
-               separator;
+  workFolder =
+      platform::LocalAppDataFolder() + separator + GetAppConstants().productFolderName + separator;
   std::error_code ec;
   std::filesystem::create_directories(platform::OsPath(workFolder), ec);
   return std::filesystem::is_directory(platform::OsPath(workFolder), ec);

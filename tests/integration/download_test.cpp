@@ -42,13 +42,13 @@ class DownloadTest : public ::testing::Test {
       res.set_content("<html>not here</html>", "text/html");
     });
     s.Get("/nolength", [this](const httplib::Request&, httplib::Response& res) {
-      res.set_chunked_content_provider("application/zip",
-                                       [this](size_t offset, httplib::DataSink& sink) {
-                                         const size_t n = std::min<size_t>(65536, body_.size() - offset);
-                                         sink.write(body_.data() + offset, n);
-                                         if (offset + n == body_.size()) sink.done();
-                                         return true;
-                                       });
+      res.set_chunked_content_provider(
+          "application/zip", [this](size_t offset, httplib::DataSink& sink) {
+            const size_t n = std::min<size_t>(65536, body_.size() - offset);
+            sink.write(body_.data() + offset, n);
+            if (offset + n == body_.size()) sink.done();
+            return true;
+          });
     });
     s.Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
       res.set_content_provider(body_.size(), "application/zip",
@@ -66,7 +66,8 @@ class DownloadTest : public ::testing::Test {
   void MakeDestinationFolder() { fs::create_directories(Destination().parent_path()); }
   std::size_t TempFiles() const {
     std::size_t n = 0;
-    for (const auto& entry : fs::directory_iterator(home_.root() / "tmp")) n += entry.is_regular_file();
+    for (const auto& entry : fs::directory_iterator(home_.root() / "tmp"))
+      n += entry.is_regular_file();
     return n;
   }
 
@@ -131,7 +132,8 @@ TEST_F(DownloadTest, ExistingDestinationIsNotReplaced) {
   EXPECT_FALSE(downloader_.Download(server_.Url("/package.zip"), Destination().string(), code));
   EXPECT_EQ(code, CFileDownloader::kMoveError);
   EXPECT_EQ(ReadTextFile(Destination()), "earlier package");
-  EXPECT_TRUE(DownloadFile(server_.Url("/package.zip"), Destination().string()));  // outcome not passed on
+  EXPECT_TRUE(
+      DownloadFile(server_.Url("/package.zip"), Destination().string()));  // outcome not passed on
   EXPECT_FALSE(DownloadFile("", Destination().string()));
   EXPECT_FALSE(DownloadFile(server_.Url("/package.zip"), ""));
 }
@@ -206,10 +208,10 @@ TEST(DownloadTls, UnverifiableCertificateStopsTheTransfer) {
   TempHome home;
   const std::string cert = (home.root() / "cert.pem").string();
   const std::string key = (home.root() / "key.pem").string();
-  const ChildResult made = RunChild({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes",
-                                     "-keyout", key, "-out", cert, "-days", "1", "-subj",
-                                     "/CN=localhost"},
-                                    60);
+  const ChildResult made =
+      RunChild({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                "-out", cert, "-days", "1", "-subj", "/CN=localhost"},
+               60);
   ASSERT_EQ(made.exitCode, 0) << "openssl could not make a certificate";
   TestServer server(cert, key);
   server.server().Get("/package.zip", [](const httplib::Request&, httplib::Response& res) {

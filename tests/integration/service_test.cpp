@@ -31,20 +31,19 @@ class ServiceTest : public ::testing::Test {
       res.status = configStatus_;
       res.set_content(configBody_, "application/json");
     });
-    server_.server().Get(R"(/dpsk/log/log/.*)", [this](const httplib::Request& req,
-                                                        httplib::Response& res) {
-      Record(req);
-      res.status = 200;
-    });
+    server_.server().Get(R"(/dpsk/log/log/.*)",
+                         [this](const httplib::Request& req, httplib::Response& res) {
+                           Record(req);
+                           res.status = 200;
+                         });
     server_.server().Get("/redirect", [](const httplib::Request&, httplib::Response& res) {
       res.set_redirect("/page");
     });
     server_.server().Get("/page", [](const httplib::Request&, httplib::Response& res) {
       res.set_content("final page", "text/plain");
     });
-    server_.server().Get("/empty204", [](const httplib::Request&, httplib::Response& res) {
-      res.status = 204;
-    });
+    server_.server().Get("/empty204",
+                         [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
     server_.server().Get("/notfound", [](const httplib::Request&, httplib::Response& res) {
       res.status = 404;
       res.set_content("<html>missing</html>", "text/html");
@@ -71,11 +70,11 @@ class ServiceTest : public ::testing::Test {
 
   template <typename Handler>
   void Route(const std::string& path, Handler handler) {
-    server_.server().Get(path, [this, handler](const httplib::Request& req,
-                                               httplib::Response& res) {
-      Record(req);
-      handler(req, res);
-    });
+    server_.server().Get(path,
+                         [this, handler](const httplib::Request& req, httplib::Response& res) {
+                           Record(req);
+                           handler(req, res);
+                         });
   }
   void Record(const httplib::Request& req) {
     std::lock_guard lock(mutex_);
@@ -162,7 +161,8 @@ TEST_F(ServiceTest, RemoteConfigRequestCarriesTheIdentityTwice) {
   const auto seen = Seen();
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].path, "/api/dpsk/config");
-  EXPECT_EQ(seen[0].query, "channel=ch01&client_version=1.0.0.1&uuid=ab12");  // sorted by the server
+  EXPECT_EQ(seen[0].query,
+            "channel=ch01&client_version=1.0.0.1&uuid=ab12");  // sorted by the server
   auto header = [&](const char* name) {
     const auto it = seen[0].headers.find(name);
     return it == seen[0].headers.end() ? std::string("<none>") : it->second;
@@ -183,14 +183,14 @@ TEST_F(ServiceTest, RemoteConfigAnswersThatEmptyKeepOrSetFields) {
   };
   const std::string full = R"({"serviceurl":"S","DeepSeekUrl":"P"})";
   for (const Case& c : {
-           Case{200, "", "", ""},                                 // no braces: {}
-           Case{200, "<html>maintenance</html>", "", ""},         // no braces: {}
+           Case{200, "", "", ""},                          // no braces: {}
+           Case{200, "<html>maintenance</html>", "", ""},  // no braces: {}
            Case{200, R"({"serviceurl": 5, "DeepSeekUrl":"P"})", "", "P"},
            Case{200, R"({"serviceurl":"S"})", "S", ""},
-           Case{200, R"(["serviceurl","S"] {)", "", ""},          // parses as an array
-           Case{200, R"({"serviceurl":)", "", ""},                // no closing brace: {}
-           Case{200, R"({"serviceurl": })", "S", "P"},            // braces, not JSON: kept
-           Case{500, full + " ", "S", "P"},                       // not 2xx: kept
+           Case{200, R"(["serviceurl","S"] {)", "", ""},  // parses as an array
+           Case{200, R"({"serviceurl":)", "", ""},        // no closing brace: {}
+           Case{200, R"({"serviceurl": })", "S", "P"},    // braces, not JSON: kept
+           Case{500, full + " ", "S", "P"},               // not 2xx: kept
            Case{200, R"({"serviceurl":"客服 链接","DeepSeekUrl":null})", "客服 链接", ""},
        }) {
     state_.serviceUrl = "S";

@@ -1,0 +1,106 @@
+#include <package/package_extract.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include <package/zip_entry_info.h>
+#include <package/zip_reader.h>
+#include <platform/os_encoding.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
+
+// The archive's file name without its last extension.
+std::wstring Stem(const std::wstring& archivePath) {
+  std::size_t start = archivePath.size();
+  while (start > 0 && !IsSeparator(archivePath[start - 1])) --start;
+  std::wstring name = archivePath.substr(start);
+  const std::size_t dot = name.rfind(L'.');
+  return dot == std::wstring::npos ? name : name.substr(0, dot);
+}
+
+std::wstring FolderOf(const std::wstring& archivePath) {
+  std::size_t end = archivePath.size();
+  while (end > 0 && !IsSeparator(archivePath[end - 1])) --end;
+  return end == 0 ? std::wstring() : archivePath.substr(0, end - 1);
+}
+
+unsigned ThreadCount(unsigned requested) {
+  if (requested != 0) return requested;
+  return std::max(2u, std::min(8u, std::thread::hardware_concurrency()));
+}
+
+}  // namespace
+
+std::wstring ExtractArchive(const std::wstring& archivePath, const std::wstring& targetFolder,
+                            const char* password, unsigned threads) {
+  std::error_code ec;
+  if (!fs::is_regular_file(platform::OsPath(archivePath), ec)) return {};
+  fs::create_directories(platform::OsPath(targetFolder), ec);
+  HZIP zip = ZipOpenFile(archivePath, password, targetFolder);
+  if (zip == nullptr) return {};
+
+  ZipEntry entry;
+  ZipItemInfo(zip, -1, &entry);
+  const int count = entry.index;
+  std::wstring remembered;
+  std::vector<int> files;
+  const wchar_t separator = platform::PathSeparator();
+  // Folders first, in order, so the file writers never race to make them.
+  for (int i = 0; i < count; ++i) {
+    if (ZipItemInfo(zip, i, &entry) != ZR_OK) continue;
+    if (entry.attributes == kAttrDirectory) {
+      std::wstring name = entry.name;
+      if (!name.empty() && name.back() == L'/') name.back() = separator;
+      remembered = targetFolder + separator + name;
+    }
+    if ((entry.attributes & kAttrDirectory) != 0) {
+      ZipExtractItemToFile(zip, i, entry.name);
+    } else {
+      files.push_back(i);
+    }
+  }
+
+  // Then the files, shared out among readers over the same mapped archive.
+  const std::shared_ptr<ZipSource> source = ZipSourceOf(zip);
+  std::atomic<std::size_t> next{0};
+  auto work = [&](HZIP reader) {
+    ZipEntry item;
+    for (std::size_t k = next++; k < files.size(); k = next++) {
+      if (ZipItemInfo(reader, files[k], &item) == ZR_OK) {
+        ZipExtractItemToFile(reader, files[k], item.name);
+      }
+    }
+  };
+  const unsigned helpers =
+      std::min<unsigned>(ThreadCount(threads) - 1, static_cast<unsigned>(files.size() / 2));
+  std::vector<std::thread> pool;
+  for (unsigned t = 0; t < helpers; ++t) {
+    pool.emplace_back([&] {
+      HZIP reader = ZipOpenSource(source, password, targetFolder);
+      if (reader == nullptr) return;
+      work(reader);
+      ZipClose(reader);
+    });
+  }
+  work(zip);
+  for (auto& thread : pool) thread.join();
+  ZipClose(zip);
+  return remembered;
+}
+
+std::wstring ExtractPackage(const std::wstring& archivePath) {
+  return ExtractArchive(archivePath,
+                        FolderOf(archivePath) + platform::PathSeparator() + Stem(archivePath),
+                        kPackagePassword);
+}
+
+std::wstring ExtractPackageTo(const std::wstring& archivePath, const std::wstring& baseFolder) {
+  return ExtractArchive(archivePath, baseFolder + platform::PathSeparator() + Stem(archivePath),
+                        nullptr);
+}

@@ -1,0 +1,165 @@
+#include <package/zip_entry_stream.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kInputBlock = 16384;
+constexpr std::uint32_t kLocalHeaderSignature = 0x04034b50;
+
+std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint32_t Le32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::uint32_t Crc32Byte(std::uint32_t crc, std::uint8_t byte) {
+  static const z_crc_t* table = get_crc_table();
+  return table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
+}
+
+}  // namespace
+
+ZipEntryStream::~ZipEntryStream() {
+  if (inflating_) inflateEnd(&zstream_);
+}
+
+void ZipEntryStream::UpdateKeys(std::uint8_t plain) {
+  keys_[0] = Crc32Byte(keys_[0], plain);
+  keys_[1] = (keys_[1] + (keys_[0] & 0xFF)) * 134775813u + 1;
+  keys_[2] = Crc32Byte(keys_[2], static_cast<std::uint8_t>(keys_[1] >> 24));
+}
+
+void ZipEntryStream::Decrypt(std::uint8_t* data, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    const std::uint16_t temp = static_cast<std::uint16_t>(keys_[2] | 2);
+    const auto plain = static_cast<std::uint8_t>(data[i] ^ ((temp * (temp ^ 1)) >> 8));
+    UpdateKeys(plain);
+    data[i] = plain;
+  }
+}
+
+ZRESULT ZipEntryStream::Open(const ZipSource& source, const ZipEntryLocation& entry,
+                             const std::optional<std::string>& password) {
+  source_ = &source;
+  entry_ = entry;
+  std::uint8_t header[30];
+  if (!source.ReadExact(entry.localHeaderOffset, header, sizeof header) ||
+      Le32(header) != kLocalHeaderSignature) {
+    return ZR_CORRUPT;
+  }
+  position_ = entry.localHeaderOffset + 30 + Le16(header + 26) + Le16(header + 28);
+  compressedLeft_ = entry.compressedSize;
+  uncompressedLeft_ = entry.uncompressedSize;
+  if (position_ + compressedLeft_ > source.Size()) return ZR_CORRUPT;  // data cut short
+  if (entry.method != 0 && entry.method != 8) return ZR_FLATE;
+  crc_ = 0;
+
+  encrypted_ = (entry.flags & 1) != 0;
+  if (encrypted_) {
+    keys_[0] = 0x12345678;
+    keys_[1] = 0x23456789;
+    keys_[2] = 0x34567890;
+    if (password) {
+      for (const char c : *password) UpdateKeys(static_cast<std::uint8_t>(c));
+    }
+    std::uint8_t check[12];
+    if (compressedLeft_ < 12 || !source.ReadExact(position_, check, sizeof check))
+      return ZR_CORRUPT;
+    Decrypt(check, sizeof check);
+    position_ += 12;
+    compressedLeft_ -= 12;
+    const auto expected = static_cast<std::uint8_t>((entry.flags & 8) != 0 ? (entry.dosTime >> 8)
+                                                                           : (entry.crc >> 24));
+    if (check[11] != expected) return ZR_PASSWORD;
+  }
+  if (entry.method == 8) {
+    if (inflateInit2(&zstream_, -MAX_WBITS) != Z_OK) return ZR_FLATE;
+    inflating_ = true;
+  } else if (compressedLeft_ != uncompressedLeft_) {
+    return ZR_CORRUPT;  // stored data is its own size
+  }
+  finished_ = false;
+  return ZR_OK;
+}
+
+// Makes the next block of compressed data the input window: straight from
+// memory when the source is mapped and nothing needs decrypting.
+ZRESULT ZipEntryStream::FetchInput() {
+  const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(
+      compressedLeft_, source_->Data() != nullptr && !encrypted_ ? (1u << 30) : kInputBlock));
+  if (n == 0) return ZR_FLATE;
+  if (source_->Data() != nullptr && !encrypted_) {
+    in_ = source_->Data() + position_;
+  } else {
+    input_.resize(kInputBlock);
+    if (!source_->ReadExact(position_, input_.data(), n)) return ZR_READ;
+    if (encrypted_) Decrypt(input_.data(), n);
+    in_ = input_.data();
+  }
+  inLength_ = n;
+  position_ += n;
+  compressedLeft_ -= n;
+  return ZR_OK;
+}
+
+ZRESULT ZipEntryStream::Read(std::uint8_t* out, std::size_t length, std::size_t* count) {
+  *count = 0;
+  if (uncompressedLeft_ == 0 && finished_) return ZR_OK;
+  std::size_t produced = 0;
+  if (!inflating_) {
+    // Stored: copy the input window through.
+    while (produced < length && uncompressedLeft_ > 0) {
+      if (inLength_ == 0) {
+        if (const ZRESULT r = FetchInput(); r != ZR_OK) return r;
+      }
+      const std::size_t n =
+          std::min({length - produced, inLength_, static_cast<std::size_t>(uncompressedLeft_)});
+      std::memcpy(out + produced, in_, n);
+      in_ += n;
+      inLength_ -= n;
+      produced += n;
+      uncompressedLeft_ -= n;
+    }
+    if (uncompressedLeft_ == 0) finished_ = true;
+  } else {
+    zstream_.next_out = out;
+    zstream_.avail_out = static_cast<uInt>(std::min<std::size_t>(length, 1u << 30));
+    while (zstream_.avail_out > 0 && !finished_) {
+      if (inLength_ == 0 && compressedLeft_ > 0) {
+        if (const ZRESULT r = FetchInput(); r != ZR_OK) return r;
+      }
+      const std::size_t window = std::min<std::size_t>(inLength_, 1u << 30);
+      zstream_.next_in = const_cast<Bytef*>(in_);
+      zstream_.avail_in = static_cast<uInt>(window);
+      const uInt outBefore = zstream_.avail_out;
+      const int status = inflate(&zstream_, Z_NO_FLUSH);
+      const std::size_t consumed = window - zstream_.avail_in;
+      in_ += consumed;
+      inLength_ -= consumed;
+      const std::size_t made = outBefore - zstream_.avail_out;
+      if (made > uncompressedLeft_) return ZR_FLATE;  // more than the entry holds
+      uncompressedLeft_ -= made;
+      if (status == Z_STREAM_END) {
+        finished_ = true;
+      } else if (status != Z_OK) {
+        return ZR_FLATE;
+      } else if (made == 0 && consumed == 0) {
+        return ZR_FLATE;  // no progress: the data ended before the stream did
+      }
+    }
+    produced = length - zstream_.avail_out;
+    if (finished_ && uncompressedLeft_ != 0) return ZR_FLATE;  // stream ended early
+  }
+  crc_ = static_cast<std::uint32_t>(crc32_z(crc_, out, produced));
+  *count = produced;
+  if (finished_ && uncompressedLeft_ == 0) return Finish();
+  return ZR_OK;
+}
+
+ZRESULT ZipEntryStream::Finish() {
+  if (crc_ == entry_.crc) return ZR_OK;
+  // A wrong password can pass the one-byte check; the CRC catches it.
+  return encrypted_ ? ZR_PASSWORD : ZR_CORRUPT;
+}

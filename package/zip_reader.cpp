@@ -1,0 +1,438 @@
+#include <package/zip_reader.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include <package/zip_entry_info.h>
+#include <package/zip_entry_stream.h>
+#include <package/zip_source.h>
+#include <platform/os_encoding.h>
+#include <platform/utf.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint32_t kEndSignature = 0x06054b50;
+constexpr std::uint32_t kCentralSignature = 0x02014b50;
+constexpr std::size_t kEndRecordSize = 22;
+constexpr std::size_t kMaxCommentSearch = 65535;
+constexpr std::size_t kCentralRecordSize = 46;
+constexpr std::size_t kOutputBlock = 16384;
+constexpr int kArchiveKind = 1;
+
+std::atomic<ZRESULT> g_lastResult{ZR_OK};
+
+ZRESULT Remember(ZRESULT result) {
+  g_lastResult = result;
+  return result;
+}
+
+std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint32_t Le32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+struct CentralRecord {
+  ZipEntryLocation location;
+  std::uint8_t host = 0;
+  std::uint16_t dosDate = 0;
+  std::uint32_t externalAttributes = 0;
+  std::string rawName;
+  std::vector<std::uint8_t> extra;
+};
+
+// Decodes the stored name (UTF-8) and cuts it to the name limit.
+std::wstring DecodeName(const std::string& raw) {
+  std::wstring name = platform::Utf8ToWide(raw);
+  if (name.empty() && !raw.empty()) {
+    for (const char c : raw) name.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+  }
+  while (platform::Utf16Length(name) > kZipMaxName - 1) name.pop_back();
+  return name;
+}
+
+}  // namespace
+
+class ZipReader {
+ public:
+  ZipReader(std::shared_ptr<ZipSource> source, const char* password, const std::wstring& rootDir)
+      : source_(std::move(source)) {
+    if (password != nullptr) password_ = std::string(password);
+    std::error_code ec;
+    root_ = rootDir.empty() ? fs::current_path(ec) : platform::OsPath(rootDir);
+  }
+
+  const std::shared_ptr<ZipSource>& source() const { return source_; }
+  ZRESULT Open();
+  ZRESULT ItemInfo(int index, ZipEntry* entry);
+  ZRESULT ExtractToFile(int index, const std::wstring& name);
+  ZRESULT ExtractToDescriptor(int index, int fd);
+  ZRESULT ExtractToMemory(int index, std::uint8_t* buffer, std::uint32_t length);
+
+ private:
+  ZRESULT ReadRecord(int index, CentralRecord* record);
+  ZRESULT Entry(int index, CentralRecord* record, ZipEntry* entry);
+  ZRESULT WriteEntryTo(const CentralRecord& record, int fd);
+  void CloseMemoryEntry() {
+    memoryStream_.reset();
+    currentItem_ = -1;
+  }
+
+  std::shared_ptr<ZipSource> source_;
+  std::optional<std::string> password_;
+  fs::path root_;
+  std::uint32_t entryCount_ = 0;
+  std::uint64_t centralOffset_ = 0;
+  std::uint64_t centralEnd_ = 0;
+  std::vector<std::uint64_t> recordOffsets_;  // records found so far, in order
+  int currentItem_ = -1;
+  std::unique_ptr<ZipEntryStream> memoryStream_;
+  ZipEntry cachedEntry_;
+  CentralRecord cachedRecord_;
+  int cachedIndex_ = -1;
+  std::vector<std::uint8_t> buffer_;  // output block, allocated on first use
+};
+
+struct ZipHandle {
+  int kind = kArchiveKind;
+  std::unique_ptr<ZipReader> reader;
+};
+
+ZRESULT ZipReader::Open() {
+  const std::uint64_t size = source_->Size();
+  if (size < kEndRecordSize) return ZR_NOFILE;
+  // The end record nearest the end of the archive, within the comment room.
+  const std::size_t window =
+      static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxCommentSearch + kEndRecordSize));
+  std::vector<std::uint8_t> tail(window);
+  if (!source_->ReadExact(size - window, tail.data(), window)) return ZR_NOFILE;
+  std::size_t at = window - kEndRecordSize + 1;
+  bool found = false;
+  while (at-- > 0) {
+    if (Le32(tail.data() + at) == kEndSignature) {
+      found = true;
+      break;
+    }
+  }
+  if (!found) return ZR_NOFILE;
+  const std::uint8_t* end = tail.data() + at;
+  const std::uint64_t endOffset = size - window + at;
+  const std::uint16_t disk = Le16(end + 4);
+  const std::uint16_t centralDisk = Le16(end + 6);
+  const std::uint16_t entriesHere = Le16(end + 8);
+  entryCount_ = Le16(end + 10);
+  const std::uint32_t centralSize = Le32(end + 12);
+  centralOffset_ = Le32(end + 16);
+  centralEnd_ = centralOffset_ + centralSize;
+  if (disk != 0 || centralDisk != 0 || entriesHere != entryCount_ || centralEnd_ > endOffset) {
+    return ZR_CORRUPT;
+  }
+  recordOffsets_.assign(1, centralOffset_);
+  return ZR_OK;
+}
+
+// Walks forward from the last record found until record index is known.
+ZRESULT ZipReader::ReadRecord(int index, CentralRecord* record) {
+  std::uint8_t header[kCentralRecordSize];
+  for (;;) {
+    const auto known = static_cast<int>(recordOffsets_.size()) - 1;
+    const std::uint64_t offset = recordOffsets_[static_cast<std::size_t>(std::min(known, index))];
+    if (offset + kCentralRecordSize > centralEnd_ ||
+        !source_->ReadExact(offset, header, sizeof header) || Le32(header) != kCentralSignature) {
+      return ZR_CORRUPT;
+    }
+    const std::uint16_t nameLength = Le16(header + 28);
+    const std::uint16_t extraLength = Le16(header + 30);
+    const std::uint16_t commentLength = Le16(header + 32);
+    const std::uint64_t next =
+        offset + kCentralRecordSize + nameLength + extraLength + commentLength;
+    if (next > centralEnd_) return ZR_CORRUPT;
+    if (known >= index) {
+      record->location.flags = Le16(header + 8);
+      record->location.method = Le16(header + 10);
+      record->location.dosTime = Le16(header + 12);
+      record->dosDate = Le16(header + 14);
+      record->location.crc = Le32(header + 16);
+      record->location.compressedSize = Le32(header + 20);
+      record->location.uncompressedSize = Le32(header + 24);
+      record->host = header[5];
+      record->externalAttributes = Le32(header + 38);
+      record->location.localHeaderOffset = Le32(header + 42);
+      record->rawName.resize(std::min<std::size_t>(nameLength, kZipMaxName));
+      if (!source_->ReadExact(offset + kCentralRecordSize, record->rawName.data(),
+                              record->rawName.size())) {
+        return ZR_CORRUPT;
+      }
+      record->extra.resize(extraLength);
+      if (!source_->ReadExact(offset + kCentralRecordSize + nameLength, record->extra.data(),
+                              extraLength)) {
+        return ZR_READ;
+      }
+      return ZR_OK;
+    }
+    recordOffsets_.push_back(next);
+  }
+}
+
+ZRESULT ZipReader::Entry(int index, CentralRecord* record, ZipEntry* entry) {
+  if (index == cachedIndex_) {
+    *record = cachedRecord_;
+    *entry = cachedEntry_;
+    return ZR_OK;
+  }
+  if (const ZRESULT r = ReadRecord(index, record); r != ZR_OK) return r;
+  entry->index = index;
+  entry->name = SanitiseEntryName(DecodeName(record->rawName));
+  entry->attributes = EntryAttributes(record->externalAttributes, record->host);
+  const EntryTimes times = EntryTimesFrom(record->dosDate, record->location.dosTime,
+                                          record->extra.data(), record->extra.size());
+  entry->accessTime = times.access;
+  entry->createTime = times.create;
+  entry->writeTime = times.write;
+  entry->compressedSize = record->location.compressedSize;
+  entry->uncompressedSize = record->location.uncompressedSize;
+  cachedRecord_ = *record;
+  cachedEntry_ = *entry;
+  cachedIndex_ = index;
+  return ZR_OK;
+}
+
+ZRESULT ZipReader::ItemInfo(int index, ZipEntry* entry) {
+  CloseMemoryEntry();
+  if (index == -1) {
+    *entry = ZipEntry{};
+    entry->index = static_cast<int>(entryCount_);
+    return ZR_OK;
+  }
+  if (index < 0 || static_cast<std::uint32_t>(index) >= entryCount_) return ZR_ARGS;
+  CentralRecord record;
+  return Entry(index, &record, entry);
+}
+
+ZRESULT ZipReader::WriteEntryTo(const CentralRecord& record, int fd) {
+  ZipEntryStream stream;
+  if (const ZRESULT r = stream.Open(*source_, record.location, password_); r != ZR_OK) return r;
+  buffer_.resize(std::max<std::size_t>(kOutputBlock, 1u << 20));
+  for (;;) {
+    std::size_t count = 0;
+    if (const ZRESULT r = stream.Read(buffer_.data(), buffer_.size(), &count); r != ZR_OK) return r;
+    if (count == 0) return stream.AtEnd() ? ZR_OK : ZR_FLATE;
+    for (std::size_t done = 0; done < count;) {
+      const ssize_t n = ::write(fd, buffer_.data() + done, count - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return ZR_WRITE;
+      done += static_cast<std::size_t>(n);
+    }
+    if (stream.AtEnd()) return ZR_OK;
+  }
+}
+
+ZRESULT ZipReader::ExtractToFile(int index, const std::wstring& name) {
+  CloseMemoryEntry();
+  if (index < 0 || static_cast<std::uint32_t>(index) >= entryCount_) return ZR_ARGS;
+  CentralRecord record;
+  ZipEntry entry;
+  if (const ZRESULT r = Entry(index, &record, &entry); r != ZR_OK) return r;
+  // Whatever name the caller passes goes through the same cleaning: the
+  // output always lands below the root.
+  const fs::path relative = platform::OsPath(SanitiseEntryName(name));
+  std::error_code ec;
+  if ((entry.attributes & kAttrDirectory) != 0) {
+    fs::create_directories(root_ / relative, ec);
+    return fs::is_directory(root_ / relative, ec) ? ZR_OK : ZR_NOFILE;
+  }
+  if (relative.empty()) return ZR_NOFILE;
+  const fs::path output = root_ / relative;
+  fs::create_directories(output.parent_path(), ec);
+  // Always a new file: an existing one (or a link standing there) is
+  // replaced, never written through.
+  ::unlink(output.c_str());
+  mode_t mode = 0644;
+  if (record.host == 3 && ((record.externalAttributes >> 16) & 0777) != 0) {
+    mode = (record.externalAttributes >> 16) & 0777;  // Unix permissions, exec bits included
+  } else if ((entry.attributes & kAttrReadOnly) != 0) {
+    mode = 0444;
+  }
+  const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return ZR_NOFILE;
+  ZRESULT result = WriteEntryTo(record, fd);
+  if (result == ZR_OK) {
+    const std::int64_t access = FileTimeToUnixNanoseconds(entry.accessTime);
+    const std::int64_t write = FileTimeToUnixNanoseconds(entry.writeTime);
+    const timespec times[2] = {{access / 1000000000, access % 1000000000},
+                               {write / 1000000000, write % 1000000000}};
+    ::futimens(fd, times);
+    ::fchmod(fd, mode);
+  }
+  if (::close(fd) != 0 && result == ZR_OK) result = ZR_WRITE;
+  // A failed entry leaves nothing behind that could pass for a whole file.
+  if (result != ZR_OK) ::unlink(output.c_str());
+  return result;
+}
+
+ZRESULT ZipReader::ExtractToDescriptor(int index, int fd) {
+  CloseMemoryEntry();
+  if (index < 0 || static_cast<std::uint32_t>(index) >= entryCount_) return ZR_ARGS;
+  CentralRecord record;
+  ZipEntry entry;
+  if (const ZRESULT r = Entry(index, &record, &entry); r != ZR_OK) return r;
+  if ((entry.attributes & kAttrDirectory) != 0) return ZR_OK;
+  return WriteEntryTo(record, fd);
+}
+
+ZRESULT ZipReader::ExtractToMemory(int index, std::uint8_t* buffer, std::uint32_t length) {
+  if (index < 0 || static_cast<std::uint32_t>(index) >= entryCount_ || buffer == nullptr) {
+    return ZR_ARGS;
+  }
+  if (currentItem_ != index) {
+    CloseMemoryEntry();
+    CentralRecord record;
+    ZipEntry entry;
+    if (const ZRESULT r = Entry(index, &record, &entry); r != ZR_OK) return r;
+    memoryStream_ = std::make_unique<ZipEntryStream>();
+    if (const ZRESULT r = memoryStream_->Open(*source_, record.location, password_); r != ZR_OK) {
+      CloseMemoryEntry();
+      return r;
+    }
+    currentItem_ = index;
+  }
+  std::size_t filled = 0;
+  while (filled < length) {
+    std::size_t count = 0;
+    const ZRESULT r = memoryStream_->Read(buffer + filled, length - filled, &count);
+    if (r != ZR_OK) {
+      CloseMemoryEntry();
+      return r;
+    }
+    filled += count;
+    if (memoryStream_->AtEnd()) {
+      CloseMemoryEntry();
+      return ZR_OK;
+    }
+    if (count == 0) {
+      CloseMemoryEntry();
+      return ZR_FLATE;
+    }
+  }
+  return ZR_MORE;
+}
+
+namespace {
+
+HZIP OpenReader(std::shared_ptr<ZipSource> source, const char* password,
+                const std::wstring& rootDir) {
+  auto reader = std::make_unique<ZipReader>(std::move(source), password, rootDir);
+  if (const ZRESULT r = reader->Open(); r != ZR_OK) {
+    Remember(r);
+    return nullptr;
+  }
+  Remember(ZR_OK);
+  return new ZipHandle{kArchiveKind, std::move(reader)};
+}
+
+// The reader behind a handle, or the code that says why there is none.
+ZipReader* ReaderOf(HZIP zip, ZRESULT* error) {
+  if (zip == nullptr) {
+    *error = ZR_ARGS;
+    return nullptr;
+  }
+  if (zip->kind != kArchiveKind || !zip->reader) {
+    *error = ZR_NOTMMAP;
+    return nullptr;
+  }
+  return zip->reader.get();
+}
+
+}  // namespace
+
+HZIP ZipOpenFile(const std::wstring& path, const char* password, const std::wstring& rootDir) {
+  auto source = OpenFileSource(platform::OsPath(path).native());
+  if (!source) {
+    Remember(ZR_NOFILE);
+    return nullptr;
+  }
+  return OpenReader(std::move(source), password, rootDir);
+}
+
+HZIP ZipOpenDescriptor(int fd, const char* password, const std::wstring& rootDir) {
+  int status = 0;
+  auto source = OpenDescriptorSource(fd, &status);
+  if (!source) {
+    Remember(status == 1 ? ZR_SEEK : ZR_NOFILE);
+    return nullptr;
+  }
+  return OpenReader(std::move(source), password, rootDir);
+}
+
+HZIP ZipOpenMemory(const void* data, std::size_t length, const char* password,
+                   const std::wstring& rootDir) {
+  auto source = OpenMemorySource(data, length);
+  if (!source) {
+    Remember(ZR_ARGS);
+    return nullptr;
+  }
+  return OpenReader(std::move(source), password, rootDir);
+}
+
+HZIP ZipOpenSource(std::shared_ptr<ZipSource> source, const char* password,
+                   const std::wstring& rootDir) {
+  if (!source) {
+    Remember(ZR_ARGS);
+    return nullptr;
+  }
+  return OpenReader(std::move(source), password, rootDir);
+}
+
+ZRESULT ZipItemInfo(HZIP zip, int index, ZipEntry* entry) {
+  ZRESULT error = ZR_OK;
+  ZipReader* reader = ReaderOf(zip, &error);
+  if (reader == nullptr) return Remember(error);
+  if (entry == nullptr) return Remember(ZR_ARGS);
+  return Remember(reader->ItemInfo(index, entry));
+}
+
+ZRESULT ZipExtractItem(HZIP zip, int index, void* target, std::uint32_t length, int mode) {
+  ZRESULT error = ZR_OK;
+  ZipReader* reader = ReaderOf(zip, &error);
+  if (reader == nullptr) return Remember(error);
+  if (target == nullptr) return Remember(ZR_ARGS);
+  switch (mode) {
+    case ZIP_HANDLE:
+      return Remember(reader->ExtractToDescriptor(index, *static_cast<int*>(target)));
+    case ZIP_FILENAME:
+      return Remember(reader->ExtractToFile(index, *static_cast<const std::wstring*>(target)));
+    case ZIP_MEMORY:
+      return Remember(reader->ExtractToMemory(index, static_cast<std::uint8_t*>(target), length));
+    default:
+      return Remember(ZR_ARGS);
+  }
+}
+
+ZRESULT ZipExtractItemToFile(HZIP zip, int index, const std::wstring& name) {
+  std::wstring target = name;
+  return ZipExtractItem(zip, index, &target, 0, ZIP_FILENAME);
+}
+
+ZRESULT ZipClose(HZIP zip) {
+  if (zip == nullptr) return Remember(ZR_ARGS);
+  if (zip->kind != kArchiveKind) return Remember(ZR_NOTMMAP);
+  delete zip;
+  return Remember(ZR_OK);
+}
+
+ZRESULT ZipLastResult() { return g_lastResult; }
+
+std::shared_ptr<ZipSource> ZipSourceOf(HZIP zip) {
+  ZRESULT error = ZR_OK;
+  ZipReader* reader = ReaderOf(zip, &error);
+  return reader != nullptr ? reader->source() : nullptr;
+}
