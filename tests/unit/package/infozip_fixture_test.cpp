@@ -1,0 +1,34 @@
+// Archives made by Info-ZIP zip (tests/data/zip/make_fixtures.sh): what a
+// real tool writes must unpack exactly.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <package/package_extract.h>
+#include <platform/os_encoding.h>
+#include <tests/support/temp_home.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kFixtures = TIDEWELL_TEST_DATA "/zip";
+
+TEST(InfoZipFixtures, EveryVariantUnpacksTheSameTree) {
+  for (const char* name : {"infozip_encrypted.zip", "infozip_stored.zip", "infozip_deflated.zip"}) {
+    SCOPED_TRACE(name);
+    TempHome home;
+    const fs::path archive = home.root() / name;
+    fs::copy_file(kFixtures / name, archive);
+    ExtractPackage(platform::WidePath(archive));  // the package password; unused when plain
+    const fs::path root = home.root() / fs::path(name).stem() / "deepseek";
+    EXPECT_EQ(ReadTextFile(root / "deepseek/OllamaSetup"), "#!/bin/sh\necho ollama setup\n");
+    EXPECT_EQ(ReadTextFile(root / "deepseek/Chatbox-1.9.8-Setup"), std::string(20000, 'c'));
+    EXPECT_EQ(ReadTextFile(root / "说明.txt"), "安装说明\n");
+    struct stat info {};
+    ASSERT_EQ(::stat((root / "deepseek/OllamaSetup").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0755u);
+    EXPECT_EQ(info.st_mtime, 1739527200);  // 2025-02-14 10:00:00 UTC, from the UT field
+  }
+}
+
+}  // namespace
