@@ -2,7 +2,7 @@
 # every test. Both install what they need first.
 PRESET ?= default
 
-.PHONY: run test test-% build-% deps clean bench
+.PHONY: run test test-% build-% deps clean bench fuzz
 
 deps:
 	@bash scripts/deps.sh
@@ -28,6 +28,14 @@ bench: deps
 	cmake --build --preset bench
 	./build/bench/benchmarks/action_roundtrip_bench --benchmark_repetitions=3 \
 	    --benchmark_report_aggregates_only=true
+
+# A short fuzz run of the zip reader from a copy of the kept corpus.
+FUZZ_SECONDS ?= 60
+fuzz: build-fuzz
+	rm -rf build/fuzz/corpus && mkdir -p build/fuzz/corpus
+	cp tests/data/fuzz/zip_corpus/* build/fuzz/corpus/
+	cd build/fuzz && ./fuzz/zip_reader_fuzz -max_total_time=$(FUZZ_SECONDS) \
+	    -print_final_stats=1 corpus
 
 clean:
 	rm -rf build

@@ -7,6 +7,11 @@ target_compile_options(tidewell_options INTERFACE
 if(TIDEWELL_WERROR)
   target_compile_options(tidewell_options INTERFACE -Werror)
 endif()
+if(TIDEWELL_FUZZ)
+  # Every library gets coverage for the fuzzer; the fuzz targets add the
+  # fuzzer's main themselves.
+  target_compile_options(tidewell_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
 if(TIDEWELL_SANITIZE)
   target_compile_options(tidewell_options INTERFACE
     -fsanitize=${TIDEWELL_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)

@@ -111,7 +111,7 @@ EntryTimes EntryTimesFrom(std::uint16_t dosDate, std::uint16_t dosTime, const st
   EntryTimes times{dos, dos, dos};
   std::size_t at = 0;
   while (extra != nullptr && at + 4 <= extraLength) {
-    const std::size_t size = extra[at + 2] | (extra[at + 3] << 8);
+    const std::size_t size = static_cast<std::size_t>(extra[at + 2] | (extra[at + 3] << 8));
     const std::size_t data = at + 4;
     const std::size_t end = std::min(data + size, extraLength);
     if (extra[at] == 'U' && extra[at + 1] == 'T') {

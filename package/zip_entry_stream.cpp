@@ -33,7 +33,7 @@ void ZipEntryStream::UpdateKeys(std::uint8_t plain) {
 
 void ZipEntryStream::Decrypt(std::uint8_t* data, std::size_t length) {
   for (std::size_t i = 0; i < length; ++i) {
-    const std::uint16_t temp = static_cast<std::uint16_t>(keys_[2] | 2);
+    const std::uint32_t temp = (keys_[2] | 2) & 0xFFFF;  // unsigned: the product overflows int
     const auto plain = static_cast<std::uint8_t>(data[i] ^ ((temp * (temp ^ 1)) >> 8));
     UpdateKeys(plain);
     data[i] = plain;

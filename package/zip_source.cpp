@@ -16,9 +16,9 @@ class MemorySource : public ZipSource {
   std::uint64_t Size() const override { return size_; }
   const std::uint8_t* Data() const override { return data_; }
   long long Read(std::uint64_t offset, void* buffer, std::size_t length) const override {
-    if (offset >= size_) return 0;
+    if (offset >= size_ || length == 0) return 0;
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(length, size_ - offset));
-    std::memcpy(buffer, data_ + offset, n);
+    if (n != 0) std::memcpy(buffer, data_ + offset, n);  // buffer may be null when n is 0
     return static_cast<long long>(n);
   }
 

@@ -33,7 +33,7 @@ class Keys {
     for (char c : password) Update(static_cast<std::uint8_t>(c));
   }
   std::uint8_t Encrypt(std::uint8_t plain) {
-    const std::uint16_t temp = static_cast<std::uint16_t>(k_[2] | 2);
+    const std::uint32_t temp = (k_[2] | 2) & 0xFFFF;
     const auto cipher = static_cast<std::uint8_t>(plain ^ ((temp * (temp ^ 1)) >> 8));
     Update(plain);
     return cipher;
