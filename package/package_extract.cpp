@@ -30,10 +30,10 @@ std::wstring FolderOf(const std::wstring& archivePath) {
   return end == 0 ? std::wstring() : archivePath.substr(0, end - 1);
 }
 
-unsigned ThreadCount(unsigned requested) {
-  if (requested != 0) return requested;
-  return std::max(2u, std::min(8u, std::thread::hardware_concurrency()));
-}
+// One writer by default: measured on the target machines, a second thread
+// creating files only adds contention in the file system. Large entries get
+// their own read-ahead thread instead (see ZipPrefetcher).
+unsigned ThreadCount(unsigned requested) { return requested != 0 ? requested : 1; }
 
 }  // namespace
 

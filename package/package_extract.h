@@ -15,7 +15,8 @@ std::wstring ExtractPackage(const std::wstring& archivePath);
 std::wstring ExtractPackageTo(const std::wstring& archivePath, const std::wstring& baseFolder);
 
 // Unpacks every entry below targetFolder; entries that fail are skipped
-// (and leave no file). Files are written by up to `threads` threads.
+// (and leave no file). Files are written by `threads` threads (0: the
+// default, one).
 // Returns the remembered directory path as above.
 std::wstring ExtractArchive(const std::wstring& archivePath, const std::wstring& targetFolder,
                             const char* password, unsigned threads = 0);

@@ -5,8 +5,11 @@
 
 namespace {
 
-constexpr std::size_t kInputBlock = 16384;
+// Input is fetched in blocks this large: few system calls, small memory.
+constexpr std::size_t kInputBlock = 64 * 1024;
 constexpr std::uint32_t kLocalHeaderSignature = 0x04034b50;
+// Entries at least this large are read (and decrypted) ahead on a thread.
+constexpr std::uint64_t kPrefetchFrom = 8 * 1024 * 1024;
 
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 std::uint32_t Le32(const std::uint8_t* p) {
@@ -22,6 +25,7 @@ std::uint32_t Crc32Byte(std::uint32_t crc, std::uint8_t byte) {
 }  // namespace
 
 ZipEntryStream::~ZipEntryStream() {
+  prefetch_.reset();  // the reader thread goes before what it decrypts with
   if (inflating_) inflateEnd(&zstream_);
 }
 
@@ -31,13 +35,24 @@ void ZipEntryStream::UpdateKeys(std::uint8_t plain) {
   keys_[2] = Crc32Byte(keys_[2], static_cast<std::uint8_t>(keys_[1] >> 24));
 }
 
+// The keys live in locals for the loop: written through a byte pointer, the
+// members would be reloaded from memory for every byte.
 void ZipEntryStream::Decrypt(std::uint8_t* data, std::size_t length) {
+  const z_crc_t* table = get_crc_table();
+  std::uint32_t k0 = keys_[0];
+  std::uint32_t k1 = keys_[1];
+  std::uint32_t k2 = keys_[2];
   for (std::size_t i = 0; i < length; ++i) {
-    const std::uint32_t temp = (keys_[2] | 2) & 0xFFFF;  // unsigned: the product overflows int
+    const std::uint32_t temp = (k2 | 2) & 0xFFFF;  // unsigned: the product overflows int
     const auto plain = static_cast<std::uint8_t>(data[i] ^ ((temp * (temp ^ 1)) >> 8));
-    UpdateKeys(plain);
+    k0 = table[(k0 ^ plain) & 0xFF] ^ (k0 >> 8);
+    k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1;
+    k2 = table[(k2 ^ (k1 >> 24)) & 0xFF] ^ (k2 >> 8);
     data[i] = plain;
   }
+  keys_[0] = k0;
+  keys_[1] = k1;
+  keys_[2] = k2;
 }
 
 ZRESULT ZipEntryStream::Open(const ZipSource& source, const ZipEntryLocation& entry,
@@ -81,6 +96,11 @@ ZRESULT ZipEntryStream::Open(const ZipSource& source, const ZipEntryLocation& en
     return ZR_CORRUPT;  // stored data is its own size
   }
   finished_ = false;
+  if (compressedLeft_ >= kPrefetchFrom && source.Data() == nullptr) {
+    std::function<void(std::uint8_t*, std::size_t)> decrypt;
+    if (encrypted_) decrypt = [this](std::uint8_t* data, std::size_t n) { Decrypt(data, n); };
+    prefetch_ = std::make_unique<ZipPrefetcher>(source, position_, compressedLeft_, decrypt);
+  }
   return ZR_OK;
 }
 
@@ -90,6 +110,14 @@ ZRESULT ZipEntryStream::FetchInput() {
   const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(
       compressedLeft_, source_->Data() != nullptr && !encrypted_ ? (1u << 30) : kInputBlock));
   if (n == 0) return ZR_FLATE;
+  if (prefetch_) {
+    if (!prefetch_->Next(&input_)) return prefetch_->error() ? ZR_READ : ZR_FLATE;
+    in_ = input_.data();
+    inLength_ = input_.size();
+    position_ += inLength_;
+    compressedLeft_ -= inLength_;
+    return ZR_OK;
+  }
   if (source_->Data() != nullptr && !encrypted_) {
     in_ = source_->Data() + position_;
   } else {

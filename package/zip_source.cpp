@@ -1,7 +1,6 @@
 #include <package/zip_source.h>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,18 +24,6 @@ class MemorySource : public ZipSource {
  protected:
   const std::uint8_t* data_;
   std::uint64_t size_;
-};
-
-// A whole file mapped read-only: extraction reads straight from the page
-// cache, and any number of readers can share it.
-class MappedFileSource final : public MemorySource {
- public:
-  MappedFileSource(void* mapping, std::uint64_t size)
-      : MemorySource(static_cast<const std::uint8_t*>(mapping), size), mapping_(mapping) {}
-  ~MappedFileSource() override { ::munmap(mapping_, static_cast<std::size_t>(size_)); }
-
- private:
-  void* mapping_;
 };
 
 class DescriptorSource final : public ZipSource {
@@ -80,13 +67,8 @@ std::shared_ptr<ZipSource> OpenFileSource(const std::string& path) {
     return nullptr;
   }
   const auto size = static_cast<std::uint64_t>(info.st_size);
-  if (size > 0) {
-    void* mapping = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
-    if (mapping != MAP_FAILED) {
-      ::close(fd);
-      return std::make_shared<MappedFileSource>(mapping, size);
-    }
-  }
+  // Read with pread in blocks rather than mapped: memory stays small however
+  // large the archive is, and positional reads let threads share the file.
   return std::make_shared<DescriptorSource>(fd, 0, size, true);
 }
 
