@@ -28,7 +28,8 @@ measure() {
   for ((i = 0; i < runs; i++)); do
     rm -rf "$out"; mkdir -p "$out"; sync
     local line
-    line=$( { /usr/bin/time -f "%e %M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -1)
+    /usr/bin/time -o "$data/.time" -f "%e %M" "$@" >/dev/null 2>&1 || true
+    line=$(tail -1 "$data/.time")
     times+=("${line% *}")
     local kb="${line#* }"
     (( kb > peak )) && peak=$kb
@@ -62,7 +63,9 @@ fi
 
 # Download of 1 GiB over loopback from nginx.
 web=$(mktemp -d)
+chmod 755 "$web"  # nginx's workers read as an unprivileged user
 head -c 1G /dev/urandom > "$web/big.bin"
+chmod 644 "$web/big.bin"
 cat > "$web/nginx.conf" <<CONF
 daemon off; worker_processes 1; pid $web/nginx.pid; error_log $web/error.log;
 events {}
@@ -75,6 +78,7 @@ sleep 1
 out="$web/dl"
 echo "== 1 GiB download over loopback"
 measure "tidewell" "$bin/download" http://127.0.0.1:18765/big.bin "$out/big.bin"
-measure "curl -o" curl -s -o "$out/big.bin" http://127.0.0.1:18765/big.bin
+measure "curl -o" curl -sf -o "$out/big.bin" http://127.0.0.1:18765/big.bin
+[[ $(stat -c %s "$out/big.bin") == 1073741824 ]] || echo "download check failed"
 kill "$nginx_pid"; wait "$nginx_pid" 2>/dev/null || true
 rm -rf "$web"

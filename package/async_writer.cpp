@@ -1,0 +1,77 @@
+#include <package/async_writer.h>
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+constexpr std::size_t kBlock = 1024 * 1024;
+constexpr std::size_t kPiece = 64 * 1024;  // measured: the cheapest write size here
+constexpr std::size_t kQueued = 4;
+}  // namespace
+
+AsyncFileWriter::AsyncFileWriter(int fd) : fd_(fd), thread_(&AsyncFileWriter::Run, this) {}
+
+AsyncFileWriter::~AsyncFileWriter() {
+  Finish();
+  {
+    std::lock_guard lock(mutex_);
+    closing_ = true;
+  }
+  cv_.notify_all();
+  thread_.join();
+}
+
+std::vector<std::uint8_t> AsyncFileWriter::Take() {
+  std::lock_guard lock(mutex_);
+  std::vector<std::uint8_t> block;
+  if (!spare_.empty()) {
+    block = std::move(spare_.back());
+    spare_.pop_back();
+  }
+  block.clear();
+  block.reserve(kBlock);
+  return block;
+}
+
+bool AsyncFileWriter::Put(std::vector<std::uint8_t> block) {
+  std::unique_lock lock(mutex_);
+  cv_.wait(lock, [this] { return queue_.size() < kQueued || failed_; });
+  if (failed_) return false;
+  queue_.push_back(std::move(block));
+  cv_.notify_all();
+  return true;
+}
+
+bool AsyncFileWriter::Finish() {
+  std::unique_lock lock(mutex_);
+  cv_.wait(lock, [this] { return (queue_.empty() && idle_) || failed_; });
+  return !failed_;
+}
+
+void AsyncFileWriter::Run() {
+  for (;;) {
+    std::vector<std::uint8_t> block;
+    {
+      std::unique_lock lock(mutex_);
+      cv_.wait(lock, [this] { return !queue_.empty() || closing_; });
+      if (queue_.empty()) return;
+      block = std::move(queue_.front());
+      queue_.pop_front();
+      idle_ = false;
+    }
+    bool ok = true;
+    for (std::size_t done = 0; ok && done < block.size();) {
+      const std::size_t piece = std::min(kPiece, block.size() - done);
+      const ssize_t n = ::write(fd_, block.data() + done, piece);
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      if (ok) done += static_cast<std::size_t>(n);
+    }
+    std::lock_guard lock(mutex_);
+    if (!ok) failed_ = true;
+    spare_.push_back(std::move(block));
+    idle_ = true;
+    cv_.notify_all();
+  }
+}
