@@ -1,6 +1,8 @@
 #include <package/file_downloader.h>
 
 #include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -8,6 +10,7 @@
 #include <iostream>
 #include <memory>
 
+#include <package/async_writer.h>
 #include <platform/file_move.h>
 #include <platform/known_folders.h>
 #include <platform/os_encoding.h>
@@ -18,7 +21,8 @@ std::atomic<bool> cancelRequested{false};
 
 namespace {
 
-constexpr long kReceiveBufferBytes = 512 * 1024;  // fewer, larger writes
+constexpr long kReceiveBufferBytes = 512 * 1024;
+constexpr std::size_t kHandOver = 1024 * 1024;  // bytes per block for the writer
 constexpr long kMaxRedirects = 20;
 
 struct EasyDeleter {
@@ -51,6 +55,9 @@ std::string MakeRandomName() {
   return name;
 }
 
+CFileDownloader::CFileDownloader() = default;
+CFileDownloader::~CFileDownloader() = default;
+
 void CFileDownloader::OnProgress(long long total, long long now) {
   if (total <= 0) return;  // length not announced
   const double percent = static_cast<double>(now) / static_cast<double>(total) * 100.0;
@@ -67,10 +74,22 @@ int CFileDownloader::OnTransferInfo(void* cancel, long long total, long long now
   return 0;
 }
 
-std::size_t CFileDownloader::OnWrite(char* data, std::size_t size, std::size_t count, void* self) {
-  // Fewer bytes than delivered (nothing at all on a full disk) makes libcurl
-  // end the transfer with its write error.
-  return std::fwrite(data, size, count, static_cast<CFileDownloader*>(self)->file) * size;
+std::size_t CFileDownloader::OnWrite(char* data, std::size_t size, std::size_t count,
+                                     void* self) {
+  auto* downloader = static_cast<CFileDownloader*>(self);
+  const std::size_t bytes = size * count;
+  std::vector<std::uint8_t>& block = downloader->block;
+  for (std::size_t done = 0; done < bytes;) {
+    if (block.capacity() == 0) block = downloader->writer->Take();
+    const std::size_t n = std::min(bytes - done, kHandOver - block.size());
+    block.insert(block.end(), data + done, data + done + n);
+    done += n;
+    // A failed write (nothing stored, a full disk) makes this return short,
+    // and libcurl ends the transfer with its write error.
+    if (block.size() == kHandOver && !downloader->writer->Put(std::move(block))) return 0;
+    if (block.size() == kHandOver) block = {};
+  }
+  return bytes;
 }
 
 bool CFileDownloader::Download(const std::string& url, const std::string& destination,
@@ -84,11 +103,13 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
     tempPath = platform::WideToOsNarrow(platform::TempFolder()) + "/" + MakeRandomName() + ".tmp";
   }
   // Truncated, not appended: the destination gets exactly this transfer's body.
-  file = std::fopen(tempPath.c_str(), "wb");
-  if (file == nullptr) {
+  file = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (file < 0) {
     errorCode = kTempFileError;
     return false;
   }
+  writer = std::make_unique<AsyncFileWriter>(file);
+  block = {};
   CURL* h = easy.get();
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &CFileDownloader::OnWrite);
@@ -106,8 +127,14 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
 
   CURLcode result = curl_easy_perform(h);
-  if (std::fclose(file) != 0 && result == CURLE_OK) result = CURLE_WRITE_ERROR;  // last flush
-  file = nullptr;
+  if (result == CURLE_OK && !block.empty() && !writer->Put(std::move(block))) {
+    result = CURLE_WRITE_ERROR;
+  }
+  if (!writer->Finish() && result == CURLE_OK) result = CURLE_WRITE_ERROR;  // the last writes
+  writer.reset();
+  block = {};
+  if (::close(file) != 0 && result == CURLE_OK) result = CURLE_WRITE_ERROR;
+  file = -1;
   if (result != CURLE_OK) std::cerr << "CURL error: " << curl_easy_strerror(result) << std::endl;
   if (cancelRequested) RemoveTempFile(tempPath);
   if (result != CURLE_OK) {

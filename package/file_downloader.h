@@ -3,8 +3,12 @@
 // moved to its destination when complete, with a live percentage and a
 // cancel flag. Transfers must not overlap: the two flags are process-wide.
 #include <atomic>
-#include <cstdio>
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
+
+class AsyncFileWriter;
 
 // Progress of the current transfer, 0 to 100; never goes down during one.
 extern std::atomic<double> downloadPercent;
@@ -15,6 +19,9 @@ class CFileDownloader {
  public:
   static constexpr int kTempFileError = 100;  // the temporary file cannot be opened
   static constexpr int kMoveError = 101;      // it cannot become the destination
+
+  CFileDownloader();
+  ~CFileDownloader();
 
   // True when the destination file was produced. Otherwise errorCode holds
   // 100, 101 or libcurl's result (42 when cancelled, 22 for an HTTP error
@@ -32,7 +39,11 @@ class CFileDownloader {
   static std::size_t OnWrite(char* data, std::size_t size, std::size_t count, void* self);
   static int OnTransferInfo(void* cancel, long long total, long long now, long long, long long);
 
-  std::FILE* file = nullptr;
+  // The open temporary file during a transfer, written behind on a second
+  // thread so that receiving and writing overlap.
+  int file = -1;
+  std::unique_ptr<AsyncFileWriter> writer;
+  std::vector<std::uint8_t> block;  // being filled for the writer
 };
 
 // Ten random letters and digits, for temporary file names.
