@@ -81,8 +81,10 @@ int RunApplication(int argc, char** argv) {
     return 0;
   }
 
-  // 2. The service state's work folder.
+  // 2. The service state's work folder, and libcurl's global state, set up
+  // once here and never torn down while a request may run.
   GetServiceState().PrepareWorkFolder();
+  EnsureCurlGlobalInit();
 
   // 3. The device identifier, for the service and for support.
   WriteStringToExistingKey(platform::kCurrentUser, constants.productKeyPath, L"uuid",

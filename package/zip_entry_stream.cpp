@@ -8,6 +8,9 @@ namespace {
 // Input is fetched in blocks this large: few system calls, small memory.
 constexpr std::size_t kInputBlock = 64 * 1024;
 constexpr std::uint32_t kLocalHeaderSignature = 0x04034b50;
+// Entries up to this size are read together with their local header.
+constexpr std::uint64_t kSmallEntry = 64 * 1024;
+constexpr std::size_t kHeaderSlack = 1024;
 // Entries at least this large are read (and decrypted) ahead on a thread.
 constexpr std::uint64_t kPrefetchFrom = 8 * 1024 * 1024;
 
@@ -59,17 +62,31 @@ ZRESULT ZipEntryStream::Open(const ZipSource& source, const ZipEntryLocation& en
                              const std::optional<std::string>& password) {
   source_ = &source;
   entry_ = entry;
-  std::uint8_t header[30];
-  if (!source.ReadExact(entry.localHeaderOffset, header, sizeof header) ||
-      Le32(header) != kLocalHeaderSignature) {
-    return ZR_CORRUPT;
+  // A small entry comes in one read with its local header: the header's
+  // name and extra field rarely take more than the slack allowed here.
+  std::size_t probe = 30;
+  if (source.Data() == nullptr && entry.compressedSize <= kSmallEntry &&
+      entry.localHeaderOffset < source.Size()) {
+    probe = static_cast<std::size_t>(std::min<std::uint64_t>(
+        source.Size() - entry.localHeaderOffset, 30 + kHeaderSlack + entry.compressedSize));
   }
+  input_.resize(std::max<std::size_t>(probe, 30));
+  const long long got = source.Read(entry.localHeaderOffset, input_.data(), probe);
+  if (got < 30 || Le32(input_.data()) != kLocalHeaderSignature) return ZR_CORRUPT;
+  const std::uint8_t* header = input_.data();
   position_ = entry.localHeaderOffset + 30 + Le16(header + 26) + Le16(header + 28);
   compressedLeft_ = entry.compressedSize;
   uncompressedLeft_ = entry.uncompressedSize;
   if (position_ + compressedLeft_ > source.Size()) return ZR_CORRUPT;  // data cut short
   if (entry.method != 0 && entry.method != 8) return ZR_FLATE;
   crc_ = 0;
+  if (position_ + compressedLeft_ <= entry.localHeaderOffset + static_cast<std::uint64_t>(got)) {
+    // The whole entry is already here.
+    in_ = input_.data() + (position_ - entry.localHeaderOffset);
+    inLength_ = static_cast<std::size_t>(compressedLeft_);
+    position_ += compressedLeft_;
+    compressedLeft_ = 0;
+  }
 
   encrypted_ = (entry.flags & 1) != 0;
   if (encrypted_) {
@@ -80,19 +97,28 @@ ZRESULT ZipEntryStream::Open(const ZipSource& source, const ZipEntryLocation& en
       for (const char c : *password) UpdateKeys(static_cast<std::uint8_t>(c));
     }
     std::uint8_t check[12];
-    if (compressedLeft_ < 12 || !source.ReadExact(position_, check, sizeof check))
-      return ZR_CORRUPT;
+    if (inLength_ > 0) {
+      if (inLength_ < 12) return ZR_CORRUPT;
+      std::memcpy(check, in_, sizeof check);
+      in_ += 12;
+      inLength_ -= 12;
+    } else {
+      if (compressedLeft_ < 12 || !source.ReadExact(position_, check, sizeof check)) {
+        return ZR_CORRUPT;
+      }
+      position_ += 12;
+      compressedLeft_ -= 12;
+    }
     Decrypt(check, sizeof check);
-    position_ += 12;
-    compressedLeft_ -= 12;
     const auto expected = static_cast<std::uint8_t>((entry.flags & 8) != 0 ? (entry.dosTime >> 8)
                                                                            : (entry.crc >> 24));
     if (check[11] != expected) return ZR_PASSWORD;
+    Decrypt(input_.data() + (in_ - input_.data()), inLength_);  // what is already here
   }
   if (entry.method == 8) {
     if (inflateInit2(&zstream_, -MAX_WBITS) != Z_OK) return ZR_FLATE;
     inflating_ = true;
-  } else if (compressedLeft_ != uncompressedLeft_) {
+  } else if (compressedLeft_ + inLength_ != uncompressedLeft_) {
     return ZR_CORRUPT;  // stored data is its own size
   }
   finished_ = false;
