@@ -1,6 +1,7 @@
 #include <package/zip_entry_info.h>
 
 #include <ctime>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -94,6 +95,9 @@ std::int64_t FileTimeToUnixNanoseconds(std::int64_t fileTime) {
 }
 
 std::int64_t DosTimeToFileTime(std::uint16_t date, std::uint16_t time) {
+  // mktime reads and may reload the process's time zone state; extraction
+  // threads take turns.
+  static std::mutex timeZone;
   std::tm local{};
   local.tm_year = 80 + (date >> 9);
   local.tm_mon = ((date >> 5) & 0x0F) - 1;
@@ -102,6 +106,7 @@ std::int64_t DosTimeToFileTime(std::uint16_t date, std::uint16_t time) {
   local.tm_min = (time >> 5) & 0x3F;
   local.tm_sec = 2 * (time & 0x1F);
   local.tm_isdst = -1;
+  std::lock_guard lock(timeZone);
   return UnixTimeToFileTime(static_cast<std::int64_t>(std::mktime(&local)));
 }
 
