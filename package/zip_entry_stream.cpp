@@ -113,7 +113,7 @@ ZRESULT ZipEntryStream::Open(const ZipSource& source, const ZipEntryLocation& en
     const auto expected = static_cast<std::uint8_t>((entry.flags & 8) != 0 ? (entry.dosTime >> 8)
                                                                            : (entry.crc >> 24));
     if (check[11] != expected) return ZR_PASSWORD;
-    Decrypt(input_.data() + (in_ - input_.data()), inLength_);  // what is already here
+    if (inLength_ > 0) Decrypt(input_.data() + (in_ - input_.data()), inLength_);  // already here
   }
   if (entry.method == 8) {
     if (inflateInit2(&zstream_, -MAX_WBITS) != Z_OK) return ZR_FLATE;
