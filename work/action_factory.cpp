@@ -54,12 +54,11 @@ void CActionFactory::Start(CActionBase* action, bool urgent) {
   }
   // The idle count may be stale: a worker that finished just now may already
   // have looked at the parked list and be on its way to sleep. An empty task
-  // in the queue makes sure some worker looks again as soon as one is free
-  // (its completion moves a parked action). One such task at a time is
-  // enough: it clears the flag before the parked list is looked at.
-  if (module != nullptr && !m_wakeQueued.exchange(true)) {
-    module->post([this](int) { m_wakeQueued = false; });
-  }
+  // in the queue makes sure a worker looks again as soon as one is free (its
+  // completion moves one parked action). Every parked action gets its own:
+  // with fewer, an action parked behind one that never finishes could wait
+  // forever while other workers sit idle.
+  if (module != nullptr) module->post([](int) {});
 }
 
 void CActionFactory::Submit(CActionBase* action) {

@@ -48,7 +48,6 @@ class CActionFactory : public CSingleton<CActionFactory>, public IThreadNotify, 
   mutable std::mutex m_callbacksMutex;
   std::list<IActionCallback*> m_callbacks;
   std::list<CActionBase*> m_pending;
-  std::atomic<bool> m_wakeQueued{false};
 };
 
 // Base of a window class: the window is its own action owner, registered

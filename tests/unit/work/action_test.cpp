@@ -325,3 +325,39 @@ TEST(ActionParams, TypedAccessAndAttachedObjects) {
 }
 
 }  // namespace
+
+namespace {
+
+// Actions parked on a stale idle count while workers were still starting up
+// must all start, even when the first of them never finishes.
+TEST(ActionParking, EveryParkedActionStartsWhileWorkersAreFree) {
+  for (int round = 0; round < 50; ++round) {
+    CPlainNotifyCenter center;
+    CThreadModule module(4);
+    CActionFactory factory;
+    std::unique_ptr<TestOwner> owner;
+    center.RunOnUISync([&] { owner = std::make_unique<TestOwner>(); });
+    Gate release;
+    std::atomic<int> started{0};
+    center.RunOnUISync([&] {
+      for (int i = 0; i < 4; ++i) {
+        auto* action = new CActionBase(owner.get());
+        action->Run(
+            [&] {
+              ++started;
+              release.Wait();
+              return 0;
+            },
+            false);
+        action->Release();
+      }
+    });
+    const bool allStarted = Eventually([&] { return started == 4; });
+    release.Open();
+    ASSERT_TRUE(allStarted) << "round " << round << ": " << started << " of 4 started";
+    module.stop();
+    center.RunOnUISync([&] { owner.reset(); });
+  }
+}
+
+}  // namespace
