@@ -15,8 +15,8 @@ std::string Env(const char* name) {
   return value != nullptr ? value : "";
 }
 
-// XDG folders must be absolute; anything else is ignored, as the spec of
-// those variables asks.
+// XDG folders must be absolute; a relative value is ignored, as the XDG
+// base-directory rules ask.
 std::string XdgOr(const char* name, const char* fallbackBelowHome) {
   const std::string value = Env(name);
   if (!value.empty() && value.front() == '/') return value;
