@@ -4,13 +4,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 
-#include <package/async_writer.h>
 #include <platform/file_move.h>
 #include <platform/known_folders.h>
 #include <platform/os_encoding.h>
@@ -22,7 +22,7 @@ std::atomic<bool> cancelRequested{false};
 namespace {
 
 constexpr long kReceiveBufferBytes = 512 * 1024;
-constexpr std::size_t kHandOver = 1024 * 1024;  // bytes per block for the writer
+constexpr std::size_t kWritePiece = 64 * 1024;
 constexpr long kMaxRedirects = 20;
 
 struct EasyDeleter {
@@ -76,18 +76,17 @@ int CFileDownloader::OnTransferInfo(void* cancel, long long total, long long now
 
 std::size_t CFileDownloader::OnWrite(char* data, std::size_t size, std::size_t count,
                                      void* self) {
-  auto* downloader = static_cast<CFileDownloader*>(self);
+  const int fd = static_cast<CFileDownloader*>(self)->file;
   const std::size_t bytes = size * count;
-  std::vector<std::uint8_t>& block = downloader->block;
+  // Straight to the file in 64 KiB pieces (measured: the cheapest write size
+  // here, and on two cores a writer thread only competed with the network).
+  // Fewer bytes than delivered (nothing at all on a full disk) makes libcurl
+  // end the transfer with its write error.
   for (std::size_t done = 0; done < bytes;) {
-    if (block.capacity() == 0) block = downloader->writer->Take();
-    const std::size_t n = std::min(bytes - done, kHandOver - block.size());
-    block.insert(block.end(), data + done, data + done + n);
-    done += n;
-    // A failed write (nothing stored, a full disk) makes this return short,
-    // and libcurl ends the transfer with its write error.
-    if (block.size() == kHandOver && !downloader->writer->Put(std::move(block))) return 0;
-    if (block.size() == kHandOver) block = {};
+    const ssize_t n = ::write(fd, data + done, std::min(kWritePiece, bytes - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return done;
+    done += static_cast<std::size_t>(n);
   }
   return bytes;
 }
@@ -108,8 +107,7 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
     errorCode = kTempFileError;
     return false;
   }
-  writer = std::make_unique<AsyncFileWriter>(file);
-  block = {};
+
   CURL* h = easy.get();
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &CFileDownloader::OnWrite);
@@ -127,12 +125,6 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
 
   CURLcode result = curl_easy_perform(h);
-  if (result == CURLE_OK && !block.empty() && !writer->Put(std::move(block))) {
-    result = CURLE_WRITE_ERROR;
-  }
-  if (!writer->Finish() && result == CURLE_OK) result = CURLE_WRITE_ERROR;  // the last writes
-  writer.reset();
-  block = {};
   if (::close(file) != 0 && result == CURLE_OK) result = CURLE_WRITE_ERROR;
   file = -1;
   if (result != CURLE_OK) std::cerr << "CURL error: " << curl_easy_strerror(result) << std::endl;

@@ -3,12 +3,7 @@
 // moved to its destination when complete, with a live percentage and a
 // cancel flag. Transfers must not overlap: the two flags are process-wide.
 #include <atomic>
-#include <cstdint>
-#include <memory>
 #include <string>
-#include <vector>
-
-class AsyncFileWriter;
 
 // Progress of the current transfer, 0 to 100; never goes down during one.
 extern std::atomic<double> downloadPercent;
@@ -39,11 +34,7 @@ class CFileDownloader {
   static std::size_t OnWrite(char* data, std::size_t size, std::size_t count, void* self);
   static int OnTransferInfo(void* cancel, long long total, long long now, long long, long long);
 
-  // The open temporary file during a transfer, written behind on a second
-  // thread so that receiving and writing overlap.
-  int file = -1;
-  std::unique_ptr<AsyncFileWriter> writer;
-  std::vector<std::uint8_t> block;  // being filled for the writer
+  int file = -1;  // the open temporary file during a transfer
 };
 
 // Ten random letters and digits, for temporary file names.
