@@ -53,7 +53,8 @@ void QThreadPoolRoundTrips(benchmark::State& state, Qt::ConnectionType connectio
     for (int i = 0; i < kBatch; ++i) {
       pool.start([&receiver, &done, connection] {
         const int result = 1;
-        QMetaObject::invokeMethod(&receiver, [&done, result] { done += result; }, connection);
+        QMetaObject::invokeMethod(
+            &receiver, [&done, result] { done += result; }, connection);
       });
     }
     PumpUntil(done, kBatch);

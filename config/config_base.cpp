@@ -9,7 +9,6 @@
 #include <platform/os_encoding.h>
 #include <platform/whole_file.h>
 
-
 void CConfigBase::SetPath(const wchar_t* path) {
   if (path == nullptr) return;
   CAutoLock guard(*this);

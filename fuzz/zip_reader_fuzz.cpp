@@ -29,7 +29,8 @@ struct Sandbox {
     fs::remove_all(base, ec);
   }
   void CheckAndClean() const {
-    for (const auto& [folder, only] : {std::pair{base, "guard"}, std::pair{base / "guard", "root"}}) {
+    for (const auto& [folder, only] :
+         {std::pair{base, "guard"}, std::pair{base / "guard", "root"}}) {
       for (const auto& entry : fs::directory_iterator(folder)) {
         if (entry.path().filename() != only) {
           std::fprintf(stderr, "written outside the root: %s\n", entry.path().c_str());

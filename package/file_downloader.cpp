@@ -74,8 +74,7 @@ int CFileDownloader::OnTransferInfo(void* cancel, long long total, long long now
   return 0;
 }
 
-std::size_t CFileDownloader::OnWrite(char* data, std::size_t size, std::size_t count,
-                                     void* self) {
+std::size_t CFileDownloader::OnWrite(char* data, std::size_t size, std::size_t count, void* self) {
   const int fd = static_cast<CFileDownloader*>(self)->file;
   const std::size_t bytes = size * count;
   // Straight to the file in 64 KiB pieces (measured: the cheapest write size

@@ -55,8 +55,8 @@ class ZipEntryStream {
   bool inflating_ = false;
   bool finished_ = false;
   std::uint32_t crc_ = 0;
-  std::vector<std::uint8_t> input_;  // fetched input when it cannot be read in place
+  std::vector<std::uint8_t> input_;          // fetched input when it cannot be read in place
   std::unique_ptr<ZipPrefetcher> prefetch_;  // large entries: read ahead on a thread
-  const std::uint8_t* in_ = nullptr;  // current input window
+  const std::uint8_t* in_ = nullptr;         // current input window
   std::size_t inLength_ = 0;
 };

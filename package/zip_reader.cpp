@@ -157,7 +157,8 @@ ZRESULT ZipReader::Open() {
 }
 
 bool ZipReader::ReadCentral(std::uint64_t offset, void* buffer, std::size_t length) const {
-  if (!central_.empty() && offset >= centralOffset_ && offset - centralOffset_ + length <= central_.size()) {
+  if (!central_.empty() && offset >= centralOffset_ &&
+      offset - centralOffset_ + length <= central_.size()) {
     if (length != 0) std::memcpy(buffer, central_.data() + (offset - centralOffset_), length);
     return true;
   }
@@ -170,8 +171,8 @@ ZRESULT ZipReader::ReadRecord(int index, CentralRecord* record) {
   for (;;) {
     const auto known = static_cast<int>(recordOffsets_.size()) - 1;
     const std::uint64_t offset = recordOffsets_[static_cast<std::size_t>(std::min(known, index))];
-    if (offset + kCentralRecordSize > centralEnd_ ||
-        !ReadCentral(offset, header, sizeof header) || Le32(header) != kCentralSignature) {
+    if (offset + kCentralRecordSize > centralEnd_ || !ReadCentral(offset, header, sizeof header) ||
+        Le32(header) != kCentralSignature) {
       return ZR_CORRUPT;
     }
     const std::uint16_t nameLength = Le16(header + 28);

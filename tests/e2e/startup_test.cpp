@@ -27,7 +27,6 @@ std::pair<unsigned, unsigned> PngSize(const fs::path& file) {
   return {be32(16), be32(20)};
 }
 
-
 class StartupTest : public ::testing::Test {
  protected:
   StartupTest() {
@@ -95,7 +94,8 @@ TEST_F(StartupTest, DataFolderThatCannotBeCreatedIsReportedAndEndsTheProgram) {
   const ChildResult result = RunWithScreenshot(png);
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_FALSE(fs::exists(png));
-  EXPECT_NE(ReadTextFile(home_.root() / "messages.txt").find("无法创建数据文件夹"), std::string::npos);
+  EXPECT_NE(ReadTextFile(home_.root() / "messages.txt").find("无法创建数据文件夹"),
+            std::string::npos);
 }
 
 TEST_F(StartupTest, ExistingSettingsAreLoadedAndKept) {

@@ -193,8 +193,7 @@ TEST_F(DownloadTest, AWriteThatStoresNothingFailsTheTransfer) {
   rlimit limit{64 * 1024, saved.rlim_max};
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
   int code = 0;
-  const bool ok =
-      downloader_.Download(server_.Url("/package.zip"), Destination().string(), code);
+  const bool ok = downloader_.Download(server_.Url("/package.zip"), Destination().string(), code);
   ::setrlimit(RLIMIT_FSIZE, &saved);
   ::signal(SIGXFSZ, previous);
   EXPECT_FALSE(ok);

@@ -12,7 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
 class ProcessHelpersTest : public ::testing::Test {
  protected:
   // A stand-in program that records its arguments, one per line.

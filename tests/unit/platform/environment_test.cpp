@@ -9,7 +9,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
 TEST(UserEnvironment, ReplacesTheVariableLineAndKeepsOthers) {
   TempHome home;
   const fs::path file = home.config() / "environment.d" / "tidewell.conf";

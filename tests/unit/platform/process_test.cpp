@@ -10,7 +10,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
 TEST(Process, ArgumentsReachTheProgramUninterpreted) {
   TempHome home;
   // A program whose own path is hostile: blanks, quotes, ';', '$(...)', Chinese.
