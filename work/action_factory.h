@@ -23,6 +23,8 @@ class IActionCallback {
   virtual ~IActionCallback() = default;
 };
 
+// The program never destroys it; where it is destroyed (tests, tools), the
+// thread module must have stopped first: queued tasks report to it.
 class CActionFactory : public CSingleton<CActionFactory>, public IThreadNotify, public CLockBase {
  public:
   CActionFactory();

@@ -23,9 +23,11 @@ struct TestOwner : Action::CActionRegister<TestOwner> {
 class ActionTest : public ::testing::Test {
  protected:
   explicit ActionTest(int workers = 12) : module_(workers) {}
-  // Windows close on the window thread, as in the program.
+  // Windows close on the window thread, as in the program; the pool drains
+  // before the factory its tasks report to goes away.
   ~ActionTest() override {
     center_.RunOnUISync([this] { owner_.reset(); });
+    module_.stop();
   }
 
   // Starts an action the way the window does: create, callback, run, release.

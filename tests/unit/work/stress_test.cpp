@@ -61,6 +61,7 @@ TEST(ActionStress, EveryCompletionArrivesOnceOnTheWindowThread) {
     EXPECT_EQ(tasksRun + cancelled, kActionsPerRound);
     for (CActionBase* action : kept) EXPECT_TRUE(action->Wait(10000));
   }
+  module.stop();
   center.RunOnUISync([&] { owner.reset(); });
 }
 
