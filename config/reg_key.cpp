@@ -8,23 +8,6 @@
 #include <platform/user_environment.h>
 #include <platform/utf.h>
 
-namespace {
-
-// A string value as the store keeps it: UTF-16LE with its terminating zero.
-std::vector<std::uint8_t> StringBytes(const std::wstring& text) {
-  std::u16string units = platform::WideToUtf16(text);
-  units.push_back(0);
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(units.size() * 2);
-  for (const char16_t unit : units) {
-    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-  }
-  return bytes;
-}
-
-}  // namespace
-
 namespace winreg {
 
 RegKey::RegKey(platform::KeyHandle root, const std::wstring& subKey) { Create(root, subKey); }
@@ -71,11 +54,7 @@ std::wstring RegKey::GetStringValue(const std::wstring& valueName) const {
     throw RegException("Cannot get string value: RegGetValue failed.", status);
   }
   // The last unit is taken for the terminating zero, whether or not it is one.
-  std::u16string units(returned / 2 - 1, u'\0');
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    units[i] = static_cast<char16_t>(buffer[2 * i] | (buffer[2 * i + 1] << 8));
-  }
-  return platform::Utf16ToWide(units);
+  return platform::Utf16ToWide(platform::Utf16LeUnits(buffer.data(), returned / 2 - 1));
 }
 
 void RegKey::SetDwordValue(const std::wstring& valueName, std::uint32_t data) {
@@ -90,7 +69,7 @@ void RegKey::SetDwordValue(const std::wstring& valueName, std::uint32_t data) {
 }
 
 void RegKey::SetStringValue(const std::wstring& valueName, const std::wstring& data) {
-  const std::vector<std::uint8_t> bytes = StringBytes(data);
+  const std::vector<std::uint8_t> bytes = platform::ToUtf16LeBytes(data);
   const platform::Status status = platform::SetValue(
       m_key, valueName, platform::kRegSz, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
   if (status != platform::kSuccess) {
@@ -104,7 +83,7 @@ void WriteStringToExistingKey(platform::KeyHandle root, const std::wstring& subK
                               const std::wstring& valueName, const std::wstring& data) {
   platform::KeyHandle key = 0;
   if (platform::OpenKey(root, subKey, platform::kKeyWrite, &key) != platform::kSuccess) return;
-  const std::vector<std::uint8_t> bytes = StringBytes(data);
+  const std::vector<std::uint8_t> bytes = platform::ToUtf16LeBytes(data);
   platform::SetValue(key, valueName, platform::kRegSz, bytes.data(),
                      static_cast<std::uint32_t>(bytes.size()));
   platform::CloseKey(key);

@@ -136,6 +136,26 @@ std::wstring Utf16ToWide(std::u16string_view text) {
   return out;
 }
 
+std::vector<std::uint8_t> ToUtf16LeBytes(std::wstring_view text) {
+  std::u16string units = WideToUtf16(text);
+  units.push_back(0);
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(units.size() * 2);
+  for (const char16_t unit : units) {
+    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+  }
+  return bytes;
+}
+
+std::u16string Utf16LeUnits(const std::uint8_t* data, std::size_t units) {
+  std::u16string out(units, u'\0');
+  for (std::size_t i = 0; i < units; ++i) {
+    out[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+  }
+  return out;
+}
+
 std::size_t Utf16Length(std::wstring_view text) {
   if constexpr (sizeof(wchar_t) == 2) return text.size();
   std::size_t units = 0;

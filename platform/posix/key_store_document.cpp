@@ -38,27 +38,13 @@ Json::Value TypeToJson(std::uint32_t type) {
 // terminating zero and no other.
 std::optional<std::string> AsText(const std::vector<std::uint8_t>& data) {
   if (data.size() < 2 || data.size() % 2 != 0) return std::nullopt;
-  std::u16string units;
-  for (std::size_t i = 0; i < data.size(); i += 2) {
-    units.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
-  }
+  std::u16string units = Utf16LeUnits(data.data(), data.size() / 2);
   if (units.back() != 0) return std::nullopt;
   units.pop_back();
   if (units.find(u'\0') != std::u16string::npos) return std::nullopt;
   const std::wstring wide = Utf16ToWide(units);
   if (WideToUtf16(wide) != units) return std::nullopt;  // malformed UTF-16
   return WideToUtf8(wide);
-}
-
-std::vector<std::uint8_t> FromText(const std::string& text) {
-  std::u16string units = WideToUtf16(Utf8ToWide(text));
-  units.push_back(0);
-  std::vector<std::uint8_t> data;
-  for (const char16_t u : units) {
-    data.push_back(static_cast<std::uint8_t>(u & 0xFF));
-    data.push_back(static_cast<std::uint8_t>(u >> 8));
-  }
-  return data;
 }
 
 std::string ToHex(const std::vector<std::uint8_t>& data) {
@@ -119,7 +105,7 @@ std::optional<StoredValue> ValueFromJson(const std::string& name, const Json::Va
                   static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
   } else if (json.isMember("text")) {
     if (!json["text"].isString()) return std::nullopt;
-    value.data = FromText(json["text"].asString());
+    value.data = ToUtf16LeBytes(Utf8ToWide(json["text"].asString()));
   } else if (json.isMember("hex")) {
     if (!json["hex"].isString()) return std::nullopt;
     auto data = FromHex(json["hex"].asString());
