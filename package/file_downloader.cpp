@@ -25,10 +25,6 @@ constexpr long kReceiveBufferBytes = 512 * 1024;
 constexpr std::size_t kWritePiece = 64 * 1024;
 constexpr long kMaxRedirects = 20;
 
-struct EasyDeleter {
-  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-
 // Never unlinks anything but a regular file (a test or a user may point the
 // temporary path at a device).
 void RemoveTempFile(const std::string& path) {
@@ -95,7 +91,7 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
   downloadPercent = 0.0;
   cancelRequested = false;
   if (!EnsureCurlGlobalInit()) return false;
-  const std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+  const CurlEasy easy(curl_easy_init());
   if (!easy) return false;
   if (tempPath.empty()) {
     tempPath = platform::WideToOsNarrow(platform::TempFolder()) + "/" + MakeRandomName() + ".tmp";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <package/zip_entry_info.h>
+#include <package/zip_format.h>
 #include <package/zip_reader.h>
 #include <platform/os_encoding.h>
 
@@ -13,12 +14,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
-
 // The archive's file name without its last extension.
 std::wstring Stem(const std::wstring& archivePath) {
   std::size_t start = archivePath.size();
-  while (start > 0 && !IsSeparator(archivePath[start - 1])) --start;
+  while (start > 0 && !IsPathSeparator(archivePath[start - 1])) --start;
   std::wstring name = archivePath.substr(start);
   const std::size_t dot = name.rfind(L'.');
   return dot == std::wstring::npos ? name : name.substr(0, dot);
@@ -26,7 +25,7 @@ std::wstring Stem(const std::wstring& archivePath) {
 
 std::wstring FolderOf(const std::wstring& archivePath) {
   std::size_t end = archivePath.size();
-  while (end > 0 && !IsSeparator(archivePath[end - 1])) --end;
+  while (end > 0 && !IsPathSeparator(archivePath[end - 1])) --end;
   return end == 0 ? std::wstring() : archivePath.substr(0, end - 1);
 }
 

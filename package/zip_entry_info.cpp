@@ -1,4 +1,5 @@
 #include <package/zip_entry_info.h>
+#include <package/zip_format.h>
 
 #include <ctime>
 #include <mutex>
@@ -9,8 +10,6 @@ namespace {
 constexpr std::int64_t kFileTimeUnixEpoch = 116444736000000000LL;
 constexpr std::int64_t kTicksPerSecond = 10000000LL;
 
-bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
-
 // The dropping rules, applied until none applies.
 std::wstring_view StripClimbing(std::wstring_view name) {
   for (;;) {
@@ -18,11 +17,11 @@ std::wstring_view StripClimbing(std::wstring_view name) {
       name.remove_prefix(2);
       continue;
     }
-    if (!name.empty() && IsSeparator(name[0])) {
+    if (!name.empty() && IsPathSeparator(name[0])) {
       name.remove_prefix(1);
       continue;
     }
-    if (name.size() >= 3 && name[0] == L'.' && name[1] == L'.' && IsSeparator(name[2])) {
+    if (name.size() >= 3 && name[0] == L'.' && name[1] == L'.' && IsPathSeparator(name[2])) {
       name.remove_prefix(3);
       continue;
     }
@@ -49,7 +48,7 @@ std::wstring SanitiseEntryName(std::wstring_view name) {
   std::size_t start = 0;
   while (start <= name.size()) {
     std::size_t end = start;
-    while (end < name.size() && !IsSeparator(name[end])) ++end;
+    while (end < name.size() && !IsPathSeparator(name[end])) ++end;
     const std::wstring_view part = name.substr(start, end - start);
     if (!part.empty() && part != L"." && part != L"..") parts.push_back(part);
     start = end + 1;
@@ -60,7 +59,7 @@ std::wstring SanitiseEntryName(std::wstring_view name) {
     clean.append(parts[i]);
   }
   // A directory entry keeps its trailing separator.
-  if (!clean.empty() && !name.empty() && IsSeparator(name.back())) clean.push_back(L'/');
+  if (!clean.empty() && !name.empty() && IsPathSeparator(name.back())) clean.push_back(L'/');
   return clean;
 }
 

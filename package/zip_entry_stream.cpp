@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <package/zip_format.h>
+
 namespace {
 
 // Input is fetched in blocks this large: few system calls, small memory.
@@ -13,12 +15,6 @@ constexpr std::uint64_t kSmallEntry = 64 * 1024;
 constexpr std::size_t kHeaderSlack = 1024;
 // Entries at least this large are read (and decrypted) ahead on a thread.
 constexpr std::uint64_t kPrefetchFrom = 8 * 1024 * 1024;
-
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t Le32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 std::uint32_t Crc32Byte(std::uint32_t crc, std::uint8_t byte) {
   static const z_crc_t* table = get_crc_table();

@@ -14,6 +14,7 @@
 #include <package/async_writer.h>
 #include <package/zip_entry_info.h>
 #include <package/zip_entry_stream.h>
+#include <package/zip_format.h>
 #include <package/zip_source.h>
 #include <platform/os_encoding.h>
 #include <platform/utf.h>
@@ -39,12 +40,6 @@ std::atomic<ZRESULT> g_lastResult{ZR_OK};
 ZRESULT Remember(ZRESULT result) {
   g_lastResult = result;
   return result;
-}
-
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t Le32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 struct CentralRecord {

@@ -6,9 +6,6 @@
 
 namespace {
 
-struct EasyDeleter {
-  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
 struct ListDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
@@ -32,7 +29,7 @@ std::string CurlUserAgent() {
 HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs) {
   HttpResponse response;
   if (!EnsureCurlGlobalInit()) return response;
-  const std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+  const CurlEasy easy(curl_easy_init());
   if (!easy) return response;
   std::unique_ptr<curl_slist, ListDeleter> list;
   for (const auto& [name, value] : headers) {

@@ -3,7 +3,10 @@
 // request, with the defaults the service client relies on (User-Agent
 // "curl/<version>", redirects followed up to 50, cookie engine on for the
 // request, TCP keep-alive).
+#include <curl/curl.h>
+
 #include <map>
+#include <memory>
 #include <string>
 
 // Header name → value; every entry is sent as one request header.
@@ -13,6 +16,12 @@ struct HttpResponse {
   long status = 0;  // 0: no answer (refused, name lookup, timeout, ...)
   std::string body;
 };
+
+// A libcurl easy handle, cleaned up with its owner.
+struct CurlEasyDeleter {
+  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 
 // libcurl's global state, set up once for the process and never torn down
 // (a request may be running on another thread at any time).
