@@ -16,9 +16,12 @@ constexpr std::size_t kHeaderSlack = 1024;
 // Entries at least this large are read (and decrypted) ahead on a thread.
 constexpr std::uint64_t kPrefetchFrom = 8 * 1024 * 1024;
 
-std::uint32_t Crc32Byte(std::uint32_t crc, std::uint8_t byte) {
-  static const z_crc_t* table = get_crc_table();
-  return table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
+// One step of the traditional PKWARE key schedule over a plain byte.
+inline void StepKeys(const z_crc_t* table, std::uint32_t& k0, std::uint32_t& k1,
+                     std::uint32_t& k2, std::uint8_t plain) {
+  k0 = table[(k0 ^ plain) & 0xFF] ^ (k0 >> 8);
+  k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1;
+  k2 = table[(k2 ^ (k1 >> 24)) & 0xFF] ^ (k2 >> 8);
 }
 
 }  // namespace
@@ -29,9 +32,7 @@ ZipEntryStream::~ZipEntryStream() {
 }
 
 void ZipEntryStream::UpdateKeys(std::uint8_t plain) {
-  keys_[0] = Crc32Byte(keys_[0], plain);
-  keys_[1] = (keys_[1] + (keys_[0] & 0xFF)) * 134775813u + 1;
-  keys_[2] = Crc32Byte(keys_[2], static_cast<std::uint8_t>(keys_[1] >> 24));
+  StepKeys(get_crc_table(), keys_[0], keys_[1], keys_[2], plain);
 }
 
 // The keys live in locals for the loop: written through a byte pointer, the
@@ -44,9 +45,7 @@ void ZipEntryStream::Decrypt(std::uint8_t* data, std::size_t length) {
   for (std::size_t i = 0; i < length; ++i) {
     const std::uint32_t temp = (k2 | 2) & 0xFFFF;  // unsigned: the product overflows int
     const auto plain = static_cast<std::uint8_t>(data[i] ^ ((temp * (temp ^ 1)) >> 8));
-    k0 = table[(k0 ^ plain) & 0xFF] ^ (k0 >> 8);
-    k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1;
-    k2 = table[(k2 ^ (k1 >> 24)) & 0xFF] ^ (k2 >> 8);
+    StepKeys(table, k0, k1, k2, plain);
     data[i] = plain;
   }
   keys_[0] = k0;
