@@ -1,5 +1,8 @@
 #include <install/process_helpers.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include <platform/os_encoding.h>
 #include <platform/process.h>
 #include <platform/top_level_window.h>
@@ -30,7 +33,9 @@ std::unique_ptr<platform::ChildProcess> Start(const std::wstring& executable,
   argv.reserve(arguments.size() + 1);
   argv.push_back(platform::OsPath(executable).native());
   for (const auto& argument : arguments) argv.push_back(platform::WideToOsNarrow(argument));
-  return platform::StartProcess(argv, {.hidden = hidden, .detached = false});
+  platform::StartOptions options;
+  options.hidden = hidden;
+  return platform::StartProcess(argv, options);
 }
 
 }  // namespace
@@ -79,4 +84,41 @@ std::vector<std::string> RunCommandLines(const std::vector<std::string>& argv) {
   while (pipe->ReadPiece(buffer, sizeof buffer, &length)) pieces.emplace_back(buffer, length);
   pipe->Close();
   return pieces;
+}
+
+std::vector<std::string> SplitOutputPieces(const std::string& output) {
+  constexpr std::size_t kPieceLimit = 1023;
+  std::vector<std::string> pieces;
+  std::size_t start = 0;
+  while (start < output.size()) {
+    const std::size_t newline = output.find('\n', start);
+    std::size_t end = newline == std::string::npos ? output.size() : newline + 1;
+    end = std::min(end, start + kPieceLimit);
+    pieces.push_back(output.substr(start, end - start));
+    start = end;
+  }
+  return pieces;
+}
+
+std::vector<std::string> RunCommandLinesWithin(const std::vector<std::string>& argv,
+                                               int timeoutMs) {
+  auto pipe = platform::StartWithOutputPipe(argv);
+  if (!pipe) return {};
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::string output;
+  char buffer[4096];
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) {
+      pipe->Kill();
+      break;
+    }
+    const long got = pipe->ReadSome(buffer, sizeof buffer, static_cast<int>(left));
+    if (got < 0) break;
+    output.append(buffer, static_cast<std::size_t>(got));
+  }
+  pipe->Close();
+  return SplitOutputPieces(output);
 }

@@ -10,6 +10,16 @@ namespace platform {
 struct StartOptions {
   bool hidden = false;    // ask for the program's window to be hidden
   bool detached = false;  // nobody will wait: the child is not left a zombie
+  // NAME=VALUE entries set on top of this process's environment.
+  std::vector<std::string> environment;
+  // When set, the program's standard output and error are appended to this
+  // file (created private) instead of going to ours.
+  std::string outputFile;
+};
+
+struct PipeOptions {
+  bool withErrors = false;               // standard error goes into the same pipe
+  std::vector<std::string> environment;  // as in StartOptions
 };
 
 class ChildProcess {
@@ -17,6 +27,8 @@ class ChildProcess {
   virtual ~ChildProcess() = default;
   // Waits for the program to end; its exit code, or -1 when it was killed.
   virtual int Wait() = 0;
+  // True once the program has ended (it is then reaped); never blocks.
+  virtual bool HasExited() = 0;
   virtual long Id() const = 0;
 };
 
@@ -31,11 +43,18 @@ class OutputPipe {
   // Reads like fgets: up to size - 1 bytes, ending after a newline. False at
   // the end of the output. buffer is always zero-terminated on true.
   virtual bool ReadPiece(char* buffer, int size, std::size_t* length) = 0;
+  // Whatever has arrived, up to size bytes, waiting at most timeoutMs
+  // (negative: without limit). The byte count; 0 when the time ran out; -1
+  // at the end of the output.
+  virtual long ReadSome(char* buffer, std::size_t size, int timeoutMs) = 0;
+  // Ends the program at once; Close still reaps it.
+  virtual void Kill() = 0;
   // Closes the pipe and waits for the program; its exit code or -1.
   virtual int Close() = 0;
 };
 
-std::unique_ptr<OutputPipe> StartWithOutputPipe(const std::vector<std::string>& argv);
+std::unique_ptr<OutputPipe> StartWithOutputPipe(const std::vector<std::string>& argv,
+                                                const PipeOptions& options = {});
 
 void SleepMilliseconds(unsigned milliseconds);
 

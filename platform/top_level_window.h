@@ -11,5 +11,7 @@ WindowHandle FindTopLevelWindow(std::wstring_view className, std::wstring_view t
 bool IsWindowHandle(WindowHandle window);
 void HideWindow(WindowHandle window);
 void MoveWindowTo(WindowHandle window, int x, int y, int width, int height);
+// Moves the window to the middle of the primary screen, size unchanged.
+void CenterWindowOnScreen(WindowHandle window);
 
 }  // namespace platform

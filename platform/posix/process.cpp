@@ -1,10 +1,13 @@
 #include <platform/process.h>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -31,16 +34,48 @@ std::vector<char*> ArgvPointers(const std::vector<std::string>& argv) {
   return pointers;
 }
 
+// This process's environment with the overrides applied (NAME=VALUE each).
+std::vector<std::string> MergedEnvironment(const std::vector<std::string>& overrides) {
+  std::vector<std::string> merged;
+  auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    bool replaced = false;
+    for (const std::string& o : overrides) replaced = replaced || nameOf(o) == nameOf(text);
+    if (!replaced) merged.push_back(text);
+  }
+  for (const std::string& o : overrides) {
+    if (o.find('=') != std::string::npos) merged.push_back(o);
+  }
+  return merged;
+}
+
 // Starts argv[0] (a path, or a name looked up in PATH) with the arguments as
 // they are; file actions may redirect descriptors. -1 on failure.
-pid_t Spawn(const std::vector<std::string>& argv, const posix_spawn_file_actions_t* actions) {
+pid_t Spawn(const std::vector<std::string>& argv, posix_spawn_file_actions_t* actions,
+            const std::vector<std::string>& environment = {}) {
   if (argv.empty() || argv[0].empty()) return -1;
   std::vector<char*> pointers = ArgvPointers(argv);
-  pid_t pid = -1;
-  if (::posix_spawnp(&pid, pointers[0], actions, nullptr, pointers.data(), environ) != 0) {
-    return -1;
+  std::vector<std::string> merged;
+  std::vector<char*> envPointers;
+  char** envp = environ;
+  if (!environment.empty()) {
+    merged = MergedEnvironment(environment);
+    envPointers = ArgvPointers(merged);
+    envp = envPointers.data();
   }
-  return pid;
+  // Only the standard descriptors reach the child: a long-lived program we
+  // start (the runner's server) must not keep our lock or sockets open.
+  posix_spawn_file_actions_t own;
+  if (actions == nullptr) {
+    ::posix_spawn_file_actions_init(&own);
+    actions = &own;
+  }
+  ::posix_spawn_file_actions_addclosefrom_np(actions, STDERR_FILENO + 1);
+  pid_t pid = -1;
+  const int failed = ::posix_spawnp(&pid, pointers[0], actions, nullptr, pointers.data(), envp);
+  if (actions == &own) ::posix_spawn_file_actions_destroy(&own);
+  return failed != 0 ? -1 : pid;
 }
 
 class PosixChild final : public ChildProcess {
@@ -59,6 +94,16 @@ class PosixChild final : public ChildProcess {
       waited_ = true;
     }
     return exitCode_;
+  }
+  bool HasExited() override {
+    if (waited_) return true;
+    int status = 0;
+    const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      waited_ = true;
+    }
+    return waited_;
   }
   long Id() const override { return pid_; }
 
@@ -85,6 +130,28 @@ class PosixOutputPipe final : public OutputPipe {
     if (size > 0) buffer[n] = '\0';
     if (length != nullptr) *length = n;
     return n > 0;
+  }
+
+  long ReadSome(char* buffer, std::size_t size, int timeoutMs) override {
+    if (size == 0) return 0;
+    if (begin_ == end_) {
+      if (fd_ < 0) return -1;
+      pollfd p{fd_, POLLIN, 0};
+      int ready = 0;
+      do {
+        ready = ::poll(&p, 1, timeoutMs < 0 ? -1 : timeoutMs);
+      } while (ready < 0 && errno == EINTR);
+      if (ready == 0) return 0;
+      if (!Fill()) return -1;
+    }
+    const std::size_t n = std::min(size, end_ - begin_);
+    std::memcpy(buffer, buffer_ + begin_, n);
+    begin_ += n;
+    return static_cast<long>(n);
+  }
+
+  void Kill() override {
+    if (fd_ >= 0) ::kill(pid_, SIGKILL);
   }
 
   int Close() override {
@@ -122,19 +189,35 @@ class PosixOutputPipe final : public OutputPipe {
 std::unique_ptr<ChildProcess> StartProcess(const std::vector<std::string>& argv,
                                            const StartOptions& options) {
   (void)options.hidden;  // no console windows to hide here
-  const pid_t pid = Spawn(argv, nullptr);
+  pid_t pid = -1;
+  if (options.outputFile.empty()) {
+    pid = Spawn(argv, nullptr, options.environment);
+  } else {
+    const int out = ::open(options.outputFile.c_str(),
+                           O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (out < 0) return nullptr;
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+    ::posix_spawn_file_actions_adddup2(&actions, out, STDERR_FILENO);
+    pid = Spawn(argv, &actions, options.environment);
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::close(out);
+  }
   if (pid < 0) return nullptr;
   auto child = std::make_unique<PosixChild>(pid);
   return child;
 }
 
-std::unique_ptr<OutputPipe> StartWithOutputPipe(const std::vector<std::string>& argv) {
+std::unique_ptr<OutputPipe> StartWithOutputPipe(const std::vector<std::string>& argv,
+                                                const PipeOptions& options) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return nullptr;
   posix_spawn_file_actions_t actions;
   ::posix_spawn_file_actions_init(&actions);
   ::posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-  const pid_t pid = Spawn(argv, &actions);
+  if (options.withErrors) ::posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+  const pid_t pid = Spawn(argv, &actions, options.environment);
   ::posix_spawn_file_actions_destroy(&actions);
   ::close(fds[1]);
   if (pid < 0) {

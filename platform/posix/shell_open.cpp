@@ -9,7 +9,9 @@ namespace platform {
 bool ShellOpen(const std::string& target) {
   if (target.empty()) return false;
   // The opener runs on its own; nobody waits for the document to be closed.
-  return StartProcess({"xdg-open", target}, {.hidden = false, .detached = true}) != nullptr;
+  StartOptions options;
+  options.detached = true;
+  return StartProcess({"xdg-open", target}, options) != nullptr;
 }
 
 bool ShellOpenInFileManager(const std::string& path) { return ShellOpen(path); }

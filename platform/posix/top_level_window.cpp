@@ -8,5 +8,6 @@ WindowHandle FindTopLevelWindow(std::wstring_view, std::wstring_view) { return 0
 bool IsWindowHandle(WindowHandle window) { return window != 0; }
 void HideWindow(WindowHandle) {}
 void MoveWindowTo(WindowHandle, int, int, int, int) {}
+void CenterWindowOnScreen(WindowHandle) {}
 
 }  // namespace platform

@@ -1,0 +1,388 @@
+#include <install/install_engine.h>
+
+#include <catalogue/model_catalogue.h>
+#include <install/chatbox_client.h>
+#include <install/file_helpers.h>
+#include <install/install_layout.h>
+#include <install/ollama_runner.h>
+#include <install/package_step.h>
+#include <install/process_helpers.h>
+#include <install/shell_helpers.h>
+#include <install/space_text.h>
+#include <install/text_helpers.h>
+#include <package/file_downloader.h>
+#include <package/package_extract.h>
+#include <platform/disk_space.h>
+#include <platform/os_encoding.h>
+#include <platform/os_info.h>
+#include <platform/top_level_window.h>
+#include <service/event_reporter.h>
+#include <service/service_state.h>
+#include <work/action_factory.h>
+
+namespace {
+
+constexpr char kInstallImage[] = "imgNoDownDeekSeek";
+constexpr char kPackageImage[] = "imgDownDeekSeek";
+constexpr char kRunnerImage[] = "imgInstDeekSeek";
+constexpr char kModelImage[] = "imgDownModeling";
+constexpr char kTryNowImage[] = "imgOnceTiYan";
+constexpr wchar_t kNoFolderText[] = L"DeepSeek安装不存在，不能安装!";
+constexpr wchar_t kNoFolderCaption[] = L"安装失败";
+constexpr wchar_t kNetworkText[] = L"网络不畅，关闭软件后重新打开即可!";
+constexpr wchar_t kNetworkCaption[] = L"提示";
+constexpr wchar_t kWaitingForServiceText[] = L"正在连接服务，请稍候...";
+constexpr wchar_t kDownloadingPackageText[] = L"正在下载安装包，请耐心等待...";
+constexpr wchar_t kTutorialArchive[] = L"JEBMWKX6V.zip";
+constexpr wchar_t kTutorialDocument[] = L"安装教程(必读).pdf";
+
+std::string RowName(const char* prefix, int row) { return prefix + std::to_string(row); }
+
+bool IsAbsolutePath(const std::wstring& path) { return platform::OsPath(path).is_absolute(); }
+
+}  // namespace
+
+CInstallEngine::CInstallEngine(IInstallView& view, Action::IActionCallback* owner)
+    : m_view(view), m_owner(owner) {}
+
+void CInstallEngine::ReportEvent(const std::string& name, bool addSuffix) {
+  GetEventReporter().Report(addSuffix ? name + "Deepseek" : name);
+}
+
+std::string CInstallEngine::modelTag() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_modelTag;
+}
+
+std::string CInstallEngine::modelIndexText() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_modelIndexText;
+}
+
+void CInstallEngine::StartAction(std::function<int(Action::IAction*)> task) {
+  auto* action = new Action::CActionBase(m_owner);
+  action->SetCallback([](int) {});
+  action->Run([action, task = std::move(task)] { return task(action); }, false);
+  action->Release();  // the factory keeps it until its completion is delivered
+}
+
+void CInstallEngine::ReturnToIdle(std::string_view shownImage) {
+  m_view.ShowChild(shownImage, false);
+  m_view.ShowChild(kInstallImage, true);
+}
+
+// ---- The installation's first half: the package -------------------------
+
+void CInstallEngine::OnRemoteConfigReady() {
+  m_configReady = true;
+  if (!m_installWaitingForConfig) return;
+  m_installWaitingForConfig = false;
+  StartInstall();
+}
+
+bool CInstallEngine::RemoteConfigReady() const { return m_configReady; }
+
+void CInstallEngine::OnInstallClick() {
+  ReportEvent("clickInstallPack", true);
+  const std::wstring folder = m_view.GetChildText("InstPath");
+  // A relative folder would land wherever the program was started from.
+  if (IsAbsolutePath(folder) && !DirectoryExists(folder)) CreateDirectoryTree(folder);
+  if (!IsAbsolutePath(folder) || !DirectoryExists(folder)) {
+    m_view.ShowMessage(kNoFolderText, kNoFolderCaption);
+    return;
+  }
+  // Ask before a download that cannot fit rather than fail after it.
+  const int index = m_view.SelectedModelIndex();
+  const std::uint64_t required = RequiredBytesForListIndex(index);
+  if (const auto free = platform::FreeDiskSpace(folder); free && required > *free) {
+    const std::wstring text =
+        FormatWString(L"所选模型约需 %ls 磁盘空间，安装位置只有 %ls 可用。\n仍要继续安装吗？",
+                      SizeTextForListIndex(index).c_str(), FormatFreeSpace(*free).c_str());
+    if (!m_view.AskToContinue(text, L"磁盘空间不足")) return;
+  }
+  GetServiceState().installFolder = folder;
+  SaveInstallPath();
+  m_view.ShowChild(kInstallImage, false);
+  m_view.ShowChild(kPackageImage, true);
+  if (!m_configReady) {
+    // The package address comes with the configuration: wait for it.
+    m_installWaitingForConfig = true;
+    m_view.SetChildText("progTxt", kWaitingForServiceText);
+    m_view.SetChildText("progTxtValue", L"");
+    m_view.ShowOverlay(OverlayPage::Progress);
+    return;
+  }
+  StartInstall();
+}
+
+void CInstallEngine::StartInstall() {
+  downloadPercent = 0;
+  m_view.SetChildText("progTxt", kDownloadingPackageText);
+  m_view.StartProgressTimer();
+  m_view.ShowOverlay(OverlayPage::Progress);
+  StartAction([](Action::IAction*) {
+    PreparePackage();
+    return 0;
+  });
+}
+
+void CInstallEngine::OnProgressTimer() {
+  const int value = static_cast<int>(downloadPercent.load());
+  m_view.SetChildValue("prog_value", value);
+  m_view.SetChildText("progTxtValue", FormatWString(L"(%d %%)", value));
+  if (value > 99) {
+    m_view.StopProgressTimer();
+    m_view.HideOverlay();
+  }
+}
+
+void CInstallEngine::OnOverlayClose() {
+  if (m_view.OverlayShows(OverlayPage::Progress)) {
+    if (m_installWaitingForConfig) {
+      // Nothing has started yet: back to the install image.
+      m_installWaitingForConfig = false;
+      ReturnToIdle(kPackageImage);
+    } else {
+      GetFileDownloader().Cancel();
+    }
+  }
+  m_view.HideOverlay();
+}
+
+void CInstallEngine::OnPackageFailed(EventArgs& event) {
+  if (event.idFrom != 0) return;
+  event.handled = true;
+  m_view.StopProgressTimer();
+  m_view.HideOverlay();
+  ReturnToIdle(kPackageImage);
+}
+
+void CInstallEngine::OnPackageReady(EventArgs& event) {
+  if (event.idFrom != 0) return;
+  event.handled = true;
+  m_view.StopProgressTimer();
+  m_view.HideOverlay();
+  m_view.ShowChild(kPackageImage, false);
+  m_view.ShowChild(kRunnerImage, true);
+  StartAction([this](Action::IAction* action) { return InstallStackTask(action); });
+}
+
+// ---- The second half: runner, model, chat client -------------------------
+
+int CInstallEngine::InstallStackTask(Action::IAction* action) {
+  ReportEvent("InstallOllamaStart", true);
+  if (!IsOllamaInstalled()) InstallOllama();
+  ReportEvent("InstallOllamaEnd", true);
+  action->RunOnUI([this] { return ShowModelDownloading(); });
+  ReportEvent("DownModelStart", true);
+  PullSelectedModel(action);
+  InstallChatbox();
+  WriteChatboxConfig(modelTag());
+  ReportEvent("DownModelEnd", true);
+  if (action->RunOnUI([this] { return ConfirmModelOrReset(); }) != 1) return 0;
+  action->RunOnUI([this] { return ShowInstallFinished(); });
+  return 0;
+}
+
+int CInstallEngine::ShowModelDownloading() {
+  m_view.ShowChild(kRunnerImage, false);
+  m_view.ShowChild(kModelImage, true);
+  return 0;
+}
+
+int CInstallEngine::ConfirmModelOrReset() {
+  if (DetectInstalledModel()) return 1;
+  ReturnToIdle(kModelImage);
+  m_view.ShowMessage(kNetworkText, kNetworkCaption);
+  return 0;
+}
+
+int CInstallEngine::ShowInstallFinished() {
+  if (!IsModelDownloaded()) {
+    // Other models are there but not this one: say so and let the user try
+    // again rather than leave the window on the pulling image.
+    ReturnToIdle(kModelImage);
+    m_view.ShowMessage(kNetworkText, kNetworkCaption);
+    return 0;
+  }
+  m_view.SelectTabPage("tab_pages2", 1);
+  const std::string number = modelIndexText();
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    GetServiceState().rememberedModelIndex = number;
+  }
+  ShowDownloadedModel(number);
+  return 0;
+}
+
+// ---- Models ----------------------------------------------------------------
+
+void CInstallEngine::SetCurrentModel(const std::wstring& tag) {
+  const std::string number = ModelIndexOf(tag);
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_modelTag = ToNarrow936(tag);
+  if (!number.empty()) m_modelIndexText = number;
+}
+
+void CInstallEngine::PullSelectedModel(Action::IAction* action) {
+  const int index = action->RunOnUI([this] { return m_view.SelectedModelIndex(); });
+  PullModel(ModelTagForListIndex(index), 0, action);
+}
+
+PullProgress CInstallEngine::PullModel(const std::wstring& tag, int row, Action::IAction* action) {
+  SetCurrentModel(tag);
+  const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
+  return RunModelPull(
+      layout.ollamaExecutable, ToNarrow936(tag),
+      [this, row, action](const PullProgress& progress) {
+        action->RunOnUI([this, row, &progress] {
+          m_view.ShowPullProgress(row, progress);
+          return 0;
+        });
+      },
+      pullOptions);
+}
+
+bool CInstallEngine::IsModelDownloaded() { return IsModelDownloaded(modelTag()); }
+
+bool CInstallEngine::IsModelDownloaded(const std::string& tag) {
+  const std::vector<std::string> names = InstalledModelNames(RunRunnerList());
+  if (names.empty()) {
+    ReportEvent("modelDownFails", true);
+    return false;
+  }
+  ReportEvent("modelDownSucc", true);
+  const std::string wanted = ToLowerAscii(tag);
+  for (const std::string& name : names) {
+    if (ToLowerAscii(name) == wanted) return true;
+  }
+  return false;
+}
+
+bool CInstallEngine::DetectInstalledModel() {
+  if (!IsOllamaInstalled()) return false;
+  const std::vector<std::string> names = InstalledModelNames(RunRunnerList());
+  if (names.empty()) return false;
+  std::string candidate;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    candidate = GetServiceState().rememberedModelIndex;
+  }
+  for (const std::string& name : names) {
+    const std::string number = ModelIndexOf(Utf8ToWide(ToLowerAscii(name)));
+    if (!candidate.empty() && number == candidate) break;
+    if (!number.empty()) candidate = number;
+  }
+  ShowDownloadedModel(candidate);
+  return true;
+}
+
+void CInstallEngine::ShowDownloadedModel(const std::string& number) {
+  std::wstring tag;
+  for (int row = 1; row <= kModelCount; ++row) {
+    if (number != std::to_string(row)) continue;
+    tag = ModelTagForNumber(number);
+    m_view.EnableChild(RowName("adked_btn", row), false);
+    break;
+  }
+  if (!tag.empty()) {
+    // The chat client's fallback when nothing was pulled in this run.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_modelTag.empty()) m_modelTag = ToNarrow936(tag);
+  }
+  m_view.SetChildText("modelstrTxt", L"已下载 " + tag);
+}
+
+void CInstallEngine::OnModelRowDownloadClick(int row) {
+  m_activeModelRow = row;
+  ShowModelRowProgress(row, false);
+  StartOtherModelDownload();
+}
+
+void CInstallEngine::StartOtherModelDownload() {
+  const int row = m_activeModelRow;
+  const std::wstring tag = ModelTagForRow(row);
+  StartAction(
+      [this, tag, row](Action::IAction* action) { return OtherModelTask(tag, row, action); });
+}
+
+int CInstallEngine::OtherModelTask(const std::wstring& tag, int row, Action::IAction* action) {
+  PullModel(tag, row, action);
+  // Each row is judged by its own model: several may be pulling at once.
+  const std::string narrowTag = ToNarrow936(tag);
+  const bool downloaded = IsModelDownloaded(narrowTag);
+  const std::string number = ModelIndexOf(tag);
+  if (downloaded) {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      GetServiceState().rememberedModelIndex = number;
+    }
+    WriteChatboxConfig(narrowTag);
+  }
+  action->RunOnUI([this, row, downloaded, &number] {
+    ShowModelRowProgress(row, true);
+    if (downloaded) ShowDownloadedModel(number);
+    return 0;
+  });
+  return 0;
+}
+
+void CInstallEngine::ShowModelRowProgress(int row, bool idle) {
+  m_view.ShowChild(RowName("adked_btn", row), idle);
+  m_view.ShowChild(RowName("winProgress", row), !idle);
+}
+
+// ---- Chat client -----------------------------------------------------------
+
+void CInstallEngine::TryNow() {
+  const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
+  if (!ChatboxConfigHasModel()) {
+    KillProcessByName(L"Chatbox" + platform::ExecutableSuffix());
+    WriteChatboxConfig(modelTag());
+  }
+  if (!DirectoryExists(layout.chatboxFolder)) CreateDirectoryTree(layout.chatboxFolder);
+  WriteChatboxSetupKey(layout.chatboxFolder);
+  if (FileExists(layout.chatboxExecutable)) {
+    RunProcess(layout.chatboxExecutable, {}, false);
+    RaiseChatboxWindow();
+    return;
+  }
+  m_view.EnableChild(kTryNowImage, false);
+  const std::wstring setup = layout.chatboxSetup;
+  const std::wstring executable = layout.chatboxExecutable;
+  StartAction([this, setup, executable](Action::IAction* action) {
+    return ChatboxInstallTask(setup, executable, action);
+  });
+}
+
+int CInstallEngine::ChatboxInstallTask(const std::wstring& setup, const std::wstring& executable,
+                                       Action::IAction* action) {
+  RunProcess(setup, {L"/S"}, true);
+  if (FileExists(executable)) RunProcess(executable, {}, false);
+  action->RunOnUI([this] {
+    m_view.EnableChild(kTryNowImage, true);
+    RaiseChatboxWindow();
+    return 0;
+  });
+  return 0;
+}
+
+void CInstallEngine::RaiseChatboxWindow() {
+  // Only where the window system lets us reach another program's window;
+  // elsewhere the client places its window itself.
+  const platform::WindowHandle window =
+      platform::FindTopLevelWindow(L"Chrome_WidgetWin_1", L"Chatbox");
+  if (platform::IsWindowHandle(window)) platform::CenterWindowOnScreen(window);
+}
+
+// ---- Tutorial --------------------------------------------------------------
+
+void CInstallEngine::OpenUserTutorial() {
+  const std::wstring archive = GetServiceState().workFolder + kTutorialArchive;
+  const std::size_t dot = archive.rfind(L'.');
+  if (dot == std::wstring::npos) return;
+  const std::wstring document =
+      archive.substr(0, dot) + platform::PathSeparator() + kTutorialDocument;
+  if (!FileExists(document)) ExtractPackage(archive);
+  if (FileExists(document)) ShellOpenInExplorer(0, document);
+}

@@ -1,0 +1,94 @@
+#pragma once
+// The installation engine behind the main window: the one-click
+// installation in two actions (package; runner, model, chat client), the
+// model list's downloads, the chat client's launch and the tutorial. The
+// window's handlers delegate here; the engine reaches the window only
+// through its view interface, on the window thread.
+#include <mutex>
+#include <string>
+
+#include <install/install_view.h>
+#include <install/model_pull.h>
+#include <work/action.h>
+#include <work/ui_events.h>
+
+namespace Action {
+class IActionCallback;
+}
+
+class CInstallEngine {
+ public:
+  // owner: the window that owns the engine's actions (registered with the
+  // action factory while it lives).
+  CInstallEngine(IInstallView& view, Action::IActionCallback* owner);
+
+  // Telemetry: appends "Deepseek" when asked; reports leave in order, on a
+  // thread of their own.
+  void ReportEvent(const std::string& name, bool addSuffix);
+
+  // The remote configuration has arrived or failed for good: an install
+  // click that waited for it goes on.
+  void OnRemoteConfigReady();
+  bool RemoteConfigReady() const;
+
+  // Installation, window thread.
+  void OnInstallClick();
+  void OnPackageFailed(EventArgs& event);
+  void OnPackageReady(EventArgs& event);
+  // The package overlay's 50 ms refresh.
+  void OnProgressTimer();
+  // The overlay's close button.
+  void OnOverlayClose();
+
+  // Installation, second action's task (worker).
+  int InstallStackTask(Action::IAction* action);
+  // Run through the action on the window thread.
+  int ShowModelDownloading();
+  int ConfirmModelOrReset();
+  int ShowInstallFinished();
+
+  // Models.
+  void PullSelectedModel(Action::IAction* action);
+  // Pulls the tag; progress goes to the row (0: the installation's pull).
+  PullProgress PullModel(const std::wstring& tag, int row, Action::IAction* action);
+  void SetCurrentModel(const std::wstring& tag);
+  bool IsModelDownloaded();
+  bool IsModelDownloaded(const std::string& tag);
+  bool DetectInstalledModel();
+  void ShowDownloadedModel(const std::string& number);
+  // A model-list row's download button.
+  void OnModelRowDownloadClick(int row);
+  void StartOtherModelDownload();
+  int OtherModelTask(const std::wstring& tag, int row, Action::IAction* action);
+  void ShowModelRowProgress(int row, bool idle);
+
+  // Chat client, window thread.
+  void TryNow();
+  int ChatboxInstallTask(const std::wstring& setup, const std::wstring& executable,
+                         Action::IAction* action);
+  void RaiseChatboxWindow();
+
+  void OpenUserTutorial();
+
+  // State shared with the workers.
+  std::string modelTag() const;
+  std::string modelIndexText() const;
+  int activeModelRow() const { return m_activeModelRow; }
+
+  // Tests shorten the pull's stall time.
+  PullOptions pullOptions;
+
+ private:
+  void StartInstall();
+  void StartAction(std::function<int(Action::IAction*)> task);
+  void ReturnToIdle(std::string_view shownImage);
+
+  IInstallView& m_view;
+  Action::IActionCallback* m_owner;
+  mutable std::mutex m_mutex;  // the model values and the remembered model
+  std::string m_modelTag;
+  std::string m_modelIndexText;
+  int m_activeModelRow = 0;
+  bool m_configReady = false;
+  bool m_installWaitingForConfig = false;
+};

@@ -1,0 +1,50 @@
+#include <install/install_layout.h>
+
+#include <config/app_constants.h>
+#include <platform/known_folders.h>
+#include <platform/os_encoding.h>
+#include <platform/os_info.h>
+
+namespace {
+
+std::wstring Join(const std::wstring& folder, const std::wstring& name) {
+  return folder + platform::PathSeparator() + name;
+}
+
+std::wstring Program(const std::wstring& folder, const std::wstring& name) {
+  return Join(folder, name + platform::ExecutableSuffix());
+}
+
+}  // namespace
+
+InstallLayout MakeInstallLayout(const std::wstring& installFolder) {
+  InstallLayout layout;
+  layout.installFolder = installFolder;
+  layout.unpackFolder = Join(installFolder, L"deepseek");
+  layout.installersFolder = Join(layout.unpackFolder, L"deepseek");
+  layout.ollamaSetup = Program(layout.installersFolder, L"OllamaSetup");
+  layout.chatboxSetup = Program(layout.installersFolder, L"Chatbox-1.9.8-Setup");
+  layout.ollamaFolder = Join(installFolder, L"ollama_location");
+  layout.ollamaExecutable = Program(layout.ollamaFolder, L"ollama");
+  layout.modelStore = Join(installFolder, L"ollama_models");
+  layout.chatboxFolder = Join(installFolder, L"chatbox_location");
+  layout.chatboxExecutable = Program(layout.chatboxFolder, L"Chatbox");
+  return layout;
+}
+
+std::wstring PackageArchivePath() {
+  // Bulky data: the per-user local data folder, never the settings folder.
+  return Join(Join(platform::LocalAppDataFolder(), GetAppConstants().productFolderName),
+              L"deepseek.zip");
+}
+
+std::wstring ChatboxSettingsFolder() {
+  return Join(platform::RoamingAppDataFolder(), L"xyz.chatboxapp.app");
+}
+
+std::wstring ChatboxSettingsFile() { return Join(ChatboxSettingsFolder(), L"config.json"); }
+
+std::wstring ChatboxSettingsTemplate(const std::wstring& workFolder) {
+  // The work folder ends in a separator.
+  return workFolder + L"config.json";
+}

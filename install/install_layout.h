@@ -1,0 +1,28 @@
+#pragma once
+// Where everything lives below the install folder the user chose, and the
+// few per-user places outside it. Paths are plain concatenations with the
+// platform's separator and program suffix: the folder is used as entered.
+#include <string>
+
+struct InstallLayout {
+  std::wstring installFolder;
+  std::wstring unpackFolder;      // the package unpacked
+  std::wstring installersFolder;  // the two setups inside it
+  std::wstring ollamaSetup;
+  std::wstring chatboxSetup;
+  std::wstring ollamaFolder;
+  std::wstring ollamaExecutable;
+  std::wstring modelStore;
+  std::wstring chatboxFolder;
+  std::wstring chatboxExecutable;
+};
+
+InstallLayout MakeInstallLayout(const std::wstring& installFolder);
+
+// The install package, kept between runs in the per-user data folder.
+std::wstring PackageArchivePath();
+// The chat client's own settings folder and file.
+std::wstring ChatboxSettingsFolder();
+std::wstring ChatboxSettingsFile();
+// The settings template in the work folder.
+std::wstring ChatboxSettingsTemplate(const std::wstring& workFolder);

@@ -1,0 +1,44 @@
+#include <install/package_step.h>
+
+#include <filesystem>
+
+#include <install/file_helpers.h>
+#include <install/install_layout.h>
+#include <package/file_downloader.h>
+#include <package/package_extract.h>
+#include <platform/os_encoding.h>
+#include <service/event_reporter.h>
+#include <service/service_state.h>
+#include <work/notify_center.h>
+
+bool FetchAndUnpackPackage() {
+  CServiceState& state = GetServiceState();
+  if (state.packageUrl.empty()) {
+    GetEventReporter().Report("noUrlDeepseek");
+    return false;
+  }
+  const std::wstring archive = PackageArchivePath();
+  if (!FileExists(archive)) {
+    const std::filesystem::path folder = platform::OsPath(archive).parent_path();
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    // Success is judged by the file alone.
+    DownloadFile(state.packageUrl, platform::WideToOsNarrow(archive));
+    if (!FileExists(archive)) return false;
+  }
+  ExtractPackageTo(archive, state.installFolder);
+  const InstallLayout layout = MakeInstallLayout(state.installFolder);
+  if (FileExists(layout.chatboxSetup) && FileExists(layout.ollamaSetup)) return true;
+  // Kept only when whole: the next click downloads it again.
+  std::error_code ec;
+  std::filesystem::remove(platform::OsPath(archive), ec);
+  return false;
+}
+
+void PreparePackage() {
+  if (FetchAndUnpackPackage()) {
+    PostUIEvent<EventDownModelChanged3>();
+  } else {
+    PostUIEvent<EventQrCodeDisChanged3>();
+  }
+}

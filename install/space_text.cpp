@@ -1,0 +1,49 @@
+#include <install/space_text.h>
+
+#include <cmath>
+#include <cwchar>
+#include <utility>
+
+#include <catalogue/model_catalogue.h>
+#include <install/text_helpers.h>
+
+namespace {
+
+constexpr double kGiB = 1024.0 * 1024.0 * 1024.0;
+
+// The number in front of "GB" in text after start, in bytes.
+std::uint64_t GigabytesAt(const std::wstring& text, std::size_t start) {
+  if (start >= text.size()) return 0;
+  const double value = std::wcstod(text.c_str() + start, nullptr);
+  return value > 0 ? static_cast<std::uint64_t>(std::llround(value * kGiB)) : 0;
+}
+
+}  // namespace
+
+std::wstring FormatFreeSpace(std::uint64_t bytes) {
+  const double gb = static_cast<double>(bytes) / kGiB;
+  if (gb > 1) return FormatWString(L"%.2f GB", gb);
+  const double mb = static_cast<double>(bytes) / (1024.0 * 1024.0);
+  if (mb > 1) return FormatWString(L"%.2f MB", mb);
+  if (bytes >= 1024) return FormatWString(L"%.2f KB", static_cast<double>(bytes) / 1024.0);
+  return FormatWString(L"%llu B", static_cast<unsigned long long>(bytes));
+}
+
+std::uint64_t RequiredBytesForListIndex(int listIndex) {
+  return GigabytesAt(SizeTextForListIndex(listIndex), 0);
+}
+
+std::uint64_t RequiredMemoryForListIndex(int listIndex) {
+  const std::wstring text = RequirementTextForListIndex(listIndex);
+  const std::size_t at = text.find(L"内存");
+  return at == std::wstring::npos ? 0 : GigabytesAt(text, at + 2);
+}
+
+std::pair<std::wstring, std::wstring> SplitRequirementText(const std::wstring& text) {
+  const std::size_t at = text.find(L"内存");
+  if (at == std::wstring::npos) return {};
+  std::wstring first = text.substr(0, at);
+  const std::wstring second = text.substr(at);
+  if (const std::size_t bar = first.rfind(L'|'); bar != std::wstring::npos) first.resize(bar);
+  return {first, second};
+}

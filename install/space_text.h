@@ -1,0 +1,16 @@
+#pragma once
+// Disk space and memory as the install form shows them, and what each model
+// needs.
+#include <cstdint>
+#include <string>
+
+// "98.05 GB", "512.00 MB", "12.00 KB" or "300 B".
+std::wstring FormatFreeSpace(std::uint64_t bytes);
+// The model's download size in bytes (from its size text); 0 out of range.
+std::uint64_t RequiredBytesForListIndex(int listIndex);
+// The memory the model asks for in bytes (from its requirement text); 0 out
+// of range.
+std::uint64_t RequiredMemoryForListIndex(int listIndex);
+// The requirement text split at "内存" into the part before it (cut at its
+// last "|") and the rest; both empty without "内存".
+std::pair<std::wstring, std::wstring> SplitRequirementText(const std::wstring& text);
