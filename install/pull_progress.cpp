@@ -76,12 +76,26 @@ std::string FormatByteSize(std::uint64_t bytes) {
 
 bool PullOutputReader::Feed(std::string_view bytes) {
   bool changed = false;
+  auto endLine = [&] {
+    changed = TakeLine(std::move(m_pending)) || changed;
+    m_pending.clear();
+  };
   for (const char c : bytes) {
-    if (c == '\r' || c == '\n') {
-      changed = TakeLine(std::move(m_pending)) || changed;
-      m_pending.clear();
-    } else {
-      m_pending.push_back(c);
+    if (m_escape == Escape::None) {
+      if (c == '\x1b') {
+        m_escape = Escape::Start;
+      } else if (c == '\r' || c == '\n') {
+        endLine();
+      } else {
+        m_pending.push_back(c);
+      }
+    } else if (m_escape == Escape::Start) {
+      m_escape = c == '[' ? Escape::Csi : Escape::None;
+    } else if (c >= '@' && c <= '~') {
+      m_escape = Escape::None;
+      // The runner ends each drawn line by clearing the rest of it, and
+      // starts the next frame by moving the cursor: both end a line.
+      if (c == 'K' || c == 'G' || c == 'A' || c == 'J' || c == 'H') endLine();
     }
   }
   return changed;
@@ -133,8 +147,9 @@ bool PullOutputReader::TakeLine(std::string raw) {
     m_progress.phase = PullPhase::Pulling;
     m_progress.doneBytes = done;
     m_progress.totalBytes = total;
-    m_progress.percent =
-        total > 0 ? static_cast<int>(done * 100 / total) : std::stoi(match[2].str());
+    // One layer: the runner's own figure; several: their sum.
+    m_progress.percent = m_layers.size() > 1 && total > 0 ? static_cast<int>(done * 100 / total)
+                                                          : std::stoi(match[2].str());
     // Speed and time left belong to the layer on the way.
     if (layer.done < layer.total) {
       m_progress.bytesPerSecond =

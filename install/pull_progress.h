@@ -1,7 +1,7 @@
 #pragma once
 // What a model pull is doing, read from the runner's own output: it redraws
-// its progress line in place with carriage returns and terminal escapes, so
-// the output is cut into lines at both line ends and the escapes dropped.
+// its progress lines in place with terminal escapes, so the output is cut
+// into lines at line ends and at the escapes that end a drawn line.
 #include <cstdint>
 #include <map>
 #include <string>
@@ -37,8 +37,11 @@ class PullOutputReader {
     std::uint64_t total = 0;
   };
 
+  enum class Escape { None, Start, Csi };
+
   PullProgress m_progress;
-  std::string m_pending;
+  std::string m_pending;  // the line so far, escapes left out
+  Escape m_escape = Escape::None;
   // The runner redraws one line per layer; the pull is their sum.
   std::map<std::string, Layer> m_layers;
 };

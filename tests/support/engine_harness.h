@@ -1,0 +1,47 @@
+#pragma once
+// The engine as the window runs it: notify center (its own window thread),
+// worker pool, action factory, a registered owner that routes the package
+// events to the engine, and a recording view.
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include <install/install_engine.h>
+#include <tests/support/recording_view.h>
+#include <work/action_factory.h>
+#include <work/plain_notify_center.h>
+
+class EngineHarness {
+ public:
+  EngineHarness();
+  ~EngineHarness();
+
+  // Runs fn on the window thread and returns its result.
+  template <class F>
+  auto OnUI(F fn) -> decltype(fn()) {
+    if constexpr (std::is_void_v<decltype(fn())>) {
+      center_.RunOnUISync(fn);
+    } else {
+      decltype(fn()) result{};
+      center_.RunOnUISync([&] { result = fn(); });
+      return result;
+    }
+  }
+  // Polls the condition on the window thread until it holds; false when the
+  // time runs out first.
+  bool WaitUntil(const std::function<bool(RecordingView&)>& condition,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+  CInstallEngine& engine() { return *engine_; }
+  RecordingView& view() { return view_; }  // only on the window thread
+
+ private:
+  class Owner;
+
+  CPlainNotifyCenter center_;
+  CThreadModule module_;
+  Action::CActionFactory factory_;
+  RecordingView view_;
+  std::unique_ptr<Owner> owner_;
+  std::unique_ptr<CInstallEngine> engine_;
+};
