@@ -84,6 +84,9 @@ class InstallWorkflow : public ::testing::Test {
     constants.eventLogUrl = server_.Url("/dpsk/log/log");
     ::setenv("OLLAMA_HOST", ("127.0.0.1:" + std::to_string(server_.port())).c_str(), 1);
     ::setenv("FAKE_PULL_MODE", "ok", 1);
+    // Downloads of parallel test processes must never meet in a shared folder.
+    fs::create_directories(home_.root() / "tmp");
+    ::setenv("TMPDIR", (home_.root() / "tmp").c_str(), 1);
     platform::SetEnvironmentBroadcastForTesting([](std::wstring_view, std::wstring_view) {});
 
     CServiceState& state = GetServiceState();
@@ -106,6 +109,7 @@ class InstallWorkflow : public ::testing::Test {
     GetAppConstants() = saved_;
     ::unsetenv("OLLAMA_HOST");
     ::unsetenv("FAKE_PULL_MODE");
+    ::unsetenv("TMPDIR");
     ::unsetenv("OLLAMA_MODELS");
   }
 
@@ -138,6 +142,25 @@ class InstallWorkflow : public ::testing::Test {
   void Click() {
     harness_->OnUI([this] { harness_->engine().OnInstallClick(); });
   }
+  // What the view shows, for failure messages.
+  std::string Describe() {
+    return harness_->OnUI([this] {
+      RecordingView& v = harness_->view();
+      std::string text = "stage=" + v.Stage() + " page=" + std::to_string(v.pages["tab_pages2"]) +
+                         " messages=" + std::to_string(v.messages.size());
+      if (!v.pulls[0].empty()) {
+        text += " pull phase=" + std::to_string(static_cast<int>(v.pulls[0].back().phase)) +
+                " error=" + v.pulls[0].back().errorText;
+      }
+      return text;
+    });
+  }
+  bool WaitForReadyPage() {
+    const bool ready =
+        harness_->WaitUntil([](RecordingView& v) { return v.pages["tab_pages2"] == 1; });
+    if (!ready) ADD_FAILURE() << Describe();
+    return ready;
+  }
   bool WaitForStage(const std::string& stage) {
     return harness_->WaitUntil(
         [&](RecordingView& v) { return v.Stage() == stage && !v.overlayVisible; });
@@ -166,8 +189,7 @@ const wchar_t kNetworkMessage[] = L"提示|网络不畅，关闭软件后重新�
 
 TEST_F(InstallWorkflow, WholeInstallationReachesTheReadyPage) {
   Click();
-  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return v.pages["tab_pages2"] == 1; }))
-      << "stage: " << harness_->OnUI([this] { return harness_->view().Stage(); });
+  ASSERT_TRUE(WaitForReadyPage());
 
   EXPECT_EQ(Events(),
             (std::vector<std::string>{"clickInstallPackDeepseek", "InstallOllamaStartDeepseek",
@@ -208,7 +230,7 @@ TEST_F(InstallWorkflow, WholeInstallationReachesTheReadyPage) {
 
 TEST_F(InstallWorkflow, SecondInstallReusesTheArchiveAndTheRunner) {
   Click();
-  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return v.pages["tab_pages2"] == 1; }));
+  ASSERT_TRUE(WaitForReadyPage());
   fs::remove(install_ / "ollama_models" / "deepseek-r1:1.5b.model");
   harness_->OnUI([this] {
     RecordingView& v = harness_->view();
@@ -216,9 +238,14 @@ TEST_F(InstallWorkflow, SecondInstallReusesTheArchiveAndTheRunner) {
     v.selectedModel = 1;
   });
   Click();
-  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return v.pages["tab_pages2"] == 1; }));
+  ASSERT_TRUE(WaitForReadyPage());
   EXPECT_EQ(packageRequests_.load(), 1);  // unpacked again from the kept archive
-  EXPECT_TRUE(fs::exists(install_ / "ollama_models" / "deepseek-r1:7b.model"));
+  EXPECT_TRUE(fs::exists(install_ / "ollama_models" / "deepseek-r1:7b.model")) << [this] {
+    std::string names;
+    for (const auto& e : fs::directory_iterator(install_ / "ollama_models"))
+      names += e.path().filename().string() + " ";
+    return names + Describe();
+  }();
 }
 
 TEST_F(InstallWorkflow, NoPackageUrlReportsOnceAndReturnsToIdle) {
@@ -245,7 +272,7 @@ TEST_F(InstallWorkflow, PackageWithoutAnInstallerIsDeletedAndFetchedAgain) {
   EXPECT_FALSE(fs::exists(Archive()));
   SetPackage(true, true);
   Click();
-  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return v.pages["tab_pages2"] == 1; }));
+  ASSERT_TRUE(WaitForReadyPage());
   EXPECT_EQ(packageRequests_.load(), 2);
 }
 
@@ -304,7 +331,7 @@ TEST_F(InstallWorkflow, PulledModelMissingWhileOthersAreListedReturnsToIdle) {
 
 TEST_F(InstallWorkflow, ModelListRowsPullAtOnceAndEachReturnsItsOwnRow) {
   Click();
-  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return v.pages["tab_pages2"] == 1; }));
+  ASSERT_TRUE(WaitForReadyPage());
   harness_->OnUI([this] {
     harness_->engine().OnModelRowDownloadClick(2);
     harness_->engine().OnModelRowDownloadClick(3);
@@ -358,7 +385,7 @@ TEST_F(InstallWorkflow, InstallWaitsForTheConfigurationThenGoesOn) {
   });
   EXPECT_EQ(packageRequests_.load(), 0);
   harness_->OnUI([this] { harness_->engine().OnRemoteConfigReady(); });
-  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return v.pages["tab_pages2"] == 1; }));
+  ASSERT_TRUE(WaitForReadyPage());
 }
 
 TEST_F(InstallWorkflow, ClosingTheOverlayWhileWaitingReturnsToIdle) {
