@@ -12,8 +12,8 @@
 #include <config/config_module.h>
 #include <config/device_id.h>
 #include <config/reg_key.h>
-#include <install/file_helpers.h>
 #include <install/text_helpers.h>
+#include <platform/atomic_file.h>
 #include <platform/instance_lock.h>
 #include <platform/known_folders.h>
 #include <platform/os_encoding.h>
@@ -57,9 +57,8 @@ bool CreateDataFolderAndModules(std::unique_ptr<CConfigModule>& settings) {
   if (roaming.empty()) roaming = platform::RoamingAppDataFolder();
   const wchar_t separator = platform::PathSeparator();
   constants.dataFolder = roaming + separator + constants.productFolderName + separator;
-  if (!DirectoryExists(constants.dataFolder) && !CreateDirectoryTree(constants.dataFolder)) {
-    return false;
-  }
+  // It holds the settings (with the sign-in token) and the key store: private.
+  if (platform::CreateOwnPrivateFolder(platform::OsPath(constants.dataFolder)) != 0) return false;
   new CThreadModule(AppConstants::kWorkerThreadCount);
   settings = std::make_unique<CConfigModule>();
   settings->SetPath((constants.dataFolder + constants.settingsFileName).c_str());
