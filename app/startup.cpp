@@ -17,6 +17,7 @@
 #include <platform/instance_lock.h>
 #include <platform/known_folders.h>
 #include <platform/os_encoding.h>
+#include <platform/os_info.h>
 #include <service/service_state.h>
 #include <ui/layout_loader.h>
 #include <ui/main_dlg.h>
@@ -74,10 +75,16 @@ bool CreateDataFolderAndModules(std::unique_ptr<CConfigModule>& settings) {
 int RunApplication(int argc, char** argv) {
   const AppConstants& constants = GetAppConstants();
 
-  // 1. Single instance: a second process ends at once, silently.
-  if (platform::AcquireInstanceLock(constants.instanceMutexName, &g_instanceLock) ==
-      platform::InstanceLockResult::AlreadyHeld) {
-    return 0;
+  // 1. Single instance: a second process ends at once, silently. A lock that
+  // cannot be taken at all never stops the program.
+  switch (platform::AcquireInstanceLock(constants.instanceMutexName, &g_instanceLock)) {
+    case platform::InstanceLockResult::AlreadyHeld:
+      return 0;
+    case platform::InstanceLockResult::Failed:
+      platform::DebugOutput("single-instance lock unavailable; starting without it\n");
+      break;
+    case platform::InstanceLockResult::Acquired:
+      break;
   }
 
   // 2. The service state's work folder, and libcurl's global state, set up
