@@ -2,8 +2,10 @@
 
 #include <fstream>
 
+#include <platform/posix/process_lookup_posix.h>
 #include <platform/process.h>
 #include <platform/process_lookup.h>
+#include <tests/support/gate.h>
 #include <tests/support/temp_home.h>
 
 namespace {
@@ -73,6 +75,45 @@ TEST(ProcessLookup, FindsAndTerminatesAProgramByItsFileName) {
   EXPECT_EQ(child->Wait(), -1);  // ended by the signal
   EXPECT_FALSE(platform::FindProcessByName("tidewell-no-such-program").has_value());
   EXPECT_FALSE(platform::TerminateProcessById(0));
+}
+
+TEST(ProcessLookup, ProgramWhoseFileWasRemovedIsStillFound) {
+  TempHome home;
+  const fs::path program = home.root() / "tidewell-deleted-probe";
+  fs::copy_file("/bin/sleep", program);
+  auto child = platform::StartProcess({program.string(), "30"});
+  ASSERT_NE(child, nullptr);
+  ASSERT_TRUE(Eventually(
+      [&] { return platform::FindProcessByName("tidewell-deleted-probe").has_value(); }));
+  fs::remove(program);  // as an update replaces the runner's file
+  const auto found = platform::FindProcessByName("tidewell-deleted-probe");
+  ASSERT_TRUE(found.has_value());
+  EXPECT_EQ(*found, child->Id());
+  platform::TerminateProcessById(*found);
+  child->Wait();
+}
+
+void FakeProcess(const fs::path& proc, const std::string& pid, const std::string& exe,
+                 const std::string& comm) {
+  fs::create_directories(proc / pid);
+  if (!exe.empty()) fs::create_symlink(exe, proc / pid / "exe");
+  std::ofstream(proc / pid / "comm") << comm << "\n";
+}
+
+TEST(ProcessLookup, CutNameCountsOnlyWithoutAnExecutableAndOnlyOwnProcesses) {
+  TempHome home;
+  const fs::path proc = home.root() / "proc";
+  const std::string longName = "Chatbox-1.9.8-Setup";
+  FakeProcess(proc, "10", "/opt/other/other-program", longName.substr(0, 15));
+  FakeProcess(proc, "20", "", "Chatbox-1.9.8-S");  // exe unreadable: comm decides
+  FakeProcess(proc, "30", "/opt/ollama/ollama (deleted)", "ollama");
+  FakeProcess(proc, "self", "/bin/x", "x");
+  const uid_t me = ::getuid();
+  EXPECT_EQ(platform::posix::FindProcessIn(proc, me, longName), 20);
+  EXPECT_EQ(platform::posix::FindProcessIn(proc, me, "ollama"), 30);
+  EXPECT_FALSE(platform::posix::FindProcessIn(proc, me, "other").has_value());
+  EXPECT_FALSE(platform::posix::FindProcessIn(proc, me + 1, "ollama").has_value());
+  EXPECT_FALSE(platform::posix::FindProcessIn(proc, me + 1, longName).has_value());
 }
 
 }  // namespace
