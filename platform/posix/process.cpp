@@ -7,8 +7,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <thread>
+
+#include "child_reaper.h"
 
 extern char** environ;
 
@@ -36,22 +39,34 @@ std::vector<char*> ArgvPointers(const std::vector<std::string>& argv) {
 pid_t Spawn(const std::vector<std::string>& argv, const posix_spawn_file_actions_t* actions) {
   if (argv.empty() || argv[0].empty()) return -1;
   std::vector<char*> pointers = ArgvPointers(argv);
+  // A child starts with nothing blocked and every signal at its default: the
+  // caller's thread may have signals blocked, and libcurl ignores SIGPIPE
+  // while it transfers, which a child would otherwise inherit.
+  posix_spawnattr_t attributes;
+  ::posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigset_t all;
+  ::sigemptyset(&none);
+  ::sigfillset(&all);
+  ::sigdelset(&all, SIGKILL);
+  ::sigdelset(&all, SIGSTOP);
+  ::posix_spawnattr_setsigmask(&attributes, &none);
+  ::posix_spawnattr_setsigdefault(&attributes, &all);
+  ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t pid = -1;
-  if (::posix_spawnp(&pid, pointers[0], actions, nullptr, pointers.data(), environ) != 0) {
-    return -1;
-  }
-  return pid;
+  const int error =
+      ::posix_spawnp(&pid, pointers[0], actions, &attributes, pointers.data(), environ);
+  ::posix_spawnattr_destroy(&attributes);
+  return error == 0 ? pid : -1;
 }
 
 class PosixChild final : public ChildProcess {
  public:
   explicit PosixChild(pid_t pid) : pid_(pid) {}
   ~PosixChild() override {
-    if (!waited_) {
-      // Nobody asked for the exit code; reap it in the background so the
-      // child never lingers as a zombie.
-      std::thread([pid = pid_] { WaitForExit(pid); }).detach();
-    }
+    // Nobody asked for the exit code; it is reaped in the background so the
+    // child never lingers as a zombie.
+    if (!waited_) posix::ReapWhenDone(pid_);
   }
   int Wait() override {
     if (!waited_) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <fstream>
+#include <sstream>
 
 #include <platform/posix/process_lookup_posix.h>
 #include <platform/process.h>
@@ -39,6 +42,74 @@ TEST(Process, ExitCodesAndStartFailures) {
   EXPECT_EQ(platform::StartProcess({"/nonexistent/program"}), nullptr);
   EXPECT_EQ(platform::StartProcess({}), nullptr);
   EXPECT_EQ(platform::StartWithOutputPipe({"/nonexistent/program"}), nullptr);
+}
+
+// The blocked and ignored signal masks of /proc/self/status as a child sees
+// them, limited to the classic signals 1 to 31 (the C library keeps two of its
+// own above those ignored in every child it spawns).
+std::pair<unsigned long long, unsigned long long> ChildSignalMasks() {
+  auto pipe = platform::StartWithOutputPipe({"cat", "/proc/self/status"});
+  if (!pipe) return {~0ull, ~0ull};
+  unsigned long long blocked = ~0ull;
+  unsigned long long ignored = ~0ull;
+  char buffer[512];
+  std::size_t length = 0;
+  while (pipe->ReadPiece(buffer, sizeof buffer, &length)) {
+    const std::string line(buffer, length);
+    const auto mask = [&] { return std::stoull(line.substr(7), nullptr, 16) & 0x7fffffffull; };
+    if (line.rfind("SigBlk:", 0) == 0) blocked = mask();
+    if (line.rfind("SigIgn:", 0) == 0) ignored = mask();
+  }
+  pipe->Close();
+  return {blocked, ignored};
+}
+
+TEST(Process, ChildrenStartWithNoSignalBlockedOrIgnored) {
+  // As during a transfer: SIGPIPE ignored, and this thread blocks a signal.
+  struct sigaction ignore {};
+  struct sigaction saved {};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGPIPE, &ignore, &saved);
+  sigset_t block;
+  sigset_t savedMask;
+  ::sigemptyset(&block);
+  ::sigaddset(&block, SIGUSR2);
+  ::pthread_sigmask(SIG_BLOCK, &block, &savedMask);
+  const auto [blocked, ignored] = ChildSignalMasks();
+  ::pthread_sigmask(SIG_SETMASK, &savedMask, nullptr);
+  ::sigaction(SIGPIPE, &saved, nullptr);
+  EXPECT_EQ(blocked, 0u);
+  EXPECT_EQ(ignored, 0u);
+}
+
+std::size_t ThreadCount() {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/task")) ++count;
+  return count;
+}
+
+TEST(Process, DetachedChildrenAreReapedWithoutAThreadEach) {
+  const std::size_t threadsBefore = ThreadCount();
+  std::vector<long> pids;
+  for (int i = 0; i < 16; ++i) {
+    auto child = platform::StartProcess({"sleep", "30"}, {.detached = true});
+    ASSERT_NE(child, nullptr);
+    pids.push_back(child->Id());
+  }  // every handle dropped unwaited
+  EXPECT_LE(ThreadCount(), threadsBefore + 1);
+  for (long pid : pids) platform::TerminateProcessById(pid);
+  // Reaped: the process entry is gone, not left as a zombie.
+  EXPECT_TRUE(Eventually([&] {
+    for (long pid : pids) {
+      if (::kill(static_cast<pid_t>(pid), 0) == 0) return false;
+    }
+    return true;
+  }));
+  auto quick = platform::StartProcess({"true"});
+  ASSERT_NE(quick, nullptr);
+  const long quickPid = quick->Id();
+  quick.reset();
+  EXPECT_TRUE(Eventually([&] { return ::kill(static_cast<pid_t>(quickPid), 0) != 0; }));
 }
 
 TEST(Process, OutputPipeReadsPiecesLikeFgets) {
