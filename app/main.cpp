@@ -1,4 +1,5 @@
 #include <config/app_constants.h>
+#include <platform/process_exit.h>
 
 #include "startup.h"
 
@@ -9,5 +10,7 @@ const AppConstants& g_constants = GetAppConstants();
 
 int main(int argc, char** argv) {
   (void)g_constants;
-  return RunApplication(argc, argv);
+  // The settings are saved and the toolkit is gone; workers may still be
+  // busy with the process-wide objects, so none of them is destroyed.
+  platform::ExitProcessNow(RunApplication(argc, argv));
 }

@@ -12,11 +12,12 @@
 #include <config/config_module.h>
 #include <config/device_id.h>
 #include <config/reg_key.h>
-#include <install/file_helpers.h>
 #include <install/text_helpers.h>
+#include <platform/atomic_file.h>
 #include <platform/instance_lock.h>
 #include <platform/known_folders.h>
 #include <platform/os_encoding.h>
+#include <platform/os_info.h>
 #include <service/service_state.h>
 #include <ui/layout_loader.h>
 #include <ui/main_dlg.h>
@@ -57,9 +58,8 @@ bool CreateDataFolderAndModules(std::unique_ptr<CConfigModule>& settings) {
   if (roaming.empty()) roaming = platform::RoamingAppDataFolder();
   const wchar_t separator = platform::PathSeparator();
   constants.dataFolder = roaming + separator + constants.productFolderName + separator;
-  if (!DirectoryExists(constants.dataFolder) && !CreateDirectoryTree(constants.dataFolder)) {
-    return false;
-  }
+  // It holds the settings (with the sign-in token) and the key store: private.
+  if (platform::CreateOwnPrivateFolder(platform::OsPath(constants.dataFolder)) != 0) return false;
   new CThreadModule(AppConstants::kWorkerThreadCount);
   settings = std::make_unique<CConfigModule>();
   settings->SetPath((constants.dataFolder + constants.settingsFileName).c_str());
@@ -75,10 +75,16 @@ bool CreateDataFolderAndModules(std::unique_ptr<CConfigModule>& settings) {
 int RunApplication(int argc, char** argv) {
   const AppConstants& constants = GetAppConstants();
 
-  // 1. Single instance: a second process ends at once, silently.
-  if (platform::AcquireInstanceLock(constants.instanceMutexName, &g_instanceLock) ==
-      platform::InstanceLockResult::AlreadyHeld) {
-    return 0;
+  // 1. Single instance: a second process ends at once, silently. A lock that
+  // cannot be taken at all never stops the program.
+  switch (platform::AcquireInstanceLock(constants.instanceMutexName, &g_instanceLock)) {
+    case platform::InstanceLockResult::AlreadyHeld:
+      return 0;
+    case platform::InstanceLockResult::Failed:
+      platform::DebugOutput("single-instance lock unavailable; starting without it\n");
+      break;
+    case platform::InstanceLockResult::Acquired:
+      break;
   }
 
   // 2. The service state's work folder, and libcurl's global state, set up
@@ -130,7 +136,9 @@ int RunApplication(int argc, char** argv) {
   }
 
   // 9. Shutdown: the toolkit, then the settings store. Workers are not waited
-  // for; the process end reclaims them.
+  // for; the process end reclaims them (main leaves without running static
+  // destructors). The notify center closed with the event loop: a worker that
+  // reaches for the window from now on returns at once.
   app.reset();
   settings.reset();
   return exitCode;

@@ -2,10 +2,10 @@
 
 #include <json/json.h>
 
-#include <fstream>
 #include <sstream>
 
 #include <config/rc4.h>
+#include <platform/atomic_file.h>
 #include <platform/os_encoding.h>
 #include <platform/whole_file.h>
 
@@ -47,11 +47,8 @@ bool CConfigBase::SaveFile(const wchar_t* fileName) {
   if (!ToJson(root)) return false;
   std::string text = Json::writeString(Json::StreamWriterBuilder(), root);
   if (m_scrambled) Rc4Scramble(kSettingsScrambleKey, text);
-  std::ofstream out(platform::OsPath(fileName), std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  return static_cast<bool>(out);
+  // The file holds the sign-in token: private, and replaced whole.
+  return platform::WriteFileAtomically(platform::OsPath(fileName), text) == 0;
 }
 
 bool CConfigBase::Save() {

@@ -1,20 +1,16 @@
 #include <install/file_helpers.h>
 
 #include <filesystem>
-#include <fstream>
 
+#include <platform/atomic_file.h>
 #include <platform/os_encoding.h>
 #include <platform/whole_file.h>
 
 namespace fs = std::filesystem;
 
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-  std::ofstream out(platform::OsPath(path), std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  if (bytes.empty()) return false;
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  return static_cast<bool>(out);
+  // Empty content still replaces the file, but counts as nothing written.
+  return platform::WriteFileAtomically(platform::OsPath(path), bytes) == 0 && !bytes.empty();
 }
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {

@@ -2,8 +2,9 @@
 // Whole-file reads and writes and folder checks on wide paths.
 #include <string>
 
-// Creates or truncates the file and writes the bytes as one block. Empty
-// content leaves an empty file and reports false (nothing was written).
+// Replaces the file with the bytes as one step (a private file; a crash
+// leaves the old content). Empty content leaves an empty file and reports
+// false (nothing was written).
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 // The whole file, or false; a file that yields fewer bytes than its size
 // (it shrank, or a read failed) is a failure, never a truncated buffer.

@@ -1,5 +1,6 @@
 #pragma once
-// The network adapter list, in the order the system gives it.
+// The network adapter list: adapters backed by a device first, then virtual
+// ones, each group in the order the system gives it.
 #include <cstdint>
 #include <optional>
 #include <string>

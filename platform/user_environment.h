@@ -16,7 +16,10 @@ struct EnvWriteError {
   Status code;
 };
 
-// Stores NAME=value for the user; nothing on success.
+// Stores NAME=value for the user; nothing on success. The value reads back
+// exactly as given. A name outside [A-Za-z_][A-Za-z0-9_]*, or a value holding
+// a line break or a zero, is refused (kErrorInvalidParameter at the Set step)
+// and nothing is written.
 std::optional<EnvWriteError> WriteUserEnvironmentValue(std::wstring_view name,
                                                        std::wstring_view value);
 

@@ -40,7 +40,8 @@ bool CActionFactory::IsRegistered(IActionCallback* owner) const {
 
 void CActionFactory::Start(CActionBase* action, bool urgent) {
   CThreadModule* module = CThreadModule::getSingletonPtr();
-  if (module != nullptr && module->idle_count() > 0) {
+  // Without workers a parked action would wait for ever: Submit fails it.
+  if (module == nullptr || module->idle_count() > 0) {
     Submit(action);
     return;
   }
@@ -58,12 +59,18 @@ void CActionFactory::Start(CActionBase* action, bool urgent) {
   // completion moves one parked action). Every parked action gets its own:
   // with fewer, an action parked behind one that never finishes could wait
   // forever while other workers sit idle.
-  if (module != nullptr) module->post([](int) {});
+  module->post([](int) {});
 }
 
 void CActionFactory::Submit(CActionBase* action) {
   CThreadModule* module = CThreadModule::getSingletonPtr();
-  if (module == nullptr) return;
+  if (module == nullptr) {
+    // Nothing can run the task: the owner hears so, and the reference taken
+    // by Run goes, so the action is freed.
+    DeliverResult(action, kActionNotRun);
+    action->Release();
+    return;
+  }
   module->post([this, action](int) {
     // The reference from Run goes even when the task throws (no completion
     // is delivered then).

@@ -13,6 +13,10 @@
 
 namespace Action {
 
+// The completion code of an action that could not be run at all (there is no
+// worker pool).
+inline constexpr int kActionNotRun = -1;
+
 // The owner of actions (a window). Completions reach it only while it is
 // registered with the factory.
 class IActionCallback {

@@ -12,8 +12,11 @@ int thread_pool::size() const {
 }
 
 void thread_pool::resize(int threadCount) {
-  if (isStop_ || isDone_ || threadCount < 0) return;
+  if (threadCount < 0) return;
+  // Checked under the lock that stop() takes to claim the pool: a resize
+  // never starts workers that stop() would not see.
   std::unique_lock lock(mutex_);
+  if (isStop_ || isDone_) return;
   const int old = static_cast<int>(threads_.size());
   const auto count = static_cast<std::size_t>(threadCount);
   if (threadCount >= old) {
@@ -41,18 +44,23 @@ void thread_pool::resize(int threadCount) {
 }
 
 void thread_pool::stop() {
-  if (isDone_ || isStop_) return;
-  {
-    std::lock_guard lock(mutex_);
-    isDone_ = true;  // under the mutex: no worker misses the wake-up
-    cv_.notify_all();
-  }
-  for (auto& thread : threads_) {
-    if (thread->joinable()) thread->join();
-  }
-  ClearQueue();
-  threads_.clear();
-  stopFlags_.clear();
+  // One caller claims the stop and takes the workers under the lock; any
+  // other caller waits until the pool has drained and returns then.
+  std::call_once(stopOnce_, [this] {
+    std::vector<std::unique_ptr<std::thread>> threads;
+    {
+      std::lock_guard lock(mutex_);
+      if (isStop_) return;
+      isDone_ = true;  // under the mutex: no worker misses the wake-up
+      threads.swap(threads_);
+      stopFlags_.clear();
+      cv_.notify_all();
+    }
+    for (auto& thread : threads) {
+      if (thread->joinable()) thread->join();
+    }
+    ClearQueue();
+  });
 }
 
 void thread_pool::on_task_done(int) {}

@@ -51,7 +51,8 @@ class thread_pool {
     }));
   }
 
-  // Runs every queued task, then joins the workers. A second call does nothing.
+  // Runs every queued task, then joins the workers. Another call, also one
+  // made at the same time, returns once that has happened.
   void stop();
 
  protected:
@@ -74,6 +75,7 @@ class thread_pool {
   std::atomic<int> idle_{0};
   mutable std::mutex mutex_;
   std::condition_variable cv_;
+  std::once_flag stopOnce_;
 };
 
 }  // namespace ctpl

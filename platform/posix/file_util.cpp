@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 
 #include <platform/status.h>
@@ -32,36 +31,8 @@ int ReadFileBytes(const std::filesystem::path& path, std::string* out) {
   return 0;
 }
 
-int WriteFileAtomically(const std::filesystem::path& path, std::string_view data) {
-  static std::atomic<unsigned> counter{0};
-  std::filesystem::path temp = path;
-  temp += ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return errno;
-  std::size_t done = 0;
-  int error = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      break;
-    }
-    if (n == 0) {
-      error = EIO;
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) ::unlink(temp.c_str());
-  return error;
-}
-
 FileLock::FileLock(const std::filesystem::path& lockFile) {
-  fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd_ < 0) {
     error_ = errno;
     return;

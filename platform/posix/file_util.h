@@ -9,10 +9,6 @@ namespace platform::posix {
 // Reads the whole file; returns 0 or the errno of the failure.
 int ReadFileBytes(const std::filesystem::path& path, std::string* out);
 
-// Replaces the file's content as one step: a reader sees the old or the new
-// file, never a mix, and a crash leaves the old one. Returns 0 or an errno.
-int WriteFileAtomically(const std::filesystem::path& path, std::string_view data);
-
 // An exclusive advisory lock on a lock file, held while the object lives.
 // It serialises read-modify-write cycles across threads and processes.
 class FileLock {

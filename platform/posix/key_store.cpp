@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include <platform/atomic_file.h>
 #include <platform/known_folders.h>
 #include <platform/os_encoding.h>
 
@@ -108,9 +109,8 @@ class RootSession {
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) {
       if (!createFolder) return;  // nothing stored yet: an empty root
-      fs::create_directories(folder, ec);
-      if (ec) {
-        status_ = posix::StatusFromErrno(ec.value());
+      if (const int error = CreateOwnPrivateFolder(folder); error != 0) {
+        status_ = posix::StatusFromErrno(error);
         return;
       }
     }
@@ -128,7 +128,7 @@ class RootSession {
   Status Save() {
     if (!lock_ || !lock_->Held()) return kErrorAccessDenied;
     return posix::StatusFromErrno(
-        posix::WriteFileAtomically(file_, posix::SerializeKeyStoreDocument(document_)));
+        WriteFileAtomically(file_, posix::SerializeKeyStoreDocument(document_)));
   }
 
  private:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <tuple>
 
 #include "network_adapters_posix.h"
 
@@ -39,7 +40,12 @@ std::vector<std::uint8_t> ParseMac(const std::string& text) {
 std::optional<std::vector<NetworkAdapter>> ListNetworkAdaptersIn(
     const std::filesystem::path& classNet, std::size_t maxAdapters) {
   std::error_code ec;
-  std::vector<std::pair<long, NetworkAdapter>> found;
+  struct Found {
+    bool virtualOnly;  // no device behind it: bridges, veth, tunnels, ifb
+    long index;
+    NetworkAdapter adapter;
+  };
+  std::vector<Found> found;
   for (const auto& entry : std::filesystem::directory_iterator(classNet, ec)) {
     const auto dir = entry.path();
     NetworkAdapter adapter;
@@ -58,13 +64,18 @@ std::optional<std::vector<NetworkAdapter>> ListNetworkAdaptersIn(
       adapter.type = wireless ? kAdapterTypeWireless : kAdapterTypeEthernet;
     }
     adapter.address = ParseMac(ReadLine(dir / "address"));
-    found.emplace_back(index, std::move(adapter));
+    std::error_code deviceError;
+    const bool virtualOnly = !std::filesystem::exists(dir / "device", deviceError);
+    found.push_back({virtualOnly, index, std::move(adapter)});
   }
   if (ec || found.size() > maxAdapters) return std::nullopt;
-  std::stable_sort(found.begin(), found.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  // Interfaces backed by hardware come first: virtual ones come and go, and
+  // the first Ethernet adapter names the machine.
+  std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+    return std::tie(a.virtualOnly, a.index) < std::tie(b.virtualOnly, b.index);
+  });
   std::vector<NetworkAdapter> adapters;
-  for (auto& [index, adapter] : found) adapters.push_back(std::move(adapter));
+  for (Found& entry : found) adapters.push_back(std::move(entry.adapter));
   return adapters;
 }
 

@@ -10,8 +10,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <thread>
+
+#include "child_reaper.h"
 
 extern char** environ;
 
@@ -72,21 +75,34 @@ pid_t Spawn(const std::vector<std::string>& argv, posix_spawn_file_actions_t* ac
     actions = &own;
   }
   ::posix_spawn_file_actions_addclosefrom_np(actions, STDERR_FILENO + 1);
+  // A child starts with nothing blocked and every signal at its default: the
+  // caller's thread may have signals blocked, and libcurl ignores SIGPIPE
+  // while it transfers, which a child would otherwise inherit.
+  posix_spawnattr_t attributes;
+  ::posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigset_t all;
+  ::sigemptyset(&none);
+  ::sigfillset(&all);
+  ::sigdelset(&all, SIGKILL);
+  ::sigdelset(&all, SIGSTOP);
+  ::posix_spawnattr_setsigmask(&attributes, &none);
+  ::posix_spawnattr_setsigdefault(&attributes, &all);
+  ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t pid = -1;
-  const int failed = ::posix_spawnp(&pid, pointers[0], actions, nullptr, pointers.data(), envp);
+  const int error = ::posix_spawnp(&pid, pointers[0], actions, &attributes, pointers.data(), envp);
+  ::posix_spawnattr_destroy(&attributes);
   if (actions == &own) ::posix_spawn_file_actions_destroy(&own);
-  return failed != 0 ? -1 : pid;
+  return error == 0 ? pid : -1;
 }
 
 class PosixChild final : public ChildProcess {
  public:
   explicit PosixChild(pid_t pid) : pid_(pid) {}
   ~PosixChild() override {
-    if (!waited_) {
-      // Nobody asked for the exit code; reap it in the background so the
-      // child never lingers as a zombie.
-      std::thread([pid = pid_] { WaitForExit(pid); }).detach();
-    }
+    // Nobody asked for the exit code; it is reaped in the background so the
+    // child never lingers as a zombie.
+    if (!waited_) posix::ReapWhenDone(pid_);
   }
   int Wait() override {
     if (!waited_) {

@@ -56,7 +56,8 @@ TEST_F(StartupTest, WindowAppearsAndIdentityIsRecorded) {
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(PngSize(png), std::make_pair(818u, 618u));
   EXPECT_TRUE(fs::is_directory(home_.config() / "Tidewell"));  // data folder
-  EXPECT_TRUE(fs::is_directory(home_.data() / "Tidewell"));    // work folder
+  EXPECT_EQ(ModeOf(home_.config() / "Tidewell"), 0700);
+  EXPECT_TRUE(fs::is_directory(home_.data() / "Tidewell"));  // work folder
   RegKey key(platform::kCurrentUser, L"SOFTWARE\\Tidewell");
   const std::wstring uuid = key.GetStringValue(L"uuid");
   EXPECT_EQ(uuid.size(), 32u);
@@ -77,6 +78,17 @@ TEST_F(StartupTest, SecondInstanceEndsAtOnceWithoutAWindow) {
   EXPECT_LT(second.seconds, 5.0);
   EXPECT_FALSE(fs::exists(png));  // it never showed a window
   EXPECT_TRUE(first.Running());
+}
+
+TEST_F(StartupTest, LockThatCannotBeTakenNeverStopsTheProgram) {
+  // Something planted where the lock file goes: no lock, but the window opens.
+  fs::create_symlink(home_.root() / "elsewhere",
+                     home_.root() / "run" / "9C41D7A2-6B3E-4F80-A1C5-7E2B94D03F66.lock");
+  const fs::path png = home_.root() / "window.png";
+  const ChildResult result = RunWithScreenshot(png);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(PngSize(png), std::make_pair(818u, 618u));
+  EXPECT_FALSE(fs::exists(home_.root() / "elsewhere"));
 }
 
 TEST_F(StartupTest, MissingTranslationStillOpensTheWindow) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -49,4 +50,10 @@ fs::path WriteScript(const fs::path& path, const std::string& body) {
 std::string ReadTextFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+int ModeOf(const fs::path& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return -1;
+  return static_cast<int>(info.st_mode & 07777);
 }

@@ -26,5 +26,9 @@ class TempHome {
 // The whole file as text; empty when it cannot be read.
 std::string ReadTextFile(const std::filesystem::path& path);
 
+// The permission bits of the entry itself (links are not followed); -1 when
+// it does not exist.
+int ModeOf(const std::filesystem::path& path);
+
 // Writes a small shell script and makes it executable.
 std::filesystem::path WriteScript(const std::filesystem::path& path, const std::string& body);

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
 
 #include <thread>
 
@@ -52,21 +53,62 @@ TEST(QtNotifyCenter, ActionsCompleteOnTheWindowThread) {
   CThreadModule module(4);
   Action::CActionFactory factory;
   Window window;
-  std::vector<int> results;
+  std::vector<std::pair<int, int>> results;  // what was sent, what came back
   bool allOnWindow = true;
   for (int i = 0; i < 30; ++i) {
     auto* action = new Action::CActionBase(&window);
     action->SetCallback([&, i](int result) {
       allOnWindow = allOnWindow && center.IsWindowThread();
-      results.push_back(result - i);
+      results.emplace_back(i, result);
     });
     action->Run([action, i] { return action->RunOnUI([i] { return i * 2; }); }, false);
     action->Release();
   }
   ASSERT_TRUE(PumpUntil([&] { return results.size() == 30; }));
   EXPECT_TRUE(allOnWindow);
-  for (int r : results) EXPECT_GE(r, 0);
+  for (const auto& [sent, result] : results) EXPECT_EQ(result, sent * 2);
   module.stop();
+}
+
+TEST(QtNotifyCenter, ClosedCenterRunsNothingAndNeverBlocks) {
+  CQtNotifyCenter center;
+  center.Close();
+  std::atomic<bool> ran{false};
+  std::atomic<bool> returned{false};
+  std::thread worker([&] {
+    center.RunOnUISync([&] { ran = true; });  // the window thread does not pump here
+    center.RunOnUIAsync([&] { ran = true; });
+    returned = true;
+  });
+  worker.join();
+  EXPECT_TRUE(returned);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(ran);
+}
+
+TEST(QtNotifyCenter, ClosingReleasesAWorkerWaitingForTheWindowThread) {
+  CQtNotifyCenter center;
+  std::atomic<bool> ran{false};
+  Gate returned;
+  std::thread worker([&] {
+    center.RunOnUISync([&] { ran = true; });
+    returned.Open();
+  });
+  // The call is queued but the window thread is busy elsewhere (no pumping).
+  EXPECT_FALSE(returned.WaitFor(std::chrono::milliseconds(50)));
+  center.Close();
+  worker.join();
+  QCoreApplication::processEvents();  // the dropped call never runs later
+  EXPECT_FALSE(ran);
+}
+
+TEST(QtNotifyCenter, EndOfTheEventLoopClosesTheCenter) {
+  CQtNotifyCenter center;
+  QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+  QCoreApplication::exec();
+  EXPECT_TRUE(center.IsClosed());
+  std::thread worker([&] { center.RunOnUISync([] {}); });
+  worker.join();  // returns at once: no loop will run it
 }
 
 }  // namespace

@@ -43,6 +43,24 @@ TEST_F(SettingsTest, ScrambledRoundTrip) {
   EXPECT_EQ(store.foundKeys, (std::set<std::string>{"token", "username", "useravter"}));
 }
 
+TEST_F(SettingsTest, FileIsPrivateAndReplacedWhole) {
+  const fs::path file = home_.root() / "settings";
+  std::ofstream(file) << "earlier";
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                            fs::perms::others_read);
+  std::ifstream reader(file);
+  CConfigModule store;
+  store.SetPath(Path().c_str());
+  store.token = "secret";
+  ASSERT_TRUE(store.Save());
+  EXPECT_EQ(ModeOf(file), 0600);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(reader), {}), "earlier");
+  CConfigModule again;
+  again.SetPath(Path().c_str());
+  ASSERT_TRUE(again.Load());
+  EXPECT_EQ(again.token, "secret");
+}
+
 TEST_F(SettingsTest, PartialAndOddDocuments) {
   struct Case {
     const char* document;

@@ -32,6 +32,18 @@ TEST_F(FileHelpersTest, WholeFileRoundTripWithBinaryContent) {
   EXPECT_EQ(read, "short");
 }
 
+TEST_F(FileHelpersTest, WriteReplacesTheFileWholeAndPrivately) {
+  const fs::path file = home_.root() / "config.json";
+  std::ofstream(file) << "{\"settings\":{}}";
+  ::chmod(file.c_str(), 0644);
+  std::ifstream reader(file);
+  ASSERT_TRUE(WriteWholeFile(W(file), "{}"));
+  EXPECT_EQ(ModeOf(file), 0600);
+  // A reader of the old file never sees it cut short or half rewritten.
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(reader), {}), "{\"settings\":{}}");
+  EXPECT_FALSE(WriteWholeFile(W(home_.root() / "no folder" / "f"), "x"));
+}
+
 TEST_F(FileHelpersTest, EmptyWriteLeavesEmptyFileAndReportsFalse) {
   const fs::path file = home_.root() / "empty";
   EXPECT_FALSE(WriteWholeFile(W(file), ""));

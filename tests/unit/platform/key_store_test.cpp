@@ -55,6 +55,17 @@ TEST_F(KeyStoreTest, CreatesKeysWithParentsAndReportsDisposition) {
   EXPECT_EQ(OpenKey(kCurrentUser, L"SOFTWARE\\Missing", kKeyRead, &key), kErrorFileNotFound);
 }
 
+TEST_F(KeyStoreTest, StoreFolderAndFilesArePrivate) {
+  const KeyHandle key = Create(L"SOFTWARE\\Tidewell");
+  const std::uint8_t one[4] = {1, 0, 0, 0};
+  ASSERT_EQ(SetValue(key, L"v", kRegDword, one, 4), kSuccess);
+  CloseKey(key);
+  EXPECT_EQ(ModeOf(StoreFile().parent_path().parent_path()), 0700);
+  EXPECT_EQ(ModeOf(StoreFile().parent_path()), 0700);
+  EXPECT_EQ(ModeOf(StoreFile()), 0600);
+  EXPECT_EQ(ModeOf(StoreFile().parent_path() / "HKEY_CURRENT_USER.lock"), 0600);
+}
+
 TEST_F(KeyStoreTest, ValuesKeepTypeAndExactBytes) {
   const KeyHandle key = Create(L"SOFTWARE\\Tidewell");
   // A string without its terminating zero must come back exactly as stored.

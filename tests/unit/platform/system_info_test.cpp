@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include <platform/disk_space.h>
@@ -22,11 +23,12 @@ void WriteLine(const fs::path& path, const std::string& text) {
 }
 
 void FakeAdapter(const fs::path& root, const std::string& name, int type, int index,
-                 const std::string& mac, bool wireless = false) {
+                 const std::string& mac, bool wireless = false, bool device = false) {
   WriteLine(root / name / "type", std::to_string(type));
   WriteLine(root / name / "ifindex", std::to_string(index));
   WriteLine(root / name / "address", mac);
   if (wireless) fs::create_directories(root / name / "wireless");
+  if (device) fs::create_directories(root / name / "device");
 }
 
 TEST(MachineId, FirstNonEmptyCandidateWins) {
@@ -54,6 +56,27 @@ TEST(NetworkAdapters, OrderedByIndexWithTypesAndLimit) {
   EXPECT_EQ((*adapters)[2].address,
             (std::vector<std::uint8_t>{0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}));
   EXPECT_FALSE(platform::posix::ListNetworkAdaptersIn(net, 2).has_value());
+}
+
+TEST(NetworkAdapters, AdaptersBackedByADeviceComeBeforeVirtualOnes) {
+  TempHome home;
+  const fs::path net = home.root() / "net";
+  FakeAdapter(net, "lo", 772, 1, "00:00:00:00:00:00");
+  FakeAdapter(net, "ifb0", 1, 2, "9e:00:00:00:00:01");     // down, virtual
+  FakeAdapter(net, "docker0", 1, 3, "02:42:00:00:00:01");  // bridge
+  FakeAdapter(net, "enp3s0", 1, 7, "00:1a:2b:3c:4d:5e", false, true);
+  FakeAdapter(net, "wlp2s0", 1, 4, "aa:bb:cc:dd:ee:ff", true, true);
+  const auto adapters = platform::posix::ListNetworkAdaptersIn(net, 16);
+  ASSERT_TRUE(adapters.has_value());
+  std::vector<std::string> names;
+  for (const auto& adapter : *adapters) names.push_back(adapter.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"wlp2s0", "enp3s0", "lo", "ifb0", "docker0"}));
+  // The first Ethernet adapter, which names the machine, is the real one.
+  const auto first = std::find_if(adapters->begin(), adapters->end(), [](const auto& a) {
+    return a.type == platform::kAdapterTypeEthernet;
+  });
+  ASSERT_NE(first, adapters->end());
+  EXPECT_EQ(first->name, "enp3s0");
 }
 
 TEST(DiskSpace, MeasuresTheNearestExistingFolder) {

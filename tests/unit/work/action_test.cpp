@@ -279,6 +279,30 @@ TEST_F(ActionTest, ThrowingTaskDeliversNothingAndTheActionIsFreed) {
   EXPECT_FALSE(called);
 }
 
+// A factory with no worker pool behind it cannot run anything: the owner is
+// told at once and the action is freed, never parked for ever.
+TEST(ActionWithoutWorkers, OwnerGetsTheFailureCodeAndTheActionIsFreed) {
+  ASSERT_EQ(CThreadModule::getSingletonPtr(), nullptr);
+  CPlainNotifyCenter center;
+  CActionFactory factory;
+  std::unique_ptr<TestOwner> owner;
+  std::atomic<bool> taskRan{false};
+  std::vector<int> results;
+  CActionBase* action = nullptr;
+  center.RunOnUISync([&] {
+    owner = std::make_unique<TestOwner>();
+    action = new CActionBase(owner.get());
+    action->SetCallback([&](int result) { results.push_back(result); });
+    action->Run([&] { return taskRan = true, 0; }, false);
+  });
+  EXPECT_TRUE(action->Wait(10000));
+  center.RunOnUISync([&] {
+    EXPECT_EQ(results, std::vector<int>{Action::kActionNotRun});
+    owner.reset();
+  });
+  EXPECT_FALSE(taskRan);
+}
+
 TEST(ActionParams, TypedAccessAndAttachedObjects) {
   CActionFactory factory;
   auto* action = new CActionBase(nullptr);

@@ -109,6 +109,45 @@ TEST(ThreadPool, StopDrainsTheQueueAndIsFinal) {
   EXPECT_EQ(pool.size(), 0);  // a stopped pool does not grow again
 }
 
+// Shutdown from two threads at once, with a resize in between: each stop
+// returns only once the queue has drained, and no worker is joined twice or
+// started behind the stop's back.
+TEST(ThreadPool, ConcurrentStopsAndResizeSeeOneConsistentPool) {
+  for (int round = 0; round < 50; ++round) {
+    ctpl::thread_pool pool(3);
+    std::atomic<int> done{0};
+    for (int t = 0; t < 40; ++t) {
+      pool.post([&](int) {
+        std::this_thread::sleep_for(10us);
+        ++done;
+      });
+    }
+    Gate go;
+    std::atomic<int> doneSeenAfterStop[2] = {-1, -1};
+    std::thread first([&] {
+      go.Wait();
+      pool.stop();
+      doneSeenAfterStop[0] = done.load();
+    });
+    std::thread second([&] {
+      go.Wait();
+      pool.stop();
+      doneSeenAfterStop[1] = done.load();
+    });
+    std::thread grower([&] {
+      go.Wait();
+      pool.resize(6);
+    });
+    go.Open();
+    first.join();
+    second.join();
+    grower.join();
+    EXPECT_EQ(doneSeenAfterStop[0], 40);
+    EXPECT_EQ(doneSeenAfterStop[1], 40);
+    EXPECT_EQ(pool.size(), 0);
+  }
+}
+
 TEST(ThreadPool, ThrowingTaskIsAbsorbedAndTheWorkerGoesOn) {
   Journal journal;
   CThreadModule module(1);
