@@ -33,7 +33,3 @@ QWidget* CUiLoader::createWidget(const QString& className, QWidget* parent, cons
   }
   return QUiLoader::createWidget(className, parent, name);
 }
-
-void RegisterCustomControls() {
-  // The program's custom controls register here as they arrive.
-}
