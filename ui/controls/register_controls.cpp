@@ -19,6 +19,10 @@ void Register() {
 }  // namespace
 
 void RegisterCustomControls() {
+  // Once: players keep pointers to the pool's skins.
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
   Register<SGifPlayer>();
   Register<SStaticEx>();
   Register<SImgBanner>();
