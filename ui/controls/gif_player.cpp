@@ -31,7 +31,6 @@ void SGifPlayer::SetSkin(SSkinAni* skin) {
 
 void SGifPlayer::SetText(const QString& text) {
   m_text = text;
-  setToolTip(text);
   setAccessibleName(text);
 }
 

@@ -34,7 +34,7 @@ class SGifPlayer : public QWidget, public ITimelineHandler {
   int RemainingDelay() const { return m_delayMs; }
   bool IsOnTimeline() const;
 
-  // What the picture says, for tooltips and assistive tools.
+  // What the picture says, for assistive tools (the artwork shows it).
   QString Text() const { return m_text; }
   void SetText(const QString& text);
 
