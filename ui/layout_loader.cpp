@@ -1,7 +1,28 @@
 #include <ui/layout_loader.h>
 
+#include <QComboBox>
 #include <QFile>
+#include <QStringList>
 #include <QWidget>
+
+namespace {
+
+// Designer layouts give list items a text only; an "itemData" property of
+// comma-separated values supplies each item's data, as integers where they
+// read as such.
+void ApplyItemData(QWidget* root) {
+  for (QComboBox* box : root->findChildren<QComboBox*>()) {
+    const QStringList values =
+        box->property("itemData").toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (int i = 0; i < values.size() && i < box->count(); ++i) {
+      bool isNumber = false;
+      const int number = values[i].trimmed().toInt(&isNumber);
+      box->setItemData(i, isNumber ? QVariant(number) : QVariant(values[i].trimmed()));
+    }
+  }
+}
+
+}  // namespace
 
 CUiLoader::CUiLoader(QObject* parent) : QUiLoader(parent) {}
 
@@ -19,7 +40,9 @@ bool CUiLoader::IsRegistered(const QString& className) { return Registry().count
 QWidget* CUiLoader::LoadLayout(const QString& resource, QWidget* parent) {
   QFile file(resource);
   if (!file.open(QIODevice::ReadOnly)) return nullptr;
-  return load(&file, parent);
+  QWidget* root = load(&file, parent);
+  if (root != nullptr) ApplyItemData(root);
+  return root;
 }
 
 QWidget* CUiLoader::createWidget(const QString& className, QWidget* parent, const QString& name) {
@@ -32,8 +55,4 @@ QWidget* CUiLoader::createWidget(const QString& className, QWidget* parent, cons
     }
   }
   return QUiLoader::createWidget(className, parent, name);
-}
-
-void RegisterCustomControls() {
-  // The program's custom controls register here as they arrive.
 }

@@ -27,5 +27,6 @@ class CUiLoader : public QUiLoader {
   static std::map<QString, Factory>& Registry();
 };
 
-// Registers every custom control of the program with the loader.
+// Registers every custom control of the program with the loader and fills
+// the skin pool with the program's skins (ui/controls/register_controls.cpp).
 void RegisterCustomControls();

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include <ui/layout_loader.h>
+#include <ui/overlay_close.h>
 
 CMainDlg::CMainDlg(QWidget* parent) : QWidget(parent) {
   setObjectName("mainWindow");
@@ -24,6 +25,7 @@ bool CMainDlg::Create() {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(m_root);
+  ShareOverlayCloseButton(m_root);
   setWindowTitle(m_root->windowTitle());
   if (auto* close = findChild<QAbstractButton*>(QStringLiteral("btn_close"))) {
     connect(close, &QAbstractButton::clicked, this, &QWidget::close);

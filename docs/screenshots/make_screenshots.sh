@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Renders the main window in each of its states to docs/screenshots/ from the
+# default build (make build-default first). The program runs offscreen with a
+# throw-away home, so nothing of the real one is read or written.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+app="$root/build/default/app/tidewell"
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+for state in install download setup model finished progress models; do
+  env -i PATH="$PATH" HOME="$home" XDG_CONFIG_HOME="$home/.config" \
+    XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$home" \
+    TIDEWELL_SERVICE_URL=http://127.0.0.1:9 QT_QPA_PLATFORM=offscreen \
+    TIDEWELL_SCREENSHOT="$root/docs/screenshots/main_$state.png" \
+    TIDEWELL_SCREENSHOT_STATE="$state" "$app"
+done

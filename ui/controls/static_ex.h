@@ -1,0 +1,28 @@
+#pragma once
+// "textex": a label that tells the window when the pointer is over it, and,
+// when it cuts its text with an ellipsis at the end, shows the whole text as
+// a tooltip. The "endEllipsis" attribute turns the ellipsis on.
+#include <QLabel>
+
+class SStaticEx : public QLabel {
+  Q_OBJECT
+
+ public:
+  static constexpr const char* kClassName = "textex";
+
+  explicit SStaticEx(QWidget* parent = nullptr);
+
+  void SetEndEllipsis(bool on);
+  bool EndEllipsis() const { return m_endEllipsis; }
+
+ protected:
+  bool event(QEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void FireHover(int over);
+
+  bool m_endEllipsis = false;
+};
