@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev openssl
   clang libclang-rt-14-dev
   fonts-wqy-microhei xvfb xauth
+  zip
 )
 
 missing=()
