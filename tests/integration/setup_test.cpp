@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include <config/reg_key.h>
+#include <package/package_extract.h>
 #include <platform/os_encoding.h>
 #include <tests/support/built_programs.h>
 #include <tests/support/child.h>
@@ -203,6 +204,35 @@ TEST_F(SetupTest, TheBareProgramHasNoPayload) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.errors.find("no payload"), std::string::npos);
   EXPECT_FALSE(fs::exists(target));
+}
+
+// The package the build makes from the stand-ins installs like the vendor's.
+TEST_F(SetupTest, TheTestPackageInstallsBothStandIns) {
+  const fs::path install = home_.root() / "AlTidewell 安装";
+  ExtractPackageTo(platform::WidePath(fs::path(built::TestPackage())), platform::WidePath(install));
+  const fs::path setups = install / "deepseek" / "deepseek";
+  ASSERT_TRUE(IsExecutable(setups / "OllamaSetup"));
+  ASSERT_TRUE(IsExecutable(setups / "Chatbox-1.9.8-Setup"));
+
+  const fs::path runner = install / "ollama_location";
+  fs::create_directories(runner);
+  ASSERT_EQ(Run(setups / "OllamaSetup", {"/silent", "/dir=" + runner.string()}).exitCode, 0);
+  const ChildResult help = RunChildWithOutput({(runner / "ollama").string(), "help"}, 60);
+  EXPECT_EQ(help.output.substr(0, help.output.find('\n')), "Large language model runner");
+
+  const fs::path client = install / "chatbox_location";
+  {
+    RegKey key(platform::kCurrentUser, kClientSetupKey);
+    key.SetStringValue(L"InstallLocation", platform::WidePath(client));
+  }
+  ASSERT_EQ(Run(setups / "Chatbox-1.9.8-Setup", {"/S"}).exitCode, 0);
+  fs::create_directories(home_.config() / "xyz.chatboxapp.app");
+  std::ofstream(home_.config() / "xyz.chatboxapp.app" / "config.json")
+      << R"({"settings": {"ollamaModel": "deepseek-r1:7b"}})";
+  // The client stays up until it is ended; here the time limit ends it.
+  const ChildResult chat = RunChildWithOutput({(client / "Chatbox").string()}, 1.0);
+  EXPECT_TRUE(chat.timedOut);
+  EXPECT_EQ(chat.output, "model=deepseek-r1:7b host=\n");
 }
 
 }  // namespace
