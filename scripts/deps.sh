@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   fonts-wqy-microhei xvfb xauth
   imagemagick  # joins the stage animation frames (res/artwork/make_gifs.sh)
+  zip
 )
 
 missing=()

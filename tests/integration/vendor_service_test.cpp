@@ -1,0 +1,140 @@
+// The local vendor service program, through its HTTP interface and the
+// VendorServiceProcess helper the end-to-end tests use.
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include <json/json.h>
+#include <tests/support/temp_home.h>
+#include <tests/support/vendor_service_process.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+Json::Value ParseObject(const std::string& text) {
+  Json::Value value;
+  std::string error;
+  const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+  reader->parse(text.data(), text.data() + text.size(), &value, &error);
+  return value;
+}
+
+httplib::Result Get(const VendorServiceProcess& vendor, const std::string& path,
+                    const httplib::Headers& headers = {}) {
+  httplib::Client client("127.0.0.1", vendor.port());
+  return client.Get(path, headers);
+}
+
+TEST(VendorServiceTest, ConfigurationNamesItsOwnSupportPageAndPackage) {
+  VendorServiceProcess vendor;
+  ASSERT_TRUE(vendor.Started());
+  const auto answer = Get(vendor, "/api/dpsk/config?uuid=ab12&channel=a b&client_version=1.0");
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->status, 200);
+  const Json::Value config = ParseObject(answer->body);
+  EXPECT_EQ(config["serviceurl"].asString(), vendor.Url("/support"));
+  EXPECT_EQ(config["DeepSeekUrl"].asString(), vendor.Url("/package/deepseek.zip"));
+  const auto support = Get(vendor, "/support");
+  ASSERT_TRUE(support);
+  EXPECT_EQ(support->status, 200);
+  EXPECT_NE(support->get_header_value("Content-Type").find("text/html"), std::string::npos);
+}
+
+TEST(VendorServiceTest, WithoutPackageUrlTheFieldIsEmpty) {
+  VendorServiceProcess vendor({"--no-package-url"});
+  ASSERT_TRUE(vendor.Started());
+  const auto answer = Get(vendor, "/api/dpsk/config");
+  ASSERT_TRUE(answer);
+  const Json::Value config = ParseObject(answer->body);
+  EXPECT_TRUE(config["DeepSeekUrl"].isString());
+  EXPECT_EQ(config["DeepSeekUrl"].asString(), "");
+}
+
+TEST(VendorServiceTest, EventsAreLoggedInOrderWithTheirFields) {
+  VendorServiceProcess vendor;
+  ASSERT_TRUE(vendor.Started());
+  for (const char* name : {"opensoftware", "installDeepseek", "clickInstallPackDeepseek"}) {
+    const auto answer =
+        Get(vendor, std::string("/dpsk/log/log/") + name + "/ch01/WX_1.0.0.1/linux/ab12",
+            {{"Content-Type", "application/json"}});
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 200);
+    EXPECT_EQ(answer->body, "{}");
+  }
+  EXPECT_EQ(vendor.EventNames(), (std::vector<std::string>{"opensoftware", "installDeepseek",
+                                                           "clickInstallPackDeepseek"}));
+  const LoggedEvent first = vendor.Events().at(0);
+  EXPECT_EQ(first.channel, "ch01");
+  EXPECT_EQ(first.version, "1.0.0.1");
+  EXPECT_EQ(first.os, "linux");
+  EXPECT_EQ(first.uuid, "ab12");
+  struct stat st;
+  ASSERT_EQ(::stat((vendor.folder() / "events.log").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  // A value that would break the line is escaped, not written raw.
+  ASSERT_TRUE(Get(vendor, "/dpsk/log/log/bad%09name/c/WX_1/linux/u"));
+  EXPECT_EQ(vendor.EventNames().back(), "bad%09name");
+}
+
+TEST(VendorServiceTest, PackageIsServedWholeAndByRange) {
+  TempHome home;
+  const fs::path package = home.root() / "deepseek.zip";
+  std::string bytes;
+  for (int i = 0; i < 300000; ++i) bytes += static_cast<char>(i * 31 % 251);
+  std::ofstream(package, std::ios::binary) << bytes;
+  VendorServiceProcess vendor({"--package", package.string()});
+  ASSERT_TRUE(vendor.Started());
+  const auto whole = Get(vendor, "/package/deepseek.zip");
+  ASSERT_TRUE(whole);
+  EXPECT_EQ(whole->status, 200);
+  EXPECT_EQ(whole->get_header_value("Content-Length"), std::to_string(bytes.size()));
+  EXPECT_EQ(whole->body, bytes);
+  const auto tail = Get(vendor, "/package/deepseek.zip", {{"Range", "bytes=100000-"}});
+  ASSERT_TRUE(tail);
+  EXPECT_EQ(tail->status, 206);
+  EXPECT_EQ(tail->body, bytes.substr(100000));
+}
+
+TEST(VendorServiceTest, WithoutAPackageFileThePackageIsMissing) {
+  VendorServiceProcess vendor;
+  ASSERT_TRUE(vendor.Started());
+  const auto answer = Get(vendor, "/package/deepseek.zip");
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->status, 404);
+}
+
+TEST(VendorServiceTest, ModelsHaveTheirSizeStableBytesAndCanBreak) {
+  VendorServiceProcess vendor(
+      {"--model-size-bytes", "300000", "--broken-model", "deepseek-r1:8b", "--model", "qwen:0.5b"});
+  ASSERT_TRUE(vendor.Started());
+  const auto first = Get(vendor, "/models/deepseek-r1:7b");
+  const auto second = Get(vendor, "/models/deepseek-r1:7b");
+  const auto other = Get(vendor, "/models/deepseek-r1:1.5b");
+  ASSERT_TRUE(first && second && other);
+  EXPECT_EQ(first->body.size(), 300000u);
+  EXPECT_EQ(first->body, second->body);
+  EXPECT_NE(first->body, other->body);
+  ASSERT_TRUE(Get(vendor, "/models/qwen:0.5b"));
+  EXPECT_EQ(Get(vendor, "/models/qwen:0.5b")->status, 200);
+  EXPECT_EQ(Get(vendor, "/models/deepseek-r1:9b")->status, 404);
+  // The broken model's connection drops halfway: the client sees no whole body.
+  const auto broken = Get(vendor, "/models/deepseek-r1:8b");
+  EXPECT_TRUE(!broken || broken->body.size() < 300000u);
+}
+
+TEST(VendorServiceTest, StopsCleanlyOnSigterm) {
+  VendorServiceProcess vendor;
+  ASSERT_TRUE(vendor.Started());
+  EXPECT_EQ(vendor.Stop(), 0);
+  EXPECT_NE(vendor.Output().find("listening on " + vendor.BaseUrl()), std::string::npos);
+}
+
+TEST(VendorServiceTest, ABadCommandLineEndsWithUsage) {
+  VendorServiceProcess vendor({"--port-typo", "1"});
+  EXPECT_FALSE(vendor.Started());
+}
+
+}  // namespace

@@ -1,0 +1,70 @@
+#include <tools/vendor_service/vendor_options.h>
+
+#include <charconv>
+#include <string_view>
+
+const char* const kVendorUsage =
+    "usage: tidewell_vendor_service [options]\n"
+    "  --port N               listen on 127.0.0.1:N (0, the default: any free port)\n"
+    "  --port-file F          also write the port to F\n"
+    "  --event-log F          append each reported event to F\n"
+    "  --package F            serve F as /package/deepseek.zip\n"
+    "  --no-package-url       answer the configuration with an empty package URL\n"
+    "  --config-delay-ms N    wait N ms before answering the configuration\n"
+    "  --model-size-bytes N   size of every model under /models/ (default 4 MiB)\n"
+    "  --model-rate N         send models at N bytes per second\n"
+    "  --broken-model TAG     drop the connection halfway through this model\n"
+    "  --model TAG            serve this model too (the catalogue's seven always are)\n";
+
+namespace {
+
+template <typename T>
+bool ParseNumber(std::string_view text, T* value) {
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+}  // namespace
+
+bool ParseVendorOptions(int argc, char** argv, VendorOptions* options, std::string* error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view name = argv[i];
+    if (name == "--no-package-url") {
+      options->noPackageUrl = true;
+      continue;
+    }
+    if (i + 1 >= argc) {
+      *error = "unknown option or missing value: " + std::string(name);
+      return false;
+    }
+    const std::string_view value = argv[++i];
+    bool ok = true;
+    if (name == "--port") {
+      ok = ParseNumber(value, &options->port) && options->port >= 0 && options->port < 65536;
+    } else if (name == "--port-file") {
+      options->portFile = value;
+    } else if (name == "--event-log") {
+      options->eventLog = value;
+    } else if (name == "--package") {
+      options->packageFile = value;
+    } else if (name == "--config-delay-ms") {
+      ok = ParseNumber(value, &options->configDelayMs);
+    } else if (name == "--model-size-bytes") {
+      ok = ParseNumber(value, &options->modelSizeBytes);
+    } else if (name == "--model-rate") {
+      ok = ParseNumber(value, &options->modelRate);
+    } else if (name == "--broken-model") {
+      options->brokenModels.emplace(value);
+    } else if (name == "--model") {
+      options->extraModels.emplace(value);
+    } else {
+      *error = "unknown option: " + std::string(name);
+      return false;
+    }
+    if (!ok) {
+      *error = "bad value for " + std::string(name) + ": " + std::string(value);
+      return false;
+    }
+  }
+  return true;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Command-line options of the local vendor service.
+#include <cstdint>
+#include <set>
+#include <string>
+
+struct VendorOptions {
+  int port = 0;  // 0: an ephemeral port
+  std::string portFile;
+  std::string eventLog;
+  std::string packageFile;
+  bool noPackageUrl = false;
+  unsigned configDelayMs = 0;
+  std::uint64_t modelSizeBytes = 4u << 20;
+  std::uint64_t modelRate = 0;  // bytes per second; 0: as fast as possible
+  std::set<std::string> brokenModels;
+  std::set<std::string> extraModels;  // served besides the catalogue's seven
+};
+
+// False with a message on a bad command line.
+bool ParseVendorOptions(int argc, char** argv, VendorOptions* options, std::string* error);
+
+extern const char* const kVendorUsage;

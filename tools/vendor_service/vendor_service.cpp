@@ -1,0 +1,167 @@
+#include <tools/vendor_service/vendor_service.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include <catalogue/model_catalogue.h>
+#include <json/json.h>
+#include <platform/os_encoding.h>
+
+namespace {
+
+constexpr std::size_t kChunk = 64 * 1024;
+
+// Model bytes are a pattern seeded by the tag: the same tag always gives the
+// same bytes, so a digest is stable across runs.
+unsigned char ModelByte(std::uint32_t seed, std::uint64_t offset) {
+  std::uint64_t x = (offset / 8) * 0x9E3779B97F4A7C15ull + seed;
+  x ^= x >> 29;
+  x *= 0xBF58476D1CE4E5B9ull;
+  x ^= x >> 32;
+  return static_cast<unsigned char>(x >> (8 * (offset % 8)));
+}
+
+std::uint32_t Seed(const std::string& tag) {
+  std::uint32_t h = 2166136261u;  // FNV-1a
+  for (const char c : tag) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  return h;
+}
+
+void Say(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+// An open package file shared by the response's provider calls.
+struct OpenFile {
+  int fd = -1;
+  ~OpenFile() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+}  // namespace
+
+VendorService::VendorService(const VendorOptions& options, EventLog* events)
+    : options_(options), events_(events) {
+  Routes();
+}
+
+bool VendorService::Bind() {
+  if (options_.port == 0) {
+    port_ = server_.bind_to_any_port("127.0.0.1");
+  } else {
+    port_ = server_.bind_to_port("127.0.0.1", options_.port) ? options_.port : -1;
+  }
+  return port_ > 0;
+}
+
+std::string VendorService::Url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+void VendorService::Listen() { server_.listen_after_bind(); }
+
+void VendorService::Stop() {
+  stopping_ = true;
+  server_.stop();
+}
+
+bool VendorService::ServesModel(const std::string& tag) const {
+  if (options_.extraModels.count(tag) != 0) return true;
+  for (const auto& entry : ModelCatalogue()) {
+    if (platform::WideToOsNarrow(entry.tag) == tag) return true;
+  }
+  return false;
+}
+
+void VendorService::Routes() {
+  server_.Get("/api/dpsk/config", [this](const httplib::Request&, httplib::Response& res) {
+    if (options_.configDelayMs > 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(options_.configDelayMs));
+    }
+    Json::Value answer(Json::objectValue);
+    answer["serviceurl"] = Url("/support");
+    answer["DeepSeekUrl"] = options_.noPackageUrl ? "" : Url("/package/deepseek.zip");
+    res.set_content(Json::writeString(Json::StreamWriterBuilder(), answer), "application/json");
+    Say("config");
+  });
+
+  server_.Get(R"(/dpsk/log/log/([^/]+)/([^/]+)/WX_([^/]+)/([^/]+)/([^/]+))",
+              [this](const httplib::Request& req, httplib::Response& res) {
+                const ReportedEvent event{req.matches[1], req.matches[2], req.matches[3],
+                                          req.matches[4], req.matches[5]};
+                Say("event\t" + events_->Append(event));
+                res.set_content("{}", "application/json");
+              });
+
+  server_.Get("/package/deepseek.zip", [this](const httplib::Request&, httplib::Response& res) {
+    auto file = std::make_shared<OpenFile>();
+    struct stat st;
+    if (options_.packageFile.empty() ||
+        (file->fd = ::open(options_.packageFile.c_str(), O_RDONLY | O_CLOEXEC)) < 0 ||
+        ::fstat(file->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      res.status = 404;
+      return;
+    }
+    Say("package");
+    res.set_content_provider(
+        static_cast<std::size_t>(st.st_size), "application/zip",
+        [this, file](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+          if (stopping_) return false;
+          char block[kChunk];
+          const ssize_t n =
+              ::pread(file->fd, block, std::min(length, kChunk), static_cast<off_t>(offset));
+          return n > 0 && sink.write(block, static_cast<std::size_t>(n));
+        });
+  });
+
+  server_.Get(R"(/models/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
+    const std::string tag = req.matches[1];
+    if (!ServesModel(tag)) {
+      res.status = 404;
+      res.set_content("file does not exist", "text/plain");
+      return;
+    }
+    const bool broken = options_.brokenModels.count(tag) != 0;
+    const std::uint64_t size = options_.modelSizeBytes;
+    const auto start =
+        std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
+    Say("model\t" + tag + (broken ? "\tbroken" : ""));
+    res.set_content_provider(
+        static_cast<std::size_t>(size), "application/octet-stream",
+        [this, tag, broken, size, start](std::size_t offset, std::size_t length,
+                                         httplib::DataSink& sink) {
+          if (stopping_) return false;
+          // Dropping the connection halfway: the client sees a short body.
+          if (broken && offset >= size / 2) return false;
+          const std::size_t n = std::min(length, kChunk);
+          std::string block(n, '\0');
+          const std::uint32_t seed = Seed(tag);
+          for (std::size_t i = 0; i < n; ++i)
+            block[i] = static_cast<char>(ModelByte(seed, offset + i));
+          if (options_.modelRate > 0) {
+            const auto due =
+                *start + std::chrono::microseconds((offset + n) * 1000000ull / options_.modelRate);
+            while (!stopping_ && std::chrono::steady_clock::now() < due) {
+              std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+          }
+          return sink.write(block.data(), block.size());
+        });
+  });
+
+  server_.Get("/support", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(
+        "<!DOCTYPE html>\n<html lang=\"zh\"><head><meta charset=\"utf-8\">"
+        "<title>Tidewell support</title></head>\n<body><h1>客服中心</h1>"
+        "<p>Local vendor service: customer-service page.</p></body></html>\n",
+        "text/html; charset=utf-8");
+  });
+}
