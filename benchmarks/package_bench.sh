@@ -19,6 +19,7 @@ fi
 cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null
 bash "$root/benchmarks/make_archives.sh" "$data"
 bin="$root/build/bench/benchmarks"
+export XDG_DATA_HOME="$data/xdg-data"  # the downloader's partial files
 
 # median seconds and largest peak RSS (MiB) of $runs runs of "$@", each into
 # a fresh, empty output folder $out

@@ -1,19 +1,21 @@
 #include <package/file_downloader.h>
 
 #include <curl/curl.h>
-#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <thread>
 
+#include <package/download_folder.h>
+#include <package/package_digest.h>
 #include <platform/file_move.h>
-#include <platform/known_folders.h>
-#include <platform/os_encoding.h>
 #include <service/http_client.h>
 
 std::atomic<double> downloadPercent{0.0};
@@ -23,16 +25,183 @@ namespace {
 
 constexpr long kReceiveBufferBytes = 512 * 1024;
 constexpr std::size_t kWritePiece = 64 * 1024;
-constexpr long kMaxRedirects = 20;
+constexpr long long kUnknown = -1;
 
-// Never unlinks anything but a regular file (a test or a user may point the
-// temporary path at a device).
-void RemoveTempFile(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
+struct ListDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
+
+struct UrlDeleter {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+
+// The URL's scheme in lowercase; empty when it does not parse.
+std::string SchemeOf(const std::string& url) {
+  const std::unique_ptr<CURLU, UrlDeleter> parsed(curl_url());
+  char* scheme = nullptr;
+  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
+      curl_url_get(parsed.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) {
+    return {};
+  }
+  std::string text(scheme);
+  curl_free(scheme);
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// http and https only, and never from https back to http (the certificate
+// checks would be gone for the rest of the way).
+bool RedirectAllowed(const std::string& from, const std::string& to) {
+  const std::string next = SchemeOf(to);
+  if (next == "https") return true;
+  return next == "http" && SchemeOf(from) == "http";
+}
+
+// Failures after which the same request may well succeed.
+bool Retryable(CURLcode result, long status) {
+  switch (result) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_HTTP2:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_HTTP2_STREAM:
+      return true;
+    case CURLE_HTTP_RETURNED_ERROR:
+      return status == 408 || status == 429 || status == 500 || status == 502 || status == 503 ||
+             status == 504;
+    default:
+      return false;
+  }
+}
+
+bool StartsWithNoCase(const char* text, std::size_t length, const char* prefix) {
+  const std::size_t n = std::strlen(prefix);
+  return length >= n && strncasecmp(text, prefix, n) == 0;
+}
+
+std::string HeaderValue(const char* line, std::size_t length, std::size_t nameLength) {
+  std::string value(line + nameLength, length - nameLength);
+  const auto first = value.find_first_not_of(" \t");
+  const auto last = value.find_last_not_of(" \t\r\n");
+  return first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
 }
 
 }  // namespace
+
+// One download across its attempts: the body on disk and what the server
+// said about it, and what the current response says.
+struct CFileDownloader::Transfer {
+  int fd = -1;
+  long long onDisk = 0;        // body bytes in the file
+  long long total = kUnknown;  // the whole body's size, when announced
+  std::string etag;            // validators of the body on disk
+  std::string lastModified;
+
+  // The current response.
+  long status = 0;
+  long long contentLength = kUnknown;
+  long long rangeStart = kUnknown;
+  long long rangeTotal = kUnknown;
+  std::string responseEtag;
+  std::string responseLastModified;
+  bool decided = false;   // its body's fate is settled
+  bool keep = false;      // its body goes to the file
+  bool badRange = false;  // a partial answer that does not continue the file
+
+  void NewResponse(long code) {
+    status = code;
+    contentLength = rangeStart = rangeTotal = kUnknown;
+    responseEtag.clear();
+    responseLastModified.clear();
+    decided = keep = false;
+  }
+
+  void Restart() {
+    onDisk = 0;
+    total = kUnknown;
+    etag.clear();
+    lastModified.clear();
+    ::ftruncate(fd, 0);
+  }
+
+  // Decides at the first body byte where the body goes.
+  bool Decide() {
+    decided = true;
+    if (status == 200) {
+      // A whole body: the first, or a server that ignores ranges or whose
+      // file changed since. Either way the file starts again.
+      if (onDisk > 0) Restart();
+      total = contentLength;
+      etag = responseEtag;
+      lastModified = responseLastModified;
+      keep = true;
+    } else if (status == 206) {
+      if (rangeStart != onDisk || rangeTotal <= 0 || (total != kUnknown && rangeTotal != total)) {
+        badRange = true;
+        return false;
+      }
+      total = rangeTotal;
+      keep = true;
+    }
+    // Anything else (a redirect's body) is read and dropped: it is not the
+    // package and says nothing about its progress.
+    return true;
+  }
+
+  static std::size_t OnHeader(char* line, std::size_t size, std::size_t count, void* self) {
+    auto* t = static_cast<Transfer*>(self);
+    const std::size_t length = size * count;
+    if (StartsWithNoCase(line, length, "HTTP/")) {
+      const char* space = static_cast<const char*>(std::memchr(line, ' ', length));
+      t->NewResponse(space != nullptr ? std::strtol(space + 1, nullptr, 10) : 0);
+    } else if (StartsWithNoCase(line, length, "content-length:")) {
+      t->contentLength = std::strtoll(HeaderValue(line, length, 15).c_str(), nullptr, 10);
+    } else if (StartsWithNoCase(line, length, "content-range:")) {
+      // bytes FIRST-LAST/TOTAL
+      const std::string value = HeaderValue(line, length, 14);
+      long long first = 0;
+      long long last = 0;
+      long long whole = 0;
+      if (std::sscanf(value.c_str(), "bytes %lld-%lld/%lld", &first, &last, &whole) == 3 &&
+          first <= last && last < whole) {
+        t->rangeStart = first;
+        t->rangeTotal = whole;
+      }
+    } else if (StartsWithNoCase(line, length, "etag:")) {
+      t->responseEtag = HeaderValue(line, length, 5);
+    } else if (StartsWithNoCase(line, length, "last-modified:")) {
+      t->responseLastModified = HeaderValue(line, length, 14);
+    }
+    return length;
+  }
+
+  static std::size_t OnWrite(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* t = static_cast<Transfer*>(self);
+    const std::size_t bytes = size * count;
+    if (!t->decided && !t->Decide()) return 0;
+    if (!t->keep) return bytes;
+    // Straight to the file in 64 KiB pieces (measured: the cheapest write
+    // size here, and on two cores a writer thread only competed with the
+    // network). Fewer bytes than delivered (nothing at all on a full disk)
+    // makes libcurl end the transfer with its write error.
+    for (std::size_t done = 0; done < bytes;) {
+      const ssize_t n = ::pwrite(t->fd, data + done, std::min(kWritePiece, bytes - done),
+                                 static_cast<off_t>(t->onDisk));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return done;
+      done += static_cast<std::size_t>(n);
+      t->onDisk += n;
+    }
+    CFileDownloader::OnProgress(t->total, t->onDisk);
+    return bytes;
+  }
+};
 
 std::string MakeRandomName() {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
@@ -60,80 +229,147 @@ void CFileDownloader::OnProgress(long long total, long long now) {
   if (percent > downloadPercent.load()) downloadPercent.store(percent);
 }
 
-int CFileDownloader::OnTransferInfo(void* cancel, long long total, long long now, long long,
-                                    long long) {
+int CFileDownloader::OnTransferInfo(void* cancel, long long, long long, long long, long long) {
   if (static_cast<std::atomic<bool>*>(cancel)->load()) {
     std::cout << "Download interrupted by user." << std::endl;
     return 1;
   }
-  OnProgress(total, now);
   return 0;
 }
 
-std::size_t CFileDownloader::OnWrite(char* data, std::size_t size, std::size_t count, void* self) {
-  const int fd = static_cast<CFileDownloader*>(self)->file;
-  const std::size_t bytes = size * count;
-  // Straight to the file in 64 KiB pieces (measured: the cheapest write size
-  // here, and on two cores a writer thread only competed with the network).
-  // Fewer bytes than delivered (nothing at all on a full disk) makes libcurl
-  // end the transfer with its write error.
-  for (std::size_t done = 0; done < bytes;) {
-    const ssize_t n = ::write(fd, data + done, std::min(kWritePiece, bytes - done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return done;
-    done += static_cast<std::size_t>(n);
+// 1, 2, 4, ... times the first wait; false when cancelled meanwhile.
+bool CFileDownloader::WaitBeforeRetry(int retry) const {
+  const auto until = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(firstRetryWaitMs << std::min(retry, 10));
+  while (std::chrono::steady_clock::now() < until) {
+    if (cancelRequested) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  return bytes;
+  return !cancelRequested;
 }
 
 bool CFileDownloader::Download(const std::string& url, const std::string& destination,
-                               int& errorCode) {
+                               int& errorCode, const std::string& sha256Hex) {
   downloadPercent = 0.0;
   cancelRequested = false;
   if (!EnsureCurlGlobalInit()) return false;
   const CurlEasy easy(curl_easy_init());
   if (!easy) return false;
-  if (tempPath.empty()) {
-    tempPath = platform::WideToOsNarrow(platform::TempFolder()) + "/" + MakeRandomName() + ".tmp";
-  }
-  // Truncated, not appended: the destination gets exactly this transfer's body.
-  file = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const std::string folder = PrivateDownloadFolder();
+  RemoveStalePartials(folder);
+  Transfer t;
+  t.fd = file = CreatePartialFile(folder, &tempPath);
   if (file < 0) {
     errorCode = kTempFileError;
     return false;
   }
 
   CURL* h = easy.get();
-  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &CFileDownloader::OnWrite);
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::OnWrite);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &t);
+  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
+  curl_easy_setopt(h, CURLOPT_HEADERDATA, &t);
   curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CFileDownloader::OnTransferInfo);
   curl_easy_setopt(h, CURLOPT_XFERINFODATA, &cancelRequested);
   // The package's programs are run afterwards: certificates and host names
-  // stay verified (libcurl's default), an error status is no package, and a
-  // host that redirects to its mirror works.
+  // stay verified (libcurl's default) and an error status is no package.
   curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
-  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+  if (!caFile.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, caFile.c_str());
+  // Redirects are followed here, one by one, so each hop's scheme is checked
+  // and a redirect's own body never counts as progress.
+  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  // A server that stops sending ends the attempt instead of the installation.
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallSeconds);
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, stallSeconds);
 
-  CURLcode result = curl_easy_perform(h);
-  if (::close(file) != 0 && result == CURLE_OK) result = CURLE_WRITE_ERROR;
-  file = -1;
+  CURLcode result = CURLE_OK;
+  for (int retry = 0;; ++retry) {
+    // Resume from what is on disk, provided the server still has the same
+    // body (If-Range: otherwise it answers with the whole body).
+    std::string range;
+    HeaderList headers;
+    if (t.onDisk > 0) {
+      range = std::to_string(t.onDisk) + "-";
+      const bool strongEtag = !t.etag.empty() && t.etag.rfind("W/", 0) != 0;
+      const std::string validator = strongEtag ? t.etag : t.lastModified;
+      if (!validator.empty())
+        headers.reset(curl_slist_append(nullptr, ("If-Range: " + validator).c_str()));
+    }
+    curl_easy_setopt(h, CURLOPT_RANGE, range.empty() ? nullptr : range.c_str());
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+    t.badRange = false;
+
+    std::string current = url;
+    long status = 0;
+    for (long hops = 0;; ++hops) {
+      curl_easy_setopt(h, CURLOPT_URL, current.c_str());
+      t.NewResponse(0);
+      result = curl_easy_perform(h);
+      status = 0;
+      curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+      if (result != CURLE_OK || status < 300 || status > 399) break;
+      const char* next = nullptr;
+      curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &next);
+      if (next == nullptr) {
+        result = CURLE_HTTP_RETURNED_ERROR;  // a 3xx that leads nowhere
+      } else if (hops == kMaxRedirects) {
+        result = CURLE_TOO_MANY_REDIRECTS;
+      } else if (!RedirectAllowed(current, next)) {
+        result = CURLE_UNSUPPORTED_PROTOCOL;
+      } else {
+        current = next;
+        continue;
+      }
+      break;
+    }
+    if (result == CURLE_OK && (status < 200 || status > 299)) result = CURLE_HTTP_RETURNED_ERROR;
+    // A body shorter than announced is resumed like a broken connection.
+    if (result == CURLE_OK && t.total != kUnknown && t.onDisk != t.total) {
+      result = CURLE_PARTIAL_FILE;
+    }
+    if (result == CURLE_OK || cancelRequested) break;
+    const bool badRange = t.badRange;
+    if (badRange) {
+      t.Restart();  // a range that does not fit: the body from the start
+    } else if (status == 416 && t.onDisk > 0) {
+      t.Restart();  // the server has less than we hold: another body now
+    } else if (!Retryable(result, status)) {
+      break;
+    }
+    if (retry >= maxRetries) break;
+    if (!WaitBeforeRetry(retry)) {
+      std::cout << "Download interrupted by user." << std::endl;
+      result = CURLE_ABORTED_BY_CALLBACK;
+      break;
+    }
+  }
+
   if (result != CURLE_OK) std::cerr << "CURL error: " << curl_easy_strerror(result) << std::endl;
-  if (cancelRequested) RemoveTempFile(tempPath);
-  if (result != CURLE_OK) {
-    RemoveTempFile(tempPath);  // a partial body is of no use to anyone
-    errorCode = static_cast<int>(result);
-    return false;
-  }
-  if (platform::MoveFileNoReplace(tempPath, destination) != platform::kSuccess) {
+  // On disk for good before it takes the package's name: a crash must not
+  // leave a destination that only looks whole.
+  if (result == CURLE_OK && ::fsync(file) != 0) result = CURLE_WRITE_ERROR;
+  bool ok = result == CURLE_OK;
+  if (!ok) {
+    errorCode = static_cast<int>(result);  // a partial body is of no use to anyone
+  } else if (!VerifyFileDigest(tempPath, sha256Hex)) {
+    std::cerr << "Download does not match its announced SHA-256." << std::endl;
+    errorCode = kDigestError;
+    ok = false;
+  } else if (platform::MoveFileNoReplace(tempPath, destination) != platform::kSuccess) {
     errorCode = kMoveError;
-    return false;
+    ok = false;
   }
-  return true;
+  // The partial file goes last, still locked until here: a cleaner in
+  // another run never takes it from under the move.
+  if (!ok) ::unlink(tempPath.c_str());
+  ::close(file);
+  file = -1;
+  return ok;
 }
 
 void CFileDownloader::Cancel() { cancelRequested.exchange(true); }
@@ -143,9 +379,10 @@ CFileDownloader& GetFileDownloader() {
   return downloader;
 }
 
-bool DownloadFile(const std::string& url, const std::string& destination) {
+bool DownloadFile(const std::string& url, const std::string& destination,
+                  const std::string& sha256Hex) {
   if (url.empty() || destination.empty()) return false;
   int errorCode = 0;
-  GetFileDownloader().Download(url, destination, errorCode);
+  GetFileDownloader().Download(url, destination, errorCode, sha256Hex);
   return true;
 }

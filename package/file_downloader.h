@@ -1,7 +1,10 @@
 #pragma once
-// Downloads the install package: one GET streamed into a temporary file,
+// Downloads the install package: GETs streamed into a private partial file,
 // moved to its destination when complete, with a live percentage and a
-// cancel flag. Transfers must not overlap: the two flags are process-wide.
+// cancel flag. An attempt that ends early (a stall, a reset, a short body,
+// a busy server) is resumed from the bytes already on disk, a few times,
+// with growing waits; the user sees one download. Transfers must not
+// overlap: the two flags are process-wide.
 #include <atomic>
 #include <string>
 
@@ -12,32 +15,45 @@ extern std::atomic<bool> cancelRequested;
 
 class CFileDownloader {
  public:
-  static constexpr int kTempFileError = 100;  // the temporary file cannot be opened
+  static constexpr int kTempFileError = 100;  // the partial file cannot be created
   static constexpr int kMoveError = 101;      // it cannot become the destination
+  static constexpr int kDigestError = 102;    // the body is not the announced package
+  static constexpr long kMaxRedirects = 20;
 
   CFileDownloader();
   ~CFileDownloader();
 
   // True when the destination file was produced. Otherwise errorCode holds
-  // 100, 101 or libcurl's result (42 when cancelled, 22 for an HTTP error
-  // status). Paths and URL are in the OS narrow encoding.
-  bool Download(const std::string& url, const std::string& destination, int& errorCode);
+  // 100, 101, 102 or libcurl's result of the last attempt (42 when
+  // cancelled, 22 for an HTTP error status, 47 for too many redirects, 1 for
+  // a redirect to another scheme or from https to http, 28 for a stall).
+  // Paths and URL are in the OS narrow encoding. A non-empty sha256Hex must
+  // match the body, else nothing is kept.
+  bool Download(const std::string& url, const std::string& destination, int& errorCode,
+                const std::string& sha256Hex = {});
   void Cancel();
 
   // The progress rule: a known total moves the percentage up, never down.
   static void OnProgress(long long total, long long now);
 
-  // Chosen by the first transfer, reused by the later ones of the run.
+  // The partial file of the latest transfer.
   std::string tempPath;
 
- private:
-  static std::size_t OnWrite(char* data, std::size_t size, std::size_t count, void* self);
-  static int OnTransferInfo(void* cancel, long long total, long long now, long long, long long);
+  // Tests shorten these.
+  long stallSeconds = 30;        // no byte for this long ends an attempt
+  int maxRetries = 5;            // attempts after the first
+  long firstRetryWaitMs = 1000;  // doubled before each further retry
+  std::string caFile;            // certificates to trust instead of the system's (tests)
 
-  int file = -1;  // the open temporary file during a transfer
+ private:
+  struct Transfer;
+  static int OnTransferInfo(void* cancel, long long, long long, long long, long long);
+  bool WaitBeforeRetry(int retry) const;
+
+  int file = -1;  // the open partial file during a transfer
 };
 
-// Ten random letters and digits, for temporary file names.
+// Ten random letters and digits.
 std::string MakeRandomName();
 
 // The process's downloader.
@@ -45,4 +61,5 @@ CFileDownloader& GetFileDownloader();
 
 // False when the URL or the destination is empty; otherwise downloads and
 // returns true whatever the outcome: callers look for the destination file.
-bool DownloadFile(const std::string& url, const std::string& destination);
+bool DownloadFile(const std::string& url, const std::string& destination,
+                  const std::string& sha256Hex = {});

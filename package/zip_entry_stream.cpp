@@ -17,8 +17,8 @@ constexpr std::size_t kHeaderSlack = 1024;
 constexpr std::uint64_t kPrefetchFrom = 8 * 1024 * 1024;
 
 // One step of the traditional PKWARE key schedule over a plain byte.
-inline void StepKeys(const z_crc_t* table, std::uint32_t& k0, std::uint32_t& k1,
-                     std::uint32_t& k2, std::uint8_t plain) {
+inline void StepKeys(const z_crc_t* table, std::uint32_t& k0, std::uint32_t& k1, std::uint32_t& k2,
+                     std::uint8_t plain) {
   k0 = table[(k0 ^ plain) & 0xFF] ^ (k0 >> 8);
   k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1;
   k2 = table[(k2 ^ (k1 >> 24)) & 0xFF] ^ (k2 >> 8);
@@ -72,7 +72,9 @@ ZRESULT ZipEntryStream::Open(const ZipSource& source, const ZipEntryLocation& en
   position_ = entry.localHeaderOffset + 30 + Le16(header + 26) + Le16(header + 28);
   compressedLeft_ = entry.compressedSize;
   uncompressedLeft_ = entry.uncompressedSize;
-  if (position_ + compressedLeft_ > source.Size()) return ZR_CORRUPT;  // data cut short
+  if (position_ > source.Size() || compressedLeft_ > source.Size() - position_) {
+    return ZR_CORRUPT;  // data cut short
+  }
   if (entry.method != 0 && entry.method != 8) return ZR_FLATE;
   crc_ = 0;
   if (position_ + compressedLeft_ <= entry.localHeaderOffset + static_cast<std::uint64_t>(got)) {

@@ -20,8 +20,8 @@ struct ZipEntryLocation {
   std::uint16_t method = 0;
   std::uint16_t dosTime = 0;
   std::uint32_t crc = 0;
-  std::uint32_t compressedSize = 0;
-  std::uint32_t uncompressedSize = 0;
+  std::uint64_t compressedSize = 0;
+  std::uint64_t uncompressedSize = 0;
 };
 
 class ZipEntryStream {

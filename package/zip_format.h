@@ -12,4 +12,8 @@ inline std::uint32_t Le32(const std::uint8_t* p) {
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
+inline std::uint64_t Le64(const std::uint8_t* p) {
+  return static_cast<std::uint64_t>(Le32(p)) | (static_cast<std::uint64_t>(Le32(p + 4)) << 32);
+}
+
 inline bool IsPathSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }

@@ -8,13 +8,16 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <vector>
 
 #include <package/async_writer.h>
+#include <package/path_beneath.h>
 #include <package/zip_entry_info.h>
 #include <package/zip_entry_stream.h>
 #include <package/zip_format.h>
+#include <package/zip_names.h>
 #include <package/zip_source.h>
 #include <platform/os_encoding.h>
 #include <platform/utf.h>
@@ -24,8 +27,14 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::uint32_t kEndSignature = 0x06054b50;
+constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
+constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
 constexpr std::uint32_t kCentralSignature = 0x02014b50;
 constexpr std::size_t kEndRecordSize = 22;
+constexpr std::size_t kZip64EndSize = 56;
+constexpr std::size_t kZip64LocatorSize = 20;
+constexpr std::uint16_t kZip64ExtraId = 0x0001;
+constexpr std::uint32_t kSaturated32 = 0xFFFFFFFF;
 constexpr std::size_t kMaxCommentSearch = 65535;
 constexpr std::size_t kCentralRecordSize = 46;
 constexpr std::uint32_t kCentralInMemory = 64 * 1024 * 1024;
@@ -49,16 +58,36 @@ struct CentralRecord {
   std::uint32_t externalAttributes = 0;
   std::string rawName;
   std::vector<std::uint8_t> extra;
+  bool nameTooLong = false;  // refused rather than cut: cut names collide
 };
 
-// Decodes the stored name (UTF-8) and cuts it to the name limit.
-std::wstring DecodeName(const std::string& raw) {
-  std::wstring name = platform::Utf8ToWide(raw);
-  if (name.empty() && !raw.empty()) {
-    for (const char c : raw) name.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+// The Zip64 extra block holds, in this order, those of the three values
+// whose 32-bit field is saturated. False when one of them is missing.
+bool ApplyZip64Extra(const std::vector<std::uint8_t>& extra, std::uint32_t uncompressed32,
+                     std::uint32_t compressed32, std::uint32_t offset32,
+                     ZipEntryLocation* location) {
+  std::uint64_t* fields[] = {&location->uncompressedSize, &location->compressedSize,
+                             &location->localHeaderOffset};
+  const bool saturated[] = {uncompressed32 == kSaturated32, compressed32 == kSaturated32,
+                            offset32 == kSaturated32};
+  if (!saturated[0] && !saturated[1] && !saturated[2]) return true;
+  for (std::size_t at = 0; at + 4 <= extra.size();) {
+    const std::size_t size = Le16(extra.data() + at + 2);
+    const std::size_t data = at + 4;
+    if (data + size > extra.size()) break;
+    if (Le16(extra.data() + at) == kZip64ExtraId) {
+      std::size_t p = data;
+      for (int i = 0; i < 3; ++i) {
+        if (!saturated[i]) continue;
+        if (p + 8 > data + size) return false;
+        *fields[i] = Le64(extra.data() + p);
+        p += 8;
+      }
+      return true;
+    }
+    at = data + size;
   }
-  while (platform::Utf16Length(name) > kZipMaxName - 1) name.pop_back();
-  return name;
+  return false;
 }
 
 }  // namespace
@@ -73,6 +102,10 @@ class ZipReader {
   }
 
   const std::shared_ptr<ZipSource>& source() const { return source_; }
+  ~ZipReader() {
+    if (folderFd_ >= 0) ::close(folderFd_);
+    if (rootFd_ >= 0) ::close(rootFd_);
+  }
   ZRESULT Open();
   ZRESULT ItemInfo(int index, ZipEntry* entry);
   ZRESULT ExtractToFile(int index, const std::wstring& name);
@@ -80,7 +113,9 @@ class ZipReader {
   ZRESULT ExtractToMemory(int index, std::uint8_t* buffer, std::uint32_t length);
 
  private:
+  ZRESULT ReadEndRecord(std::uint64_t endOffset, const std::uint8_t* end);
   ZRESULT ReadRecord(int index, CentralRecord* record);
+  int FolderFd(const std::string& folder);
   bool ReadCentral(std::uint64_t offset, void* buffer, std::size_t length) const;
   ZRESULT Entry(int index, CentralRecord* record, ZipEntry* entry);
   ZRESULT WriteEntryTo(const CentralRecord& record, int fd);
@@ -94,8 +129,9 @@ class ZipReader {
   std::optional<std::string> password_;
   fs::path root_;
   std::uint32_t entryCount_ = 0;
+  std::uint64_t base_ = 0;  // bytes in front of the archive (a self-extractor's)
   std::uint64_t centralOffset_ = 0;
-  std::uint64_t centralEnd_ = 0;
+  std::uint64_t centralEnd_ = 0;              // where the end records begin
   std::vector<std::uint64_t> recordOffsets_;  // records found so far, in order
   std::vector<std::uint8_t> central_;         // the central directory, when kept
   int currentItem_ = -1;
@@ -104,7 +140,10 @@ class ZipReader {
   CentralRecord cachedRecord_;
   int cachedIndex_ = -1;
   std::vector<std::uint8_t> buffer_;  // output block, allocated on first use
-  fs::path lastFolder_;               // made by the previous file entry
+  ZipNameDecoder names_;
+  int rootFd_ = -1;     // the root, opened at the first extraction
+  std::string folder_;  // the folder of the previous file entry
+  int folderFd_ = -1;   // and its descriptor
 };
 
 struct ZipHandle {
@@ -115,38 +154,104 @@ struct ZipHandle {
 ZRESULT ZipReader::Open() {
   const std::uint64_t size = source_->Size();
   if (size < kEndRecordSize) return ZR_NOFILE;
-  // The end record nearest the end of the archive, within the comment room.
   const std::size_t window =
       static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxCommentSearch + kEndRecordSize));
   std::vector<std::uint8_t> tail(window);
   if (!source_->ReadExact(size - window, tail.data(), window)) return ZR_NOFILE;
-  std::size_t at = window - kEndRecordSize + 1;
-  bool found = false;
-  while (at-- > 0) {
-    if (Le32(tail.data() + at) == kEndSignature) {
-      found = true;
-      break;
+  // The end record nearest the end whose comment reaches exactly to the end
+  // of the file and whose fields hold: a comment may itself contain the
+  // signature. Failing that, the nearest one that holds (some tools leave
+  // bytes after the comment).
+  ZRESULT first = ZR_NOFILE;
+  for (const bool exact : {true, false}) {
+    for (std::size_t at = window - kEndRecordSize + 1; at-- > 0;) {
+      if (Le32(tail.data() + at) != kEndSignature) continue;
+      const std::uint64_t endOffset = size - window + at;
+      const std::uint64_t commentEnd = endOffset + kEndRecordSize + Le16(tail.data() + at + 20);
+      if (exact ? commentEnd != size : commentEnd >= size) continue;
+      const ZRESULT r = ReadEndRecord(endOffset, tail.data() + at);
+      if (r == ZR_OK) return ZR_OK;
+      if (first == ZR_NOFILE) first = r;
     }
   }
-  if (!found) return ZR_NOFILE;
-  const std::uint8_t* end = tail.data() + at;
-  const std::uint64_t endOffset = size - window + at;
-  const std::uint16_t disk = Le16(end + 4);
-  const std::uint16_t centralDisk = Le16(end + 6);
-  const std::uint16_t entriesHere = Le16(end + 8);
-  entryCount_ = Le16(end + 10);
-  const std::uint32_t centralSize = Le32(end + 12);
-  centralOffset_ = Le32(end + 16);
-  centralEnd_ = centralOffset_ + centralSize;
-  if (disk != 0 || centralDisk != 0 || entriesHere != entryCount_ || centralEnd_ > endOffset) {
+  return first;
+}
+
+ZRESULT ZipReader::ReadEndRecord(std::uint64_t endOffset, const std::uint8_t* end) {
+  std::uint64_t entries = Le16(end + 10);
+  std::uint64_t centralSize = Le32(end + 12);
+  std::uint64_t centralOffset = Le32(end + 16);
+  std::uint64_t centralEnd = endOffset;  // where the central directory really ends
+  std::uint8_t locator[kZip64LocatorSize];
+  if (endOffset >= kZip64LocatorSize + kZip64EndSize &&
+      source_->ReadExact(endOffset - kZip64LocatorSize, locator, sizeof locator) &&
+      Le32(locator) == kZip64LocatorSignature) {
+    // Zip64: the real counts, sizes and offsets are in the Zip64 end record.
+    if (Le32(locator + 4) != 0 || Le32(locator + 16) > 1) return ZR_CORRUPT;
+    const std::uint64_t locatorOffset = endOffset - kZip64LocatorSize;
+    std::uint64_t recordOffset = Le64(locator + 8);
+    std::uint8_t record[kZip64EndSize];
+    if (recordOffset > locatorOffset - kZip64EndSize ||
+        !source_->ReadExact(recordOffset, record, sizeof record) ||
+        Le32(record) != kZip64EndSignature) {
+      // Data in front of the archive shifts every offset: the record stands
+      // right before its locator.
+      recordOffset = locatorOffset - kZip64EndSize;
+      if (!source_->ReadExact(recordOffset, record, sizeof record) ||
+          Le32(record) != kZip64EndSignature) {
+        return ZR_CORRUPT;
+      }
+    }
+    if (Le32(record + 16) != 0 || Le32(record + 20) != 0 ||
+        Le64(record + 24) != Le64(record + 32)) {
+      return ZR_CORRUPT;
+    }
+    entries = Le64(record + 32);
+    centralSize = Le64(record + 40);
+    centralOffset = Le64(record + 48);
+    centralEnd = recordOffset;
+  } else if (Le16(end + 4) != 0 || Le16(end + 6) != 0 || Le16(end + 8) != entries) {
     return ZR_CORRUPT;
   }
+  if (centralOffset > centralEnd || centralSize > centralEnd - centralOffset) return ZR_CORRUPT;
+  // Every record takes at least its fixed part: a count the directory
+  // cannot hold is a damaged end record.
+  if (entries > static_cast<std::uint64_t>(std::numeric_limits<int>::max()) ||
+      entries * kCentralRecordSize > centralEnd - centralOffset) {
+    return ZR_CORRUPT;
+  }
+  // An empty directory sits right before the end records; an end record
+  // that says otherwise (one inside a comment, say) is not the archive's.
+  if (entries == 0 && centralOffset + centralSize != centralEnd) return ZR_CORRUPT;
+  std::uint64_t base = 0;
+  std::uint8_t signature[4];
+  const auto isCentral = [&](std::uint64_t offset) {
+    return offset + sizeof signature <= centralEnd &&
+           source_->ReadExact(offset, signature, sizeof signature) &&
+           Le32(signature) == kCentralSignature;
+  };
+  if (entries > 0 && !isCentral(centralOffset)) {
+    // Bytes in front of the archive (a self-extracting program): the
+    // directory ends where the end records begin, and the difference to
+    // where it says it ends is the shift of every offset.
+    const std::uint64_t shift = centralEnd - (centralOffset + centralSize);
+    if (shift == 0 || !isCentral(centralOffset + shift)) return ZR_CORRUPT;
+    base = shift;
+  }
+  base_ = base;
+  entryCount_ = static_cast<std::uint32_t>(entries);
+  centralOffset_ = centralOffset + base;
+  // Records are read by count from the start, bounded by the end records,
+  // not by the declared size (some tools write it wrong).
+  centralEnd_ = centralEnd;
   recordOffsets_.assign(1, centralOffset_);
   // The central directory is read once when it is of a sensible size: every
   // entry query is then served from memory.
-  if (centralSize <= kCentralInMemory) {
-    central_.resize(centralSize);
-    if (!source_->ReadExact(centralOffset_, central_.data(), centralSize)) central_.clear();
+  central_.clear();
+  const std::uint64_t held = centralEnd_ - centralOffset_;
+  if (held <= kCentralInMemory) {
+    central_.resize(static_cast<std::size_t>(held));
+    if (!source_->ReadExact(centralOffset_, central_.data(), central_.size())) central_.clear();
   }
   return ZR_OK;
 }
@@ -182,14 +287,16 @@ ZRESULT ZipReader::ReadRecord(int index, CentralRecord* record) {
       record->location.dosTime = Le16(header + 12);
       record->dosDate = Le16(header + 14);
       record->location.crc = Le32(header + 16);
-      record->location.compressedSize = Le32(header + 20);
-      record->location.uncompressedSize = Le32(header + 24);
+      const std::uint32_t compressed = Le32(header + 20);
+      const std::uint32_t uncompressed = Le32(header + 24);
+      const std::uint32_t localOffset = Le32(header + 42);
+      record->location.compressedSize = compressed;
+      record->location.uncompressedSize = uncompressed;
+      record->location.localHeaderOffset = localOffset;
       record->host = header[5];
       record->externalAttributes = Le32(header + 38);
-      record->location.localHeaderOffset = Le32(header + 42);
-      record->rawName.resize(std::min<std::size_t>(nameLength, kZipMaxName));
-      if (!ReadCentral(offset + kCentralRecordSize, record->rawName.data(),
-                       record->rawName.size())) {
+      record->rawName.resize(nameLength);
+      if (!ReadCentral(offset + kCentralRecordSize, record->rawName.data(), nameLength)) {
         return ZR_CORRUPT;
       }
       record->extra.resize(extraLength);
@@ -197,6 +304,11 @@ ZRESULT ZipReader::ReadRecord(int index, CentralRecord* record) {
                        extraLength)) {
         return ZR_READ;
       }
+      if (!ApplyZip64Extra(record->extra, uncompressed, compressed, localOffset,
+                           &record->location)) {
+        return ZR_CORRUPT;
+      }
+      record->location.localHeaderOffset += base_;
       return ZR_OK;
     }
     recordOffsets_.push_back(next);
@@ -211,7 +323,9 @@ ZRESULT ZipReader::Entry(int index, CentralRecord* record, ZipEntry* entry) {
   }
   if (const ZRESULT r = ReadRecord(index, record); r != ZR_OK) return r;
   entry->index = index;
-  entry->name = SanitiseEntryName(DecodeName(record->rawName));
+  const std::wstring decoded = names_.Decode(record->rawName);
+  record->nameTooLong = platform::Utf16Length(decoded) > kZipMaxName - 1;
+  entry->name = record->nameTooLong ? std::wstring() : SanitiseEntryName(decoded);
   entry->attributes = EntryAttributes(record->externalAttributes, record->host);
   const EntryTimes times = EntryTimesFrom(record->dosDate, record->location.dosTime,
                                           record->extra.data(), record->extra.size());
@@ -235,7 +349,8 @@ ZRESULT ZipReader::ItemInfo(int index, ZipEntry* entry) {
   }
   if (index < 0 || static_cast<std::uint32_t>(index) >= entryCount_) return ZR_ARGS;
   CentralRecord record;
-  return Entry(index, &record, entry);
+  if (const ZRESULT r = Entry(index, &record, entry); r != ZR_OK) return r;
+  return record.nameTooLong ? ZR_NOFILE : ZR_OK;
 }
 
 ZRESULT ZipReader::WriteEntryTo(const CentralRecord& record, int fd) {
@@ -282,21 +397,21 @@ ZRESULT ZipReader::ExtractToFile(int index, const std::wstring& name) {
   CentralRecord record;
   ZipEntry entry;
   if (const ZRESULT r = Entry(index, &record, &entry); r != ZR_OK) return r;
-  // Whatever name the caller passes goes through the same cleaning: the
-  // output always lands below the root.
-  const fs::path relative = platform::OsPath(SanitiseEntryName(name));
-  std::error_code ec;
+  if (record.nameTooLong) return ZR_NOFILE;
+  // Whatever name the caller passes goes through the same cleaning, and the
+  // way down is walked from the root step by step: the output always lands
+  // below the root, whatever links stand there.
+  std::string relative = platform::WideToOsNarrow(SanitiseEntryName(name));
   if ((entry.attributes & kAttrDirectory) != 0) {
-    fs::create_directories(root_ / relative, ec);
-    return fs::is_directory(root_ / relative, ec) ? ZR_OK : ZR_NOFILE;
+    if (!relative.empty() && relative.back() == '/') relative.pop_back();
+    return FolderFd(relative) >= 0 ? ZR_OK : ZR_NOFILE;
   }
-  if (relative.empty()) return ZR_NOFILE;
-  const fs::path output = root_ / relative;
-  // Entries come folder by folder: the last folder made is usually the one.
-  if (output.parent_path() != lastFolder_) {
-    fs::create_directories(output.parent_path(), ec);
-    lastFolder_ = output.parent_path();
-  }
+  if (relative.empty() || relative.back() == '/') return ZR_NOFILE;
+  const std::size_t slash = relative.rfind('/');
+  const std::string leaf = slash == std::string::npos ? relative : relative.substr(slash + 1);
+  const int folder =
+      FolderFd(slash == std::string::npos ? std::string() : relative.substr(0, slash));
+  if (folder < 0) return ZR_NOFILE;
   mode_t mode = 0644;
   if (record.host == 3 && ((record.externalAttributes >> 16) & 0777) != 0) {
     mode = (record.externalAttributes >> 16) & 0777;  // Unix permissions, exec bits included
@@ -305,11 +420,7 @@ ZRESULT ZipReader::ExtractToFile(int index, const std::wstring& name) {
   }
   // Always a new file: an existing one (or a link standing there) is
   // replaced, never written through.
-  constexpr int kCreate = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-  int fd = ::open(output.c_str(), kCreate, mode);
-  if (fd < 0 && errno == EEXIST && ::unlink(output.c_str()) == 0) {
-    fd = ::open(output.c_str(), kCreate, mode);
-  }
+  const int fd = CreateFileIn(folder, leaf, mode);
   if (fd < 0) return ZR_NOFILE;
   ZRESULT result = WriteEntryTo(record, fd);
   if (result == ZR_OK) {
@@ -321,8 +432,24 @@ ZRESULT ZipReader::ExtractToFile(int index, const std::wstring& name) {
   }
   if (::close(fd) != 0 && result == ZR_OK) result = ZR_WRITE;
   // A failed entry leaves nothing behind that could pass for a whole file.
-  if (result != ZR_OK) ::unlink(output.c_str());
+  if (result != ZR_OK) ::unlinkat(folder, leaf.c_str(), 0);
   return result;
+}
+
+// The folder's descriptor, kept for the next entry: entries come folder by
+// folder. Also for a directory entry (then kept as the folder).
+int ZipReader::FolderFd(const std::string& folder) {
+  if (folderFd_ >= 0 && folder == folder_) return folderFd_;
+  if (rootFd_ < 0) {
+    std::error_code ec;
+    fs::create_directories(root_, ec);  // the caller's root itself
+    rootFd_ = ::open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (rootFd_ < 0) return -1;
+  }
+  if (folderFd_ >= 0) ::close(folderFd_);
+  folder_ = folder;
+  folderFd_ = OpenFolderBeneath(rootFd_, folder);
+  return folderFd_;
 }
 
 ZRESULT ZipReader::ExtractToDescriptor(int index, int fd) {

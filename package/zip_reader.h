@@ -9,7 +9,8 @@
 using ZRESULT = std::uint32_t;
 
 inline constexpr ZRESULT ZR_OK = 0x00000000;
-inline constexpr ZRESULT ZR_NOFILE = 0x00000200;    // cannot open, not a zip, cannot create output
+// cannot open, not a zip, cannot create output (or a name too long to make)
+inline constexpr ZRESULT ZR_NOFILE = 0x00000200;
 inline constexpr ZRESULT ZR_WRITE = 0x00000400;     // writing an output file failed
 inline constexpr ZRESULT ZR_MORE = 0x00000600;      // piecewise extraction: more data remains
 inline constexpr ZRESULT ZR_CORRUPT = 0x00000700;   // a record of the archive is damaged
@@ -33,8 +34,8 @@ struct ZipEntry {
   std::int64_t accessTime = 0;  // file times: 100 ns since 1601-01-01 UTC
   std::int64_t createTime = 0;
   std::int64_t writeTime = 0;
-  std::uint32_t compressedSize = 0;
-  std::uint32_t uncompressedSize = 0;
+  std::uint64_t compressedSize = 0;  // Zip64 sizes past 4 GiB included
+  std::uint64_t uncompressedSize = 0;
 };
 
 struct ZipHandle;

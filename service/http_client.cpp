@@ -10,8 +10,11 @@ struct ListDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 
+// Stops (libcurl's write error) an answer that outgrows the limit.
 size_t AppendBody(char* data, size_t size, size_t count, void* user) {
-  static_cast<std::string*>(user)->append(data, size * count);
+  auto* body = static_cast<std::string*>(user);
+  if (size * count > kMaxResponseBytes - body->size()) return 0;
+  body->append(data, size * count);
   return size * count;
 }
 
@@ -48,6 +51,10 @@ HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, lo
   curl_easy_setopt(h, CURLOPT_USERAGENT, userAgent.c_str());
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, 50L);
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  // An announced length over the limit fails before any of it is read.
+  curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
   curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");  // cookie engine, this request only
   curl_easy_setopt(h, CURLOPT_TCP_KEEPALIVE, 1L);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);  // requests run on several threads

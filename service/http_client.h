@@ -27,7 +27,11 @@ using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 // (a request may be running on another thread at any time).
 bool EnsureCurlGlobalInit();
 
+// Answers are read into memory up to this size; a larger one is a failure.
+inline constexpr std::size_t kMaxResponseBytes = 1024 * 1024;
+
 // One GET with a total time limit for connection, request and response.
+// Redirects may lead to http and https only.
 HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs);
 
 // "curl/" followed by libcurl's version.

@@ -64,8 +64,10 @@ void CServiceState::FetchRemoteConfig() {
   const Json::Value empty;
   const Json::Value& service = root.isObject() ? root["serviceurl"] : empty;
   const Json::Value& package = root.isObject() ? root["DeepSeekUrl"] : empty;
+  const Json::Value& digest = root.isObject() ? root["DeepSeekSha256"] : empty;
   serviceUrl = GetJsonString(service, "");
   packageUrl = package.isString() ? package.asString() : std::string();
+  packageSha256 = digest.isString() ? digest.asString() : std::string();
 }
 
 void CServiceState::SendLogEvent(const std::string& eventName) const {

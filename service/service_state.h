@@ -23,8 +23,8 @@ class CServiceState {
   std::string BuildQueryString() const;
   // Sets client_version, channel, osver and Content-Type, keeping the rest.
   void FillCommonHeaders(HeaderSet& headers) const;
-  // Asks the service for its configuration and applies serviceUrl and
-  // packageUrl from a usable answer.
+  // Asks the service for its configuration and applies serviceUrl,
+  // packageUrl and packageSha256 from a usable answer.
   void FetchRemoteConfig();
   // A JSON string in the OS narrow encoding, or the default for anything else.
   std::string GetJsonString(const Json::Value& value, const std::string& defaultValue) const;
@@ -34,6 +34,9 @@ class CServiceState {
   // Remote configuration: empty until an answer has been applied.
   std::string serviceUrl;  // OS narrow encoding
   std::string packageUrl;  // UTF-8, as sent
+  // "DeepSeekSha256": the package's SHA-256 in hexadecimal, or empty when the
+  // service announces none (then the package is not checked).
+  std::string packageSha256;
 
   std::wstring workFolder;
   std::wstring installFolder;

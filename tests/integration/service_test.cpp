@@ -11,6 +11,11 @@
 
 namespace {
 
+const std::string& Filler() {
+  static const std::string filler(kMaxResponseBytes, ' ');
+  return filler;
+}
+
 struct SeenRequest {
   std::string path;
   std::string query;
@@ -59,6 +64,23 @@ class ServiceTest : public ::testing::Test {
         sink.done();
         return true;
       });
+    });
+    // Over the answer limit, both with a length announced up front and streamed without one.
+    server_.server().Get("/huge", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content(R"({"serviceurl":"S"})" + Filler(), "application/json");
+    });
+    server_.server().Get("/huge-chunked", [](const httplib::Request&, httplib::Response& res) {
+      res.set_chunked_content_provider("text/plain", [](size_t offset, httplib::DataSink& sink) {
+        if (offset > 2 * kMaxResponseBytes) return false;
+        sink.write(Filler().data(), 65536);
+        return true;
+      });
+    });
+    server_.server().Get("/limit", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content(Filler(), "text/plain");
+    });
+    server_.server().Get("/to-file", [](const httplib::Request&, httplib::Response& res) {
+      res.set_redirect("file:///etc/hostname");
     });
     server_.Start();
     constants.serviceBaseUrl = server_.Url();
@@ -200,6 +222,43 @@ TEST_F(ServiceTest, RemoteConfigAnswersThatEmptyKeepOrSetFields) {
     EXPECT_EQ(state_.serviceUrl, c.serviceUrl) << c.body;
     EXPECT_EQ(state_.packageUrl, c.packageUrl) << c.body;
   }
+}
+
+TEST_F(ServiceTest, PackageDigestIsAnOptionalStringKey) {
+  const std::string digest(64, 'a');
+  for (const auto& [body, expected] : std::vector<std::pair<std::string, std::string>>{
+           {R"({"DeepSeekUrl":"P","DeepSeekSha256":")" + digest + "\"}", digest},
+           {R"({"DeepSeekUrl":"P"})", ""},
+           {R"({"DeepSeekUrl":"P","DeepSeekSha256":12})", ""},
+       }) {
+    state_.packageSha256 = "stale";
+    Answer(200, body);
+    state_.FetchRemoteConfig();
+    EXPECT_EQ(state_.packageSha256, expected) << body;
+    EXPECT_EQ(state_.packageUrl, "P");
+  }
+}
+
+TEST_F(ServiceTest, AnswersOverOneMebibyteFailCleanly) {
+  const std::string filler(kMaxResponseBytes, ' ');
+  std::string body = "kept";
+  EXPECT_FALSE(state_.HttpGet(server_.Url("/huge"), {}, body));
+  EXPECT_FALSE(state_.HttpGet(server_.Url("/huge-chunked"), {}, body));
+  EXPECT_EQ(body, "kept");
+  ASSERT_TRUE(state_.HttpGet(server_.Url("/limit"), {}, body));  // exactly the limit
+  EXPECT_EQ(body.size(), kMaxResponseBytes);
+
+  state_.serviceUrl = "before";
+  Answer(200, R"({"serviceurl":"S"})" + filler);
+  state_.FetchRemoteConfig();
+  EXPECT_EQ(state_.serviceUrl, "before");
+}
+
+TEST_F(ServiceTest, RedirectsLeadToHttpOnly) {
+  std::string body = "kept";
+  EXPECT_FALSE(state_.HttpGet(server_.Url("/to-file"), {}, body));
+  EXPECT_FALSE(state_.HttpGet("file:///etc/hostname", {}, body));
+  EXPECT_EQ(body, "kept");
 }
 
 TEST_F(ServiceTest, ServiceDownLeavesFieldsEmpty) {

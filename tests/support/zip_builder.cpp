@@ -12,6 +12,11 @@ void Put32(std::string& out, std::uint32_t v) {
   Put16(out, v & 0xFFFF);
   Put16(out, v >> 16);
 }
+void Put64(std::string& out, std::uint64_t v) {
+  Put32(out, static_cast<std::uint32_t>(v));
+  Put32(out, static_cast<std::uint32_t>(v >> 32));
+}
+constexpr std::uint32_t kFull = 0xFFFFFFFF;
 
 std::string Deflate(const std::string& data) {
   z_stream z{};
@@ -51,7 +56,8 @@ class Keys {
 
 }  // namespace
 
-std::string BuildZip(const std::vector<ZipBuildEntry>& entries, const std::string& comment) {
+std::string BuildZip(const std::vector<ZipBuildEntry>& entries, const std::string& comment,
+                     bool zip64) {
   std::string archive;
   std::string central;
   for (const ZipBuildEntry& e : entries) {
@@ -74,6 +80,20 @@ std::string BuildZip(const std::vector<ZipBuildEntry>& entries, const std::strin
     if (e.breakCrc) crc ^= 0x00FF0000u;  // keeps the high byte the check uses
     const auto offset = static_cast<std::uint32_t>(archive.size());
     const std::uint16_t method = e.deflate ? 8 : 0;
+    std::string localExtra = e.extra;
+    std::string centralExtra = e.extra;
+    if (zip64) {
+      std::string block = "\x01";
+      block.push_back('\0');
+      Put16(block, 16);
+      Put64(block, e.data.size());
+      Put64(block, payload.size());
+      localExtra = block + e.extra;
+      block[2] = 24;
+      Put64(block, offset);
+      centralExtra = block + e.extra;
+    }
+    const bool sizesInLocal = !e.dataDescriptor;
     // Local header.
     Put32(archive, 0x04034b50);
     Put16(archive, 20);
@@ -81,12 +101,12 @@ std::string BuildZip(const std::vector<ZipBuildEntry>& entries, const std::strin
     Put16(archive, method);
     Put16(archive, e.dosTime);
     Put16(archive, e.dosDate);
-    Put32(archive, e.dataDescriptor ? 0 : crc);
-    Put32(archive, e.dataDescriptor ? 0 : static_cast<std::uint32_t>(payload.size()));
-    Put32(archive, e.dataDescriptor ? 0 : static_cast<std::uint32_t>(e.data.size()));
+    Put32(archive, sizesInLocal ? crc : 0);
+    Put32(archive, !sizesInLocal ? 0 : zip64 ? kFull : static_cast<std::uint32_t>(payload.size()));
+    Put32(archive, !sizesInLocal ? 0 : zip64 ? kFull : static_cast<std::uint32_t>(e.data.size()));
     Put16(archive, static_cast<std::uint32_t>(e.name.size()));
-    Put16(archive, static_cast<std::uint32_t>(e.extra.size()));
-    archive += e.name + e.extra + payload;
+    Put16(archive, static_cast<std::uint32_t>(localExtra.size()));
+    archive += e.name + localExtra + payload;
     if (e.dataDescriptor) {
       Put32(archive, 0x08074b50);
       Put32(archive, crc);
@@ -102,26 +122,43 @@ std::string BuildZip(const std::vector<ZipBuildEntry>& entries, const std::strin
     Put16(central, e.dosTime);
     Put16(central, e.dosDate);
     Put32(central, crc);
-    Put32(central, static_cast<std::uint32_t>(payload.size()));
-    Put32(central, static_cast<std::uint32_t>(e.data.size()));
+    Put32(central, zip64 ? kFull : static_cast<std::uint32_t>(payload.size()));
+    Put32(central, zip64 ? kFull : static_cast<std::uint32_t>(e.data.size()));
     Put16(central, static_cast<std::uint32_t>(e.name.size()));
-    Put16(central, static_cast<std::uint32_t>(e.extra.size()));
+    Put16(central, static_cast<std::uint32_t>(centralExtra.size()));
     Put16(central, 0);
     Put16(central, 0);
     Put16(central, 0);
     Put32(central, e.externalAttributes);
-    Put32(central, offset);
-    central += e.name + e.extra;
+    Put32(central, zip64 ? kFull : offset);
+    central += e.name + centralExtra;
   }
   const auto centralOffset = static_cast<std::uint32_t>(archive.size());
   archive += central;
+  if (zip64) {
+    const auto recordOffset = static_cast<std::uint64_t>(archive.size());
+    Put32(archive, 0x06064b50);
+    Put64(archive, 44);
+    Put16(archive, 45);
+    Put16(archive, 45);
+    Put32(archive, 0);
+    Put32(archive, 0);
+    Put64(archive, entries.size());
+    Put64(archive, entries.size());
+    Put64(archive, central.size());
+    Put64(archive, centralOffset);
+    Put32(archive, 0x07064b50);
+    Put32(archive, 0);
+    Put64(archive, recordOffset);
+    Put32(archive, 1);
+  }
   Put32(archive, 0x06054b50);
   Put16(archive, 0);
   Put16(archive, 0);
-  Put16(archive, static_cast<std::uint32_t>(entries.size()));
-  Put16(archive, static_cast<std::uint32_t>(entries.size()));
-  Put32(archive, static_cast<std::uint32_t>(central.size()));
-  Put32(archive, centralOffset);
+  Put16(archive, zip64 ? 0xFFFF : static_cast<std::uint32_t>(entries.size()));
+  Put16(archive, zip64 ? 0xFFFF : static_cast<std::uint32_t>(entries.size()));
+  Put32(archive, zip64 ? kFull : static_cast<std::uint32_t>(central.size()));
+  Put32(archive, zip64 ? kFull : centralOffset);
   Put16(archive, static_cast<std::uint32_t>(comment.size()));
   return archive + comment;
 }

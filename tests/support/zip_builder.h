@@ -20,7 +20,10 @@ struct ZipBuildEntry {
   bool breakCrc = false;  // store a wrong CRC-32
 };
 
-std::string BuildZip(const std::vector<ZipBuildEntry>& entries, const std::string& comment = "");
+// zip64: every size and offset in Zip64 extra blocks (central and local),
+// with the Zip64 end record and locator, as tools write past 4 GiB.
+std::string BuildZip(const std::vector<ZipBuildEntry>& entries, const std::string& comment = "",
+                     bool zip64 = false);
 
 // An extended-timestamp extra block with the given Unix times (flags 1|2|4).
 std::string ExtendedTimestamp(std::uint32_t write, std::uint32_t access, std::uint32_t create);

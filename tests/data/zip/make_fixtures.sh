@@ -19,4 +19,10 @@ rm -f "$here"/infozip_*.zip
 zip -q -r -P markOakGrove "$here/infozip_encrypted.zip" deepseek
 zip -q -r -0 "$here/infozip_stored.zip" deepseek
 zip -q -r -9 "$here/infozip_deflated.zip" deepseek
+# Zip64 records and extra fields even for small files, as some tools write.
+zip -q -r -fz "$here/infozip_zip64.zip" deepseek
+# A program in front of the archive, offsets not adjusted (zip -A not run),
+# as a self-extracting setup carries its payload.
+head -c 3000 /dev/zero | tr '\0' 'x' > stub
+cat stub "$here/infozip_deflated.zip" > "$here/infozip_prefixed.zip"
 ls -l "$here"/*.zip

@@ -14,7 +14,8 @@ namespace fs = std::filesystem;
 const fs::path kFixtures = TIDEWELL_TEST_DATA "/zip";
 
 TEST(InfoZipFixtures, EveryVariantUnpacksTheSameTree) {
-  for (const char* name : {"infozip_encrypted.zip", "infozip_stored.zip", "infozip_deflated.zip"}) {
+  for (const char* name : {"infozip_encrypted.zip", "infozip_stored.zip", "infozip_deflated.zip",
+                           "infozip_zip64.zip", "infozip_prefixed.zip"}) {
     SCOPED_TRACE(name);
     TempHome home;
     const fs::path archive = home.root() / name;

@@ -1,0 +1,71 @@
+#include <package/package_digest.h>
+
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <memory>
+#include <vector>
+
+#include <platform/os_encoding.h>
+
+namespace {
+
+struct MdContextDeleter {
+  void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+};
+
+bool IsHexDigest(const std::string& text) {
+  if (text.size() != 64) return false;
+  for (const char c : text) {
+    if (std::isxdigit(static_cast<unsigned char>(c)) == 0) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string FileSha256Hex(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
+  std::unique_ptr<EVP_MD_CTX, MdContextDeleter> context(EVP_MD_CTX_new());
+  bool ok = context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) == 1;
+  std::vector<unsigned char> block(1024 * 1024);
+  while (ok) {
+    const ssize_t n = ::read(fd, block.data(), block.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    ok = EVP_DigestUpdate(context.get(), block.data(), static_cast<std::size_t>(n)) == 1;
+  }
+  ::close(fd);
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (!ok || EVP_DigestFinal_ex(context.get(), digest, &length) != 1) return {};
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned int i = 0; i < length; ++i) {
+    hex.push_back(kDigits[digest[i] >> 4]);
+    hex.push_back(kDigits[digest[i] & 15]);
+  }
+  return hex;
+}
+
+bool VerifyFileDigest(const std::string& path, const std::string& sha256Hex) {
+  if (sha256Hex.empty()) return true;
+  if (!IsHexDigest(sha256Hex)) return false;  // a digest we cannot check passes nothing
+  const std::string actual = FileSha256Hex(path);
+  if (actual.empty()) return false;
+  for (std::size_t i = 0; i < actual.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(sha256Hex[i])) != actual[i]) return false;
+  }
+  return true;
+}
+
+bool VerifyPackageDigest(const std::wstring& archive, const std::string& sha256Hex) {
+  return VerifyFileDigest(platform::WideToOsNarrow(archive), sha256Hex);
+}

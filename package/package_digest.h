@@ -1,0 +1,16 @@
+#pragma once
+// The SHA-256 check of the install package: the service may announce the
+// digest of the package it serves; an archive that does not match it is
+// never used.
+#include <string>
+
+// True when sha256Hex is empty (nothing to check) or names the archive's
+// SHA-256 (64 hexadecimal digits, either case). False for a mismatch, a
+// malformed digest or an archive that cannot be read.
+bool VerifyPackageDigest(const std::wstring& archive, const std::string& sha256Hex);
+
+// The same for a path in the OS narrow encoding.
+bool VerifyFileDigest(const std::string& path, const std::string& sha256Hex);
+
+// The file's SHA-256 in lowercase hexadecimal; empty when it cannot be read.
+std::string FileSha256Hex(const std::string& path);

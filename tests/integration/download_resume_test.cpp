@@ -1,0 +1,199 @@
+// The package download against a network that breaks: bodies cut short,
+// connections reset, servers that stall or ignore ranges. Each transfer is
+// resumed from the bytes on disk and the user sees one download.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include <package/file_downloader.h>
+#include <tests/support/scripted_server.h>
+#include <tests/support/temp_home.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kEtag = "\"v1\"";
+
+std::string RandomBytes(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(random());
+  return bytes;
+}
+
+class DownloadResumeTest : public ::testing::Test {
+ protected:
+  DownloadResumeTest() : body_(RandomBytes(2 * 1024 * 1024 + 5, 3)) {
+    downloader_.firstRetryWaitMs = 5;
+    downloader_.maxRetries = 5;
+  }
+  fs::path Destination() const { return home_.root() / "deepseek.zip"; }
+  bool Download(ScriptedServer& server, int* code) {
+    return downloader_.Download(server.Url("/package.zip"), Destination().string(), *code);
+  }
+  // Reads what the server got and the percentage shown at each request.
+  void Record(const ScriptedRequest& request) {
+    percentAtRequest_[static_cast<std::size_t>(std::min(request.index, 15))] =
+        downloadPercent.load();
+  }
+
+  TempHome home_;
+  std::string body_;
+  std::atomic<double> percentAtRequest_[16] = {};
+  CFileDownloader downloader_;
+};
+
+TEST_F(DownloadResumeTest, ATruncatedBodyIsResumedFromTheBytesOnDisk) {
+  const std::size_t half = body_.size() / 2;
+  ScriptedServer server([&](const ScriptedRequest& request) {
+    Record(request);
+    ScriptedReply reply = ServeWithRanges(request, body_, kEtag);
+    if (request.index == 0) reply.sendBytes = half;  // then the connection closes
+    return reply;
+  });
+  int code = 0;
+  ASSERT_TRUE(Download(server, &code)) << code;
+  EXPECT_EQ(ReadTextFile(Destination()), body_);
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].Header("range"), "");
+  EXPECT_EQ(requests[1].Header("range"), "bytes=" + std::to_string(half) + "-");
+  EXPECT_EQ(requests[1].Header("if-range"), kEtag);
+  EXPECT_EQ(server.BodyBytesSent(), static_cast<long long>(body_.size()));  // nothing twice
+  // The percentage went on from where it was, as one download.
+  EXPECT_GT(percentAtRequest_[1].load(), 40.0);
+  EXPECT_DOUBLE_EQ(downloadPercent.load(), 100.0);
+}
+
+TEST_F(DownloadResumeTest, AConnectionResetMidwayIsResumed) {
+  ScriptedServer server([&](const ScriptedRequest& request) {
+    ScriptedReply reply = ServeWithRanges(request, body_, kEtag);
+    if (request.index < 3) {
+      reply.sendBytes = 300000;
+      reply.end = ScriptedReply::End::Reset;
+    }
+    return reply;
+  });
+  int code = 0;
+  ASSERT_TRUE(Download(server, &code)) << code;
+  EXPECT_EQ(ReadTextFile(Destination()), body_);
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 4u);
+  EXPECT_NE(requests[3].Header("range"), "");
+}
+
+TEST_F(DownloadResumeTest, AServerThatStallsEndsTheAttemptAndTheNextOneResumes) {
+  downloader_.stallSeconds = 1;
+  ScriptedServer server([&](const ScriptedRequest& request) {
+    ScriptedReply reply = ServeWithRanges(request, body_, kEtag);
+    if (request.index == 0) {
+      reply.sendBytes = 500000;
+      reply.end = ScriptedReply::End::Stall;
+      reply.stallMs = 20000;  // far longer than the stall limit
+    }
+    return reply;
+  });
+  int code = 0;
+  ASSERT_TRUE(Download(server, &code)) << code;
+  EXPECT_EQ(ReadTextFile(Destination()), body_);
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].Header("range"), "bytes=500000-");
+}
+
+TEST_F(DownloadResumeTest, AServerThatIgnoresRangesStartsTheFileAgain) {
+  ScriptedServer server([&](const ScriptedRequest& request) {
+    Record(request);
+    ScriptedReply reply = Answer(200, body_, "Last-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n");
+    if (request.index == 0) reply.sendBytes = body_.size() * 3 / 4;
+    return reply;
+  });
+  int code = 0;
+  ASSERT_TRUE(Download(server, &code)) << code;
+  EXPECT_EQ(ReadTextFile(Destination()), body_);  // not the first part twice
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].Header("if-range"), "Mon, 07 Dec 2026 10:00:00 GMT");
+  EXPECT_GT(percentAtRequest_[1].load(), 70.0);  // never shown going back
+}
+
+TEST_F(DownloadResumeTest, ABodyThatChangedMeanwhileIsTakenWhole) {
+  const std::string newer = RandomBytes(body_.size() + 1000, 4);
+  ScriptedServer server([&](const ScriptedRequest& request) {
+    if (request.index == 0) {
+      ScriptedReply reply = ServeWithRanges(request, body_, kEtag);
+      reply.sendBytes = 100000;
+      reply.end = ScriptedReply::End::Reset;
+      return reply;
+    }
+    return ServeWithRanges(request, newer, "\"v2\"");  // If-Range "v1" fails: 200
+  });
+  int code = 0;
+  ASSERT_TRUE(Download(server, &code)) << code;
+  EXPECT_EQ(ReadTextFile(Destination()), newer);
+}
+
+TEST_F(DownloadResumeTest, APartialAnswerThatDoesNotFitIsNotSpliced) {
+  ScriptedServer server([&](const ScriptedRequest& request) {
+    if (request.index == 0) {
+      ScriptedReply reply = ServeWithRanges(request, body_, kEtag);
+      reply.sendBytes = 100000;
+      return reply;
+    }
+    if (request.index == 1) {  // the wrong part
+      return Answer(206, body_.substr(5000),
+                    "Content-Range: bytes 5000-" + std::to_string(body_.size() - 1) + "/" +
+                        std::to_string(body_.size()) + "\r\n");
+    }
+    return ServeWithRanges(request, body_, kEtag);
+  });
+  int code = 0;
+  ASSERT_TRUE(Download(server, &code)) << code;
+  EXPECT_EQ(ReadTextFile(Destination()), body_);
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[2].Header("range"), "");  // from the start again
+}
+
+TEST_F(DownloadResumeTest, RetriesAreBoundedAndTheLastErrorIsReported) {
+  downloader_.maxRetries = 2;
+  ScriptedServer server([&](const ScriptedRequest& request) {
+    ScriptedReply reply = ServeWithRanges(request, body_, kEtag);
+    reply.sendBytes = std::min<std::size_t>(1000, reply.body.size());  // never the whole
+    return reply;
+  });
+  int code = 0;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(Download(server, &code));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(code, 18);  // partial file
+  EXPECT_EQ(server.Requests().size(), 3u);
+  EXPECT_NE(err.find("CURL error: "), std::string::npos);
+  EXPECT_FALSE(fs::exists(Destination()));
+}
+
+TEST_F(DownloadResumeTest, CancellingDuringAWaitEndsAtOnce) {
+  downloader_.firstRetryWaitMs = 60000;
+  ScriptedServer server([&](const ScriptedRequest& request) {
+    ScriptedReply reply = ServeWithRanges(request, body_, kEtag);
+    reply.sendBytes = 1000;
+    reply.end = ScriptedReply::End::Reset;
+    return reply;
+  });
+  std::thread canceller([&] {
+    while (server.Requests().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    downloader_.Cancel();
+  });
+  int code = 0;
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(Download(server, &code));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Download interrupted by user.\n");
+  canceller.join();
+  EXPECT_EQ(code, 42);
+  EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+}  // namespace
