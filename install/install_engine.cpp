@@ -73,11 +73,54 @@ void CInstallEngine::ReturnToIdle(std::string_view shownImage) {
 
 // ---- The installation's first half: the package -------------------------
 
+void CInstallEngine::StartStartupWork() {
+  StartAction([this](Action::IAction* action) {
+    ReportEvent("opensoftware", false);
+    ReportEvent("install", true);
+    GetEventReporter().WaitIdle();  // the configuration is asked for after them
+    GetServiceState().FetchRemoteConfig();
+    action->RunOnUI([this] {
+      OnRemoteConfigReady();
+      return 0;
+    });
+    return 0;
+  });
+}
+
 void CInstallEngine::OnRemoteConfigReady() {
   m_configReady = true;
+  if (m_serviceWaitingForConfig) {
+    m_serviceWaitingForConfig = false;
+    if (!m_installWaitingForConfig) m_view.HideOverlay();
+    OpenCustomerService();
+  }
   if (!m_installWaitingForConfig) return;
   m_installWaitingForConfig = false;
   StartInstall();
+}
+
+std::wstring CInstallEngine::RestoreInstallFolder() {
+  std::wstring folder = LoadInstallPath();
+  if (folder.empty()) folder = DefaultInstallFolder();
+  GetServiceState().installFolder = folder;
+  if (!DirectoryExists(folder)) CreateDirectoryTree(folder);
+  return folder;
+}
+
+void CInstallEngine::OnCustomerServiceClick() {
+  if (m_configReady) {
+    OpenCustomerService();
+    return;
+  }
+  m_serviceWaitingForConfig = true;
+  m_view.SetChildText("progTxt", kWaitingForServiceText);
+  m_view.SetChildText("progTxtValue", L"");
+  m_view.ShowOverlay(OverlayPage::Progress);
+}
+
+void CInstallEngine::OpenCustomerService() {
+  const std::string& url = GetServiceState().serviceUrl;
+  if (!url.empty()) ShellOpen(0, ToWide936(url));
 }
 
 bool CInstallEngine::RemoteConfigReady() const { return m_configReady; }
@@ -117,6 +160,7 @@ void CInstallEngine::OnInstallClick() {
 
 void CInstallEngine::StartInstall() {
   downloadPercent = 0;
+  m_view.SetChildText("stageProgressTxt", L"");
   m_view.SetChildText("progTxt", kDownloadingPackageText);
   m_view.StartProgressTimer();
   m_view.ShowOverlay(OverlayPage::Progress);
@@ -137,6 +181,7 @@ void CInstallEngine::OnProgressTimer() {
 }
 
 void CInstallEngine::OnOverlayClose() {
+  m_serviceWaitingForConfig = false;
   if (m_view.OverlayShows(OverlayPage::Progress)) {
     if (m_installWaitingForConfig) {
       // Nothing has started yet: back to the install image.
@@ -259,7 +304,7 @@ bool CInstallEngine::IsModelDownloaded(const std::string& tag) {
   return false;
 }
 
-bool CInstallEngine::DetectInstalledModel() {
+bool CInstallEngine::FindInstalledModel(std::string& number) {
   if (!IsOllamaInstalled()) return false;
   const std::vector<std::string> names = InstalledModelNames(RunRunnerList());
   if (names.empty()) return false;
@@ -269,12 +314,32 @@ bool CInstallEngine::DetectInstalledModel() {
     candidate = GetServiceState().rememberedModelIndex;
   }
   for (const std::string& name : names) {
-    const std::string number = ModelIndexOf(Utf8ToWide(ToLowerAscii(name)));
-    if (!candidate.empty() && number == candidate) break;
-    if (!number.empty()) candidate = number;
+    const std::string each = ModelIndexOf(Utf8ToWide(ToLowerAscii(name)));
+    if (!candidate.empty() && each == candidate) break;
+    if (!each.empty()) candidate = each;
   }
-  ShowDownloadedModel(candidate);
+  number = candidate;
   return true;
+}
+
+bool CInstallEngine::DetectInstalledModel() {
+  std::string number;
+  if (!FindInstalledModel(number)) return false;
+  ShowDownloadedModel(number);
+  return true;
+}
+
+void CInstallEngine::StartInstalledModelDetection() {
+  StartAction([this](Action::IAction* action) {
+    std::string number;
+    if (!FindInstalledModel(number)) return 0;
+    action->RunOnUI([this, &number] {
+      ShowDownloadedModel(number);
+      m_view.SelectTabPage("tab_pages2", 1);
+      return 0;
+    });
+    return 0;
+  });
 }
 
 void CInstallEngine::ShowDownloadedModel(const std::string& number) {

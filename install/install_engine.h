@@ -26,10 +26,20 @@ class CInstallEngine {
   // thread of their own.
   void ReportEvent(const std::string& name, bool addSuffix);
 
+  // Start-up, off the window thread so the window shows at once: the two
+  // start-up reports, then the remote configuration, in that order.
+  void StartStartupWork();
   // The remote configuration has arrived or failed for good: an install
-  // click that waited for it goes on.
+  // click or a customer-service click that waited for it goes on.
   void OnRemoteConfigReady();
   bool RemoteConfigReady() const;
+  // The install folder remembered from an earlier run, or the default one;
+  // created and made the current one.
+  std::wstring RestoreInstallFolder();
+  // Looks for an installed catalogue model on a worker; when one is found
+  // the window shows it on the finished page.
+  void StartInstalledModelDetection();
+  void OnCustomerServiceClick();
 
   // Installation, window thread.
   void OnInstallClick();
@@ -80,6 +90,10 @@ class CInstallEngine {
 
  private:
   void StartInstall();
+  // The catalogue number to show for the runner's models; false when the
+  // runner does not answer or lists none. Runs the runner: no view calls.
+  bool FindInstalledModel(std::string& number);
+  void OpenCustomerService();
   void StartAction(std::function<int(Action::IAction*)> task);
   void ReturnToIdle(std::string_view shownImage);
 
@@ -91,4 +105,5 @@ class CInstallEngine {
   int m_activeModelRow = 0;
   bool m_configReady = false;
   bool m_installWaitingForConfig = false;
+  bool m_serviceWaitingForConfig = false;
 };

@@ -32,6 +32,8 @@ InstallLayout MakeInstallLayout(const std::wstring& installFolder) {
   return layout;
 }
 
+std::wstring DefaultInstallFolder() { return Join(platform::HomeFolder(), L"AlTidewell"); }
+
 std::wstring PackageArchivePath() {
   // Bulky data: the per-user local data folder, never the settings folder.
   return Join(Join(platform::LocalAppDataFolder(), GetAppConstants().productFolderName),

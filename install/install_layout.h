@@ -19,6 +19,9 @@ struct InstallLayout {
 
 InstallLayout MakeInstallLayout(const std::wstring& installFolder);
 
+// Where the stack goes unless the user chose otherwise: "AlTidewell" in the
+// home folder.
+std::wstring DefaultInstallFolder();
 // The install package, kept between runs in the per-user data folder.
 std::wstring PackageArchivePath();
 // The chat client's own settings folder and file.

@@ -19,6 +19,8 @@
 #include <service/http_client.h>
 
 std::atomic<double> downloadPercent{0.0};
+std::atomic<long long> downloadBytesDone{0};
+std::atomic<long long> downloadBytesTotal{0};
 std::atomic<bool> cancelRequested{false};
 
 namespace {
@@ -224,7 +226,9 @@ CFileDownloader::CFileDownloader() = default;
 CFileDownloader::~CFileDownloader() = default;
 
 void CFileDownloader::OnProgress(long long total, long long now) {
+  downloadBytesDone.store(now);
   if (total <= 0) return;  // length not announced
+  downloadBytesTotal.store(total);
   const double percent = static_cast<double>(now) / static_cast<double>(total) * 100.0;
   if (percent > downloadPercent.load()) downloadPercent.store(percent);
 }
@@ -251,6 +255,8 @@ bool CFileDownloader::WaitBeforeRetry(int retry) const {
 bool CFileDownloader::Download(const std::string& url, const std::string& destination,
                                int& errorCode, const std::string& sha256Hex) {
   downloadPercent = 0.0;
+  downloadBytesDone = 0;
+  downloadBytesTotal = 0;
   cancelRequested = false;
   if (!EnsureCurlGlobalInit()) return false;
   const CurlEasy easy(curl_easy_init());

@@ -10,6 +10,10 @@
 
 // Progress of the current transfer, 0 to 100; never goes down during one.
 extern std::atomic<double> downloadPercent;
+// Bytes of the current transfer on disk and announced in all (0 when not
+// announced), for a person to read.
+extern std::atomic<long long> downloadBytesDone;
+extern std::atomic<long long> downloadBytesTotal;
 // Set to stop the running transfer; cleared when a transfer starts.
 extern std::atomic<bool> cancelRequested;
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,8 @@ std::string OsNameForWindowsVersion(unsigned major, unsigned minor);
 bool IsNative64BitOs();
 // Program names carry this suffix (".exe" on Windows, nothing here).
 std::wstring ExecutableSuffix();
+// The machine's physical memory in bytes; 0 when unknown.
+std::uint64_t TotalMemoryBytes();
 // Developer trace output, not shown to users.
 void DebugOutput(std::string_view text);
 

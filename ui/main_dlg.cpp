@@ -1,16 +1,47 @@
 #include <ui/main_dlg.h>
 
 #include <QAbstractButton>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QScreen>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <catalogue/model_catalogue.h>
+#include <install/install_layout.h>
+#include <install/progress_text.h>
+#include <install/space_text.h>
+#include <install/text_helpers.h>
+#include <package/file_downloader.h>
+#include <platform/disk_space.h>
+#include <platform/os_encoding.h>
+#include <platform/os_info.h>
+#include <ui/controls/gif_player.h>
 #include <ui/layout_loader.h>
+#include <ui/message_box.h>
 #include <ui/overlay_close.h>
+
+namespace {
+
+QString Q(const std::wstring& text) { return QString::fromStdWString(text); }
+QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
 
 CMainDlg::CMainDlg(QWidget* parent) : QWidget(parent) {
   setObjectName("mainWindow");
   setFixedSize(kWidth, kHeight);  // not resizable
+  m_engine = std::make_unique<CInstallEngine>(*this, this);
+  m_progressTimer.setInterval(kProgressTimerMs);
+  m_progressTimer.setObjectName(QString::number(kProgressTimerId));
+  connect(&m_progressTimer, &QTimer::timeout, this, &CMainDlg::OnProgressTick);
   if (INotifyCenter* center = INotifyCenter::getSingletonPtr()) center->RegisterEventMap(this);
 }
 
@@ -27,13 +58,49 @@ bool CMainDlg::Create() {
   layout->addWidget(m_root);
   ShareOverlayCloseButton(m_root);
   setWindowTitle(m_root->windowTitle());
-  if (auto* close = findChild<QAbstractButton*>(QStringLiteral("btn_close"))) {
-    connect(close, &QAbstractButton::clicked, this, &QWidget::close);
+
+  ConnectClick("btn_close", [this] { close(); });
+  ConnectClick("btnkefu", [this] { m_engine->OnCustomerServiceClick(); });
+  ConnectClick("imgNoDownDeekSeek", [this] { m_engine->OnInstallClick(); });
+  Connect("btnSelDir", &CMainDlg::OnSelectFolder);
+  Connect("imgOnceTiYan", &CMainDlg::OnTryNowClick);
+  Connect("imgDownOtherModel", &CMainDlg::OnOtherModelsClick);
+  Connect("imgUserTutorial", &CMainDlg::OnTutorialClick);
+  ConnectClick("btn_TipClose1", [this] { m_engine->OnOverlayClose(); });
+  for (int row = 1; row <= kModelCount; ++row) {
+    ConnectClick(("adked_btn" + std::to_string(row)).c_str(),
+                 [this, row] { m_engine->OnModelRowDownloadClick(row); });
+  }
+  if (auto* models = findChild<QComboBox*>(QStringLiteral("cbx_Model"))) {
+    connect(models, &QComboBox::currentIndexChanged, this, [this] { OnModelSelectionChanged(); });
   }
   return true;
 }
 
-void CMainDlg::OnInitDialog() {}
+void CMainDlg::Connect(const char* name, void (CMainDlg::*handler)()) {
+  ConnectClick(name, [this, handler] { (this->*handler)(); });
+}
+
+void CMainDlg::ConnectClick(const char* name, std::function<void()> handler) {
+  QWidget* child = Child(name);
+  if (auto* button = qobject_cast<QAbstractButton*>(child)) {
+    connect(button, &QAbstractButton::clicked, this, [handler] { handler(); });
+  } else if (auto* player = qobject_cast<SGifPlayer*>(child)) {
+    connect(player, &SGifPlayer::clicked, this, [handler] { handler(); });
+  }
+}
+
+void CMainDlg::OnInitDialog() {
+  m_engine->StartStartupWork();
+  const std::wstring folder = m_engine->RestoreInstallFolder();
+  SetChildText("InstPath", folder);
+  // The real figure from the start: a placeholder would mislead.
+  const auto free = platform::FreeDiskSpace(folder);
+  SetChildText("useSpace", free ? FormatFreeSpace(*free) : std::wstring());
+  OnModelSelectionChanged();
+  SelectTabPage("tab_pages", 0);
+  m_engine->StartInstalledModelDetection();
+}
 
 void CMainDlg::CenterWindow() {
   const QScreen* screen =
@@ -43,4 +110,186 @@ void CMainDlg::CenterWindow() {
   move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
-void CMainDlg::OnEvent(EventArgs& event) { (void)event; }
+void CMainDlg::closeEvent(QCloseEvent* event) {
+  // Closing ends the program; running workers are not waited for.
+  m_progressTimer.stop();
+  event->accept();
+}
+
+void CMainDlg::OnEvent(EventArgs& event) {
+  if (event.GetID() == EventQrCodeDisChanged3::EventID) m_engine->OnPackageFailed(event);
+  if (event.GetID() == EventDownModelChanged3::EventID) m_engine->OnPackageReady(event);
+}
+
+// ---- Handlers ----------------------------------------------------------------
+
+void CMainDlg::OnModelSelectionChanged() {
+  const int index = SelectedModelIndex();
+  const auto [first, second] = SplitRequirementText(RequirementTextForListIndex(index));
+  SetChildText("wareInfotxt", first);
+  SetChildText("wareInfotxt2", second);
+  SetChildText("useSpace2", SizeTextForListIndex(index));
+  // The machine beside the model's need, so nobody starts what cannot run.
+  const std::uint64_t memory = platform::TotalMemoryBytes();
+  const std::uint64_t needed = RequiredMemoryForListIndex(index);
+  if (memory == 0 || needed == 0) {
+    SetChildText("memInfoTxt", L"");
+    return;
+  }
+  const double gib = static_cast<double>(memory) / (1024.0 * 1024.0 * 1024.0);
+  const double neededGib = static_cast<double>(needed) / (1024.0 * 1024.0 * 1024.0);
+  const bool enough = memory + (memory / 20) >= needed;  // 5 % for what the kernel keeps
+  SetChildText("memInfoTxt",
+               FormatWString(enough ? L"本机内存 %.0f GB，此模型建议 %.0f GB 以上：可以运行。"
+                                    : L"本机内存 %.0f GB，此模型建议 %.0f GB 以上：内存不足，"
+                                      L"运行会很慢或无法运行，建议选择更小的模型。",
+                             gib, neededGib));
+  if (auto* label = qobject_cast<QLabel*>(Child("memInfoTxt"))) {
+    label->setStyleSheet(enough ? QString() : QStringLiteral("color: #c0392b;"));
+  }
+}
+
+void CMainDlg::OnSelectFolder() {
+  QString picked = QFileDialog::getExistingDirectory(nullptr, QStringLiteral("请选择一个目录"),
+                                                     QString(), QFileDialog::ShowDirsOnly);
+  if (picked.isEmpty()) return;
+  std::wstring path = QDir::toNativeSeparators(picked).toStdWString();
+  // A file-system root gets a folder of its own.
+  if (!path.empty() && path.back() == platform::PathSeparator()) path += L"AlTidewell";
+  SetChildText("InstPath", path);
+  const auto free = platform::FreeDiskSpace(path);
+  SetChildText("useSpace", free ? FormatFreeSpace(*free) : std::wstring());
+}
+
+void CMainDlg::OnTryNowClick() {
+  m_engine->ReportEvent("clickOnceTiyan", true);
+  m_engine->TryNow();
+}
+
+void CMainDlg::OnOtherModelsClick() {
+  m_engine->ReportEvent("openOtherModelDlg", true);
+  ShowOverlay(OverlayPage::ModelList);
+}
+
+void CMainDlg::OnTutorialClick() {
+  m_engine->ReportEvent("openUserTutor", true);
+  m_engine->OpenUserTutorial();
+}
+
+void CMainDlg::OnProgressTick() {
+  m_engine->OnProgressTimer();
+  UpdatePackageDetail();
+}
+
+void CMainDlg::UpdatePackageDetail() {
+  const long long done = downloadBytesDone.load();
+  const long long total = downloadBytesTotal.load();
+  // Speed over windows of about a second, so the figure does not jitter.
+  if (!m_speedClock.isValid() || done < m_speedBytes) {
+    m_speedClock.start();
+    m_speedBytes = done;
+  } else if (m_speedClock.elapsed() >= 1000) {
+    m_bytesPerSecond = static_cast<double>(done - m_speedBytes) * 1000.0 /
+                       static_cast<double>(m_speedClock.elapsed());
+    m_speedClock.start();
+    m_speedBytes = done;
+  }
+  SetChildText("progDetailTxt", Utf8ToWide(PackageProgressText(done, total, m_bytesPerSecond)));
+}
+
+// ---- The engine's view -------------------------------------------------------
+
+QWidget* CMainDlg::Child(std::string_view name) const {
+  return m_root == nullptr ? nullptr : m_root->findChild<QWidget*>(Q(name));
+}
+
+void CMainDlg::ShowChild(std::string_view name, bool show) {
+  if (QWidget* child = Child(name)) child->setVisible(show);
+}
+
+void CMainDlg::SetChildText(std::string_view name, const std::wstring& text) {
+  QWidget* child = Child(name);
+  if (auto* label = qobject_cast<QLabel*>(child)) {
+    label->setText(Q(text));
+  } else if (auto* edit = qobject_cast<QLineEdit*>(child)) {
+    edit->setText(Q(text));
+  } else if (auto* button = qobject_cast<QAbstractButton*>(child)) {
+    button->setText(Q(text));
+  }
+}
+
+std::wstring CMainDlg::GetChildText(std::string_view name) {
+  QWidget* child = Child(name);
+  if (auto* edit = qobject_cast<QLineEdit*>(child)) return edit->text().trimmed().toStdWString();
+  if (auto* label = qobject_cast<QLabel*>(child)) return label->text().toStdWString();
+  return std::wstring();
+}
+
+void CMainDlg::EnableChild(std::string_view name, bool enable) {
+  if (QWidget* child = Child(name)) child->setEnabled(enable);
+}
+
+void CMainDlg::SetChildValue(std::string_view name, int value) {
+  if (auto* bar = qobject_cast<QProgressBar*>(Child(name))) bar->setValue(value);
+}
+
+void CMainDlg::SelectTabPage(std::string_view tab, int page) {
+  if (auto* stack = qobject_cast<QStackedWidget*>(Child(tab))) stack->setCurrentIndex(page);
+}
+
+int CMainDlg::SelectedModelIndex() {
+  auto* models = qobject_cast<QComboBox*>(Child("cbx_Model"));
+  return models != nullptr ? models->currentIndex() : -1;
+}
+
+void CMainDlg::ShowOverlay(OverlayPage page) {
+  auto* overlay = qobject_cast<QStackedWidget*>(Child("tab_Tip"));
+  if (overlay == nullptr) return;
+  overlay->setCurrentIndex(static_cast<int>(page));
+  overlay->show();
+  overlay->raise();
+}
+
+void CMainDlg::HideOverlay() {
+  auto* overlay = qobject_cast<QStackedWidget*>(Child("tab_Tip"));
+  if (overlay == nullptr) return;
+  overlay->hide();
+  overlay->setCurrentIndex(0);
+}
+
+bool CMainDlg::OverlayShows(OverlayPage page) {
+  auto* overlay = qobject_cast<QStackedWidget*>(Child("tab_Tip"));
+  return overlay != nullptr && overlay->isVisibleTo(m_root) &&
+         overlay->currentIndex() == static_cast<int>(page);
+}
+
+void CMainDlg::StartProgressTimer() {
+  m_speedClock.invalidate();
+  m_bytesPerSecond = 0;
+  SetChildText("progDetailTxt", L"");
+  m_progressTimer.start();
+}
+
+void CMainDlg::StopProgressTimer() { m_progressTimer.stop(); }
+
+void CMainDlg::ShowMessage(const std::wstring& text, const std::wstring& caption) {
+  ShowMessageBox(Q(text), Q(caption), MessageIcon::Information);
+}
+
+bool CMainDlg::AskToContinue(const std::wstring& text, const std::wstring& caption) {
+  return AskQuestion(Q(text), Q(caption));
+}
+
+void CMainDlg::ShowPullProgress(int row, const PullProgress& progress) {
+  if (row == 0) {
+    SetChildText("stageProgressTxt",
+                 Utf8ToWide(PullProgressText(Narrow936ToUtf8(m_engine->modelTag()), progress)));
+    return;
+  }
+  const std::string number = std::to_string(row);
+  SetChildText("progress_value" + number, Utf8ToWide(PullProgressText("", progress)));
+  if (auto* bar = qobject_cast<QProgressBar*>(Child("prog_value" + number))) {
+    bar->setVisible(progress.phase == PullPhase::Pulling);
+    bar->setValue(progress.percent);
+  }
+}

@@ -1,29 +1,84 @@
 #pragma once
 // The program's only window, built from the main layout. It owns the actions
-// it starts and receives the application's UI events while it exists.
+// it starts, receives the application's UI events while it exists, and is
+// the installation engine's view: its handlers delegate to the engine.
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
+#include <install/install_engine.h>
+#include <install/install_view.h>
 #include <work/action_factory.h>
 #include <work/notify_center.h>
 
-class CMainDlg : public QWidget, public Action::CActionRegister<CMainDlg>, public IEventMap {
+class CMainDlg : public QWidget,
+                 public Action::CActionRegister<CMainDlg>,
+                 public IEventMap,
+                 public IInstallView {
  public:
   static constexpr int kWidth = 818;
   static constexpr int kHeight = 618;
+  static constexpr int kProgressTimerId = 102;
+  static constexpr int kProgressTimerMs = 50;
 
   explicit CMainDlg(QWidget* parent = nullptr);
   ~CMainDlg() override;
 
-  // Builds the window from its layout; false when the layout is missing.
+  // Builds the window from its layout and connects its controls; false when
+  // the layout is missing.
   bool Create();
-  // Runs before the window is first shown: restores state, talks to the
-  // service.
+  // Restores the install folder and the model texts, and starts the
+  // start-up work (reports, configuration, model detection) off the window
+  // thread, so that the window shows at once.
   void OnInitDialog();
   // Centres the window on the work area of the screen it will show on.
   void CenterWindow();
 
   void OnEvent(EventArgs& event) override;
+  CInstallEngine& engine() { return *m_engine; }
+
+  // Handlers of the event map.
+  void OnModelSelectionChanged();
+  void OnSelectFolder();
+  void OnTryNowClick();
+  void OnOtherModelsClick();
+  void OnTutorialClick();
+
+  // IInstallView
+  void ShowChild(std::string_view name, bool show) override;
+  void SetChildText(std::string_view name, const std::wstring& text) override;
+  std::wstring GetChildText(std::string_view name) override;
+  void EnableChild(std::string_view name, bool enable) override;
+  void SetChildValue(std::string_view name, int value) override;
+  void SelectTabPage(std::string_view tab, int page) override;
+  int SelectedModelIndex() override;
+  void ShowOverlay(OverlayPage page) override;
+  void HideOverlay() override;
+  bool OverlayShows(OverlayPage page) override;
+  void StartProgressTimer() override;
+  void StopProgressTimer() override;
+  void ShowMessage(const std::wstring& text, const std::wstring& caption) override;
+  bool AskToContinue(const std::wstring& text, const std::wstring& caption) override;
+  void ShowPullProgress(int row, const PullProgress& progress) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
 
  private:
+  QWidget* Child(std::string_view name) const;
+  void Connect(const char* name, void (CMainDlg::*handler)());
+  void ConnectClick(const char* name, std::function<void()> handler);
+  void OnProgressTick();
+  void UpdatePackageDetail();
+
   QWidget* m_root = nullptr;
+  std::unique_ptr<CInstallEngine> m_engine;
+  QTimer m_progressTimer;
+  // Package speed: bytes seen at the start of the current measuring window.
+  QElapsedTimer m_speedClock;
+  long long m_speedBytes = 0;
+  double m_bytesPerSecond = 0;
 };

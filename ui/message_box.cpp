@@ -11,6 +11,22 @@ MessageBoxHandler& Handler() {
   return handler;
 }
 
+QuestionHandler& Questions() {
+  static QuestionHandler handler;
+  return handler;
+}
+
+// Appends one line to the message log; false when none is set.
+bool LogMessage(const QString& caption, const QString& text) {
+  const QString log = qEnvironmentVariable("TIDEWELL_MESSAGE_LOG");
+  if (log.isEmpty()) return false;
+  QFile file(log);
+  if (file.open(QIODevice::Append | QIODevice::Text)) {
+    QTextStream(&file) << caption << '\t' << text << '\n';
+  }
+  return true;
+}
+
 QMessageBox::Icon ToQt(MessageIcon icon) {
   switch (icon) {
     case MessageIcon::Information:
@@ -32,14 +48,17 @@ void ShowMessageBox(const QString& text, const QString& caption, MessageIcon ico
     Handler()(text, caption, icon);
     return;
   }
-  const QString log = qEnvironmentVariable("TIDEWELL_MESSAGE_LOG");
-  if (!log.isEmpty()) {
-    QFile file(log);
-    if (file.open(QIODevice::Append | QIODevice::Text)) {
-      QTextStream(&file) << caption << '\t' << text << '\n';
-    }
-    return;
-  }
+  if (LogMessage(caption, text)) return;
   QMessageBox box(ToQt(icon), caption, text, QMessageBox::Ok);
   box.exec();
+}
+
+void SetQuestionHandler(QuestionHandler handler) { Questions() = std::move(handler); }
+
+bool AskQuestion(const QString& text, const QString& caption) {
+  if (Questions()) return Questions()(text, caption);
+  if (LogMessage(caption, text)) return true;
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
 }

@@ -14,3 +14,10 @@ void ShowMessageBox(const QString& text, const QString& caption, MessageIcon ico
 // the environment, boxes are written to that file instead of shown.
 using MessageBoxHandler = std::function<void(const QString&, const QString&, MessageIcon)>;
 void SetMessageBoxHandler(MessageBoxHandler handler);
+
+// A yes/no question with no owner window; true for yes. Goes through the
+// question handler when one is set; with TIDEWELL_MESSAGE_LOG it is logged
+// and answered yes.
+bool AskQuestion(const QString& text, const QString& caption);
+using QuestionHandler = std::function<bool(const QString&, const QString&)>;
+void SetQuestionHandler(QuestionHandler handler);

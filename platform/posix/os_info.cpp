@@ -10,6 +10,13 @@ namespace platform {
 
 std::string OsName() { return "linux"; }
 
+std::uint64_t TotalMemoryBytes() {
+  const long pages = ::sysconf(_SC_PHYS_PAGES);
+  const long pageSize = ::sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || pageSize <= 0) return 0;
+  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+}
+
 bool IsNative64BitOs() {
   utsname info{};
   if (::uname(&info) != 0) return sizeof(void*) == 8;

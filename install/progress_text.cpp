@@ -1,0 +1,75 @@
+#include <install/progress_text.h>
+
+#include <install/text_helpers.h>
+
+namespace {
+
+std::string Join(const std::string& a, const std::string& b) {
+  if (a.empty()) return b;
+  if (b.empty()) return a;
+  return a + "  ·  " + b;
+}
+
+std::string Bytes(long long bytes) {
+  return FormatByteSize(bytes > 0 ? static_cast<std::uint64_t>(bytes) : 0);
+}
+
+}  // namespace
+
+std::string DurationText(long long seconds) {
+  if (seconds < 60) return FormatString("%lld 秒", seconds);
+  if (seconds < 3600) return FormatString("%lld 分 %lld 秒", seconds / 60, seconds % 60);
+  return FormatString("%lld 小时 %lld 分", seconds / 3600, (seconds % 3600) / 60);
+}
+
+std::string PullProgressText(const std::string& tag, const PullProgress& progress) {
+  std::string text;
+  switch (progress.phase) {
+    case PullPhase::Starting:
+      text = "正在准备下载模型…";
+      break;
+    case PullPhase::Manifest:
+      text = "正在获取模型信息…";
+      break;
+    case PullPhase::Pulling: {
+      text = FormatString("%d%%", progress.percent);
+      if (progress.totalBytes > 0) {
+        text = Join(
+            text, FormatByteSize(progress.doneBytes) + " / " + FormatByteSize(progress.totalBytes));
+      }
+      if (progress.bytesPerSecond > 0) {
+        text = Join(text, FormatByteSize(progress.bytesPerSecond) + "/s");
+      }
+      if (!progress.timeLeft.empty()) text = Join(text, "剩余 " + progress.timeLeft);
+      if (progress.stalled) text = Join(text, "下载停滞，仍在等待网络…");
+      break;
+    }
+    case PullPhase::Verifying:
+      text = "正在校验模型文件…";
+      break;
+    case PullPhase::WritingManifest:
+      text = "正在写入模型清单…";
+      break;
+    case PullPhase::Success:
+      text = "模型下载完成";
+      break;
+    case PullPhase::Error:
+      text = "下载失败：" +
+             (progress.errorText.empty() ? std::string("未知错误") : progress.errorText);
+      break;
+  }
+  return tag.empty() ? text : tag + "  " + text;
+}
+
+std::string PackageProgressText(long long done, long long total, double bytesPerSecond) {
+  std::string text = total > 0 ? "已下载 " + Bytes(done) + " / " + Bytes(total)
+                               : (done > 0 ? "已下载 " + Bytes(done) : std::string());
+  if (bytesPerSecond >= 1) {
+    text = Join(text, Bytes(static_cast<long long>(bytesPerSecond)) + "/s");
+    if (total > done) {
+      const auto left = static_cast<long long>(static_cast<double>(total - done) / bytesPerSecond);
+      text = Join(text, "剩余约 " + DurationText(left));
+    }
+  }
+  return text;
+}
