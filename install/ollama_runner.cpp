@@ -14,6 +14,7 @@
 #include <install/text_helpers.h>
 #include <platform/os_encoding.h>
 #include <platform/process.h>
+#include <platform/process_lookup.h>
 #include <service/http_client.h>
 #include <service/service_state.h>
 
@@ -135,6 +136,16 @@ bool EnsureRunnerServer() {
     platform::SleepMilliseconds(100);
   }
   return false;
+}
+
+void StopStartedRunnerServer() {
+  std::lock_guard<std::mutex> lock(g_serverMutex);
+  if (g_server == nullptr) return;
+  if (!g_server->HasExited()) {
+    platform::TerminateProcessById(g_server->Id());
+    g_server->Wait();
+  }
+  g_server.reset();
 }
 
 std::vector<std::string> RunRunnerList() {

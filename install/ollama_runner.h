@@ -27,6 +27,9 @@ std::wstring LoadInstallPath();
 // not, it is started (once, detached, with this install's model store) and
 // awaited for a bounded time. True when it answers.
 bool EnsureRunnerServer();
+// Ends the runner's server if this process started it. The program leaves
+// it running (the chat client talks to it); tests end theirs.
+void StopStartedRunnerServer();
 // "http://host:port" of the runner's server, from OLLAMA_HOST or the default.
 std::string RunnerServerAddress();
 

@@ -117,11 +117,14 @@ bool PullOutputReader::TakeLine(std::string raw) {
   } else if (line == "success") {
     m_progress.phase = PullPhase::Success;
   } else if (StartsWith(line, "verifying sha256 digest")) {
-    m_progress.phase = PullPhase::Verifying;
+    if (m_progress.phase < PullPhase::Verifying) m_progress.phase = PullPhase::Verifying;
   } else if (StartsWith(line, "writing manifest")) {
-    m_progress.phase = PullPhase::WritingManifest;
+    if (m_progress.phase < PullPhase::WritingManifest)
+      m_progress.phase = PullPhase::WritingManifest;
   } else if (StartsWith(line, "pulling manifest")) {
-    m_progress.phase = PullPhase::Manifest;
+    // Every frame redraws the finished manifest line too: it never takes
+    // the pull back a phase.
+    if (m_progress.phase == PullPhase::Starting) m_progress.phase = PullPhase::Manifest;
   } else if (StartsWith(line, "pulling ")) {
     // pulling 96c415656d37:  45% ▕██    ▏ 2.1 GB/4.7 GB   20 MB/s   2m10s
     // A finished layer shows its size alone: "100% ▕████▏ 4.7 GB".
@@ -144,7 +147,7 @@ bool PullOutputReader::TakeLine(std::string raw) {
       done += each.done;
       total += each.total;
     }
-    m_progress.phase = PullPhase::Pulling;
+    if (m_progress.phase < PullPhase::Pulling) m_progress.phase = PullPhase::Pulling;
     m_progress.doneBytes = done;
     m_progress.totalBytes = total;
     // One layer: the runner's own figure; several: their sum.

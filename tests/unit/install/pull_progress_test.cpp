@@ -32,6 +32,9 @@ TEST(PullOutputReader, ReadsRedrawnProgressAndPhases) {
   EXPECT_EQ(p.doneBytes, p.totalBytes);
   EXPECT_TRUE(p.timeLeft.empty());
 
+  // The next frame redraws the finished manifest line first: no step back.
+  reader.Feed("\x1b[A\x1b[2K\x1b[1Gpulling manifest \x1b[K\n");
+  EXPECT_EQ(reader.Progress().phase, PullPhase::Pulling);
   reader.Feed("\nverifying sha256 digest \n");
   EXPECT_EQ(reader.Progress().phase, PullPhase::Verifying);
   reader.Feed("writing manifest \n");
@@ -54,7 +57,8 @@ TEST(PullOutputReader, SumsLayersSoSmallFinishedOnesDoNotJumpTheBar) {
   EXPECT_EQ(p.timeLeft, "1m40s");
   // Redrawing the same line changes nothing; the escape that clears the
   // rest of a drawn line ends it without any line end.
-  EXPECT_TRUE(reader.Feed("\x1b[1Gpulling aaaaaaaaaaaa:  75% ▕██████  ▏ 1.5 GB/2.0 GB  10 MB/s  50s\x1b[K"));
+  EXPECT_TRUE(reader.Feed(
+      "\x1b[1Gpulling aaaaaaaaaaaa:  75% ▕██████  ▏ 1.5 GB/2.0 GB  10 MB/s  50s\x1b[K"));
   EXPECT_EQ(reader.Progress().doneBytes, 1'500'000'387u);
   EXPECT_FALSE(reader.Feed("pulling bbbbbbbbbbbb: 100% ▕████████▏  387 B\n"));
 }

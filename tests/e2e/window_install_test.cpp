@@ -1,0 +1,241 @@
+// The real window, offscreen, driven by object name through a whole
+// installation against the local vendor service, the real setup program and
+// the stand-ins for the runner and the chat client, and through the failure
+// paths a user meets.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStackedWidget>
+#include <QTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <filesystem>
+
+#include <config/app_constants.h>
+#include <config/json_text.h>
+#include <config/reg_key.h>
+#include <install/install_layout.h>
+#include <install/ollama_runner.h>
+#include <platform/os_encoding.h>
+#include <platform/process_lookup.h>
+#include <platform/user_environment.h>
+#include <service/event_reporter.h>
+#include <service/service_state.h>
+#include <tests/support/built_programs.h>
+#include <tests/support/temp_home.h>
+#include <tests/support/vendor_service_process.h>
+#include <ui/layout_loader.h>
+#include <ui/main_dlg.h>
+#include <ui/message_box.h>
+#include <ui/qt_notify_center.h>
+#include <work/action_factory.h>
+#include <work/thread_module.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+int FreePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  const int port = ntohs(address.sin_port);
+  ::close(fd);
+  return port;
+}
+
+template <class T = QWidget>
+T* Find(QWidget& window, const char* name) {
+  T* child = window.findChild<T*>(QLatin1String(name));
+  EXPECT_NE(child, nullptr) << name;
+  return child;
+}
+
+QString Text(QWidget& window, const char* name) {
+  QWidget* child = Find(window, name);
+  if (auto* label = qobject_cast<QLabel*>(child)) return label->text();
+  if (auto* edit = qobject_cast<QLineEdit*>(child)) return edit->text();
+  return QString();
+}
+
+class WindowInstall : public ::testing::Test {
+ protected:
+  void Start(const std::vector<std::string>& vendorArgs) {
+    fs::create_directories(home_.root() / "tmp");
+    ::setenv("TMPDIR", (home_.root() / "tmp").c_str(), 1);
+    std::vector<std::string> args = {"--package", built::TestPackage()};
+    args.insert(args.end(), vendorArgs.begin(), vendorArgs.end());
+    vendor_ = std::make_unique<VendorServiceProcess>(args);
+    ASSERT_TRUE(vendor_->Started()) << vendor_->Output();
+    AppConstants& constants = GetAppConstants();
+    saved_ = constants;
+    constants.remoteConfigUrl = vendor_->Url("/api/dpsk/config");
+    constants.eventLogUrl = vendor_->Url("/dpsk/log/log");
+    ::setenv("OLLAMA_HOST", ("127.0.0.1:" + std::to_string(FreePort())).c_str(), 1);
+    ::setenv("TIDEWELL_MODEL_SOURCE", vendor_->ModelSource().c_str(), 1);
+    platform::SetEnvironmentBroadcastForTesting([](std::wstring_view, std::wstring_view) {});
+    SetMessageBoxHandler([this](const QString& text, const QString& caption, MessageIcon) {
+      messages_.push_back(caption + "|" + text);
+    });
+    SetQuestionHandler([this](const QString& text, const QString&) {
+      questions_.push_back(text);
+      return true;
+    });
+    CServiceState& state = GetServiceState();
+    state = CServiceState();
+    state.PrepareWorkFolder();
+    DeclareApplicationEvents(center_);
+    window_ = std::make_unique<CMainDlg>();
+    ASSERT_TRUE(window_->Create());
+    window_->OnInitDialog();
+    window_->show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window_->engine().RemoteConfigReady(); }, 30000));
+  }
+
+  ~WindowInstall() override {
+    // The window goes first; workers still running finish while the event
+    // loop turns (their calls to the window are dropped), then the pool stops.
+    window_.reset();
+    (void)QTest::qWaitFor([this] { return module_.idle_count() == module_.size(); }, 120000);
+    module_.stop();
+    GetEventReporter().WaitIdle();
+    StopStartedRunnerServer();
+    while (const auto client = platform::FindProcessByName("Chatbox")) {
+      platform::TerminateProcessById(*client);
+      QTest::qWait(100);
+    }
+    SetMessageBoxHandler(nullptr);
+    SetQuestionHandler(nullptr);
+    GetAppConstants() = saved_;
+    for (const char* name : {"TMPDIR", "OLLAMA_HOST", "TIDEWELL_MODEL_SOURCE", "OLLAMA_MODELS"}) {
+      ::unsetenv(name);
+    }
+  }
+
+  QWidget& W() { return *window_; }
+  void Click(const char* name) { QTest::mouseClick(Find(W(), name), Qt::LeftButton); }
+  int Page(const char* stack) { return Find<QStackedWidget>(W(), stack)->currentIndex(); }
+  bool Shown(const char* name) { return Find(W(), name)->isVisibleTo(window_.get()); }
+  std::vector<std::string> Events() {
+    GetEventReporter().WaitIdle();
+    return vendor_->EventNames();
+  }
+
+  TempHome home_;
+  AppConstants saved_;
+  std::unique_ptr<VendorServiceProcess> vendor_;
+  CQtNotifyCenter center_;
+  CThreadModule module_{AppConstants::kWorkerThreadCount};
+  Action::CActionFactory factory_;
+  std::unique_ptr<CMainDlg> window_;
+  QStringList messages_;
+  QStringList questions_;
+};
+
+TEST_F(WindowInstall, WholeInstallationThenMoreModelsThenTryNow) {
+  Start({"--model-size-bytes", "3000000", "--model-rate", "1500000"});
+  const fs::path install = platform::OsPath(DefaultInstallFolder());
+  EXPECT_EQ(Text(W(), "InstPath"), QString::fromStdString(install.string()));
+  EXPECT_TRUE(fs::is_directory(install));
+  EXPECT_TRUE(Shown("imgNoDownDeekSeek"));
+
+  Click("imgNoDownDeekSeek");
+  EXPECT_TRUE(Shown("imgDownDeekSeek"));
+  EXPECT_FALSE(Shown("imgNoDownDeekSeek"));
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Shown("imgDownModeling"); }, 60000))
+      << messages_.join("\n").toStdString();
+  // The pull's own progress under the stage image, read from the runner.
+  ASSERT_TRUE(
+      QTest::qWaitFor([this] { return Text(W(), "stageProgressTxt").contains("%"); }, 30000))
+      << "[" << Text(W(), "stageProgressTxt").toStdString() << "] "
+      << messages_.join("\n").toStdString() << " page " << Page("tab_pages2");
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Page("tab_pages2") == 1; }, 60000))
+      << messages_.join("\n").toStdString() << Text(W(), "stageProgressTxt").toStdString();
+  EXPECT_TRUE(messages_.isEmpty()) << messages_.join("\n").toStdString();
+  EXPECT_EQ(Text(W(), "modelstrTxt"), QStringLiteral("已下载 deepseek-r1:1.5b"));
+  EXPECT_EQ(Text(W(), "stageProgressTxt"), QStringLiteral("deepseek-r1:1.5b  模型下载完成"));
+  EXPECT_FALSE(Find(W(), "adked_btn1")->isEnabled());
+  EXPECT_EQ(Events(),
+            (std::vector<std::string>{"opensoftware", "installDeepseek", "clickInstallPackDeepseek",
+                                      "InstallOllamaStartDeepseek", "InstallOllamaEndDeepseek",
+                                      "DownModelStartDeepseek", "DownModelEndDeepseek",
+                                      "modelDownSuccDeepseek"}));
+  const InstallLayout layout = MakeInstallLayout(platform::WidePath(install));
+  EXPECT_TRUE(fs::exists(platform::OsPath(layout.ollamaExecutable)));
+  EXPECT_TRUE(fs::exists(platform::OsPath(layout.chatboxExecutable)));
+  Json::Value settings;
+  ASSERT_TRUE(ParseJson(ReadTextFile(platform::OsPath(ChatboxSettingsFile())), settings));
+  EXPECT_EQ(settings["settings"]["ollamaModel"].asString(), "deepseek-r1:1.5b");
+  EXPECT_NE(ReadTextFile(home_.config() / "environment.d" / "tidewell.conf").find("OLLAMA_MODELS="),
+            std::string::npos);
+
+  // More models from the list, two rows at once.
+  Click("imgDownOtherModel");
+  EXPECT_TRUE(Shown("tab_Tip"));
+  EXPECT_EQ(Page("tab_Tip"), 1);
+  Click("adked_btn2");
+  Click("adked_btn3");
+  EXPECT_TRUE(Shown("winProgress2"));
+  EXPECT_TRUE(Shown("winProgress3"));
+  ASSERT_TRUE(
+      QTest::qWaitFor([this] { return !Shown("winProgress2") && !Shown("winProgress3"); }, 60000));
+  EXPECT_FALSE(Find(W(), "adked_btn2")->isEnabled());
+  EXPECT_FALSE(Find(W(), "adked_btn3")->isEnabled());
+  EXPECT_EQ(Text(W(), "progress_value2"), QStringLiteral("模型下载完成"));
+  Click("btn_TipClose1");
+  EXPECT_FALSE(Shown("tab_Tip"));
+
+  // Try now starts the chat client.
+  Click("imgOnceTiYan");
+  EXPECT_TRUE(
+      QTest::qWaitFor([] { return platform::FindProcessByName("Chatbox").has_value(); }, 10000));
+  EXPECT_EQ(Events().back(), "clickOnceTiyanDeepseek");
+}
+
+TEST_F(WindowInstall, UnusableFolderIsRefusedWithTheMessage) {
+  Start({});
+  Find<QLineEdit>(W(), "InstPath")->setText("/proc/no/such/folder");
+  Click("imgNoDownDeekSeek");
+  EXPECT_EQ(messages_, QStringList{QStringLiteral("安装失败|DeepSeek安装不存在，不能安装!")});
+  EXPECT_TRUE(Shown("imgNoDownDeekSeek"));
+  EXPECT_FALSE(Shown("tab_Tip"));
+}
+
+TEST_F(WindowInstall, NoPackageUrlReturnsToTheInstallImage) {
+  Start({"--no-package-url"});
+  Click("imgNoDownDeekSeek");
+  ASSERT_TRUE(
+      QTest::qWaitFor([this] { return Shown("imgNoDownDeekSeek") && !Shown("tab_Tip"); }, 30000));
+  EXPECT_EQ(Events().back(), "noUrlDeepseek");
+  EXPECT_TRUE(messages_.isEmpty());
+}
+
+TEST_F(WindowInstall, BrokenModelDownloadShowsTheErrorAndTheMessage) {
+  Start({"--broken-model", "deepseek-r1:1.5b", "--model-size-bytes", "3000000"});
+  Click("imgNoDownDeekSeek");
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !messages_.isEmpty(); }, 60000));
+  EXPECT_EQ(messages_.front(), QStringLiteral("提示|网络不畅，关闭软件后重新打开即可!"));
+  EXPECT_TRUE(Shown("imgNoDownDeekSeek"));
+  EXPECT_TRUE(Text(W(), "stageProgressTxt").contains(QStringLiteral("下载失败")))
+      << Text(W(), "stageProgressTxt").toStdString();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  RegisterCustomControls();
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
