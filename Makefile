@@ -11,11 +11,10 @@ build-%: deps
 	cmake --preset $*
 	cmake --build --preset $*
 
+# The assistant against the local vendor service, which stops with it.
 # Without a display (a server, CI) the window opens on a virtual one.
 run: build-$(PRESET)
-	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./build/$(PRESET)/app/tidewell; \
-	else echo "No display: running on a virtual X server (xvfb-run)."; \
-	     xvfb-run -a ./build/$(PRESET)/app/tidewell; fi
+	@bash scripts/run_local.sh build/$(PRESET)
 
 test: test-$(PRESET)
 

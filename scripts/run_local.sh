@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The main job on this machine: the local vendor service (configuration,
+# event log, the install package built from the stand-ins and our setup
+# program, model downloads) and the assistant pointed at it. Closing the
+# assistant stops the service and the runner server the assistant started.
+set -euo pipefail
+build=${1:-build/default}
+app="$build/app/tidewell"
+service="$build/tools/vendor_service/tidewell_vendor_service"
+package="$build/test_package/deepseek.zip"
+
+state=$(mktemp -d "${TMPDIR:-/tmp}/tidewell-run.XXXXXXXX")  # private, 0700
+service_pid=
+cleanup() {
+  [[ -n $service_pid ]] && kill "$service_pid" 2>/dev/null && wait "$service_pid" 2>/dev/null
+  # The runner server the assistant started for this session (the stand-in
+  # answers on our own port only).
+  pkill -u "$(id -u)" -f -- "ollama_location/ollama serve" 2>/dev/null || true
+  echo "Vendor service events: $state/events.log"
+}
+trap cleanup EXIT
+
+# Model sizes and speed so that a person sees the progress move.
+"$service" --port 0 --port-file "$state/port" --event-log "$state/events.log" \
+  --package "$package" --model-size-bytes "${TIDEWELL_DEMO_MODEL_BYTES:-300000000}" \
+  --model-rate "${TIDEWELL_DEMO_MODEL_RATE:-30000000}" >"$state/service.log" 2>&1 &
+service_pid=$!
+for _ in $(seq 100); do [[ -s $state/port ]] && break; sleep 0.05; done
+[[ -s $state/port ]] || { echo "The vendor service did not start:"; cat "$state/service.log"; exit 1; }
+port=$(cat "$state/port")
+
+export TIDEWELL_SERVICE_URL="http://127.0.0.1:$port"
+export TIDEWELL_MODEL_SOURCE="$TIDEWELL_SERVICE_URL/models"
+# A port of its own for the runner, so a real runner on this machine is
+# never mistaken for ours.
+export OLLAMA_HOST="127.0.0.1:${TIDEWELL_DEMO_RUNNER_PORT:-11535}"
+echo "Vendor service on $TIDEWELL_SERVICE_URL; runner on $OLLAMA_HOST"
+
+if [[ -n ${DISPLAY:-}${WAYLAND_DISPLAY:-} ]]; then
+  "$app"
+else
+  echo "No display: running on a virtual X server (xvfb-run)."
+  xvfb-run -a "$app"
+fi
