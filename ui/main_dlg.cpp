@@ -287,7 +287,14 @@ void CMainDlg::ShowPullProgress(int row, const PullProgress& progress) {
     return;
   }
   const std::string number = std::to_string(row);
-  SetChildText("progress_value" + number, Utf8ToWide(PullProgressText("", progress)));
+  // A row is narrow: its bar shows the share, the text what moves.
+  PullProgress brief = progress;
+  brief.timeLeft.clear();
+  std::string text = PullProgressText("", brief);
+  if (progress.phase == PullPhase::Pulling) {
+    if (const auto dot = text.find("  ·  "); dot != std::string::npos) text.erase(0, dot + 5);
+  }
+  SetChildText("progress_value" + number, Utf8ToWide(text));
   if (auto* bar = qobject_cast<QProgressBar*>(Child("prog_value" + number))) {
     bar->setVisible(progress.phase == PullPhase::Pulling);
     bar->setValue(progress.percent);

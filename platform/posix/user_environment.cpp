@@ -33,8 +33,12 @@ BroadcastHook& Hook() {
 }
 
 void SystemctlBroadcast(std::wstring_view name, std::wstring_view value) {
+  // Best effort: without a user manager it only complains, to nobody.
+  StartOptions options;
+  options.outputFile = "/dev/null";
   auto child = StartProcess(
-      {"systemctl", "--user", "set-environment", WideToUtf8(name) + "=" + WideToUtf8(value)});
+      {"systemctl", "--user", "set-environment", WideToUtf8(name) + "=" + WideToUtf8(value)},
+      options);
   if (child) child->Wait();
 }
 
