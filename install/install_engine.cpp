@@ -74,9 +74,10 @@ void CInstallEngine::ReturnToIdle(std::string_view shownImage) {
 // ---- The installation's first half: the package -------------------------
 
 void CInstallEngine::StartStartupWork() {
+  // Queued here, before any click can be: they are the first two reports.
+  ReportEvent("opensoftware", false);
+  ReportEvent("install", true);
   StartAction([this](Action::IAction* action) {
-    ReportEvent("opensoftware", false);
-    ReportEvent("install", true);
     GetEventReporter().WaitIdle();  // the configuration is asked for after them
     GetServiceState().FetchRemoteConfig();
     action->RunOnUI([this] {

@@ -28,6 +28,17 @@
 
 namespace {
 
+CMainDlg::FolderPicker& Picker() {
+  static CMainDlg::FolderPicker picker;
+  return picker;
+}
+
+QString BrowseForFolder() {
+  if (Picker()) return Picker()();
+  return QFileDialog::getExistingDirectory(nullptr, QStringLiteral("请选择一个目录"), QString(),
+                                           QFileDialog::ShowDirsOnly);
+}
+
 QString Q(const std::wstring& text) { return QString::fromStdWString(text); }
 QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -149,9 +160,10 @@ void CMainDlg::OnModelSelectionChanged() {
   }
 }
 
+void CMainDlg::SetFolderPickerForTesting(FolderPicker picker) { Picker() = std::move(picker); }
+
 void CMainDlg::OnSelectFolder() {
-  QString picked = QFileDialog::getExistingDirectory(nullptr, QStringLiteral("请选择一个目录"),
-                                                     QString(), QFileDialog::ShowDirsOnly);
+  const QString picked = BrowseForFolder();
   if (picked.isEmpty()) return;
   std::wstring path = QDir::toNativeSeparators(picked).toStdWString();
   // A file-system root gets a folder of its own.

@@ -40,6 +40,11 @@ class CMainDlg : public QWidget,
   void OnEvent(EventArgs& event) override;
   CInstallEngine& engine() { return *m_engine; }
 
+  // The folder picker; tests answer it instead of a person (nullptr
+  // restores the dialog).
+  using FolderPicker = std::function<QString()>;
+  static void SetFolderPickerForTesting(FolderPicker picker);
+
   // Handlers of the event map.
   void OnModelSelectionChanged();
   void OnSelectFolder();
