@@ -4,7 +4,7 @@
 #   b.zip  20,000 files of 1-8 KB
 #   c.zip  a.zip's tree with traditional encryption
 set -euo pipefail
-dir="$1"
+dir="$(realpath -m "$1")"  # the script moves into it
 mkdir -p "$dir"
 cd "$dir"
 [[ -f c.zip && -f b.zip && -f a.zip ]] && exit 0

@@ -13,6 +13,7 @@
 #include <memory>
 #include <thread>
 
+#include <package/download_body.h>
 #include <package/download_folder.h>
 #include <package/package_digest.h>
 #include <platform/file_move.h>
@@ -26,8 +27,6 @@ std::atomic<bool> cancelRequested{false};
 namespace {
 
 constexpr long kReceiveBufferBytes = 512 * 1024;
-constexpr std::size_t kWritePiece = 64 * 1024;
-constexpr long long kUnknown = -1;
 
 struct ListDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
@@ -82,128 +81,7 @@ bool Retryable(CURLcode result, long status) {
   }
 }
 
-bool StartsWithNoCase(const char* text, std::size_t length, const char* prefix) {
-  const std::size_t n = std::strlen(prefix);
-  return length >= n && strncasecmp(text, prefix, n) == 0;
-}
-
-std::string HeaderValue(const char* line, std::size_t length, std::size_t nameLength) {
-  std::string value(line + nameLength, length - nameLength);
-  const auto first = value.find_first_not_of(" \t");
-  const auto last = value.find_last_not_of(" \t\r\n");
-  return first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
-}
-
 }  // namespace
-
-// One download across its attempts: the body on disk and what the server
-// said about it, and what the current response says.
-struct CFileDownloader::Transfer {
-  int fd = -1;
-  long long onDisk = 0;        // body bytes in the file
-  long long total = kUnknown;  // the whole body's size, when announced
-  std::string etag;            // validators of the body on disk
-  std::string lastModified;
-
-  // The current response.
-  long status = 0;
-  long long contentLength = kUnknown;
-  long long rangeStart = kUnknown;
-  long long rangeTotal = kUnknown;
-  std::string responseEtag;
-  std::string responseLastModified;
-  bool decided = false;   // its body's fate is settled
-  bool keep = false;      // its body goes to the file
-  bool badRange = false;  // a partial answer that does not continue the file
-
-  void NewResponse(long code) {
-    status = code;
-    contentLength = rangeStart = rangeTotal = kUnknown;
-    responseEtag.clear();
-    responseLastModified.clear();
-    decided = keep = false;
-  }
-
-  void Restart() {
-    onDisk = 0;
-    total = kUnknown;
-    etag.clear();
-    lastModified.clear();
-    ::ftruncate(fd, 0);
-  }
-
-  // Decides at the first body byte where the body goes.
-  bool Decide() {
-    decided = true;
-    if (status == 200) {
-      // A whole body: the first, or a server that ignores ranges or whose
-      // file changed since. Either way the file starts again.
-      if (onDisk > 0) Restart();
-      total = contentLength;
-      etag = responseEtag;
-      lastModified = responseLastModified;
-      keep = true;
-    } else if (status == 206) {
-      if (rangeStart != onDisk || rangeTotal <= 0 || (total != kUnknown && rangeTotal != total)) {
-        badRange = true;
-        return false;
-      }
-      total = rangeTotal;
-      keep = true;
-    }
-    // Anything else (a redirect's body) is read and dropped: it is not the
-    // package and says nothing about its progress.
-    return true;
-  }
-
-  static std::size_t OnHeader(char* line, std::size_t size, std::size_t count, void* self) {
-    auto* t = static_cast<Transfer*>(self);
-    const std::size_t length = size * count;
-    if (StartsWithNoCase(line, length, "HTTP/")) {
-      const char* space = static_cast<const char*>(std::memchr(line, ' ', length));
-      t->NewResponse(space != nullptr ? std::strtol(space + 1, nullptr, 10) : 0);
-    } else if (StartsWithNoCase(line, length, "content-length:")) {
-      t->contentLength = std::strtoll(HeaderValue(line, length, 15).c_str(), nullptr, 10);
-    } else if (StartsWithNoCase(line, length, "content-range:")) {
-      // bytes FIRST-LAST/TOTAL
-      const std::string value = HeaderValue(line, length, 14);
-      long long first = 0;
-      long long last = 0;
-      long long whole = 0;
-      if (std::sscanf(value.c_str(), "bytes %lld-%lld/%lld", &first, &last, &whole) == 3 &&
-          first <= last && last < whole) {
-        t->rangeStart = first;
-        t->rangeTotal = whole;
-      }
-    } else if (StartsWithNoCase(line, length, "etag:")) {
-      t->responseEtag = HeaderValue(line, length, 5);
-    } else if (StartsWithNoCase(line, length, "last-modified:")) {
-      t->responseLastModified = HeaderValue(line, length, 14);
-    }
-    return length;
-  }
-
-  static std::size_t OnWrite(char* data, std::size_t size, std::size_t count, void* self) {
-    auto* t = static_cast<Transfer*>(self);
-    const std::size_t bytes = size * count;
-    if (!t->decided && !t->Decide()) return 0;
-    if (!t->keep) return bytes;
-    // Straight to the file in 64 KiB pieces (measured: the cheapest write
-    // size here, and on two cores a writer thread only competed with the
-    // network). Fewer bytes than delivered (nothing at all on a full disk)
-    // makes libcurl end the transfer with its write error.
-    for (std::size_t done = 0; done < bytes;) {
-      const ssize_t n = ::pwrite(t->fd, data + done, std::min(kWritePiece, bytes - done),
-                                 static_cast<off_t>(t->onDisk));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return done;
-      done += static_cast<std::size_t>(n);
-      t->onDisk += n;
-    }
-    CFileDownloader::OnProgress(t->total, t->onDisk);
-    return bytes;
-  }
-};
 
 std::string MakeRandomName() {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
@@ -263,18 +141,18 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
   if (!easy) return false;
   const std::string folder = PrivateDownloadFolder();
   RemoveStalePartials(folder);
-  Transfer t;
-  t.fd = file = CreatePartialFile(folder, &tempPath);
+  file = CreatePartialFile(folder, &tempPath);
   if (file < 0) {
     errorCode = kTempFileError;
     return false;
   }
+  DownloadBody body(file);
 
   CURL* h = easy.get();
-  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::OnWrite);
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, &t);
-  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
-  curl_easy_setopt(h, CURLOPT_HEADERDATA, &t);
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &DownloadBody::OnWrite);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
+  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &DownloadBody::OnHeader);
+  curl_easy_setopt(h, CURLOPT_HEADERDATA, &body);
   curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CFileDownloader::OnTransferInfo);
   curl_easy_setopt(h, CURLOPT_XFERINFODATA, &cancelRequested);
@@ -299,22 +177,20 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
     // body (If-Range: otherwise it answers with the whole body).
     std::string range;
     HeaderList headers;
-    if (t.onDisk > 0) {
-      range = std::to_string(t.onDisk) + "-";
-      const bool strongEtag = !t.etag.empty() && t.etag.rfind("W/", 0) != 0;
-      const std::string validator = strongEtag ? t.etag : t.lastModified;
+    if (body.onDisk() > 0) {
+      range = std::to_string(body.onDisk()) + "-";
+      const std::string validator = body.Validator();
       if (!validator.empty())
         headers.reset(curl_slist_append(nullptr, ("If-Range: " + validator).c_str()));
     }
     curl_easy_setopt(h, CURLOPT_RANGE, range.empty() ? nullptr : range.c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
-    t.badRange = false;
 
     std::string current = url;
     long status = 0;
     for (long hops = 0;; ++hops) {
       curl_easy_setopt(h, CURLOPT_URL, current.c_str());
-      t.NewResponse(0);
+      body.NewRequest();
       result = curl_easy_perform(h);
       status = 0;
       curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
@@ -335,15 +211,14 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
     }
     if (result == CURLE_OK && (status < 200 || status > 299)) result = CURLE_HTTP_RETURNED_ERROR;
     // A body shorter than announced is resumed like a broken connection.
-    if (result == CURLE_OK && t.total != kUnknown && t.onDisk != t.total) {
+    if (result == CURLE_OK && !body.Complete()) {
       result = CURLE_PARTIAL_FILE;
     }
     if (result == CURLE_OK || cancelRequested) break;
-    const bool badRange = t.badRange;
-    if (badRange) {
-      t.Restart();  // a range that does not fit: the body from the start
-    } else if (status == 416 && t.onDisk > 0) {
-      t.Restart();  // the server has less than we hold: another body now
+    if (body.badRange()) {
+      body.Restart();  // a range that does not fit: the body from the start
+    } else if (status == 416 && body.onDisk() > 0) {
+      body.Restart();  // the server has less than we hold: another body now
     } else if (!Retryable(result, status)) {
       break;
     }

@@ -50,7 +50,6 @@ class CFileDownloader {
   std::string caFile;            // certificates to trust instead of the system's (tests)
 
  private:
-  struct Transfer;
   static int OnTransferInfo(void* cancel, long long, long long, long long, long long);
   bool WaitBeforeRetry(int retry) const;
 
