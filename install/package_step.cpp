@@ -5,6 +5,7 @@
 #include <install/file_helpers.h>
 #include <install/install_layout.h>
 #include <package/file_downloader.h>
+#include <package/package_digest.h>
 #include <package/package_extract.h>
 #include <platform/os_encoding.h>
 #include <service/event_reporter.h>
@@ -18,12 +19,17 @@ bool FetchAndUnpackPackage() {
     return false;
   }
   const std::wstring archive = PackageArchivePath();
+  // A kept archive is used only while it is still the package announced.
+  if (FileExists(archive) && !VerifyPackageDigest(archive, state.packageSha256)) {
+    std::error_code ec;
+    std::filesystem::remove(platform::OsPath(archive), ec);
+  }
   if (!FileExists(archive)) {
     const std::filesystem::path folder = platform::OsPath(archive).parent_path();
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     // Success is judged by the file alone.
-    DownloadFile(state.packageUrl, platform::WideToOsNarrow(archive));
+    DownloadFile(state.packageUrl, platform::WideToOsNarrow(archive), state.packageSha256);
     if (!FileExists(archive)) return false;
   }
   ExtractPackageTo(archive, state.installFolder);

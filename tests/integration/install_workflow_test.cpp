@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 
 #include <config/app_constants.h>
@@ -11,6 +12,7 @@
 #include <config/reg_key.h>
 #include <install/install_layout.h>
 #include <package/file_downloader.h>
+#include <package/package_digest.h>
 #include <platform/os_encoding.h>
 #include <platform/user_environment.h>
 #include <service/event_reporter.h>
@@ -90,6 +92,7 @@ class InstallWorkflow : public ::testing::Test {
     platform::SetEnvironmentBroadcastForTesting([](std::wstring_view, std::wstring_view) {});
 
     CServiceState& state = GetServiceState();
+    state = CServiceState();
     state.workFolder = platform::WidePath(home_.data() / "Tidewell") + L"/";
     fs::create_directories(home_.data() / "Tidewell");
     state.installFolder.clear();
@@ -274,6 +277,29 @@ TEST_F(InstallWorkflow, PackageWithoutAnInstallerIsDeletedAndFetchedAgain) {
   Click();
   ASSERT_TRUE(WaitForReadyPage());
   EXPECT_EQ(packageRequests_.load(), 2);
+}
+
+TEST_F(InstallWorkflow, PackageNotMatchingTheAnnouncedDigestIsNeverUsed) {
+  GetServiceState().packageSha256 = std::string(64, '0');
+  Click();
+  ASSERT_TRUE(WaitForStage("imgNoDownDeekSeek"));
+  EXPECT_FALSE(fs::exists(Archive()));
+  EXPECT_FALSE(fs::exists(install_ / "deepseek"));  // nothing was unpacked
+
+  // A kept archive that no longer matches is fetched again.
+  GetServiceState().packageSha256.clear();
+  Click();
+  ASSERT_TRUE(WaitForReadyPage());
+  EXPECT_EQ(packageRequests_.load(), 2);
+  const fs::path copy = home_.root() / "package-copy.zip";
+  std::ofstream(copy, std::ios::binary) << package_;
+  GetServiceState().packageSha256 = FileSha256Hex(copy.string());
+  std::ofstream(Archive(), std::ios::binary | std::ios::trunc) << "tampered";
+  harness_->OnUI([this] { harness_->view().pages["tab_pages2"] = 0; });
+  Click();
+  ASSERT_TRUE(WaitForReadyPage());
+  EXPECT_EQ(packageRequests_.load(), 3);
+  EXPECT_EQ(ReadTextFile(Archive()), package_);
 }
 
 TEST_F(InstallWorkflow, UnusableFolderShowsTheMessageAndStartsNothing) {
