@@ -20,6 +20,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runner='' client='' out='' setup="$root/build/default/setup/tidewell_setup" attach=''
 while (($#)); do
+  (($# >= 2)) || { echo "build_package.sh: $1 needs a value" >&2; exit 2; }
   case $1 in
     --runner) runner=$2 ;;
     --client) client=$2 ;;
@@ -28,7 +29,7 @@ while (($#)); do
     --attach) attach=$2 ;;
     *) echo "build_package.sh: unknown option $1" >&2; exit 2 ;;
   esac
-  shift 2 || { echo "build_package.sh: $1 needs a value" >&2; exit 2; }
+  shift 2
 done
 [[ -n $attach ]] || attach="$(dirname "$setup")/tidewell_attach_payload"
 if [[ -z $runner || -z $client || -z $out ]]; then

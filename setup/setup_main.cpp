@@ -44,6 +44,14 @@ int Fail(const std::string& reason) {
 
 // The client setup's install folder from the per-user key store.
 bool ReadInstallLocation(fs::path* folder, std::string* reason) {
+  // Opening through RegKey would create a missing key: look first.
+  platform::KeyHandle probe = 0;
+  if (platform::OpenKey(platform::kCurrentUser, kClientSetupKey, platform::kKeyRead, &probe) !=
+      platform::kSuccess) {
+    *reason = "cannot read InstallLocation: the setup key is missing";
+    return false;
+  }
+  platform::CloseKey(probe);
   try {
     RegKey key;
     key.Create(platform::kCurrentUser, kClientSetupKey, platform::kKeyRead);

@@ -70,8 +70,16 @@ class Server {
     Routes();
   }
   httplib::Server& http() { return http_; }
+  void Listen() {
+    http_.listen_after_bind();
+    listenEnded_ = true;
+  }
+  // The server ignores a stop that comes before it runs: wait for it.
   void Stop() {
     stopping_ = true;
+    while (!listenEnded_ && !http_.is_running()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     http_.stop();
   }
 
@@ -84,6 +92,7 @@ class Server {
   std::string source_;
   httplib::Server http_;
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> listenEnded_{false};
 };
 
 void Server::Routes() {
@@ -252,7 +261,7 @@ int Serve() {
     sigwait(&stopSignals, &signal);
     server.Stop();
   });
-  server.http().listen_after_bind();
+  server.Listen();
   pthread_kill(waiter.native_handle(), SIGTERM);
   waiter.join();
   return 0;

@@ -175,6 +175,9 @@ TEST_F(SetupTest, ClientModeWithoutTheKeyValueFailsAndInstallsNothing) {
   const ChildResult missingKey = Run(setup, {"/S"});
   EXPECT_EQ(missingKey.exitCode, 1);
   EXPECT_NE(missingKey.errors.find("InstallLocation"), std::string::npos);
+  platform::KeyHandle probe = 0;  // looking did not make the key
+  EXPECT_EQ(platform::OpenKey(platform::kCurrentUser, kClientSetupKey, platform::kKeyRead, &probe),
+            platform::kErrorFileNotFound);
   {
     RegKey key(platform::kCurrentUser, kClientSetupKey);
     key.SetStringValue(L"ShortcutName", L"Chatbox");

@@ -66,10 +66,17 @@ std::string VendorService::Url(const std::string& path) const {
   return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
-void VendorService::Listen() { server_.listen_after_bind(); }
+void VendorService::Listen() {
+  server_.listen_after_bind();
+  listenEnded_ = true;
+}
 
 void VendorService::Stop() {
   stopping_ = true;
+  // The server ignores a stop that comes before it runs: wait for it.
+  while (!listenEnded_ && !server_.is_running()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
   server_.stop();
 }
 

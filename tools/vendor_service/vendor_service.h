@@ -19,7 +19,7 @@ class VendorService {
   std::string Url(const std::string& path) const;
   // Serves until Stop; call after Bind.
   void Listen();
-  // From any thread.
+  // From any thread, also before Listen has started.
   void Stop();
 
  private:
@@ -31,4 +31,5 @@ class VendorService {
   httplib::Server server_;
   int port_ = 0;
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> listenEnded_{false};
 };
