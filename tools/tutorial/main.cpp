@@ -78,9 +78,8 @@ int main(int argc, char** argv) {
   if (!MakePdfStable(pdf)) return Fail("unexpected PDF layout: cannot pin its date and ids");
   if (!pdfCopy.isEmpty() && !SaveFile(pdfCopy, pdf)) return Fail("cannot write the PDF copy");
 
-  const std::optional<std::string> zip = WriteZip(
-      {{kGuideEntryName, std::string_view(pdf.constData(), static_cast<std::size_t>(pdf.size()))}},
-      MakeZipTimestamp(2025, 2, 14, 0, 0, 0));
+  const std::optional<std::string> zip =
+      WriteZip({{kGuideEntryName, pdf.toStdString()}}, MakeZipTimestamp(2025, 2, 14, 0, 0, 0));
   if (!zip) return Fail("could not pack the guide");
   if (!SaveFile(output, QByteArray(zip->data(), static_cast<qsizetype>(zip->size())))) {
     return Fail("cannot write the archive");

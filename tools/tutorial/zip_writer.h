@@ -10,7 +10,7 @@
 
 struct ZipFileToWrite {
   std::string name;  // UTF-8, '/' between folders
-  std::string_view data;
+  std::string data;
   std::uint32_t mode = 0600;  // Unix permissions the reader restores
 };
 
