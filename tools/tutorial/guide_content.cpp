@@ -204,8 +204,8 @@ void WriteSections(GuideComposer& guide, const GuideImages& shots) {
   guide.Heading(QStringLiteral("3"), QStringLiteral("选择安装位置"));
   guide.Text(QStringLiteral(
       "<p><b>「安装地址」</b>一栏是运行器、模型和聊天客户端的存放位置。可以直接输入，"
-      "也可以点击<b>「选择路径」</b>在对话框中挑选文件夹。选择后，右侧的「可用空间」"
-      "会随之更新，请确认它大于所选模型的「所需空间」。</p>"
+      "也可以点击<b>「选择路径」</b>在对话框中挑选文件夹，右侧的「可用空间」"
+      "随之更新。请确认它大于所选模型的「所需空间」。</p>"
       "<ul>"
       "<li>请选择空间充足、自己有写入权限的位置，例如个人文件夹下的某个文件夹；"
       "不存在的文件夹会在安装时自动创建。</li>"
@@ -223,8 +223,7 @@ void WriteSections(GuideComposer& guide, const GuideImages& shots) {
           "显示百分比。关闭进度窗口会<b>取消</b>下载，安装按钮随即恢复，再点一次即可重新开始。"
           "已下载完整的安装包会保留，下次安装不再重复下载。</p>"),
       70);
-  guide.Figure({StageArea(shots.download), QStringLiteral("阶段一：下载安装包，下方显示进度")},
-               0.82);
+  guide.Figure({StageArea(shots.download), QStringLiteral("阶段一：下载安装包")}, 0.82);
   guide.Figure(
       {ProgressDialog(shots.progress), QStringLiteral("下载安装包时的进度窗口；关闭它即取消下载")},
       0.6);
@@ -236,7 +235,7 @@ void WriteSections(GuideComposer& guide, const GuideImages& shots) {
   guide.Text(
       QStringLiteral(
           "<p><b>阶段三　下载模型。</b>这是最耗时的一步：1.5B 约 1 GB，更大的模型可达数十 GB。"
-          "下方显示已下载的大小、进度和速度，右侧提示本机内存是否够用。"
+
           "下载期间请耐心等待，不要关闭助手。</p>"),
       70);
   guide.Figure({StageArea(shots.model), QStringLiteral("阶段三：下载模型")}, 0.82);
@@ -282,8 +281,8 @@ void WriteSections(GuideComposer& guide, const GuideImages& shots) {
           "<td>安装包 deepseek.zip（留作下次安装）和本教程</td></tr>"
           "<tr><td><code>%3</code></td><td>助手自己的设置</td></tr>"
           "</table><p></p>"
-          "<p>模型文件可能很大。想腾出空间时，可以删除不再使用的模型；"
-          "请不要单独移动 <code>ollama_models</code> 文件夹，否则运行器会找不到模型。</p>")
+          "<p>模型文件可能很大。请不要单独移动、改名或删除 <code>ollama_models</code> 文件夹，"
+          "否则运行器会找不到模型。</p>")
           .arg(kDefaultFolder, kWorkFolder, kDataFolder));
 
   guide.Heading(QStringLiteral("7"), QStringLiteral("遇到提示怎么办"));
