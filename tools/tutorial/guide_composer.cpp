@@ -5,7 +5,6 @@
 #include <QSvgRenderer>
 #include <QTextDocument>
 
-#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -127,19 +126,6 @@ void GuideComposer::Heading(const QString& number, const QString& title, double 
   y_ += height;
 }
 
-void GuideComposer::SubHeading(const QString& title) {
-  EnsureRoom(Mm(30));
-  y_ += Mm(2);
-  painter_.save();
-  painter_.fillRect(QRectF(left_, y_ + Mm(1), Mm(1.2), Mm(5)), guide_style::kBlue);
-  painter_.setPen(guide_style::kDeepBlue);
-  painter_.setFont(GuideFont(12.5, true));
-  painter_.drawText(QRectF(left_ + Mm(3.5), y_, width_, Mm(7)), Qt::AlignLeft | Qt::AlignVCenter,
-                    title);
-  painter_.restore();
-  y_ += Mm(10);
-}
-
 namespace {
 
 std::unique_ptr<QTextDocument> MakeDocument(QPdfWriter& writer, const QString& html, double width) {
@@ -225,32 +211,6 @@ void GuideComposer::Figure(const GuideFigure& figure, double widthShare) {
   y_ += height + Mm(3);
 }
 
-void GuideComposer::FigureRow(const QList<GuideFigure>& figures) {
-  if (figures.isEmpty()) return;
-  const double gap = Mm(8);
-  const auto count = static_cast<double>(figures.size());
-  const double width = (width_ - gap * (count - 1)) / count;
-  double imageHeight = 0;
-  double captionHeight = 0;
-  QList<QString> captions;
-  for (const GuideFigure& figure : figures) {
-    captions.append(NumberedCaption(figure.caption));
-    if (figure.image.isNull()) continue;
-    imageHeight = std::max(imageHeight, width * figure.image.height() / figure.image.width());
-    captionHeight = std::max(captionHeight, CaptionHeight(captions.back(), width));
-  }
-  const double height = imageHeight + Mm(3) + captionHeight;
-  EnsureRoom(height + Mm(3));
-  y_ += Mm(2);
-  double x = left_;
-  for (qsizetype i = 0; i < figures.size(); ++i) {
-    DrawFramedImage(figures[i].image, QRectF(x, y_, width, imageHeight));
-    DrawCaption(captions[i], x, y_ + imageHeight + Mm(3), width);
-    x += width + gap;
-  }
-  y_ += height + Mm(3);
-}
-
 void GuideComposer::Note(const QString& title, const QString& html, const QColor& accent) {
   const double pad = Mm(4.5);
   const QString body = QStringLiteral("<p style=\"font-size:11.5pt; font-weight:bold; color:%1;\">")
@@ -272,5 +232,3 @@ void GuideComposer::Note(const QString& title, const QString& html, const QColor
   DrawText(body, QRectF(left_ + Mm(1.5) + pad, y_ + pad, textWidth, height));
   y_ += height + Mm(3);
 }
-
-void GuideComposer::Space(double millimetres) { y_ += Mm(millimetres); }

@@ -4,7 +4,6 @@
 // flow down the page and move to the next one when they do not fit.
 #include <QColor>
 #include <QImage>
-#include <QList>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QString>
@@ -34,17 +33,13 @@ class GuideComposer {
   void NewPage();
   // A numbered section heading, kept with at least `keepWith` mm below it.
   void Heading(const QString& number, const QString& title, double keepWith = 60);
-  void SubHeading(const QString& title);
   // Rich text (Qt's HTML subset) across the text column, kept on one page
   // with at least `keepWith` mm of what follows.
   void Text(const QString& html, double keepWith = 0);
   // One figure, `widthShare` of the column wide, centred, framed, captioned.
   void Figure(const GuideFigure& figure, double widthShare = 0.75);
-  // Figures side by side in one row, equally wide.
-  void FigureRow(const QList<GuideFigure>& figures);
   // A tinted box with a bold title line and rich text.
   void Note(const QString& title, const QString& html, const QColor& accent);
-  void Space(double millimetres);
   int PageCount() const { return pageNumber_; }
 
  private:
