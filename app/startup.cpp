@@ -23,6 +23,7 @@
 #include <ui/main_dlg.h>
 #include <ui/message_box.h>
 #include <ui/qt_notify_center.h>
+#include <ui/tutorial_archive.h>
 #include <work/action_factory.h>
 #include <work/thread_module.h>
 
@@ -116,6 +117,9 @@ int RunApplication(int argc, char** argv) {
                    QStringLiteral("错误"), MessageIcon::Error);
     return 1;
   }
+
+  // The tutorial click finds the guide in the work folder.
+  PlaceTutorialArchive(GetServiceState().workFolder);
 
   // 7. The main window: initialised before it is shown, centred, shown.
   int exitCode = 0;

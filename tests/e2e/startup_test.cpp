@@ -119,4 +119,16 @@ TEST_F(StartupTest, ExistingSettingsAreLoadedAndKept) {
   EXPECT_EQ(ReadTextFile(settings), "not even json");  // read, never rewritten
 }
 
+TEST_F(StartupTest, TutorialArchiveIsPlacedWhenMissingAndKeptOtherwise) {
+  const fs::path archive = home_.data() / "Tidewell" / "JEBMWKX6V.zip";
+  ASSERT_EQ(RunWithScreenshot(home_.root() / "first.png").exitCode, 0);
+  EXPECT_EQ(ModeOf(archive), 0600);
+  EXPECT_EQ(ReadTextFile(archive).substr(0, 4), "PK\x03\x04");
+
+  // A copy already there (another version, or one the user replaced) stays.
+  std::ofstream(archive, std::ios::binary | std::ios::trunc) << "kept";
+  ASSERT_EQ(RunWithScreenshot(home_.root() / "second.png").exitCode, 0);
+  EXPECT_EQ(ReadTextFile(archive), "kept");
+}
+
 }  // namespace
