@@ -51,7 +51,10 @@ bool CreateDirectoryTree(const std::wstring& path) {
     const fs::path prefix = platform::OsPath(full.substr(0, at + 1));
     std::error_code ec;
     if (fs::exists(fs::status(prefix, ec))) continue;
-    fs::create_directory(prefix, ec);
+    // Folders we make are the user's alone.
+    if (fs::create_directory(prefix, ec)) {
+      fs::permissions(prefix, fs::perms::owner_all, fs::perm_options::replace, ec);
+    }
     // Another process may have made it in the meantime.
     if (ec && !fs::is_directory(prefix, ec)) return false;
   }

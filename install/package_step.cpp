@@ -7,6 +7,7 @@
 #include <package/file_downloader.h>
 #include <package/package_digest.h>
 #include <package/package_extract.h>
+#include <platform/atomic_file.h>
 #include <platform/os_encoding.h>
 #include <service/event_reporter.h>
 #include <service/service_state.h>
@@ -25,9 +26,7 @@ bool FetchAndUnpackPackage() {
     std::filesystem::remove(platform::OsPath(archive), ec);
   }
   if (!FileExists(archive)) {
-    const std::filesystem::path folder = platform::OsPath(archive).parent_path();
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    platform::CreatePrivateFolders(platform::OsPath(archive).parent_path());
     // Success is judged by the file alone.
     DownloadFile(state.packageUrl, platform::WideToOsNarrow(archive), state.packageSha256);
     if (!FileExists(archive)) return false;

@@ -4,6 +4,7 @@
 
 #include <config/app_constants.h>
 #include <config/json_text.h>
+#include <platform/atomic_file.h>
 #include <platform/known_folders.h>
 #include <platform/os_encoding.h>
 #include <platform/utf.h>
@@ -12,8 +13,9 @@ bool CServiceState::PrepareWorkFolder() {
   const wchar_t separator = platform::PathSeparator();
   workFolder =
       platform::LocalAppDataFolder() + separator + GetAppConstants().productFolderName + separator;
+  // It holds the install package and the tutorial: the user's alone.
+  platform::CreateOwnPrivateFolder(platform::OsPath(workFolder));
   std::error_code ec;
-  std::filesystem::create_directories(platform::OsPath(workFolder), ec);
   return std::filesystem::is_directory(platform::OsPath(workFolder), ec);
 }
 

@@ -95,6 +95,8 @@ TEST_F(FileHelpersTest, CreateDirectoryTreeMakesEveryMissingParent) {
   const fs::path deep = home_.root() / "AI 模型" / "it's; $(x)" / "ollama_models";
   EXPECT_TRUE(CreateDirectoryTree(W(deep)));
   EXPECT_TRUE(fs::is_directory(deep));
+  EXPECT_EQ(ModeOf(deep), 0700);  // every folder made is private
+  EXPECT_EQ(ModeOf(deep.parent_path()), 0700);
   EXPECT_TRUE(CreateDirectoryTree(W(deep) + L"/"));  // existing is fine
   std::ofstream(home_.root() / "blocker") << "x";
   EXPECT_FALSE(CreateDirectoryTree(W(home_.root() / "blocker" / "sub")));
