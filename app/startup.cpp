@@ -27,6 +27,7 @@
 #include <work/action_factory.h>
 #include <work/thread_module.h>
 
+#include "first_paint_trace.h"
 #include "window_capture.h"
 
 namespace {
@@ -133,6 +134,7 @@ int RunApplication(int argc, char** argv) {
     window.OnInitDialog();
     window.CenterWindow();
     window.show();
+    TraceFirstPaint(window);
     CaptureWindowIfAsked(window);
 
     // 8. The message loop, until the window closes.
