@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include <config/md5.h>
+
 #include <platform/os_encoding.h>
 
 namespace {
@@ -46,13 +48,7 @@ std::string FileSha256Hex(const std::string& path) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   if (!ok || EVP_DigestFinal_ex(context.get(), digest, &length) != 1) return {};
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned int i = 0; i < length; ++i) {
-    hex.push_back(kDigits[digest[i] >> 4]);
-    hex.push_back(kDigits[digest[i] & 15]);
-  }
-  return hex;
+  return LowerHex(digest, length);
 }
 
 bool VerifyFileDigest(const std::string& path, const std::string& sha256Hex) {
