@@ -62,7 +62,8 @@ std::string CInstallEngine::modelIndexText() const {
 void CInstallEngine::StartAction(std::function<int(Action::IAction*)> task) {
   auto* action = new Action::CActionBase(m_owner);
   action->SetCallback([](int) {});
-  action->Run([action, task = std::move(task)] { return task(action); }, false);
+  action->Run([self = shared_from_this(), action, task = std::move(task)] { return task(action); },
+              false);
   action->Release();  // the factory keeps it until its completion is delivered
 }
 

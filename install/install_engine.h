@@ -4,6 +4,7 @@
 // model list's downloads, the chat client's launch and the tutorial. The
 // window's handlers delegate here; the engine reaches the window only
 // through its view interface, on the window thread.
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -16,7 +17,9 @@ namespace Action {
 class IActionCallback;
 }
 
-class CInstallEngine {
+// Held by a shared pointer: a running task keeps the engine alive after the
+// window has gone (its calls to the window are dropped then).
+class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
  public:
   // owner: the window that owns the engine's actions (registered with the
   // action factory while it lives).

@@ -49,7 +49,7 @@ QString Q(std::string_view text) {
 CMainDlg::CMainDlg(QWidget* parent) : QWidget(parent) {
   setObjectName("mainWindow");
   setFixedSize(kWidth, kHeight);  // not resizable
-  m_engine = std::make_unique<CInstallEngine>(*this, this);
+  m_engine = std::make_shared<CInstallEngine>(*this, this);
   m_progressTimer.setInterval(kProgressTimerMs);
   m_progressTimer.setObjectName(QString::number(kProgressTimerId));
   connect(&m_progressTimer, &QTimer::timeout, this, &CMainDlg::OnProgressTick);

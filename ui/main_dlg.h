@@ -80,7 +80,7 @@ class CMainDlg : public QWidget,
   void UpdatePackageDetail();
 
   QWidget* m_root = nullptr;
-  std::unique_ptr<CInstallEngine> m_engine;
+  std::shared_ptr<CInstallEngine> m_engine;
   QTimer m_progressTimer;
   // Package speed: bytes seen at the start of the current measuring window.
   QElapsedTimer m_speedClock;

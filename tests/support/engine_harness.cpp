@@ -26,7 +26,7 @@ EngineHarness::EngineHarness() : module_(AppConstants::kWorkerThreadCount) {
   center_.RunOnUISync([this] {
     owner_ = std::make_unique<Owner>(g_routed);
     center_.RegisterEventMap(owner_.get());
-    engine_ = std::make_unique<CInstallEngine>(view_, owner_.get());
+    engine_ = std::make_shared<CInstallEngine>(view_, owner_.get());
     g_routed = engine_.get();
   });
 }

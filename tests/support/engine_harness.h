@@ -43,5 +43,5 @@ class EngineHarness {
   Action::CActionFactory factory_;
   RecordingView view_;
   std::unique_ptr<Owner> owner_;
-  std::unique_ptr<CInstallEngine> engine_;
+  std::shared_ptr<CInstallEngine> engine_;
 };
