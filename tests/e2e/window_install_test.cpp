@@ -15,6 +15,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <csignal>
 #include <filesystem>
 
 #include <config/app_constants.h>
@@ -52,6 +53,31 @@ int FreePort() {
   const int port = ntohs(address.sin_port);
   ::close(fd);
   return port;
+}
+
+// Ends the programs started from below the folder (the chat client this
+// test started), never another test's.
+void EndProgramsBelow(const fs::path& folder) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+    std::error_code linkError;
+    const fs::path exe = fs::read_symlink(entry.path() / "exe", linkError);
+    if (linkError || exe.string().rfind(folder.string() + "/", 0) != 0) continue;
+    ::kill(static_cast<pid_t>(std::stol(entry.path().filename().string())), SIGTERM);
+  }
+}
+
+// True when a program of that name runs from below the folder.
+bool RunsBelow(const fs::path& folder, const std::string& name) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+    std::error_code linkError;
+    const fs::path exe = fs::read_symlink(entry.path() / "exe", linkError);
+    if (!linkError && exe.filename() == name && exe.string().rfind(folder.string() + "/", 0) == 0) {
+      return true;
+    }
+  }
+  return false;
 }
 
 template <class T = QWidget>
@@ -110,10 +136,7 @@ class WindowInstall : public ::testing::Test {
     module_.stop();
     GetEventReporter().WaitIdle();
     StopStartedRunnerServer();
-    while (const auto client = platform::FindProcessByName("Chatbox")) {
-      platform::TerminateProcessById(*client);
-      QTest::qWait(100);
-    }
+    EndProgramsBelow(home_.root());
     SetMessageBoxHandler(nullptr);
     SetQuestionHandler(nullptr);
     GetAppConstants() = saved_;
@@ -197,8 +220,7 @@ TEST_F(WindowInstall, WholeInstallationThenMoreModelsThenTryNow) {
 
   // Try now starts the chat client.
   Click("imgOnceTiYan");
-  EXPECT_TRUE(
-      QTest::qWaitFor([] { return platform::FindProcessByName("Chatbox").has_value(); }, 10000));
+  EXPECT_TRUE(QTest::qWaitFor([this] { return RunsBelow(home_.root(), "Chatbox"); }, 10000));
   EXPECT_EQ(Events().back(), "clickOnceTiyanDeepseek");
 }
 
