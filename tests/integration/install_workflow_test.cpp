@@ -251,6 +251,21 @@ TEST_F(InstallWorkflow, SecondInstallReusesTheArchiveAndTheRunner) {
   }();
 }
 
+TEST_F(InstallWorkflow, AfterARestartTheDetectedModelIsTheOneTheClientGets) {
+  Click();
+  ASSERT_TRUE(WaitForReadyPage());
+  // A new start: nothing pulled in this run, the runner lists the model.
+  harness_.reset();
+  harness_ = std::make_unique<EngineHarness>();
+  GetServiceState().rememberedModelIndex.clear();
+  EXPECT_TRUE(harness_->OnUI([this] { return harness_->engine().DetectInstalledModel(); }));
+  EXPECT_EQ(harness_->engine().modelTag(), "deepseek-r1:1.5b");
+  harness_->OnUI([this] {
+    EXPECT_EQ(harness_->view().texts["modelstrTxt"], L"已下载 deepseek-r1:1.5b");
+    EXPECT_FALSE(harness_->view().enabled["adked_btn1"]);
+  });
+}
+
 TEST_F(InstallWorkflow, NoPackageUrlReportsOnceAndReturnsToIdle) {
   GetServiceState().packageUrl.clear();
   Click();
