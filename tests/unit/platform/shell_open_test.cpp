@@ -14,8 +14,10 @@ class ShellOpenTest : public ::testing::Test {
  protected:
   void SetUp() override {
     record_ = home_.root() / "opened.txt";
-    WriteScript(home_.root() / "bin" / "xdg-open", "printf '%s|' \"$@\" >> '" + record_.string() +
-                                                       "'; echo >> '" + record_.string() + "'");
+    // One write a call: openers started at once must not interleave lines.
+    WriteScript(
+        home_.root() / "bin" / "xdg-open",
+        "line=$(printf '%s|' \"$@\"); printf '%s\\n' \"$line\" >> '" + record_.string() + "'");
     const char* path = ::getenv("PATH");
     savedPath_ = path != nullptr ? path : "";
     ::setenv("PATH", ((home_.root() / "bin").string() + ":" + savedPath_).c_str(), 1);
