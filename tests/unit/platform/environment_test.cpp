@@ -27,6 +27,7 @@ TEST(UserEnvironment, StoreIsPrivate) {
   ASSERT_FALSE(platform::WriteUserEnvironmentValue(L"OLLAMA_MODELS", L"/m"));
   EXPECT_EQ(ModeOf(home.config() / "environment.d"), 0700);
   EXPECT_EQ(ModeOf(home.config() / "environment.d" / "tidewell.conf"), 0600);
+  EXPECT_EQ(ModeOf(home.config() / "environment.d" / ".tidewell.lock"), 0600);
 }
 
 TEST(UserEnvironment, BadNamesAndLineBreakingValuesAreRefusedAndNothingIsWritten) {
