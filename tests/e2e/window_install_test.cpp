@@ -31,7 +31,6 @@
 #include <tests/support/built_programs.h>
 #include <tests/support/temp_home.h>
 #include <tests/support/vendor_service_process.h>
-#include <ui/layout_loader.h>
 #include <ui/main_dlg.h>
 #include <ui/message_box.h>
 #include <ui/qt_notify_center.h>
@@ -253,11 +252,3 @@ TEST_F(WindowInstall, BrokenModelDownloadShowsTheErrorAndTheMessage) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  RegisterCustomControls();
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -171,6 +171,12 @@ class InstallWorkflow : public ::testing::Test {
   bool WaitForMessage() {
     return harness_->WaitUntil([](RecordingView& v) { return !v.messages.empty(); });
   }
+  // The runner check's failure: one message, and the install image back.
+  bool ShowsTheNetworkMessageAndReturnsToIdle() {
+    if (!WaitForMessage()) return false;
+    EXPECT_EQ(Messages(), std::vector<std::wstring>{L"提示|网络不畅，关闭软件后重新打开即可!"});
+    return WaitForStage("imgNoDownDeekSeek");
+  }
   std::vector<std::wstring> Messages() {
     return harness_->OnUI([this] { return harness_->view().messages; });
   }
@@ -187,8 +193,6 @@ class InstallWorkflow : public ::testing::Test {
   std::atomic<int> packageRequests_{0};
   std::unique_ptr<EngineHarness> harness_;
 };
-
-const wchar_t kNetworkMessage[] = L"提示|网络不畅，关闭软件后重新打开即可!";
 
 TEST_F(InstallWorkflow, WholeInstallationReachesTheReadyPage) {
   Click();
@@ -333,9 +337,7 @@ TEST_F(InstallWorkflow, UnusableFolderShowsTheMessageAndStartsNothing) {
 TEST_F(InstallWorkflow, RunnerMissingAfterSetupShowsTheNetworkMessage) {
   SetPackage(true, true, /*setupInstallsRunner=*/false);
   Click();
-  ASSERT_TRUE(WaitForMessage());
-  EXPECT_EQ(Messages(), std::vector<std::wstring>{kNetworkMessage});
-  EXPECT_TRUE(WaitForStage("imgNoDownDeekSeek"));
+  ASSERT_TRUE(ShowsTheNetworkMessageAndReturnsToIdle());
   harness_->OnUI([this] {
     const auto& pulls = harness_->view().pulls[0];
     ASSERT_FALSE(pulls.empty());
@@ -347,9 +349,7 @@ TEST_F(InstallWorkflow, RunnerMissingAfterSetupShowsTheNetworkMessage) {
 TEST_F(InstallWorkflow, PullFailingMidwayShowsTheRunnersErrorAndReturns) {
   ::setenv("FAKE_PULL_MODE", "fail", 1);
   Click();
-  ASSERT_TRUE(WaitForMessage());
-  EXPECT_EQ(Messages(), std::vector<std::wstring>{kNetworkMessage});
-  EXPECT_TRUE(WaitForStage("imgNoDownDeekSeek"));
+  ASSERT_TRUE(ShowsTheNetworkMessageAndReturnsToIdle());
   harness_->OnUI([this] {
     const auto& pulls = harness_->view().pulls[0];
     ASSERT_GE(pulls.size(), 2u);
@@ -363,9 +363,7 @@ TEST_F(InstallWorkflow, PullFailingMidwayShowsTheRunnersErrorAndReturns) {
 TEST_F(InstallWorkflow, PulledModelMissingWhileOthersAreListedReturnsToIdle) {
   ::setenv("FAKE_PULL_MODE", "other", 1);
   Click();
-  ASSERT_TRUE(WaitForMessage());
-  EXPECT_EQ(Messages(), std::vector<std::wstring>{kNetworkMessage});
-  EXPECT_TRUE(WaitForStage("imgNoDownDeekSeek"));
+  ASSERT_TRUE(ShowsTheNetworkMessageAndReturnsToIdle());
   EXPECT_EQ(harness_->OnUI([this] { return harness_->view().pages["tab_pages2"]; }), 0);
   EXPECT_EQ(Events().back(), "modelDownSuccDeepseek");  // some model, not this one
 }
