@@ -76,14 +76,7 @@ bool RunProcess(const std::wstring& executable, const std::vector<std::wstring>&
 }
 
 std::vector<std::string> RunCommandLines(const std::vector<std::string>& argv) {
-  std::vector<std::string> pieces;
-  auto pipe = platform::StartWithOutputPipe(argv);
-  if (!pipe) return pieces;
-  char buffer[1024];
-  std::size_t length = 0;
-  while (pipe->ReadPiece(buffer, sizeof buffer, &length)) pieces.emplace_back(buffer, length);
-  pipe->Close();
-  return pieces;
+  return RunCommandLinesWithin(argv, -1);
 }
 
 std::vector<std::string> SplitOutputPieces(const std::string& output) {
@@ -109,11 +102,13 @@ std::vector<std::string> RunCommandLinesWithin(const std::vector<std::string>& a
   std::string output;
   char buffer[4096];
   for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) {
-      pipe->Kill();
-      break;
+    long long left = -1;  // no limit
+    if (timeoutMs >= 0) {
+      left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) {
+        pipe->Kill();
+        break;
+      }
     }
     const long got = pipe->ReadSome(buffer, sizeof buffer, static_cast<int>(left));
     if (got < 0) break;

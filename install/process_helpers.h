@@ -27,8 +27,8 @@ bool RunProcess(const std::wstring& executable, const std::vector<std::wstring>&
 // The program's standard output in pieces of at most 1023 bytes, each ending
 // after a newline or at the size limit; empty when it could not be started.
 std::vector<std::string> RunCommandLines(const std::vector<std::string>& argv);
-// The same with a time limit: a program still running after timeoutMs is
-// ended and what it printed so far is returned.
+// The same with a time limit (negative: none): a program still running
+// after timeoutMs is ended and what it printed so far is returned.
 std::vector<std::string> RunCommandLinesWithin(const std::vector<std::string>& argv, int timeoutMs);
 // Cuts output into the pieces RunCommandLines returns.
 std::vector<std::string> SplitOutputPieces(const std::string& output);
