@@ -32,6 +32,7 @@ constexpr std::uint32_t kCentralInMemory = 64 * 1024 * 1024;
 // Measured: 64 KiB writes cost a tenth of 1 MiB ones on this kind of machine.
 constexpr std::size_t kOutputBlock = 64 * 1024;
 constexpr int kArchiveKind = 1;
+constexpr std::uint8_t kHostUnix = 3;  // "version made by": the attributes hold st_mode
 // Entries at least this large are written behind on a second thread.
 constexpr std::uint32_t kWriteBehindFrom = 8 * 1024 * 1024;
 
@@ -205,6 +206,7 @@ ZRESULT ZipReader::Entry(int index, CentralRecord* record, ZipEntry* entry) {
   record->nameTooLong = platform::Utf16Length(decoded) > kZipMaxName - 1;
   entry->name = record->nameTooLong ? std::wstring() : SanitiseEntryName(decoded);
   entry->attributes = EntryAttributes(record->externalAttributes, record->host);
+  entry->unixMode = record->host == kHostUnix ? record->externalAttributes >> 16 : 0;
   const EntryTimes times = EntryTimesFrom(record->dosDate, record->location.dosTime,
                                           record->extra.data(), record->extra.size());
   entry->accessTime = times.access;
@@ -291,7 +293,7 @@ ZRESULT ZipReader::ExtractToFile(int index, const std::wstring& name) {
       FolderFd(slash == std::string::npos ? std::string() : relative.substr(0, slash));
   if (folder < 0) return ZR_NOFILE;
   mode_t mode = 0644;
-  if (record.host == 3 && ((record.externalAttributes >> 16) & 0777) != 0) {
+  if (record.host == kHostUnix && ((record.externalAttributes >> 16) & 0777) != 0) {
     mode = (record.externalAttributes >> 16) & 0777;  // Unix permissions, exec bits included
   } else if ((entry.attributes & kAttrReadOnly) != 0) {
     mode = 0444;

@@ -31,6 +31,10 @@ struct ZipEntry {
   int index = 0;      // for index -1: the number of entries
   std::wstring name;  // sanitised relative path, '/' separated
   std::uint32_t attributes = 0;
+  // The Unix st_mode (type and permissions) of an entry made on Unix, else 0.
+  // A symbolic link's entry (S_IFLNK) holds the link's target as its data;
+  // extraction to a file never makes a link of it.
+  std::uint32_t unixMode = 0;
   std::int64_t accessTime = 0;  // file times: 100 ns since 1601-01-01 UTC
   std::int64_t createTime = 0;
   std::int64_t writeTime = 0;

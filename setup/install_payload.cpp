@@ -4,13 +4,17 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <vector>
 
+#include <package/path_beneath.h>
 #include <package/zip_reader.h>
 #include <platform/os_encoding.h>
+#include <setup/payload_links.h>
 
 namespace fs = std::filesystem;
 
@@ -32,6 +36,58 @@ void RemoveTree(const fs::path& path) {
   fs::remove_all(path, ec);  // removes links themselves, never what they point to
 }
 
+struct PendingLink {
+  std::string name;
+  std::string target;
+};
+
+// A link entry's target: its data, of a length a path can have.
+bool ReadLinkTarget(HZIP archive, const ZipEntry& entry, const std::string& name,
+                    std::string* target, std::string* reason) {
+  if (entry.uncompressedSize == 0 || entry.uncompressedSize >= PATH_MAX) {
+    *reason = "the link \"" + name + "\" has no usable target";
+    return false;
+  }
+  target->assign(static_cast<std::size_t>(entry.uncompressedSize), '\0');
+  if (ZipExtractItem(archive, entry.index, target->data(),
+                     static_cast<std::uint32_t>(target->size()), ZIP_MEMORY) != ZR_OK) {
+    *reason = "reading the link \"" + name + "\" failed";
+    return false;
+  }
+  return true;
+}
+
+// Links come last, each checked first: no file entry is ever written
+// through one, and a link standing where another entry needs a folder
+// fails rather than being replaced. Their folders are all made before the
+// first link, so a link named like one of them fails too.
+bool MakeLinks(const fs::path& folder, const std::vector<PendingLink>& links,
+               std::string* reason) {
+  if (links.empty()) return true;
+  const int root = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (root < 0) {
+    *reason = "cannot open the unpacked folder: " + std::string(std::strerror(errno));
+    return false;
+  }
+  bool ok = true;
+  for (const PendingLink& link : links) {
+    const std::size_t slash = link.name.rfind('/');
+    if (slash == std::string::npos) continue;
+    const int made = OpenFolderBeneath(root, link.name.substr(0, slash));
+    if (made < 0) {
+      *reason = "cannot make the folder of the link \"" + link.name + "\"";
+      ok = false;
+      break;
+    }
+    ::close(made);
+  }
+  for (std::size_t i = 0; ok && i < links.size(); ++i) {
+    ok = setup::MakeLinkBeneath(root, links[i].name, links[i].target, reason);
+  }
+  ::close(root);
+  return ok;
+}
+
 bool Unpack(const std::uint8_t* zip, std::size_t size, const fs::path& folder,
             std::string* reason) {
   HZIP archive = ZipOpenMemory(zip, size, nullptr, platform::WidePath(folder));
@@ -44,8 +100,18 @@ bool Unpack(const std::uint8_t* zip, std::size_t size, const fs::path& folder,
   const int count = entry.index;
   bool ok = count > 0;
   if (!ok) *reason = "the payload is empty";
+  std::vector<PendingLink> links;
   for (int i = 0; ok && i < count; ++i) {
     ZRESULT result = ZipItemInfo(archive, i, &entry);
+    if (result == ZR_OK && (entry.unixMode & S_IFMT) == S_IFLNK) {
+      PendingLink link{platform::WideToOsNarrow(entry.name), {}};
+      ok = !link.name.empty() && link.name.back() != '/';
+      if (!ok) *reason = "a link entry has no usable name";
+      ok = ok && ReadLinkTarget(archive, entry, link.name, &link.target, reason) &&
+           setup::LinkTargetStaysInside(link.name, link.target, reason);
+      if (ok) links.push_back(std::move(link));
+      continue;
+    }
     if (result == ZR_OK) result = ZipExtractItemToFile(archive, i, entry.name);
     if (result != ZR_OK) {
       char code[16];
@@ -55,7 +121,7 @@ bool Unpack(const std::uint8_t* zip, std::size_t size, const fs::path& folder,
     }
   }
   ZipClose(archive);
-  return ok;
+  return ok && MakeLinks(folder, links, reason);
 }
 
 // Puts staged in target's place. On success *old names what stood at target

@@ -12,7 +12,9 @@ namespace setup {
 // target (same file system), then swaps it in by rename; an older install
 // (or the empty folder the caller made) is removed afterwards. On failure
 // the unpacked folder is removed and target is left untouched. The parent of
-// target is created when missing.
+// target is created when missing. Regular files keep their Unix modes; a
+// link entry becomes a link only under the rule in payload_links.h, any
+// other link entry fails the install.
 bool InstallPayload(const std::uint8_t* zip, std::size_t size, const std::filesystem::path& target,
                     std::string* reason);
 
