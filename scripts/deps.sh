@@ -11,7 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   fonts-wqy-microhei xvfb xauth
   imagemagick  # joins the stage animation frames (res/artwork/make_gifs.sh)
-  zip
+  zip zstd  # the package builder: runner release archives are .tgz or .tar.zst
 )
 
 missing=()
