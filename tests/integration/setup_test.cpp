@@ -25,6 +25,14 @@ ZipBuildEntry Executable(const std::string& name, const std::string& data) {
   return entry;
 }
 
+// Info-ZIP's form of a symbolic link (zip -y): the target is the data.
+ZipBuildEntry Link(const std::string& name, const std::string& target) {
+  ZipBuildEntry entry = FileEntry(name, target);
+  entry.deflate = false;
+  entry.externalAttributes = 0120777u << 16;
+  return entry;
+}
+
 // Compressible but varied, so its deflated form is long.
 std::string RunnerBytes() {
   std::string bytes;
@@ -151,6 +159,73 @@ TEST_F(SetupTest, DamagedSetupsFailAndLeaveTheOlderInstallAsItWas) {
     EXPECT_EQ(Names(target), (std::vector<std::string>{"old-folder", "old-only.txt", "ollama"}));
     EXPECT_EQ(ReadTextFile(target / "ollama"), "old runner");
     EXPECT_EQ(Names(target.parent_path()), std::vector<std::string>{"ollama_location"});
+  }
+}
+
+// The runner's libraries come as link chains, also across its folders.
+TEST_F(SetupTest, LinksThatStayInsideTheInstallFolderAreMadeAgain) {
+  std::vector<ZipBuildEntry> payload = RunnerPayload();
+  payload.push_back(Link("lib/ollama/libggml.so", "libggml.so.1"));
+  payload.push_back(Link("lib/ollama/libggml.so.1", "libggml.so.1.2"));
+  payload.push_back(FileEntry("lib/ollama/libggml.so.1.2", "library"));
+  payload.push_back(FileEntry("lib/ollama/cuda_v12/libcublas.so.12", "cublas"));
+  payload.push_back(Link("lib/ollama/mlx_cuda_v12/libcublas.so.12", "../cuda_v12/libcublas.so.12"));
+  payload.push_back(Link("lib/ollama/cuda", "./cuda_v12/"));
+  const fs::path setup = MakeSetup(BuildZip(payload));
+  const fs::path target = home_.root() / "ollama_location";
+  PlantOlderInstall(target);
+  const ChildResult run = Run(setup, {"/silent", "/dir=" + target.string()});
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  const std::vector<std::pair<std::string, std::string>> links = {
+      {"lib/ollama/libggml.so", "libggml.so.1"},
+      {"lib/ollama/libggml.so.1", "libggml.so.1.2"},
+      {"lib/ollama/mlx_cuda_v12/libcublas.so.12", "../cuda_v12/libcublas.so.12"},
+      {"lib/ollama/cuda", "./cuda_v12/"}};
+  for (const auto& [name, linkTarget] : links) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(fs::is_symlink(target / name));
+    EXPECT_EQ(fs::read_symlink(target / name).string(), linkTarget);
+  }
+  EXPECT_EQ(ReadTextFile(target / "lib/ollama/libggml.so"), "library");
+  EXPECT_EQ(ReadTextFile(target / "lib/ollama/mlx_cuda_v12/libcublas.so.12"), "cublas");
+  EXPECT_EQ(ReadTextFile(target / "lib/ollama/cuda/libcublas.so.12"), "cublas");
+  EXPECT_TRUE(IsExecutable(target / "bin/ollama"));
+  EXPECT_FALSE(IsExecutable(target / "lib/ollama/libggml.so.1.2"));
+}
+
+TEST_F(SetupTest, ALinkLeadingAnywhereElseFailsAndLeavesTheOlderInstallAsItWas) {
+  struct Case {
+    std::vector<ZipBuildEntry> entries;
+    std::string reason;
+  };
+  const std::vector<Case> cases = {
+      {{Link("lib/ollama/libc.so", "/etc/passwd")}, "an absolute target"},
+      {{Link("lib/ollama/libc.so", "../../../outside")}, "leads out of the install folder"},
+      {{Link("up", "..")}, "leads out of the install folder"},
+      {{Link("lib/up", "./../..")}, "leads out of the install folder"},
+      // "a" may itself be a link leading deeper, and the climb would go on
+      // from there.
+      {{Link("lib/ollama/libc.so", "a/../../..")}, "after a named step"},
+      {{Link("lib/ollama/libc.so", "")}, "no usable target"},
+      // A file entry already stands below the link's name: nothing is ever
+      // written through a link.
+      {{FileEntry("sub/file", "x"), Link("sub", "lib")}, "cannot make the link \"sub\""},
+      {{Link("sub", "lib"), Link("sub/inner", "x")}, "cannot make the link \"sub\""},
+  };
+  const fs::path target = home_.root() / "install" / "ollama_location";
+  PlantOlderInstall(target);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(cases[i].reason + " #" + std::to_string(i));
+    std::vector<ZipBuildEntry> payload = RunnerPayload();
+    payload.insert(payload.end(), cases[i].entries.begin(), cases[i].entries.end());
+    const fs::path setup = MakeSetup(BuildZip(payload), "case" + std::to_string(i));
+    const ChildResult run = Run(setup, {"/silent", "/dir=" + target.string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.errors.find(cases[i].reason), std::string::npos) << run.errors;
+    EXPECT_EQ(Names(target), (std::vector<std::string>{"old-folder", "old-only.txt", "ollama"}));
+    EXPECT_EQ(ReadTextFile(target / "ollama"), "old runner");
+    EXPECT_EQ(Names(target.parent_path()), std::vector<std::string>{"ollama_location"});
+    EXPECT_FALSE(fs::exists(fs::symlink_status(home_.root() / "outside")));
   }
 }
 
