@@ -195,7 +195,10 @@ std::string ChromiumLogPrefix() {
 }  // namespace
 
 bool IsAppImageName(const std::string& argv0) {
-  return fs::path(argv0).filename() == "Chatbox";
+  const std::string name = fs::path(argv0).filename().string();
+  const std::string suffix = ".AppImage";
+  return name == "Chatbox" ||
+         (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0);
 }
 
 int RunAppImage(int argc, char** argv) {

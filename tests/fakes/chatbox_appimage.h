@@ -7,7 +7,8 @@
 
 namespace fake_chatbox {
 
-// True when the program was started under the AppImage's own name.
+// True when the program was started under the AppImage's name: `Chatbox`
+// as installed, or the download's own name (ending in .AppImage).
 bool IsAppImageName(const std::string& argv0);
 
 // The AppImage runtime. `--appimage-extract [pattern]` writes
