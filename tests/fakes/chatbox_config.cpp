@@ -1,63 +1,94 @@
 #include <tests/fakes/chatbox_config.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include <json/json.h>
+#include <platform/atomic_file.h>
 #include <platform/posix/file_util.h>
 
 namespace fake_chatbox {
 
-namespace {
+namespace fs = std::filesystem;
 
-std::string StringAt(const Json::Value& root, std::initializer_list<const char*> path) {
-  const Json::Value* value = &root;
-  for (const char* key : path) {
-    if (!value->isObject()) return {};
-    value = &(*value)[key];
-  }
-  return value->isString() ? value->asString() : std::string();
-}
-
-std::string Printable(std::string text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  }
-  return text;
-}
-
-}  // namespace
-
-std::filesystem::path SettingsFile() {
-  std::filesystem::path config;
+fs::path SettingsFile() {
+  fs::path config;
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
     config = xdg;
   } else {
     const char* home = std::getenv("HOME");
-    config = std::filesystem::path(home != nullptr ? home : ".") / ".config";
+    config = fs::path(home != nullptr ? home : ".") / ".config";
   }
   return config / "xyz.chatboxapp.app" / "config.json";
 }
 
-ChatTarget ReadChatTarget(const std::filesystem::path& file) {
-  std::string text;
-  if (platform::posix::ReadFileBytes(file, &text) != 0) return {};
+std::optional<Json::Value> ParseStoreText(const std::string& text) {
+  Json::CharReaderBuilder builder;
+  // JSON.parse: no comments, nothing after the value, any value at the root.
+  builder["allowComments"] = false;
+  builder["failIfExtra"] = true;
+  builder["allowSpecialFloats"] = false;
+  builder["allowSingleQuotes"] = false;
+  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value root;
   std::string error;
-  const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
-  if (!reader->parse(text.data(), text.data() + text.size(), &root, &error) || !root.isObject()) {
-    return {};
-  }
-  const Json::Value& version = root["configVersion"];
-  if (version.isNumeric() && version.asDouble() >= 10) {
-    return {StringAt(root, {"settings", "defaultChatModel", "model"}),
-            StringAt(root, {"settings", "providers", "ollama", "apiHost"})};
-  }
-  return {StringAt(root, {"settings", "ollamaModel"}), StringAt(root, {"settings", "ollamaHost"})};
+  if (!reader->parse(text.data(), text.data() + text.size(), &root, &error)) return std::nullopt;
+  return root;
 }
 
-std::string DescribeTarget(const ChatTarget& target) {
-  return "model=" + Printable(target.model) + " host=" + Printable(target.host);
+namespace {
+
+std::optional<Json::Value> ReadStore(const fs::path& file) {
+  std::string text;
+  if (platform::posix::ReadFileBytes(file, &text) != 0) return std::nullopt;
+  return ParseStoreText(text);
+}
+
+// Backups by the time in their names, oldest first; names whose time does
+// not read sort first, as the client's invalid dates do.
+std::vector<fs::path> Backups(const fs::path& folder) {
+  std::vector<std::pair<std::string, fs::path>> found;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("config-backup-", 0) != 0) continue;
+    std::string stamp = name.substr(14);
+    if (stamp.size() > 5 && stamp.substr(stamp.size() - 5) == ".json") stamp.resize(stamp.size() - 5);
+    const bool dated = stamp.size() == 24 && stamp[4] == '-' && stamp[10] == 'T' && stamp.back() == 'Z';
+    found.emplace_back(dated ? stamp : std::string(), entry.path());
+  }
+  std::stable_sort(found.begin(), found.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<fs::path> paths;
+  for (auto& [stamp, path] : found) paths.push_back(path);
+  return paths;
+}
+
+}  // namespace
+
+Json::Value OpenStore(const fs::path& file) {
+  std::error_code ec;
+  if (!fs::exists(file, ec)) return Json::Value(Json::objectValue);
+  if (std::optional<Json::Value> store = ReadStore(file)) return *store;
+  const std::vector<fs::path> backups = Backups(file.parent_path());
+  for (auto backup = backups.rbegin(); backup != backups.rend(); ++backup) {
+    std::string text;
+    if (platform::posix::ReadFileBytes(*backup, &text) != 0 || !ParseStoreText(text)) continue;
+    platform::WriteFileAtomically(file, text);
+    return *ParseStoreText(text);
+  }
+  return Json::Value(Json::objectValue);
+}
+
+int SaveStore(const fs::path& file, const Json::Value& store) {
+  Json::StreamWriterBuilder builder;
+  builder["indentation"] = "\t";
+  builder["emitUTF8"] = true;
+  builder["enableYAMLCompatibility"] = true;  // "key": value, as JSON.stringify
+  if (const int error = platform::CreatePrivateFolders(file.parent_path()); error != 0) return error;
+  return platform::WriteFileAtomically(file, Json::writeString(builder, store));
 }
 
 }  // namespace fake_chatbox

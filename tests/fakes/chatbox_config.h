@@ -1,25 +1,29 @@
 #pragma once
-// What the stand-in chat client reads from Chatbox's settings file: the
-// Ollama model it talks to and the host it reaches the runner at.
+// Chatbox's settings file on disk: where it is, how the client reads it (a
+// damaged file is replaced by its newest readable backup, else taken as
+// empty) and how it writes it (the whole store, tab-indented, replaced in
+// one step).
 #include <filesystem>
+#include <optional>
 #include <string>
 
-namespace fake_chatbox {
+#include <json/value.h>
 
-struct ChatTarget {
-  std::string model;
-  std::string host;
-};
+namespace fake_chatbox {
 
 // $XDG_CONFIG_HOME/xyz.chatboxapp.app/config.json (default ~/.config).
 std::filesystem::path SettingsFile();
 
-// Older files: settings.ollamaModel and settings.ollamaHost. From
-// configVersion 10 on: settings.defaultChatModel.model and
-// settings.providers.ollama.apiHost. Missing or unreadable: empty fields.
-ChatTarget ReadChatTarget(const std::filesystem::path& file);
+// JSON.parse of the text: nullopt where it refuses.
+std::optional<Json::Value> ParseStoreText(const std::string& text);
 
-// "model=<m> host=<h>", with control characters shown as '?'.
-std::string DescribeTarget(const ChatTarget& target);
+// The store as the client opens it: a missing file is an empty store; a file
+// that does not parse is first replaced by the newest backup beside it
+// (config-backup-<ISO time with '_' for ':'>.json) that parses, else the
+// store starts empty. Only that repair writes anything.
+Json::Value OpenStore(const std::filesystem::path& file);
+
+// The store as the client writes it; 0 or an errno.
+int SaveStore(const std::filesystem::path& file, const Json::Value& store);
 
 }  // namespace fake_chatbox

@@ -1,25 +1,132 @@
-// The stand-in for the Chatbox client (installed as `Chatbox`): reads the
-// model and host from Chatbox's settings file, says them on one line, and
-// stays running until it is ended (SIGTERM).
+// The stand-in for the Chatbox client. Installed as `Chatbox` it is the
+// AppImage (see chatbox_appimage.h); under any other name it is the app:
+// one instance per settings folder, settings loaded by the rules of the
+// emulated client version (TIDEWELL_FAKE_CHATBOX_VERSION, default 1.20.0),
+// written back on start and again when it is ended (SIGTERM, SIGINT), and
+// one line on stdout saying what a user would see. `--describe` only loads
+// and prints: no lock, no write.
+#include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
 
+#include <tests/fakes/chatbox_appimage.h>
 #include <tests/fakes/chatbox_config.h>
+#include <tests/fakes/chatbox_instance.h>
+#include <tests/fakes/chatbox_load.h>
+#include <tests/fakes/chatbox_view.h>
 #ifdef TIDEWELL_FAKE_CHATBOX_WINDOW
 #include <tests/fakes/chatbox_window.h>
 #endif
 
-int main(int argc, char** argv) {
-  const fake_chatbox::ChatTarget target =
-      fake_chatbox::ReadChatTarget(fake_chatbox::SettingsFile());
-  std::printf("%s\n", fake_chatbox::DescribeTarget(target).c_str());
+namespace {
+
+using namespace fake_chatbox;
+
+bool HasArg(int argc, char** argv, std::string_view wanted) {
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i] == wanted) return true;
+  }
+  return false;
+}
+
+void SayLine(const std::string& line) {
+  std::printf("%s\n", line.c_str());
   std::fflush(stdout);
+}
+
+// Waits for SIGTERM or SIGINT (blocked in every thread) and returns.
+void WaitForEnd() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  for (int signal = 0; sigwait(&set, &signal) != 0 || (signal != SIGTERM && signal != SIGINT);) {
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (IsAppImageName(argv[0])) return RunAppImage(argc, argv);
+
+  const char* versionName = std::getenv("TIDEWELL_FAKE_CHATBOX_VERSION");
+  const std::optional<ClientVersion> client =
+      ClientVersionNamed(versionName != nullptr ? versionName : "");
+  if (!client) {
+    std::fprintf(stderr, "unknown TIDEWELL_FAKE_CHATBOX_VERSION (1.20.0 or 1.9.8)\n");
+    return 2;
+  }
+  const auto file = SettingsFile();
+  if (HasArg(argc, argv, "--describe")) {
+    const LoadedStore loaded = LoadStore(*client, OpenStore(file));
+    SayLine(DescribeView(ViewOf(*client, loaded.held)));
+    return 0;
+  }
+  EnforceSandbox(argc, argv);
+
+  // Signals are taken by WaitForEnd only, whichever thread runs.
+  sigset_t endSignals;
+  sigemptyset(&endSignals);
+  sigaddset(&endSignals, SIGTERM);
+  sigaddset(&endSignals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
+
+  std::unique_ptr<SingleInstance> instance;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (SingleInstance::Take(file.parent_path(), args, &instance) == SingleInstance::Claim::Second) {
+    return 0;  // the running one comes forward instead
+  }
+
+  const LoadedStore loaded = LoadStore(*client, OpenStore(file));
+  if (const int error = SaveStore(file, loaded.file); error != 0) {
+    std::fprintf(stderr, "cannot write %s (errno %d)\n", file.c_str(), error);
+  }
+  const UserView view = ViewOf(*client, loaded.held);
+  SayLine(DescribeView(view));
+
+  std::thread listener;
+  if (instance) {
+    listener = std::thread([&instance] {
+      while (instance->NextStart()) {
+        std::fprintf(stderr, "second start: window brought forward\n");
+        std::fflush(stderr);
+      }
+    });
+  }
+
+  std::atomic<bool> ending{false};
 #ifdef TIDEWELL_FAKE_CHATBOX_WINDOW
-  if (fake_chatbox::RunWindow(argc, argv, target)) return 0;
+  std::thread signals([&ending] {
+    WaitForEnd();
+    ending = true;
+  });
+  if (!RunWindow(argc, argv, view, ending)) signals.join();
+  if (signals.joinable()) {
+    // The window was closed by the user: the app quits like on a signal.
+    if (!ending) ::kill(::getpid(), SIGTERM);
+    signals.join();
+  }
 #else
-  (void)argc;
-  (void)argv;
+  WaitForEnd();
+  ending = true;
 #endif
-  for (;;) ::pause();
+
+  // The store replaces only its settings: other keys written meanwhile stay,
+  // settings written meanwhile are lost.
+  const Json::Value onDisk = OpenStore(file);
+  if (const int error = SaveStore(file, FileWithSettings(*client, onDisk, loaded.held)); error != 0) {
+    std::fprintf(stderr, "cannot write %s (errno %d)\n", file.c_str(), error);
+  }
+  if (instance) {
+    instance->Close();
+    if (listener.joinable()) listener.join();
+  }
+  return 0;
 }
