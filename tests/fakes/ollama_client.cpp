@@ -212,7 +212,9 @@ int ListModels(const std::string& prefix) {
   if (!ParseJson(result->body, &answer) || !answer.isObject()) {
     return Fail("invalid character looking for beginning of value");
   }
-  const double now = static_cast<double>(std::time(nullptr));
+  timespec clock{};
+  ::clock_gettime(CLOCK_REALTIME, &clock);
+  const double now = static_cast<double>(clock.tv_sec) + static_cast<double>(clock.tv_nsec) / 1e9;
   std::vector<ListedModel> models;
   const auto lower = [](std::string text) {
     for (auto& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

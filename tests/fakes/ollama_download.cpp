@@ -26,9 +26,10 @@ constexpr int kParts = 16;
 constexpr std::int64_t kMinPartSize = 100'000'000, kMaxPartSize = 1'000'000'000;
 constexpr int kMaxRetries = 6;
 constexpr auto kTick = std::chrono::milliseconds(60);
-// A small layer still costs a round trip to the registry; a local source
-// has none, so it is added, or such layers would finish unseen.
-constexpr auto kRoundTrip = std::chrono::milliseconds(100);
+// A part's transfer ends only when its stall watchdog, ticking each second
+// from the transfer's start, sees it complete: so every layer shows at 100%
+// for a while, however small.
+constexpr auto kWatchdogTick = std::chrono::seconds(1);
 
 // The operating system's message as Go words it: lower case.
 std::string ErrnoText(int error) {
@@ -201,13 +202,11 @@ void BlobDownloads::Run(const std::shared_ptr<DownloadState>& state) {
   } else if (::ftruncate(fd, state->total) != 0) {
     error = "truncate " + state->partial.string() + ": " + ErrnoText(errno);
   }
-  if (error.empty() && !state->layer.fromSource && !state->Sleep(kRoundTrip)) {
-    error = "context canceled";
-  }
   std::string base, prefix;
   const bool haveSource = SplitBaseUrl(state->url, &base, &prefix);
   for (auto& part : state->parts) {
     for (int attempt = 0; error.empty() && part.completed < part.size; ++attempt) {
+      const auto began = std::chrono::steady_clock::now();
       const std::int64_t start = part.offset + part.completed, stop = part.offset + part.size;
       int writeError = 0;
       std::string transfer;
@@ -266,6 +265,12 @@ void BlobDownloads::Run(const std::shared_ptr<DownloadState>& state) {
         error = "context canceled";
       } else if (writeError != 0) {
         error = "write " + state->partial.string() + ": " + ErrnoText(writeError);
+      } else if (part.completed == part.size) {
+        const auto ran = std::chrono::steady_clock::now() - began;
+        const auto wait = kWatchdogTick * (ran / kWatchdogTick + 1) - ran;
+        if (!state->Sleep(std::chrono::duration_cast<std::chrono::milliseconds>(wait))) {
+          error = "context canceled";
+        }
       } else if (!transfer.empty()) {
         if (attempt + 1 >= kMaxRetries) {
           error = "max retries exceeded: " + transfer;

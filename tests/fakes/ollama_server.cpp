@@ -23,6 +23,7 @@
 #include <tests/fakes/ollama_download.h>
 #include <tests/fakes/ollama_endpoint.h>
 #include <tests/fakes/ollama_format.h>
+#include <tests/fakes/ollama_json.h>
 #include <tests/fakes/ollama_registry.h>
 #include <tests/fakes/ollama_request.h>
 #include <tests/fakes/ollama_store.h>
@@ -33,13 +34,6 @@ namespace fake_ollama {
 namespace {
 
 constexpr const char* kJson = "application/json; charset=utf-8";
-
-std::string Compact(const Json::Value& value) {
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = "";
-  builder["emitUTF8"] = true;
-  return Json::writeString(builder, value);
-}
 
 Json::Value Status(const std::string& status) {
   Json::Value message(Json::objectValue);
@@ -55,7 +49,7 @@ Json::Value ErrorObject(const std::string& text) {
 
 void SendJson(httplib::Response& res, int status, const Json::Value& value) {
   res.status = status;
-  res.set_content(Compact(value), kJson);
+  res.set_content(GoJson(value), kJson);
 }
 
 std::string FileSha256(const std::filesystem::path& path) {
@@ -170,7 +164,7 @@ void Server::Routes() {
         "application/x-ndjson", [this, name](std::size_t, httplib::DataSink& sink) {
           const auto emit = [&](const Json::Value& message) {
             if (stopping_) return false;
-            const std::string line = Compact(message) + "\n";
+            const std::string line = GoJson(message) + "\n";
             return sink.write(line.data(), line.size());
           };
           Pull(name, emit);
