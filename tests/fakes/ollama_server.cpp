@@ -311,6 +311,12 @@ int Serve() {
   signal(SIGPIPE, SIG_IGN);
 
   Server server(version);
+  // As Go listens: the address may be reused after a close, but two servers
+  // never share a port (cpp-httplib would also set SO_REUSEPORT).
+  server.http().set_socket_options([](int sock) {
+    const int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   const std::string bindHost = address.host.empty() ? "0.0.0.0" : address.host;
   int port = address.port;
   const bool bound = port == 0 ? (port = server.http().bind_to_any_port(bindHost)) > 0
