@@ -3,15 +3,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 namespace fake_ollama {
 
-std::string HumanBytes(std::uint64_t bytes) {
+std::string HumanBytes(std::int64_t bytes) {
   static const struct {
     double size;
     const char* unit;
   } kUnits[] = {{1e12, "TB"}, {1e9, "GB"}, {1e6, "MB"}, {1e3, "KB"}};
-  char text[32];
+  char text[40];
   for (const auto& unit : kUnits) {
     if (static_cast<double>(bytes) < unit.size) continue;
     const double value = static_cast<double>(bytes) / unit.size;
@@ -22,40 +24,70 @@ std::string HumanBytes(std::uint64_t bytes) {
     }
     return text;
   }
-  std::snprintf(text, sizeof text, "%llu B", static_cast<unsigned long long>(bytes));
+  std::snprintf(text, sizeof text, "%lld B", static_cast<long long>(bytes));
   return text;
 }
 
-std::string HumanAge(std::int64_t seconds) {
-  const auto plural = [](std::int64_t n, const char* unit) {
-    return std::to_string(n) + " " + unit + (n == 1 ? "" : "s") + " ago";
+std::string HumanDuration(double seconds) {
+  const auto count = [](std::int64_t n, const char* unit) {
+    return std::to_string(n) + " " + unit;
   };
-  constexpr std::int64_t kMinute = 60, kHour = 3600, kDay = 86400, kWeek = 7 * kDay;
-  if (seconds < 1) return "Less than a second ago";
-  if (seconds < kMinute) return plural(seconds, "second");
-  if (seconds < 2 * kMinute) return "About a minute ago";
-  if (seconds < kHour) return plural(seconds / kMinute, "minute");
-  if (seconds < 2 * kHour) return "About an hour ago";
-  if (seconds < 2 * kDay) return plural(seconds / kHour, "hour");
-  if (seconds < 2 * kWeek) return plural(seconds / kDay, "day");
-  if (seconds < 60 * kDay) return plural(seconds / kWeek, "week");
-  if (seconds < 730 * kDay) return plural(seconds / (30 * kDay), "month");
-  return plural(seconds / (365 * kDay), "year");
+  const auto whole = static_cast<std::int64_t>(seconds);
+  if (whole < 1) return "Less than a second";
+  if (whole == 1) return "1 second";
+  if (whole < 60) return count(whole, "seconds");
+  const std::int64_t minutes = whole / 60;
+  if (minutes == 1) return "About a minute";
+  if (minutes < 60) return count(minutes, "minutes");
+  const auto hours = static_cast<std::int64_t>(std::round(seconds / 3600));
+  if (hours == 1) return "About an hour";
+  if (hours < 48) return count(hours, "hours");
+  if (hours < 24 * 7 * 2) return count(hours / 24, "days");
+  if (hours < 24 * 30 * 2) return count(hours / 24 / 7, "weeks");
+  if (hours < 24 * 365 * 2) return count(hours / 24 / 30, "months");
+  return count(static_cast<std::int64_t>(seconds / 3600) / 24 / 365, "years");
 }
 
-std::string ShortDuration(std::int64_t seconds) {
-  seconds = std::max<std::int64_t>(seconds, 0);
-  const std::int64_t h = seconds / 3600, m = seconds % 3600 / 60, s = seconds % 60;
-  std::string text;
-  if (h > 0) text += std::to_string(h) + "h";
-  if (h > 0 || m > 0) text += std::to_string(m) + "m";
-  return text + std::to_string(s) + "s";
+std::string HumanAge(double secondsAgo) {
+  if (secondsAgo / 3600 / 24 / 365 < -20) return "Forever";
+  if (secondsAgo < 0) return HumanDuration(-secondsAgo) + " from now";
+  return HumanDuration(secondsAgo) + " ago";
 }
 
-std::string ListTable(const std::vector<ListedModel>& models, std::int64_t now) {
+std::string BarDuration(std::int64_t seconds) {
+  if (seconds >= 100 * 3600) return "99h+";
+  if (seconds >= 3600) {
+    return std::to_string(seconds / 3600) + "h" + std::to_string(seconds / 60 % 60) + "m";
+  }
+  if (seconds >= 60) return std::to_string(seconds / 60) + "m" + std::to_string(seconds % 60) + "s";
+  return std::to_string(seconds) + "s";
+}
+
+std::string Rfc3339Nano(std::int64_t seconds, std::int64_t nanoseconds) {
+  const auto when = static_cast<std::time_t>(seconds);
+  std::tm local{};
+  ::localtime_r(&when, &local);
+  char text[80];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+  std::string out = text;
+  if (nanoseconds > 0) {
+    std::snprintf(text, sizeof text, ".%09lld", static_cast<long long>(nanoseconds));
+    std::string fraction = text;
+    while (fraction.back() == '0') fraction.pop_back();
+    out += fraction;
+  }
+  const long offset = local.tm_gmtoff;
+  if (offset == 0) return out + "Z";
+  const long minutes = std::labs(offset) / 60;
+  std::snprintf(text, sizeof text, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60,
+                minutes % 60);
+  return out + text;
+}
+
+std::string ListTable(const std::vector<ListedModel>& models) {
   std::vector<std::vector<std::string>> rows = {{"NAME", "ID", "SIZE", "MODIFIED"}};
   for (const auto& model : models) {
-    rows.push_back({model.name, model.id, HumanBytes(model.size), HumanAge(now - model.modified)});
+    rows.push_back({model.name, model.id, HumanBytes(model.size), HumanAge(model.ageSeconds)});
   }
   // Widths in characters, not bytes: names are ASCII, so bytes will do.
   std::size_t widths[4] = {};
@@ -71,48 +103,6 @@ std::string ListTable(const std::vector<ListedModel>& models, std::int64_t now) 
     out += '\n';
   }
   return out;
-}
-
-std::string ProgressLine(const std::string& digest12, std::uint64_t completed, std::uint64_t total,
-                         double rate) {
-  constexpr int kBarCells = 25;
-  completed = std::min(completed, total);
-  const int percent = total == 0 ? 100 : static_cast<int>(completed * 100 / total);
-  const int filled = total == 0 ? kBarCells : static_cast<int>(completed * kBarCells / total);
-  std::string bar;
-  for (int i = 0; i < kBarCells; ++i) bar += i < filled ? "█" : " ";
-  char head[64];
-  std::snprintf(head, sizeof head, "pulling %s: %3d%% ", digest12.c_str(), percent);
-  std::string line =
-      std::string(head) + "▕" + bar + "▏ " + HumanBytes(completed) + "/" + HumanBytes(total);
-  if (rate > 0) {
-    line += "   " + HumanBytes(static_cast<std::uint64_t>(rate)) + "/s";
-    line += "   " + ShortDuration(static_cast<std::int64_t>(
-                        std::ceil(static_cast<double>(total - completed) / rate)));
-  }
-  return line;
-}
-
-std::string StatusBlock::Redraw(const std::vector<std::string>& lines) {
-  std::string out = "\x1b[?25l";
-  // The cursor stays at the end of the last line drawn: clear that line,
-  // then each line above it, moving up.
-  for (std::size_t i = 0; i < drawn_; ++i) {
-    if (i > 0) out += "\x1b[A";
-    out += "\x1b[2K\x1b[1G";
-  }
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) out += '\n';
-    out += lines[i];
-  }
-  drawn_ = lines.size();
-  return out;
-}
-
-std::string StatusBlock::Finish() {
-  std::string out = drawn_ > 0 ? "\n" : "";
-  drawn_ = 0;
-  return out + "\x1b[?25h";
 }
 
 }  // namespace fake_ollama

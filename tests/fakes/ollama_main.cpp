@@ -1,8 +1,10 @@
-// The stand-in for the Ollama runner (installed as `ollama`). It honours what
-// the assistant relies on: `help`, `serve`, `list` and `pull TAG`, with the
-// real runner's output shapes. Models come from a local model source
-// (TIDEWELL_MODEL_SOURCE) instead of the registry.
+// The stand-in for the Ollama runner (installed as `ollama`): `help`,
+// `serve`, `list`, `pull TAG` and `--version`, behaving as the real runner
+// of the release TIDEWELL_FAKE_OLLAMA_VERSION (default 0.5.7) does. Models
+// come from a local model source (TIDEWELL_MODEL_SOURCE) instead of the
+// registry.
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include <tests/fakes/ollama_client.h>
@@ -10,9 +12,7 @@
 
 namespace {
 
-constexpr const char* kHelp =
-    "Large language model runner\n"
-    "\n"
+constexpr const char* kUsage =
     "Usage:\n"
     "  ollama [flags]\n"
     "  ollama [command]\n"
@@ -29,25 +29,32 @@ constexpr const char* kHelp =
     "\n"
     "Use \"ollama [command] --help\" for more information about a command.\n";
 
+int WrongArgs(int expected, int received) {
+  std::fprintf(stderr, "Error: accepts %d arg(s), received %d\n", expected, received);
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string_view command = argc > 1 ? argv[1] : "help";
+  if (argc == 1) {
+    std::fputs(kUsage, stderr);
+    return 0;
+  }
+  const std::string_view command = argv[1];
+  const int args = argc - 2;
   if (command == "help" || command == "-h" || command == "--help") {
-    std::fputs(kHelp, stdout);
+    std::printf("Large language model runner\n\n%s", kUsage);
     return 0;
   }
-  if (command == "-v" || command == "--version") {
-    std::puts("ollama version is 0.5.7");
-    return 0;
+  if (command == "-v" || command == "--version") return fake_ollama::ShowVersion();
+  if (command == "serve" || command == "start") {
+    return args == 0 ? fake_ollama::Serve() : WrongArgs(0, args);
   }
-  if (command == "serve" && argc == 2) return fake_ollama::Serve();
-  if ((command == "list" || command == "ls") && argc == 2) return fake_ollama::ListModels();
-  if (command == "pull" && argc == 3) return fake_ollama::PullModel(argv[2]);
-  if (command == "serve" || command == "list" || command == "ls" || command == "pull") {
-    std::fprintf(stderr, "Error: wrong number of arguments for \"%s\"\n", argv[1]);
-    return 1;
+  if (command == "list" || command == "ls") {
+    return fake_ollama::ListModels(args > 0 ? argv[2] : "");
   }
+  if (command == "pull") return args == 1 ? fake_ollama::PullModel(argv[2]) : WrongArgs(1, args);
   std::fprintf(stderr, "Error: unknown command \"%s\" for \"ollama\"\n", argv[1]);
   return 1;
 }

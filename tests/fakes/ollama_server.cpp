@@ -1,59 +1,39 @@
 #include <tests/fakes/ollama_server.h>
 
+#include <arpa/inet.h>
 #include <httplib.h>
-#include <openssl/evp.h>
+#include <netdb.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <mutex>
 #include <thread>
 
 #include <json/json.h>
+#include <tests/fakes/ollama_download.h>
 #include <tests/fakes/ollama_endpoint.h>
+#include <tests/fakes/ollama_format.h>
+#include <tests/fakes/ollama_json.h>
+#include <tests/fakes/ollama_registry.h>
+#include <tests/fakes/ollama_request.h>
 #include <tests/fakes/ollama_store.h>
+#include <tests/fakes/ollama_version.h>
 
 namespace fake_ollama {
 
 namespace {
 
-std::string Hex(const unsigned char* bytes, unsigned length) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned i = 0; i < length; ++i) {
-    out += kHex[bytes[i] >> 4];
-    out += kHex[bytes[i] & 0xf];
-  }
-  return out;
-}
-
-class Sha256 {
- public:
-  Sha256() : ctx_(EVP_MD_CTX_new()) { EVP_DigestInit_ex(ctx_, EVP_sha256(), nullptr); }
-  ~Sha256() { EVP_MD_CTX_free(ctx_); }
-  Sha256(const Sha256&) = delete;
-  Sha256& operator=(const Sha256&) = delete;
-  void Update(const void* data, std::size_t length) { EVP_DigestUpdate(ctx_, data, length); }
-  std::string HexDigest() {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned length = 0;
-    EVP_DigestFinal_ex(ctx_, digest, &length);
-    return Hex(digest, length);
-  }
-
- private:
-  EVP_MD_CTX* ctx_;
-};
-
-std::string Line(const Json::Value& message) {
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = "";
-  return Json::writeString(builder, message) + "\n";
-}
+constexpr const char* kJson = "application/json; charset=utf-8";
 
 Json::Value Status(const std::string& status) {
   Json::Value message(Json::objectValue);
@@ -61,22 +41,63 @@ Json::Value Status(const std::string& status) {
   return message;
 }
 
+Json::Value ErrorObject(const std::string& text) {
+  Json::Value message(Json::objectValue);
+  message["error"] = text;
+  return message;
+}
+
+void SendJson(httplib::Response& res, int status, const Json::Value& value) {
+  res.status = status;
+  res.set_content(GoJson(value), kJson);
+}
+
+std::string FileSha256(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return Sha256Hex(bytes);
+}
+
+// A line of the real server's log: time=... level=INFO msg="...".
+void Log(const std::string& message) {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  const auto nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
+  const std::string stamp = Rfc3339Nano(nanos / 1'000'000'000, nanos % 1'000'000'000 / 1'000'000 * 1'000'000);
+  std::fprintf(stderr, "time=%s level=INFO source=routes.go:1238 msg=\"%s\"\n", stamp.c_str(),
+               message.c_str());
+}
+
+const std::vector<RequestField> kPullFields = {{"model", FieldKind::kString},
+                                               {"name", FieldKind::kString},
+                                               {"insecure", FieldKind::kBool},
+                                               {"username", FieldKind::kString},
+                                               {"password", FieldKind::kString},
+                                               {"stream", FieldKind::kBool}};
+const std::vector<RequestField> kDeleteFields = {{"model", FieldKind::kString},
+                                                 {"name", FieldKind::kString}};
+
 class Server {
  public:
-  Server() : store_(ModelStoreRoot()) {
-    if (const char* source = std::getenv("TIDEWELL_MODEL_SOURCE"); source != nullptr) {
-      source_ = source;
-    }
+  explicit Server(RunnerVersion version)
+      : version_(std::move(version)),
+        store_(ModelStoreRoot()),
+        source_(EnvValue("TIDEWELL_MODEL_SOURCE")),
+        downloads_(store_, source_) {
     Routes();
   }
   httplib::Server& http() { return http_; }
+  const ModelStore& store() const { return store_; }
   void Listen() {
     http_.listen_after_bind();
     listenEnded_ = true;
   }
-  // The server ignores a stop that comes before it runs: wait for it.
+  // Stopped before it ever answered.
+  void SkipListen() { listenEnded_ = true; }
+  // Connections are closed as they stand, a pull's stream cut off without a
+  // last line, as the real server closes them.
   void Stop() {
     stopping_ = true;
+    downloads_.StopAll();
     while (!listenEnded_ && !http_.is_running()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -85,11 +106,15 @@ class Server {
 
  private:
   void Routes();
-  // Runs one pull, telling the client through sink; false when the client left.
-  void Pull(const std::string& name, httplib::DataSink& sink);
+  // One pull, as the real server's PullModel runs it; emit returns false when
+  // the client is gone. Returns "" or the error text (already sent as a line
+  // when streaming).
+  std::string Pull(const ModelName& name, const std::function<bool(const Json::Value&)>& emit);
 
+  RunnerVersion version_;
   ModelStore store_;
   std::string source_;
+  BlobDownloads downloads_;
   httplib::Server http_;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> listenEnded_{false};
@@ -97,152 +122,187 @@ class Server {
 
 void Server::Routes() {
   http_.Get("/", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content("Ollama is running", "text/plain");
+    res.set_content("Ollama is running", "text/plain; charset=utf-8");
+  });
+  http_.Get("/api/version", [this](const httplib::Request&, httplib::Response& res) {
+    Json::Value answer(Json::objectValue);
+    answer["version"] = version_.text;
+    SendJson(res, 200, answer);
   });
   http_.Get("/api/tags", [this](const httplib::Request&, httplib::Response& res) {
     Json::Value models(Json::arrayValue);
     for (const auto& model : store_.List()) {
       Json::Value entry(Json::objectValue);
       entry["name"] = model.name;
-      entry["digest"] = model.id;
-      entry["size"] = Json::UInt64(model.size);
-      entry["modified_at"] = Json::Int64(model.modified);
+      entry["model"] = model.name;
+      entry["modified_at"] = Rfc3339Nano(model.modifiedSeconds, model.modifiedNanoseconds);
+      entry["size"] = Json::Int64(model.size);
+      entry["digest"] = model.digest;
+      entry["details"] = model.details;
       models.append(entry);
     }
     Json::Value answer(Json::objectValue);
     answer["models"] = models;
-    res.set_content(Line(answer), "application/json");
+    SendJson(res, 200, answer);
   });
   http_.Post("/api/pull", [this](const httplib::Request& req, httplib::Response& res) {
     Json::Value body;
     std::string error;
-    const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
-    reader->parse(req.body.data(), req.body.data() + req.body.size(), &body, &error);
-    std::string name = body.isObject() ? body["name"].asString() : "";
-    if (name.empty() && body.isObject()) name = body["model"].asString();
-    res.set_chunked_content_provider("application/x-ndjson",
-                                     [this, name](std::size_t, httplib::DataSink& sink) {
-                                       Pull(name, sink);
-                                       sink.done();
-                                       return true;
-                                     });
+    if (!DecodeRequest(req.body, "PullRequest", kPullFields, &body, &error)) {
+      return SendJson(res, 400, ErrorObject(error));
+    }
+    const std::string model = body["model"].asString();
+    const ModelName name = ParseModelName(model.empty() ? body["name"].asString() : model);
+    if (!name.IsValid()) return SendJson(res, 400, ErrorObject("invalid model name"));
+    if (body["stream"].isBool() && !body["stream"].asBool()) {
+      // One answer once it is over: the last status, or the error with 500.
+      error = Pull(name, [](const Json::Value&) { return true; });
+      return error.empty() ? SendJson(res, 200, Status("success"))
+                           : SendJson(res, 500, ErrorObject(error));
+    }
+    res.set_chunked_content_provider(
+        "application/x-ndjson", [this, name](std::size_t, httplib::DataSink& sink) {
+          const auto emit = [&](const Json::Value& message) {
+            if (stopping_) return false;
+            const std::string line = GoJson(message) + "\n";
+            return sink.write(line.data(), line.size());
+          };
+          Pull(name, emit);
+          if (stopping_) return false;  // cut off, no end of the stream
+          sink.done();
+          return true;
+        });
+  });
+  http_.Delete("/api/delete", [this](const httplib::Request& req, httplib::Response& res) {
+    Json::Value body;
+    std::string error;
+    if (!DecodeRequest(req.body, "DeleteRequest", kDeleteFields, &body, &error)) {
+      return SendJson(res, 400, ErrorObject(error));
+    }
+    const std::string model = body["model"].asString();
+    const std::string given = model.empty() ? body["name"].asString() : model;
+    const ModelName name = ParseModelName(given);
+    if (!name.IsValid()) {
+      return SendJson(res, 400, ErrorObject("name \"" + given + "\" is invalid"));
+    }
+    if (!store_.Delete(name)) {
+      return SendJson(res, 404, ErrorObject("model '" + given + "' not found"));
+    }
+    res.status = 200;
+  });
+  http_.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+    if (res.status == 404 && res.body.empty()) {
+      res.set_content("404 page not found", "text/plain");
+    }
   });
 }
 
-void Server::Pull(const std::string& name, httplib::DataSink& sink) {
-  const auto fail = [&sink](const std::string& reason) {
-    Json::Value message(Json::objectValue);
-    message["error"] = reason;
-    const std::string text = Line(message);
-    sink.write(text.data(), text.size());
+std::string Server::Pull(const ModelName& name,
+                         const std::function<bool(const Json::Value&)>& emit) {
+  const auto fail = [&](const std::string& text) {
+    emit(ErrorObject(text));
+    return text;
   };
-  const auto say = [&sink](const Json::Value& message) {
-    const std::string text = Line(message);
-    return sink.write(text.data(), text.size());
-  };
-  if (!say(Status("pulling manifest"))) return;
-  if (!ValidModelName(name)) return fail("invalid model name");
-  std::string base, prefix;
-  if (!SplitBaseUrl(source_, &base, &prefix)) {
-    return fail("pull model manifest: no model source (TIDEWELL_MODEL_SOURCE)");
-  }
-  std::filesystem::path partial;
+  // Layers of the model as it was, removed at the end unless still used.
+  std::vector<std::string> previous;
+  store_.Layers(name, &previous);
+
+  if (!emit(Status("pulling manifest"))) return "context canceled";
+  RemoteModel remote;
   std::string error;
-  const int fd = store_.CreatePartial(&partial, &error);
-  if (fd < 0) return fail(error);
+  if (!FetchRemoteModel(source_, name, &remote, &error)) return fail("pull model manifest: " + error);
 
-  // The layer's short name as the progress line shows it before the bytes
-  // are known: derived from the name, stable across pulls.
-  Sha256 nameHash;
-  nameHash.Update(name.data(), name.size());
-  const std::string layer = nameHash.HexDigest().substr(0, 12);
-
-  Sha256 hash;
-  std::uint64_t total = 0, completed = 0;
-  std::string statusError;
-  bool clientLeft = false, writeFailed = false;
-  auto lastReport = std::chrono::steady_clock::time_point();
-  const auto report = [&](bool force) {
-    const auto now = std::chrono::steady_clock::now();
-    if (!force && now - lastReport < std::chrono::milliseconds(50)) return true;
-    lastReport = now;
-    Json::Value message = Status("pulling " + layer);
-    message["digest"] = "sha256:" + layer;
-    message["total"] = Json::UInt64(total);
-    message["completed"] = Json::UInt64(completed);
-    return say(message);
-  };
-
-  httplib::Client client(base);
-  client.set_connection_timeout(5);
-  client.set_read_timeout(30);
-  const httplib::Result result = client.Get(
-      prefix + "/" + name,
-      [&](const httplib::Response& response) {
-        if (response.status == 404) {
-          statusError = "pull model manifest: file does not exist";
-        } else if (response.status != 200) {
-          statusError = "pull model manifest: HTTP status " + std::to_string(response.status);
-        } else {
-          total = std::strtoull(response.get_header_value("Content-Length").c_str(), nullptr, 10);
-          clientLeft = !report(true);
-        }
-        return statusError.empty() && !clientLeft;
-      },
-      [&](const char* data, std::size_t length) {
-        if (stopping_) return false;
-        for (std::size_t done = 0; done < length;) {
-          const ssize_t n = ::write(fd, data + done, length - done);
-          if (n <= 0) {
-            writeFailed = true;
-            return false;
-          }
-          done += static_cast<std::size_t>(n);
-        }
-        hash.Update(data, length);
-        completed += length;
-        clientLeft = !report(false);
-        return !clientLeft;
-      });
-  const bool synced = ::fsync(fd) == 0;
-  ::close(fd);
-
-  std::string reason;
-  if (!statusError.empty()) {
-    reason = statusError;
-  } else if (writeFailed || !synced) {
-    reason = "write " + partial.string() + ": no space left on device or I/O error";
-  } else if (stopping_) {
-    reason = "server is shutting down";
-  } else if (!result && result.error() != httplib::Error::Read) {
-    reason = "pull model manifest: " + httplib::to_string(result.error());
-  } else if (!result || completed != total || total == 0) {
-    reason = "max retries exceeded: unexpected EOF";
+  const std::string url = ModelSourceUrl(source_, name);
+  std::vector<bool> cacheHits;
+  for (const auto& layer : remote.layers) {
+    const std::string& digest = layer.layer.digest;
+    const auto progress = [&](std::int64_t total, std::int64_t completed) {
+      Json::Value message = Status("pulling " + digest.substr(7, 12));
+      message["digest"] = digest;
+      // Zero values are left out, as Go's omitempty does.
+      if (total != 0) message["total"] = Json::Int64(total);
+      if (completed != 0) message["completed"] = Json::Int64(completed);
+      return emit(message);
+    };
+    bool cacheHit = false;
+    error = downloads_.Fetch(layer, url, progress, &cacheHit);
+    if (!error.empty()) return fail(error);
+    cacheHits.push_back(cacheHit);
   }
-  if (clientLeft || !reason.empty()) {
-    ::unlink(partial.c_str());
-    if (!clientLeft) fail(reason);
-    return;
+
+  if (!emit(Status("verifying sha256 digest"))) return "context canceled";
+  for (std::size_t i = 0; i < remote.layers.size(); ++i) {
+    if (cacheHits[i]) continue;
+    const Layer& layer = remote.layers[i].layer;
+    const auto path = store_.BlobPath(layer.digest);
+    // The source names no digest for the model's bytes: their length is what
+    // can be checked there.
+    const std::string got =
+        remote.layers[i].fromSource
+            ? (store_.BlobSize(layer.digest) == layer.size ? layer.digest.substr(7) : FileSha256(path))
+            : FileSha256(path);
+    if ("sha256:" + got != layer.digest) {
+      ::unlink(path.c_str());
+      return fail("digest mismatch, file must be downloaded again: want " + layer.digest +
+                  ", got sha256:" + got);
+    }
   }
-  report(true);
-  say(Status("verifying sha256 digest"));
-  const std::string digest = hash.HexDigest();
-  say(Status("writing manifest"));
-  if (!store_.Record(name, partial, digest, total, &error)) {
-    ::unlink(partial.c_str());
-    return fail(error);
+
+  if (!emit(Status("writing manifest"))) return "context canceled";
+  const std::string manifest = ManifestJson(remote.config, remote.manifestLayers);
+  if (const int status = store_.WriteManifest(name, manifest); status != 0) {
+    std::string text = std::strerror(status);
+    text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return fail("open " + (store_.root() / "manifests" / name.RelativePath()).string() + ": " + text);
   }
-  say(Status("success"));
+  std::vector<std::string> unused;
+  for (const auto& digest : previous) {
+    bool kept = digest == remote.config.digest;
+    for (const auto& layer : remote.manifestLayers) kept = kept || layer.digest == digest;
+    if (!kept) unused.push_back(digest);
+  }
+  if (!unused.empty() && EnvValue("OLLAMA_NOPRUNE").empty()) {
+    emit(Status("removing unused layers"));
+    store_.RemoveUnused(unused);
+  }
+  emit(Status("success"));
+  return "";
+}
+
+std::atomic<bool> g_stop{false};
+
+// Why a bind failed, in Go's words: the bind is tried once more by hand.
+std::string BindError(const std::string& host, int port) {
+  addrinfo hints{}, *found = nullptr;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE;
+  const std::string service = std::to_string(port);
+  if (const int rc = ::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found);
+      rc != 0) {
+    return std::string("lookup ") + host + ": " + gai_strerror(rc);
+  }
+  std::string text = "address already in use";
+  const int fd = ::socket(found->ai_family, SOCK_STREAM, 0);
+  const int yes = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  if (fd >= 0 && ::bind(fd, found->ai_addr, found->ai_addrlen) != 0) {
+    text = std::strerror(errno);
+    text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  }
+  char numeric[INET6_ADDRSTRLEN] = "";
+  ::getnameinfo(found->ai_addr, found->ai_addrlen, numeric, sizeof numeric, nullptr, 0, NI_NUMERICHOST);
+  if (fd >= 0) ::close(fd);
+  ::freeaddrinfo(found);
+  const std::string address = host.empty() ? "" : std::string(numeric);
+  const std::string shown = address.find(':') != std::string::npos ? "[" + address + "]" : address;
+  return "listen tcp " + shown + ":" + std::to_string(port) + ": bind: " + text;
 }
 
 }  // namespace
 
 int Serve() {
-  const int port = ServerPort(std::getenv("OLLAMA_HOST"));
-  if (port < 0) {
-    std::fprintf(stderr, "Error: invalid OLLAMA_HOST\n");
-    return 1;
-  }
+  const RunnerVersion version = CurrentVersion();
+  const HostAddress address = ConfiguredHost();
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGTERM);
@@ -250,19 +310,52 @@ int Serve() {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  Server server;
-  if (!server.http().bind_to_port("127.0.0.1", port)) {
-    std::fprintf(stderr, "Error: listen tcp 127.0.0.1:%d: bind: address already in use\n", port);
+  Server server(version);
+  // As Go listens: the address may be reused after a close, but two servers
+  // never share a port (cpp-httplib would also set SO_REUSEPORT).
+  server.http().set_socket_options([](int sock) {
+    const int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
+  const std::string bindHost = address.host.empty() ? "0.0.0.0" : address.host;
+  int port = address.port;
+  const bool bound = port == 0 ? (port = server.http().bind_to_any_port(bindHost)) > 0
+                               : server.http().bind_to_port(bindHost, port);
+  if (!bound) {
+    std::fprintf(stderr, "Error: %s\n", BindError(address.host, address.port).c_str());
     return 1;
   }
-  std::fprintf(stderr, "Listening on 127.0.0.1:%d (version 0.5.7, stand-in)\n", port);
+  if (EnvValue("OLLAMA_NOPRUNE").empty()) server.store().Prune();
+  HostAddress shown = address;
+  shown.port = port;
+  Log("Listening on " + shown.HostPort() + " (version " + version.text + ")");
+
+  std::mutex mutex;
+  std::condition_variable stopped;
   std::thread waiter([&] {
     int signal = 0;
     sigwait(&stopSignals, &signal);
+    {
+      std::lock_guard lock(mutex);
+      g_stop = true;
+    }
+    stopped.notify_all();
     server.Stop();
   });
-  server.Listen();
-  pthread_kill(waiter.native_handle(), SIGTERM);
+  // The real server binds first and answers once its GPU discovery is done:
+  // connections made meanwhile wait in the listen queue.
+  const std::string delay = EnvValue("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS");
+  const long delayMs = delay.empty() ? 300 : std::max(0L, std::atol(delay.c_str()));
+  {
+    std::unique_lock lock(mutex);
+    stopped.wait_for(lock, std::chrono::milliseconds(delayMs), [] { return g_stop.load(); });
+  }
+  if (!g_stop) {
+    server.Listen();
+  } else {
+    server.SkipListen();
+  }
+  if (!g_stop) pthread_kill(waiter.native_handle(), SIGTERM);  // ended on its own
   waiter.join();
   return 0;
 }

@@ -1,12 +1,19 @@
 #pragma once
-// `ollama serve` of the stand-in runner: owns the model store, lists it and
-// pulls models from the model source (TIDEWELL_MODEL_SOURCE) for clients.
+// `ollama serve` of the stand-in runner: the real runner's HTTP API over its
+// model store, with models fetched from the local model source
+// (TIDEWELL_MODEL_SOURCE) in place of the registry.
 //
-//   GET  /            "Ollama is running"
-//   GET  /api/tags    {"models":[{"name","digest","size","modified_at"}]}
-//   POST /api/pull    {"name":TAG} -> lines of JSON: {"status":...} with
-//                     "digest", "total", "completed" while the bytes come,
-//                     or {"error":...}
+//   GET|HEAD /              200 "Ollama is running"
+//   GET|HEAD /api/version   {"version":"0.5.7"}
+//   GET|HEAD /api/tags      {"models":[{"name","model","modified_at","size",
+//                           "digest","details":{...}}]}
+//   POST /api/pull          {"model":TAG} (or "name"; "stream":false for one
+//                           answer) -> NDJSON progress, {"error":...} on failure
+//   DELETE /api/delete      {"model":TAG} -> 200, or 404 {"error":...}
+//
+// It binds OLLAMA_HOST at once and answers after
+// TIDEWELL_FAKE_OLLAMA_START_DELAY_MS (default 300), as the real one answers
+// only once its GPU discovery is done; connections made meanwhile wait.
 namespace fake_ollama {
 
 // Serves until SIGTERM or SIGINT; the exit code.

@@ -1,17 +1,17 @@
 #include <tests/fakes/ollama_store.h>
 
-#include <stdlib.h>
+#include <openssl/evp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <ctime>
+#include <cstdlib>
+#include <memory>
+#include <set>
 
-#include <json/json.h>
 #include <platform/atomic_file.h>
 #include <platform/posix/file_util.h>
+#include <tests/fakes/ollama_endpoint.h>
 
 namespace fs = std::filesystem;
 
@@ -19,16 +19,31 @@ namespace fake_ollama {
 
 namespace {
 
-std::string EscapeName(const std::string& name) {
-  std::string out;
-  for (const char c : name) {
-    if (c == ':') {
-      out += "%3A";
-    } else if (c == '/') {
-      out += "%2F";
-    } else {
-      out += c;
-    }
+bool ParseJson(const std::string& text, Json::Value* value) {
+  std::string error;
+  const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+  return reader->parse(text.data(), text.data() + text.size(), value, &error);
+}
+
+Json::Value LayerJson(const Layer& layer) {
+  Json::Value value(Json::objectValue);
+  value["mediaType"] = layer.mediaType;
+  value["digest"] = layer.digest;
+  value["size"] = Json::Int64(layer.size);
+  return value;
+}
+
+bool ValidDigest(const std::string& digest) {
+  return digest.size() == 7 + 64 && digest.starts_with("sha256:") &&
+         digest.find_first_not_of("0123456789abcdef", 7) == std::string::npos;
+}
+
+// The entries of a folder that are themselves folders (links not followed).
+std::vector<fs::path> SubFolders(const fs::path& folder) {
+  std::vector<fs::path> out;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->symlink_status(ec).type() == fs::file_type::directory) out.push_back(it->path());
   }
   return out;
 }
@@ -36,93 +51,183 @@ std::string EscapeName(const std::string& name) {
 }  // namespace
 
 fs::path ModelStoreRoot() {
-  if (const char* models = ::getenv("OLLAMA_MODELS"); models != nullptr && *models != '\0') {
-    return models;
-  }
-  const char* home = ::getenv("HOME");
+  if (const std::string models = EnvValue("OLLAMA_MODELS"); !models.empty()) return models;
+  const char* home = std::getenv("HOME");
   return fs::path(home != nullptr ? home : ".") / ".ollama" / "models";
 }
 
-bool ValidModelName(const std::string& name) {
-  if (name.empty() || name.size() > 200 || name.front() == '/' || name.front() == ':' ||
-      name.find("..") != std::string::npos) {
-    return false;
+std::string Sha256Hex(const std::string& bytes) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned length = 0;
+  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned i = 0; i < length; ++i) {
+    out += kHex[digest[i] >> 4];
+    out += kHex[digest[i] & 0xf];
   }
-  return std::all_of(name.begin(), name.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           std::strchr("._-:/", c) != nullptr;
-  });
+  return out;
 }
 
-bool ModelStore::MakeFolders(std::string* error) const {
-  std::error_code ec;
-  fs::create_directories(root_, ec);
-  for (const char* sub : {"manifests", "blobs"}) {
-    if (::mkdir((root_ / sub).c_str(), 0700) != 0 && errno != EEXIST) {
-      *error = "mkdir " + (root_ / sub).string() + ": " + std::strerror(errno);
-      return false;
+std::string ManifestJson(const Layer& config, const std::vector<Layer>& layers) {
+  Json::Value manifest(Json::objectValue);
+  manifest["schemaVersion"] = 2;
+  manifest["mediaType"] = "application/vnd.docker.distribution.manifest.v2+json";
+  manifest["config"] = LayerJson(config);
+  manifest["layers"] = Json::Value(Json::arrayValue);
+  for (const auto& layer : layers) manifest["layers"].append(LayerJson(layer));
+  Json::StreamWriterBuilder builder;
+  builder["indentation"] = "";
+  return Json::writeString(builder, manifest);
+}
+
+int ModelStore::MakeFolders() const { return platform::CreatePrivateFolders(root_ / "blobs"); }
+
+fs::path ModelStore::BlobPath(const std::string& digest) const {
+  return root_ / "blobs" / ("sha256-" + digest.substr(7));
+}
+
+std::int64_t ModelStore::BlobSize(const std::string& digest) const {
+  struct stat st {};
+  if (!ValidDigest(digest) || ::lstat(BlobPath(digest).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    return -1;
+  }
+  return st.st_size;
+}
+
+int ModelStore::WriteBlob(const std::string& digest, const std::string& bytes) const {
+  if (const int status = MakeFolders(); status != 0) return status;
+  return platform::WriteFileAtomically(BlobPath(digest), bytes);
+}
+
+int ModelStore::WriteManifest(const ModelName& name, const std::string& json) const {
+  const fs::path path = root_ / "manifests" / name.RelativePath();
+  if (const int status = platform::CreatePrivateFolders(path.parent_path()); status != 0) {
+    return status;
+  }
+  return platform::WriteFileAtomically(path, json);
+}
+
+std::vector<ModelStore::Entry> ModelStore::Manifests() const {
+  std::vector<Entry> entries;
+  for (const auto& host : SubFolders(root_ / "manifests")) {
+    for (const auto& space : SubFolders(host)) {
+      for (const auto& model : SubFolders(space)) {
+        std::error_code ec;
+        for (fs::directory_iterator it(model, ec), end; !ec && it != end; it.increment(ec)) {
+          if (it->symlink_status(ec).type() != fs::file_type::regular) continue;
+          ModelName name{host.filename(), space.filename(), model.filename(),
+                         it->path().filename()};
+          if (name.IsValid()) entries.push_back({name, it->path()});
+        }
+      }
     }
   }
-  return true;
+  return entries;
 }
 
-std::vector<ListedModel> ModelStore::List() const {
-  std::vector<ListedModel> models;
-  std::error_code ec;
-  for (fs::directory_iterator it(root_ / "manifests", ec), end; !ec && it != end;
-       it.increment(ec)) {
+std::vector<StoredModel> ModelStore::List() const {
+  std::vector<StoredModel> models;
+  for (const auto& entry : Manifests()) {
     std::string text;
-    if (platform::posix::ReadFileBytes(it->path(), &text) != 0) continue;
     Json::Value manifest;
-    std::string parseError;
-    const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
-    if (!reader->parse(text.data(), text.data() + text.size(), &manifest, &parseError) ||
-        !manifest.isObject()) {
+    struct stat st {};
+    if (platform::posix::ReadFileBytes(entry.path, &text) != 0 || !ParseJson(text, &manifest) ||
+        !manifest.isObject() || ::stat(entry.path.c_str(), &st) != 0) {
+      continue;  // the real runner skips a manifest it cannot read
+    }
+    StoredModel model;
+    model.name = entry.name.DisplayShortest();
+    model.digest = Sha256Hex(text);
+    model.modifiedSeconds = st.st_mtim.tv_sec;
+    model.modifiedNanoseconds = st.st_mtim.tv_nsec;
+    for (const auto& layer : manifest["layers"]) model.size += layer["size"].asInt64();
+    model.size += manifest["config"]["size"].asInt64();
+
+    Json::Value config(Json::objectValue);
+    const std::string configDigest = manifest["config"]["digest"].asString();
+    std::string configText;
+    if (BlobSize(configDigest) >= 0 &&
+        (platform::posix::ReadFileBytes(BlobPath(configDigest), &configText) != 0 ||
+         !ParseJson(configText, &config) || !config.isObject())) {
       continue;
     }
-    const std::string digest = manifest["digest"].asString();
-    if (digest.size() != 7 + 64 ||
-        !fs::is_regular_file(root_ / "blobs" / ("sha256-" + digest.substr(7)))) {
-      continue;  // a manifest without its blob is no model
-    }
-    models.push_back({manifest["name"].asString(), digest.substr(7, 12),
-                      manifest["size"].asUInt64(), manifest["modified"].asInt64()});
+    Json::Value details(Json::objectValue);
+    details["parent_model"] = "";
+    details["format"] = config["model_format"].asString();
+    details["family"] = config["model_family"].asString();
+    details["families"] = config["model_families"].isArray() ? config["model_families"]
+                                                             : Json::Value(Json::nullValue);
+    details["parameter_size"] = config["model_type"].asString();
+    details["quantization_level"] = config["file_type"].asString();
+    model.details = details;
+    models.push_back(std::move(model));
   }
-  std::sort(models.begin(), models.end(), [](const ListedModel& a, const ListedModel& b) {
-    return a.modified != b.modified ? a.modified > b.modified : a.name < b.name;
+  std::stable_sort(models.begin(), models.end(), [](const StoredModel& a, const StoredModel& b) {
+    return a.modifiedSeconds > b.modifiedSeconds;
   });
   return models;
 }
 
-int ModelStore::CreatePartial(fs::path* path, std::string* error) const {
-  if (!MakeFolders(error)) return -1;
-  std::string pattern = (root_ / "blobs" / "partial-XXXXXX").string();
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) *error = "create " + pattern + ": " + std::strerror(errno);
-  *path = pattern;
-  return fd;
+bool ModelStore::Layers(const ModelName& name, std::vector<std::string>* digests) const {
+  std::string text;
+  Json::Value manifest;
+  const fs::path path = root_ / "manifests" / name.RelativePath();
+  if (!name.IsValid() || platform::posix::ReadFileBytes(path, &text) != 0 ||
+      !ParseJson(text, &manifest) || !manifest.isObject()) {
+    return false;
+  }
+  digests->clear();
+  for (const auto& layer : manifest["layers"]) digests->push_back(layer["digest"].asString());
+  if (manifest["config"]["digest"].isString()) {
+    digests->push_back(manifest["config"]["digest"].asString());
+  }
+  return true;
 }
 
-bool ModelStore::Record(const std::string& name, const fs::path& partial,
-                        const std::string& sha256Hex, std::uint64_t size,
-                        std::string* error) const {
-  const fs::path blob = root_ / "blobs" / ("sha256-" + sha256Hex);
-  if (::rename(partial.c_str(), blob.c_str()) != 0) {
-    *error = "rename blob: " + std::string(std::strerror(errno));
-    return false;
+bool ModelStore::UsedByAny(const std::string& digest) const {
+  for (const auto& entry : Manifests()) {
+    std::vector<std::string> digests;
+    if (Layers(entry.name, &digests) &&
+        std::find(digests.begin(), digests.end(), digest) != digests.end()) {
+      return true;
+    }
   }
-  Json::Value manifest(Json::objectValue);
-  manifest["name"] = name;
-  manifest["digest"] = "sha256:" + sha256Hex;
-  manifest["size"] = Json::UInt64(size);
-  manifest["modified"] = Json::Int64(std::time(nullptr));
-  const int status = platform::WriteFileAtomically(
-      root_ / "manifests" / EscapeName(name),
-      Json::writeString(Json::StreamWriterBuilder(), manifest));
-  if (status != 0) {
-    *error = "write manifest: " + std::string(std::strerror(status));
-    return false;
+  return false;
+}
+
+void ModelStore::RemoveUnused(const std::vector<std::string>& digests) const {
+  for (const auto& digest : std::set<std::string>(digests.begin(), digests.end())) {
+    if (ValidDigest(digest) && !UsedByAny(digest)) ::unlink(BlobPath(digest).c_str());
   }
+}
+
+void ModelStore::Prune() const {
+  std::vector<std::string> candidates;
+  std::error_code ec;
+  for (fs::directory_iterator it(root_ / "blobs", ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string file = it->path().filename();
+    const std::string digest = file.starts_with("sha256-") ? "sha256:" + file.substr(7) : "";
+    if (ValidDigest(digest)) {
+      candidates.push_back(digest);
+    } else if (it->symlink_status(ec).type() != fs::file_type::directory) {
+      ::unlink(it->path().c_str());
+    }
+  }
+  RemoveUnused(candidates);
+}
+
+bool ModelStore::Delete(const ModelName& name) const {
+  std::vector<std::string> digests;
+  if (!Layers(name, &digests)) return false;
+  const fs::path path = root_ / "manifests" / name.RelativePath();
+  if (::unlink(path.c_str()) != 0) return false;
+  // Empty folders above it go too, as the real runner prunes them.
+  for (fs::path folder = path.parent_path(); folder != root_ / "manifests";
+       folder = folder.parent_path()) {
+    if (::rmdir(folder.c_str()) != 0) break;
+  }
+  RemoveUnused(digests);
   return true;
 }
 

@@ -1,79 +1,277 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+
 #include <tests/fakes/ollama_endpoint.h>
 #include <tests/fakes/ollama_format.h>
+#include <tests/fakes/ollama_json.h>
+#include <tests/fakes/ollama_names.h>
+#include <tests/fakes/ollama_progress.h>
+#include <tests/fakes/ollama_request.h>
+#include <tests/fakes/ollama_version.h>
 
 namespace {
 
 using namespace fake_ollama;
 
-TEST(FakeOllamaFormat, ProgressLineHasTheRealRunnersShape) {
-  EXPECT_EQ(ProgressLine("96c415656d37", 2115000000, 4700000000, 20e6),
-            "pulling 96c415656d37:  45% ▕███████████              ▏ 2.1 GB/4.7 GB   20 MB/s   "
-            "2m10s");
-  // Before the first rate measure: no rate and no time left.
-  EXPECT_EQ(ProgressLine("96c415656d37", 0, 4200000, 0),
-            "pulling 96c415656d37:   0% ▕                         ▏ 0 B/4.2 MB");
-  EXPECT_EQ(ProgressLine("96c415656d37", 4200000, 4200000, 2e6),
-            "pulling 96c415656d37: 100% ▕█████████████████████████▏ 4.2 MB/4.2 MB   2 MB/s   0s");
+TEST(FakeOllamaFormat, SizesInDecimalUnitsAsTheRealRunnerRoundsThem) {
+  const struct {
+    std::int64_t bytes;
+    const char* text;
+  } cases[] = {{0, "0 B"},           {999, "999 B"},          {1000, "1 KB"},
+               {1500, "1.5 KB"},     {4200000, "4.2 MB"},     {24500000, "24 MB"},
+               {1000000000, "1 GB"}, {1249000000, "1.2 GB"},  {4683075271, "4.7 GB"},
+               {19851337640, "19 GB"}, {404430188519, "404 GB"}, {1500000000000, "1.5 TB"}};
+  for (const auto& c : cases) EXPECT_EQ(HumanBytes(c.bytes), c.text) << c.bytes;
 }
 
-TEST(FakeOllamaFormat, SizesInDecimalUnits) {
-  EXPECT_EQ(HumanBytes(512), "512 B");
-  EXPECT_EQ(HumanBytes(4200000), "4.2 MB");
-  EXPECT_EQ(HumanBytes(1000000000), "1 GB");
-  EXPECT_EQ(HumanBytes(4683075271), "4.7 GB");
-  EXPECT_EQ(HumanBytes(42500000000), "42 GB");
-  EXPECT_EQ(HumanBytes(404000000000), "404 GB");
+TEST(FakeOllamaFormat, AgesAndBarDurations) {
+  const struct {
+    double seconds;
+    const char* text;
+  } ages[] = {{0.5, "Less than a second ago"}, {1, "1 second ago"},   {59, "59 seconds ago"},
+              {90, "About a minute ago"},      {3599, "59 minutes ago"}, {5400, "2 hours ago"},
+              {3 * 86400, "3 days ago"},       {20 * 86400, "2 weeks ago"},
+              {90 * 86400, "3 months ago"},    {800 * 86400, "2 years ago"},
+              {-30, "30 seconds from now"}};
+  for (const auto& c : ages) EXPECT_EQ(HumanAge(c.seconds), c.text) << c.seconds;
+  const struct {
+    std::int64_t seconds;
+    const char* text;
+  } durations[] = {{0, "0s"}, {45, "45s"}, {130, "2m10s"}, {3900, "1h5m"}, {360000, "99h+"}};
+  for (const auto& c : durations) EXPECT_EQ(BarDuration(c.seconds), c.text) << c.seconds;
 }
 
-TEST(FakeOllamaFormat, AgesAndDurations) {
-  EXPECT_EQ(HumanAge(0), "Less than a second ago");
-  EXPECT_EQ(HumanAge(1), "1 second ago");
-  EXPECT_EQ(HumanAge(90), "About a minute ago");
-  EXPECT_EQ(HumanAge(7200), "2 hours ago");
-  EXPECT_EQ(HumanAge(3 * 86400), "3 days ago");
-  EXPECT_EQ(ShortDuration(130), "2m10s");
-  EXPECT_EQ(ShortDuration(3605), "1h0m5s");
-  EXPECT_EQ(ShortDuration(45), "45s");
+TEST(FakeOllamaFormat, TimesAsGoMarshalsThemInTheLocalZone) {
+  const char* saved = std::getenv("TZ");
+  const std::string previous = saved != nullptr ? saved : "";
+  const struct {
+    const char* zone;
+    std::int64_t nanos;
+    const char* text;
+  } cases[] = {{"UTC", 123456789, "2023-11-14T22:13:20.123456789Z"},
+               {"UTC", 0, "2023-11-14T22:13:20Z"},
+               {"Asia/Shanghai", 120000000, "2023-11-15T06:13:20.12+08:00"},
+               {"America/St_Johns", 5, "2023-11-14T18:43:20.000000005-03:30"}};
+  for (const auto& c : cases) {
+    ::setenv("TZ", c.zone, 1);
+    ::tzset();
+    EXPECT_EQ(Rfc3339Nano(1'700'000'000, c.nanos), c.text) << c.zone;
+  }
+  saved != nullptr ? ::setenv("TZ", previous.c_str(), 1) : ::unsetenv("TZ");
+  ::tzset();
 }
 
-TEST(FakeOllamaFormat, ListTableColumnsArePaddedToTheWidestCellAndFourBlanks) {
-  const std::int64_t now = 1'700'000'000;
-  const std::string table = ListTable({{"deepseek-r1:1.5b", "a42b25d8c10a", 1117322599, now - 7200},
-                                       {"deepseek-r1:7b", "0a8c26691023", 4683075271, now - 7300}},
-                                      now);
-  EXPECT_EQ(table,
+TEST(FakeOllamaFormat, ListTablePadsEveryColumnToItsWidestCellAndFourBlanks) {
+  EXPECT_EQ(ListTable({{"deepseek-r1:1.5b", "a42b25d8c10a", 1117322599, 7200},
+                       {"deepseek-r1:7b", "0a8c26691023", 4683075271, 7300}}),
             "NAME                ID              SIZE      MODIFIED       \n"
             "deepseek-r1:1.5b    a42b25d8c10a    1.1 GB    2 hours ago    \n"
             "deepseek-r1:7b      0a8c26691023    4.7 GB    2 hours ago    \n");
-  EXPECT_EQ(ListTable({}, now), "NAME    ID    SIZE    MODIFIED    \n");
+  EXPECT_EQ(ListTable({}), "NAME    ID    SIZE    MODIFIED    \n");
 }
 
-TEST(FakeOllamaFormat, StatusBlockRedrawsInPlace) {
-  StatusBlock block;
-  EXPECT_EQ(block.Redraw({"pulling manifest"}), "\x1b[?25lpulling manifest");
-  // Clears the line the cursor is on, then moves up over the rest.
-  EXPECT_EQ(block.Redraw({"pulling manifest", "p 1%"}),
-            "\x1b[?25l\x1b[2K\x1b[1Gpulling manifest\np 1%");
-  EXPECT_EQ(block.Redraw({"pulling manifest", "p 2%"}),
-            "\x1b[?25l\x1b[2K\x1b[1G\x1b[A\x1b[2K\x1b[1Gpulling manifest\np 2%");
-  EXPECT_EQ(block.Finish(), "\n\x1b[?25h");
+TEST(FakeOllamaProgress, BarLinesRightAlignSizesToSixCharacters) {
+  const struct {
+    const char* label;
+    std::int64_t total, completed;
+    double later;  // seconds after the start of the second update
+    const char* line;
+  } cases[] = {
+      // Before a second has passed there is no rate, so no speed or time left.
+      {"pulling 6150cb382311...", 19'000'000'000, 1'249'000'000, 0.5,
+       "pulling 6150cb382311...   7% ▕█               ▏ 1.2 GB/ 19 GB                  "},
+      {"pulling 6150cb382311:", 60'000'000, 24'000'000, 0.5,
+       "pulling 6150cb382311:  40% ▕███████           ▏  24 MB/ 60 MB                  "},
+      // Two samples two seconds apart: 10 MB/s, 3 s left.
+      {"pulling 6150cb382311:", 60'000'000, 30'000'000, 2.0,
+       "pulling 6150cb382311:  50% ▕█████████         ▏  30 MB/ 60 MB   10 MB/s      3s"},
+      // Done: only the total, no speed.
+      {"pulling 6150cb382311...", 387, 387, 2.0,
+       "pulling 6150cb382311... 100% ▕████████████████▏  387 B                         "},
+  };
+  for (const auto& c : cases) {
+    ProgressBar bar(c.label, c.total, 0, 100.0);
+    bar.Set(c.completed - 20'000'000 > 0 ? c.completed - 20'000'000 : 0, 100.0);
+    bar.Set(c.completed, 100.0 + c.later);
+    EXPECT_EQ(bar.String(), c.line) << c.label << " " << c.completed;
+  }
 }
 
-TEST(FakeOllamaEndpoint, HostAndModelSource) {
-  EXPECT_EQ(ServerPort(nullptr), 11434);
+TEST(FakeOllamaProgress, FramesAsEachReleaseDrawsThem) {
+  const struct {
+    const char* version;
+    const char* first;
+    const char* second;
+    const char* last;
+  } cases[] = {
+      {"0.5.7", "\x1b[?25lpulling manifest ⠋ \x1b[?25h",
+       "\x1b[?25l\x1b[2K\x1b[1Gpulling manifest \nverifying sha256 digest ⠙ \x1b[?25h",
+       "\x1b[?25l\x1b[2K\x1b[1G\x1b[A\x1b[2K\x1b[1Gpulling manifest \nverifying sha256 digest "
+       "\x1b[?25h\n"},
+      {"0.6.6", "\x1b[?2026h\x1b[?25l\x1b[1Gpulling manifest ⠋ \x1b[K\x1b[?25h\x1b[?2026l",
+       "\x1b[?2026h\x1b[?25l\x1b[1Gpulling manifest \x1b[K\nverifying sha256 digest ⠙ "
+       "\x1b[K\x1b[?25h\x1b[?2026l",
+       "\x1b[?2026h\x1b[?25l\x1b[A\x1b[1Gpulling manifest \x1b[K\nverifying sha256 digest "
+       "\x1b[K\x1b[?25h\x1b[?2026l\n"},
+  };
+  for (const auto& c : cases) {
+    ProgressBlock block(ParseRunnerVersion(c.version));
+    auto manifest = std::make_unique<Spinner>("pulling manifest", 0.0);
+    Spinner* first = manifest.get();
+    block.AddSpinner(std::move(manifest));
+    EXPECT_EQ(block.Render(0.05), c.first) << c.version;
+    first->Stop();
+    block.AddSpinner(std::make_unique<Spinner>("verifying sha256 digest", 0.0));
+    EXPECT_EQ(block.Render(0.15), c.second) << c.version;
+    EXPECT_EQ(block.Stop(0.2), c.last) << c.version;
+    EXPECT_EQ(block.Stop(0.3), "") << c.version;
+  }
+}
+
+TEST(FakeOllamaVersion, BehavioursFollowTheRelease) {
+  const struct {
+    const char* version;
+    bool synchronized, colon, clipped;
+    const char* cannotConnect;
+  } cases[] = {
+      {"0.5.7", false, false, false, "could not connect to ollama app, is it running?"},
+      {"0.6.0", true, false, false, "could not connect to ollama app, is it running?"},
+      {"0.6.5", true, false, false, "could not connect to ollama app, is it running?"},
+      {"0.6.6", true, true, false, "could not connect to ollama app, is it running?"},
+      {"0.7.1", true, true, true,
+       "ollama server not responding - could not connect to ollama server, run 'ollama serve' "
+       "to start it"},
+      {"v0.15.5", true, true, true,
+       "could not connect to ollama server, run 'ollama serve' to start it"},
+  };
+  for (const auto& c : cases) {
+    const RunnerVersion version = ParseRunnerVersion(c.version);
+    EXPECT_EQ(version.SynchronizedFrames(), c.synchronized) << c.version;
+    EXPECT_EQ(version.ColonLabels(), c.colon) << c.version;
+    EXPECT_EQ(version.ClipsToTerminalHeight(), c.clipped) << c.version;
+    EXPECT_EQ(version.CannotConnectError(), c.cannotConnect) << c.version;
+  }
+}
+
+TEST(FakeOllamaEndpoint, HostReadAsTheRealRunnerReadsIt) {
+  const struct {
+    const char* value;
+    const char* scheme;
+    const char* host;
+    int port;
+  } cases[] = {{"", "http", "127.0.0.1", 11434},
+               {"127.0.0.1:5000", "http", "127.0.0.1", 5000},
+               {"http://127.0.0.1:5001/", "http", "127.0.0.1", 5001},
+               {"http://127.0.0.1", "http", "127.0.0.1", 80},
+               {"https://example.com", "https", "example.com", 443},
+               {":5002", "http", "", 5002},
+               {"0.0.0.0", "http", "0.0.0.0", 11434},
+               {"0.0.0.0:0", "http", "0.0.0.0", 0},
+               {"  '10.0.0.1:5000'  ", "http", "10.0.0.1", 5000},
+               {"127.0.0.1:http", "http", "127.0.0.1", 11434},
+               {"127.0.0.1:70000", "http", "127.0.0.1", 11434},
+               {"[::1]:5003", "http", "::1", 5003},
+               {"::1", "http", "::1", 11434},
+               {"localhost", "http", "localhost", 11434}};
+  for (const auto& c : cases) {
+    std::string value = c.value;
+    // Quotes and blanks around the value are dropped when it is read from the environment.
+    ::setenv("OLLAMA_HOST", value.c_str(), 1);
+    const HostAddress address = ConfiguredHost();
+    EXPECT_EQ(address.scheme, c.scheme) << value;
+    EXPECT_EQ(address.host, c.host) << value;
+    EXPECT_EQ(address.port, c.port) << value;
+  }
+  ::unsetenv("OLLAMA_HOST");
+  EXPECT_EQ(ParseOllamaHost(":5002").ConnectHost(), "127.0.0.1");
+  EXPECT_EQ(ParseOllamaHost("[::1]:5003").HostPort(), "[::1]:5003");
   EXPECT_EQ(ServerPort("127.0.0.1:5000"), 5000);
-  EXPECT_EQ(ServerPort("http://127.0.0.1:5001/"), 5001);
-  EXPECT_EQ(ServerPort(":5002"), 5002);
-  EXPECT_EQ(ServerPort("127.0.0.1"), 11434);
-  EXPECT_EQ(ServerPort("127.0.0.1:http"), -1);
-  EXPECT_EQ(ServerPort("10.0.0.1:5000"), -1);
+  EXPECT_EQ(ServerPort(nullptr), 11434);
   std::string base, prefix;
   ASSERT_TRUE(SplitBaseUrl("http://127.0.0.1:8080/models/", &base, &prefix));
   EXPECT_EQ(base, "http://127.0.0.1:8080");
   EXPECT_EQ(prefix, "/models");
   EXPECT_FALSE(SplitBaseUrl("ftp://x/models", &base, &prefix));
+}
+
+TEST(FakeOllamaNames, NamesAreCompletedAndCheckedAsTheRealRunnerDoes) {
+  const struct {
+    const char* text;
+    bool valid;
+    const char* shortest;
+    const char* path;
+  } cases[] = {
+      {"deepseek-r1:7b", true, "deepseek-r1:7b", "registry.ollama.ai/library/deepseek-r1/7b"},
+      {"deepseek-r1", true, "deepseek-r1:latest", "registry.ollama.ai/library/deepseek-r1/latest"},
+      {"user/m:1.5b", true, "user/m:1.5b", "registry.ollama.ai/user/m/1.5b"},
+      {"host:5000/user/m:t", true, "host:5000/user/m:t", "host:5000/user/m/t"},
+      {"../escape", false, "", ""},
+      {":7b", false, "", ""},
+      {"a/../b", false, "", ""},
+      {"deepseek-r1:", false, "", ""},
+      {"", false, "", ""},
+      {"-x:7b", false, "", ""},
+  };
+  for (const auto& c : cases) {
+    const ModelName name = ParseModelName(c.text);
+    EXPECT_EQ(name.IsValid(), c.valid) << c.text;
+    if (!c.valid) continue;
+    EXPECT_EQ(name.DisplayShortest(), c.shortest) << c.text;
+    EXPECT_EQ(name.RelativePath(), c.path) << c.text;
+  }
+}
+
+TEST(FakeOllamaRequest, BodiesAreReadAsGoReadsThem) {
+  const std::vector<RequestField> fields = {{"model", FieldKind::kString},
+                                            {"stream", FieldKind::kBool}};
+  const struct {
+    const char* body;
+    const char* error;  // "" when it is read
+    const char* model;
+  } cases[] = {
+      {R"({"model":"deepseek-r1:7b"})", "", "deepseek-r1:7b"},
+      {R"({"MODEL":"a:1"} trailing)", "", "a:1"},
+      {R"({"model":null})", "", ""},
+      {"", "missing request body", ""},
+      {" \n ", "missing request body", ""},
+      {R"({"model":"a)", "unexpected EOF", ""},
+      {"{", "unexpected EOF", ""},
+      {"x", "invalid character 'x' looking for beginning of value", ""},
+      {"{x", "invalid character 'x' looking for beginning of object key string", ""},
+      {R"({"model" "a"})", "invalid character '\"' after object key", ""},
+      {R"({"model":"a" "b"})", "invalid character '\"' after object key:value pair", ""},
+      {R"({"stream":tru})", "invalid character '}' in literal true (expecting 'e')", ""},
+      {"[1]", "json: cannot unmarshal array into Go value of type api.PullRequest", ""},
+      {R"({"model":5})",
+       "json: cannot unmarshal number into Go struct field PullRequest.model of type string", ""},
+      {R"({"stream":"no"})",
+       "json: cannot unmarshal string into Go struct field PullRequest.stream of type bool", ""},
+  };
+  for (const auto& c : cases) {
+    Json::Value out;
+    std::string error;
+    EXPECT_EQ(DecodeRequest(c.body, "PullRequest", fields, &out, &error), c.error[0] == '\0')
+        << c.body;
+    EXPECT_EQ(error, c.error) << c.body;
+    if (c.error[0] == '\0') {
+      EXPECT_EQ(out["model"].asString(), c.model) << c.body;
+    }
+  }
+}
+
+TEST(FakeOllamaJson, FieldsInStructOrderAndHtmlCharactersEscaped) {
+  Json::Value line(Json::objectValue);
+  line["completed"] = 5;
+  line["total"] = 10;
+  line["digest"] = "sha256:ab";
+  line["status"] = "pulling ab";
+  EXPECT_EQ(GoJson(line),
+            R"({"status":"pulling ab","digest":"sha256:ab","total":10,"completed":5})");
+  Json::Value error(Json::objectValue);
+  error["error"] = "a <b> & \"c\"";
+  EXPECT_EQ(GoJson(error), R"({"error":"a \u003cb\u003e \u0026 \"c\""})");
 }
 
 }  // namespace
