@@ -69,3 +69,16 @@ std::string ModelIndexOf(std::wstring_view modelName) {
   }
   return {};
 }
+
+std::string CatalogueNumberOfTag(std::string_view modelName) {
+  for (const ModelEntry& entry : ModelCatalogue()) {
+    // Tags are ASCII: compare them unit by unit.
+    if (entry.tag.size() != modelName.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; i < modelName.size() && same; ++i) {
+      same = static_cast<wchar_t>(static_cast<unsigned char>(modelName[i])) == entry.tag[i];
+    }
+    if (same) return std::to_string(entry.row);
+  }
+  return std::string();
+}

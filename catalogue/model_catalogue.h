@@ -28,3 +28,6 @@ std::wstring SizeTextForListIndex(int listIndex);
 // The catalogue number of a runner model name, decided by the first size
 // marker found in it; empty when none is.
 std::string ModelIndexOf(std::wstring_view modelName);
+// The catalogue number of a runner model name that is exactly one of the
+// catalogue's tags (UTF-8, compared as given); empty for any other name.
+std::string CatalogueNumberOfTag(std::string_view modelName);

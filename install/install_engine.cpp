@@ -5,6 +5,8 @@
 #include <install/file_helpers.h>
 #include <install/install_layout.h>
 #include <install/ollama_runner.h>
+#include <install/runner_api.h>
+#include <install/runner_login.h>
 #include <install/package_step.h>
 #include <install/process_helpers.h>
 #include <install/shell_helpers.h>
@@ -31,6 +33,8 @@ constexpr wchar_t kNoFolderText[] = L"DeepSeek安装不存在，不能安装!";
 constexpr wchar_t kNoFolderCaption[] = L"安装失败";
 constexpr wchar_t kNetworkText[] = L"网络不畅，关闭软件后重新打开即可!";
 constexpr wchar_t kNetworkCaption[] = L"提示";
+constexpr wchar_t kRunnerNotAnsweringText[] =
+    L"模型运行程序启动后一直没有响应，模型未能下载。\n请重启电脑后再打开本软件点击安装；如果仍然不行，请联系客服。";
 constexpr wchar_t kWaitingForServiceText[] = L"正在连接服务，请稍候...";
 constexpr wchar_t kDownloadingPackageText[] = L"正在下载安装包，请耐心等待...";
 constexpr wchar_t kTutorialArchive[] = L"JEBMWKX6V.zip";
@@ -222,12 +226,21 @@ int CInstallEngine::InstallStackTask(Action::IAction* action) {
   ReportEvent("InstallOllamaEnd", true);
   action->RunOnUI([this] { return ShowModelDownloading(); });
   ReportEvent("DownModelStart", true);
-  PullSelectedModel(action);
+  const PullResult pull = PullSelectedModel(action);
   InstallChatbox();
-  WriteChatboxConfig(modelTag());
   ReportEvent("DownModelEnd", true);
-  if (action->RunOnUI([this] { return ConfirmModelOrReset(); }) != 1) return 0;
-  action->RunOnUI([this] { return ShowInstallFinished(); });
+  RunnerCheck check = DetectInstalledModel();
+  if (pull.failure == PullFailure::ServerNotAnswering) {
+    check.server = RunnerServerState::NotAnswering;
+  }
+  if (action->RunOnUI([this, &check] { return ConfirmModelOrReset(check); }) != 1) return 0;
+  const bool downloaded = IsModelDownloaded(modelTag());
+  // Settings that name a model the runner does not have would greet the
+  // user with an error: they are written once the runner lists it.
+  if (downloaded) ConfigureChatClient(modelTag(), action);
+  action->RunOnUI([this, downloaded] { return ShowInstallFinished(downloaded); });
+  // From now on the runner's server starts with the user's session.
+  if (downloaded) RegisterRunnerServerAtLogin();
   return 0;
 }
 
@@ -237,15 +250,23 @@ int CInstallEngine::ShowModelDownloading() {
   return 0;
 }
 
-int CInstallEngine::ConfirmModelOrReset() {
-  if (DetectInstalledModel()) return 1;
+int CInstallEngine::ConfirmModelOrReset(const RunnerCheck& check) {
+  if (check.found) {
+    ShowDownloadedModel(check.number);
+    return 1;
+  }
   ReturnToIdle(kModelImage);
-  m_view.ShowMessage(kNetworkText, kNetworkCaption);
+  // A runner that never started is not a network problem: say what it is.
+  if (check.server == RunnerServerState::NotAnswering) {
+    m_view.ShowMessage(kRunnerNotAnsweringText, kNetworkCaption);
+  } else {
+    m_view.ShowMessage(kNetworkText, kNetworkCaption);
+  }
   return 0;
 }
 
-int CInstallEngine::ShowInstallFinished() {
-  if (!IsModelDownloaded()) {
+int CInstallEngine::ShowInstallFinished(bool modelDownloaded) {
+  if (!modelDownloaded) {
     // Other models are there but not this one: say so and let the user try
     // again rather than leave the window on the pulling image.
     ReturnToIdle(kModelImage);
@@ -271,16 +292,15 @@ void CInstallEngine::SetCurrentModel(const std::wstring& tag) {
   if (!number.empty()) m_modelIndexText = number;
 }
 
-void CInstallEngine::PullSelectedModel(Action::IAction* action) {
+PullResult CInstallEngine::PullSelectedModel(Action::IAction* action) {
   const int index = action->RunOnUI([this] { return m_view.SelectedModelIndex(); });
-  PullModel(ModelTagForListIndex(index), 0, action);
+  return PullModel(ModelTagForListIndex(index), 0, action);
 }
 
-PullProgress CInstallEngine::PullModel(const std::wstring& tag, int row, Action::IAction* action) {
+PullResult CInstallEngine::PullModel(const std::wstring& tag, int row, Action::IAction* action) {
   SetCurrentModel(tag);
-  const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
   return RunModelPull(
-      layout.ollamaExecutable, ToNarrow936(tag),
+      WideToUtf8(tag),
       [this, row, action](const PullProgress& progress) {
         action->RunOnUI([this, row, &progress] {
           m_view.ShowPullProgress(row, progress);
@@ -290,53 +310,55 @@ PullProgress CInstallEngine::PullModel(const std::wstring& tag, int row, Action:
       pullOptions);
 }
 
-bool CInstallEngine::IsModelDownloaded() { return IsModelDownloaded(modelTag()); }
-
 bool CInstallEngine::IsModelDownloaded(const std::string& tag) {
-  const std::vector<std::string> names = InstalledModelNames(RunRunnerList());
-  if (names.empty()) {
+  std::vector<RunnerModel> models;
+  if (EnsureRunnerServer({}, pullOptions.serverTimeoutMs) == RunnerServerState::Ready) {
+    models = ListRunnerModels(RunnerServerAddress(), kRunnerCommandTimeoutMs).value_or(models);
+  }
+  if (models.empty()) {
     ReportEvent("modelDownFails", true);
     return false;
   }
   ReportEvent("modelDownSucc", true);
-  const std::string wanted = ToLowerAscii(tag);
-  for (const std::string& name : names) {
-    if (ToLowerAscii(name) == wanted) return true;
+  const std::string wanted = ToLowerAscii(Narrow936ToUtf8(tag));
+  for (const RunnerModel& model : models) {
+    if (ToLowerAscii(model.name) == wanted) return true;
   }
   return false;
 }
 
-bool CInstallEngine::FindInstalledModel(std::string& number) {
-  if (!IsOllamaInstalled()) return false;
-  const std::vector<std::string> names = InstalledModelNames(RunRunnerList());
-  if (names.empty()) return false;
-  std::string candidate;
+RunnerCheck CInstallEngine::DetectInstalledModel() {
+  RunnerCheck check;
+  if (!IsOllamaInstalled()) return check;
+  check.server = EnsureRunnerServer({}, pullOptions.serverTimeoutMs);
+  if (check.server != RunnerServerState::Ready) return check;
+  const auto models = ListRunnerModels(RunnerServerAddress(), kRunnerCommandTimeoutMs);
+  if (!models || models->empty()) return check;
+  std::string remembered;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    candidate = GetServiceState().rememberedModelIndex;
+    remembered = GetServiceState().rememberedModelIndex;
   }
-  for (const std::string& name : names) {
-    const std::string each = ModelIndexOf(Utf8ToWide(ToLowerAscii(name)));
-    if (!candidate.empty() && each == candidate) break;
-    if (!each.empty()) candidate = each;
+  // The remembered model when it is listed, else the last listed one. Only
+  // the catalogue's own tags count: "llama3:8b" is not "deepseek-r1:8b".
+  std::string candidate;
+  for (const RunnerModel& model : *models) {
+    const std::string each = CatalogueNumberOfTag(ToLowerAscii(model.name));
+    if (each.empty()) continue;
+    candidate = each;
+    if (each == remembered) break;
   }
-  number = candidate;
-  return true;
-}
-
-bool CInstallEngine::DetectInstalledModel() {
-  std::string number;
-  if (!FindInstalledModel(number)) return false;
-  ShowDownloadedModel(number);
-  return true;
+  check.found = !candidate.empty();
+  check.number = candidate;
+  return check;
 }
 
 void CInstallEngine::StartInstalledModelDetection() {
   StartAction([this](Action::IAction* action) {
-    std::string number;
-    if (!FindInstalledModel(number)) return 0;
-    action->RunOnUI([this, &number] {
-      ShowDownloadedModel(number);
+    const RunnerCheck check = DetectInstalledModel();
+    if (!check.found) return 0;
+    action->RunOnUI([this, &check] {
+      ShowDownloadedModel(check.number);
       m_view.SelectTabPage("tab_pages2", 1);
       return 0;
     });
@@ -384,7 +406,7 @@ int CInstallEngine::OtherModelTask(const std::wstring& tag, int row, Action::IAc
       std::lock_guard<std::mutex> lock(m_mutex);
       GetServiceState().rememberedModelIndex = number;
     }
-    WriteChatboxConfig(narrowTag);
+    ConfigureChatClient(narrowTag, action);
   }
   action->RunOnUI([this, row, downloaded, &number] {
     ShowModelRowProgress(row, true);
@@ -401,31 +423,28 @@ void CInstallEngine::ShowModelRowProgress(int row, bool idle) {
 
 // ---- Chat client -----------------------------------------------------------
 
-void CInstallEngine::TryNow() {
-  const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
-  if (!ChatboxConfigHasModel()) {
-    KillProcessByName(L"Chatbox" + platform::ExecutableSuffix());
-    WriteChatboxConfig(modelTag());
-  }
-  if (!DirectoryExists(layout.chatboxFolder)) CreateDirectoryTree(layout.chatboxFolder);
-  WriteChatboxSetupKey(layout.chatboxFolder);
-  if (FileExists(layout.chatboxExecutable)) {
-    RunProcess(layout.chatboxExecutable, {}, false);
-    RaiseChatboxWindow();
-    return;
-  }
-  m_view.EnableChild(kTryNowImage, false);
-  const std::wstring setup = layout.chatboxSetup;
-  const std::wstring executable = layout.chatboxExecutable;
-  StartAction([this, setup, executable](Action::IAction* action) {
-    return ChatboxInstallTask(setup, executable, action);
+void CInstallEngine::ConfigureChatClient(const std::string& tag, Action::IAction* action) {
+  if (WriteChatboxConfig(tag, RunnerServerAddress()) != ChatboxWriteResult::FileUnusable) return;
+  action->RunOnUI([this] {
+    m_view.ShowMessage(kChatboxSettingsUnusableText, kNetworkCaption);
+    return 0;
   });
 }
 
-int CInstallEngine::ChatboxInstallTask(const std::wstring& setup, const std::wstring& executable,
-                                       Action::IAction* action) {
-  RunProcess(setup, {L"/S"}, true);
-  if (FileExists(executable)) RunProcess(executable, {}, false);
+void CInstallEngine::TryNow() {
+  // Starting the runner's server and the client may take a while: the
+  // image stays disabled until the client has been started.
+  m_view.EnableChild(kTryNowImage, false);
+  StartAction([this](Action::IAction* action) { return TryNowTask(action); });
+}
+
+int CInstallEngine::TryNowTask(Action::IAction* action) {
+  // After a restart nothing runs yet: the client needs our server.
+  EnsureRunnerServer({}, pullOptions.serverTimeoutMs);
+  const std::string tag = modelTag();
+  if (!tag.empty() && !ChatboxConfigHasModel(tag)) ConfigureChatClient(tag, action);
+  InstallChatbox();
+  StartChatbox();
   action->RunOnUI([this] {
     m_view.EnableChild(kTryNowImage, true);
     RaiseChatboxWindow();

@@ -10,6 +10,7 @@
 
 #include <install/install_view.h>
 #include <install/model_pull.h>
+#include <install/runner_server.h>
 #include <work/action.h>
 #include <work/ui_events.h>
 
@@ -19,6 +20,13 @@ class IActionCallback;
 
 // Held by a shared pointer: a running task keeps the engine alive after the
 // window has gone (its calls to the window are dropped then).
+// What the runner showed after a pull or at start-up.
+struct RunnerCheck {
+  RunnerServerState server = RunnerServerState::NoRunner;
+  bool found = false;  // it answers and lists a catalogue model
+  std::string number;  // the catalogue number to show ("1" to "7")
+};
+
 class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
  public:
   // owner: the window that owns the engine's actions (registered with the
@@ -55,19 +63,21 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
 
   // Installation, second action's task (worker).
   int InstallStackTask(Action::IAction* action);
-  // Run through the action on the window thread.
+  // Run through the action on the window thread; the runner has been asked
+  // on the worker before (the window never waits for it).
   int ShowModelDownloading();
-  int ConfirmModelOrReset();
-  int ShowInstallFinished();
+  int ConfirmModelOrReset(const RunnerCheck& check);
+  int ShowInstallFinished(bool modelDownloaded);
 
-  // Models.
-  void PullSelectedModel(Action::IAction* action);
+  // Models. The runner is asked only on workers.
+  PullResult PullSelectedModel(Action::IAction* action);
   // Pulls the tag; progress goes to the row (0: the installation's pull).
-  PullProgress PullModel(const std::wstring& tag, int row, Action::IAction* action);
+  PullResult PullModel(const std::wstring& tag, int row, Action::IAction* action);
   void SetCurrentModel(const std::wstring& tag);
-  bool IsModelDownloaded();
+  // Whether the runner lists the tag exactly; reports what it found.
   bool IsModelDownloaded(const std::string& tag);
-  bool DetectInstalledModel();
+  // What the runner has of the catalogue, for the window to show.
+  RunnerCheck DetectInstalledModel();
   void ShowDownloadedModel(const std::string& number);
   // A model-list row's download button.
   void OnModelRowDownloadClick(int row);
@@ -75,10 +85,9 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   int OtherModelTask(const std::wstring& tag, int row, Action::IAction* action);
   void ShowModelRowProgress(int row, bool idle);
 
-  // Chat client, window thread.
+  // Chat client: the click on the window thread, the work on a worker.
   void TryNow();
-  int ChatboxInstallTask(const std::wstring& setup, const std::wstring& executable,
-                         Action::IAction* action);
+  int TryNowTask(Action::IAction* action);
   void RaiseChatboxWindow();
 
   void OpenUserTutorial();
@@ -93,9 +102,9 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
 
  private:
   void StartInstall();
-  // The catalogue number to show for the runner's models; false when the
-  // runner does not answer or lists none. Runs the runner: no view calls.
-  bool FindInstalledModel(std::string& number);
+  // Points the chat client at the tag; tells the user when its settings
+  // file could not be used. Worker.
+  void ConfigureChatClient(const std::string& tag, Action::IAction* action);
   void OpenCustomerService();
   void StartAction(std::function<int(Action::IAction*)> task);
   void ReturnToIdle(std::string_view shownImage);

@@ -1,20 +1,28 @@
 #pragma once
-// Runs the runner's pull of one model to its end, reading its output and
-// telling an observer how far it got.
+// Pulls one model through our runner server's API to its end, telling an
+// observer how far it got.
 #include <functional>
 #include <string>
 
 #include <install/pull_progress.h>
+#include <install/runner_server.h>
 
 struct PullOptions {
   int stallAfterMs = 60000;  // no new bytes for this long: reported as stalled
   int publishEveryMs = 250;  // at most this often, besides phase changes
+  int serverTimeoutMs = kRunnerServerAnswerTimeoutMs;
 };
 
 using PullObserver = std::function<void(const PullProgress&)>;
 
-// Pulls the tag (OS narrow encoding) with the runner program, starting the
-// runner's server first when needed. Returns the last progress, finished;
-// a pull that could not start ends in the error phase.
-PullProgress RunModelPull(const std::wstring& runner, const std::string& tag,
-                          const PullObserver& observer, const PullOptions& options = {});
+// Why a pull ended without the model, beyond the runner's own words.
+enum class PullFailure { None, InvalidTag, NoRunner, ServerNotAnswering, Connection, Runner };
+
+struct PullResult {
+  PullProgress progress;  // the last progress, finished
+  PullFailure failure = PullFailure::None;
+};
+
+// Pulls the tag (UTF-8), starting our runner server first when needed.
+PullResult RunModelPull(const std::string& tag, const PullObserver& observer,
+                        const PullOptions& options = {});

@@ -25,6 +25,9 @@ std::string DurationText(long long seconds) {
 std::string PullProgressText(const std::string& tag, const PullProgress& progress) {
   std::string text;
   switch (progress.phase) {
+    case PullPhase::StartingRunner:
+      text = "正在启动模型运行程序，首次启动可能需要一分钟…";
+      break;
     case PullPhase::Starting:
       text = "正在准备下载模型…";
       break;
@@ -40,7 +43,7 @@ std::string PullProgressText(const std::string& tag, const PullProgress& progres
       if (progress.bytesPerSecond > 0) {
         text = Join(text, FormatByteSize(progress.bytesPerSecond) + "/s");
       }
-      if (!progress.timeLeft.empty()) text = Join(text, "剩余 " + progress.timeLeft);
+      if (progress.secondsLeft >= 0) text = Join(text, "剩余约 " + DurationText(progress.secondsLeft));
       if (progress.stalled) text = Join(text, "下载停滞，仍在等待网络…");
       break;
     }

@@ -31,10 +31,9 @@ port=$(cat "$state/port")
 
 export TIDEWELL_SERVICE_URL="http://127.0.0.1:$port"
 export TIDEWELL_MODEL_SOURCE="$TIDEWELL_SERVICE_URL/models"
-# A port of its own for the runner, so a real runner on this machine is
-# never mistaken for ours.
-export OLLAMA_HOST="127.0.0.1:${TIDEWELL_DEMO_RUNNER_PORT:-11535}"
-echo "Vendor service on $TIDEWELL_SERVICE_URL; runner on $OLLAMA_HOST"
+# The assistant starts its runner on an address of its own: 127.0.0.1:11434
+# when that is free, another free port when a runner already serves there.
+echo "Vendor service on $TIDEWELL_SERVICE_URL"
 
 if [[ -n ${DISPLAY:-}${WAYLAND_DISPLAY:-} ]]; then
   "$app"

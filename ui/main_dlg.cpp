@@ -301,7 +301,7 @@ void CMainDlg::ShowPullProgress(int row, const PullProgress& progress) {
   const std::string number = std::to_string(row);
   // A row is narrow: its bar shows the share, the text what moves.
   PullProgress brief = progress;
-  brief.timeLeft.clear();
+  brief.secondsLeft = -1;
   std::string text = PullProgressText("", brief);
   if (progress.phase == PullPhase::Pulling) {
     if (const auto dot = text.find("  ·  "); dot != std::string::npos) text.erase(0, dot + 5);

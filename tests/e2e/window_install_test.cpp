@@ -12,8 +12,6 @@
 #include <QStackedWidget>
 #include <QTest>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <csignal>
 #include <filesystem>
@@ -22,7 +20,7 @@
 #include <config/json_text.h>
 #include <config/reg_key.h>
 #include <install/install_layout.h>
-#include <install/ollama_runner.h>
+#include <install/runner_server.h>
 #include <platform/os_encoding.h>
 #include <platform/process_lookup.h>
 #include <platform/user_environment.h>
@@ -40,19 +38,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  const int port = ntohs(address.sin_port);
-  ::close(fd);
-  return port;
-}
 
 // Ends the programs started from below the folder (the chat client this
 // test started), never another test's.
@@ -106,7 +91,6 @@ class WindowInstall : public ::testing::Test {
     saved_ = constants;
     constants.remoteConfigUrl = vendor_->Url("/api/dpsk/config");
     constants.eventLogUrl = vendor_->Url("/dpsk/log/log");
-    ::setenv("OLLAMA_HOST", ("127.0.0.1:" + std::to_string(FreePort())).c_str(), 1);
     ::setenv("TIDEWELL_MODEL_SOURCE", vendor_->ModelSource().c_str(), 1);
     platform::SetEnvironmentBroadcastForTesting([](std::wstring_view, std::wstring_view) {});
     SetMessageBoxHandler([this](const QString& text, const QString& caption, MessageIcon) {
@@ -139,7 +123,7 @@ class WindowInstall : public ::testing::Test {
     SetMessageBoxHandler(nullptr);
     SetQuestionHandler(nullptr);
     GetAppConstants() = saved_;
-    for (const char* name : {"TMPDIR", "OLLAMA_HOST", "TIDEWELL_MODEL_SOURCE", "OLLAMA_MODELS"}) {
+    for (const char* name : {"TMPDIR", "TIDEWELL_MODEL_SOURCE", "OLLAMA_MODELS"}) {
       ::unsetenv(name);
     }
   }

@@ -306,11 +306,15 @@ TEST_F(SetupTest, TheTestPackageInstallsBothStandIns) {
   ASSERT_EQ(Run(setups / "Chatbox-1.9.8-Setup", {"/S"}).exitCode, 0);
   fs::create_directories(home_.config() / "xyz.chatboxapp.app");
   std::ofstream(home_.config() / "xyz.chatboxapp.app" / "config.json")
-      << R"({"settings": {"ollamaModel": "deepseek-r1:7b"}})";
+      << R"({"configVersion": 14, "settings": {"defaultChatModel":
+          {"provider": "ollama", "model": "deepseek-r1:7b"}, "providers": {"ollama":
+          {"apiHost": "http://127.0.0.1:11500", "models": [{"modelId": "deepseek-r1:7b"}]}}}})";
   // The client stays up until it is ended; here the time limit ends it.
   const ChildResult chat = RunChildWithOutput({(client / "Chatbox").string()}, 1.0);
   EXPECT_TRUE(chat.timedOut);
-  EXPECT_EQ(chat.output, "model=deepseek-r1:7b host=\n");
+  EXPECT_EQ(chat.output.substr(0, chat.output.find(" offered=")),
+            "provider=ollama model=deepseek-r1:7b host=http://127.0.0.1:11500 "
+            "ollama-models=deepseek-r1:7b");
 }
 
 }  // namespace

@@ -1,89 +1,102 @@
+#include <install/pull_progress.h>
+
 #include <gtest/gtest.h>
 
-#include <install/pull_progress.h>
+#include <string>
+#include <vector>
 
 namespace {
 
-// What the runner writes while it pulls: one line per layer, redrawn in
-// place by moving the cursor up and clearing lines.
-const char kHide[] = "\x1b[?25l";
-const char kRedraw[] = "\x1b[1G\x1b[A\x1b[2K";
+// The runner server's stream for a model with a large blob and a small
+// layer, as it sends it: every layer's total before any of its bytes.
+const char kManifest[] = R"({"status":"pulling manifest"})";
+const std::string kBlob = std::string("sha256:") + std::string(64, 'a');
+const std::string kSmall = std::string("sha256:") + std::string(64, 'b');
 
-TEST(PullOutputReader, ReadsRedrawnProgressAndPhases) {
-  PullOutputReader reader;
-  EXPECT_TRUE(reader.Feed(std::string(kHide) + "pulling manifest \x1b[K\n"));
-  EXPECT_EQ(reader.Progress().phase, PullPhase::Manifest);
+std::string Layer(const std::string& digest, unsigned long long total, unsigned long long done) {
+  std::string line = R"({"status":"pulling )" + digest.substr(7, 12) + R"(","digest":")" +
+                     digest + R"(","total":)" + std::to_string(total);
+  if (done > 0) line += R"(,"completed":)" + std::to_string(done);
+  return line + "}";
+}
 
-  reader.Feed(
-      std::string(kRedraw) +
-      "pulling 96c415656d37:  45% ▕████████        ▏ 2.1 GB/4.7 GB   20 MB/s   2m10s\x1b[K");
-  PullProgress p = reader.Progress();
-  EXPECT_EQ(p.phase, PullPhase::Pulling);
-  EXPECT_EQ(p.doneBytes, 2'100'000'000u);
-  EXPECT_EQ(p.totalBytes, 4'700'000'000u);
-  EXPECT_EQ(p.percent, 45);
-  EXPECT_EQ(p.bytesPerSecond, 20'000'000u);
-  EXPECT_EQ(p.timeLeft, "2m10s");
+struct Case {
+  const char* name;
+  std::vector<std::string> lines;
+  PullPhase phase;
+  unsigned long long done;
+  unsigned long long total;
+  int percent;
+  std::string error;
+};
 
-  // A carriage return alone also ends a redrawn line.
-  reader.Feed("\rpulling 96c415656d37: 100% ▕████████████████▏ 4.7 GB                         \r");
-  p = reader.Progress();
-  EXPECT_EQ(p.percent, 100);
-  EXPECT_EQ(p.doneBytes, p.totalBytes);
-  EXPECT_TRUE(p.timeLeft.empty());
+TEST(PullStreamReader, FollowsTheServersStream) {
+  const std::vector<Case> cases = {
+      {"announced totals are not done bytes",
+       {kManifest, Layer(kBlob, 19'000'000'000, 0), Layer(kSmall, 1'000, 0)},
+       PullPhase::Pulling, 0, 19'000'000'001'000, 0, ""},
+      {"bytes are exact and summed over layers",
+       {kManifest, Layer(kBlob, 4'000, 0), Layer(kSmall, 1'000, 0), Layer(kBlob, 4'000, 1'999),
+        Layer(kSmall, 1'000, 1'000)},
+       PullPhase::Pulling, 2'999, 5'000, 59, ""},
+      {"finished phases in order",
+       {kManifest, Layer(kBlob, 10, 10), R"({"status":"verifying sha256 digest"})",
+        R"({"status":"writing manifest"})", R"({"status":"removing any unused layers"})",
+        R"({"status":"success"})"},
+       PullPhase::Success, 10, 10, 100, ""},
+      {"a late progress line never steps the phase back",
+       {Layer(kBlob, 10, 5), R"({"status":"verifying sha256 digest"})", Layer(kBlob, 10, 10)},
+       PullPhase::Verifying, 10, 10, 100, ""},
+      {"completed beyond the total is capped",
+       {Layer(kBlob, 10, 50)}, PullPhase::Pulling, 10, 10, 100, ""},
+      {"the runner's error is kept",
+       {kManifest, R"({"error":"pull model manifest: file does not exist"})"},
+       PullPhase::Error, 0, 0, 0, "pull model manifest: file does not exist"},
+      {"values of other types never throw",
+       {R"({"status":"pulling x","digest":"sha256:c","total":-5,"completed":1e300})",
+        R"({"status":"pulling y","digest":7,"total":"9"})", R"({"error":{"a":1}})"},
+       PullPhase::Error, 0, 0, 0, "unknown error"},
+      {"lines that are not objects are skipped",
+       {"[1,2]", "not json", "", R"({"status":"success"})"}, PullPhase::Success, 0, 0, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Fed one byte at a time and all at once: the same result.
+    for (const bool byteWise : {false, true}) {
+      PullStreamReader reader;
+      std::string all;
+      for (const std::string& line : c.lines) all += line + "\n";
+      if (byteWise) {
+        for (const char ch : all) reader.Feed(std::string_view(&ch, 1));
+      } else {
+        reader.Feed(all);
+      }
+      reader.Finish();
+      const PullProgress& p = reader.Progress();
+      EXPECT_EQ(p.phase, c.phase);
+      EXPECT_EQ(p.doneBytes, c.done);
+      EXPECT_EQ(p.totalBytes, c.total);
+      EXPECT_EQ(p.percent, c.percent);
+      EXPECT_EQ(p.errorText, c.error);
+    }
+  }
+}
 
-  // The next frame redraws the finished manifest line first: no step back.
-  reader.Feed("\x1b[A\x1b[2K\x1b[1Gpulling manifest \x1b[K\n");
-  EXPECT_EQ(reader.Progress().phase, PullPhase::Pulling);
-  reader.Feed("\nverifying sha256 digest \n");
-  EXPECT_EQ(reader.Progress().phase, PullPhase::Verifying);
-  reader.Feed("writing manifest \n");
-  EXPECT_EQ(reader.Progress().phase, PullPhase::WritingManifest);
-  reader.Feed("success \x1b[?25h");
-  EXPECT_EQ(reader.Progress().phase, PullPhase::WritingManifest);  // not yet a whole line
+TEST(PullStreamReader, LastLineWithoutLineEndAndOverlongLines) {
+  PullStreamReader reader;
+  EXPECT_TRUE(reader.Feed(Layer(kBlob, 100, 0) + "\n"));
+  EXPECT_FALSE(reader.Feed(std::string(100 * 1024, 'x')));  // no runner line is that long
+  EXPECT_FALSE(reader.Feed("\n"));
+  EXPECT_FALSE(reader.Feed(R"({"error":"disk full"})"));
   EXPECT_TRUE(reader.Finish());
-  EXPECT_EQ(reader.Progress().phase, PullPhase::Success);
-}
-
-TEST(PullOutputReader, SumsLayersSoSmallFinishedOnesDoNotJumpTheBar) {
-  PullOutputReader reader;
-  reader.Feed("pulling aaaaaaaaaaaa:  50% ▕████    ▏ 1.0 GB/2.0 GB  10 MB/s  1m40s\n");
-  reader.Feed("pulling bbbbbbbbbbbb: 100% ▕████████▏  387 B\n");
-  const PullProgress& p = reader.Progress();
-  EXPECT_EQ(p.totalBytes, 2'000'000'387u);
-  EXPECT_EQ(p.percent, 50);
-  // The finished layer has no speed of its own: the running one's stays.
-  EXPECT_EQ(p.bytesPerSecond, 10'000'000u);
-  EXPECT_EQ(p.timeLeft, "1m40s");
-  // Redrawing the same line changes nothing; the escape that clears the
-  // rest of a drawn line ends it without any line end.
-  EXPECT_TRUE(reader.Feed(
-      "\x1b[1Gpulling aaaaaaaaaaaa:  75% ▕██████  ▏ 1.5 GB/2.0 GB  10 MB/s  50s\x1b[K"));
-  EXPECT_EQ(reader.Progress().doneBytes, 1'500'000'387u);
-  EXPECT_FALSE(reader.Feed("pulling bbbbbbbbbbbb: 100% ▕████████▏  387 B\n"));
-}
-
-TEST(PullOutputReader, KeepsTheRunnersErrorText) {
-  PullOutputReader reader;
-  reader.Feed("pulling manifest\nError: pull model manifest: file does not exist\n");
   EXPECT_EQ(reader.Progress().phase, PullPhase::Error);
-  EXPECT_EQ(reader.Progress().errorText, "pull model manifest: file does not exist");
-  // Lines that are not progress leave it as it was.
-  EXPECT_FALSE(reader.Feed("some unrelated chatter\n"));
+  EXPECT_EQ(reader.Progress().errorText, "disk full");
 }
 
-TEST(PullOutputReader, SizesAndEscapes) {
-  EXPECT_EQ(ParseByteSize("2.1", "GB"), 2'100'000'000u);
-  EXPECT_EQ(ParseByteSize("387", "B"), 387u);
-  EXPECT_EQ(ParseByteSize("1", "XB"), 0u);
-  EXPECT_EQ(ParseByteSize("abc", "MB"), 0u);
+TEST(PullStreamReader, ByteSizesReadAsPeopleDo) {
   EXPECT_EQ(FormatByteSize(387), "387 B");
   EXPECT_EQ(FormatByteSize(2'100'000'000), "2.1 GB");
   EXPECT_EQ(FormatByteSize(20'000'000), "20 MB");
-  EXPECT_EQ(StripTerminalEscapes("\x1b[?25la\x1b[2Kb\x1b"
-                                 "7c"),
-            "abc");
-  EXPECT_EQ(StripTerminalEscapes("\x1b["), "");  // cut off mid-sequence
 }
 
 }  // namespace

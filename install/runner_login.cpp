@@ -1,0 +1,26 @@
+#include <install/runner_login.h>
+
+#include <install/install_layout.h>
+#include <install/runner_server.h>
+#include <platform/login_program.h>
+#include <platform/os_encoding.h>
+#include <service/service_state.h>
+
+namespace {
+
+constexpr char kLoginId[] = "tidewell-ollama";
+
+}  // namespace
+
+bool RegisterRunnerServerAtLogin() {
+  const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
+  platform::LoginProgram program;
+  program.id = kLoginId;
+  program.description = "Tidewell local model runner";
+  program.argv = {platform::WideToOsNarrow(layout.ollamaExecutable), "serve"};
+  program.environment = {"OLLAMA_HOST=" + RunnerServerHostPort(),
+                         "OLLAMA_MODELS=" + platform::WideToOsNarrow(layout.modelStore)};
+  return platform::RegisterLoginProgram(program);
+}
+
+void UnregisterRunnerServerAtLogin() { platform::UnregisterLoginProgram(kLoginId); }

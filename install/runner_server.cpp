@@ -1,0 +1,171 @@
+#include <install/runner_server.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+
+#include <config/app_constants.h>
+#include <config/reg_key.h>
+#include <install/file_helpers.h>
+#include <install/install_layout.h>
+#include <install/runner_api.h>
+#include <install/text_helpers.h>
+#include <platform/listening_port.h>
+#include <platform/os_encoding.h>
+#include <platform/process.h>
+#include <platform/process_lookup.h>
+#include <service/service_state.h>
+
+namespace {
+
+constexpr std::uint16_t kDefaultPort = 11434;
+constexpr wchar_t kPortValue[] = L"OllamaPort";
+constexpr long kProbeTimeoutMs = 2000;
+
+using Clock = std::chrono::steady_clock;
+
+std::mutex g_serverMutex;
+std::unique_ptr<platform::ChildProcess> g_server;
+std::uint16_t g_serverPort = 0;
+
+std::string AddressOf(std::uint16_t port) { return "http://127.0.0.1:" + std::to_string(port); }
+
+std::uint16_t StoredPort() {
+  try {
+    RegKey key(platform::kCurrentUser, GetAppConstants().productKeyPath);
+    const std::wstring text = key.GetStringValue(kPortValue);
+    if (text.empty() || text.size() > 5) return kDefaultPort;
+    unsigned long value = 0;
+    for (const wchar_t c : text) {
+      if (c < L'0' || c > L'9') return kDefaultPort;
+      value = value * 10 + static_cast<unsigned long>(c - L'0');
+    }
+    return value > 0 && value <= 65535 ? static_cast<std::uint16_t>(value) : kDefaultPort;
+  } catch (const winreg::RegException&) {
+    return kDefaultPort;
+  }
+}
+
+void StorePort(std::uint16_t port) {
+  try {
+    RegKey key(platform::kCurrentUser, GetAppConstants().productKeyPath);
+    key.SetStringValue(kPortValue, std::to_wstring(port));
+  } catch (const winreg::RegException&) {
+  }
+}
+
+bool IsInside(const std::string& file, const std::filesystem::path& folder) {
+  std::error_code ec;
+  const std::filesystem::path root = std::filesystem::weakly_canonical(folder, ec);
+  if (ec || file.empty()) return false;
+  const std::filesystem::path path(file);
+  auto rootPart = root.begin();
+  auto pathPart = path.begin();
+  for (; rootPart != root.end(); ++rootPart, ++pathPart) {
+    if (rootPart->empty()) continue;  // a trailing separator
+    if (pathPart == path.end() || *pathPart != *rootPart) return false;
+  }
+  return true;
+}
+
+// Ours: this user's, and its program file lies in our runner folder.
+bool IsOurServer(const platform::PortOwner& owner, const InstallLayout& layout) {
+  return owner.sameUser && owner.processId &&
+         IsInside(owner.executable, platform::OsPath(layout.ollamaFolder));
+}
+
+bool StartServer(const InstallLayout& layout, std::uint16_t port) {
+  platform::StartOptions options;
+  options.detached = true;
+  // Whatever the user's own environment says, ours listens where we chose
+  // and keeps its models in the install folder.
+  options.environment = {"OLLAMA_HOST=127.0.0.1:" + std::to_string(port),
+                         "OLLAMA_MODELS=" + platform::WideToOsNarrow(layout.modelStore)};
+  const std::wstring workFolder = GetServiceState().workFolder;
+  if (!workFolder.empty()) {
+    options.outputFile = platform::WideToOsNarrow(workFolder + L"runner-server.log");
+  }
+  g_server = platform::StartProcess({platform::WideToOsNarrow(layout.ollamaExecutable), "serve"},
+                                    options);
+  g_serverPort = port;
+  return g_server != nullptr;
+}
+
+enum class Wait { Answered, Exited, TimedOut };
+
+Wait WaitForAnswer(std::uint16_t port, Clock::time_point deadline, bool watchChild) {
+  const std::string address = AddressOf(port);
+  for (;;) {
+    if (RunnerAnswers(address, kProbeTimeoutMs)) return Wait::Answered;
+    if (watchChild && (g_server == nullptr || g_server->HasExited())) return Wait::Exited;
+    if (Clock::now() >= deadline) return Wait::TimedOut;
+    platform::SleepMilliseconds(200);
+  }
+}
+
+}  // namespace
+
+std::string RunnerServerHostPort() { return "127.0.0.1:" + std::to_string(StoredPort()); }
+
+std::string RunnerServerAddress() { return AddressOf(StoredPort()); }
+
+RunnerServerState EnsureRunnerServer(const std::function<void()>& onWaiting, int timeoutMs) {
+  std::lock_guard<std::mutex> lock(g_serverMutex);
+  const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
+  if (!FileExists(layout.ollamaExecutable)) return RunnerServerState::NoRunner;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  bool told = false;
+  auto tell = [&] {
+    if (!told && onWaiting) onWaiting();
+    told = true;
+  };
+  std::uint16_t port = StoredPort();
+  // A few rounds: another program may take a port between our look and our
+  // server's bind.
+  for (int round = 0; round < 4; ++round) {
+    const platform::PortOwner owner = platform::FindPortOwner(port);
+    const bool ourChildStarting =
+        g_server != nullptr && g_serverPort == port && !g_server->HasExited();
+    if (owner.listening && !IsOurServer(owner, layout) && !ourChildStarting) {
+      port = platform::PickFreeLoopbackPort();
+      if (port == 0) return RunnerServerState::NotAnswering;
+      continue;
+    }
+    if (owner.listening || ourChildStarting) {
+      // Ours already: it may still be busy starting.
+      if (RunnerAnswers(AddressOf(port), kProbeTimeoutMs)) {
+        StorePort(port);
+        return RunnerServerState::Ready;
+      }
+      tell();
+      const Wait waited = WaitForAnswer(port, deadline, ourChildStarting);
+      if (waited == Wait::Answered) StorePort(port);
+      if (waited != Wait::Exited) {
+        return waited == Wait::Answered ? RunnerServerState::Ready
+                                        : RunnerServerState::NotAnswering;
+      }
+      continue;
+    }
+    tell();
+    if (!StartServer(layout, port)) return RunnerServerState::NotAnswering;
+    StorePort(port);
+    const Wait waited = WaitForAnswer(port, deadline, true);
+    if (waited == Wait::Answered) return RunnerServerState::Ready;
+    if (waited == Wait::TimedOut) return RunnerServerState::NotAnswering;
+    // It ended at once: most likely the port was taken meanwhile.
+    g_server->Wait();
+    g_server.reset();
+  }
+  return RunnerServerState::NotAnswering;
+}
+
+void StopStartedRunnerServer() {
+  std::lock_guard<std::mutex> lock(g_serverMutex);
+  if (g_server == nullptr) return;
+  if (!g_server->HasExited()) {
+    platform::TerminateProcessById(g_server->Id());
+    g_server->Wait();
+  }
+  g_server.reset();
+}

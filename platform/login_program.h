@@ -1,0 +1,27 @@
+#pragma once
+// A program that starts with the user's session from the next login on: a
+// systemd user unit where a user manager runs, an XDG autostart entry
+// elsewhere (the Run key on Windows). Nothing is started now.
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct LoginProgram {
+  std::string id;           // [a-z0-9-]+, names the unit or entry
+  std::string description;  // plain text for people
+  std::vector<std::string> argv;         // argv[0] an absolute path
+  std::vector<std::string> environment;  // NAME=VALUE entries
+};
+
+// Registers (or replaces) the program; false, writing nothing, when a value
+// cannot be written safely (a line break, a control character, a bad id).
+bool RegisterLoginProgram(const LoginProgram& program);
+// Removes what RegisterLoginProgram wrote for the id.
+void UnregisterLoginProgram(const std::string& id);
+
+// The texts written, exposed for tests: the unit file and the entry.
+std::string SystemdUnitText(const LoginProgram& program);
+std::string AutostartEntryText(const LoginProgram& program);
+
+}  // namespace platform

@@ -1,0 +1,155 @@
+#include <platform/login_program.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include <platform/atomic_file.h>
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool IsSafeText(const std::string& text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+  }
+  return true;
+}
+
+bool IsValid(const LoginProgram& program) {
+  if (program.id.empty() || program.argv.empty() || program.argv[0].empty() ||
+      program.argv[0][0] != '/') {
+    return false;
+  }
+  for (const char c : program.id) {
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) return false;
+  }
+  if (!IsSafeText(program.description)) return false;
+  for (const auto& list : {program.argv, program.environment}) {
+    for (const std::string& value : list) {
+      if (!IsSafeText(value)) return false;
+    }
+  }
+  for (const std::string& entry : program.environment) {
+    const auto equals = entry.find('=');
+    if (equals == 0 || equals == std::string::npos) return false;
+  }
+  return true;
+}
+
+// A systemd word in double quotes: C-style escapes for '\' and '"',
+// '%' doubled (specifiers) and, on command lines, '$' doubled (variable
+// expansion happens there only).
+std::string SystemdQuoted(const std::string& word, bool commandLine) {
+  std::string out = "\"";
+  for (const char c : word) {
+    if (c == '\\' || c == '"') out += '\\';
+    if (c == '%' || (commandLine && c == '$')) out += c;
+    out += c;
+  }
+  return out + "\"";
+}
+
+// A desktop-entry Exec argument: quoted with '"', '`', '$' and '\' escaped,
+// then the string rule of the file doubles every backslash; '%' is a field
+// code and is doubled.
+std::string ExecQuoted(const std::string& word) {
+  std::string quoted = "\"";
+  for (const char c : word) {
+    if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  quoted += '"';
+  std::string out;
+  for (const char c : quoted) {
+    if (c == '\\') out += '\\';
+    if (c == '%') out += '%';
+    out += c;
+  }
+  return out;
+}
+
+fs::path ConfigFolder() {
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') return xdg;
+  const char* home = std::getenv("HOME");
+  return fs::path(home != nullptr ? home : "") / ".config";
+}
+
+// A user manager runs where its private socket is in the runtime folder.
+bool UserManagerRuns() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime == nullptr || runtime[0] != '/') return false;
+  std::error_code ec;
+  return fs::exists(fs::path(runtime) / "systemd" / "private", ec);
+}
+
+fs::path UnitFile(const std::string& id) {
+  return ConfigFolder() / "systemd" / "user" / (id + ".service");
+}
+fs::path UnitLink(const std::string& id) {
+  return ConfigFolder() / "systemd" / "user" / "default.target.wants" / (id + ".service");
+}
+fs::path AutostartFile(const std::string& id) {
+  return ConfigFolder() / "autostart" / (id + ".desktop");
+}
+
+}  // namespace
+
+std::string SystemdUnitText(const LoginProgram& program) {
+  std::string text = "[Unit]\nDescription=" + program.description + "\n\n[Service]\n";
+  for (const std::string& entry : program.environment) {
+    text += "Environment=" + SystemdQuoted(entry, false) + "\n";
+  }
+  text += "ExecStart=";
+  for (std::size_t i = 0; i < program.argv.size(); ++i) {
+    text += (i > 0 ? " " : "") + SystemdQuoted(program.argv[i], true);
+  }
+  text += "\nRestart=on-failure\n\n[Install]\nWantedBy=default.target\n";
+  return text;
+}
+
+std::string AutostartEntryText(const LoginProgram& program) {
+  std::string exec;
+  if (!program.environment.empty()) {
+    exec = "env";
+    for (const std::string& entry : program.environment) exec += " " + ExecQuoted(entry);
+  }
+  for (const std::string& word : program.argv) {
+    exec += (exec.empty() ? "" : " ") + ExecQuoted(word);
+  }
+  return "[Desktop Entry]\nType=Application\nName=" + program.description +
+         "\nExec=" + exec + "\nNoDisplay=true\nTerminal=false\nX-GNOME-Autostart-enabled=true\n";
+}
+
+bool RegisterLoginProgram(const LoginProgram& program) {
+  if (!IsValid(program)) return false;
+  if (UserManagerRuns()) {
+    const fs::path unit = UnitFile(program.id);
+    const fs::path link = UnitLink(program.id);
+    if (CreatePrivateFolders(link.parent_path()) != 0) return false;
+    if (WriteFileAtomically(unit, SystemdUnitText(program)) != 0) return false;
+    // What `systemctl --user enable` does; the manager reads it at the next
+    // login, and nothing of the running session is touched.
+    std::error_code ec;
+    fs::remove(link, ec);
+    fs::create_symlink(fs::path("..") / unit.filename(), link, ec);
+    if (ec) return false;
+    fs::remove(AutostartFile(program.id), ec);
+    return true;
+  }
+  const fs::path entry = AutostartFile(program.id);
+  if (CreatePrivateFolders(entry.parent_path()) != 0) return false;
+  return WriteFileAtomically(entry, AutostartEntryText(program)) == 0;
+}
+
+void UnregisterLoginProgram(const std::string& id) {
+  std::error_code ec;
+  fs::remove(UnitLink(id), ec);
+  fs::remove(UnitFile(id), ec);
+  fs::remove(AutostartFile(id), ec);
+}
+
+}  // namespace platform
