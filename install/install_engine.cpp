@@ -2,6 +2,7 @@
 
 #include <catalogue/model_catalogue.h>
 #include <install/chatbox_client.h>
+#include <install/chatbox_process.h>
 #include <install/file_helpers.h>
 #include <install/install_layout.h>
 #include <install/ollama_runner.h>
@@ -224,7 +225,7 @@ int CInstallEngine::InstallStackTask(Action::IAction* action) {
   ReportEvent("DownModelStart", true);
   PullSelectedModel(action);
   InstallChatbox();
-  WriteChatboxConfig(modelTag());
+  WriteChatboxConfig(modelTag(), RunnerServerAddress());
   ReportEvent("DownModelEnd", true);
   if (action->RunOnUI([this] { return ConfirmModelOrReset(); }) != 1) return 0;
   action->RunOnUI([this] { return ShowInstallFinished(); });
@@ -384,7 +385,7 @@ int CInstallEngine::OtherModelTask(const std::wstring& tag, int row, Action::IAc
       std::lock_guard<std::mutex> lock(m_mutex);
       GetServiceState().rememberedModelIndex = number;
     }
-    WriteChatboxConfig(narrowTag);
+    WriteChatboxConfig(narrowTag, RunnerServerAddress());
   }
   action->RunOnUI([this, row, downloaded, &number] {
     ShowModelRowProgress(row, true);
@@ -403,9 +404,9 @@ void CInstallEngine::ShowModelRowProgress(int row, bool idle) {
 
 void CInstallEngine::TryNow() {
   const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
-  if (!ChatboxConfigHasModel()) {
-    KillProcessByName(L"Chatbox" + platform::ExecutableSuffix());
-    WriteChatboxConfig(modelTag());
+  if (!ChatboxConfigHasModel(modelTag())) {
+    StopChatbox();
+    WriteChatboxConfig(modelTag(), RunnerServerAddress());
   }
   if (!DirectoryExists(layout.chatboxFolder)) CreateDirectoryTree(layout.chatboxFolder);
   WriteChatboxSetupKey(layout.chatboxFolder);
