@@ -50,6 +50,43 @@ bool KeepBackup(const std::string& bytes) {
   return platform::WriteFileAtomically(platform::OsPath(ChatboxSettingsBackup(1)), bytes) == 0;
 }
 
+// What writing the model would do to the file as it is now.
+struct SettingsChange {
+  bool needed = false;  // otherwise result says how it ends
+  ChatboxConfigResult result = ChatboxConfigResult::kWritten;
+  bool existed = false;
+  std::string original;
+  Json::Value root;
+};
+
+SettingsChange PlanChange(const fs::path& file, const std::string& model, const std::string& host) {
+  SettingsChange change;
+  const FileState state = ReadSettingsFile(file, change.original);
+  if (state == FileState::kUnusable) {
+    change.result = ChatboxConfigResult::kUnusable;
+    return change;
+  }
+  change.existed = state == FileState::kRead;
+  change.needed = true;
+  if (!change.existed || change.original.empty()) {
+    change.root = NewChatboxSettings(model, host);
+    return change;
+  }
+  if (!ParseJson(change.original, change.root) || !change.root.isObject()) {
+    change.needed = false;
+    change.result = ChatboxConfigResult::kUnusable;
+    return change;
+  }
+  const Json::Value before = change.root;
+  if (!MergeChatboxSettings(change.root, model, host)) {
+    change.needed = false;
+    change.result = ChatboxConfigResult::kUnusable;
+  } else if (change.root == before) {
+    change.needed = false;  // the settings choose the model already
+  }
+  return change;
+}
+
 bool ReadSettings(Json::Value& root) {
   std::string bytes;
   return ReadSettingsFile(platform::OsPath(ChatboxSettingsFile()), bytes) == FileState::kRead &&
@@ -91,30 +128,21 @@ ChatboxConfigResult WriteChatboxConfig(const std::string& tag, const std::string
   std::lock_guard<std::mutex> lock(g_settingsMutex);
   const std::string model = Narrow936ToUtf8(tag);
   if (model.empty() || host.empty()) return ChatboxConfigResult::kWriteFailed;
-  // A running client would write its own settings over ours when it ends:
-  // it ends first, and the file is read as it left it.
-  if (!StopChatbox()) return ChatboxConfigResult::kWriteFailed;
-
   const fs::path file = platform::OsPath(ChatboxSettingsFile());
-  std::string original;
-  const FileState state = ReadSettingsFile(file, original);
-  if (state == FileState::kUnusable) return ChatboxConfigResult::kUnusable;
-  Json::Value root;
-  if (state == FileState::kMissing || original.empty()) {
-    root = NewChatboxSettings(model, host);
-  } else {
-    if (!ParseJson(original, root) || !root.isObject()) return ChatboxConfigResult::kUnusable;
-    const Json::Value before = root;
-    if (!MergeChatboxSettings(root, model, host)) return ChatboxConfigResult::kUnusable;
-    if (root == before) return ChatboxConfigResult::kWritten;  // nothing to change
-  }
+  SettingsChange change = PlanChange(file, model, host);
+  if (!change.needed) return change.result;
+  // A running client would write its own settings over ours when it ends:
+  // it ends first, and the file is read again as it left it.
+  if (!StopChatbox()) return ChatboxConfigResult::kWriteFailed;
+  change = PlanChange(file, model, host);
+  if (!change.needed) return change.result;
 
   std::string text;
-  if (!WriteJson(root, text)) return ChatboxConfigResult::kWriteFailed;
+  if (!WriteJson(change.root, text)) return ChatboxConfigResult::kWriteFailed;
   if (platform::CreatePrivateFolders(file.parent_path()) != 0) {
     return ChatboxConfigResult::kWriteFailed;
   }
-  if (state == FileState::kRead && !KeepBackup(original)) return ChatboxConfigResult::kWriteFailed;
+  if (change.existed && !KeepBackup(change.original)) return ChatboxConfigResult::kWriteFailed;
   return platform::WriteFileAtomically(file, text) == 0 ? ChatboxConfigResult::kWritten
                                                         : ChatboxConfigResult::kWriteFailed;
 }

@@ -5,10 +5,12 @@
 
 #include <config/json_text.h>
 #include <install/chatbox_client.h>
+#include <install/chatbox_process.h>
 #include <install/chatbox_settings.h>
 #include <install/install_layout.h>
 #include <platform/os_encoding.h>
 #include <service/service_state.h>
+#include <tests/support/gate.h>
 #include <tests/support/temp_home.h>
 
 #include <filesystem>
@@ -161,6 +163,38 @@ TEST_F(ChatboxConfigFile, TagsThatCannotBeTextAreRefused) {
   EXPECT_EQ(WriteChatboxConfig("", kHost), ChatboxConfigResult::kWriteFailed);
   EXPECT_EQ(WriteChatboxConfig("deepseek-r1:7b", ""), ChatboxConfigResult::kWriteFailed);
   EXPECT_FALSE(fs::exists(File()));
+}
+
+TEST_F(ChatboxConfigFile, TheRunningClientEndsFirstAndWhatItSavesOnTheWayOutStays) {
+  GetServiceState().installFolder = platform::WidePath(home_.root() / "install");
+  const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
+  const fs::path ready = home_.root() / "ready";
+  // Like the client: it saves its settings from memory when asked to end.
+  WriteScript(platform::OsPath(layout.chatboxExecutable),
+              "trap 'printf %s \"{\\\"configVersion\\\": 14, \\\"settings\\\": {\\\"theme\\\": 2}}\" > \"" +
+                  File().string() + "\"; exit 0' TERM\n"
+                  "echo $$ > '" + ready.string() + ".tmp'; mv '" + ready.string() + ".tmp' '" +
+                  ready.string() + "'\n"
+                  // Bounded, so a copy that is never stopped still goes away.
+                  "i=0; while [ $i -lt 600 ]; do sleep 0.05; i=$((i + 1)); done");
+  Write(R"({"configVersion": 14, "settings": {"theme": 1}})");
+  ASSERT_TRUE(StartChatbox());
+  ASSERT_TRUE(Eventually([&] { return fs::exists(ready); }));
+
+  EXPECT_EQ(WriteChatboxConfig("deepseek-r1:7b", kHost), ChatboxConfigResult::kWritten);
+  EXPECT_EQ(Read()["settings"]["theme"], 2);
+  EXPECT_TRUE(ChatboxConfigHasModel("deepseek-r1:7b"));
+  EXPECT_EQ(ReadTextFile(Backup(1)), R"({"configVersion": 14, "settings": {"theme": 2}})");
+
+  // With nothing to change, a running client is left running.
+  fs::remove(ready);
+  ASSERT_TRUE(StartChatbox());
+  ASSERT_TRUE(Eventually([&] { return fs::exists(ready); }));
+  EXPECT_EQ(WriteChatboxConfig("deepseek-r1:7b", kHost), ChatboxConfigResult::kWritten);
+  const pid_t client = std::stoi(ReadTextFile(ready));
+  EXPECT_EQ(::kill(client, 0), 0);
+  EXPECT_TRUE(StopChatbox());
+  GetServiceState().installFolder.clear();
 }
 
 TEST_F(ChatboxConfigFile, WritersOnSeveralThreadsLoseNoModel) {
