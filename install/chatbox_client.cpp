@@ -1,60 +1,96 @@
 #include <install/chatbox_client.h>
 
+#include <filesystem>
 #include <mutex>
 
 #include <config/json_text.h>
 #include <config/reg_key.h>
+#include <install/chatbox_process.h>
+#include <install/chatbox_settings.h>
 #include <install/file_helpers.h>
 #include <install/install_layout.h>
-#include <install/ollama_runner.h>
 #include <install/process_helpers.h>
 #include <install/text_helpers.h>
+#include <platform/atomic_file.h>
 #include <platform/os_encoding.h>
-#include <platform/process_lookup.h>
+#include <platform/whole_file.h>
 #include <service/service_state.h>
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr wchar_t kSetupKey[] = L"SOFTWARE\\bd4f3b30-4f23-5853-b30a-61e20eb47251";
-constexpr wchar_t kBackupSuffix[] = L".before-tidewell";
-// Newer client settings keep the model and host in other members.
-constexpr int kNewSettingsVersion = 10;
 
 // Several workers and the window thread write the settings: one at a time.
 std::mutex g_settingsMutex;
 
-bool IsNewFormat(const Json::Value& root) {
-  const Json::Value& version = root["configVersion"];
-  return version.isIntegral() && version.asInt64() >= kNewSettingsVersion;
+enum class FileState { kMissing, kRead, kUnusable };
+
+// The settings file's bytes. Only a regular file is read: a link (which the
+// client would follow somewhere we must not replace), a folder or a device
+// is unusable.
+FileState ReadSettingsFile(const fs::path& file, std::string& bytes) {
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(file, ec);
+  if (status.type() == fs::file_type::not_found) return FileState::kMissing;
+  if (status.type() != fs::file_type::regular) return FileState::kUnusable;
+  return platform::ReadWholeFileExact(file, bytes) ? FileState::kRead : FileState::kUnusable;
 }
 
-// A member as an object, made one when it is missing; null when it holds
-// something else (left alone).
-Json::Value* ObjectMember(Json::Value& parent, const char* name) {
-  if (!parent.isObject()) return nullptr;
-  Json::Value& member = parent[name];
-  if (member.isNull()) member = Json::Value(Json::objectValue);
-  return member.isObject() ? &member : nullptr;
-}
-
-const Json::Value* Find(const Json::Value& root, std::initializer_list<const char*> path) {
-  const Json::Value* at = &root;
-  for (const char* name : path) {
-    if (!at->isObject() || !at->isMember(name)) return nullptr;
-    at = &(*at)[name];
+// The file as it was becomes the newest backup; the oldest is dropped.
+bool KeepBackup(const std::string& bytes) {
+  std::error_code ec;
+  for (int number = kChatboxSettingsBackups - 1; number >= 1; --number) {
+    const fs::path older = platform::OsPath(ChatboxSettingsBackup(number));
+    if (!fs::exists(fs::symlink_status(older, ec))) continue;
+    fs::rename(older, platform::OsPath(ChatboxSettingsBackup(number + 1)), ec);
+    if (ec) return false;
   }
-  return at;
+  return platform::WriteFileAtomically(platform::OsPath(ChatboxSettingsBackup(1)), bytes) == 0;
 }
 
-std::string TemplateString(const Json::Value& templateRoot,
-                           std::initializer_list<const char*> path) {
-  const Json::Value* value = Find(templateRoot, path);
-  return value != nullptr && value->isString() ? value->asString() : std::string();
+// What writing the model would do to the file as it is now.
+struct SettingsChange {
+  bool needed = false;  // otherwise result says how it ends
+  ChatboxConfigResult result = ChatboxConfigResult::kWritten;
+  bool existed = false;
+  std::string original;
+  Json::Value root;
+};
+
+SettingsChange PlanChange(const fs::path& file, const std::string& model, const std::string& host) {
+  SettingsChange change;
+  const FileState state = ReadSettingsFile(file, change.original);
+  if (state == FileState::kUnusable) {
+    change.result = ChatboxConfigResult::kUnusable;
+    return change;
+  }
+  change.existed = state == FileState::kRead;
+  change.needed = true;
+  if (!change.existed || change.original.empty()) {
+    change.root = NewChatboxSettings(model, host);
+    return change;
+  }
+  if (!ParseJson(change.original, change.root) || !change.root.isObject()) {
+    change.needed = false;
+    change.result = ChatboxConfigResult::kUnusable;
+    return change;
+  }
+  const Json::Value before = change.root;
+  if (!MergeChatboxSettings(change.root, model, host)) {
+    change.needed = false;
+    change.result = ChatboxConfigResult::kUnusable;
+  } else if (change.root == before) {
+    change.needed = false;  // the settings choose the model already
+  }
+  return change;
 }
 
-bool ReadJsonObject(const std::wstring& path, Json::Value& root) {
-  std::string text;
-  return ReadWholeFile(path, text) && ParseJson(text, root) && root.isObject();
+bool ReadSettings(Json::Value& root) {
+  std::string bytes;
+  return ReadSettingsFile(platform::OsPath(ChatboxSettingsFile()), bytes) == FileState::kRead &&
+         ParseJson(bytes, root) && root.isObject();
 }
 
 }  // namespace
@@ -73,91 +109,45 @@ void InstallChatbox() {
   const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
   if (!DirectoryExists(layout.chatboxFolder)) CreateDirectoryTree(layout.chatboxFolder);
   WriteChatboxSetupKey(layout.chatboxFolder);
-  if (FileExists(layout.chatboxExecutable)) return;
-  RunProcess(layout.chatboxSetup, {L"/S"}, true);
-}
-
-Json::Value DefaultChatboxSettings() {
-  Json::Value root(Json::objectValue);
-  Json::Value& settings = root["settings"];
-  settings["aiProvider"] = "ollama";
-  settings["ollamaHost"] = RunnerServerAddress();
-  settings["ollamaModel"] = "";
-  settings["language"] = "zh-Hans";
-  return root;
-}
-
-bool EnsureChatboxSettingsTemplate(const std::wstring& workFolder) {
-  const std::wstring path = ChatboxSettingsTemplate(workFolder);
-  if (FileExists(path)) return true;
-  if (workFolder.empty()) return false;
-  std::string text;
-  return WriteJson(DefaultChatboxSettings(), text) && WriteWholeFile(path, text);
-}
-
-void ApplyChatboxModel(Json::Value& root, const Json::Value& templateRoot, const std::string& tag) {
-  Json::Value* settings = ObjectMember(root, "settings");
-  if (settings == nullptr) return;
-  const std::string model = Narrow936ToUtf8(tag);
-  if (IsNewFormat(root)) {
-    if (Json::Value* chosen = ObjectMember(*settings, "defaultChatModel")) {
-      (*chosen)["provider"] = "ollama";
-      (*chosen)["model"] = model;
-    }
-    std::string host = TemplateString(templateRoot, {"settings", "providers", "ollama", "apiHost"});
-    if (host.empty()) host = TemplateString(templateRoot, {"settings", "ollamaHost"});
-    if (!host.empty()) {
-      Json::Value* providers = ObjectMember(*settings, "providers");
-      if (Json::Value* ollama = providers ? ObjectMember(*providers, "ollama") : nullptr) {
-        (*ollama)["apiHost"] = host;
-      }
-    }
-    return;
+  bool installed = false;
+  if (!FileExists(layout.chatboxExecutable)) {
+    RunProcess(layout.chatboxSetup, {L"/S"}, true);
+    installed = true;
   }
-  // A model member of another type is someone else's: leave it.
-  const Json::Value& current = (*settings)["ollamaModel"];
-  if (current.isString() || current.isNull()) (*settings)["ollamaModel"] = model;
-  const std::string provider = TemplateString(templateRoot, {"settings", "aiProvider"});
-  if (!provider.empty()) (*settings)["aiProvider"] = provider;
-  const std::string host = TemplateString(templateRoot, {"settings", "ollamaHost"});
-  if (!host.empty()) (*settings)["ollamaHost"] = host;
+  // A new AppImage replaces the unpacked copy of an older one.
+  if ((installed || !FileExists(layout.chatboxProgram)) && IsAppImage(layout.chatboxExecutable)) {
+    UnpackChatbox(layout);
+  }
 }
 
-void WriteChatboxConfig(const std::string& tag) {
+std::wstring ChatboxSettingsBackup(int number) {
+  return ChatboxSettingsFile() + L".before-tidewell-" + std::to_wstring(number);
+}
+
+ChatboxConfigResult WriteChatboxConfig(const std::string& tag, const std::string& host) {
   std::lock_guard<std::mutex> lock(g_settingsMutex);
-  const std::wstring folder = ChatboxSettingsFolder();
-  if (!DirectoryExists(folder)) CreateDirectoryTree(folder);
-  const std::wstring file = ChatboxSettingsFile();
-  const std::wstring workFolder = GetServiceState().workFolder;
-  EnsureChatboxSettingsTemplate(workFolder);
-  Json::Value templateRoot;
-  if (!ReadJsonObject(ChatboxSettingsTemplate(workFolder), templateRoot)) {
-    templateRoot = DefaultChatboxSettings();
-  }
+  const std::string model = Narrow936ToUtf8(tag);
+  if (model.empty() || host.empty()) return ChatboxConfigResult::kWriteFailed;
+  const fs::path file = platform::OsPath(ChatboxSettingsFile());
+  SettingsChange change = PlanChange(file, model, host);
+  if (!change.needed) return change.result;
+  // A running client would write its own settings over ours when it ends:
+  // it ends first, and the file is read again as it left it.
+  if (!StopChatbox()) return ChatboxConfigResult::kWriteFailed;
+  change = PlanChange(file, model, host);
+  if (!change.needed) return change.result;
 
-  std::string original;
-  const bool haveFile = ReadWholeFile(file, original);
-  // What was there before our first change is kept once beside it.
-  const std::wstring backup = file + kBackupSuffix;
-  if (haveFile && !original.empty() && !FileExists(backup)) WriteWholeFile(backup, original);
-  Json::Value root;
-  if (!haveFile || !ParseJson(original, root) || !root.isObject()) root = templateRoot;
-  ApplyChatboxModel(root, templateRoot, tag);
   std::string text;
-  if (WriteJson(root, text)) WriteWholeFile(file, text);
-}
-
-bool ChatboxConfigHasModel() {
-  Json::Value root;
-  if (!ReadJsonObject(ChatboxSettingsFile(), root)) return false;
-  const Json::Value* model = IsNewFormat(root)
-                                 ? Find(root, {"settings", "defaultChatModel", "model"})
-                                 : Find(root, {"settings", "ollamaModel"});
-  return model != nullptr && model->isString() && model->asString().size() > 5;
-}
-
-void KillProcessByName(const std::wstring& name) {
-  if (const auto id = platform::FindProcessByName(platform::WideToOsNarrow(name))) {
-    platform::TerminateProcessById(*id);
+  if (!WriteJson(change.root, text)) return ChatboxConfigResult::kWriteFailed;
+  if (platform::CreatePrivateFolders(file.parent_path()) != 0) {
+    return ChatboxConfigResult::kWriteFailed;
   }
+  if (change.existed && !KeepBackup(change.original)) return ChatboxConfigResult::kWriteFailed;
+  return platform::WriteFileAtomically(file, text) == 0 ? ChatboxConfigResult::kWritten
+                                                        : ChatboxConfigResult::kWriteFailed;
+}
+
+bool ChatboxConfigHasModel(const std::string& tag) {
+  Json::Value root;
+  return ReadSettings(root) && ChatboxSettingsUseModel(root, Narrow936ToUtf8(tag));
 }

@@ -1,34 +1,41 @@
 #pragma once
-// The chat client: its silent setup, the key its setup reads, its settings
-// file (pointed at the pulled model without losing what the user set), and
-// stopping a running copy. The install folder is the service state's.
-#include <json/value.h>
-
+// The chat client: its silent setup, the key its setup reads, and its
+// settings file pointed at the pulled model without losing anything the
+// user set there. The install folder is the service state's.
 #include <string>
 
+// Told to the user when the client's settings file could not be used.
+inline constexpr wchar_t kChatboxSettingsUnusableText[] =
+    L"无法读取聊天客户端 Chatbox 的设置文件，该文件已保持原样，未作任何修改。"
+    L"请打开 Chatbox，在设置中自行选择模型。";
+
 // Creates the client folder, writes the setup key and, unless the client is
-// already there, runs its setup silently and waits for it.
+// already there, runs its setup silently and waits for it; a client that
+// comes as an AppImage is then unpacked.
 void InstallChatbox();
 // The per-user key that tells the client's setup where to install.
 void WriteChatboxSetupKey(const std::wstring& folder);
 
-// Points the client's settings at the model (tag in the OS narrow encoding).
-// An existing settings object keeps everything but the model (and the
-// provider and host the template sets); otherwise the file is built from the
-// template. The file is replaced in one step; the first file found is kept
-// once beside it as "config.json.before-tidewell". Callers on any thread.
-void WriteChatboxConfig(const std::string& tag);
-// True when the settings name a model longer than five bytes.
-bool ChatboxConfigHasModel();
-// Puts the default settings template into the work folder when none is
-// there; true when a template is there afterwards.
-bool EnsureChatboxSettingsTemplate(const std::wstring& workFolder);
-// The default template: the local runner as provider, its host, no model.
-Json::Value DefaultChatboxSettings();
-// Applies the model, and the template's provider and host, to a settings
-// document of either format. Exposed for tests.
-void ApplyChatboxModel(Json::Value& settings, const Json::Value& templateRoot,
-                       const std::string& tag);
+enum class ChatboxConfigResult {
+  kWritten,      // the settings choose the model (also when they already did)
+  kUnusable,     // the file could not be used and is left exactly as it was
+  kWriteFailed,  // nothing was changed: no stop, no backup or no write
+};
 
-// Ends the first process of this user whose program name is name exactly.
-void KillProcessByName(const std::wstring& name);
+// Points the client's settings at the model (tag in the OS narrow encoding)
+// on the runner at host ("http://127.0.0.1:11434"). Ends our running client
+// first (it writes its settings back when it ends). A missing file is
+// created with both layouts; an existing one keeps everything else the user
+// set. A file that is a link, is no regular file, cannot be read or is no
+// JSON object is never touched. Before each change the file as it was is
+// kept as the newest of the backups. The file is replaced in one step and
+// private. Callers on any thread; one at a time.
+ChatboxConfigResult WriteChatboxConfig(const std::string& tag, const std::string& host);
+// True when the client that reads the settings file would chat with the
+// model (tag in the OS narrow encoding) on the runner.
+bool ChatboxConfigHasModel(const std::string& tag);
+
+// How many backups are kept, and where: "config.json.before-tidewell-1"
+// (the newest) to "-3" beside the settings file.
+inline constexpr int kChatboxSettingsBackups = 3;
+std::wstring ChatboxSettingsBackup(int number);

@@ -2,6 +2,7 @@
 
 #include <catalogue/model_catalogue.h>
 #include <install/chatbox_client.h>
+#include <install/chatbox_process.h>
 #include <install/file_helpers.h>
 #include <install/install_layout.h>
 #include <install/ollama_runner.h>
@@ -424,7 +425,7 @@ void CInstallEngine::ShowModelRowProgress(int row, bool idle) {
 // ---- Chat client -----------------------------------------------------------
 
 void CInstallEngine::ConfigureChatClient(const std::string& tag, Action::IAction* action) {
-  if (WriteChatboxConfig(tag, RunnerServerAddress()) != ChatboxWriteResult::FileUnusable) return;
+  if (WriteChatboxConfig(tag, RunnerServerAddress()) != ChatboxConfigResult::kUnusable) return;
   action->RunOnUI([this] {
     m_view.ShowMessage(kChatboxSettingsUnusableText, kNetworkCaption);
     return 0;

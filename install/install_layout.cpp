@@ -29,6 +29,8 @@ InstallLayout MakeInstallLayout(const std::wstring& installFolder) {
   layout.modelStore = Join(installFolder, L"ollama_models");
   layout.chatboxFolder = Join(installFolder, L"chatbox_location");
   layout.chatboxExecutable = Program(layout.chatboxFolder, L"Chatbox");
+  layout.chatboxAppFolder = Join(layout.chatboxFolder, L"app");
+  layout.chatboxProgram = Join(layout.chatboxAppFolder, L"AppRun");
   return layout;
 }
 
@@ -45,8 +47,3 @@ std::wstring ChatboxSettingsFolder() {
 }
 
 std::wstring ChatboxSettingsFile() { return Join(ChatboxSettingsFolder(), L"config.json"); }
-
-std::wstring ChatboxSettingsTemplate(const std::wstring& workFolder) {
-  // The work folder ends in a separator.
-  return workFolder + L"config.json";
-}

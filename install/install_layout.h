@@ -14,7 +14,11 @@ struct InstallLayout {
   std::wstring ollamaExecutable;
   std::wstring modelStore;
   std::wstring chatboxFolder;
-  std::wstring chatboxExecutable;
+  std::wstring chatboxExecutable;  // what the client's setup puts there
+  // Where a client that comes as an AppImage is unpacked, and the program
+  // started from there.
+  std::wstring chatboxAppFolder;
+  std::wstring chatboxProgram;
 };
 
 InstallLayout MakeInstallLayout(const std::wstring& installFolder);
@@ -27,5 +31,3 @@ std::wstring PackageArchivePath();
 // The chat client's own settings folder and file.
 std::wstring ChatboxSettingsFolder();
 std::wstring ChatboxSettingsFile();
-// The settings template in the work folder.
-std::wstring ChatboxSettingsTemplate(const std::wstring& workFolder);

@@ -15,6 +15,8 @@ struct StartOptions {
   // When set, the program's standard output and error are appended to this
   // file (created private) instead of going to ours.
   std::string outputFile;
+  // When set, the program starts in this folder instead of ours.
+  std::string workingDirectory;
 };
 
 struct PipeOptions {

@@ -205,21 +205,24 @@ class PosixOutputPipe final : public OutputPipe {
 std::unique_ptr<ChildProcess> StartProcess(const std::vector<std::string>& argv,
                                            const StartOptions& options) {
   (void)options.hidden;  // no console windows to hide here
-  pid_t pid = -1;
-  if (options.outputFile.empty()) {
-    pid = Spawn(argv, nullptr, options.environment);
-  } else {
-    const int out = ::open(options.outputFile.c_str(),
-                           O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+  int out = -1;
+  if (!options.outputFile.empty()) {
+    out = ::open(options.outputFile.c_str(),
+                 O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (out < 0) return nullptr;
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
+  }
+  posix_spawn_file_actions_t actions;
+  ::posix_spawn_file_actions_init(&actions);
+  if (out >= 0) {
     ::posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
     ::posix_spawn_file_actions_adddup2(&actions, out, STDERR_FILENO);
-    pid = Spawn(argv, &actions, options.environment);
-    ::posix_spawn_file_actions_destroy(&actions);
-    ::close(out);
   }
+  if (!options.workingDirectory.empty()) {
+    ::posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory.c_str());
+  }
+  const pid_t pid = Spawn(argv, &actions, options.environment);
+  ::posix_spawn_file_actions_destroy(&actions);
+  if (out >= 0) ::close(out);
   if (pid < 0) return nullptr;
   auto child = std::make_unique<PosixChild>(pid);
   return child;

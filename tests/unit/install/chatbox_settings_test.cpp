@@ -1,132 +1,249 @@
+// The rules for the client's settings document, on JSON values.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <config/json_text.h>
-#include <install/chatbox_client.h>
-#include <install/install_layout.h>
-#include <platform/os_encoding.h>
-#include <service/service_state.h>
-#include <tests/support/temp_home.h>
+#include <install/chatbox_settings.h>
 
-#include <filesystem>
-#include <fstream>
-#include <thread>
+#include <string>
 #include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
+constexpr char kModel[] = "deepseek-r1:7b";
+constexpr char kHost[] = "http://127.0.0.1:11999";
 
-// Settings as the client writes them: many members of the user's own.
-const char kOldClientSettings[] = R"({
+Json::Value Parsed(const std::string& text) {
+  Json::Value value;
+  EXPECT_TRUE(ParseJson(text, value)) << text;
+  return value;
+}
+
+// A current user's settings: other providers with keys, a theme, a language,
+// other runner models (one with members of its own).
+const char kCurrentUser[] = R"({
+  "configVersion": 14, "lastShownAboutDialogVersion": "1.20.0",
+  "settings": {
+    "theme": 1, "language": "en", "fontSize": 15,
+    "providers": {
+      "openai": {"apiKey": "sk-user", "models": [{"modelId": "gpt-4o"}]},
+      "claude": {"apiKey": "sk-ant-user", "apiHost": "https://api.anthropic.com"},
+      "ollama": {"apiHost": "http://10.0.0.5:11434",
+                 "models": [{"modelId": "qwen2:7b", "nickname": "Q", "capabilities": ["tool_use"]},
+                            {"modelId": "llama3:8b"}]}},
+    "defaultChatModel": {"provider": "openai", "model": "gpt-4o"},
+    "shortcuts": {"quickToggle": "Alt+`"}},
+  "configs": {"uuid": "1f0c"}
+})";
+const char kCurrentUserAfter[] = R"({
+  "configVersion": 14, "lastShownAboutDialogVersion": "1.20.0",
+  "settings": {
+    "theme": 1, "language": "en", "fontSize": 15,
+    "providers": {
+      "openai": {"apiKey": "sk-user", "models": [{"modelId": "gpt-4o"}]},
+      "claude": {"apiKey": "sk-ant-user", "apiHost": "https://api.anthropic.com"},
+      "ollama": {"apiHost": "http://127.0.0.1:11999",
+                 "models": [{"modelId": "qwen2:7b", "nickname": "Q", "capabilities": ["tool_use"]},
+                            {"modelId": "llama3:8b"}, {"modelId": "deepseek-r1:7b"}]}},
+    "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"},
+    "shortcuts": {"quickToggle": "Alt+`"}},
+  "configs": {"uuid": "1f0c"}
+})";
+
+// Settings as a 1.9 client wrote them: the flat layout, version 6.
+const char kVersion6[] = R"({
+  "configVersion": 6, "myCopilots": [{"name": "翻译"}],
   "settings": {"aiProvider": "openai", "openaiKey": "sk-user", "ollamaHost": "http://10.0.0.5:11434",
-               "ollamaModel": "llama3:8b", "theme": 1, "fontSize": 14},
-  "myCopilots": [{"name": "翻译"}], "configVersion": 6
+               "ollamaModel": "llama3:8b", "theme": 0, "fontSize": 14}
 })";
-const char kNewClientSettings[] = R"({
-  "settings": {"defaultChatModel": {"provider": "openai", "model": "gpt-4o"},
-               "providers": {"openai": {"apiKey": "sk-user"}, "ollama": {"apiHost": "http://old:1"}},
-               "language": "en", "showWordCount": true},
-  "configVersion": 12, "lastShownAboutDialogVersion": "1.9.8"
+const char kVersion6After[] = R"({
+  "configVersion": 6, "myCopilots": [{"name": "翻译"}],
+  "settings": {"aiProvider": "ollama", "openaiKey": "sk-user", "ollamaHost": "http://127.0.0.1:11999",
+               "ollamaModel": "deepseek-r1:7b", "theme": 0, "fontSize": 14,
+               "providers": {"ollama": {"apiHost": "http://127.0.0.1:11999",
+                                        "models": [{"modelId": "deepseek-r1:7b"}]}},
+               "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}
 })";
 
-class ChatboxSettings : public ::testing::Test {
- protected:
-  void SetUp() override {
-    work_ = home_.data() / "Tidewell";
-    fs::create_directories(work_);
-    GetServiceState().workFolder = platform::WidePath(work_) + L"/";
-    ::setenv("OLLAMA_HOST", "127.0.0.1:11999", 1);
-  }
-  void TearDown() override { ::unsetenv("OLLAMA_HOST"); }
+// What our model adds to a document with only `extra` settings.
+std::string Both(const std::string& version, const std::string& extra = "") {
+  return R"({)" + version + R"("settings": {)" + extra +
+         R"("aiProvider": "ollama", "ollamaHost": "http://127.0.0.1:11999",
+         "ollamaModel": "deepseek-r1:7b",
+         "providers": {"ollama": {"apiHost": "http://127.0.0.1:11999",
+                                  "models": [{"modelId": "deepseek-r1:7b"}]}},
+         "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})";
+}
+std::string ProvidersOnly(const std::string& version) {
+  return R"({)" + version + R"("settings": {
+         "providers": {"ollama": {"apiHost": "http://127.0.0.1:11999",
+                                  "models": [{"modelId": "deepseek-r1:7b"}]}},
+         "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})";
+}
 
-  fs::path SettingsFile() const { return platform::OsPath(ChatboxSettingsFile()); }
-  void WriteSettings(const std::string& text) {
-    fs::create_directories(SettingsFile().parent_path());
-    std::ofstream(SettingsFile()) << text;
-  }
-  Json::Value ReadSettings() const {
-    Json::Value root;
-    EXPECT_TRUE(ParseJson(ReadTextFile(SettingsFile()), root));
-    return root;
-  }
-
-  TempHome home_;
-  fs::path work_;
+struct MergeCase {
+  const char* name;
+  std::string before;
+  std::string after;
 };
 
-TEST_F(ChatboxSettings, UsersOwnSettingsSurviveAPullOldFormat) {
-  WriteSettings(kOldClientSettings);
-  WriteChatboxConfig("deepseek-r1:7b");
-  Json::Value root = ReadSettings();
-  EXPECT_EQ(root["settings"]["ollamaModel"].asString(), "deepseek-r1:7b");
-  // The template's provider and host, everything else the user's.
-  EXPECT_EQ(root["settings"]["aiProvider"].asString(), "ollama");
-  EXPECT_EQ(root["settings"]["ollamaHost"].asString(), "http://127.0.0.1:11999");
-  EXPECT_EQ(root["settings"]["openaiKey"].asString(), "sk-user");
-  EXPECT_EQ(root["settings"]["fontSize"].asInt(), 14);
-  EXPECT_EQ(root["myCopilots"][0]["name"].asString(), "翻译");
-  EXPECT_EQ(root["configVersion"].asInt(), 6);
-  // The file as first found is kept once; a second pull does not replace it.
-  EXPECT_EQ(ReadTextFile(SettingsFile().string() + ".before-tidewell"), kOldClientSettings);
-  WriteChatboxConfig("deepseek-r1:8b");
-  EXPECT_EQ(ReadSettings()["settings"]["ollamaModel"].asString(), "deepseek-r1:8b");
-  EXPECT_EQ(ReadTextFile(SettingsFile().string() + ".before-tidewell"), kOldClientSettings);
-  EXPECT_TRUE(ChatboxConfigHasModel());
-}
-
-TEST_F(ChatboxSettings, UsersOwnSettingsSurviveAPullNewFormat) {
-  WriteSettings(kNewClientSettings);
-  WriteChatboxConfig("deepseek-r1:14b");
-  Json::Value root = ReadSettings();
-  EXPECT_EQ(root["settings"]["defaultChatModel"]["provider"].asString(), "ollama");
-  EXPECT_EQ(root["settings"]["defaultChatModel"]["model"].asString(), "deepseek-r1:14b");
-  EXPECT_EQ(root["settings"]["providers"]["ollama"]["apiHost"].asString(),
-            "http://127.0.0.1:11999");
-  EXPECT_EQ(root["settings"]["providers"]["openai"]["apiKey"].asString(), "sk-user");
-  EXPECT_EQ(root["settings"]["language"].asString(), "en");
-  EXPECT_FALSE(root["settings"].isMember("ollamaModel"));  // not the old member
-  EXPECT_EQ(root["lastShownAboutDialogVersion"].asString(), "1.9.8");
-  EXPECT_TRUE(ChatboxConfigHasModel());
-}
-
-TEST_F(ChatboxSettings, BuiltFromTheTemplateWhenThereIsNoUsableFile) {
-  // No file at all: the default template lands in the work folder and is used.
-  WriteChatboxConfig("deepseek-r1:1.5b");
-  EXPECT_TRUE(fs::exists(work_ / "config.json"));
-  EXPECT_EQ(ReadSettings()["settings"]["ollamaModel"].asString(), "deepseek-r1:1.5b");
-  EXPECT_EQ(ReadSettings()["settings"]["aiProvider"].asString(), "ollama");
-
-  // A damaged file is kept aside and replaced from a vendor's template.
-  std::ofstream(work_ / "config.json") << R"({"settings": {"ollamaModel": "", "x": 1}})";
-  WriteSettings("{ not json");
-  fs::remove(SettingsFile().string() + ".before-tidewell");
-  WriteChatboxConfig("deepseek-r1:7b");
-  EXPECT_EQ(ReadSettings()["settings"]["x"].asInt(), 1);
-  EXPECT_EQ(ReadTextFile(SettingsFile().string() + ".before-tidewell"), "{ not json");
-}
-
-TEST_F(ChatboxSettings, ModelOfAnotherTypeIsLeftAlone) {
-  WriteSettings(R"({"settings": {"ollamaModel": 5}})");
-  WriteChatboxConfig("deepseek-r1:7b");
-  EXPECT_EQ(ReadSettings()["settings"]["ollamaModel"].asInt(), 5);
-  EXPECT_FALSE(ChatboxConfigHasModel());
-  WriteSettings(R"({"settings": {"ollamaModel": "abcde"}})");  // five bytes is no model
-  EXPECT_FALSE(ChatboxConfigHasModel());
-}
-
-TEST_F(ChatboxSettings, WritersOnSeveralThreadsNeverLeaveAHalfFile) {
-  WriteSettings(kOldClientSettings);
-  std::vector<std::thread> writers;
-  for (int i = 0; i < 8; ++i) {
-    writers.emplace_back([i] {
-      for (int j = 0; j < 10; ++j) WriteChatboxConfig("deepseek-r1:" + std::to_string(i) + "b");
-    });
+TEST(ChatboxSettingsRules, MergeAddsOurModelAndChangesNothingElse) {
+  const std::vector<MergeCase> cases = {
+      {"current user", kCurrentUser, kCurrentUserAfter},
+      {"version 6 gets flat keys and the default", kVersion6, kVersion6After},
+      {"model already listed keeps its entry and place",
+       R"({"configVersion": 12, "settings": {"providers": {"ollama": {"models": [
+            {"modelId": "deepseek-r1:7b", "nickname": "mine"}, {"modelId": "a"}]}}}})",
+       R"({"configVersion": 12, "settings": {"providers": {"ollama": {
+            "apiHost": "http://127.0.0.1:11999",
+            "models": [{"modelId": "deepseek-r1:7b", "nickname": "mine"}, {"modelId": "a"}]}},
+            "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})"},
+      {"odd list entries stay", R"({"configVersion": 14, "settings": {"providers": {"ollama":
+            {"models": ["x", 5, {"modelId": 7}]}}}})",
+       R"({"configVersion": 14, "settings": {"providers": {"ollama":
+            {"apiHost": "http://127.0.0.1:11999",
+             "models": ["x", 5, {"modelId": 7}, {"modelId": "deepseek-r1:7b"}]}},
+            "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})"},
+      {"flat keys of a current file are not ours",
+       R"({"configVersion": 14, "settings": {"ollamaModel": 5}})",
+       R"({"configVersion": 14, "settings": {"ollamaModel": 5,
+            "providers": {"ollama": {"apiHost": "http://127.0.0.1:11999",
+                                     "models": [{"modelId": "deepseek-r1:7b"}]}},
+            "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})"},
+      {"no version", R"({"settings": {"theme": 2}})", Both("", R"("theme": 2,)")},
+      {"version 0", R"({"configVersion": 0})", Both(R"("configVersion": 0,)")},
+      {"no settings yet", R"({"configVersion": 13})", ProvidersOnly(R"("configVersion": 13,)")},
+      {"version as a string", R"({"configVersion": "14"})", Both(R"("configVersion": "14",)")},
+      {"version as an array", R"({"configVersion": [14]})", Both(R"("configVersion": [14],)")},
+      {"version as an object", R"({"configVersion": {"v": 1}})",
+       Both(R"("configVersion": {"v": 1},)")},
+      {"version beyond 64 bits", R"({"configVersion": 123456789012345678901234567890})",
+       ProvidersOnly(R"("configVersion": 123456789012345678901234567890,)")},
+      {"version at the largest unsigned", R"({"configVersion": 18446744073709551615})",
+       ProvidersOnly(R"("configVersion": 18446744073709551615,)")},
+      {"version below the smallest signed", R"({"configVersion": -9223372036854775809})",
+       Both(R"("configVersion": -9223372036854775809,)")},
+      {"fractional version before 10", R"({"configVersion": 9.5})",
+       Both(R"("configVersion": 9.5,)")},
+  };
+  for (const MergeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Json::Value root = Parsed(c.before);
+    ASSERT_TRUE(MergeChatboxSettings(root, kModel, kHost));
+    EXPECT_EQ(root, Parsed(c.after)) << root.toStyledString();
+    EXPECT_TRUE(ChatboxSettingsUseModel(root, kModel));
+    EXPECT_FALSE(ChatboxSettingsUseModel(root, "deepseek-r1:70b"));
+    // A second merge changes nothing.
+    const Json::Value once = root;
+    ASSERT_TRUE(MergeChatboxSettings(root, kModel, kHost));
+    EXPECT_EQ(root, once);
   }
-  for (auto& t : writers) t.join();
-  Json::Value root = ReadSettings();
-  EXPECT_EQ(root["settings"]["openaiKey"].asString(), "sk-user");
-  EXPECT_EQ(root["settings"]["ollamaModel"].asString().rfind("deepseek-r1:", 0), 0u);
+}
+
+TEST(ChatboxSettingsRules, SomeoneElsesValueWhereOursMustGoLeavesTheDocumentAsItWas) {
+  const std::vector<std::string> documents = {
+      "[1, 2]",
+      R"("text")",
+      R"({"settings": "x"})",
+      R"({"settings": [1]})",
+      R"({"configVersion": 14, "settings": {"providers": [1]}})",
+      R"({"configVersion": 14, "settings": {"providers": {"ollama": "on"}}})",
+      R"({"configVersion": 14, "settings": {"providers": {"ollama": {"models": {"a": 1}}}}})",
+      R"({"configVersion": 14, "settings": {"providers": {"ollama": {"apiHost": 5}}}})",
+      R"({"configVersion": 14, "settings": {"defaultChatModel": "gpt-4o"}})",
+      R"({"configVersion": 14, "settings": {"defaultChatModel": {"model": ["x"]}}})",
+      R"({"configVersion": 6, "settings": {"ollamaModel": 5}})",
+      R"({"configVersion": 6, "settings": {"aiProvider": {"id": "openai"}}})",
+      R"({"settings": {"ollamaHost": false}})",
+  };
+  for (const std::string& text : documents) {
+    SCOPED_TRACE(text);
+    Json::Value root = Parsed(text);
+    EXPECT_FALSE(MergeChatboxSettings(root, kModel, kHost));
+    EXPECT_EQ(root, Parsed(text));
+    EXPECT_FALSE(ChatboxSettingsUseModel(root, kModel));
+  }
+}
+
+TEST(ChatboxSettingsRules, ANewDocumentServesOldAndNewClients) {
+  const Json::Value root = NewChatboxSettings(kModel, kHost);
+  EXPECT_EQ(root, Parsed(R"({"configVersion": 14, "settings": {"language": "zh-Hans",
+      "aiProvider": "ollama", "ollamaHost": "http://127.0.0.1:11999", "ollamaModel": "deepseek-r1:7b",
+      "providers": {"ollama": {"apiHost": "http://127.0.0.1:11999",
+                               "models": [{"modelId": "deepseek-r1:7b"}]}},
+      "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})"));
+  EXPECT_EQ(ChatboxLayoutOf(root), ChatboxLayout::kProviders);
+  // What an old client reads, on its own.
+  Json::Value old = root;
+  old["configVersion"] = 6;
+  old["settings"].removeMember("providers");
+  old["settings"].removeMember("defaultChatModel");
+  EXPECT_TRUE(ChatboxSettingsUseModel(old, kModel));
+}
+
+TEST(ChatboxSettingsRules, TheModelCountsWhereTheDocumentsClientLooks) {
+  struct Case {
+    const char* text;
+    bool uses;
+  };
+  const std::vector<Case> cases = {
+      // Version 10 on: the list and the default, never the flat keys.
+      {R"({"configVersion": 14, "settings": {"aiProvider": "ollama", "ollamaModel": "deepseek-r1:7b"}})",
+       false},
+      {R"({"configVersion": 14, "settings": {"providers": {"ollama": {"models": []}},
+          "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})",
+       false},
+      {R"({"configVersion": 14, "settings": {"providers": {"ollama": {"models": [{"modelId": "deepseek-r1:7b"}]}},
+          "defaultChatModel": {"provider": "openai", "model": "deepseek-r1:7b"}}})",
+       false},
+      {R"({"configVersion": 10, "settings": {"providers": {"ollama": {"models": [{"modelId": "deepseek-r1:7b"}]}},
+          "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})",
+       true},
+      // Before 10: the flat keys, the provider included.
+      {R"({"configVersion": 6, "settings": {"aiProvider": "ollama", "ollamaModel": "deepseek-r1:7b"}})", true},
+      {R"({"configVersion": 6, "settings": {"aiProvider": "openai", "ollamaModel": "deepseek-r1:7b"}})", false},
+      {R"({"configVersion": 6, "settings": {"aiProvider": "ollama", "ollamaModel": "llama3:8b"}})", false},
+      // No version: either client, so both places.
+      {R"({"settings": {"aiProvider": "ollama", "ollamaModel": "deepseek-r1:7b"}})", false},
+      {R"({"configVersion": "x", "settings": {"providers": {"ollama": {"models": [{"modelId": "deepseek-r1:7b"}]}},
+          "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})",
+       false},
+      // Odd shapes are no model and never throw.
+      {R"({"configVersion": 14, "settings": {"providers": "x", "defaultChatModel": []}})", false},
+      {R"({"configVersion": 14, "settings": [1]})", false},
+      {R"([{"settings": {}}])", false},
+      {R"(5)", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(ChatboxSettingsUseModel(Parsed(c.text), kModel), c.uses);
+  }
+}
+
+TEST(ChatboxSettingsRules, LayoutByVersion) {
+  struct Case {
+    const char* text;
+    ChatboxLayout layout;
+  };
+  const std::vector<Case> cases = {
+      {"{}", ChatboxLayout::kBoth},
+      {R"({"configVersion": null})", ChatboxLayout::kBoth},
+      {R"({"configVersion": 0})", ChatboxLayout::kBoth},
+      {R"({"configVersion": 0.0})", ChatboxLayout::kBoth},
+      {R"({"configVersion": true})", ChatboxLayout::kBoth},
+      {R"({"configVersion": "6"})", ChatboxLayout::kBoth},
+      {R"({"configVersion": 1})", ChatboxLayout::kFlat},
+      {R"({"configVersion": 9})", ChatboxLayout::kFlat},
+      {R"({"configVersion": 9.99})", ChatboxLayout::kFlat},
+      {R"({"configVersion": -1})", ChatboxLayout::kFlat},
+      {R"({"configVersion": 10})", ChatboxLayout::kProviders},
+      {R"({"configVersion": 14})", ChatboxLayout::kProviders},
+      {R"({"configVersion": 1e300})", ChatboxLayout::kProviders},
+      {R"([14])", ChatboxLayout::kBoth},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(ChatboxLayoutOf(Parsed(c.text)), c.layout);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,177 @@
+#include <install/chatbox_process.h>
+
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <set>
+#include <string_view>
+
+#include <install/file_helpers.h>
+#include <platform/os_encoding.h>
+#include <platform/process.h>
+#include <platform/process_lookup.h>
+#include <platform/user_namespaces.h>
+#include <service/service_state.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What a process ended at once still needs to be gone from the process list.
+constexpr int kKilledWaitMs = 3000;
+constexpr unsigned kPollMs = 50;
+
+std::mutex g_mutex;  // the started client and one stop at a time
+// Held while the client may run: an unreaped child keeps its id, so the id
+// we signal can never be another program's.
+std::unique_ptr<platform::ChildProcess> g_started;
+SandboxCheck g_sandboxCheck = &platform::UserNamespaceRestriction;
+
+std::string OsString(const std::wstring& text) { return platform::WideToOsNarrow(text); }
+
+// A new private folder with an unguessable name inside parent (same file
+// system, so what is made there can be renamed into place).
+std::optional<fs::path> MakePrivateFolderIn(const fs::path& parent) {
+  std::random_device random;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const fs::path folder = parent / (".unpacking-" + std::to_string(random()) + std::to_string(random()));
+    std::error_code ec;
+    if (!fs::create_directory(folder, ec)) continue;  // taken, or no room
+    fs::permissions(folder, fs::perms::owner_all, ec);
+    if (!ec) return folder;
+    fs::remove(folder, ec);
+  }
+  return std::nullopt;
+}
+
+bool StartedIsRunning() { return g_started != nullptr && !g_started->HasExited(); }
+
+// Signals the started client and every process running from the folder not
+// signalled yet; true while any of them is left.
+bool SignalLeft(const fs::path& folder, bool (*signal)(long), std::set<long>& signalled) {
+  bool left = false;
+  if (StartedIsRunning()) {
+    left = true;
+    if (signalled.insert(g_started->Id()).second) signal(g_started->Id());
+  }
+  if (folder.empty()) return left;
+  for (const long id : platform::FindProcessesInFolder(folder)) {
+    left = true;
+    if (signalled.insert(id).second) signal(id);
+  }
+  return left;
+}
+
+// Signals until none is left or the time is up; true when none is left.
+bool EndWithin(const fs::path& folder, bool (*signal)(long), int timeoutMs) {
+  std::set<long> signalled;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (SignalLeft(folder, signal, signalled)) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    platform::SleepMilliseconds(kPollMs);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsAppImage(const std::wstring& path) {
+  std::ifstream in(platform::OsPath(path), std::ios::binary);
+  char head[11] = {};
+  if (!in.read(head, sizeof head)) return false;
+  return std::string_view(head, 4) == "\x7f" "ELF" && std::string_view(head + 8, 3) == "AI\x02";
+}
+
+bool UnpackChatbox(const InstallLayout& layout) {
+  if (!IsAppImage(layout.chatboxExecutable)) return false;
+  const fs::path folder = platform::OsPath(layout.chatboxFolder);
+  const auto work = MakePrivateFolderIn(folder);
+  if (!work) return false;
+  // The AppImage unpacks into "squashfs-root" in its working folder and
+  // lists every file it writes: that list goes to a file left with the rest.
+  platform::StartOptions options;
+  options.workingDirectory = work->string();
+  options.outputFile = (*work / "unpack.log").string();
+  auto child =
+      platform::StartProcess({OsString(layout.chatboxExecutable), "--appimage-extract"}, options);
+  const bool unpacked = child != nullptr && child->Wait() == 0;
+  const fs::path fresh = *work / "squashfs-root";
+  const fs::path target = platform::OsPath(layout.chatboxAppFolder);
+  std::error_code ec;
+  if (unpacked && fs::is_regular_file(fresh / "AppRun", ec)) {
+    // The older copy moves aside first, so the new one takes its name in
+    // one rename; the older one goes with the working folder.
+    if (fs::exists(fs::symlink_status(target, ec))) fs::rename(target, *work / "older", ec);
+    fs::rename(fresh, target, ec);
+  }
+  fs::remove_all(*work, ec);
+  return FileExists(layout.chatboxProgram);
+}
+
+std::wstring ChatboxProgramPath(const InstallLayout& layout) {
+  return FileExists(layout.chatboxProgram) ? layout.chatboxProgram : layout.chatboxExecutable;
+}
+
+std::vector<std::string> ChatboxArguments(const std::string& sandboxRestriction) {
+  if (sandboxRestriction.empty()) return {};
+  return {"--no-sandbox"};
+}
+
+bool StartChatbox() {
+  const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
+  if (!FileExists(layout.chatboxProgram) && IsAppImage(layout.chatboxExecutable)) {
+    UnpackChatbox(layout);
+  }
+  const std::wstring program = ChatboxProgramPath(layout);
+  if (!FileExists(program)) return false;
+  std::vector<std::string> argv{OsString(program)};
+  std::string restriction;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    restriction = g_sandboxCheck != nullptr ? g_sandboxCheck() : std::string();
+  }
+  if (!restriction.empty()) {
+    std::cerr << "Starting Chatbox with --no-sandbox: unprivileged user namespaces are restricted ("
+              << restriction << ")" << std::endl;
+  }
+  for (std::string& argument : ChatboxArguments(restriction)) argv.push_back(std::move(argument));
+  platform::StartOptions options;
+  options.detached = true;
+  auto child = platform::StartProcess(argv, options);
+  if (child == nullptr) return false;
+  std::lock_guard<std::mutex> lock(g_mutex);
+  // A copy already running stays findable by its folder; the client itself
+  // lets only one instance live.
+  g_started = std::move(child);
+  return true;
+}
+
+bool StopChatbox(int timeoutMs) {
+  // Without an install folder there is no client folder: only the started one.
+  const std::wstring installFolder = GetServiceState().installFolder;
+  return StopChatboxIn(installFolder.empty() ? std::wstring()
+                                             : MakeInstallLayout(installFolder).chatboxFolder,
+                       timeoutMs);
+}
+
+bool StopChatboxIn(const std::wstring& chatboxFolder, int timeoutMs) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  const fs::path folder = platform::OsPath(chatboxFolder);
+  if (EndWithin(folder, &platform::TerminateProcessById, timeoutMs) ||
+      EndWithin(folder, &platform::KillProcessById, kKilledWaitMs)) {
+    g_started.reset();
+    return true;
+  }
+  return false;
+}
+
+SandboxCheck SetChatboxSandboxCheck(SandboxCheck check) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  const SandboxCheck previous = g_sandboxCheck;
+  g_sandboxCheck = check;
+  return previous;
+}

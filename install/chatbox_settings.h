@@ -1,0 +1,43 @@
+#pragma once
+// The chat client's settings document, as rules on JSON values only: which
+// layout a client reads from a document, the document we create, how our
+// model goes into a user's document, and whether a client would use it.
+//
+// The top-level configVersion decides how a client reads "settings". From
+// version 10 a client reads settings.providers (a model list per provider,
+// a provider shown only with models) and settings.defaultChatModel; before
+// that it read the flat aiProvider / ollamaHost / ollamaModel. A document
+// without a version is a first run to a current client (flat keys never
+// read) and an ordinary file to an old one, so both layouts are kept there.
+#include <json/value.h>
+
+#include <string>
+
+inline constexpr int kChatboxProvidersVersion = 10;
+inline constexpr int kChatboxCurrentVersion = 14;
+
+enum class ChatboxLayout {
+  kBoth,       // no usable version (missing, 0, not a number): either client
+  kFlat,       // a version before 10: the flat keys (a current client migrates)
+  kProviders,  // version 10 or later: providers and defaultChatModel
+};
+
+// Never throws, whatever the document holds.
+ChatboxLayout ChatboxLayoutOf(const Json::Value& root);
+
+// The document for a client without settings: the current version, both
+// layouts, our model chosen on the local runner at host. model and host are
+// UTF-8.
+Json::Value NewChatboxSettings(const std::string& model, const std::string& host);
+
+// Adds the model to the runner's model list (kept as it is otherwise), points
+// the runner provider at host and makes the model the default; for a document
+// an old client may read, the flat keys too. Every other member stays as it
+// was. False, with root unchanged, when root is no object or a place the
+// model must go holds a value of another kind (someone else's: left alone).
+bool MergeChatboxSettings(Json::Value& root, const std::string& model, const std::string& host);
+
+// True when the client that reads this document would chat with the model on
+// the runner: where the document's layout says a client looks (both places
+// when either client may read it).
+bool ChatboxSettingsUseModel(const Json::Value& root, const std::string& model);
