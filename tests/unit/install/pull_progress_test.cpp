@@ -34,7 +34,7 @@ TEST(PullStreamReader, FollowsTheServersStream) {
   const std::vector<Case> cases = {
       {"announced totals are not done bytes",
        {kManifest, Layer(kBlob, 19'000'000'000, 0), Layer(kSmall, 1'000, 0)},
-       PullPhase::Pulling, 0, 19'000'000'001'000, 0, ""},
+       PullPhase::Pulling, 0, 19'000'001'000, 0, ""},
       {"bytes are exact and summed over layers",
        {kManifest, Layer(kBlob, 4'000, 0), Layer(kSmall, 1'000, 0), Layer(kBlob, 4'000, 1'999),
         Layer(kSmall, 1'000, 1'000)},
