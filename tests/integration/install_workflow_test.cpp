@@ -20,6 +20,8 @@
 #include <platform/user_environment.h>
 #include <service/event_reporter.h>
 #include <service/service_state.h>
+#include <install/chatbox_process.h>
+#include <install/runner_api.h>
 #include <install/runner_server.h>
 #include <tests/support/built_programs.h>
 #include <tests/support/engine_harness.h>
@@ -340,6 +342,23 @@ TEST_F(InstallWorkflow, AfterARestartTheDetectedModelIsTheOneTheClientGets) {
     EXPECT_EQ(harness_->view().texts["modelstrTxt"], L"已下载 deepseek-r1:1.5b");
     EXPECT_FALSE(harness_->view().enabled["adked_btn1"]);
   });
+}
+
+// After a restart nothing of ours runs: try-now brings our server back
+// before it starts the client, which would otherwise find no runner.
+TEST_F(InstallWorkflow, AfterARestartTryNowStartsOurServerFirst) {
+  Click();
+  ASSERT_TRUE(WaitForReadyPage());
+  StopStartedRunnerServer();
+  ASSERT_FALSE(RunnerAnswers(RunnerServerAddress(), 1000));
+  harness_.reset();
+  harness_ = std::make_unique<EngineHarness>();
+  harness_->OnUI([this] { harness_->engine().TryNow(); });
+  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) {
+    return v.enabled.count("imgOnceTiYan") != 0 && v.enabled["imgOnceTiYan"];
+  }));
+  EXPECT_TRUE(RunnerAnswers(RunnerServerAddress(), 1000));
+  EXPECT_TRUE(StopChatbox(5000));  // the client it started
 }
 
 // Only the catalogue's own tags count as installed: another family's model
