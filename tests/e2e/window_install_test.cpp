@@ -201,9 +201,12 @@ TEST_F(WindowInstall, WholeInstallationThenMoreModelsThenTryNow) {
   Click("btn_TipClose1");
   EXPECT_FALSE(Shown("tab_Tip"));
 
-  // Try now starts the chat client.
+  // The client came as an AppImage: it was unpacked, and try now starts the
+  // unpacked program, which needs no FUSE.
+  EXPECT_TRUE(fs::exists(platform::OsPath(layout.chatboxProgram)));
   Click("imgOnceTiYan");
-  EXPECT_TRUE(QTest::qWaitFor([this] { return RunsBelow(home_.root(), "Chatbox"); }, 10000));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return RunsBelow(platform::OsPath(layout.chatboxAppFolder), "chatbox"); }, 10000));
   EXPECT_EQ(Events().back(), "clickOnceTiyanDeepseek");
 }
 
