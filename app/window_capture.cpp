@@ -42,6 +42,10 @@ void ShowState(QWidget& window, const QString& state) {
             QStringLiteral("deepseek-r1:1.5b  63%  ·  693 MB / 1.1 GB  ·  8.2 MB/s"));
     SetText(window, "memInfoTxt",
             QStringLiteral("本机内存 16 GB，此模型建议 8 GB 以上：可以流畅运行。"));
+  } else if (state == QLatin1String("runner")) {
+    ShowOnly(window, "imgDownModeling");
+    SetText(window, "stageProgressTxt",
+            QStringLiteral("deepseek-r1:1.5b  正在启动模型运行程序，首次约需一分钟…"));
   } else if (state == QLatin1String("finished")) {
     SelectPage(window, "tab_pages2", 1);
     SetText(window, "modelstrTxt", QStringLiteral("已下载 deepseek-r1:1.5b"));

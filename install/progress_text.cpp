@@ -26,7 +26,7 @@ std::string PullProgressText(const std::string& tag, const PullProgress& progres
   std::string text;
   switch (progress.phase) {
     case PullPhase::StartingRunner:
-      text = "正在启动模型运行程序，首次启动可能需要一分钟…";
+      text = "正在启动模型运行程序，首次约需一分钟…";
       break;
     case PullPhase::Starting:
       text = "正在准备下载模型…";
