@@ -32,14 +32,14 @@ void SelectPage(QWidget& window, const char* stack, int page) {
 void ShowState(QWidget& window, const QString& state) {
   if (state == QLatin1String("download")) {
     ShowOnly(window, "imgDownDeekSeek");
-    SetText(window, "stageProgressTxt", QStringLiteral("安装包 42%  ·  已下载 512.0 MB / 1.19 GB"));
+    SetText(window, "stageProgressTxt", QStringLiteral("安装包 42% · 已下载 512.0 MB / 1.19 GB"));
   } else if (state == QLatin1String("setup")) {
     ShowOnly(window, "imgInstDeekSeek");
     SetText(window, "stageProgressTxt", QStringLiteral("正在安装运行器…"));
   } else if (state == QLatin1String("model")) {
     ShowOnly(window, "imgDownModeling");
     SetText(window, "stageProgressTxt",
-            QStringLiteral("deepseek-r1:1.5b  63%  ·  693 MB / 1.1 GB  ·  8.2 MB/s"));
+            QStringLiteral("63% · 693 MB / 1.1 GB · 8.2 MB/s · 剩余 2 分 10 秒"));
     SetText(window, "memInfoTxt",
             QStringLiteral("本机内存 16 GB，此模型建议 8 GB 以上：可以流畅运行。"));
   } else if (state == QLatin1String("runner")) {
@@ -58,7 +58,7 @@ void ShowState(QWidget& window, const QString& state) {
       bar->setValue(42);
     SetText(window, "progTxtValue", QStringLiteral("(42 %)"));
     SetText(window, "progDetailTxt",
-            QStringLiteral("已下载 512.0 MB / 1.19 GB  ·  6.4 MB/s  ·  剩余约 2 分钟"));
+            QStringLiteral("已下载 512.0 MB / 1.19 GB · 6.4 MB/s · 剩余约 2 分钟"));
     if (state == QLatin1String("models")) {
       if (auto* b = window.findChild<QWidget*>(QStringLiteral("adked_btn2"))) b->hide();
       if (auto* box = window.findChild<QWidget*>(QStringLiteral("winProgress2"))) box->show();

@@ -7,7 +7,7 @@ namespace {
 std::string Join(const std::string& a, const std::string& b) {
   if (a.empty()) return b;
   if (b.empty()) return a;
-  return a + "  ·  " + b;
+  return a + std::string(kProgressSeparator) + b;
 }
 
 std::string Bytes(long long bytes) {
@@ -43,7 +43,7 @@ std::string PullProgressText(const std::string& tag, const PullProgress& progres
       if (progress.bytesPerSecond > 0) {
         text = Join(text, FormatByteSize(progress.bytesPerSecond) + "/s");
       }
-      if (progress.secondsLeft >= 0) text = Join(text, "剩余约 " + DurationText(progress.secondsLeft));
+      if (progress.secondsLeft >= 0) text = Join(text, "剩余 " + DurationText(progress.secondsLeft));
       if (progress.stalled) text = Join(text, "下载停滞，仍在等待网络…");
       break;
     }
@@ -61,7 +61,10 @@ std::string PullProgressText(const std::string& tag, const PullProgress& progres
              (progress.errorText.empty() ? std::string("未知错误") : progress.errorText);
       break;
   }
-  return tag.empty() ? text : tag + "  " + text;
+  // While bytes come the line is full of figures: the model is named in the
+  // list above it, and the time left must not be cut off.
+  if (tag.empty() || progress.phase == PullPhase::Pulling) return text;
+  return tag + "  " + text;
 }
 
 std::string PackageProgressText(long long done, long long total, double bytesPerSecond) {

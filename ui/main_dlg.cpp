@@ -304,7 +304,9 @@ void CMainDlg::ShowPullProgress(int row, const PullProgress& progress) {
   brief.secondsLeft = -1;
   std::string text = PullProgressText("", brief);
   if (progress.phase == PullPhase::Pulling) {
-    if (const auto dot = text.find("  ·  "); dot != std::string::npos) text.erase(0, dot + 5);
+    if (const auto dot = text.find(kProgressSeparator); dot != std::string::npos) {
+      text.erase(0, dot + kProgressSeparator.size());
+    }
   }
   SetChildText("progress_value" + number, Utf8ToWide(text));
   if (auto* bar = qobject_cast<QProgressBar*>(Child("prog_value" + number))) {
