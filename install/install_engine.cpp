@@ -238,10 +238,13 @@ int CInstallEngine::InstallStackTask(Action::IAction* action) {
   const bool downloaded = IsModelDownloaded(modelTag());
   // Settings that name a model the runner does not have would greet the
   // user with an error: they are written once the runner lists it.
-  if (downloaded) ConfigureChatClient(modelTag(), action);
+  if (downloaded) {
+    ConfigureChatClient(modelTag(), action);
+    // From now on the runner's server starts with the user's session.
+    RegisterRunnerServerAtLogin();
+  }
+  // The last step: once the ready page shows, this task touches nothing.
   action->RunOnUI([this, downloaded] { return ShowInstallFinished(downloaded); });
-  // From now on the runner's server starts with the user's session.
-  if (downloaded) RegisterRunnerServerAtLogin();
   return 0;
 }
 

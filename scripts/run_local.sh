@@ -2,7 +2,7 @@
 # The main job on this machine: the local vendor service (configuration,
 # event log, the install package built from the stand-ins and our setup
 # program, model downloads) and the assistant pointed at it. Closing the
-# assistant stops the service and the runner server the assistant started.
+# assistant stops the service and the runner server it started.
 set -euo pipefail
 build=${1:-build/default}
 app="$build/app/tidewell"
@@ -13,11 +13,18 @@ state=$(mktemp -d "${TMPDIR:-/tmp}/tidewell-run.XXXXXXXX")  # private, 0700
 service_pid=
 cleanup() {
   [[ -n $service_pid ]] && kill "$service_pid" 2>/dev/null && wait "$service_pid" 2>/dev/null
-  # The runner server the assistant started for this session (the stand-in
-  # answers on our own port only).
-  pkill -u "$(id -u)" -f -- "ollama_location/ollama serve" 2>/dev/null || true
+  # The runner server the assistant started for this session: a runner
+  # process below the home folder that was not there before. Runners of
+  # other sessions, tests and users are left alone.
+  local pid exe
+  for pid in $(pgrep -u "$(id -u)" -x ollama || true); do
+    [[ " $runners_before " == *" $pid "* ]] && continue
+    exe=$(readlink "/proc/$pid/exe" 2>/dev/null) || continue
+    [[ $exe == "$HOME"/* ]] && kill "$pid" 2>/dev/null
+  done
   echo "Vendor service events: $state/events.log"
 }
+runners_before=" $( (pgrep -u "$(id -u)" -x ollama || true) | tr '\n' ' ') "
 trap cleanup EXIT
 
 # Model sizes and speed so that a person sees the progress move.
