@@ -230,9 +230,12 @@ int CInstallEngine::InstallStackTask(Action::IAction* action) {
   const PullResult pull = PullSelectedModel(action);
   InstallChatbox();
   ReportEvent("DownModelEnd", true);
-  RunnerCheck check = DetectInstalledModel();
+  // A server that never answered is not asked (and waited for) again.
+  RunnerCheck check;
   if (pull.failure == PullFailure::ServerNotAnswering) {
     check.server = RunnerServerState::NotAnswering;
+  } else {
+    check = DetectInstalledModel();
   }
   if (action->RunOnUI([this, &check] { return ConfirmModelOrReset(check); }) != 1) return 0;
   const bool downloaded = IsModelDownloaded(modelTag());
