@@ -38,7 +38,8 @@ std::string OsString(const std::wstring& text) { return platform::WideToOsNarrow
 std::optional<fs::path> MakePrivateFolderIn(const fs::path& parent) {
   std::random_device random;
   for (int attempt = 0; attempt < 16; ++attempt) {
-    const fs::path folder = parent / (".unpacking-" + std::to_string(random()) + std::to_string(random()));
+    const fs::path folder =
+        parent / (".unpacking-" + std::to_string(random()) + std::to_string(random()));
     std::error_code ec;
     if (!fs::create_directory(folder, ec)) continue;  // taken, or no room
     fs::permissions(folder, fs::perms::owner_all, ec);
@@ -83,7 +84,10 @@ bool IsAppImage(const std::wstring& path) {
   std::ifstream in(platform::OsPath(path), std::ios::binary);
   char head[11] = {};
   if (!in.read(head, sizeof head)) return false;
-  return std::string_view(head, 4) == "\x7f" "ELF" && std::string_view(head + 8, 3) == "AI\x02";
+  return std::string_view(head, 4) ==
+             "\x7f"
+             "ELF" &&
+         std::string_view(head + 8, 3) == "AI\x02";
 }
 
 bool UnpackChatbox(const InstallLayout& layout) {
@@ -153,9 +157,9 @@ bool StartChatbox() {
 bool StopChatbox(int timeoutMs) {
   // Without an install folder there is no client folder: only the started one.
   const std::wstring installFolder = GetServiceState().installFolder;
-  return StopChatboxIn(installFolder.empty() ? std::wstring()
-                                             : MakeInstallLayout(installFolder).chatboxFolder,
-                       timeoutMs);
+  return StopChatboxIn(
+      installFolder.empty() ? std::wstring() : MakeInstallLayout(installFolder).chatboxFolder,
+      timeoutMs);
 }
 
 bool StopChatboxIn(const std::wstring& chatboxFolder, int timeoutMs) {

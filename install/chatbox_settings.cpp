@@ -40,7 +40,8 @@ bool ListsModel(const Json::Value& models, const std::string& model) {
 
 bool ApplyProviders(Json::Value& settings, const std::string& model, const std::string& host) {
   Json::Value* providers = MemberOfKind(settings, "providers", Json::objectValue);
-  Json::Value* runner = providers ? MemberOfKind(*providers, kProvider, Json::objectValue) : nullptr;
+  Json::Value* runner =
+      providers ? MemberOfKind(*providers, kProvider, Json::objectValue) : nullptr;
   Json::Value* models = runner ? MemberOfKind(*runner, "models", Json::arrayValue) : nullptr;
   Json::Value* chosen = MemberOfKind(settings, "defaultChatModel", Json::objectValue);
   if (models == nullptr || chosen == nullptr) return false;

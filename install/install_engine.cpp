@@ -6,10 +6,10 @@
 #include <install/file_helpers.h>
 #include <install/install_layout.h>
 #include <install/ollama_runner.h>
-#include <install/runner_api.h>
-#include <install/runner_login.h>
 #include <install/package_step.h>
 #include <install/process_helpers.h>
+#include <install/runner_api.h>
+#include <install/runner_login.h>
 #include <install/shell_helpers.h>
 #include <install/space_text.h>
 #include <install/text_helpers.h>
@@ -35,7 +35,8 @@ constexpr wchar_t kNoFolderCaption[] = L"安装失败";
 constexpr wchar_t kNetworkText[] = L"网络不畅，关闭软件后重新打开即可!";
 constexpr wchar_t kNetworkCaption[] = L"提示";
 constexpr wchar_t kRunnerNotAnsweringText[] =
-    L"模型运行程序启动后一直没有响应，模型未能下载。\n请重启电脑后再打开本软件点击安装；如果仍然不行，请联系客服。";
+    L"模型运行程序启动后一直没有响应，模型未能下载。\n请重启电脑后再打开本软件点击安装；如果仍然不"
+    L"行，请联系客服。";
 constexpr wchar_t kWaitingForServiceText[] = L"正在连接服务，请稍候...";
 constexpr wchar_t kDownloadingPackageText[] = L"正在下载安装包，请耐心等待...";
 constexpr wchar_t kTutorialArchive[] = L"JEBMWKX6V.zip";

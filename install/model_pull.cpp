@@ -140,9 +140,8 @@ PullResult RunModelPull(const std::string& tag, const PullObserver& observer,
     update(false);
     return true;
   };
-  const HttpStreamResult answer =
-      HttpStreamRequest("POST", RunnerServerAddress() + "/api/pull", body, "application/json",
-                        5000, handlers);
+  const HttpStreamResult answer = HttpStreamRequest("POST", RunnerServerAddress() + "/api/pull",
+                                                    body, "application/json", 5000, handlers);
   reader.Finish();
   PullResult result;
   result.progress = reader.Progress();

@@ -43,7 +43,8 @@ std::string PullProgressText(const std::string& tag, const PullProgress& progres
       if (progress.bytesPerSecond > 0) {
         text = Join(text, FormatByteSize(progress.bytesPerSecond) + "/s");
       }
-      if (progress.secondsLeft >= 0) text = Join(text, "剩余 " + DurationText(progress.secondsLeft));
+      if (progress.secondsLeft >= 0)
+        text = Join(text, "剩余 " + DurationText(progress.secondsLeft));
       if (progress.stalled) text = Join(text, "下载停滞，仍在等待网络…");
       break;
     }

@@ -49,7 +49,7 @@ class PullStreamReader {
 
   PullProgress m_progress;
   std::string m_pending;
-  bool m_overlong = false;  // the current line outgrew the limit: skipped
+  bool m_overlong = false;                // the current line outgrew the limit: skipped
   std::map<std::string, Layer> m_layers;  // by digest
 };
 

@@ -44,7 +44,7 @@ std::optional<std::string> RunnerVersion(const std::string& address, long timeou
 }
 
 std::optional<std::vector<RunnerModel>> ListRunnerModels(const std::string& address,
-                                                        long timeoutMs) {
+                                                         long timeoutMs) {
   const auto answer = GetJsonObject(address + "/api/tags", timeoutMs);
   if (!answer) return std::nullopt;
   const Json::Value& models = (*answer)["models"];

@@ -21,4 +21,4 @@ std::optional<std::string> RunnerVersion(const std::string& address, long timeou
 // The installed models in the server's order; nothing when it does not
 // answer or the answer is not its model list.
 std::optional<std::vector<RunnerModel>> ListRunnerModels(const std::string& address,
-                                                        long timeoutMs);
+                                                         long timeoutMs);

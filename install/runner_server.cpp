@@ -86,8 +86,8 @@ bool StartServer(const InstallLayout& layout, std::uint16_t port) {
   if (!workFolder.empty()) {
     options.outputFile = platform::WideToOsNarrow(workFolder + L"runner-server.log");
   }
-  g_server = platform::StartProcess({platform::WideToOsNarrow(layout.ollamaExecutable), "serve"},
-                                    options);
+  g_server =
+      platform::StartProcess({platform::WideToOsNarrow(layout.ollamaExecutable), "serve"}, options);
   g_serverPort = port;
   return g_server != nullptr;
 }

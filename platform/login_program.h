@@ -8,8 +8,8 @@
 namespace platform {
 
 struct LoginProgram {
-  std::string id;           // [a-z0-9-]+, names the unit or entry
-  std::string description;  // plain text for people
+  std::string id;                        // [a-z0-9-]+, names the unit or entry
+  std::string description;               // plain text for people
   std::vector<std::string> argv;         // argv[0] an absolute path
   std::vector<std::string> environment;  // NAME=VALUE entries
 };

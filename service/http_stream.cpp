@@ -18,8 +18,7 @@ struct Transfer {
 size_t TakeData(char* data, size_t size, size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
   const size_t length = size * count;
-  if (transfer->handlers->onData &&
-      !transfer->handlers->onData(std::string_view(data, length))) {
+  if (transfer->handlers->onData && !transfer->handlers->onData(std::string_view(data, length))) {
     transfer->stopped = true;
     return 0;  // libcurl ends the transfer with a write error
   }
@@ -58,7 +57,8 @@ HttpStreamResult HttpStreamRequest(const std::string& method, const std::string&
     curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.c_str());
     curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
   }
-  if (method != "POST" && method != "GET") curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method.c_str());
+  if (method != "POST" && method != "GET")
+    curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method.c_str());
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, list.get());
   curl_easy_setopt(h, CURLOPT_USERAGENT, userAgent.c_str());
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs);

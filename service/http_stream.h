@@ -17,7 +17,7 @@ struct HttpStreamHandlers {
 };
 
 struct HttpStreamResult {
-  long status = 0;       // 0: no answer at all (refused, timeout, ...)
+  long status = 0;        // 0: no answer at all (refused, timeout, ...)
   bool complete = false;  // the whole body arrived
   bool stopped = false;   // a handler stopped it
   std::string error;      // libcurl's text when the transfer failed

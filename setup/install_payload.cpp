@@ -61,8 +61,7 @@ bool ReadLinkTarget(HZIP archive, const ZipEntry& entry, const std::string& name
 // through one, and a link standing where another entry needs a folder
 // fails rather than being replaced. Their folders are all made before the
 // first link, so a link named like one of them fails too.
-bool MakeLinks(const fs::path& folder, const std::vector<PendingLink>& links,
-               std::string* reason) {
+bool MakeLinks(const fs::path& folder, const std::vector<PendingLink>& links, std::string* reason) {
   if (links.empty()) return true;
   const int root = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (root < 0) {

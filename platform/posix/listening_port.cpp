@@ -56,7 +56,8 @@ std::string ResolvedExecutable(const std::filesystem::path& processFolder) {
   std::string exe = std::filesystem::read_symlink(processFolder / "exe", ec).string();
   if (ec) return {};
   static const std::string kDeleted = " (deleted)";
-  if (exe.size() > kDeleted.size() && exe.ends_with(kDeleted)) exe.resize(exe.size() - kDeleted.size());
+  if (exe.size() > kDeleted.size() && exe.ends_with(kDeleted))
+    exe.resize(exe.size() - kDeleted.size());
   return exe;
 }
 

@@ -120,8 +120,8 @@ std::string AutostartEntryText(const LoginProgram& program) {
   for (const std::string& word : program.argv) {
     exec += (exec.empty() ? "" : " ") + ExecQuoted(word);
   }
-  return "[Desktop Entry]\nType=Application\nName=" + program.description +
-         "\nExec=" + exec + "\nNoDisplay=true\nTerminal=false\nX-GNOME-Autostart-enabled=true\n";
+  return "[Desktop Entry]\nType=Application\nName=" + program.description + "\nExec=" + exec +
+         "\nNoDisplay=true\nTerminal=false\nX-GNOME-Autostart-enabled=true\n";
 }
 
 bool RegisterLoginProgram(const LoginProgram& program) {

@@ -207,8 +207,8 @@ std::unique_ptr<ChildProcess> StartProcess(const std::vector<std::string>& argv,
   (void)options.hidden;  // no console windows to hide here
   int out = -1;
   if (!options.outputFile.empty()) {
-    out = ::open(options.outputFile.c_str(),
-                 O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+    out = ::open(options.outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW,
+                 0600);
     if (out < 0) return nullptr;
   }
   posix_spawn_file_actions_t actions;

@@ -92,6 +92,9 @@ class WindowInstall : public ::testing::Test {
     constants.remoteConfigUrl = vendor_->Url("/api/dpsk/config");
     constants.eventLogUrl = vendor_->Url("/dpsk/log/log");
     ::setenv("TIDEWELL_MODEL_SOURCE", vendor_->ModelSource().c_str(), 1);
+    // The runner retries a broken download with waits from a second up: a
+    // millisecond here keeps the failing cases short.
+    ::setenv("TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS", "1", 1);
     platform::SetEnvironmentBroadcastForTesting([](std::wstring_view, std::wstring_view) {});
     SetMessageBoxHandler([this](const QString& text, const QString& caption, MessageIcon) {
       messages_.push_back(caption + "|" + text);
@@ -123,7 +126,8 @@ class WindowInstall : public ::testing::Test {
     SetMessageBoxHandler(nullptr);
     SetQuestionHandler(nullptr);
     GetAppConstants() = saved_;
-    for (const char* name : {"TMPDIR", "TIDEWELL_MODEL_SOURCE", "OLLAMA_MODELS"}) {
+    for (const char* name : {"TMPDIR", "TIDEWELL_MODEL_SOURCE", "OLLAMA_MODELS",
+                             "TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS"}) {
       ::unsetenv(name);
     }
   }

@@ -51,7 +51,8 @@ struct Entry {
 std::vector<Entry> Payload() {
   std::string self;
   platform::posix::ReadFileBytes("/proc/self/exe", &self);
-  return {{"AppRun", kAppRun, 0755}, {"chatbox", std::move(self), 0755},
+  return {{"AppRun", kAppRun, 0755},
+          {"chatbox", std::move(self), 0755},
           {"chrome-sandbox", kSandboxHelper, 0755}};
 }
 
@@ -133,8 +134,8 @@ void OnUnmount(int) { g_unmount = 1; }
 int RunMounted(int argc, char** argv) {
   const char* tmp = std::getenv("TMPDIR");
   const std::string base = fs::path(argv[0]).filename().string().substr(0, 6);
-  std::string mount = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/.mount_" +
-                      base + "XXXXXX";
+  std::string mount =
+      std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/.mount_" + base + "XXXXXX";
   if (::mkdtemp(mount.data()) == nullptr) {
     std::perror("create mount dir error");
     return 1;
@@ -186,7 +187,8 @@ std::string ChromiumLogPrefix() {
   tm local{};
   ::localtime_r(&now.tv_sec, &local);
   char text[64];
-  std::snprintf(text, sizeof text, "[%d:%02d%02d/%02d%02d%02d.%06ld:FATAL:", static_cast<int>(::getpid()),
+  std::snprintf(text, sizeof text,
+                "[%d:%02d%02d/%02d%02d%02d.%06ld:FATAL:", static_cast<int>(::getpid()),
                 local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
                 static_cast<long>(now.tv_usec));
   return text;
@@ -198,7 +200,8 @@ bool IsAppImageName(const std::string& argv0) {
   const std::string name = fs::path(argv0).filename().string();
   const std::string suffix = ".AppImage";
   return name == "Chatbox" ||
-         (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0);
+         (name.size() > suffix.size() &&
+          name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0);
 }
 
 int RunAppImage(int argc, char** argv) {
@@ -239,21 +242,23 @@ void EnforceSandbox(int argc, char** argv) {
   const fs::path helper = fs::path(self).parent_path() / "chrome-sandbox";
   std::error_code ec;
   if (fs::exists(helper, ec)) {
-    std::fprintf(stderr,
-                 "%ssetuid_sandbox_host.cc(163)] The SUID sandbox helper binary was found, but is "
-                 "not configured correctly. Rather than run without sandboxing I'm aborting now. You "
-                 "need to make sure that %s is owned by root and has mode 4755.\n",
-                 ChromiumLogPrefix().c_str(), helper.c_str());
+    std::fprintf(
+        stderr,
+        "%ssetuid_sandbox_host.cc(163)] The SUID sandbox helper binary was found, but is "
+        "not configured correctly. Rather than run without sandboxing I'm aborting now. You "
+        "need to make sure that %s is owned by root and has mode 4755.\n",
+        ChromiumLogPrefix().c_str(), helper.c_str());
   } else {
-    std::fprintf(stderr,
-                 "%szygote_host_impl_linux.cc(127)] No usable sandbox! If you are running on Ubuntu "
-                 "23.10+ or another Linux distro that has disabled unprivileged user namespaces with "
-                 "AppArmor, see https://chromium.googlesource.com/chromium/src/+/main/docs/security/"
-                 "apparmor-userns-restrictions.md. Otherwise see https://chromium.googlesource.com/"
-                 "chromium/src/+/main/docs/linux/suid_sandbox_development.md for more information on "
-                 "developing with the (older) SUID sandbox. If you want to live dangerously and need "
-                 "an immediate workaround, you can try using --no-sandbox.\n",
-                 ChromiumLogPrefix().c_str());
+    std::fprintf(
+        stderr,
+        "%szygote_host_impl_linux.cc(127)] No usable sandbox! If you are running on Ubuntu "
+        "23.10+ or another Linux distro that has disabled unprivileged user namespaces with "
+        "AppArmor, see https://chromium.googlesource.com/chromium/src/+/main/docs/security/"
+        "apparmor-userns-restrictions.md. Otherwise see https://chromium.googlesource.com/"
+        "chromium/src/+/main/docs/linux/suid_sandbox_development.md for more information on "
+        "developing with the (older) SUID sandbox. If you want to live dangerously and need "
+        "an immediate workaround, you can try using --no-sandbox.\n",
+        ChromiumLogPrefix().c_str());
   }
   std::fflush(stderr);
   // Chromium's immediate crash is a breakpoint trap; no core file left behind.

@@ -55,8 +55,10 @@ std::vector<fs::path> Backups(const fs::path& folder) {
     const std::string name = entry.path().filename().string();
     if (name.rfind("config-backup-", 0) != 0) continue;
     std::string stamp = name.substr(14);
-    if (stamp.size() > 5 && stamp.substr(stamp.size() - 5) == ".json") stamp.resize(stamp.size() - 5);
-    const bool dated = stamp.size() == 24 && stamp[4] == '-' && stamp[10] == 'T' && stamp.back() == 'Z';
+    if (stamp.size() > 5 && stamp.substr(stamp.size() - 5) == ".json")
+      stamp.resize(stamp.size() - 5);
+    const bool dated =
+        stamp.size() == 24 && stamp[4] == '-' && stamp[10] == 'T' && stamp.back() == 'Z';
     found.emplace_back(dated ? stamp : std::string(), entry.path());
   }
   std::stable_sort(found.begin(), found.end(),
@@ -87,7 +89,8 @@ int SaveStore(const fs::path& file, const Json::Value& store) {
   builder["indentation"] = "\t";
   builder["emitUTF8"] = true;
   builder["enableYAMLCompatibility"] = true;  // "key": value, as JSON.stringify
-  if (const int error = platform::CreatePrivateFolders(file.parent_path()); error != 0) return error;
+  if (const int error = platform::CreatePrivateFolders(file.parent_path()); error != 0)
+    return error;
   return platform::WriteFileAtomically(file, Json::writeString(builder, store));
 }
 

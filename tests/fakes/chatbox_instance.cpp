@@ -105,8 +105,12 @@ void Notify(const fs::path& path, const std::vector<std::string>& args) {
 
 }  // namespace
 
-SingleInstance::SingleInstance(int lockFd, int listenFd, int wakeRead, int wakeWrite, fs::path socket)
-    : lockFd_(lockFd), listenFd_(listenFd), wakeRead_(wakeRead), wakeWrite_(wakeWrite),
+SingleInstance::SingleInstance(int lockFd, int listenFd, int wakeRead, int wakeWrite,
+                               fs::path socket)
+    : lockFd_(lockFd),
+      listenFd_(listenFd),
+      wakeRead_(wakeRead),
+      wakeWrite_(wakeWrite),
       socket_(std::move(socket)) {}
 
 SingleInstance::~SingleInstance() {
@@ -119,7 +123,8 @@ SingleInstance::~SingleInstance() {
   ::close(lockFd_);
 }
 
-SingleInstance::Claim SingleInstance::Take(const fs::path& folder, const std::vector<std::string>& args,
+SingleInstance::Claim SingleInstance::Take(const fs::path& folder,
+                                           const std::vector<std::string>& args,
                                            std::unique_ptr<SingleInstance>* self) {
   if (platform::CreatePrivateFolders(folder) != 0) return Claim::Failed;
   const fs::path lockPath = folder / "SingletonLock";

@@ -112,7 +112,8 @@ Json::Value HydrateCurrent(const Json::Value& stored) {
     for (const char* name : {"SendMessage", "SendMessageWithoutResponse"}) {
       const std::string typo = std::string("inpubBox") + name;
       const std::string right = std::string("inputBox") + name;
-      if (Truthy(Member(shortcuts, typo.c_str()))) shortcuts[right] = Member(shortcuts, typo.c_str());
+      if (Truthy(Member(shortcuts, typo.c_str())))
+        shortcuts[right] = Member(shortcuts, typo.c_str());
     }
   }
   if ((fromZero || fromOne) && Truthy(Member(merged, "licenseKey")) &&

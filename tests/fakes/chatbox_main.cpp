@@ -121,7 +121,8 @@ int main(int argc, char** argv) {
   // The store replaces only its settings: other keys written meanwhile stay,
   // settings written meanwhile are lost.
   const Json::Value onDisk = OpenStore(file);
-  if (const int error = SaveStore(file, FileWithSettings(*client, onDisk, loaded.held)); error != 0) {
+  if (const int error = SaveStore(file, FileWithSettings(*client, onDisk, loaded.held));
+      error != 0) {
     std::fprintf(stderr, "cannot write %s (errno %d)\n", file.c_str(), error);
   }
   if (instance) {

@@ -36,8 +36,8 @@ void CopyIfPresent(Json::Value& to, const char* toKey, const Json::Value& from,
 
 struct KeyOnly {
   const char* provider;
-  const char* key;      // flat key that opens the provider
-  const char* target;   // where its value goes
+  const char* key;     // flat key that opens the provider
+  const char* target;  // where its value goes
 };
 
 Json::Value ModelList(const std::vector<Json::Value>& ids) {
@@ -79,8 +79,9 @@ void MigrateOpenAi(const Json::Value& old, Json::Value& providers) {
 
 void MigrateAzure(const Json::Value& old, Json::Value& providers) {
   const Json::Value& options = old["azureDeploymentNameOptions"];
-  if (!Truthy(old["azureEndpoint"]) && !Truthy(options) && !Truthy(old["azureDalleDeploymentName"]) &&
-      !Truthy(old["azureApikey"]) && !Truthy(old["azureApiVersion"])) {
+  if (!Truthy(old["azureEndpoint"]) && !Truthy(options) &&
+      !Truthy(old["azureDalleDeploymentName"]) && !Truthy(old["azureApikey"]) &&
+      !Truthy(old["azureApiVersion"])) {
     return;
   }
   Json::Value p(Json::objectValue);
@@ -151,9 +152,12 @@ Json::Value MigrateSettings9To10(const Json::Value& old) {
   }
   MigrateAzure(old, providers);
   const std::vector<KeyOnly> single = {
-      {"xAI", "xAIKey", "apiKey"},           {"ollama", "ollamaHost", "apiHost"},
-      {"lm-studio", "lmStudioHost", "apiHost"}, {"perplexity", "perplexityApiKey", "apiKey"},
-      {"groq", "groqAPIKey", "apiKey"},       {"chatglm-6b", "chatglmApiKey", "apiKey"},
+      {"xAI", "xAIKey", "apiKey"},
+      {"ollama", "ollamaHost", "apiHost"},
+      {"lm-studio", "lmStudioHost", "apiHost"},
+      {"perplexity", "perplexityApiKey", "apiKey"},
+      {"groq", "groqAPIKey", "apiKey"},
+      {"chatglm-6b", "chatglmApiKey", "apiKey"},
   };
   for (const KeyOnly& k : single) {
     if (!Truthy(old[k.key])) continue;

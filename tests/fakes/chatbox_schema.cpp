@@ -34,8 +34,7 @@ struct Field {
 };
 
 bool IsNumber(const Json::Value& v) {
-  return v.type() == Json::intValue || v.type() == Json::uintValue ||
-         v.type() == Json::realValue;
+  return v.type() == Json::intValue || v.type() == Json::uintValue || v.type() == Json::realValue;
 }
 
 std::optional<Json::Value> Keep(bool ok, const Json::Value& v) {
@@ -53,9 +52,8 @@ Check Bool() {
 }
 Check OneOf(std::vector<std::string> values) {
   return [values = std::move(values)](const Json::Value& v) {
-    return Keep(v.isString() && std::find(values.begin(), values.end(), v.asString()) !=
-                                    values.end(),
-                v);
+    return Keep(
+        v.isString() && std::find(values.begin(), values.end(), v.asString()) != values.end(), v);
   };
 }
 Check AnyObject() {
@@ -173,7 +171,8 @@ Check CustomProvider() {
   return Object({
       {"id", Mode::Required, String()},
       {"name", Mode::Required, String()},
-      {"type", Mode::Fallback, OneOf({"chatbox-ai", "openai", "gemini", "claude", "openai-responses"}),
+      {"type", Mode::Fallback,
+       OneOf({"chatbox-ai", "openai", "gemini", "claude", "openai-responses"}),
        Json::Value("openai")},
       {"isCustom", Mode::Required, custom},
       {"description", Mode::OptionalDropped, String()},
@@ -277,12 +276,16 @@ const std::vector<Field>& SettingsFields() {
         {"backgroundImageKey", Mode::OptionalStrict, String()},
     };
     f.insert(f.end(), rest.begin(), rest.end());
-    for (auto [name, value] : std::initializer_list<std::pair<const char*, bool>>{
-             {"enableMarkdownRendering", true}, {"enableMermaidRendering", true},
-             {"enableLaTeXRendering", true}, {"injectDefaultMetadata", true},
-             {"autoPreviewArtifacts", false}, {"autoCollapseCodeBlock", true},
-             {"pasteLongTextAsAFile", true}, {"autoGenerateTitle", true},
-             {"autoCompaction", true}}) {
+    for (auto [name, value] :
+         std::initializer_list<std::pair<const char*, bool>>{{"enableMarkdownRendering", true},
+                                                             {"enableMermaidRendering", true},
+                                                             {"enableLaTeXRendering", true},
+                                                             {"injectDefaultMetadata", true},
+                                                             {"autoPreviewArtifacts", false},
+                                                             {"autoCollapseCodeBlock", true},
+                                                             {"pasteLongTextAsAFile", true},
+                                                             {"autoGenerateTitle", true},
+                                                             {"autoCompaction", true}}) {
       f.push_back({name, Mode::Default, Bool(), Json::Value(value)});
     }
     f.push_back({"compactionThreshold", Mode::Default, Threshold(), Json::Value(0.6)});
@@ -337,8 +340,9 @@ Json::Value CurrentDefaultSettings() {
     Json::Value value;
     std::string error;
     const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
-    reader->parse(kDefaultSettings, kDefaultSettings + std::char_traits<char>::length(kDefaultSettings),
-                  &value, &error);
+    reader->parse(kDefaultSettings,
+                  kDefaultSettings + std::char_traits<char>::length(kDefaultSettings), &value,
+                  &error);
     return value;
   }();
   return defaults;

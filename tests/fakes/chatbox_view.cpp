@@ -12,10 +12,11 @@ constexpr const char* kOllamaDefaultHost = "http://127.0.0.1:11434";
 
 // The built-in providers in the order the selector lists them.
 constexpr const char* kBuiltinProviders[] = {
-    "chatbox-ai", "openai",   "openai-responses", "azure",      "chatglm-6b", "claude",
-    "gemini",     "ollama",   "groq",             "deepseek",   "siliconflow", "volcengine",
-    "mistral-ai", "lm-studio", "perplexity",      "xAI",        "openrouter", "minimax",
-    "minimax-cn", "moonshot", "qwen",             "qwen-portal"};
+    "chatbox-ai",  "openai",     "openai-responses", "azure",      "chatglm-6b",
+    "claude",      "gemini",     "ollama",           "groq",       "deepseek",
+    "siliconflow", "volcengine", "mistral-ai",       "lm-studio",  "perplexity",
+    "xAI",         "openrouter", "minimax",          "minimax-cn", "moonshot",
+    "qwen",        "qwen-portal"};
 
 std::string StringOf(const Json::Value& value) {
   return value.isString() ? value.asString() : std::string();
@@ -40,10 +41,9 @@ UserView CurrentView(const Json::Value& held) {
   for (const char* id : kBuiltinProviders) {
     const Json::Value& settings = Member(providers, id);
     const std::string name = id;
-    const bool offered =
-        (name == "chatbox-ai" && Truthy(Member(held, "licenseKey"))) ||
-        Truthy(Member(settings, "apiKey")) ||
-        ((name == "ollama" || name == "lm-studio") && HasModels(settings));
+    const bool offered = (name == "chatbox-ai" && Truthy(Member(held, "licenseKey"))) ||
+                         Truthy(Member(settings, "apiKey")) ||
+                         ((name == "ollama" || name == "lm-studio") && HasModels(settings));
     if (offered) view.offered.push_back(name);
   }
   const Json::Value& custom = Member(held, "customProviders");
@@ -68,13 +68,19 @@ UserView CurrentView(const Json::Value& held) {
 // 1.9.8: one provider at a time (aiProvider) with its own flat model key;
 // defaults lie under what the file holds.
 UserView LegacyView(const Json::Value& held) {
-  static const std::map<std::string, std::string> modelKey = {
-      {"openai", "model"},          {"claude", "claudeModel"},       {"gemini", "geminiModel"},
-      {"ollama", "ollamaModel"},    {"groq", "groqModel"},           {"deepseek", "deepseekModel"},
-      {"siliconflow", "siliconCloudModel"}, {"lm-studio", "lmStudioModel"},
-      {"perplexity", "perplexityModel"},    {"xAI", "xAIModel"},
-      {"azure", "azureDeploymentName"},     {"chatbox-ai", "chatboxAIModel"},
-      {"chatglm-6b", "chatglmModel"}};
+  static const std::map<std::string, std::string> modelKey = {{"openai", "model"},
+                                                              {"claude", "claudeModel"},
+                                                              {"gemini", "geminiModel"},
+                                                              {"ollama", "ollamaModel"},
+                                                              {"groq", "groqModel"},
+                                                              {"deepseek", "deepseekModel"},
+                                                              {"siliconflow", "siliconCloudModel"},
+                                                              {"lm-studio", "lmStudioModel"},
+                                                              {"perplexity", "perplexityModel"},
+                                                              {"xAI", "xAIModel"},
+                                                              {"azure", "azureDeploymentName"},
+                                                              {"chatbox-ai", "chatboxAIModel"},
+                                                              {"chatglm-6b", "chatglmModel"}};
   const Json::Value settings = SettingsToSave(ClientVersion::V1_9_8, held);
   UserView view;
   view.provider = StringOf(settings["aiProvider"]);

@@ -83,7 +83,8 @@ int WritePartRecord(const DownloadState& state, const DownloadPart& part) {
   record["Completed"] = Json::Int64(part.completed);
   Json::StreamWriterBuilder builder;
   builder["indentation"] = "";
-  return platform::WriteFileAtomically(state.PartRecord(part.n), Json::writeString(builder, record) + "\n");
+  return platform::WriteFileAtomically(state.PartRecord(part.n),
+                                       Json::writeString(builder, record) + "\n");
 }
 
 // The part records a stopped download left; false when there are none.
@@ -94,7 +95,8 @@ bool ReadPartRecords(DownloadState* state) {
     Json::Value record;
     std::string error;
     const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
-    if (!reader->parse(text.data(), text.data() + text.size(), &record, &error) || !record.isObject()) {
+    if (!reader->parse(text.data(), text.data() + text.size(), &record, &error) ||
+        !record.isObject()) {
       return false;
     }
     DownloadPart part{n, record["Offset"].asInt64(), record["Size"].asInt64(),
@@ -281,13 +283,15 @@ void BlobDownloads::Run(const std::shared_ptr<DownloadState>& state) {
     }
   }
   if (fd >= 0) {
-    if (error.empty() && ::fsync(fd) != 0) error = "sync " + state->partial.string() + ": " + ErrnoText(errno);
+    if (error.empty() && ::fsync(fd) != 0)
+      error = "sync " + state->partial.string() + ": " + ErrnoText(errno);
     ::close(fd);
   }
   if (error.empty()) {
     for (const auto& part : state->parts) ::unlink(state->PartRecord(part.n).c_str());
     if (::rename(state->partial.c_str(), state->blob.c_str()) != 0) {
-      error = "rename " + state->partial.string() + " " + state->blob.string() + ": " + ErrnoText(errno);
+      error = "rename " + state->partial.string() + " " + state->blob.string() + ": " +
+              ErrnoText(errno);
     }
   }
   std::lock_guard lock(mutex_);

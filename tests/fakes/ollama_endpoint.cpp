@@ -35,7 +35,8 @@ bool SplitHostPort(std::string_view hostport, std::string* host, std::string* po
   const std::size_t colon = hostport.rfind(':');
   if (colon == std::string_view::npos) return false;
   const std::string_view name = hostport.substr(0, colon);
-  if (name.find(':') != std::string_view::npos || name.find_first_of("[]") != std::string_view::npos) {
+  if (name.find(':') != std::string_view::npos ||
+      name.find_first_of("[]") != std::string_view::npos) {
     return false;
   }
   *host = name;
@@ -100,7 +101,9 @@ HostAddress ParseOllamaHost(const std::string& value) {
   }
   // A port that is no number or out of range falls back to the default.
   long long number = -1;
-  const std::string_view digits = std::string_view(port).starts_with('+') ? std::string_view(port).substr(1) : std::string_view(port);
+  const std::string_view digits = std::string_view(port).starts_with('+')
+                                      ? std::string_view(port).substr(1)
+                                      : std::string_view(port);
   const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
   if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || number < 0 ||
       number > 65535) {

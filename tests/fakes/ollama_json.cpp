@@ -10,10 +10,15 @@ namespace {
 
 // The order of the fields in the runner's answer structs (ProgressResponse,
 // ListModelResponse, ModelDetails); one order fits them all.
-constexpr const char* kFieldOrder[] = {
-    "name",   "model",     "modified_at",  "size",   "status", "digest",
-    "total",  "completed", "parent_model", "format", "family", "families",
-    "parameter_size", "quantization_level", "details", "error", "version", "models"};
+constexpr const char* kFieldOrder[] = {"name",           "model",
+                                       "modified_at",    "size",
+                                       "status",         "digest",
+                                       "total",          "completed",
+                                       "parent_model",   "format",
+                                       "family",         "families",
+                                       "parameter_size", "quantization_level",
+                                       "details",        "error",
+                                       "version",        "models"};
 
 std::size_t Rank(const std::string& key) {
   const auto* found = std::find(std::begin(kFieldOrder), std::end(kFieldOrder), key);

@@ -96,7 +96,8 @@ std::string ProgressBar::String() const {
   }
 
   // Two boundary characters and a blank at each end.
-  const long width = kTerminalWidth - static_cast<long>(pre.size()) - static_cast<long>(suf.size()) - 5;
+  const long width =
+      kTerminalWidth - static_cast<long>(pre.size()) - static_cast<long>(suf.size()) - 5;
   const long filled = static_cast<long>(static_cast<double>(width) * Percent() / 100);
   return pre + " ▕" + Repeat("█", filled) + Repeat(" ", width - filled) + "▏ " + suf;
 }
@@ -128,7 +129,8 @@ std::string ProgressBlock::Render(double now) {
   std::string out;
   if (!version_.SynchronizedFrames()) {
     out = "\x1b[?25l";
-    for (std::size_t i = 0; i < drawn_; ++i) out += std::string(i > 0 ? "\x1b[A" : "") + "\x1b[2K\x1b[1G";
+    for (std::size_t i = 0; i < drawn_; ++i)
+      out += std::string(i > 0 ? "\x1b[A" : "") + "\x1b[2K\x1b[1G";
     for (std::size_t i = 0; i < states_.size(); ++i) {
       out += line(states_[i]);
       if (i + 1 < states_.size()) out += "\n";

@@ -49,9 +49,9 @@ struct Family {
   const char* family;
   const char* parameters;
 };
-constexpr Family kFamilies[] = {{"1.5b", "qwen2", "1.8B"},   {"7b", "qwen2", "7.6B"},
-                                {"8b", "llama", "8.0B"},     {"14b", "qwen2", "14.8B"},
-                                {"32b", "qwen2", "32.8B"},   {"70b", "llama", "70.6B"},
+constexpr Family kFamilies[] = {{"1.5b", "qwen2", "1.8B"},      {"7b", "qwen2", "7.6B"},
+                                {"8b", "llama", "8.0B"},        {"14b", "qwen2", "14.8B"},
+                                {"32b", "qwen2", "32.8B"},      {"70b", "llama", "70.6B"},
                                 {"671b", "deepseek2", "671.0B"}};
 
 RemoteLayer Small(const char* mediaType, std::string bytes) {
@@ -123,7 +123,8 @@ bool FetchRemoteModel(const std::string& source, const ModelName& name, RemoteMo
   std::int64_t size = -1;
   // Only the headers: the length stands in for the manifest's layer size.
   const httplib::Result result = client.Get(
-      url.substr(base.size()), [&](const httplib::Response& response) {
+      url.substr(base.size()),
+      [&](const httplib::Response& response) {
         status = response.status;
         if (response.has_header("Content-Length")) {
           size = std::strtoll(response.get_header_value("Content-Length").c_str(), nullptr, 10);
@@ -155,8 +156,8 @@ bool FetchRemoteModel(const std::string& source, const ModelName& name, RemoteMo
                    Small("application/vnd.ollama.image.params", kParams)};
   model->manifestLayers.clear();
   for (const auto& layer : model->layers) model->manifestLayers.push_back(layer.layer);
-  RemoteLayer config =
-      Small("application/vnd.docker.container.image.v1+json", ConfigJson(name, model->manifestLayers));
+  RemoteLayer config = Small("application/vnd.docker.container.image.v1+json",
+                             ConfigJson(name, model->manifestLayers));
   model->config = config.layer;
   model->layers.push_back(config);
   return true;

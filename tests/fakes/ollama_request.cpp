@@ -118,7 +118,8 @@ class Scanner {
     for (;;) {
       SkipSpace();
       if (AtEnd()) return "unexpected EOF";
-      if (text_[pos_] != '"') return Invalid(text_[pos_], "looking for beginning of object key string");
+      if (text_[pos_] != '"')
+        return Invalid(text_[pos_], "looking for beginning of object key string");
       if (std::string e = String(); !e.empty()) return e;
       SkipSpace();
       if (AtEnd()) return "unexpected EOF";

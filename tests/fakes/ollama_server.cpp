@@ -62,17 +62,16 @@ std::string FileSha256(const std::filesystem::path& path) {
 void Log(const std::string& message) {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   const auto nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
-  const std::string stamp = Rfc3339Nano(nanos / 1'000'000'000, nanos % 1'000'000'000 / 1'000'000 * 1'000'000);
+  const std::string stamp =
+      Rfc3339Nano(nanos / 1'000'000'000, nanos % 1'000'000'000 / 1'000'000 * 1'000'000);
   std::fprintf(stderr, "time=%s level=INFO source=routes.go:1238 msg=\"%s\"\n", stamp.c_str(),
                message.c_str());
 }
 
-const std::vector<RequestField> kPullFields = {{"model", FieldKind::kString},
-                                               {"name", FieldKind::kString},
-                                               {"insecure", FieldKind::kBool},
-                                               {"username", FieldKind::kString},
-                                               {"password", FieldKind::kString},
-                                               {"stream", FieldKind::kBool}};
+const std::vector<RequestField> kPullFields = {
+    {"model", FieldKind::kString},    {"name", FieldKind::kString},
+    {"insecure", FieldKind::kBool},   {"username", FieldKind::kString},
+    {"password", FieldKind::kString}, {"stream", FieldKind::kBool}};
 const std::vector<RequestField> kDeleteFields = {{"model", FieldKind::kString},
                                                  {"name", FieldKind::kString}};
 
@@ -160,18 +159,19 @@ void Server::Routes() {
       return error.empty() ? SendJson(res, 200, Status("success"))
                            : SendJson(res, 500, ErrorObject(error));
     }
-    res.set_chunked_content_provider(
-        "application/x-ndjson", [this, name](std::size_t, httplib::DataSink& sink) {
-          const auto emit = [&](const Json::Value& message) {
-            if (stopping_) return false;
-            const std::string line = GoJson(message) + "\n";
-            return sink.write(line.data(), line.size());
-          };
-          Pull(name, emit);
-          if (stopping_) return false;  // cut off, no end of the stream
-          sink.done();
-          return true;
-        });
+    res.set_chunked_content_provider("application/x-ndjson",
+                                     [this, name](std::size_t, httplib::DataSink& sink) {
+                                       const auto emit = [&](const Json::Value& message) {
+                                         if (stopping_) return false;
+                                         const std::string line = GoJson(message) + "\n";
+                                         return sink.write(line.data(), line.size());
+                                       };
+                                       Pull(name, emit);
+                                       if (stopping_)
+                                         return false;  // cut off, no end of the stream
+                                       sink.done();
+                                       return true;
+                                     });
   });
   http_.Delete("/api/delete", [this](const httplib::Request& req, httplib::Response& res) {
     Json::Value body;
@@ -210,7 +210,8 @@ std::string Server::Pull(const ModelName& name,
   if (!emit(Status("pulling manifest"))) return "context canceled";
   RemoteModel remote;
   std::string error;
-  if (!FetchRemoteModel(source_, name, &remote, &error)) return fail("pull model manifest: " + error);
+  if (!FetchRemoteModel(source_, name, &remote, &error))
+    return fail("pull model manifest: " + error);
 
   const std::string url = ModelSourceUrl(source_, name);
   std::vector<bool> cacheHits;
@@ -239,7 +240,8 @@ std::string Server::Pull(const ModelName& name,
     // can be checked there.
     const std::string got =
         remote.layers[i].fromSource
-            ? (store_.BlobSize(layer.digest) == layer.size ? layer.digest.substr(7) : FileSha256(path))
+            ? (store_.BlobSize(layer.digest) == layer.size ? layer.digest.substr(7)
+                                                           : FileSha256(path))
             : FileSha256(path);
     if ("sha256:" + got != layer.digest) {
       ::unlink(path.c_str());
@@ -253,7 +255,8 @@ std::string Server::Pull(const ModelName& name,
   if (const int status = store_.WriteManifest(name, manifest); status != 0) {
     std::string text = std::strerror(status);
     text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-    return fail("open " + (store_.root() / "manifests" / name.RelativePath()).string() + ": " + text);
+    return fail("open " + (store_.root() / "manifests" / name.RelativePath()).string() + ": " +
+                text);
   }
   std::vector<std::string> unused;
   for (const auto& digest : previous) {
@@ -277,7 +280,8 @@ std::string BindError(const std::string& host, int port) {
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_PASSIVE;
   const std::string service = std::to_string(port);
-  if (const int rc = ::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found);
+  if (const int rc =
+          ::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found);
       rc != 0) {
     return std::string("lookup ") + host + ": " + gai_strerror(rc);
   }
@@ -290,7 +294,8 @@ std::string BindError(const std::string& host, int port) {
     text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
   }
   char numeric[INET6_ADDRSTRLEN] = "";
-  ::getnameinfo(found->ai_addr, found->ai_addrlen, numeric, sizeof numeric, nullptr, 0, NI_NUMERICHOST);
+  ::getnameinfo(found->ai_addr, found->ai_addrlen, numeric, sizeof numeric, nullptr, 0,
+                NI_NUMERICHOST);
   if (fd >= 0) ::close(fd);
   ::freeaddrinfo(found);
   const std::string address = host.empty() ? "" : std::string(numeric);

@@ -12,7 +12,8 @@ bool RunnerVersion::AtLeast(int ma, int mi, int pa) const {
 }
 
 std::string RunnerVersion::CannotConnectError() const {
-  constexpr const char* kServer = "could not connect to ollama server, run 'ollama serve' to start it";
+  constexpr const char* kServer =
+      "could not connect to ollama server, run 'ollama serve' to start it";
   if (!AtLeast(0, 7, 1)) return "could not connect to ollama app, is it running?";
   if (!AtLeast(0, 15, 5)) return std::string("ollama server not responding - ") + kServer;
   return kServer;

@@ -104,7 +104,9 @@ TEST_F(ChatClientSettings, EveryClientVersionChatsWithOurModel) {
     EXPECT_EQ(Field(seen, "provider"), c.provider) << seen;
     EXPECT_EQ(Field(seen, "model"), kTag) << seen;
     EXPECT_EQ(Field(seen, "host"), kHost) << seen;
-    if (c.ollamaModels != nullptr) EXPECT_EQ(Field(seen, "ollama-models"), c.ollamaModels) << seen;
+    if (c.ollamaModels != nullptr) {
+      EXPECT_EQ(Field(seen, "ollama-models"), c.ollamaModels) << seen;
+    }
   }
 }
 

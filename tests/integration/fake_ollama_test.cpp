@@ -52,7 +52,8 @@ Json::Value Parse(const std::string& text) {
 
 std::size_t Count(const std::string& text, const std::string& part) {
   std::size_t count = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+    ++count;
   return count;
 }
 
@@ -156,9 +157,10 @@ TEST_F(FakeOllamaTest, WithoutAServerEachReleaseSaysItsOwnWords) {
     }
     const ChildResult version = Ollama({"--version"});
     EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.output, "Warning: could not connect to a running Ollama instance\n"
-                              "Warning: client version is " +
-                                  std::string(c.version) + "\n");
+    EXPECT_EQ(version.output,
+              "Warning: could not connect to a running Ollama instance\n"
+              "Warning: client version is " +
+                  std::string(c.version) + "\n");
   }
 }
 
@@ -207,7 +209,8 @@ TEST_F(FakeOllamaTest, PullStreamsTheRealLinesAndTheModelIsListedAndDeleted) {
 
   const std::vector<Json::Value> lines = Pull(R"({"model":"deepseek-r1:7b"})");
   ASSERT_GE(lines.size(), 4u);
-  EXPECT_EQ(lines.front().toStyledString(), Parse(R"({"status":"pulling manifest"})").toStyledString());
+  EXPECT_EQ(lines.front().toStyledString(),
+            Parse(R"({"status":"pulling manifest"})").toStyledString());
   std::vector<std::string> statuses, layers;
   for (const auto& line : lines) {
     const std::string status = line["status"].asString();
@@ -252,9 +255,10 @@ TEST_F(FakeOllamaTest, PullStreamsTheRealLinesAndTheModelIsListedAndDeleted) {
   Serve(vendor.ModelSource());
   const ChildResult list = Ollama({"list"});
   ASSERT_EQ(Lines(list.output).size(), 2u) << list.output;
-  EXPECT_TRUE(std::regex_match(Lines(list.output)[1],
-                               std::regex("deepseek-r1:7b +" + models[0]["digest"].asString().substr(0, 12) +
-                                          " +3\\.0 MB +(Less than a second|[0-9]+ seconds?) ago +")));
+  EXPECT_TRUE(std::regex_match(
+      Lines(list.output)[1],
+      std::regex("deepseek-r1:7b +" + models[0]["digest"].asString().substr(0, 12) +
+                 " +3\\.0 MB +(Less than a second|[0-9]+ seconds?) ago +")));
 
   httplib::Request remove;
   remove.method = "DELETE";

@@ -53,16 +53,16 @@ class HttpStream : public ::testing::Test {
 TEST_F(HttpStream, TheWholeBodyArrivesInPiecesWithTheRequestAsSent) {
   std::string got;
   int ticks = 0;
-  const HttpStreamResult result = HttpStreamRequest(
-      "POST", server_.Url("/lines"), R"({"model":"a b"})", "application/json", 2000,
-      {[&](std::string_view piece) {
-         got.append(piece);
-         return true;
-       },
-       [&] {
-         ++ticks;
-         return true;
-       }});
+  const HttpStreamResult result = HttpStreamRequest("POST", server_.Url("/lines"),
+                                                    R"({"model":"a b"})", "application/json", 2000,
+                                                    {[&](std::string_view piece) {
+                                                       got.append(piece);
+                                                       return true;
+                                                     },
+                                                     [&] {
+                                                       ++ticks;
+                                                       return true;
+                                                     }});
   EXPECT_TRUE(result.complete);
   EXPECT_FALSE(result.stopped);
   EXPECT_EQ(result.status, 200);
@@ -89,22 +89,22 @@ TEST_F(HttpStream, TheReaderStopsItByDataOrByTheClock) {
 
   // A silent server: the clock still asks, and the reader may give up.
   std::atomic<int> ticks{0};
-  const HttpStreamResult byClock = HttpStreamRequest(
-      "POST", server_.Url("/silent"), "{}", "application/json", 2000,
-      {[](std::string_view) { return true; }, [&] { return ++ticks < 3; }});
+  const HttpStreamResult byClock =
+      HttpStreamRequest("POST", server_.Url("/silent"), "{}", "application/json", 2000,
+                        {[](std::string_view) { return true; }, [&] { return ++ticks < 3; }});
   EXPECT_TRUE(byClock.stopped);
   EXPECT_FALSE(byClock.complete);
 }
 
 TEST_F(HttpStream, ErrorAnswersAndRefusedConnectionsAreTold) {
   std::string got;
-  const HttpStreamResult gone =
-      HttpStreamRequest("DELETE", server_.Url("/gone"), R"({"model":"x"})", "application/json",
-                        2000, {[&](std::string_view piece) {
-                                 got.append(piece);
-                                 return true;
-                               },
-                               {}});
+  const HttpStreamResult gone = HttpStreamRequest("DELETE", server_.Url("/gone"),
+                                                  R"({"model":"x"})", "application/json", 2000,
+                                                  {[&](std::string_view piece) {
+                                                     got.append(piece);
+                                                     return true;
+                                                   },
+                                                   {}});
   EXPECT_EQ(gone.status, 404);
   EXPECT_TRUE(gone.complete);
   EXPECT_EQ(got, "{\"error\":\"model 'x' not found\"}");

@@ -13,16 +13,16 @@
 #include <config/app_constants.h>
 #include <config/json_text.h>
 #include <config/reg_key.h>
+#include <install/chatbox_process.h>
 #include <install/install_layout.h>
+#include <install/runner_api.h>
+#include <install/runner_server.h>
 #include <package/file_downloader.h>
 #include <package/package_digest.h>
 #include <platform/os_encoding.h>
 #include <platform/user_environment.h>
 #include <service/event_reporter.h>
 #include <service/service_state.h>
-#include <install/chatbox_process.h>
-#include <install/runner_api.h>
-#include <install/runner_server.h>
 #include <tests/support/built_programs.h>
 #include <tests/support/engine_harness.h>
 #include <tests/support/temp_home.h>
@@ -65,24 +65,24 @@ class InstallWorkflow : public ::testing::Test {
                          });
     // The runner's model source: a tag's bytes, slowly enough to be seen
     // on their way; "fail" breaks off halfway; unknown tags are not there.
-    server_.server().Get(R"(/models/(.+))", [this](const httplib::Request& req,
-                                                   httplib::Response& res) {
-      const std::string name = req.matches[1].str();
-      std::lock_guard lock(mutex_);
-      if (available_.count(name) == 0) {
-        res.status = 404;
-        return;
-      }
-      const bool breakOff = sourceMode_ == "fail";
-      res.set_content_provider(
-          kModelBytes, "application/octet-stream",
-          [breakOff](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-            if (breakOff && offset >= kModelBytes / 2) return false;
-            const std::string chunk(std::min(length, kChunkBytes), 'm');
-            std::this_thread::sleep_for(20ms);
-            return sink.write(chunk.data(), chunk.size());
-          });
-    });
+    server_.server().Get(
+        R"(/models/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
+          const std::string name = req.matches[1].str();
+          std::lock_guard lock(mutex_);
+          if (available_.count(name) == 0) {
+            res.status = 404;
+            return;
+          }
+          const bool breakOff = sourceMode_ == "fail";
+          res.set_content_provider(
+              kModelBytes, "application/octet-stream",
+              [breakOff](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                if (breakOff && offset >= kModelBytes / 2) return false;
+                const std::string chunk(std::min(length, kChunkBytes), 'm');
+                std::this_thread::sleep_for(20ms);
+                return sink.write(chunk.data(), chunk.size());
+              });
+        });
     server_.server().Get(R"(/dpsk/log/log/([^/]+)/.*)",
                          [this](const httplib::Request& req, httplib::Response& res) {
                            std::lock_guard lock(mutex_);
@@ -240,9 +240,9 @@ TEST_F(InstallWorkflow, WholeInstallationReachesTheReadyPage) {
                 .find("OLLAMA_MODELS=" + (install_ / "ollama_models").string()),
             std::string::npos);
   // The runner's server comes back with the user's session.
-  EXPECT_NE(ReadTextFile(home_.config() / "autostart" / "tidewell-ollama.desktop")
-                .find(" \"serve\""),
-            std::string::npos);
+  EXPECT_NE(
+      ReadTextFile(home_.config() / "autostart" / "tidewell-ollama.desktop").find(" \"serve\""),
+      std::string::npos);
 
   harness_->OnUI([this] {
     RecordingView& v = harness_->view();

@@ -29,7 +29,11 @@ constexpr const char* kVersionScript =
 // A type 2 AppImage's opening: a 64-bit ELF header marked "AI\x02" at offset
 // 8 whose section headers end at 64, where the squashfs image starts.
 std::string AppImageBytes() {
-  std::string bytes("\x7f" "ELF\x02\x01\x01\x00" "AI\x02\x00\x00\x00\x00\x00", 16);
+  std::string bytes(
+      "\x7f"
+      "ELF\x02\x01\x01\x00"
+      "AI\x02\x00\x00\x00\x00\x00",
+      16);
   bytes.append(24, '\0');
   bytes.append(std::string("\x40\0\0\0\0\0\0\0", 8));  // e_shoff 64, no section headers
   bytes.append(16, '\0');
@@ -137,13 +141,15 @@ TEST_F(PackageBuilderTest, BothReleaseArchiveKindsBuildAPackageThatInstallsWithI
     EXPECT_EQ(fs::read_symlink(install / "lib/ollama/libggml-base.so"), "libggml-base.so.0");
     EXPECT_EQ(fs::read_symlink(install / "lib/ollama/libggml-base.so.0"), "libggml-base.so.0.0.0");
     EXPECT_EQ(ReadTextFile(install / "lib/ollama/mlx_cuda_v12/libcublas.so.12"), "cublas");
-    const ChildResult version = RunChildWithOutput({(install / "ollama").string(), "--version"}, 60);
+    const ChildResult version =
+        RunChildWithOutput({(install / "ollama").string(), "--version"}, 60);
     EXPECT_NE(version.output.find("client version is 0.14.1"), std::string::npos);
 
     const fs::path client = unpacked / "chatbox_location";
-    const ChildResult clientRun = RunChildWithOutput(
-        {(setup.parent_path() / "Chatbox-1.9.8-Setup").string(), "/silent", "/dir=" + client.string()},
-        60);
+    const ChildResult clientRun =
+        RunChildWithOutput({(setup.parent_path() / "Chatbox-1.9.8-Setup").string(), "/silent",
+                            "/dir=" + client.string()},
+                           60);
     ASSERT_EQ(clientRun.exitCode, 0) << clientRun.errors;
     EXPECT_EQ(ReadTextFile(client / "Chatbox"), AppImageBytes());
   }

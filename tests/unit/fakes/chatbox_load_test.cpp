@@ -58,9 +58,10 @@ TEST(ChatboxLoadTest, EachClientReadsTheFileByItsConfigVersion) {
        "provider= model= host=http://127.0.0.1:5000 ollama-models= offered=", 14, false},
       {"version 6 with new keys: providers rebuilt from the flat ones", kCurrent,
        "{\"configVersion\": 6, \"settings\": {" + both + "}}",
-       "provider=ollama model=deepseek-r1:7b host=http://127.0.0.1:5000 ollama-models= offered=", 14,
-       false},
-      {"version 14: read as it is", kCurrent, "{\"configVersion\": 14, \"settings\": {" + both + "}}",
+       "provider=ollama model=deepseek-r1:7b host=http://127.0.0.1:5000 ollama-models= offered=",
+       14, false},
+      {"version 14: read as it is", kCurrent,
+       "{\"configVersion\": 14, \"settings\": {" + both + "}}",
        "provider=ollama model=deepseek-r1:7b host=http://127.0.0.1:6000 "
        "ollama-models=deepseek-r1:7b,qwen2:0.5b offered=ollama",
        14, false},
@@ -75,11 +76,13 @@ TEST(ChatboxLoadTest, EachClientReadsTheFileByItsConfigVersion) {
        "provider= model= host=http://h:1 ollama-models= offered=openai", 14, false},
       {"1.9.8, no version: its own migrations, flat keys read", kOld,
        "{\"settings\": {" + both + "}}",
-       "provider=ollama model=deepseek-r1:7b host=http://127.0.0.1:5000 ollama-models= offered=ollama",
+       "provider=ollama model=deepseek-r1:7b host=http://127.0.0.1:5000 ollama-models= "
+       "offered=ollama",
        6, true},
       {"1.9.8, version 14: flat keys read, version left", kOld,
        "{\"configVersion\": 14, \"settings\": {" + both + "}}",
-       "provider=ollama model=deepseek-r1:7b host=http://127.0.0.1:5000 ollama-models= offered=ollama",
+       "provider=ollama model=deepseek-r1:7b host=http://127.0.0.1:5000 ollama-models= "
+       "offered=ollama",
        14, false},
       {"1.9.8, new keys only: its defaults", kOld,
        "{\"configVersion\": 14, \"settings\": {" + std::string(kProvider) + "}}",
@@ -132,9 +135,10 @@ TEST(ChatboxLoadTest, ValuesOfTheWrongTypeGoAsTheSchemaSays) {
       {"a model entry without an id drops the whole list",
        R"({"providers": {"ollama": {"apiHost": "h", "models": [{"modelId": "a"}, {"name": "b"}]}}})",
        "providers", R"({"ollama": {"apiHost": "h"}})"},
-      {"a default model without a provider is dropped",
-       R"({"defaultChatModel": {"model": "a"}})", "defaultChatModel", nullptr},
-      {"a font size that is no number falls back to 14", R"({"fontSize": "big"})", "fontSize", "14"},
+      {"a default model without a provider is dropped", R"({"defaultChatModel": {"model": "a"}})",
+       "defaultChatModel", nullptr},
+      {"a font size that is no number falls back to 14", R"({"fontSize": "big"})", "fontSize",
+       "14"},
       {"a provider that is no object drops all providers",
        R"({"providers": {"ollama": {"apiHost": "h"}, "openai": 5}})", "providers", nullptr},
   };
@@ -188,14 +192,14 @@ TEST(ChatboxLoadTest, TheMigrationToTenBuildsProvidersFromFlatKeys) {
   ASSERT_EQ(settings["customProviders"].size(), 1u);
   const std::string id = settings["customProviders"][0]["id"].asString();
   EXPECT_EQ(id.rfind("custom-provider-", 0), 0u) << id;
-  EXPECT_EQ(settings["providers"][id],
-            Json(R"({"apiHost": "http://c:1", "apiKey": "k",
+  EXPECT_EQ(settings["providers"][id], Json(R"({"apiHost": "http://c:1", "apiKey": "k",
                      "models": [{"modelId": "c0"}, {"modelId": "c1"}]})"));
 }
 
 TEST(ChatboxLoadTest, TheOldClientKeepsEveryKeyAndFillsInItsDefaults) {
   const LoadedStore loaded = fake_chatbox::LoadStore(
-      kOld, Json(std::string("{\"configVersion\": 14, \"settings\": {\"myKey\": 1, ") + kProvider + "}}"));
+      kOld, Json(std::string("{\"configVersion\": 14, \"settings\": {\"myKey\": 1, ") + kProvider +
+                 "}}"));
   const Json::Value& saved = loaded.file["settings"];
   EXPECT_EQ(saved["myKey"].asInt(), 1);
   EXPECT_EQ(saved["defaultChatModel"]["model"].asString(), "deepseek-r1:7b");
@@ -218,7 +222,8 @@ TEST(ChatboxLoadTest, TheLineShowsControlCharactersAsQuestionMarks) {
   const LoadedStore loaded = fake_chatbox::LoadStore(kCurrent, Json(R"({"configVersion": 14,
       "settings": {"defaultChatModel": {"provider": "ollama", "model": "a\nb"},
                    "providers": {"ollama": {"apiHost": "h\u0007", "models": [{"modelId": "a\tb"}]}}}})"));
-  EXPECT_EQ(Seen(kCurrent, loaded), "provider=ollama model=a?b host=h? ollama-models=a?b offered=ollama");
+  EXPECT_EQ(Seen(kCurrent, loaded),
+            "provider=ollama model=a?b host=h? ollama-models=a?b offered=ollama");
 }
 
 TEST(ChatboxLoadTest, ClientVersionsByName) {

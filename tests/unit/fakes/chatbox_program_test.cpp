@@ -102,7 +102,9 @@ class ChatboxProgramTest : public ::testing::Test {
     fs::create_directories(file_.parent_path());
     std::ofstream(file_, std::ios::binary) << text;
   }
-  Json::Value Settings() const { return fake_chatbox::ParseStoreText(ReadTextFile(file_)).value_or(Json::Value()); }
+  Json::Value Settings() const {
+    return fake_chatbox::ParseStoreText(ReadTextFile(file_)).value_or(Json::Value());
+  }
 
   TempHome home_;
   fs::path file_ = fake_chatbox::SettingsFile();
@@ -110,7 +112,8 @@ class ChatboxProgramTest : public ::testing::Test {
 };
 
 TEST_F(ChatboxProgramTest, DescribeOnlyReadsAndSays) {
-  WriteSettings(R"({"configVersion": 6, "settings": {"ollamaHost": "http://127.0.0.1:5000", "myKey": 1}})");
+  WriteSettings(
+      R"({"configVersion": 6, "settings": {"ollamaHost": "http://127.0.0.1:5000", "myKey": 1}})");
   const std::string before = ReadTextFile(file_);
   const ChildResult run = RunChildWithOutput({program_, "--describe"}, 60);
   EXPECT_EQ(run.exitCode, 0);
@@ -132,12 +135,14 @@ TEST_F(ChatboxProgramTest, TheClientVersionComesFromTheEnvironment) {
 }
 
 TEST_F(ChatboxProgramTest, AStartMigratesTheFileAtOnce) {
-  WriteSettings(R"({"configVersion": 6, "settings": {"ollamaHost": "http://127.0.0.1:5000", "myKey": 1}})");
+  WriteSettings(
+      R"({"configVersion": 6, "settings": {"ollamaHost": "http://127.0.0.1:5000", "myKey": 1}})");
   Started chat({program_}, home_.root() / "first");
   ASSERT_TRUE(chat.WaitFor(false, "\n"));
   const Json::Value store = Settings();
   EXPECT_EQ(store["configVersion"].asInt(), 14);
-  EXPECT_EQ(store["settings"]["providers"]["ollama"]["apiHost"].asString(), "http://127.0.0.1:5000");
+  EXPECT_EQ(store["settings"]["providers"]["ollama"]["apiHost"].asString(),
+            "http://127.0.0.1:5000");
   EXPECT_FALSE(store["settings"].isMember("myKey"));
   EXPECT_FALSE(store["settings"].isMember("ollamaHost"));
   EXPECT_EQ(ModeOf(file_), 0600);
@@ -170,7 +175,8 @@ TEST_F(ChatboxProgramTest, SettingsWrittenWhileItRunsAreLostWhenItEnds) {
     const int status = chat.End(signal);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << signal;
     const Json::Value store = Settings();
-    EXPECT_EQ(store["settings"]["defaultChatModel"]["model"].asString(), "deepseek-r1:7b") << signal;
+    EXPECT_EQ(store["settings"]["defaultChatModel"]["model"].asString(), "deepseek-r1:7b")
+        << signal;
     EXPECT_EQ(store["configs"]["uuid"].asString(), "u") << signal;  // not a settings key: kept
   }
 }

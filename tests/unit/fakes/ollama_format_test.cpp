@@ -19,10 +19,18 @@ TEST(FakeOllamaFormat, SizesInDecimalUnitsAsTheRealRunnerRoundsThem) {
   const struct {
     std::int64_t bytes;
     const char* text;
-  } cases[] = {{0, "0 B"},           {999, "999 B"},          {1000, "1 KB"},
-               {1500, "1.5 KB"},     {4200000, "4.2 MB"},     {24500000, "24 MB"},
-               {1000000000, "1 GB"}, {1249000000, "1.2 GB"},  {4683075271, "4.7 GB"},
-               {19851337640, "19 GB"}, {404430188519, "404 GB"}, {1500000000000, "1.5 TB"}};
+  } cases[] = {{0, "0 B"},
+               {999, "999 B"},
+               {1000, "1 KB"},
+               {1500, "1.5 KB"},
+               {4200000, "4.2 MB"},
+               {24500000, "24 MB"},
+               {1000000000, "1 GB"},
+               {1249000000, "1.2 GB"},
+               {4683075271, "4.7 GB"},
+               {19851337640, "19 GB"},
+               {404430188519, "404 GB"},
+               {1500000000000, "1.5 TB"}};
   for (const auto& c : cases) EXPECT_EQ(HumanBytes(c.bytes), c.text) << c.bytes;
 }
 
@@ -30,11 +38,11 @@ TEST(FakeOllamaFormat, AgesAndBarDurations) {
   const struct {
     double seconds;
     const char* text;
-  } ages[] = {{0.5, "Less than a second ago"}, {1, "1 second ago"},   {59, "59 seconds ago"},
-              {90, "About a minute ago"},      {3599, "59 minutes ago"}, {5400, "2 hours ago"},
-              {3 * 86400, "3 days ago"},       {20 * 86400, "2 weeks ago"},
-              {90 * 86400, "3 months ago"},    {800 * 86400, "2 years ago"},
-              {-30, "30 seconds from now"}};
+  } ages[] = {
+      {0.5, "Less than a second ago"}, {1, "1 second ago"},         {59, "59 seconds ago"},
+      {90, "About a minute ago"},      {3599, "59 minutes ago"},    {5400, "2 hours ago"},
+      {3 * 86400, "3 days ago"},       {20 * 86400, "2 weeks ago"}, {90 * 86400, "3 months ago"},
+      {800 * 86400, "2 years ago"},    {-30, "30 seconds from now"}};
   for (const auto& c : ages) EXPECT_EQ(HumanAge(c.seconds), c.text) << c.seconds;
   const struct {
     std::int64_t seconds;

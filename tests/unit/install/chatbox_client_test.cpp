@@ -117,7 +117,8 @@ TEST_F(ChatboxConfigFile, UnusableFilesAreLeftExactlyAsTheyWere) {
     std::function<void()> make;
   };
   const std::vector<Case> cases = {
-      {"lone surrogate", [] { Write(R"({"settings": {"openaiKey": "sk-user"}, "title": "\ud83d"})"); }},
+      {"lone surrogate",
+       [] { Write(R"({"settings": {"openaiKey": "sk-user"}, "title": "\ud83d"})"); }},
       {"nesting past 1000", [&] { Write(deep); }},
       {"not JSON", [] { Write("{ \"settings\": "); }},
       {"number beyond a double", [] { Write(R"({"configVersion": 1e400})"); }},
@@ -170,13 +171,16 @@ TEST_F(ChatboxConfigFile, TheRunningClientEndsFirstAndWhatItSavesOnTheWayOutStay
   const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
   const fs::path ready = home_.root() / "ready";
   // Like the client: it saves its settings from memory when asked to end.
-  WriteScript(platform::OsPath(layout.chatboxExecutable),
-              "trap 'printf %s \"{\\\"configVersion\\\": 14, \\\"settings\\\": {\\\"theme\\\": 2}}\" > \"" +
-                  File().string() + "\"; exit 0' TERM\n"
-                  "echo $$ > '" + ready.string() + ".tmp'; mv '" + ready.string() + ".tmp' '" +
-                  ready.string() + "'\n"
-                  // Bounded, so a copy that is never stopped still goes away.
-                  "i=0; while [ $i -lt 600 ]; do sleep 0.05; i=$((i + 1)); done");
+  WriteScript(
+      platform::OsPath(layout.chatboxExecutable),
+      "trap 'printf %s \"{\\\"configVersion\\\": 14, \\\"settings\\\": {\\\"theme\\\": 2}}\" > \"" +
+          File().string() +
+          "\"; exit 0' TERM\n"
+          "echo $$ > '" +
+          ready.string() + ".tmp'; mv '" + ready.string() + ".tmp' '" + ready.string() +
+          "'\n"
+          // Bounded, so a copy that is never stopped still goes away.
+          "i=0; while [ $i -lt 600 ]; do sleep 0.05; i=$((i + 1)); done");
   Write(R"({"configVersion": 14, "settings": {"theme": 1}})");
   ASSERT_TRUE(StartChatbox());
   ASSERT_TRUE(Eventually([&] { return fs::exists(ready); }));
@@ -202,7 +206,8 @@ TEST_F(ChatboxConfigFile, WritersOnSeveralThreadsLoseNoModel) {
   std::vector<std::thread> writers;
   for (int i = 0; i < 8; ++i) {
     writers.emplace_back([i] {
-      for (int j = 0; j < 3; ++j) WriteChatboxConfig("deepseek-r1:" + std::to_string(i) + "b", kHost);
+      for (int j = 0; j < 3; ++j)
+        WriteChatboxConfig("deepseek-r1:" + std::to_string(i) + "b", kHost);
     });
   }
   for (auto& t : writers) t.join();

@@ -139,11 +139,27 @@ TEST_F(ChatboxProcess, AppImagesAreToldByTheirMark) {
     bool appImage;
   };
   const std::vector<Case> cases = {
-      {"marked ELF", std::string("\x7f" "ELF\x02\x01\x01\0AI\x02\0\0\0\0\0", 16), true},
-      {"plain ELF", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0", 16), false},
-      {"type 1 mark", std::string("\x7f" "ELF\x02\x01\x01\0AI\x01\0\0\0\0\0", 16), false},
+      {"marked ELF",
+       std::string("\x7f"
+                   "ELF\x02\x01\x01\0AI\x02\0\0\0\0\0",
+                   16),
+       true},
+      {"plain ELF",
+       std::string("\x7f"
+                   "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0",
+                   16),
+       false},
+      {"type 1 mark",
+       std::string("\x7f"
+                   "ELF\x02\x01\x01\0AI\x01\0\0\0\0\0",
+                   16),
+       false},
       {"mark without ELF", std::string("#!/bin/sh\0AI\x02\n", 14), false},
-      {"too short", std::string("\x7f" "ELF\x02\x01\x01\0AI", 10), false},
+      {"too short",
+       std::string("\x7f"
+                   "ELF\x02\x01\x01\0AI",
+                   10),
+       false},
       {"empty", "", false},
   };
   for (const Case& c : cases) {

@@ -199,9 +199,12 @@ TEST(ChatboxSettingsRules, TheModelCountsWhereTheDocumentsClientLooks) {
           "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})",
        true},
       // Before 10: the flat keys, the provider included.
-      {R"({"configVersion": 6, "settings": {"aiProvider": "ollama", "ollamaModel": "deepseek-r1:7b"}})", true},
-      {R"({"configVersion": 6, "settings": {"aiProvider": "openai", "ollamaModel": "deepseek-r1:7b"}})", false},
-      {R"({"configVersion": 6, "settings": {"aiProvider": "ollama", "ollamaModel": "llama3:8b"}})", false},
+      {R"({"configVersion": 6, "settings": {"aiProvider": "ollama", "ollamaModel": "deepseek-r1:7b"}})",
+       true},
+      {R"({"configVersion": 6, "settings": {"aiProvider": "openai", "ollamaModel": "deepseek-r1:7b"}})",
+       false},
+      {R"({"configVersion": 6, "settings": {"aiProvider": "ollama", "ollamaModel": "llama3:8b"}})",
+       false},
       // No version: either client, so both places.
       {R"({"settings": {"aiProvider": "ollama", "ollamaModel": "deepseek-r1:7b"}})", false},
       {R"({"configVersion": "x", "settings": {"providers": {"ollama": {"models": [{"modelId": "deepseek-r1:7b"}]}},

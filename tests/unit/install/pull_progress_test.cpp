@@ -14,8 +14,8 @@ const std::string kBlob = std::string("sha256:") + std::string(64, 'a');
 const std::string kSmall = std::string("sha256:") + std::string(64, 'b');
 
 std::string Layer(const std::string& digest, unsigned long long total, unsigned long long done) {
-  std::string line = R"({"status":"pulling )" + digest.substr(7, 12) + R"(","digest":")" +
-                     digest + R"(","total":)" + std::to_string(total);
+  std::string line = R"({"status":"pulling )" + digest.substr(7, 12) + R"(","digest":")" + digest +
+                     R"(","total":)" + std::to_string(total);
   if (done > 0) line += R"(,"completed":)" + std::to_string(done);
   return line + "}";
 }
@@ -34,30 +34,64 @@ TEST(PullStreamReader, FollowsTheServersStream) {
   const std::vector<Case> cases = {
       {"announced totals are not done bytes",
        {kManifest, Layer(kBlob, 19'000'000'000, 0), Layer(kSmall, 1'000, 0)},
-       PullPhase::Pulling, 0, 19'000'001'000, 0, ""},
+       PullPhase::Pulling,
+       0,
+       19'000'001'000,
+       0,
+       ""},
       {"bytes are exact and summed over layers",
        {kManifest, Layer(kBlob, 4'000, 0), Layer(kSmall, 1'000, 0), Layer(kBlob, 4'000, 1'999),
         Layer(kSmall, 1'000, 1'000)},
-       PullPhase::Pulling, 2'999, 5'000, 59, ""},
+       PullPhase::Pulling,
+       2'999,
+       5'000,
+       59,
+       ""},
       {"finished phases in order",
        {kManifest, Layer(kBlob, 10, 10), R"({"status":"verifying sha256 digest"})",
         R"({"status":"writing manifest"})", R"({"status":"removing any unused layers"})",
         R"({"status":"success"})"},
-       PullPhase::Success, 10, 10, 100, ""},
+       PullPhase::Success,
+       10,
+       10,
+       100,
+       ""},
       {"a late progress line never steps the phase back",
        {Layer(kBlob, 10, 5), R"({"status":"verifying sha256 digest"})", Layer(kBlob, 10, 10)},
-       PullPhase::Verifying, 10, 10, 100, ""},
+       PullPhase::Verifying,
+       10,
+       10,
+       100,
+       ""},
       {"completed beyond the total is capped",
-       {Layer(kBlob, 10, 50)}, PullPhase::Pulling, 10, 10, 100, ""},
+       {Layer(kBlob, 10, 50)},
+       PullPhase::Pulling,
+       10,
+       10,
+       100,
+       ""},
       {"the runner's error is kept",
        {kManifest, R"({"error":"pull model manifest: file does not exist"})"},
-       PullPhase::Error, 0, 0, 0, "pull model manifest: file does not exist"},
+       PullPhase::Error,
+       0,
+       0,
+       0,
+       "pull model manifest: file does not exist"},
       {"values of other types never throw",
        {R"({"status":"pulling x","digest":"sha256:c","total":-5,"completed":1e300})",
         R"({"status":"pulling y","digest":7,"total":"9"})", R"({"error":{"a":1}})"},
-       PullPhase::Error, 0, 0, 0, "unknown error"},
+       PullPhase::Error,
+       0,
+       0,
+       0,
+       "unknown error"},
       {"lines that are not objects are skipped",
-       {"[1,2]", "not json", "", R"({"status":"success"})"}, PullPhase::Success, 0, 0, 0, ""},
+       {"[1,2]", "not json", "", R"({"status":"success"})"},
+       PullPhase::Success,
+       0,
+       0,
+       0,
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

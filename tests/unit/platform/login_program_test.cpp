@@ -11,7 +11,9 @@ namespace {
 namespace fs = std::filesystem;
 
 platform::LoginProgram Program(const std::string& path) {
-  return {"tidewell-ollama", "Tidewell local model runner", {path, "serve"},
+  return {"tidewell-ollama",
+          "Tidewell local model runner",
+          {path, "serve"},
           {"OLLAMA_HOST=127.0.0.1:11434", "OLLAMA_MODELS=" + path + "/models"}};
 }
 
@@ -24,7 +26,8 @@ TEST(LoginProgram, EveryPathIsQuotedForItsFormat) {
     std::string entryWord;  // Exec's word after the environment
   };
   const Case cases[] = {
-      {"/home/a/安装 目录/ollama", R"("/home/a/安装 目录/ollama")", R"("/home/a/安装 目录/ollama")"},
+      {"/home/a/安装 目录/ollama", R"("/home/a/安装 目录/ollama")",
+       R"("/home/a/安装 目录/ollama")"},
       {"/x/it's \"q\"/o", R"("/x/it's \"q\"/o")", R"("/x/it's \\"q\\"/o")"},
       {"/x/100%/$HOME/o", R"("/x/100%%/$$HOME/o")", R"("/x/100%%/\\$HOME/o")"},
       {"/x/a\\b/`id`", R"("/x/a\\b/`id`")", R"("/x/a\\\\b/\\`id\\`")"},
@@ -37,8 +40,8 @@ TEST(LoginProgram, EveryPathIsQuotedForItsFormat) {
     EXPECT_NE(entry.find(" " + c.entryWord + " \"serve\"\n"), std::string::npos) << entry;
   }
   // '$' stays itself in an environment assignment, where nothing expands.
-  EXPECT_NE(platform::SystemdUnitText(Program("/x/$y")).find(
-                "Environment=\"OLLAMA_MODELS=/x/$y/models\""),
+  EXPECT_NE(platform::SystemdUnitText(Program("/x/$y"))
+                .find("Environment=\"OLLAMA_MODELS=/x/$y/models\""),
             std::string::npos);
 }
 
@@ -62,7 +65,8 @@ TEST(LoginProgram, AUserManagerGetsAnEnabledUnitOtherwiseAnAutostartEntry) {
       home.config() / "systemd" / "user" / "default.target.wants" / "tidewell-ollama.service";
   ASSERT_TRUE(platform::RegisterLoginProgram(Program("/opt/o")));
   EXPECT_TRUE(fs::exists(entry));
-  EXPECT_EQ(fs::status(entry).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(entry).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
 
   // With a user manager (its private socket in the runtime folder).
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");

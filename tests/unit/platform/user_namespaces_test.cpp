@@ -5,8 +5,8 @@
 #include <platform/user_namespaces.h>
 #include <tests/support/temp_home.h>
 
-#include <fstream>
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
