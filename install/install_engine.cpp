@@ -447,10 +447,15 @@ void CInstallEngine::TryNow() {
 }
 
 int CInstallEngine::TryNowTask(Action::IAction* action) {
-  // After a restart nothing runs yet: the client needs our server.
-  EnsureRunnerServer({}, pullOptions.serverTimeoutMs);
+  // After a restart nothing runs yet: the client needs our server. It may
+  // have had to move to another port since: the login registration and the
+  // client's settings follow it (the settings are rewritten only when
+  // something in them changes).
+  if (EnsureRunnerServer({}, pullOptions.serverTimeoutMs) == RunnerServerState::Ready) {
+    RegisterRunnerServerAtLogin();
+  }
   const std::string tag = modelTag();
-  if (!tag.empty() && !ChatboxConfigHasModel(tag)) ConfigureChatClient(tag, action);
+  if (!tag.empty()) ConfigureChatClient(tag, action);
   InstallChatbox();
   StartChatbox();
   action->RunOnUI([this] {

@@ -344,21 +344,37 @@ TEST_F(InstallWorkflow, AfterARestartTheDetectedModelIsTheOneTheClientGets) {
   });
 }
 
-// After a restart nothing of ours runs: try-now brings our server back
-// before it starts the client, which would otherwise find no runner.
+// After a restart nothing of ours runs, and here another program has taken
+// our port meanwhile: try-now brings our server back on a new port before it
+// starts the client, and the client's settings and the login registration
+// follow it.
 TEST_F(InstallWorkflow, AfterARestartTryNowStartsOurServerFirst) {
   Click();
   ASSERT_TRUE(WaitForReadyPage());
+  const std::string before = RunnerServerAddress();
   StopStartedRunnerServer();
-  ASSERT_FALSE(RunnerAnswers(RunnerServerAddress(), 1000));
-  harness_.reset();
-  harness_ = std::make_unique<EngineHarness>();
+  ASSERT_FALSE(RunnerAnswers(before, 1000));
+  httplib::Server stranger;
+  const int oldPort = std::stoi(before.substr(before.rfind(':') + 1));
+  ASSERT_TRUE(stranger.bind_to_port("127.0.0.1", oldPort));
+  std::thread serving([&] { stranger.listen_after_bind(); });
+
   harness_->OnUI([this] { harness_->engine().TryNow(); });
   ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) {
     return v.enabled.count("imgOnceTiYan") != 0 && v.enabled["imgOnceTiYan"];
   }));
-  EXPECT_TRUE(RunnerAnswers(RunnerServerAddress(), 1000));
+  const std::string after = RunnerServerAddress();
+  EXPECT_NE(after, before);
+  EXPECT_TRUE(RunnerAnswers(after, 1000));
+  Json::Value settings;
+  ASSERT_TRUE(ParseJson(ReadTextFile(platform::OsPath(ChatboxSettingsFile())), settings));
+  EXPECT_EQ(settings["settings"]["providers"]["ollama"]["apiHost"].asString(), after);
+  EXPECT_NE(ReadTextFile(home_.config() / "autostart" / "tidewell-ollama.desktop")
+                .find("OLLAMA_HOST=" + after.substr(7)),
+            std::string::npos);
   EXPECT_TRUE(StopChatbox(5000));  // the client it started
+  stranger.stop();
+  serving.join();
 }
 
 // Only the catalogue's own tags count as installed: another family's model
