@@ -303,7 +303,9 @@ TEST_F(InstallWorkflow, SlowRunnerBesideAnotherOnTheUsualAddress) {
   EXPECT_TRUE(StoreHas("deepseek-r1:1.5b"));
   EXPECT_EQ(strangerPulls.load(), 0);
   // (The other test's runner may have gone meanwhile and left the port free.)
-  if (strangerListens) EXPECT_NE(RunnerServerAddress(), "http://127.0.0.1:11434");
+  if (strangerListens) {
+    EXPECT_NE(RunnerServerAddress(), "http://127.0.0.1:11434");
+  }
   harness_->OnUI([this] {
     const auto& pulls = harness_->view().pulls[0];
     ASSERT_FALSE(pulls.empty());
