@@ -85,7 +85,9 @@ void CInstallEngine::StartStartupWork() {
   ReportEvent("opensoftware", false);
   ReportEvent("install", true);
   StartAction([this](Action::IAction* action) {
-    GetEventReporter().WaitIdle();  // the configuration is asked for after them
+    // The configuration is asked for right behind them on the wire, not
+    // after their answers (a silent service would hold it minutes).
+    GetEventReporter().WaitSent();
     GetServiceState().FetchRemoteConfig();
     action->RunOnUI([this] {
       OnRemoteConfigReady();

@@ -11,19 +11,46 @@ CEventReporter::~CEventReporter() {
   }
   m_wake.notify_all();
   m_thread.join();
+  // Requests still waiting for their answers hold no reference to us once
+  // they are done; wait for them so none outlives the reporter.
+  std::unique_lock<std::mutex> lock(m_mutex);
+  m_changed.wait(lock, [this] { return m_inFlight == 0; });
 }
 
 void CEventReporter::Report(const std::string& eventName) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_queue.push_back(eventName);
+    ++m_queued;
   }
   m_wake.notify_one();
 }
 
+void CEventReporter::WaitSent() {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  const std::uint64_t target = m_queued;
+  m_changed.wait(lock, [this, target] { return m_left >= target; });
+}
+
 void CEventReporter::WaitIdle() {
   std::unique_lock<std::mutex> lock(m_mutex);
-  m_idle.wait(lock, [this] { return m_queue.empty() && !m_busy; });
+  m_changed.wait(lock, [this] { return m_queue.empty() && m_left == m_queued && m_inFlight == 0; });
+}
+
+void CEventReporter::Send(const std::string& name) {
+  bool left = false;
+  auto markLeft = [this, &left] {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (left) return;
+    left = true;
+    ++m_left;
+    m_changed.notify_all();
+  };
+  GetServiceState().SendLogEvent(name, markLeft);
+  markLeft();  // a request that never reached the wire has left too
+  std::lock_guard<std::mutex> lock(m_mutex);
+  --m_inFlight;
+  m_changed.notify_all();
 }
 
 void CEventReporter::Loop() {
@@ -31,14 +58,15 @@ void CEventReporter::Loop() {
   for (;;) {
     m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
     if (m_queue.empty()) return;  // stopping with nothing left to send
+    m_changed.wait(lock, [this] { return m_inFlight < kMaxInFlight; });
     const std::string name = std::move(m_queue.front());
     m_queue.pop_front();
-    m_busy = true;
-    lock.unlock();
-    GetServiceState().SendLogEvent(name);
-    lock.lock();
-    m_busy = false;
-    if (m_queue.empty()) m_idle.notify_all();
+    const std::uint64_t before = m_left;
+    ++m_inFlight;
+    // Each request waits for its answer on a thread of its own; the next
+    // report leaves once this one has.
+    std::thread([this, name] { Send(name); }).detach();
+    m_changed.wait(lock, [this, before] { return m_left > before; });
   }
 }
 

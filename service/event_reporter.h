@@ -1,7 +1,10 @@
 #pragma once
-// Event reports leave in the order they were made, from one thread of their
-// own: a click or an installation stage never waits for a slow service.
+// Event reports leave in the order they were made, from a thread of their
+// own: a click or an installation stage never waits for a slow service. A
+// report leaves as soon as the one before it has left; nobody waits for a
+// service's answers, which may take up to the request time limit each.
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -15,17 +18,27 @@ class CEventReporter {
 
   // Queues one report of the event name, as it goes on the wire.
   void Report(const std::string& eventName);
-  // Waits until every queued report has been sent (or has failed).
+  // Waits until every report queued so far has left (its request is on the
+  // wire, or it failed), not for the answers.
+  void WaitSent();
+  // Waits until every queued report has been answered (or has failed).
   void WaitIdle();
 
  private:
+  // At most this many reports wait for their answers at once; the next one
+  // leaves when one of them is done.
+  static constexpr int kMaxInFlight = 8;
+
   void Loop();
+  void Send(const std::string& name);
 
   std::mutex m_mutex;
-  std::condition_variable m_wake;
-  std::condition_variable m_idle;
+  std::condition_variable m_wake;     // the loop: a report queued, or stop
+  std::condition_variable m_changed;  // waiters: a report left or ended
   std::deque<std::string> m_queue;
-  bool m_busy = false;
+  std::uint64_t m_queued = 0;  // reports ever queued
+  std::uint64_t m_left = 0;    // of them, those that have left
+  int m_inFlight = 0;          // left and not yet answered
   bool m_stop = false;
   std::thread m_thread;
 };

@@ -18,6 +18,23 @@ size_t AppendBody(char* data, size_t size, size_t count, void* user) {
   return size * count;
 }
 
+// libcurl shows what it writes through its debug hook: the request's own
+// headers going out mean the request has left.
+struct SentWatch {
+  const RequestSent* onSent = nullptr;
+  bool told = false;
+  void Tell() {
+    if (told || onSent == nullptr || !*onSent) return;
+    told = true;
+    (*onSent)();
+  }
+};
+
+int WatchSent(CURL*, curl_infotype type, char*, size_t, void* user) {
+  if (type == CURLINFO_HEADER_OUT) static_cast<SentWatch*>(user)->Tell();
+  return 0;
+}
+
 }  // namespace
 
 bool EnsureCurlGlobalInit() {
@@ -29,7 +46,15 @@ std::string CurlUserAgent() {
   return std::string("curl/") + curl_version_info(CURLVERSION_NOW)->version;
 }
 
-HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs) {
+HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs,
+                            const RequestSent& onSent) {
+  SentWatch watch{&onSent};
+  // Whatever happens below, the caller learns that the request is done
+  // leaving, at the latest when it is over.
+  struct TellAtEnd {
+    SentWatch& watch;
+    ~TellAtEnd() { watch.Tell(); }
+  } tellAtEnd{watch};
   HttpResponse response;
   if (!EnsureCurlGlobalInit()) return response;
   const CurlEasy easy(curl_easy_init());
@@ -60,6 +85,11 @@ HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, lo
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);  // requests run on several threads
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &AppendBody);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &response.body);
+  if (onSent) {
+    curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, &WatchSent);
+    curl_easy_setopt(h, CURLOPT_DEBUGDATA, &watch);
+    curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);  // feeds the hook; nothing is printed
+  }
   if (curl_easy_perform(h) != CURLE_OK) {
     response.body.clear();
     return response;

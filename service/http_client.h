@@ -5,6 +5,7 @@
 // request, TCP keep-alive).
 #include <curl/curl.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -30,9 +31,14 @@ bool EnsureCurlGlobalInit();
 // Answers are read into memory up to this size; a larger one is a failure.
 inline constexpr std::size_t kMaxResponseBytes = 1024 * 1024;
 
+// Told once when a request has left: its headers are on the wire, or it
+// failed before they could be.
+using RequestSent = std::function<void()>;
+
 // One GET with a total time limit for connection, request and response.
 // Redirects may lead to http and https only.
-HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs);
+HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs,
+                            const RequestSent& onSent = {});
 
 // "curl/" followed by libcurl's version.
 std::string CurlUserAgent();

@@ -19,10 +19,10 @@ bool CServiceState::PrepareWorkFolder() {
   return std::filesystem::is_directory(platform::OsPath(workFolder), ec);
 }
 
-bool CServiceState::HttpGet(const std::string& url, const HeaderSet& headers,
-                            std::string& body) const {
+bool CServiceState::HttpGet(const std::string& url, const HeaderSet& headers, std::string& body,
+                            const RequestSent& onSent) const {
   try {
-    HttpResponse response = HttpGetRequest(url, headers, requestTimeoutMs);
+    HttpResponse response = HttpGetRequest(url, headers, requestTimeoutMs, onSent);
     if (response.status < 200 || response.status > 299) return false;
     body = std::move(response.body);
     return true;
@@ -72,13 +72,13 @@ void CServiceState::FetchRemoteConfig() {
   packageSha256 = digest.isString() ? digest.asString() : std::string();
 }
 
-void CServiceState::SendLogEvent(const std::string& eventName) const {
+void CServiceState::SendLogEvent(const std::string& eventName, const RequestSent& onSent) const {
   const AppConstants& constants = GetAppConstants();
   const std::string url = constants.eventLogUrl + "/" + eventName + "/" + constants.channel +
                           "/WX_" + constants.clientVersion + "/" + constants.osName + "/" +
                           constants.deviceId;
   std::string scratch;
-  HttpGet(url, {{"Content-Type", "application/json"}}, scratch);
+  HttpGet(url, {{"Content-Type", "application/json"}}, scratch, onSent);
 }
 
 CServiceState& GetServiceState() {

@@ -18,7 +18,8 @@ class CServiceState {
 
   // One GET; true with the body for a 2xx answer. Otherwise (other status,
   // no answer, timeout) false, and body keeps what it held.
-  bool HttpGet(const std::string& url, const HeaderSet& headers, std::string& body) const;
+  bool HttpGet(const std::string& url, const HeaderSet& headers, std::string& body,
+               const RequestSent& onSent = {}) const;
   // "uuid=…&channel=…&client_version=…", values as held, unescaped.
   std::string BuildQueryString() const;
   // Sets client_version, channel, osver and Content-Type, keeping the rest.
@@ -29,7 +30,7 @@ class CServiceState {
   // A JSON string in the OS narrow encoding, or the default for anything else.
   std::string GetJsonString(const Json::Value& value, const std::string& defaultValue) const;
   // Reports one named event; the outcome is not looked at.
-  void SendLogEvent(const std::string& eventName) const;
+  void SendLogEvent(const std::string& eventName, const RequestSent& onSent = {}) const;
 
   // Remote configuration: empty until an answer has been applied.
   std::string serviceUrl;  // OS narrow encoding

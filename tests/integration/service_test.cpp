@@ -1,10 +1,13 @@
 // The service client against a local HTTP server that misbehaves on purpose.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 #include <config/app_constants.h>
+#include <service/event_reporter.h>
 #include <service/service_state.h>
 #include <tests/support/temp_home.h>
 #include <tests/support/test_server.h>
@@ -281,6 +284,37 @@ TEST_F(ServiceTest, EventsTravelInThePath) {
   EXPECT_EQ(seen[0].headers.find("Content-Type")->second, "application/json");
   EXPECT_EQ(seen[1].path, seen[2].path);  // every click is reported
   EXPECT_EQ(seen[3].path, "/dpsk/log/log/noUrlDeepseek/ch01/WX_1.0.0.1/linux/x86/ab12");
+}
+
+// A service that answers reports late: each report still leaves right after
+// the one before it, and a caller waiting for them to leave is not held up
+// by the answers.
+TEST_F(ServiceTest, ReportsLeaveWithoutWaitingForAnswers) {
+  std::atomic<bool> answer{false};
+  server_.server().Get(R"(/slow-log/.*)", [&](const httplib::Request& req, httplib::Response& res) {
+    Record(req);
+    for (int i = 0; i < 1000 && !answer; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    res.status = 200;
+  });
+  GetAppConstants().eventLogUrl = server_.Url("/slow-log");
+  {
+    CEventReporter reporter;
+    reporter.Report("opensoftware");
+    reporter.Report("installDeepseek");
+    reporter.WaitSent();
+    EXPECT_FALSE(answer);  // nothing has been answered yet
+    // Both are on the server's side, in their order.
+    for (int i = 0; i < 500 && Seen().size() < 2; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const auto seen = Seen();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].path.rfind("/slow-log/opensoftware/", 0), 0u) << seen[0].path;
+    EXPECT_EQ(seen[1].path.rfind("/slow-log/installDeepseek/", 0), 0u) << seen[1].path;
+    answer = true;
+    reporter.WaitIdle();
+  }
 }
 
 TEST_F(ServiceTest, JsonStringsAndDefaults) {
