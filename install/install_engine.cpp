@@ -226,8 +226,14 @@ void CInstallEngine::OnPackageReady(EventArgs& event) {
 
 int CInstallEngine::InstallStackTask(Action::IAction* action) {
   ReportEvent("InstallOllamaStart", true);
-  if (!IsOllamaInstalled()) InstallOllama();
-  ReportEvent("InstallOllamaEnd", true);
+  // The end is reported only for a runner that answers; a setup that left
+  // none says so (the pull below then fails on its own).
+  bool runnerWorks = IsOllamaInstalled();
+  if (!runnerWorks) {
+    InstallOllama();
+    runnerWorks = IsOllamaInstalled();
+  }
+  ReportEvent(runnerWorks ? "InstallOllamaEnd" : "InstallOllamaFails", true);
   action->RunOnUI([this] { return ShowModelDownloading(); });
   ReportEvent("DownModelStart", true);
   const PullResult pull = PullSelectedModel(action);
@@ -235,13 +241,15 @@ int CInstallEngine::InstallStackTask(Action::IAction* action) {
   ReportEvent("DownModelEnd", true);
   // A server that never answered is not asked (and waited for) again.
   RunnerCheck check;
+  bool downloaded = false;
   if (pull.failure == PullFailure::ServerNotAnswering) {
     check.server = RunnerServerState::NotAnswering;
+    ReportEvent("modelDownFails", true);
   } else {
+    downloaded = IsModelDownloaded(modelTag());
     check = DetectInstalledModel();
   }
   if (action->RunOnUI([this, &check] { return ConfirmModelOrReset(check); }) != 1) return 0;
-  const bool downloaded = IsModelDownloaded(modelTag());
   // Settings that name a model the runner does not have would greet the
   // user with an error: they are written once the runner lists it.
   if (downloaded) {
@@ -325,16 +333,13 @@ bool CInstallEngine::IsModelDownloaded(const std::string& tag) {
   if (EnsureRunnerServer({}, pullOptions.serverTimeoutMs) == RunnerServerState::Ready) {
     models = ListRunnerModels(RunnerServerAddress(), kRunnerCommandTimeoutMs).value_or(models);
   }
-  if (models.empty()) {
-    ReportEvent("modelDownFails", true);
-    return false;
-  }
-  ReportEvent("modelDownSucc", true);
+  // The report says whether this model arrived, not whether any model is
+  // there: a vendor counts failed pulls by it.
   const std::string wanted = ToLowerAscii(Narrow936ToUtf8(tag));
-  for (const RunnerModel& model : models) {
-    if (ToLowerAscii(model.name) == wanted) return true;
-  }
-  return false;
+  bool listed = false;
+  for (const RunnerModel& model : models) listed = listed || ToLowerAscii(model.name) == wanted;
+  ReportEvent(listed ? "modelDownSucc" : "modelDownFails", true);
+  return listed;
 }
 
 RunnerCheck CInstallEngine::DetectInstalledModel() {

@@ -187,6 +187,12 @@ class InstallWorkflow : public ::testing::Test {
     EXPECT_EQ(Messages(), std::vector<std::wstring>{L"提示|网络不畅，关闭软件后重新打开即可!"});
     return WaitForStage("imgNoDownDeekSeek");
   }
+  // The reports of an installation whose runner step ended as runnerEnd and
+  // whose pull failed: every failure says so, none claims a success.
+  static std::vector<std::string> FailedPullEvents(const std::string& runnerEnd) {
+    return {"clickInstallPackDeepseek", "InstallOllamaStartDeepseek", runnerEnd + "Deepseek",
+            "DownModelStartDeepseek",   "DownModelEndDeepseek",       "modelDownFailsDeepseek"};
+  }
   std::vector<std::wstring> Messages() {
     return harness_->OnUI([this] { return harness_->view().messages; });
   }
@@ -476,6 +482,7 @@ TEST_F(InstallWorkflow, RunnerMissingAfterSetupShowsTheNetworkMessage) {
     EXPECT_EQ(pulls.back().phase, PullPhase::Error);
     EXPECT_EQ(pulls.back().errorText, "runner not installed");
   });
+  EXPECT_EQ(Events(), FailedPullEvents("InstallOllamaFails"));  // never "InstallOllamaEnd"
 }
 
 // A server that never answers is its own failure, named as such: reopening
@@ -491,6 +498,7 @@ TEST_F(InstallWorkflow, RunnerServerThatNeverAnswersIsNamed) {
   EXPECT_NE(messages[0].find(L"模型运行程序"), std::wstring::npos);
   EXPECT_TRUE(WaitForStage("imgNoDownDeekSeek"));
   EXPECT_FALSE(fs::exists(platform::OsPath(ChatboxSettingsFile())));
+  EXPECT_EQ(Events(), FailedPullEvents("InstallOllamaEnd"));
 }
 
 TEST_F(InstallWorkflow, PullFailingMidwayShowsTheRunnersErrorAndWritesNoSettings) {
@@ -506,8 +514,7 @@ TEST_F(InstallWorkflow, PullFailingMidwayShowsTheRunnersErrorAndWritesNoSettings
     EXPECT_EQ(pulls.back().phase, PullPhase::Error);
     EXPECT_FALSE(pulls.back().errorText.empty());
   });
-  const std::vector<std::string> events = Events();
-  EXPECT_EQ(events.back(), "DownModelEndDeepseek");  // the runner check sends nothing
+  EXPECT_EQ(Events(), FailedPullEvents("InstallOllamaEnd"));
   // The chat client is never pointed at a model the runner does not have.
   EXPECT_FALSE(fs::exists(platform::OsPath(ChatboxSettingsFile())));
 }
@@ -528,7 +535,10 @@ TEST_F(InstallWorkflow, PulledModelMissingWhileOthersAreListedReturnsToIdle) {
   Click();
   ASSERT_TRUE(ShowsTheNetworkMessageAndReturnsToIdle());
   EXPECT_EQ(harness_->OnUI([this] { return harness_->view().pages["tab_pages2"]; }), 0);
-  EXPECT_EQ(Events().back(), "modelDownSuccDeepseek");  // some model, not this one
+  // Another model is there, this one is not: the pull failed.
+  const std::vector<std::string> events = Events();
+  const std::vector<std::string> second(events.end() - 6, events.end());
+  EXPECT_EQ(second, FailedPullEvents("InstallOllamaEnd"));
 }
 
 TEST_F(InstallWorkflow, ModelListRowsPullAtOnceAndEachReturnsItsOwnRow) {
