@@ -34,9 +34,6 @@ constexpr wchar_t kNoFolderText[] = L"DeepSeek安装不存在，不能安装!";
 constexpr wchar_t kNoFolderCaption[] = L"安装失败";
 constexpr wchar_t kNetworkText[] = L"网络不畅，关闭软件后重新打开即可!";
 constexpr wchar_t kNetworkCaption[] = L"提示";
-constexpr wchar_t kRunnerNotAnsweringText[] =
-    L"模型运行程序启动后一直没有响应，模型未能下载。\n请重启电脑后再打开本软件点击安装；如果仍然不"
-    L"行，请联系客服。";
 constexpr wchar_t kWaitingForServiceText[] = L"正在连接服务，请稍候...";
 constexpr wchar_t kDownloadingPackageText[] = L"正在下载安装包，请耐心等待...";
 constexpr wchar_t kTutorialArchive[] = L"JEBMWKX6V.zip";
@@ -249,6 +246,10 @@ int CInstallEngine::InstallStackTask(Action::IAction* action) {
     downloaded = IsModelDownloaded(modelTag());
     check = DetectInstalledModel();
   }
+  if (pull.progress.phase != PullPhase::Success) {
+    check.pullCause = ClassifyPull(pull);
+    check.pullError = pull.progress.errorText;
+  }
   if (action->RunOnUI([this, &check] { return ConfirmModelOrReset(check); }) != 1) return 0;
   // Settings that name a model the runner does not have would greet the
   // user with an error: they are written once the runner lists it.
@@ -258,7 +259,7 @@ int CInstallEngine::InstallStackTask(Action::IAction* action) {
     RegisterRunnerServerAtLogin();
   }
   // The last step: once the ready page shows, this task touches nothing.
-  action->RunOnUI([this, downloaded] { return ShowInstallFinished(downloaded); });
+  action->RunOnUI([this, downloaded, &check] { return ShowInstallFinished(downloaded, check); });
   return 0;
 }
 
@@ -274,21 +275,26 @@ int CInstallEngine::ConfirmModelOrReset(const RunnerCheck& check) {
     return 1;
   }
   ReturnToIdle(kModelImage);
-  // A runner that never started is not a network problem: say what it is.
-  if (check.server == RunnerServerState::NotAnswering) {
-    m_view.ShowMessage(kRunnerNotAnsweringText, kNetworkCaption);
-  } else {
-    m_view.ShowMessage(kNetworkText, kNetworkCaption);
-  }
+  ShowPullFailure(check);
   return 0;
 }
 
-int CInstallEngine::ShowInstallFinished(bool modelDownloaded) {
+void CInstallEngine::ShowPullFailure(const RunnerCheck& check) {
+  PullCause cause = check.pullCause;
+  // A runner that never started is not a network problem either.
+  if (cause == PullCause::Unknown && check.server == RunnerServerState::NotAnswering) {
+    cause = PullCause::ServerNotAnswering;
+  }
+  const std::wstring text = PullFailureMessage(cause, check.pullError);
+  m_view.ShowMessage(text.empty() ? kNetworkText : text, kNetworkCaption);
+}
+
+int CInstallEngine::ShowInstallFinished(bool modelDownloaded, const RunnerCheck& check) {
   if (!modelDownloaded) {
     // Other models are there but not this one: say so and let the user try
     // again rather than leave the window on the pulling image.
     ReturnToIdle(kModelImage);
-    m_view.ShowMessage(kNetworkText, kNetworkCaption);
+    ShowPullFailure(check);
     return 0;
   }
   m_view.SelectTabPage("tab_pages2", 1);

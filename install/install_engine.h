@@ -10,6 +10,7 @@
 
 #include <install/install_view.h>
 #include <install/model_pull.h>
+#include <install/pull_failure.h>
 #include <install/runner_server.h>
 #include <work/action.h>
 #include <work/ui_events.h>
@@ -25,6 +26,9 @@ struct RunnerCheck {
   RunnerServerState server = RunnerServerState::NoRunner;
   bool found = false;  // it answers and lists a catalogue model
   std::string number;  // the catalogue number to show ("1" to "7")
+  // Why the installation's pull failed, when it did.
+  PullCause pullCause = PullCause::Unknown;
+  std::string pullError;  // the runner's words
 };
 
 class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
@@ -67,7 +71,7 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   // on the worker before (the window never waits for it).
   int ShowModelDownloading();
   int ConfirmModelOrReset(const RunnerCheck& check);
-  int ShowInstallFinished(bool modelDownloaded);
+  int ShowInstallFinished(bool modelDownloaded, const RunnerCheck& check);
 
   // Models. The runner is asked only on workers.
   PullResult PullSelectedModel(Action::IAction* action);
@@ -108,6 +112,9 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   void OpenCustomerService();
   void StartAction(std::function<int(Action::IAction*)> task);
   void ReturnToIdle(std::string_view shownImage);
+  // The box after a failed pull: its true cause when known, else the
+  // network text.
+  void ShowPullFailure(const RunnerCheck& check);
 
   IInstallView& m_view;
   Action::IActionCallback* m_owner;

@@ -85,10 +85,10 @@ PullResult RunModelPull(const std::string& tag, const PullObserver& observer,
       },
       options.serverTimeoutMs);
   if (server == RunnerServerState::NoRunner) {
-    return fail(PullFailure::NoRunner, "runner not installed");
+    return fail(PullFailure::NoRunner, kPullNoRunnerText);
   }
   if (server == RunnerServerState::NotAnswering) {
-    return fail(PullFailure::ServerNotAnswering, "runner server did not answer");
+    return fail(PullFailure::ServerNotAnswering, kPullServerSilentText);
   }
 
   PullStreamReader reader;

@@ -15,6 +15,10 @@ struct PullOptions {
 
 using PullObserver = std::function<void(const PullProgress&)>;
 
+// Our own words for the failures the runner cannot name.
+inline constexpr char kPullNoRunnerText[] = "runner not installed";
+inline constexpr char kPullServerSilentText[] = "runner server did not answer";
+
 // Why a pull ended without the model, beyond the runner's own words.
 enum class PullFailure { None, InvalidTag, NoRunner, ServerNotAnswering, Connection, Runner };
 

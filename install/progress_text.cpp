@@ -1,5 +1,6 @@
 #include <install/progress_text.h>
 
+#include <install/pull_failure.h>
 #include <install/text_helpers.h>
 
 namespace {
@@ -58,8 +59,8 @@ std::string PullProgressText(const std::string& tag, const PullProgress& progres
       text = "模型下载完成";
       break;
     case PullPhase::Error:
-      text = "下载失败：" +
-             (progress.errorText.empty() ? std::string("未知错误") : progress.errorText);
+      // The runner's English never stands alone: the cause in our words.
+      text = "下载失败：" + PullCauseWords(ClassifyPullText(progress.errorText));
       break;
   }
   // While bytes come the line is full of figures: the model is named in the

@@ -17,6 +17,7 @@
 #include <install/install_layout.h>
 #include <install/runner_api.h>
 #include <install/runner_server.h>
+#include <install/text_helpers.h>
 #include <package/file_downloader.h>
 #include <package/package_digest.h>
 #include <platform/os_encoding.h>
@@ -182,11 +183,22 @@ class InstallWorkflow : public ::testing::Test {
     return harness_->WaitUntil([](RecordingView& v) { return !v.messages.empty(); });
   }
   // The runner check's failure: one message, and the install image back.
-  bool ShowsTheNetworkMessageAndReturnsToIdle() {
+  // A failed pull's box: the caption "提示" and a text holding the words
+  // given (the network text when the cause is the network), and the install
+  // image back.
+  bool ShowsTheCauseAndReturnsToIdle(const std::wstring& words = kNetworkWords) {
     if (!WaitForMessage()) return false;
-    EXPECT_EQ(Messages(), std::vector<std::wstring>{L"提示|网络不畅，关闭软件后重新打开即可!"});
+    const std::vector<std::wstring> messages = Messages();
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind(L"提示|", 0), 0u);
+    EXPECT_NE(messages[0].find(words), std::wstring::npos) << Narrow(messages[0]);
+    if (words != kNetworkWords) {
+      EXPECT_EQ(messages[0].find(kNetworkWords), std::wstring::npos);
+    }
     return WaitForStage("imgNoDownDeekSeek");
   }
+  static std::string Narrow(const std::wstring& text) { return WideToUtf8(text); }
+  static constexpr wchar_t kNetworkWords[] = L"网络不畅，关闭软件后重新打开即可!";
   // The reports of an installation whose runner step ended as runnerEnd and
   // whose pull failed: every failure says so, none claims a success.
   static std::vector<std::string> FailedPullEvents(const std::string& runnerEnd) {
@@ -472,10 +484,10 @@ TEST_F(InstallWorkflow, UnusableFolderShowsTheMessageAndStartsNothing) {
   EXPECT_FALSE(fs::exists("relative"));
 }
 
-TEST_F(InstallWorkflow, RunnerMissingAfterSetupShowsTheNetworkMessage) {
+TEST_F(InstallWorkflow, RunnerMissingAfterSetupIsNamed) {
   SetPackage(true, true, /*setupInstallsRunner=*/false);
   Click();
-  ASSERT_TRUE(ShowsTheNetworkMessageAndReturnsToIdle());
+  ASSERT_TRUE(ShowsTheCauseAndReturnsToIdle(L"模型运行程序没有安装成功"));
   harness_->OnUI([this] {
     const auto& pulls = harness_->view().pulls[0];
     ASSERT_FALSE(pulls.empty());
@@ -491,12 +503,7 @@ TEST_F(InstallWorkflow, RunnerServerThatNeverAnswersIsNamed) {
   ::setenv("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS", "60000", 1);
   harness_->OnUI([this] { harness_->engine().pullOptions.serverTimeoutMs = 1500; });
   Click();
-  ASSERT_TRUE(WaitForMessage());
-  const std::vector<std::wstring> messages = Messages();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].find(L"网络不畅"), std::wstring::npos);
-  EXPECT_NE(messages[0].find(L"模型运行程序"), std::wstring::npos);
-  EXPECT_TRUE(WaitForStage("imgNoDownDeekSeek"));
+  ASSERT_TRUE(ShowsTheCauseAndReturnsToIdle(L"模型运行程序启动后一直没有响应"));
   EXPECT_FALSE(fs::exists(platform::OsPath(ChatboxSettingsFile())));
   EXPECT_EQ(Events(), FailedPullEvents("InstallOllamaEnd"));
 }
@@ -507,7 +514,7 @@ TEST_F(InstallWorkflow, PullFailingMidwayShowsTheRunnersErrorAndWritesNoSettings
     sourceMode_ = "fail";
   }
   Click();
-  ASSERT_TRUE(ShowsTheNetworkMessageAndReturnsToIdle());
+  ASSERT_TRUE(ShowsTheCauseAndReturnsToIdle());
   harness_->OnUI([this] {
     const auto& pulls = harness_->view().pulls[0];
     ASSERT_GE(pulls.size(), 2u);
@@ -533,7 +540,7 @@ TEST_F(InstallWorkflow, PulledModelMissingWhileOthersAreListedReturnsToIdle) {
     v.selectedModel = 0;
   });
   Click();
-  ASSERT_TRUE(ShowsTheNetworkMessageAndReturnsToIdle());
+  ASSERT_TRUE(ShowsTheCauseAndReturnsToIdle(L"找不到所选的模型"));
   EXPECT_EQ(harness_->OnUI([this] { return harness_->view().pages["tab_pages2"]; }), 0);
   // Another model is there, this one is not: the pull failed.
   const std::vector<std::string> events = Events();
