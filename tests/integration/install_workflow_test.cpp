@@ -49,6 +49,9 @@ ZipBuildEntry Executable(const std::string& name, const std::string& body) {
 class InstallWorkflow : public ::testing::Test {
  protected:
   InstallWorkflow() {
+    // Nothing the installation does may set it here: the test sees whether
+    // our own environment stays as it was.
+    ::unsetenv("OLLAMA_MODELS");
     AppConstants& constants = GetAppConstants();
     saved_ = constants;
     constants.deviceId = "ab12";
@@ -132,7 +135,9 @@ class InstallWorkflow : public ::testing::Test {
     if (withRunnerSetup) {
       entries.push_back(Executable(
           "deepseek/OllamaSetup",
-          "for a in \"$@\"; do case \"$a\" in /dir=*) d=\"${a#/dir=}\";; esac; done\n" +
+          "for a in \"$@\"; do case \"$a\" in /dir=*) d=\"${a#/dir=}\";; esac; done\n"
+          "printf '%s' \"${OLLAMA_MODELS-unset}\" > '" +
+              SetupStoreRecord().string() + "'\n" +
               std::string(setupInstallsRunner ? "cp '" + runner_.string() + "' \"$d/ollama\"\n"
                                               : "exit 1\n")));
     }
@@ -191,6 +196,8 @@ class InstallWorkflow : public ::testing::Test {
   std::vector<std::wstring> Messages() {
     return harness_->OnUI([this] { return harness_->view().messages; });
   }
+  // Where the runner's setup notes the model store it was given.
+  fs::path SetupStoreRecord() const { return home_.root() / "setup-store"; }
   fs::path Archive() const { return platform::OsPath(PackageArchivePath()); }
   // The runner keeps a manifest per model in its store's registry layout.
   bool StoreHas(const std::string& tag) const {
@@ -226,6 +233,10 @@ TEST_F(InstallWorkflow, WholeInstallationReachesTheReadyPage) {
   EXPECT_TRUE(fs::exists(platform::OsPath(layout.chatboxExecutable)));
   EXPECT_TRUE(StoreHas("deepseek-r1:1.5b"));
   EXPECT_TRUE(fs::exists(Archive()));  // kept for the next run
+  // The setup and the server are handed the store; other threads read our
+  // environment, so it is never changed.
+  EXPECT_EQ(ReadTextFile(SetupStoreRecord()), (install_ / "ollama_models").string());
+  EXPECT_EQ(::getenv("OLLAMA_MODELS"), nullptr);
 
   Json::Value settings;
   ASSERT_TRUE(ParseJson(ReadTextFile(platform::OsPath(ChatboxSettingsFile())), settings));
