@@ -16,6 +16,7 @@
 #include <package/file_downloader.h>
 #include <package/package_extract.h>
 #include <platform/disk_space.h>
+#include <platform/folder_ownership.h>
 #include <platform/os_encoding.h>
 #include <platform/os_info.h>
 #include <platform/top_level_window.h>
@@ -137,7 +138,8 @@ void CInstallEngine::OnInstallClick() {
   const std::wstring folder = m_view.GetChildText("InstPath");
   // A relative folder would land wherever the program was started from.
   if (IsAbsolutePath(folder) && !DirectoryExists(folder)) CreateDirectoryTree(folder);
-  if (!IsAbsolutePath(folder) || !DirectoryExists(folder)) {
+  // Programs are run from the folder: another user's, or one others can write, is refused.
+  if (!IsAbsolutePath(folder) || !DirectoryExists(folder) || !platform::IsFolderOurOwn(folder)) {
     m_view.ShowMessage(kNoFolderText, kNoFolderCaption);
     return;
   }

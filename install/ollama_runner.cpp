@@ -1,7 +1,5 @@
 #include <install/ollama_runner.h>
 
-#include <cstdlib>
-
 #include <config/app_constants.h>
 #include <config/reg_key.h>
 #include <install/file_helpers.h>
@@ -36,16 +34,17 @@ void SetOllamaModelsDir() {
   const std::wstring store = CurrentLayout().modelStore;
   if (!DirectoryExists(store)) CreateDirectoryTree(store);
   SetEnvironmentValue(L"OLLAMA_MODELS", store);
-  // Runner commands started from here on see the store at once.
-  ::setenv("OLLAMA_MODELS", OsString(store).c_str(), 1);
 }
 
 void InstallOllama() {
   const InstallLayout layout = CurrentLayout();
   if (!DirectoryExists(layout.ollamaFolder)) CreateDirectoryTree(layout.ollamaFolder);
   SetOllamaModelsDir();
-  // The folder travels as one argument, whatever it contains.
-  RunInstallerHidden(layout.ollamaSetup, {L"/silent", L"/dir=" + layout.ollamaFolder});
+  // The folder travels as one argument, whatever it contains. A runner the
+  // setup starts keeps its models in our store; our own environment stays
+  // untouched, as other threads read it.
+  RunInstallerHidden(layout.ollamaSetup, {L"/silent", L"/dir=" + layout.ollamaFolder},
+                     {"OLLAMA_MODELS=" + OsString(layout.modelStore)});
 }
 
 void SaveInstallPath() {

@@ -14,8 +14,9 @@ bool IsOllamaInstalled();
 // Creates the runner folder, points the model store there and runs the
 // runner's setup silently, waiting for it.
 void InstallOllama();
-// Creates the model store and sets OLLAMA_MODELS for the user and for the
-// programs this process starts.
+// Creates the model store and sets OLLAMA_MODELS for the user. This
+// process's environment is left as it is: children that need the store are
+// given it when they start.
 void SetOllamaModelsDir();
 
 // The install folder in the key store ("OllamaPath").

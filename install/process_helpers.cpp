@@ -26,7 +26,8 @@ std::size_t QuotedUnits(const std::wstring& text) {
 // Starts the program when its command line fits; null otherwise.
 std::unique_ptr<platform::ChildProcess> Start(const std::wstring& executable,
                                               const std::vector<std::wstring>& arguments,
-                                              bool hidden) {
+                                              bool hidden,
+                                              const std::vector<std::string>& environment = {}) {
   if (executable.empty()) return nullptr;
   if (CommandLineUnits(executable, arguments) + 1 > kCommandLineBufferUnits) return nullptr;
   std::vector<std::string> argv;
@@ -35,6 +36,7 @@ std::unique_ptr<platform::ChildProcess> Start(const std::wstring& executable,
   for (const auto& argument : arguments) argv.push_back(platform::WideToOsNarrow(argument));
   platform::StartOptions options;
   options.hidden = hidden;
+  options.environment = environment;
   return platform::StartProcess(argv, options);
 }
 
@@ -47,9 +49,9 @@ std::size_t CommandLineUnits(const std::wstring& executable,
   return units;
 }
 
-bool RunInstallerHidden(const std::wstring& executable,
-                        const std::vector<std::wstring>& arguments) {
-  auto child = Start(executable, arguments, true);
+bool RunInstallerHidden(const std::wstring& executable, const std::vector<std::wstring>& arguments,
+                        const std::vector<std::string>& environment) {
+  auto child = Start(executable, arguments, true, environment);
   if (!child) return false;
   platform::SleepMilliseconds(kSettleMilliseconds);
   // One look only: a wizard that opens later stays visible.

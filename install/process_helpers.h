@@ -16,8 +16,10 @@ std::size_t CommandLineUnits(const std::wstring& executable,
                              const std::vector<std::wstring>& arguments);
 
 // Starts a setup with its window hidden, hides the setup wizard's window one
-// second later when it shows, and waits for the setup to end.
-bool RunInstallerHidden(const std::wstring& executable, const std::vector<std::wstring>& arguments);
+// second later when it shows, and waits for the setup to end. environment
+// holds NAME=VALUE entries the setup gets on top of ours.
+bool RunInstallerHidden(const std::wstring& executable, const std::vector<std::wstring>& arguments,
+                        const std::vector<std::string>& environment = {});
 // Starts the program, sleeps one second, then waits for it to end.
 bool RunAndWait(const std::wstring& executable, const std::vector<std::wstring>& arguments);
 // Starts the program, and waits for it when wait is true.

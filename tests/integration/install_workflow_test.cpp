@@ -2,6 +2,7 @@
 // with script stand-ins for the setups, the runner stand-in (its real server
 // API) fed by a local model source, and a local vendor.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -49,6 +50,9 @@ ZipBuildEntry Executable(const std::string& name, const std::string& body) {
 class InstallWorkflow : public ::testing::Test {
  protected:
   InstallWorkflow() {
+    // Nothing the installation does may set it here: the test sees whether
+    // our own environment stays as it was.
+    ::unsetenv("OLLAMA_MODELS");
     AppConstants& constants = GetAppConstants();
     saved_ = constants;
     constants.deviceId = "ab12";
@@ -132,7 +136,9 @@ class InstallWorkflow : public ::testing::Test {
     if (withRunnerSetup) {
       entries.push_back(Executable(
           "deepseek/OllamaSetup",
-          "for a in \"$@\"; do case \"$a\" in /dir=*) d=\"${a#/dir=}\";; esac; done\n" +
+          "for a in \"$@\"; do case \"$a\" in /dir=*) d=\"${a#/dir=}\";; esac; done\n"
+          "printf '%s' \"${OLLAMA_MODELS-unset}\" > '" +
+              SetupStoreRecord().string() + "'\n" +
               std::string(setupInstallsRunner ? "cp '" + runner_.string() + "' \"$d/ollama\"\n"
                                               : "exit 1\n")));
     }
@@ -208,6 +214,8 @@ class InstallWorkflow : public ::testing::Test {
   std::vector<std::wstring> Messages() {
     return harness_->OnUI([this] { return harness_->view().messages; });
   }
+  // Where the runner's setup notes the model store it was given.
+  fs::path SetupStoreRecord() const { return home_.root() / "setup-store"; }
   fs::path Archive() const { return platform::OsPath(PackageArchivePath()); }
   // The runner keeps a manifest per model in its store's registry layout.
   bool StoreHas(const std::string& tag) const {
@@ -243,6 +251,10 @@ TEST_F(InstallWorkflow, WholeInstallationReachesTheReadyPage) {
   EXPECT_TRUE(fs::exists(platform::OsPath(layout.chatboxExecutable)));
   EXPECT_TRUE(StoreHas("deepseek-r1:1.5b"));
   EXPECT_TRUE(fs::exists(Archive()));  // kept for the next run
+  // The setup and the server are handed the store; other threads read our
+  // environment, so it is never changed.
+  EXPECT_EQ(ReadTextFile(SetupStoreRecord()), (install_ / "ollama_models").string());
+  EXPECT_EQ(::getenv("OLLAMA_MODELS"), nullptr);
 
   Json::Value settings;
   ASSERT_TRUE(ParseJson(ReadTextFile(platform::OsPath(ChatboxSettingsFile())), settings));
@@ -472,14 +484,24 @@ TEST_F(InstallWorkflow, PackageNotMatchingTheAnnouncedDigestIsNeverUsed) {
 }
 
 TEST_F(InstallWorkflow, UnusableFolderShowsTheMessageAndStartsNothing) {
-  for (const std::wstring& folder :
-       {std::wstring(L"/proc/no/such/folder"), std::wstring(L"relative/folder"), std::wstring()}) {
+  // Programs run from the install folder: another user's, or one anybody
+  // may write to, is no better than a missing one.
+  const fs::path theirs = home_.root() / "theirs";
+  fs::create_directory(theirs);
+  ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0) << "the tests run as root";
+  const fs::path open = home_.root() / "open";
+  fs::create_directory(open);
+  fs::permissions(open, fs::perms::all, fs::perm_options::replace);
+  const std::vector<std::wstring> folders = {L"/proc/no/such/folder", L"relative/folder", L"",
+                                             platform::WidePath(theirs), platform::WidePath(open)};
+  for (const std::wstring& folder : folders) {
     harness_->OnUI([&] { harness_->view().texts["InstPath"] = folder; });
     Click();
     EXPECT_EQ(harness_->OnUI([this] { return harness_->view().Stage(); }), "imgNoDownDeekSeek");
   }
-  EXPECT_EQ(Messages(), std::vector<std::wstring>(3, L"安装失败|DeepSeek安装不存在，不能安装!"));
-  EXPECT_EQ(Events(), std::vector<std::string>(3, "clickInstallPackDeepseek"));
+  EXPECT_EQ(Messages(),
+            std::vector<std::wstring>(folders.size(), L"安装失败|DeepSeek安装不存在，不能安装!"));
+  EXPECT_EQ(Events(), std::vector<std::string>(folders.size(), "clickInstallPackDeepseek"));
   EXPECT_EQ(packageRequests_.load(), 0);
   EXPECT_FALSE(fs::exists("relative"));
 }
