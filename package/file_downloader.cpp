@@ -33,32 +33,6 @@ struct ListDeleter {
 };
 using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
 
-struct UrlDeleter {
-  void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
-
-// The URL's scheme in lowercase; empty when it does not parse.
-std::string SchemeOf(const std::string& url) {
-  const std::unique_ptr<CURLU, UrlDeleter> parsed(curl_url());
-  char* scheme = nullptr;
-  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
-      curl_url_get(parsed.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) {
-    return {};
-  }
-  std::string text(scheme);
-  curl_free(scheme);
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-// http and https only, and never from https back to http (the certificate
-// checks would be gone for the rest of the way).
-bool RedirectAllowed(const std::string& from, const std::string& to) {
-  const std::string next = SchemeOf(to);
-  if (next == "https") return true;
-  return next == "http" && SchemeOf(from) == "http";
-}
-
 // Failures after which the same request may well succeed.
 bool Retryable(CURLcode result, long status) {
   switch (result) {

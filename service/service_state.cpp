@@ -22,7 +22,7 @@ bool CServiceState::PrepareWorkFolder() {
 bool CServiceState::HttpGet(const std::string& url, const HeaderSet& headers,
                             std::string& body) const {
   try {
-    HttpResponse response = HttpGetRequest(url, headers, requestTimeoutMs);
+    HttpResponse response = HttpGetRequest(url, headers, requestTimeoutMs, caFile);
     if (response.status < 200 || response.status > 299) return false;
     body = std::move(response.body);
     return true;
