@@ -147,15 +147,19 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
 
   CURLcode result = CURLE_OK;
   for (int retry = 0;; ++retry) {
-    // Resume from what is on disk, provided the server still has the same
-    // body (If-Range: otherwise it answers with the whole body).
+    // Resume from what is on disk only when the server can prove it still
+    // has the same body (If-Range: otherwise it answers with the whole
+    // body); without a validator or a known size, start again from zero.
+    if (body.onDisk() > 0 && !body.Resumable()) body.Restart();
     std::string range;
     HeaderList headers;
     if (body.onDisk() > 0) {
       range = std::to_string(body.onDisk()) + "-";
-      const std::string validator = body.Validator();
-      if (!validator.empty())
-        headers.reset(curl_slist_append(nullptr, ("If-Range: " + validator).c_str()));
+      headers.reset(curl_slist_append(nullptr, ("If-Range: " + body.Validator()).c_str()));
+      if (!headers) {
+        result = CURLE_OUT_OF_MEMORY;
+        break;
+      }
     }
     curl_easy_setopt(h, CURLOPT_RANGE, range.empty() ? nullptr : range.c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
