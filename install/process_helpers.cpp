@@ -114,6 +114,14 @@ std::vector<std::string> RunCommandLinesWithin(const std::vector<std::string>& a
     }
     const long got = pipe->ReadSome(buffer, sizeof buffer, static_cast<int>(left));
     if (got < 0) break;
+    // A program that keeps printing would otherwise fill memory until the
+    // deadline (or for ever without one): keep the start and end it.
+    const std::size_t room = kMaxCommandOutputBytes - output.size();
+    if (static_cast<std::size_t>(got) > room) {
+      output.append(buffer, room);
+      pipe->Kill();
+      break;
+    }
     output.append(buffer, static_cast<std::size_t>(got));
   }
   pipe->Close();

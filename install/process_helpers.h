@@ -29,8 +29,11 @@ bool RunProcess(const std::wstring& executable, const std::vector<std::wstring>&
 // The program's standard output in pieces of at most 1023 bytes, each ending
 // after a newline or at the size limit; empty when it could not be started.
 std::vector<std::string> RunCommandLines(const std::vector<std::string>& argv);
+// At most this much of a program's output is kept.
+inline constexpr std::size_t kMaxCommandOutputBytes = 1024 * 1024;
 // The same with a time limit (negative: none): a program still running
-// after timeoutMs is ended and what it printed so far is returned.
+// after timeoutMs, or printing more than kMaxCommandOutputBytes, is ended
+// and what was kept (the first kMaxCommandOutputBytes at most) is returned.
 std::vector<std::string> RunCommandLinesWithin(const std::vector<std::string>& argv, int timeoutMs);
 // Cuts output into the pieces RunCommandLines returns.
 std::vector<std::string> SplitOutputPieces(const std::string& output);

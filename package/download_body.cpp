@@ -34,6 +34,18 @@ std::string DownloadBody::Validator() const {
   return lastModified_;
 }
 
+bool DownloadBody::Resumable() const {
+  return onDisk_ > 0 && total_ != kUnknown && !Validator().empty();
+}
+
+bool DownloadBody::SameBody() const {
+  // The ETag is repeated in a partial answer whenever the whole one had it;
+  // Last-Modified may be left out, unless it is what If-Range relied on.
+  if (responseEtag_ != etag_) return false;
+  if (responseLastModified_ == lastModified_) return true;
+  return responseLastModified_.empty() && Validator() == etag_;
+}
+
 void DownloadBody::NewRequest() {
   badRange_ = false;
   NewResponse(0);
@@ -66,8 +78,18 @@ bool DownloadBody::Decide() {
     lastModified_ = responseLastModified_;
     keep_ = true;
   } else if (status_ == 206) {
-    if (rangeStart_ != onDisk_ || rangeTotal_ <= 0 ||
-        (total_ != kUnknown && rangeTotal_ != total_)) {
+    if (onDisk_ == 0) {
+      // No range was asked for: a part from byte 0 starts the file.
+      if (rangeStart_ != 0 || rangeTotal_ <= 0) {
+        badRange_ = true;
+        return false;
+      }
+      etag_ = responseEtag_;
+      lastModified_ = responseLastModified_;
+    } else if (rangeStart_ != onDisk_ || total_ == kUnknown || rangeTotal_ != total_ ||
+               !SameBody()) {
+      // Another body's bytes (a server that ignored If-Range, or changed
+      // its file) would be joined to ours.
       badRange_ = true;
       return false;
     }

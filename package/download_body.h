@@ -3,8 +3,8 @@
 // server said about it (size, validators), and what the current response
 // says. libcurl's header and write callbacks feed it; it decides where
 // each response's body goes: a whole body (re)starts the file, a partial
-// one must continue it exactly, anything else (a redirect's own body) is
-// dropped and is no progress.
+// one must continue it exactly (same start, same total, same validators),
+// anything else (a redirect's own body) is dropped and is no progress.
 #include <cstddef>
 #include <string>
 
@@ -21,6 +21,10 @@ class DownloadBody {
   bool Complete() const { return total_ == kUnknown || onDisk_ == total_; }
   // What If-Range sends: a strong ETag, else Last-Modified, else nothing.
   std::string Validator() const;
+  // The bytes on disk may be continued: the whole size was announced and a
+  // validator can make the server prove it still has the same body.
+  // Otherwise the next request starts from byte 0 (after Restart).
+  bool Resumable() const;
 
   // Before each request.
   void NewRequest();
@@ -34,6 +38,8 @@ class DownloadBody {
  private:
   void NewResponse(long status);
   bool Decide();
+  // The partial answer carries the validators of the body on disk.
+  bool SameBody() const;
 
   int fd_;
   long long onDisk_ = 0;

@@ -33,32 +33,6 @@ struct ListDeleter {
 };
 using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
 
-struct UrlDeleter {
-  void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
-
-// The URL's scheme in lowercase; empty when it does not parse.
-std::string SchemeOf(const std::string& url) {
-  const std::unique_ptr<CURLU, UrlDeleter> parsed(curl_url());
-  char* scheme = nullptr;
-  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
-      curl_url_get(parsed.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) {
-    return {};
-  }
-  std::string text(scheme);
-  curl_free(scheme);
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-// http and https only, and never from https back to http (the certificate
-// checks would be gone for the rest of the way).
-bool RedirectAllowed(const std::string& from, const std::string& to) {
-  const std::string next = SchemeOf(to);
-  if (next == "https") return true;
-  return next == "http" && SchemeOf(from) == "http";
-}
-
 // Failures after which the same request may well succeed.
 bool Retryable(CURLcode result, long status) {
   switch (result) {
@@ -173,15 +147,19 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
 
   CURLcode result = CURLE_OK;
   for (int retry = 0;; ++retry) {
-    // Resume from what is on disk, provided the server still has the same
-    // body (If-Range: otherwise it answers with the whole body).
+    // Resume from what is on disk only when the server can prove it still
+    // has the same body (If-Range: otherwise it answers with the whole
+    // body); without a validator or a known size, start again from zero.
+    if (body.onDisk() > 0 && !body.Resumable()) body.Restart();
     std::string range;
     HeaderList headers;
     if (body.onDisk() > 0) {
       range = std::to_string(body.onDisk()) + "-";
-      const std::string validator = body.Validator();
-      if (!validator.empty())
-        headers.reset(curl_slist_append(nullptr, ("If-Range: " + validator).c_str()));
+      headers.reset(curl_slist_append(nullptr, ("If-Range: " + body.Validator()).c_str()));
+      if (!headers) {
+        result = CURLE_OUT_OF_MEMORY;
+        break;
+      }
     }
     curl_easy_setopt(h, CURLOPT_RANGE, range.empty() ? nullptr : range.c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());

@@ -2,8 +2,11 @@
 // Downloads the install package: GETs streamed into a private partial file,
 // moved to its destination when complete, with a live percentage and a
 // cancel flag. An attempt that ends early (a stall, a reset, a short body,
-// a busy server) is resumed from the bytes already on disk, a few times,
-// with growing waits; the user sees one download. Transfers must not
+// a busy server) is retried a few times, with growing waits; the user sees
+// one download. A retry resumes from the bytes already on disk only when
+// the first answer announced its size and a strong validator (a strong
+// ETag or Last-Modified) that the partial answer repeats; otherwise it
+// starts again from zero. Transfers must not
 // overlap: the two flags are process-wide.
 #include <atomic>
 #include <string>

@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <cctype>
+#include <chrono>
 #include <memory>
 
 namespace {
@@ -9,6 +11,24 @@ namespace {
 struct ListDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
+
+struct UrlDeleter {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+
+// The URL's scheme in lowercase; empty when it does not parse.
+std::string SchemeOf(const std::string& url) {
+  const std::unique_ptr<CURLU, UrlDeleter> parsed(curl_url());
+  char* scheme = nullptr;
+  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
+      curl_url_get(parsed.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) {
+    return {};
+  }
+  std::string text(scheme);
+  curl_free(scheme);
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
 
 // Stops (libcurl's write error) an answer that outgrows the limit.
 size_t AppendBody(char* data, size_t size, size_t count, void* user) {
@@ -42,12 +62,18 @@ bool EnsureCurlGlobalInit() {
   return initialised;
 }
 
+bool RedirectAllowed(const std::string& from, const std::string& to) {
+  const std::string next = SchemeOf(to);
+  if (next == "https") return true;
+  return next == "http" && SchemeOf(from) == "http";
+}
+
 std::string CurlUserAgent() {
   return std::string("curl/") + curl_version_info(CURLVERSION_NOW)->version;
 }
 
 HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs,
-                            const RequestSent& onSent) {
+                            const std::string& caFile, const RequestSent& onSent) {
   SentWatch watch{&onSent};
   // Whatever happens below, the caller learns that the request is done
   // leaving, at the latest when it is over.
@@ -69,15 +95,15 @@ HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, lo
   }
   const std::string userAgent = CurlUserAgent();
   CURL* h = easy.get();
-  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
-  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, timeoutMs);
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, list.get());
   curl_easy_setopt(h, CURLOPT_USERAGENT, userAgent.c_str());
-  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(h, CURLOPT_MAXREDIRS, 50L);
+  // Redirects are followed here, one by one, so that each hop's scheme is
+  // checked as the package download checks it; the handle keeps its cookies
+  // from hop to hop.
+  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  if (!caFile.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, caFile.c_str());
   // An announced length over the limit fails before any of it is read.
   curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
   curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");  // cookie engine, this request only
@@ -90,10 +116,25 @@ HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, lo
     curl_easy_setopt(h, CURLOPT_DEBUGDATA, &watch);
     curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);  // feeds the hook; nothing is printed
   }
-  if (curl_easy_perform(h) != CURLE_OK) {
-    response.body.clear();
-    return response;
+
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::string current = url;
+  for (long hops = 0;; ++hops) {
+    const long long left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return {};
+    curl_easy_setopt(h, CURLOPT_URL, current.c_str());
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(left));
+    response.body.clear();  // a redirect's own body is not the answer
+    if (curl_easy_perform(h) != CURLE_OK) return {};
+    response.status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response.status);
+    if (response.status < 300 || response.status > 399) return response;
+    const char* next = nullptr;
+    curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &next);
+    if (next == nullptr) return response;  // a 3xx without a place to go is the answer
+    if (hops == kMaxServiceRedirects || !RedirectAllowed(current, next)) return {};
+    current = next;
   }
-  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response.status);
-  return response;
 }

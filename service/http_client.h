@@ -1,7 +1,7 @@
 #pragma once
 // A small RAII layer over libcurl's easy interface: one fresh handle per
 // request, with the defaults the service client relies on (User-Agent
-// "curl/<version>", redirects followed up to 50, cookie engine on for the
+// "curl/<version>", redirects followed up to 50 under the download rule, cookie engine on for the
 // request, TCP keep-alive).
 #include <curl/curl.h>
 
@@ -35,10 +35,18 @@ inline constexpr std::size_t kMaxResponseBytes = 1024 * 1024;
 // failed before they could be.
 using RequestSent = std::function<void()>;
 
-// One GET with a total time limit for connection, request and response.
-// Redirects may lead to http and https only.
+// Whether a redirect from one URL to another may be followed: to http or
+// https only, and never from https back to http (the certificate checks
+// would be gone for the rest of the way).
+bool RedirectAllowed(const std::string& from, const std::string& to);
+
+// One GET with a total time limit for connection, request, redirects and
+// response. Redirects (up to kMaxServiceRedirects) obey RedirectAllowed; one that
+// does not is no answer. caFile: certificates to trust instead of the
+// system's (tests).
+inline constexpr long kMaxServiceRedirects = 50;
 HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs,
-                            const RequestSent& onSent = {});
+                            const std::string& caFile = {}, const RequestSent& onSent = {});
 
 // "curl/" followed by libcurl's version.
 std::string CurlUserAgent();

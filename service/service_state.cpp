@@ -22,7 +22,7 @@ bool CServiceState::PrepareWorkFolder() {
 bool CServiceState::HttpGet(const std::string& url, const HeaderSet& headers, std::string& body,
                             const RequestSent& onSent) const {
   try {
-    HttpResponse response = HttpGetRequest(url, headers, requestTimeoutMs, onSent);
+    HttpResponse response = HttpGetRequest(url, headers, requestTimeoutMs, caFile, onSent);
     if (response.status < 200 || response.status > 299) return false;
     body = std::move(response.body);
     return true;

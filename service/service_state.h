@@ -45,6 +45,8 @@ class CServiceState {
 
   // Time limit of each service request; tests shorten it.
   long requestTimeoutMs = kRequestTimeoutMs;
+  // Certificates to trust instead of the system's; tests set it.
+  std::string caFile;
 };
 
 CServiceState& GetServiceState();

@@ -3,6 +3,7 @@
 // resumed from the bytes on disk and the user sees one download.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <random>
 
@@ -155,6 +156,73 @@ TEST_F(DownloadResumeTest, APartialAnswerThatDoesNotFitIsNotSpliced) {
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 3u);
   EXPECT_EQ(requests[2].Header("range"), "");  // from the start again
+}
+
+// A server whose file changed between two attempts, and which answers a
+// range without honouring If-Range (or is never asked with one). A resume
+// would join the start of one version to the rest of another: each case
+// must end with one version whole.
+TEST_F(DownloadResumeTest, AResumeNeverSplicesTwoVersions) {
+  const std::string older = RandomBytes(300000, 5);
+  const std::string newer = RandomBytes(300000, 6);
+  const std::string longer = RandomBytes(400000, 7);
+  const std::string date1 = "Last-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n";
+  const std::string date2 = "Last-Modified: Mon, 07 Dec 2026 11:00:00 GMT\r\n";
+  struct Case {
+    const char* name;
+    std::string firstValidators;  // of the first, cut answer (older)
+    bool firstLengthKnown;
+    std::string now;         // the body the server has from the second request on
+    std::string validators;  // its validators in every later answer
+  };
+  const Case cases[] = {
+      {"no validator", "", true, newer, ""},
+      {"a weak ETag only", "ETag: W/\"v1\"\r\n", true, newer, "ETag: W/\"v1\"\r\n"},
+      {"another ETag", "ETag: \"v1\"\r\n", true, newer, "ETag: \"v2\"\r\n"},
+      {"another Last-Modified", date1, true, newer, date2},
+      {"the same ETag, another Last-Modified", "ETag: \"v1\"\r\n" + date1, true, newer,
+       "ETag: \"v1\"\r\n" + date2},
+      {"another total after an unknown length", "ETag: \"v1\"\r\n", false, longer,
+       "ETag: \"v1\"\r\n"},
+  };
+  int row = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedServer server([&](const ScriptedRequest& request) {
+      if (request.index == 0) {
+        ScriptedReply reply = Answer(200, older, c.firstValidators);
+        if (!c.firstLengthKnown) {
+          reply.head = "HTTP/1.1 200 OK\r\nConnection: close\r\n" + c.firstValidators;
+        }
+        reply.sendBytes = older.size() / 2;
+        reply.end = ScriptedReply::End::Reset;
+        return reply;
+      }
+      unsigned long long first = 0;
+      if (std::sscanf(request.Header("range").c_str(), "bytes=%llu-", &first) != 1) {
+        return Answer(200, c.now, c.validators);
+      }
+      // The rest of the body it has now, whatever If-Range said.
+      return Answer(206, c.now.substr(first),
+                    c.validators + "Content-Range: bytes " + std::to_string(first) + "-" +
+                        std::to_string(c.now.size() - 1) + "/" + std::to_string(c.now.size()) +
+                        "\r\n");
+    });
+    const fs::path destination = home_.root() / ("row" + std::to_string(row++) + ".zip");
+    int code = 0;
+    ASSERT_TRUE(downloader_.Download(server.Url("/package.zip"), destination.string(), code))
+        << code;
+    const std::string got = ReadTextFile(destination);
+    // One version whole: the one the server has now (the older one is gone).
+    EXPECT_TRUE(got == c.now) << "got " << got.size() << " bytes, "
+                              << (got.substr(0, 1000) == older.substr(0, 1000) ? "older" : "newer")
+                              << " at the start, not the server's version whole";
+    for (const ScriptedRequest& request : server.Requests()) {
+      if (!request.Header("range").empty()) {
+        EXPECT_NE(request.Header("if-range"), "") << "a range asked for without its validator";
+      }
+    }
+  }
 }
 
 TEST_F(DownloadResumeTest, RetriesAreBoundedAndTheLastErrorIsReported) {

@@ -98,6 +98,55 @@ TEST(VendorServiceTest, PackageIsServedWholeAndByRange) {
   EXPECT_EQ(tail->body, bytes.substr(100000));
 }
 
+TEST(VendorServiceTest, ARangeIsServedOnlyForTheBodyIfRangeNames) {
+  TempHome home;
+  const fs::path package = home.root() / "deepseek.zip";
+  const std::string bytes(300000, 'p');
+  std::ofstream(package, std::ios::binary) << bytes;
+  VendorServiceProcess vendor({"--package", package.string()});
+  ASSERT_TRUE(vendor.Started());
+  const auto whole = Get(vendor, "/package/deepseek.zip");
+  ASSERT_TRUE(whole);
+  const std::string etag = whole->get_header_value("ETag");
+  const std::string lastModified = whole->get_header_value("Last-Modified");
+  ASSERT_GE(etag.size(), 3u);
+  EXPECT_EQ(etag.front(), '"');  // strong: no W/ before it
+  EXPECT_EQ(etag.back(), '"');
+  ASSERT_NE(lastModified.find(" GMT"), std::string::npos);
+
+  struct Case {
+    std::string ifRange;
+    int status;
+    std::string body;
+  };
+  const Case cases[] = {
+      {etag, 206, bytes.substr(100000)},
+      {lastModified, 206, bytes.substr(100000)},
+      {"\"another\"", 200, bytes},
+      {"W/" + etag, 200, bytes},  // a weak one never matches
+      {"Mon, 01 Jan 2001 00:00:00 GMT", 200, bytes},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ifRange);
+    const auto answer =
+        Get(vendor, "/package/deepseek.zip", {{"Range", "bytes=100000-"}, {"If-Range", c.ifRange}});
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, c.status);
+    EXPECT_TRUE(answer->body == c.body) << answer->body.size() << " bytes";
+    EXPECT_EQ(answer->get_header_value("ETag"), etag);
+    EXPECT_EQ(answer->has_header("Content-Range"), c.status == 206);
+  }
+
+  // Another package in its place: another ETag, and the old one gets it whole.
+  std::ofstream(package, std::ios::binary | std::ios::trunc) << bytes << "more";
+  const auto changed =
+      Get(vendor, "/package/deepseek.zip", {{"Range", "bytes=100000-"}, {"If-Range", etag}});
+  ASSERT_TRUE(changed);
+  EXPECT_EQ(changed->status, 200);
+  EXPECT_NE(changed->get_header_value("ETag"), etag);
+  EXPECT_EQ(changed->body.size(), bytes.size() + 4);
+}
+
 TEST(VendorServiceTest, WithoutAPackageFileThePackageIsMissing) {
   VendorServiceProcess vendor;
   ASSERT_TRUE(vendor.Started());

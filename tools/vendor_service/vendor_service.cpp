@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <thread>
 
@@ -36,6 +37,32 @@ std::uint32_t Seed(const std::string& tag) {
 void Say(const std::string& line) {
   std::printf("%s\n", line.c_str());
   std::fflush(stdout);
+}
+
+// An HTTP date (IMF-fixdate) for a time in seconds since the epoch; the
+// names are fixed, whatever the locale.
+std::string HttpDate(std::time_t when) {
+  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::tm utc{};
+  if (::gmtime_r(&when, &utc) == nullptr) return {};
+  char text[40];
+  std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[utc.tm_wday],
+                utc.tm_mday, kMonths[utc.tm_mon], utc.tm_year + 1900, utc.tm_hour, utc.tm_min,
+                utc.tm_sec);
+  return text;
+}
+
+// A strong ETag that changes whenever the file is replaced or rewritten:
+// its inode, size and modification time to the nanosecond.
+std::string PackageEtag(const struct stat& st) {
+  char text[80];
+  std::snprintf(
+      text, sizeof text, "\"%llx-%llx-%llx.%lx\"", static_cast<unsigned long long>(st.st_ino),
+      static_cast<unsigned long long>(st.st_size),
+      static_cast<unsigned long long>(st.st_mtim.tv_sec), static_cast<long>(st.st_mtim.tv_nsec));
+  return text;
 }
 
 // An open package file shared by the response's provider calls.
@@ -108,7 +135,7 @@ void VendorService::Routes() {
                 res.set_content("{}", "application/json");
               });
 
-  server_.Get("/package/deepseek.zip", [this](const httplib::Request&, httplib::Response& res) {
+  server_.Get("/package/deepseek.zip", [this](const httplib::Request& req, httplib::Response& res) {
     auto file = std::make_shared<OpenFile>();
     struct stat st;
     if (options_.packageFile.empty() ||
@@ -116,6 +143,20 @@ void VendorService::Routes() {
         ::fstat(file->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       res.status = 404;
       return;
+    }
+    const std::string etag = PackageEtag(st);
+    const std::string lastModified = HttpDate(st.st_mtim.tv_sec);
+    res.set_header("ETag", etag);
+    res.set_header("Last-Modified", lastModified);
+    // A range is for the body the client already holds part of: when
+    // If-Range names another one, the whole body is the answer (200). The
+    // server library has parsed the range before this handler; the request
+    // object is its own, not const, so dropping the range here is allowed.
+    if (req.has_header("If-Range")) {
+      const std::string asked = req.get_header_value("If-Range");
+      if (asked != etag && asked != lastModified) {
+        const_cast<httplib::Request&>(req).ranges.clear();
+      }
     }
     Say("package");
     res.set_content_provider(

@@ -93,4 +93,38 @@ TEST_F(ProcessHelpersTest, A3000ByteLineWithoutNewlineSplitsIn1023_1023_954) {
   EXPECT_EQ(pieces[2].size(), 954u);
 }
 
+TEST_F(ProcessHelpersTest, OutputBeyondTheCapEndsTheProgramAndKeepsItsStart) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> argv;
+    int timeoutMs;
+    std::size_t kept;
+  };
+  const std::string cap = std::to_string(kMaxCommandOutputBytes);
+  const std::string over = std::to_string(3 * kMaxCommandOutputBytes);
+  const Case cases[] = {
+      {"exactly the cap, then ends",
+       {"/bin/sh", "-c", "head -c " + cap + " /dev/zero | tr '\\0' x"},
+       -1,
+       kMaxCommandOutputBytes},
+      {"three times the cap, then ends",
+       {"/bin/sh", "-c", "head -c " + over + " /dev/zero | tr '\\0' x"},
+       -1,
+       kMaxCommandOutputBytes},
+      // Still running after printing: only the cap can end it before the limit.
+      {"three times the cap, then stays",
+       {"/bin/sh", "-c", "head -c " + over + " /dev/zero | tr '\\0' x; exec sleep 600"},
+       20000,
+       kMaxCommandOutputBytes},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto pieces = RunCommandLinesWithin(c.argv, c.timeoutMs);
+    std::string kept;
+    for (const auto& piece : pieces) kept += piece;
+    EXPECT_EQ(kept.size(), c.kept);
+    EXPECT_EQ(kept.find_first_not_of('x'), std::string::npos);
+  }
+}
+
 }  // namespace
