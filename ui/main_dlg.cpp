@@ -146,7 +146,9 @@ void CMainDlg::OnEvent(EventArgs& event) {
 
 void CMainDlg::OnModelSelectionChanged() {
   const int index = SelectedModelIndex();
-  const auto [first, second] = SplitRequirementText(RequirementTextForListIndex(index));
+  auto [first, second] = SplitRequirementText(RequirementTextForListIndex(index));
+  // The panel is narrow: a space left before the cut would only take room.
+  while (!first.empty() && first.back() == L' ') first.pop_back();
   SetChildText("wareInfotxt", first);
   SetChildText("wareInfotxt2", second);
   SetChildText("useSpace2", SizeTextForListIndex(index));
