@@ -36,7 +36,7 @@ CMainDlg::FolderPicker& Picker() {
 }
 
 QString BrowseForFolder(QWidget* parent, const QString& start) {
-  if (Picker()) return Picker()();
+  if (Picker()) return Picker()(start);
   return QFileDialog::getExistingDirectory(parent, QStringLiteral("请选择一个目录"), start,
                                            QFileDialog::ShowDirsOnly);
 }
@@ -146,9 +146,7 @@ void CMainDlg::OnEvent(EventArgs& event) {
 
 void CMainDlg::OnModelSelectionChanged() {
   const int index = SelectedModelIndex();
-  auto [first, second] = SplitRequirementText(RequirementTextForListIndex(index));
-  // The panel is narrow: a space left before the cut would only take room.
-  while (!first.empty() && first.back() == L' ') first.pop_back();
+  const auto [first, second] = SplitRequirementText(RequirementTextForListIndex(index));
   SetChildText("wareInfotxt", first);
   SetChildText("wareInfotxt2", second);
   SetChildText("useSpace2", SizeTextForListIndex(index));
