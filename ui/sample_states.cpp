@@ -84,4 +84,3 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
     }
   }
 }
-

@@ -28,16 +28,16 @@ TEST(FolderDialogStart, NearestExistingFolder) {
     QString start;
   };
   const Case cases[] = {
-      {base + "/a/b", native + "/a/b"},                // exists: itself
-      {base + "/a/b/", native + "/a/b"},               // a trailing separator
-      {"  " + base + "/a/b  ", native + "/a/b"},       // spaces around
-      {base + "/a/b/AlTidewell", native + "/a/b"},     // not made yet: its parent
-      {base + "/a/x/y/z", native + "/a"},              // several missing levels
-      {base + "/a/file/sub", native + "/a"},           // a file on the way is no folder
-      {base + "/a/file", native + "/a"},               // nor is the file itself
-      {base + "/a/../a/b", native + "/a/b"},           // dots are resolved
-      {QString(), home},                               // nothing typed
-      {QStringLiteral("relative/folder"), home},       // says nothing about a place
+      {base + "/a/b", native + "/a/b"},             // exists: itself
+      {base + "/a/b/", native + "/a/b"},            // a trailing separator
+      {"  " + base + "/a/b  ", native + "/a/b"},    // spaces around
+      {base + "/a/b/AlTidewell", native + "/a/b"},  // not made yet: its parent
+      {base + "/a/x/y/z", native + "/a"},           // several missing levels
+      {base + "/a/file/sub", native + "/a"},        // a file on the way is no folder
+      {base + "/a/file", native + "/a"},            // nor is the file itself
+      {base + "/a/../a/b", native + "/a/b"},        // dots are resolved
+      {QString(), home},                            // nothing typed
+      {QStringLiteral("relative/folder"), home},    // says nothing about a place
       {QStringLiteral("/"), QDir::toNativeSeparators(QStringLiteral("/"))},
   };
   for (const Case& c : cases) {

@@ -29,8 +29,8 @@ std::vector<std::string> TextsThatDoNotFit(QWidget& window) {
     const QRect area = label->contentsRect().adjusted(label->margin(), label->margin(),
                                                       -label->margin(), -label->margin());
     const QFontMetrics metrics = label->fontMetrics();
-    const std::string where = label->objectName().toStdString() + " \"" +
-                              label->text().toStdString() + "\"";
+    const std::string where =
+        label->objectName().toStdString() + " \"" + label->text().toStdString() + "\"";
     if (label->wordWrap()) {
       const int needed = label->heightForWidth(label->width());
       if (needed > label->height()) {
@@ -56,9 +56,9 @@ std::vector<std::string> TextsThatDoNotFit(QWidget& window) {
     const int needed = button->fontMetrics().horizontalAdvance(button->text()) +
                        (button->icon().isNull() ? 0 : button->iconSize().width() + 4);
     if (needed > button->contentsRect().width()) {
-      faults.push_back(button->objectName().toStdString() + " \"" +
-                       button->text().toStdString() + "\": needs " + std::to_string(needed) +
-                       " px, has " + std::to_string(button->contentsRect().width()));
+      faults.push_back(button->objectName().toStdString() + " \"" + button->text().toStdString() +
+                       "\": needs " + std::to_string(needed) + " px, has " +
+                       std::to_string(button->contentsRect().width()));
     }
   }
   return faults;
@@ -79,9 +79,7 @@ class TextsFit : public ::testing::Test {
     window.show();
     QApplication::processEvents();
   }
-  std::string Scale() const {
-    return "at scale " + std::to_string(qApp->devicePixelRatio());
-  }
+  std::string Scale() const { return "at scale " + std::to_string(qApp->devicePixelRatio()); }
 
   CQtNotifyCenter center_;
   Action::CActionFactory factory_;
@@ -122,9 +120,9 @@ TEST_F(TextsFit, InEveryPullPhaseOfARow) {
   failed.phase = PullPhase::Error;
   failed.errorText = "pull model manifest: file does not exist";
   std::vector<PullProgress> samples = {stalled, failed};
-  for (PullPhase phase : {PullPhase::StartingRunner, PullPhase::Starting, PullPhase::Manifest,
-                          PullPhase::Pulling, PullPhase::Verifying, PullPhase::WritingManifest,
-                          PullPhase::Success}) {
+  for (PullPhase phase :
+       {PullPhase::StartingRunner, PullPhase::Starting, PullPhase::Manifest, PullPhase::Pulling,
+        PullPhase::Verifying, PullPhase::WritingManifest, PullPhase::Success}) {
     PullProgress progress;
     progress.phase = phase;
     progress.percent = 100;
@@ -141,8 +139,8 @@ TEST_F(TextsFit, InEveryPullPhaseOfARow) {
     window.ShowPullProgress(2, progress);
     QApplication::processEvents();
     const auto faults = TextsThatDoNotFit(window);
-    EXPECT_TRUE(faults.empty()) << "phase " << static_cast<int>(progress.phase) << " "
-                                << Scale() << Join(faults);
+    EXPECT_TRUE(faults.empty()) << "phase " << static_cast<int>(progress.phase) << " " << Scale()
+                                << Join(faults);
   }
 }
 

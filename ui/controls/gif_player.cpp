@@ -120,9 +120,9 @@ void SGifPlayer::paintEvent(QPaintEvent* event) {
   fill.setColorAt(0, QColor(0x2a, 0x6b, 0xf2));
   fill.setColorAt(1, QColor(0x16, 0xb4, 0xc8));
   painter.setBrush(fill);
-  painter.drawRoundedRect(QRectF(track.topLeft(), QSizeF(std::max(filled, track.height()),
-                                                          track.height())),
-                          radius, radius);
+  painter.drawRoundedRect(
+      QRectF(track.topLeft(), QSizeF(std::max(filled, track.height()), track.height())), radius,
+      radius);
 }
 
 void SGifPlayer::SetMeter(const QRect& inFrame, int percent) {
