@@ -19,6 +19,7 @@
 #include <platform/os_encoding.h>
 #include <platform/os_info.h>
 #include <service/service_state.h>
+#include <ui/folder_dialog.h>
 #include <ui/layout_loader.h>
 #include <ui/main_dlg.h>
 #include <ui/message_box.h>
@@ -42,6 +43,9 @@ bool RequiredImageFormatsPresent() {
 
 // The translation is optional: without it the window still opens.
 void InstallTranslator(QApplication& app) {
+  // Qt's own texts (the folder dialog's labels and buttons) in Chinese too;
+  // the translator installed last is asked first, so ours, below, decides.
+  InstallQtTranslation(app);
   QString file = qEnvironmentVariable("TIDEWELL_TRANSLATION");
   if (file.isEmpty()) file = QStringLiteral(":/translations/lang_cn.qm");
   auto* translator = new QTranslator(&app);

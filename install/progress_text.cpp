@@ -69,6 +69,30 @@ std::string PullProgressText(const std::string& tag, const PullProgress& progres
   return tag + "  " + text;
 }
 
+std::string PullRowProgressText(const PullProgress& progress) {
+  switch (progress.phase) {
+    case PullPhase::StartingRunner:
+      return "正在启动运行程序…";
+    case PullPhase::Starting:
+      return "正在准备下载…";
+    case PullPhase::Manifest:
+      return "正在获取模型信息…";
+    case PullPhase::Pulling:
+      if (progress.stalled) return "下载停滞，等待网络…";
+      if (progress.totalBytes == 0) return FormatString("%d%%", progress.percent);
+      return FormatByteSize(progress.doneBytes) + " / " + FormatByteSize(progress.totalBytes);
+    case PullPhase::Verifying:
+      return "正在校验模型文件…";
+    case PullPhase::WritingManifest:
+      return "正在写入模型清单…";
+    case PullPhase::Success:
+      return "模型下载完成";
+    case PullPhase::Error:
+      return "下载失败";
+  }
+  return std::string();
+}
+
 std::string PackageProgressText(long long done, long long total, double bytesPerSecond) {
   std::string text = total > 0 ? "已下载 " + Bytes(done) + " / " + Bytes(total)
                                : (done > 0 ? "已下载 " + Bytes(done) : std::string());

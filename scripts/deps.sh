@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-svg-dev
+  qt6-translations-l10n  # Qt's own texts in Chinese (the folder dialog)
   libcurl4-openssl-dev libjsoncpp-dev zlib1g-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev openssl
   clang libclang-rt-14-dev

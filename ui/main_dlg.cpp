@@ -22,9 +22,11 @@
 #include <platform/os_encoding.h>
 #include <platform/os_info.h>
 #include <ui/controls/gif_player.h>
+#include <ui/folder_dialog.h>
 #include <ui/layout_loader.h>
 #include <ui/message_box.h>
 #include <ui/overlay_close.h>
+#include <ui/window_drag.h>
 
 namespace {
 
@@ -33,11 +35,14 @@ CMainDlg::FolderPicker& Picker() {
   return picker;
 }
 
-QString BrowseForFolder() {
-  if (Picker()) return Picker()();
-  return QFileDialog::getExistingDirectory(nullptr, QStringLiteral("请选择一个目录"), QString(),
+QString BrowseForFolder(QWidget* parent, const QString& start) {
+  if (Picker()) return Picker()(start);
+  return QFileDialog::getExistingDirectory(parent, QStringLiteral("请选择一个目录"), start,
                                            QFileDialog::ShowDirsOnly);
 }
+
+// Where the model stage's artwork draws its bar (stage_model.gif, 425 x 130).
+constexpr QRect kModelStageBar(128, 94, 260, 8);
 
 QString Q(const std::wstring& text) { return QString::fromStdWString(text); }
 QString Q(std::string_view text) {
@@ -48,6 +53,10 @@ QString Q(std::string_view text) {
 
 CMainDlg::CMainDlg(QWidget* parent) : QWidget(parent) {
   setObjectName("mainWindow");
+  // The layout draws its own caption bar with a close button; a second one
+  // from the window manager would offer to maximise a fixed-size window. A
+  // top-level window keeps its taskbar entry.
+  setWindowFlag(Qt::FramelessWindowHint);
   setFixedSize(kWidth, kHeight);  // not resizable
   m_engine = std::make_shared<CInstallEngine>(*this, this);
   m_progressTimer.setInterval(kProgressTimerMs);
@@ -69,6 +78,7 @@ bool CMainDlg::Create() {
   layout->addWidget(m_root);
   ShareOverlayCloseButton(m_root);
   setWindowTitle(m_root->windowTitle());
+  (new CWindowDragger(*this))->AddHandle(Child("captionBar"));
 
   ConnectClick("btn_close", [this] { close(); });
   ConnectClick("btnkefu", [this] { m_engine->OnCustomerServiceClick(); });
@@ -163,7 +173,7 @@ void CMainDlg::OnModelSelectionChanged() {
 void CMainDlg::SetFolderPickerForTesting(FolderPicker picker) { Picker() = std::move(picker); }
 
 void CMainDlg::OnSelectFolder() {
-  const QString picked = BrowseForFolder();
+  const QString picked = BrowseForFolder(this, FolderDialogStart(Q(GetChildText("InstPath"))));
   if (picked.isEmpty()) return;
   std::wstring path = QDir::toNativeSeparators(picked).toStdWString();
   // A file-system root gets a folder of its own.
@@ -296,19 +306,19 @@ void CMainDlg::ShowPullProgress(int row, const PullProgress& progress) {
   if (row == 0) {
     SetChildText("stageProgressTxt",
                  Utf8ToWide(PullProgressText(Narrow936ToUtf8(m_engine->modelTag()), progress)));
+    // Once the runner reports a share the stage's bar shows it; before that
+    // it keeps its running stripes.
+    if (auto* stage = qobject_cast<SGifPlayer*>(Child("imgDownModeling"))) {
+      stage->SetMeter(kModelStageBar, progress.phase == PullPhase::Pulling ? progress.percent : -1);
+    }
     return;
   }
   const std::string number = std::to_string(row);
-  // A row is narrow: its bar shows the share, the text what moves.
-  PullProgress brief = progress;
-  brief.secondsLeft = -1;
-  std::string text = PullProgressText("", brief);
-  if (progress.phase == PullPhase::Pulling) {
-    if (const auto dot = text.find(kProgressSeparator); dot != std::string::npos) {
-      text.erase(0, dot + kProgressSeparator.size());
-    }
+  SetChildText("progress_value" + number, Utf8ToWide(PullRowProgressText(progress)));
+  // The row has room for a few words only; the whole text is a hover away.
+  if (QWidget* value = Child("progress_value" + number)) {
+    value->setToolTip(Q(PullProgressText("", progress)));
   }
-  SetChildText("progress_value" + number, Utf8ToWide(text));
   if (auto* bar = qobject_cast<QProgressBar*>(Child("prog_value" + number))) {
     bar->setVisible(progress.phase == PullPhase::Pulling);
     bar->setValue(progress.percent);

@@ -40,9 +40,9 @@ class CMainDlg : public QWidget,
   void OnEvent(EventArgs& event) override;
   CInstallEngine& engine() { return *m_engine; }
 
-  // The folder picker; tests answer it instead of a person (nullptr
-  // restores the dialog).
-  using FolderPicker = std::function<QString()>;
+  // The folder picker, given the folder it opens at; tests answer it
+  // instead of a person (nullptr restores the dialog).
+  using FolderPicker = std::function<QString(const QString& start)>;
   static void SetFolderPickerForTesting(FolderPicker picker);
 
   // Handlers of the event map.

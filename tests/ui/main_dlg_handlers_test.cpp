@@ -22,6 +22,7 @@
 #include <tests/support/temp_home.h>
 #include <tests/support/test_server.h>
 #include <tests/support/zip_builder.h>
+#include <ui/folder_dialog.h>
 #include <ui/main_dlg.h>
 #include <ui/message_box.h>
 #include <ui/qt_notify_center.h>
@@ -164,17 +165,31 @@ TEST_F(MainDlgHandlers, ModelSelectionRefreshesNeedsAndMemory) {
 
 TEST_F(MainDlgHandlers, FolderPickerRootGetsItsOwnFolderAndCancelChangesNothing) {
   const QString before = Text("InstPath");
-  CMainDlg::SetFolderPickerForTesting([] { return QString(); });
+  QString start;
+  CMainDlg::SetFolderPickerForTesting([&start](const QString& at) {
+    start = at;
+    return QString();
+  });
   Click("btnSelDir");
   EXPECT_EQ(Text("InstPath"), before);
-  CMainDlg::SetFolderPickerForTesting([] { return QStringLiteral("/"); });
+  EXPECT_EQ(start, FolderDialogStart(before));  // the dialog opens where the folder is
+  CMainDlg::SetFolderPickerForTesting([](const QString&) { return QStringLiteral("/"); });
   Click("btnSelDir");
   EXPECT_EQ(Text("InstPath"), QStringLiteral("/AlTidewell"));
   const QString picked = QString::fromStdString((home_.root() / "模型 目录").string());
-  CMainDlg::SetFolderPickerForTesting([picked] { return picked; });
+  CMainDlg::SetFolderPickerForTesting([picked](const QString&) { return picked; });
   Click("btnSelDir");
   EXPECT_EQ(Text("InstPath"), picked);
   EXPECT_FALSE(Text("useSpace").isEmpty());
+  // A folder not made yet: the dialog opens at the nearest one that is.
+  const fs::path typed = home_.root() / "部署" / "AlTidewell";
+  Find<QLineEdit>("InstPath")->setText(QString::fromStdString(typed.string()));
+  CMainDlg::SetFolderPickerForTesting([&start](const QString& at) {
+    start = at;
+    return QString();
+  });
+  Click("btnSelDir");
+  EXPECT_EQ(start, QString::fromStdString(home_.root().string()));
 }
 
 TEST_F(MainDlgHandlers, CustomerServiceWaitsForTheConfigurationThenOpens) {

@@ -65,3 +65,40 @@ TEST(Resources, TranslationIsCompiledIn) {
 }
 
 }  // namespace
+
+#include <ui/controls/gif_player.h>
+
+namespace {
+
+// The model stage keeps its running stripes until the runner reports a
+// share, then fills its bar to that share.
+TEST(ModelStage, BarShowsThePercentOnceThePullReportsOne) {
+  CQtNotifyCenter center;
+  Action::CActionFactory factory;
+  CMainDlg window;
+  ASSERT_TRUE(window.Create());
+  auto* stage = window.findChild<SGifPlayer*>(QStringLiteral("imgDownModeling"));
+  ASSERT_NE(stage, nullptr);
+  EXPECT_EQ(stage->MeterPercent(), -1);
+  struct Step {
+    PullPhase phase;
+    int percent;
+    int shown;  // -1: the artwork's busy bar
+  };
+  const Step steps[] = {
+      {PullPhase::StartingRunner, 0, -1}, {PullPhase::Manifest, 0, -1},
+      {PullPhase::Pulling, 0, 0},         {PullPhase::Pulling, 63, 63},
+      {PullPhase::Pulling, 100, 100},     {PullPhase::Verifying, 100, -1},
+      {PullPhase::Starting, 0, -1},
+  };
+  for (const Step& step : steps) {
+    PullProgress progress;
+    progress.phase = step.phase;
+    progress.percent = step.percent;
+    window.ShowPullProgress(0, progress);
+    EXPECT_EQ(stage->MeterPercent(), step.shown)
+        << "phase " << static_cast<int>(step.phase) << " at " << step.percent << "%";
+  }
+}
+
+}  // namespace

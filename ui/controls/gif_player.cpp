@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <climits>
 
 #include <ui/controls/control_attributes.h>
@@ -100,6 +101,36 @@ void SGifPlayer::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   // The skin is shared between players: draw this player's frame.
   m_skin->Draw(painter, rect(), m_frame);
+  if (m_meterPercent < 0 || m_meterArea.isEmpty()) return;
+  // The frames are stretched over the control: so is the meter.
+  const QSize frame = m_skin->FrameSize();
+  if (frame.isEmpty()) return;
+  const double sx = width() / static_cast<double>(frame.width());
+  const double sy = height() / static_cast<double>(frame.height());
+  const QRectF track(m_meterArea.x() * sx, m_meterArea.y() * sy, m_meterArea.width() * sx,
+                     m_meterArea.height() * sy);
+  const double radius = track.height() / 2;
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(0xdd, 0xe7, 0xfa));
+  painter.drawRoundedRect(track, radius, radius);
+  const double filled = track.width() * m_meterPercent / 100.0;
+  if (filled <= 0) return;
+  QLinearGradient fill(track.topLeft(), track.topRight());
+  fill.setColorAt(0, QColor(0x2a, 0x6b, 0xf2));
+  fill.setColorAt(1, QColor(0x16, 0xb4, 0xc8));
+  painter.setBrush(fill);
+  painter.drawRoundedRect(
+      QRectF(track.topLeft(), QSizeF(std::max(filled, track.height()), track.height())), radius,
+      radius);
+}
+
+void SGifPlayer::SetMeter(const QRect& inFrame, int percent) {
+  const int clamped = percent < 0 ? -1 : std::min(percent, 100);
+  if (clamped == m_meterPercent && inFrame == m_meterArea) return;
+  m_meterArea = inFrame;
+  m_meterPercent = clamped;
+  update();
 }
 
 void SGifPlayer::mouseReleaseEvent(QMouseEvent* event) {

@@ -3,6 +3,7 @@
 // control. It ticks on its window's timeline only while it is shown and its
 // skin has more than one frame. Attributes: "skin" (pool name), "repeat".
 #include <QPointer>
+#include <QRect>
 #include <QWidget>
 
 #include <ui/controls/control_events.h>
@@ -38,6 +39,12 @@ class SGifPlayer : public QWidget, public ITimelineHandler {
   QString Text() const { return m_text; }
   void SetText(const QString& text);
 
+  // Draws a bar filled to `percent` over the area `inFrame` of the frames
+  // (in the skin's own pixels), hiding what the artwork shows there; a
+  // negative percent shows the artwork again.
+  void SetMeter(const QRect& inFrame, int percent);
+  int MeterPercent() const { return m_meterPercent; }
+
   QSize sizeHint() const override;
   void OnNextFrame() override;
 
@@ -65,4 +72,6 @@ class SGifPlayer : public QWidget, public ITimelineHandler {
   QPointer<QWidget> m_host;
   QPointer<CTimeline> m_timeline;
   QString m_text;
+  QRect m_meterArea;
+  int m_meterPercent = -1;
 };

@@ -1,0 +1,147 @@
+// Every text the window shows fits its place, in each of the window's states
+// and for every model: nothing cut at an end, nothing hidden by an ellipsis.
+// ctest runs this program a second time at QT_SCALE_FACTOR=1.5.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QTextDocument>
+
+#include <catalogue/model_catalogue.h>
+#include <install/pull_progress.h>
+#include <ui/main_dlg.h>
+#include <ui/qt_notify_center.h>
+#include <ui/sample_states.h>
+
+namespace {
+
+// The labels shown in `window` whose text does not fit, each with why.
+std::vector<std::string> TextsThatDoNotFit(QWidget& window) {
+  std::vector<std::string> faults;
+  for (QLabel* label : window.findChildren<QLabel*>()) {
+    if (!label->isVisibleTo(&window) || label->text().isEmpty()) continue;
+    if (label->textFormat() == Qt::RichText ||
+        (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()))) {
+      continue;
+    }
+    const QRect area = label->contentsRect().adjusted(label->margin(), label->margin(),
+                                                      -label->margin(), -label->margin());
+    const QFontMetrics metrics = label->fontMetrics();
+    const std::string where =
+        label->objectName().toStdString() + " \"" + label->text().toStdString() + "\"";
+    if (label->wordWrap()) {
+      const int needed = label->heightForWidth(label->width());
+      if (needed > label->height()) {
+        faults.push_back(where + ": needs " + std::to_string(needed) + " px of height, has " +
+                         std::to_string(label->height()));
+      }
+      continue;
+    }
+    for (const QString& line : label->text().split(QLatin1Char('\n'))) {
+      const int needed = metrics.horizontalAdvance(line) + label->indent() * (label->indent() > 0);
+      if (needed > area.width()) {
+        faults.push_back(where + ": needs " + std::to_string(needed) + " px, has " +
+                         std::to_string(area.width()));
+      }
+    }
+    if (metrics.height() > area.height()) {
+      faults.push_back(where + ": line of " + std::to_string(metrics.height()) +
+                       " px in a height of " + std::to_string(area.height()));
+    }
+  }
+  for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+    if (!button->isVisibleTo(&window) || button->text().isEmpty()) continue;
+    const int needed = button->fontMetrics().horizontalAdvance(button->text()) +
+                       (button->icon().isNull() ? 0 : button->iconSize().width() + 4);
+    if (needed > button->contentsRect().width()) {
+      faults.push_back(button->objectName().toStdString() + " \"" + button->text().toStdString() +
+                       "\": needs " + std::to_string(needed) + " px, has " +
+                       std::to_string(button->contentsRect().width()));
+    }
+  }
+  return faults;
+}
+
+std::string Join(const std::vector<std::string>& faults) {
+  std::string text;
+  for (const std::string& fault : faults) text += "\n  " + fault;
+  return text;
+}
+
+class TextsFit : public ::testing::Test {
+ protected:
+  // Shown (offscreen) so that the style sheet's fonts and sizes apply.
+  void Open(CMainDlg& window) {
+    ASSERT_TRUE(window.Create());
+    window.OnModelSelectionChanged();
+    window.show();
+    QApplication::processEvents();
+  }
+  std::string Scale() const { return "at scale " + std::to_string(qApp->devicePixelRatio()); }
+
+  CQtNotifyCenter center_;
+  Action::CActionFactory factory_;
+};
+
+TEST_F(TextsFit, InEveryState) {
+  for (const QString& state : SampleStateNames()) {
+    CMainDlg window;
+    Open(window);
+    ShowSampleState(window, state);
+    QApplication::processEvents();
+    const auto faults = TextsThatDoNotFit(window);
+    EXPECT_TRUE(faults.empty()) << state.toStdString() << " " << Scale() << Join(faults);
+  }
+}
+
+TEST_F(TextsFit, ForEveryModel) {
+  CMainDlg window;
+  Open(window);
+  auto* models = window.findChild<QComboBox*>(QStringLiteral("cbx_Model"));
+  ASSERT_NE(models, nullptr);
+  ASSERT_EQ(models->count(), kModelCount);
+  for (int index = 0; index < kModelCount; ++index) {
+    models->setCurrentIndex(index);
+    QApplication::processEvents();
+    const auto faults = TextsThatDoNotFit(window);
+    EXPECT_TRUE(faults.empty()) << "model " << index << " " << Scale() << Join(faults);
+  }
+}
+
+TEST_F(TextsFit, InEveryPullPhaseOfARow) {
+  PullProgress stalled;
+  stalled.phase = PullPhase::Pulling;
+  stalled.stalled = true;
+  stalled.doneBytes = 404'000'000'000;
+  stalled.totalBytes = 404'000'000'000;
+  PullProgress failed;
+  failed.phase = PullPhase::Error;
+  failed.errorText = "pull model manifest: file does not exist";
+  std::vector<PullProgress> samples = {stalled, failed};
+  for (PullPhase phase :
+       {PullPhase::StartingRunner, PullPhase::Starting, PullPhase::Manifest, PullPhase::Pulling,
+        PullPhase::Verifying, PullPhase::WritingManifest, PullPhase::Success}) {
+    PullProgress progress;
+    progress.phase = phase;
+    progress.percent = 100;
+    progress.doneBytes = 403'900'000'000;
+    progress.totalBytes = 404'000'000'000;
+    progress.bytesPerSecond = 118'000'000;
+    progress.secondsLeft = 7200;
+    samples.push_back(progress);
+  }
+  CMainDlg window;
+  Open(window);
+  ShowSampleState(window, QStringLiteral("models"));
+  for (const PullProgress& progress : samples) {
+    window.ShowPullProgress(2, progress);
+    QApplication::processEvents();
+    const auto faults = TextsThatDoNotFit(window);
+    EXPECT_TRUE(faults.empty()) << "phase " << static_cast<int>(progress.phase) << " " << Scale()
+                                << Join(faults);
+  }
+}
+
+}  // namespace

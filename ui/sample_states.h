@@ -1,0 +1,12 @@
+#pragma once
+// The window's states with sample values, so each can be looked at (and
+// measured) without running an installation.
+#include <QString>
+#include <QStringList>
+
+class CMainDlg;
+
+// download, setup, model, runner, finished, progress, models.
+QStringList SampleStateNames();
+// Puts a freshly created window into `state`; an unknown name leaves it as is.
+void ShowSampleState(CMainDlg& window, const QString& state);
