@@ -123,6 +123,11 @@ class InstallWorkflow : public ::testing::Test {
     harness_.reset();
     StopStartedRunnerServer();
     GetEventReporter().WaitIdle();
+    // The last reports were recorded by the server's threads under the lock;
+    // taking it orders their writes before the members go (the answers that
+    // told the reporter so came through a socket, which the thread
+    // sanitizer cannot see).
+    { std::lock_guard lock(mutex_); }
     GetAppConstants() = saved_;
     ::unsetenv("TIDEWELL_MODEL_SOURCE");
     ::unsetenv("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS");

@@ -45,6 +45,15 @@ class ServiceTest : public ::testing::Test {
                            Record(req);
                            res.status = 200;
                          });
+    // Reports that are answered only when the test says so.
+    server_.server().Get(R"(/slow-log/.*)",
+                         [this](const httplib::Request& req, httplib::Response& res) {
+                           Record(req);
+                           for (int i = 0; i < 1000 && !slowLogAnswer_; ++i) {
+                             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                           }
+                           res.status = 200;
+                         });
     server_.server().Get("/redirect", [](const httplib::Request&, httplib::Response& res) {
       res.set_redirect("/page");
     });
@@ -128,6 +137,7 @@ class ServiceTest : public ::testing::Test {
   int configStatus_ = 200;
   std::string configBody_ = "{}";
   std::vector<SeenRequest> seen_;
+  std::atomic<bool> slowLogAnswer_{false};
 };
 
 TEST_F(ServiceTest, QueryAndHeadersAreBuiltExactlyAndUnescaped) {
@@ -332,13 +342,7 @@ TEST_F(ServiceTest, EventsTravelInThePath) {
 // the one before it, and a caller waiting for them to leave is not held up
 // by the answers.
 TEST_F(ServiceTest, ReportsLeaveWithoutWaitingForAnswers) {
-  std::atomic<bool> answer{false};
-  server_.server().Get(R"(/slow-log/.*)", [&](const httplib::Request& req, httplib::Response& res) {
-    Record(req);
-    for (int i = 0; i < 1000 && !answer; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    res.status = 200;
-  });
+  std::atomic<bool>& answer = slowLogAnswer_;
   GetAppConstants().eventLogUrl = server_.Url("/slow-log");
   {
     CEventReporter reporter;
