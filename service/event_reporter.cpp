@@ -63,10 +63,13 @@ void CEventReporter::Loop() {
     m_queue.pop_front();
     const std::uint64_t before = m_left;
     ++m_inFlight;
-    // Each request waits for its answer on a thread of its own; the next
-    // report leaves once this one has.
+    // Each request waits for its answer on a thread of its own. The next
+    // report leaves once this one has been answered, so that a service sees
+    // them in order on one connection after another; a service that is slow
+    // to answer gets a short grace, then the next one goes anyway.
     std::thread([this, name] { Send(name); }).detach();
     m_changed.wait(lock, [this, before] { return m_left > before; });
+    m_changed.wait_for(lock, kAnswerGrace, [this] { return m_inFlight == 0; });
   }
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // Event reports leave in the order they were made, from a thread of their
 // own: a click or an installation stage never waits for a slow service. A
-// report leaves as soon as the one before it has left; nobody waits for a
-// service's answers, which may take up to the request time limit each.
+// report leaves when the one before it has been answered, or at the latest
+// a short grace after it left: a silent service (whose answers may take up
+// to the request time limit each) holds nothing up for long.
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -28,6 +30,8 @@ class CEventReporter {
   // At most this many reports wait for their answers at once; the next one
   // leaves when one of them is done.
   static constexpr int kMaxInFlight = 8;
+  // How long a report that has left may keep the next one waiting.
+  static constexpr std::chrono::milliseconds kAnswerGrace{2000};
 
   void Loop();
   void Send(const std::string& name);

@@ -338,9 +338,9 @@ TEST_F(ServiceTest, EventsTravelInThePath) {
   EXPECT_EQ(seen[3].path, "/dpsk/log/log/noUrlDeepseek/ch01/WX_1.0.0.1/linux/x86/ab12");
 }
 
-// A service that answers reports late: each report still leaves right after
-// the one before it, and a caller waiting for them to leave is not held up
-// by the answers.
+// A service that answers reports late: each report still leaves at the
+// latest a short grace after the one before it, and a caller waiting for
+// them to leave is not held up by the answers.
 TEST_F(ServiceTest, ReportsLeaveWithoutWaitingForAnswers) {
   std::atomic<bool>& answer = slowLogAnswer_;
   GetAppConstants().eventLogUrl = server_.Url("/slow-log");
