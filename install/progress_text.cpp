@@ -5,6 +5,9 @@
 
 namespace {
 
+// Between the parts of a progress text; narrow, so a whole line fits.
+constexpr std::string_view kProgressSeparator = " · ";
+
 std::string Join(const std::string& a, const std::string& b) {
   if (a.empty()) return b;
   if (b.empty()) return a;

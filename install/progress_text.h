@@ -2,12 +2,8 @@
 // What a person reads while something downloads: done of total, speed and
 // time left, or the phase the runner is in, in the window's language (UTF-8).
 #include <string>
-#include <string_view>
 
 #include <install/pull_progress.h>
-
-// Between the parts of a progress text; narrow, so a whole line fits.
-inline constexpr std::string_view kProgressSeparator = " · ";
 
 // A model pull; tag may be empty (the row already names the model).
 std::string PullProgressText(const std::string& tag, const PullProgress& progress);

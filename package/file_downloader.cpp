@@ -28,11 +28,6 @@ namespace {
 
 constexpr long kReceiveBufferBytes = 512 * 1024;
 
-struct ListDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
-
 // Failures after which the same request may well succeed.
 bool Retryable(CURLcode result, long status) {
   switch (result) {
@@ -152,7 +147,7 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
     // body); without a validator or a known size, start again from zero.
     if (body.onDisk() > 0 && !body.Resumable()) body.Restart();
     std::string range;
-    HeaderList headers;
+    CurlList headers;
     if (body.onDisk() > 0) {
       range = std::to_string(body.onDisk()) + "-";
       headers.reset(curl_slist_append(nullptr, ("If-Range: " + body.Validator()).c_str()));

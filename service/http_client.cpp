@@ -8,10 +8,6 @@
 
 namespace {
 
-struct ListDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-
 struct UrlDeleter {
   void operator()(CURLU* url) const { curl_url_cleanup(url); }
 };
@@ -85,7 +81,7 @@ HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, lo
   if (!EnsureCurlGlobalInit()) return response;
   const CurlEasy easy(curl_easy_init());
   if (!easy) return response;
-  std::unique_ptr<curl_slist, ListDeleter> list;
+  CurlList list;
   for (const auto& [name, value] : headers) {
     const std::string line = name + ": " + value;
     curl_slist* grown = curl_slist_append(list.get(), line.c_str());

@@ -24,6 +24,12 @@ struct CurlEasyDeleter {
 };
 using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 
+// A libcurl header list, freed with its owner.
+struct CurlListDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using CurlList = std::unique_ptr<curl_slist, CurlListDeleter>;
+
 // libcurl's global state, set up once for the process and never torn down
 // (a request may be running on another thread at any time).
 bool EnsureCurlGlobalInit();

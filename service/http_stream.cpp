@@ -6,10 +6,6 @@
 
 namespace {
 
-struct ListDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-
 struct Transfer {
   const HttpStreamHandlers* handlers = nullptr;
   bool stopped = false;
@@ -43,7 +39,7 @@ HttpStreamResult HttpStreamRequest(const std::string& method, const std::string&
   if (!EnsureCurlGlobalInit()) return result;
   const CurlEasy easy(curl_easy_init());
   if (!easy) return result;
-  std::unique_ptr<curl_slist, ListDeleter> list;
+  CurlList list;
   if (!contentType.empty()) {
     list.reset(curl_slist_append(nullptr, ("Content-Type: " + contentType).c_str()));
     if (!list) return result;
