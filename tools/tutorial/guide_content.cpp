@@ -21,11 +21,14 @@ using namespace guide_style;
 #ifdef Q_OS_WIN
 const QString kDefaultFolder = QStringLiteral("<code>C:\\AlTidewell</code>");
 const QString kWorkFolder = QStringLiteral("%LOCALAPPDATA%\\Tidewell");
-const QString kDataFolder = QStringLiteral("%APPDATA%\\Tidewell");
+const QString kSettingsPlace = QStringLiteral("HKEY_CURRENT_USER\\SOFTWARE\\Tidewell");
+const QString kSettingsWhat =
+    QStringLiteral("注册表中助手自己的设置：安装地址、运行器使用的端口等");
 #else
 const QString kDefaultFolder = QStringLiteral("是个人文件夹下的 <code>AlTidewell</code>");
 const QString kWorkFolder = QStringLiteral("~/.local/share/Tidewell");
-const QString kDataFolder = QStringLiteral("~/.config/Tidewell");
+const QString kSettingsPlace = QStringLiteral("~/.config/Tidewell/registry");
+const QString kSettingsWhat = QStringLiteral("助手自己的设置：安装地址、运行器使用的端口等");
 #endif
 
 // The working part of the window (form, stage image, requirements) without
@@ -235,8 +238,8 @@ void WriteSections(GuideComposer& guide, const GuideImages& shots) {
   guide.Text(
       QStringLiteral(
           "<p><b>阶段三　下载模型。</b>这是最耗时的一步：1.5B 约 1 GB，更大的模型可达数十 GB。"
-
-          "下载期间请耐心等待，不要关闭助手。</p>"),
+          "下载期间请耐心等待，不要关闭助手。万一中途关闭了，重新打开助手再点一次安装即可："
+          "只要这期间没有重新启动电脑，模型会从已经下载的部分接着下载。</p>"),
       70);
   guide.Figure({StageArea(shots.model), QStringLiteral("阶段三：下载模型")}, 0.82);
   guide.Text(QStringLiteral(
@@ -272,18 +275,20 @@ void WriteSections(GuideComposer& guide, const GuideImages& shots) {
           "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"5\">"
           "<tr><th width=\"38%\">位置</th><th>内容</th></tr>"
           "<tr><td><code>安装地址/deepseek</code></td>"
-          "<td>解压后的安装包（运行器与客户端的安装程序）</td></tr>"
+          "<td>解压后的安装包，运行器与客户端的安装程序在其中的 <code>deepseek</code> "
+          "文件夹里</td></tr>"
           "<tr><td><code>安装地址/ollama_location</code></td><td>Ollama 运行器</td></tr>"
-          "<tr><td><code>安装地址/ollama_models</code></td><td>下载的模型。环境变量 "
-          "<code>OLLAMA_MODELS</code> 指向这里，运行器据此找到模型</td></tr>"
+          "<tr><td><code>安装地址/ollama_models</code></td><td>下载的模型，以及没有下载完的部分。"
+          "环境变量 <code>OLLAMA_MODELS</code> 指向这里，运行器据此找到模型</td></tr>"
           "<tr><td><code>安装地址/chatbox_location</code></td><td>Chatbox 聊天客户端</td></tr>"
           "<tr><td><code>%2</code></td>"
-          "<td>安装包 deepseek.zip（留作下次安装）和本教程</td></tr>"
-          "<tr><td><code>%3</code></td><td>助手自己的设置</td></tr>"
+          "<td>安装包 deepseek.zip（留作下次安装）、本教程和运行器的日志 "
+          "runner-server.log</td></tr>"
+          "<tr><td><code>%3</code></td><td>%4</td></tr>"
           "</table><p></p>"
           "<p>模型文件可能很大。请不要单独移动、改名或删除 <code>ollama_models</code> 文件夹，"
           "否则运行器会找不到模型。</p>")
-          .arg(kDefaultFolder, kWorkFolder, kDataFolder));
+          .arg(kDefaultFolder, kWorkFolder, kSettingsPlace, kSettingsWhat));
 
   guide.Heading(QStringLiteral("7"), QStringLiteral("遇到提示怎么办"));
   guide.Note(QStringLiteral("「DeepSeek安装不存在，不能安装!」（标题：安装失败）"),
@@ -298,8 +303,10 @@ void WriteSections(GuideComposer& guide, const GuideImages& shots) {
       QStringLiteral("<p><b>原因：</b>下载完成后，运行器没有响应或找不到任何模型，"
                      "最常见的是模型下载因网络中断而没有完成。</p>"
                      "<p><b>处理：</b>确认网络正常后，关闭助手再重新打开，然后再次点击安装。"
-                     "已经完成的部分会被保留：安装包不会重新下载，可以使用的运行器不会重新安装，"
-                     "模型下载从已下载的部分继续。</p>"),
+                     "已经完成的部分会被保留：安装包不会重新下载，可以使用的运行器不会重新安装。"
+                     "模型会从已经下载的部分接着下载，前提是这期间没有重新启动电脑："
+                     "电脑重新启动后，运行器再次启动时通常会清除没有下载完的部分，"
+                     "模型只能从头下载。</p>"),
       alert);
   guide.Note(
       QStringLiteral("其他情况"),
@@ -307,8 +314,8 @@ void WriteSections(GuideComposer& guide, const GuideImages& shots) {
           "<ul>"
           "<li><b>安装按钮点击后又恢复原样：</b>安装包没有下载成功或被取消（例如关闭了进度窗口）。"
           "检查网络后再点一次即可。</li>"
-          "<li><b>一直停在「正在下载模型」：</b>若进度长时间不动，关闭并重新打开助手；"
-          "已安装的模型会被自动识别。</li>"
+          "<li><b>一直停在「正在下载模型」：</b>若进度长时间不动，关闭并重新打开助手，"
+          "再点一次安装；已安装的模型会被自动识别，没有下载完的模型按上一条的说明继续。</li>"
           "<li><b>回答很慢：</b>模型对这台电脑可能偏大，可在完成页「下载其他模型」"
           "中换一个更小的型号。</li>"
           "<li>仍无法解决时，请点击右上角<b>「联系客服」</b>。</li>"
