@@ -49,6 +49,11 @@ bool AsyncFileWriter::Finish() {
   return !failed_;
 }
 
+int AsyncFileWriter::error() {
+  std::lock_guard lock(mutex_);
+  return error_;
+}
+
 void AsyncFileWriter::Run() {
   for (;;) {
     std::vector<std::uint8_t> block;
@@ -61,15 +66,20 @@ void AsyncFileWriter::Run() {
       idle_ = false;
     }
     bool ok = true;
+    int error = 0;
     for (std::size_t done = 0; ok && done < block.size();) {
       const std::size_t piece = std::min(kPiece, block.size() - done);
       const ssize_t n = ::write(fd_, block.data() + done, piece);
       if (n < 0 && errno == EINTR) continue;
       ok = n > 0;
       if (ok) done += static_cast<std::size_t>(n);
+      if (n < 0) error = errno;
     }
     std::lock_guard lock(mutex_);
-    if (!ok) failed_ = true;
+    if (!ok && !failed_) {
+      failed_ = true;
+      error_ = error;
+    }
     spare_.push_back(std::move(block));
     idle_ = true;
     cv_.notify_all();

@@ -22,6 +22,8 @@ class AsyncFileWriter {
   bool Put(std::vector<std::uint8_t> block);
   // Waits until everything queued is written; false if any write failed.
   bool Finish();
+  // The errno of the write that failed (0 when none failed or it wrote nothing).
+  int error();
 
  private:
   void Run();
@@ -33,6 +35,7 @@ class AsyncFileWriter {
   std::vector<std::vector<std::uint8_t>> spare_;
   bool closing_ = false;
   bool failed_ = false;
+  int error_ = 0;
   bool idle_ = true;
   std::thread thread_;
 };

@@ -50,6 +50,14 @@ bool Retryable(CURLcode result, long status) {
   }
 }
 
+// The process-wide flag and the caller's own.
+struct StopFlags {
+  const std::atomic<bool>* caller;
+  bool Stopped() const { return cancelRequested.load() || (caller != nullptr && caller->load()); }
+};
+
+void SayInterrupted() { std::cout << "Download interrupted by user." << std::endl; }
+
 }  // namespace
 
 std::string MakeRandomName() {
@@ -80,27 +88,29 @@ void CFileDownloader::OnProgress(long long total, long long now) {
   if (percent > downloadPercent.load()) downloadPercent.store(percent);
 }
 
-int CFileDownloader::OnTransferInfo(void* cancel, long long, long long, long long, long long) {
-  if (static_cast<std::atomic<bool>*>(cancel)->load()) {
-    std::cout << "Download interrupted by user." << std::endl;
+int CFileDownloader::OnTransferInfo(void* stops, long long, long long, long long, long long) {
+  if (static_cast<const StopFlags*>(stops)->Stopped()) {
+    SayInterrupted();
     return 1;
   }
   return 0;
 }
 
-// 1, 2, 4, ... times the first wait; false when cancelled meanwhile.
-bool CFileDownloader::WaitBeforeRetry(int retry) const {
+// 1, 2, 4, ... times the first wait; false when stopped meanwhile.
+bool CFileDownloader::WaitBeforeRetry(int retry, const std::atomic<bool>* stop) const {
+  const StopFlags stops{stop};
   const auto until = std::chrono::steady_clock::now() +
                      std::chrono::milliseconds(firstRetryWaitMs << std::min(retry, 10));
   while (std::chrono::steady_clock::now() < until) {
-    if (cancelRequested) return false;
+    if (stops.Stopped()) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  return !cancelRequested;
+  return !stops.Stopped();
 }
 
 bool CFileDownloader::Download(const std::string& url, const std::string& destination,
-                               int& errorCode, const std::string& sha256Hex) {
+                               int& errorCode, const std::string& sha256Hex,
+                               const std::atomic<bool>* stop) {
   downloadPercent = 0.0;
   downloadBytesDone = 0;
   downloadBytesTotal = 0;
@@ -116,6 +126,7 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
     return false;
   }
   DownloadBody body(file);
+  const StopFlags stops{stop};
 
   CURL* h = easy.get();
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &DownloadBody::OnWrite);
@@ -124,7 +135,7 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
   curl_easy_setopt(h, CURLOPT_HEADERDATA, &body);
   curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CFileDownloader::OnTransferInfo);
-  curl_easy_setopt(h, CURLOPT_XFERINFODATA, &cancelRequested);
+  curl_easy_setopt(h, CURLOPT_XFERINFODATA, &stops);
   // The package's programs are run afterwards: certificates and host names
   // stay verified (libcurl's default) and an error status is no package.
   curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
@@ -142,6 +153,11 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
 
   CURLcode result = CURLE_OK;
   for (int retry = 0;; ++retry) {
+    if (stops.Stopped()) {  // a stop that came before the first byte
+      SayInterrupted();
+      result = CURLE_ABORTED_BY_CALLBACK;
+      break;
+    }
     // Resume from what is on disk only when the server can prove it still
     // has the same body (If-Range: otherwise it answers with the whole
     // body); without a validator or a known size, start again from zero.
@@ -187,7 +203,12 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
     if (result == CURLE_OK && !body.Complete()) {
       result = CURLE_PARTIAL_FILE;
     }
-    if (result == CURLE_OK || cancelRequested) break;
+    if (result == CURLE_OK) break;
+    if (stops.Stopped()) {  // an attempt that failed as the stop came is a stop too
+      if (result != CURLE_ABORTED_BY_CALLBACK) SayInterrupted();
+      result = CURLE_ABORTED_BY_CALLBACK;
+      break;
+    }
     if (body.badRange()) {
       body.Restart();  // a range that does not fit: the body from the start
     } else if (status == 416 && body.onDisk() > 0) {
@@ -196,8 +217,8 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
       break;
     }
     if (retry >= maxRetries) break;
-    if (!WaitBeforeRetry(retry)) {
-      std::cout << "Download interrupted by user." << std::endl;
+    if (!WaitBeforeRetry(retry, stop)) {
+      SayInterrupted();
       result = CURLE_ABORTED_BY_CALLBACK;
       break;
     }
@@ -207,10 +228,16 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
   // On disk for good before it takes the package's name: a crash must not
   // leave a destination that only looks whole.
   if (result == CURLE_OK && ::fsync(file) != 0) result = CURLE_WRITE_ERROR;
+  const DigestCheck digest =
+      result == CURLE_OK ? CheckFileDigest(tempPath, sha256Hex, stop) : DigestCheck::Mismatch;
   bool ok = result == CURLE_OK;
   if (!ok) {
     errorCode = static_cast<int>(result);  // a partial body is of no use to anyone
-  } else if (!VerifyFileDigest(tempPath, sha256Hex)) {
+  } else if (digest == DigestCheck::Cancelled) {
+    SayInterrupted();
+    errorCode = static_cast<int>(CURLE_ABORTED_BY_CALLBACK);
+    ok = false;
+  } else if (digest != DigestCheck::Match) {
     std::cerr << "Download does not match its announced SHA-256." << std::endl;
     errorCode = kDigestError;
     ok = false;
@@ -234,9 +261,9 @@ CFileDownloader& GetFileDownloader() {
 }
 
 bool DownloadFile(const std::string& url, const std::string& destination,
-                  const std::string& sha256Hex) {
+                  const std::string& sha256Hex, const std::atomic<bool>* stop) {
   if (url.empty() || destination.empty()) return false;
   int errorCode = 0;
-  GetFileDownloader().Download(url, destination, errorCode, sha256Hex);
+  GetFileDownloader().Download(url, destination, errorCode, sha256Hex, stop);
   return true;
 }

@@ -19,6 +19,8 @@ extern std::atomic<long long> downloadBytesDone;
 extern std::atomic<long long> downloadBytesTotal;
 // Set to stop the running transfer; cleared when a transfer starts.
 extern std::atomic<bool> cancelRequested;
+// A caller that must not lose a stop arriving just before the start passes
+// its own flag as well (never cleared here).
 
 class CFileDownloader {
  public:
@@ -35,9 +37,11 @@ class CFileDownloader {
   // cancelled, 22 for an HTTP error status, 47 for too many redirects, 1 for
   // a redirect to another scheme or from https to http, 28 for a stall).
   // Paths and URL are in the OS narrow encoding. A non-empty sha256Hex must
-  // match the body, else nothing is kept.
+  // match the body, else nothing is kept. A true *stop (null: none) ends
+  // the transfer as Cancel() does, also before the first byte, during the
+  // waits between attempts and during the digest check.
   bool Download(const std::string& url, const std::string& destination, int& errorCode,
-                const std::string& sha256Hex = {});
+                const std::string& sha256Hex = {}, const std::atomic<bool>* stop = nullptr);
   void Cancel();
 
   // The progress rule: a known total moves the percentage up, never down.
@@ -53,8 +57,8 @@ class CFileDownloader {
   std::string caFile;            // certificates to trust instead of the system's (tests)
 
  private:
-  static int OnTransferInfo(void* cancel, long long, long long, long long, long long);
-  bool WaitBeforeRetry(int retry) const;
+  static int OnTransferInfo(void* stops, long long, long long, long long, long long);
+  bool WaitBeforeRetry(int retry, const std::atomic<bool>* stop) const;
 
   int file = -1;  // the open partial file during a transfer
 };
@@ -68,4 +72,4 @@ CFileDownloader& GetFileDownloader();
 // False when the URL or the destination is empty; otherwise downloads and
 // returns true whatever the outcome: callers look for the destination file.
 bool DownloadFile(const std::string& url, const std::string& destination,
-                  const std::string& sha256Hex = {});
+                  const std::string& sha256Hex = {}, const std::atomic<bool>* stop = nullptr);

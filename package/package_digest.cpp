@@ -27,15 +27,21 @@ bool IsHexDigest(const std::string& text) {
   return true;
 }
 
-}  // namespace
-
-std::string FileSha256Hex(const std::string& path) {
+// The one reading loop: *hex gets the digest when the whole file was read.
+DigestCheck HashFile(const std::string& path, const std::atomic<bool>* cancel, std::string* hex) {
+  const auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
+  if (cancelled()) return DigestCheck::Cancelled;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {};
+  if (fd < 0) return DigestCheck::Unreadable;
   std::unique_ptr<EVP_MD_CTX, MdContextDeleter> context(EVP_MD_CTX_new());
   bool ok = context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) == 1;
+  bool stopped = false;
   std::vector<unsigned char> block(1024 * 1024);
   while (ok) {
+    if (cancelled()) {
+      stopped = true;
+      break;
+    }
     const ssize_t n = ::read(fd, block.data(), block.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
@@ -45,21 +51,47 @@ std::string FileSha256Hex(const std::string& path) {
     ok = EVP_DigestUpdate(context.get(), block.data(), static_cast<std::size_t>(n)) == 1;
   }
   ::close(fd);
+  if (stopped) return DigestCheck::Cancelled;
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
-  if (!ok || EVP_DigestFinal_ex(context.get(), digest, &length) != 1) return {};
-  return LowerHex(digest, length);
+  if (!ok || EVP_DigestFinal_ex(context.get(), digest, &length) != 1) {
+    return DigestCheck::Unreadable;
+  }
+  *hex = LowerHex(digest, length);
+  return DigestCheck::Match;
+}
+
+}  // namespace
+
+std::string FileSha256Hex(const std::string& path) {
+  std::string hex;
+  HashFile(path, nullptr, &hex);
+  return hex;
+}
+
+DigestCheck CheckFileDigest(const std::string& path, const std::string& sha256Hex,
+                            const std::atomic<bool>* cancel) {
+  if (sha256Hex.empty()) return DigestCheck::Match;
+  if (!IsHexDigest(sha256Hex)) return DigestCheck::Mismatch;
+  std::string actual;
+  if (const DigestCheck read = HashFile(path, cancel, &actual); read != DigestCheck::Match) {
+    return read;
+  }
+  for (std::size_t i = 0; i < actual.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(sha256Hex[i])) != actual[i]) {
+      return DigestCheck::Mismatch;
+    }
+  }
+  return DigestCheck::Match;
+}
+
+DigestCheck CheckPackageDigest(const std::wstring& archive, const std::string& sha256Hex,
+                               const std::atomic<bool>* cancel) {
+  return CheckFileDigest(platform::WideToOsNarrow(archive), sha256Hex, cancel);
 }
 
 bool VerifyFileDigest(const std::string& path, const std::string& sha256Hex) {
-  if (sha256Hex.empty()) return true;
-  if (!IsHexDigest(sha256Hex)) return false;  // a digest we cannot check passes nothing
-  const std::string actual = FileSha256Hex(path);
-  if (actual.empty()) return false;
-  for (std::size_t i = 0; i < actual.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(sha256Hex[i])) != actual[i]) return false;
-  }
-  return true;
+  return CheckFileDigest(path, sha256Hex, nullptr) == DigestCheck::Match;
 }
 
 bool VerifyPackageDigest(const std::wstring& archive, const std::string& sha256Hex) {

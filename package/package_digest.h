@@ -2,7 +2,20 @@
 // The SHA-256 check of the install package: the service may announce the
 // digest of the package it serves; an archive that does not match it is
 // never used.
+#include <atomic>
 #include <string>
+
+enum class DigestCheck { Match, Mismatch, Unreadable, Cancelled };
+
+// Match at once when sha256Hex is empty (nothing to check); Mismatch for a
+// malformed digest (one we cannot check passes nothing). Reading stops with
+// Cancelled once *cancel is true (looked at between 1 MiB blocks); cancel may
+// be null.
+DigestCheck CheckPackageDigest(const std::wstring& archive, const std::string& sha256Hex,
+                               const std::atomic<bool>* cancel);
+// The same for a path in the OS narrow encoding.
+DigestCheck CheckFileDigest(const std::string& path, const std::string& sha256Hex,
+                            const std::atomic<bool>* cancel);
 
 // True when sha256Hex is empty (nothing to check) or names the archive's
 // SHA-256 (64 hexadecimal digits, either case). False for a mismatch, a

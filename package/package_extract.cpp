@@ -14,15 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The archive's file name without its last extension.
-std::wstring Stem(const std::wstring& archivePath) {
-  std::size_t start = archivePath.size();
-  while (start > 0 && !IsPathSeparator(archivePath[start - 1])) --start;
-  std::wstring name = archivePath.substr(start);
-  const std::size_t dot = name.rfind(L'.');
-  return dot == std::wstring::npos ? name : name.substr(0, dot);
-}
-
 std::wstring FolderOf(const std::wstring& archivePath) {
   std::size_t end = archivePath.size();
   while (end > 0 && !IsPathSeparator(archivePath[end - 1])) --end;
@@ -35,6 +26,14 @@ std::wstring FolderOf(const std::wstring& archivePath) {
 unsigned ThreadCount(unsigned requested) { return requested != 0 ? requested : 1; }
 
 }  // namespace
+
+std::wstring PackageFolderName(const std::wstring& archivePath) {
+  std::size_t start = archivePath.size();
+  while (start > 0 && !IsPathSeparator(archivePath[start - 1])) --start;
+  std::wstring name = archivePath.substr(start);
+  const std::size_t dot = name.rfind(L'.');
+  return dot == std::wstring::npos ? name : name.substr(0, dot);
+}
 
 std::wstring ExtractArchive(const std::wstring& archivePath, const std::wstring& targetFolder,
                             const char* password, unsigned threads) {
@@ -94,12 +93,14 @@ std::wstring ExtractArchive(const std::wstring& archivePath, const std::wstring&
 }
 
 std::wstring ExtractPackage(const std::wstring& archivePath) {
-  return ExtractArchive(archivePath,
-                        FolderOf(archivePath) + platform::PathSeparator() + Stem(archivePath),
-                        kPackagePassword);
+  return ExtractArchive(
+      archivePath,
+      FolderOf(archivePath) + platform::PathSeparator() + PackageFolderName(archivePath),
+      kPackagePassword);
 }
 
 std::wstring ExtractPackageTo(const std::wstring& archivePath, const std::wstring& baseFolder) {
-  return ExtractArchive(archivePath, baseFolder + platform::PathSeparator() + Stem(archivePath),
+  return ExtractArchive(archivePath,
+                        baseFolder + platform::PathSeparator() + PackageFolderName(archivePath),
                         nullptr);
 }

@@ -6,6 +6,10 @@
 // The password of the vendor's packages.
 inline constexpr const char* kPackagePassword = "markOakGrove";
 
+// The folder an archive unpacks into: its file name without its last
+// extension.
+std::wstring PackageFolderName(const std::wstring& archivePath);
+
 // Unpacks the archive into the folder beside it named like it without its
 // extension, with the package password. Returns the path of the last entry
 // whose attributes are exactly "directory" (with a trailing separator), or an

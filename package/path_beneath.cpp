@@ -1,5 +1,6 @@
 #include <package/path_beneath.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -80,4 +81,24 @@ int CreateFileIn(int folderFd, const std::string& name, unsigned mode) {
     fd = ::openat(folderFd, name.c_str(), kCreate, mode);
   }
   return fd;
+}
+
+bool RemoveBeneath(int dirFd, const std::string& name) {
+  if (::unlinkat(dirFd, name.c_str(), 0) == 0 || errno == ENOENT) return true;
+  if (errno != EISDIR && errno != EPERM) return false;  // Linux says EISDIR, POSIX EPERM
+  const int fd = ::openat(dirFd, name.c_str(), kFolderFlags);
+  if (fd < 0) return false;
+  DIR* dir = ::fdopendir(fd);
+  if (dir == nullptr) {
+    ::close(fd);
+    return false;
+  }
+  bool ok = true;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string child = entry->d_name;
+    if (child == "." || child == "..") continue;
+    ok = RemoveBeneath(::dirfd(dir), child) && ok;
+  }
+  ::closedir(dir);
+  return ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) == 0 && ok;
 }

@@ -12,3 +12,8 @@ int OpenFolderBeneath(int rootFd, const std::string& relative);
 // Creates the file name in folderFd anew (an existing file or link standing
 // there is removed first, never written through). A descriptor, or -1.
 int CreateFileIn(int folderFd, const std::string& name, unsigned mode);
+
+// Removes name in dirFd and, when it is a folder, everything below it,
+// without ever following a link (a link is removed itself). True when
+// nothing of it is left.
+bool RemoveBeneath(int dirFd, const std::string& name);

@@ -74,8 +74,11 @@ class ZipReader {
   ZRESULT ExtractToFile(int index, const std::wstring& name);
   ZRESULT ExtractToDescriptor(int index, int fd);
   ZRESULT ExtractToMemory(int index, std::uint8_t* buffer, std::uint32_t length);
+  void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+  int osError() const { return osError_; }
 
  private:
+  bool Cancelled() const { return cancel_ != nullptr && cancel_->load(std::memory_order_relaxed); }
   ZRESULT ReadRecord(int index, CentralRecord* record);
   int FolderFd(const std::string& folder);
   bool ReadCentral(std::uint64_t offset, void* buffer, std::size_t length) const;
@@ -106,6 +109,8 @@ class ZipReader {
   int rootFd_ = -1;     // the root, opened at the first extraction
   std::string folder_;  // the folder of the previous file entry
   int folderFd_ = -1;   // and its descriptor
+  const std::atomic<bool>* cancel_ = nullptr;
+  int osError_ = 0;  // why the latest extraction's output failed
 };
 
 struct ZipHandle {
@@ -239,13 +244,17 @@ ZRESULT ZipReader::WriteEntryTo(const CentralRecord& record, int fd) {
   if (record.location.uncompressedSize >= kWriteBehindFrom) return WriteBehind(stream, fd);
   buffer_.resize(kOutputBlock);
   for (;;) {
+    if (Cancelled()) return ZR_ABORT;
     std::size_t count = 0;
     if (const ZRESULT r = stream.Read(buffer_.data(), buffer_.size(), &count); r != ZR_OK) return r;
     if (count == 0) return stream.AtEnd() ? ZR_OK : ZR_FLATE;
     for (std::size_t done = 0; done < count;) {
       const ssize_t n = ::write(fd, buffer_.data() + done, count - done);
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return ZR_WRITE;
+      if (n <= 0) {
+        osError_ = n < 0 ? errno : 0;
+        return ZR_WRITE;
+      }
       done += static_cast<std::size_t>(n);
     }
     if (stream.AtEnd()) return ZR_OK;
@@ -256,23 +265,29 @@ ZRESULT ZipReader::WriteEntryTo(const CentralRecord& record, int fd) {
 // writes the previous blocks.
 ZRESULT ZipReader::WriteBehind(ZipEntryStream& stream, int fd) {
   AsyncFileWriter writer(fd);
+  const auto failed = [&] {
+    osError_ = writer.error();
+    return ZR_WRITE;
+  };
   for (;;) {
+    if (Cancelled()) return ZR_ABORT;
     std::vector<std::uint8_t> block = writer.Take();
     block.resize(block.capacity());
     std::size_t count = 0;
     if (const ZRESULT r = stream.Read(block.data(), block.size(), &count); r != ZR_OK) return r;
     if (count == 0) {
       if (!stream.AtEnd()) return ZR_FLATE;
-      return writer.Finish() ? ZR_OK : ZR_WRITE;
+      return writer.Finish() ? ZR_OK : failed();
     }
     block.resize(count);
-    if (!writer.Put(std::move(block))) return ZR_WRITE;
-    if (stream.AtEnd()) return writer.Finish() ? ZR_OK : ZR_WRITE;
+    if (!writer.Put(std::move(block))) return failed();
+    if (stream.AtEnd()) return writer.Finish() ? ZR_OK : failed();
   }
 }
 
 ZRESULT ZipReader::ExtractToFile(int index, const std::wstring& name) {
   CloseMemoryEntry();
+  osError_ = 0;
   if (index < 0 || static_cast<std::uint32_t>(index) >= entryCount_) return ZR_ARGS;
   CentralRecord record;
   ZipEntry entry;
@@ -284,14 +299,19 @@ ZRESULT ZipReader::ExtractToFile(int index, const std::wstring& name) {
   std::string relative = platform::WideToOsNarrow(SanitiseEntryName(name));
   if ((entry.attributes & kAttrDirectory) != 0) {
     if (!relative.empty() && relative.back() == '/') relative.pop_back();
-    return FolderFd(relative) >= 0 ? ZR_OK : ZR_NOFILE;
+    if (FolderFd(relative) >= 0) return ZR_OK;
+    osError_ = errno;
+    return ZR_NOFILE;
   }
   if (relative.empty() || relative.back() == '/') return ZR_NOFILE;
   const std::size_t slash = relative.rfind('/');
   const std::string leaf = slash == std::string::npos ? relative : relative.substr(slash + 1);
   const int folder =
       FolderFd(slash == std::string::npos ? std::string() : relative.substr(0, slash));
-  if (folder < 0) return ZR_NOFILE;
+  if (folder < 0) {
+    osError_ = errno;
+    return ZR_NOFILE;
+  }
   mode_t mode = 0644;
   if (record.host == kHostUnix && ((record.externalAttributes >> 16) & 0777) != 0) {
     mode = (record.externalAttributes >> 16) & 0777;  // Unix permissions, exec bits included
@@ -301,7 +321,10 @@ ZRESULT ZipReader::ExtractToFile(int index, const std::wstring& name) {
   // Always a new file: an existing one (or a link standing there) is
   // replaced, never written through.
   const int fd = CreateFileIn(folder, leaf, mode);
-  if (fd < 0) return ZR_NOFILE;
+  if (fd < 0) {
+    osError_ = errno;
+    return ZR_NOFILE;
+  }
   ZRESULT result = WriteEntryTo(record, fd);
   if (result == ZR_OK) {
     const std::int64_t access = FileTimeToUnixNanoseconds(entry.accessTime);
@@ -310,7 +333,10 @@ ZRESULT ZipReader::ExtractToFile(int index, const std::wstring& name) {
                                {write / 1000000000, write % 1000000000}};
     ::futimens(fd, times);
   }
-  if (::close(fd) != 0 && result == ZR_OK) result = ZR_WRITE;
+  if (::close(fd) != 0 && result == ZR_OK) {  // a quota or network file system may say so only now
+    osError_ = errno;
+    result = ZR_WRITE;
+  }
   // A failed entry leaves nothing behind that could pass for a whole file.
   if (result != ZR_OK) ::unlinkat(folder, leaf.c_str(), 0);
   return result;
@@ -334,6 +360,7 @@ int ZipReader::FolderFd(const std::string& folder) {
 
 ZRESULT ZipReader::ExtractToDescriptor(int index, int fd) {
   CloseMemoryEntry();
+  osError_ = 0;
   if (index < 0 || static_cast<std::uint32_t>(index) >= entryCount_) return ZR_ARGS;
   CentralRecord record;
   ZipEntry entry;
@@ -480,6 +507,20 @@ ZRESULT ZipClose(HZIP zip) {
   if (zip->kind != kArchiveKind) return Remember(ZR_NOTMMAP);
   delete zip;
   return Remember(ZR_OK);
+}
+
+ZRESULT ZipSetCancel(HZIP zip, const std::atomic<bool>* cancel) {
+  ZRESULT error = ZR_OK;
+  ZipReader* reader = ReaderOf(zip, &error);
+  if (reader == nullptr) return Remember(error);
+  reader->SetCancel(cancel);
+  return Remember(ZR_OK);
+}
+
+int ZipLastOsError(HZIP zip) {
+  ZRESULT error = ZR_OK;
+  ZipReader* reader = ReaderOf(zip, &error);
+  return reader != nullptr ? reader->osError() : 0;
 }
 
 ZRESULT ZipLastResult() { return g_lastResult; }

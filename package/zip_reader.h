@@ -2,6 +2,7 @@
 // The program's own zip reader: central directory, safe entry names,
 // traditional PKWARE decryption, stored and deflated data (zlib's raw
 // inflate), attributes and file times. Reading only.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@ inline constexpr ZRESULT ZR_MORE = 0x00000600;      // piecewise extraction: mor
 inline constexpr ZRESULT ZR_CORRUPT = 0x00000700;   // a record of the archive is damaged
 inline constexpr ZRESULT ZR_READ = 0x00000800;      // reading the archive failed
 inline constexpr ZRESULT ZR_PASSWORD = 0x00001000;  // wrong password for an encrypted entry
+inline constexpr ZRESULT ZR_ABORT = 0x00002000;     // the caller's cancel flag was set
 inline constexpr ZRESULT ZR_ARGS = 0x00010000;      // null handle, unknown mode, bad index
 inline constexpr ZRESULT ZR_NOTMMAP = 0x00080000;   // not an archive opened for reading
 inline constexpr ZRESULT ZR_ALREADY = 0x01000000;   // the reader already holds an archive
@@ -60,6 +62,17 @@ ZRESULT ZipItemInfo(HZIP zip, int index, ZipEntry* entry);
 ZRESULT ZipExtractItem(HZIP zip, int index, void* target, std::uint32_t length, int mode);
 ZRESULT ZipExtractItemToFile(HZIP zip, int index, const std::wstring& name);
 ZRESULT ZipClose(HZIP zip);
+
+// Extraction to a file or a descriptor on this handle stops with ZR_ABORT
+// (leaving no file) once *cancel is true; it is looked at between output
+// blocks, so a large entry stops at once too. Null: never stops. The flag
+// must outlive the handle's extractions.
+ZRESULT ZipSetCancel(HZIP zip, const std::atomic<bool>* cancel);
+
+// The errno of the file-system call that made the latest extraction on this
+// handle fail (ZR_NOFILE, ZR_WRITE); 0 when the file system was not the
+// cause (a refused name, damaged data).
+int ZipLastOsError(HZIP zip);
 
 // The result of the latest call on any thread.
 ZRESULT ZipLastResult();
