@@ -8,9 +8,11 @@
 #include <install/ollama_runner.h>
 #include <install/package_step.h>
 #include <install/process_helpers.h>
+#include <install/pull_failure.h>
 #include <install/runner_api.h>
 #include <install/runner_login.h>
 #include <install/shell_helpers.h>
+#include <install/space_need.h>
 #include <install/space_text.h>
 #include <install/text_helpers.h>
 #include <package/file_downloader.h>
@@ -23,6 +25,7 @@
 #include <service/event_reporter.h>
 #include <service/service_state.h>
 #include <work/action_factory.h>
+#include <work/notify_center.h>
 
 namespace {
 
@@ -37,6 +40,9 @@ constexpr wchar_t kNetworkText[] = L"网络不畅，关闭软件后重新打开�
 constexpr wchar_t kNetworkCaption[] = L"提示";
 constexpr wchar_t kWaitingForServiceText[] = L"正在连接服务，请稍候...";
 constexpr wchar_t kDownloadingPackageText[] = L"正在下载安装包，请耐心等待...";
+constexpr char kCauseLine[] = "causeTxt";
+constexpr wchar_t kInternalErrorText[] =
+    L"安装时程序出错，请再次点击安装；如果仍然不行，请联系客服。";
 constexpr wchar_t kTutorialArchive[] = L"JEBMWKX6V.zip";
 constexpr wchar_t kTutorialDocument[] = L"安装教程(必读).pdf";
 
@@ -63,17 +69,53 @@ std::string CInstallEngine::modelIndexText() const {
   return m_modelIndexText;
 }
 
-void CInstallEngine::StartAction(std::function<int(Action::IAction*)> task) {
+void CInstallEngine::StartAction(std::function<int(Action::IAction*)> task,
+                                 std::function<void()> onThrow) {
   auto* action = new Action::CActionBase(m_owner);
   action->SetCallback([](int) {});
-  action->Run([self = shared_from_this(), action, task = std::move(task)] { return task(action); },
-              false);
+  action->Run(
+      [self = shared_from_this(), action, task = std::move(task), onThrow = std::move(onThrow)] {
+        try {
+          return task(action);
+        } catch (const std::exception&) {
+          // The pool would swallow it and leave the window on a stage for
+          // ever: the task's own failure path ends it instead.
+          if (onThrow) {
+            action->RunOnUI([&onThrow] {
+              onThrow();
+              return 0;
+            });
+          }
+          return -1;
+        }
+      },
+      false);
   action->Release();  // the factory keeps it until its completion is delivered
 }
+
+void CInstallEngine::Step(const char* name) {
+  if (stepHookForTesting) stepHookForTesting(name);
+}
+
+bool CInstallEngine::Cancelled() const { return m_cancel->load(); }
 
 void CInstallEngine::ReturnToIdle(std::string_view shownImage) {
   m_view.ShowChild(shownImage, false);
   m_view.ShowChild(kInstallImage, true);
+  // What the last pull said belongs to the stage that is gone.
+  m_view.SetChildText("stageProgressTxt", L"");
+}
+
+void CInstallEngine::ShowCause(const std::wstring& text) {
+  m_view.SetChildText(kCauseLine, text);
+  m_view.ShowChild(kCauseLine, !text.empty());
+}
+
+void CInstallEngine::ShowRowCause(int row, const std::wstring& text) {
+  m_view.SetChildText(RowName("ai_cause", row), text);
+  m_view.ShowChild(RowName("ai_cause", row), !text.empty());
+  // The cause stands where the row's date was.
+  m_view.ShowChild(RowName("ai_date", row), text.empty());
 }
 
 // ---- The installation's first half: the package -------------------------
@@ -82,17 +124,32 @@ void CInstallEngine::StartStartupWork() {
   // Queued here, before any click can be: they are the first two reports.
   ReportEvent("opensoftware", false);
   ReportEvent("install", true);
-  StartAction([this](Action::IAction* action) {
-    // The configuration is asked for right behind them on the wire, not
-    // after their answers (a silent service would hold it minutes).
-    GetEventReporter().WaitSent();
-    GetServiceState().FetchRemoteConfig();
-    action->RunOnUI([this] {
-      OnRemoteConfigReady();
-      return 0;
-    });
-    return 0;
-  });
+  StartConfigFetch();
+}
+
+void CInstallEngine::StartConfigFetch() {
+  m_configReady = false;
+  auto done = [this](ConfigFetch fetch, long status) {
+    m_configFetch = fetch;
+    m_configStatus = status;
+    OnRemoteConfigReady();
+  };
+  StartAction(
+      [this, done](Action::IAction* action) {
+        // The configuration is asked for right behind the reports on the
+        // wire, not after their answers (a silent service would hold it
+        // minutes).
+        GetEventReporter().WaitSent();
+        Step("config");
+        long status = 0;
+        const ConfigFetch fetch = GetServiceState().FetchRemoteConfig(&status);
+        action->RunOnUI([&] {
+          done(fetch, status);
+          return 0;
+        });
+        return 0;
+      },
+      [done] { done(ConfigFetch::NoAnswer, 0); });
 }
 
 void CInstallEngine::OnRemoteConfigReady() {
@@ -116,6 +173,9 @@ std::wstring CInstallEngine::RestoreInstallFolder() {
 }
 
 void CInstallEngine::OnCustomerServiceClick() {
+  if (m_configReady && GetServiceState().serviceUrl.empty() && !m_packageRunning) {
+    StartConfigFetch();  // the first request failed: ask again
+  }
   if (m_configReady) {
     OpenCustomerService();
     return;
@@ -128,13 +188,18 @@ void CInstallEngine::OnCustomerServiceClick() {
 
 void CInstallEngine::OpenCustomerService() {
   const std::string& url = GetServiceState().serviceUrl;
-  if (!url.empty()) ShellOpen(0, ToWide936(url));
+  if (!url.empty()) {
+    ShellOpen(0, ToWide936(url));
+  } else if (m_configFetch != ConfigFetch::Applied) {
+    ShowCause(ConfigFaultText(m_configFetch, m_configStatus));
+  }
 }
 
 bool CInstallEngine::RemoteConfigReady() const { return m_configReady; }
 
 void CInstallEngine::OnInstallClick() {
   ReportEvent("clickInstallPack", true);
+  ShowCause(L"");
   const std::wstring folder = m_view.GetChildText("InstPath");
   // A relative folder would land wherever the program was started from.
   if (IsAbsolutePath(folder) && !DirectoryExists(folder)) CreateDirectoryTree(folder);
@@ -143,19 +208,25 @@ void CInstallEngine::OnInstallClick() {
     m_view.ShowMessage(kNoFolderText, kNoFolderCaption);
     return;
   }
-  // Ask before a download that cannot fit rather than fail after it.
+  // Ask before a download that cannot fit rather than fail after it: the
+  // model, the package, its unpacked copy and the installed programs.
   const int index = m_view.SelectedModelIndex();
-  const std::uint64_t required = RequiredBytesForListIndex(index);
+  const std::uint64_t required =
+      RequiredBytesForListIndex(index) + PackageFootprintBytes(PackageArchivePath());
   if (const auto free = platform::FreeDiskSpace(folder); free && required > *free) {
-    const std::wstring text =
-        FormatWString(L"所选模型约需 %ls 磁盘空间，安装位置只有 %ls 可用。\n仍要继续安装吗？",
-                      SizeTextForListIndex(index).c_str(), FormatFreeSpace(*free).c_str());
+    const std::wstring text = FormatWString(
+        L"所选模型约需 %ls，连同安装包、解压文件和安装的程序共约需 %ls 磁盘空间，"
+        L"安装位置只有 %ls 可用。\n仍要继续安装吗？",
+        SizeTextForListIndex(index).c_str(), FormatFreeSpace(required).c_str(),
+        FormatFreeSpace(*free).c_str());
     if (!m_view.AskToContinue(text, L"磁盘空间不足")) return;
   }
   GetServiceState().installFolder = folder;
   SaveInstallPath();
   m_view.ShowChild(kInstallImage, false);
   m_view.ShowChild(kPackageImage, true);
+  // A configuration that brought no package address is asked for again.
+  if (m_configReady && GetServiceState().packageUrl.empty()) StartConfigFetch();
   if (!m_configReady) {
     // The package address comes with the configuration: wait for it.
     m_installWaitingForConfig = true;
@@ -173,10 +244,41 @@ void CInstallEngine::StartInstall() {
   m_view.SetChildText("progTxt", kDownloadingPackageText);
   m_view.StartProgressTimer();
   m_view.ShowOverlay(OverlayPage::Progress);
-  StartAction([](Action::IAction*) {
-    PreparePackage();
-    return 0;
-  });
+  // One stop flag per installation: a close of this one's overlay never
+  // reaches a later one.
+  const int installation = ++m_installation;
+  m_cancel = std::make_shared<std::atomic<bool>>(false);
+  m_packageRunning = true;
+  const std::wstring folder = GetServiceState().installFolder;
+  auto finish = [installation, config = m_configFetch,
+                 status = m_configStatus](PackageOutcome outcome) {
+    if (outcome.fault == PackageFault::NoConfig) {
+      outcome.config = config;
+      outcome.status = status;
+    }
+    // The window hears of it through the package events; the outcome rides
+    // along with the installation's number.
+    if (outcome.fault == PackageFault::None) {
+      PostUIEvent<EventDownModelChanged3>(
+          [installation](EventDownModelChanged3& e) { e.installation = installation; });
+    } else {
+      PostUIEvent<EventQrCodeDisChanged3>([installation, outcome](EventQrCodeDisChanged3& e) {
+        e.installation = installation;
+        e.cause = PackageFaultText(outcome);
+      });
+    }
+  };
+  StartAction(
+      [this, folder, cancel = m_cancel, finish](Action::IAction*) {
+        Step("package");
+        finish(FetchAndUnpackPackage(folder, cancel.get()));
+        return 0;
+      },
+      [finish] {
+        PackageOutcome outcome;
+        outcome.fault = PackageFault::Internal;
+        finish(outcome);
+      });
 }
 
 void CInstallEngine::OnProgressTimer() {
@@ -196,7 +298,10 @@ void CInstallEngine::OnOverlayClose() {
       // Nothing has started yet: back to the install image.
       m_installWaitingForConfig = false;
       ReturnToIdle(kPackageImage);
-    } else {
+    } else if (m_packageRunning) {
+      // Whatever step it is in (a download, the check of a kept archive,
+      // the unpack), the installation stops and says so.
+      m_cancel->store(true);
       GetFileDownloader().Cancel();
     }
   }
@@ -206,24 +311,40 @@ void CInstallEngine::OnOverlayClose() {
 void CInstallEngine::OnPackageFailed(EventArgs& event) {
   if (event.idFrom != 0) return;
   event.handled = true;
+  const auto* failed = dynamic_cast<EventQrCodeDisChanged3*>(&event);
+  // A stopped installation that ends after a new one began says nothing.
+  if (failed == nullptr || failed->installation != m_installation) return;
+  m_packageRunning = false;
   m_view.StopProgressTimer();
   m_view.HideOverlay();
   ReturnToIdle(kPackageImage);
+  ShowCause(failed->cause);
 }
 
 void CInstallEngine::OnPackageReady(EventArgs& event) {
   if (event.idFrom != 0) return;
   event.handled = true;
+  const auto* ready = dynamic_cast<EventDownModelChanged3*>(&event);
+  if (ready == nullptr || ready->installation != m_installation) return;
+  m_packageRunning = false;
   m_view.StopProgressTimer();
   m_view.HideOverlay();
   m_view.ShowChild(kPackageImage, false);
   m_view.ShowChild(kRunnerImage, true);
-  StartAction([this](Action::IAction* action) { return InstallStackTask(action); });
+  StartAction([this](Action::IAction* action) { return InstallStackTask(action); },
+              [this] {
+                for (const char* image : {kRunnerImage, kModelImage}) {
+                  m_view.ShowChild(image, false);
+                }
+                ReturnToIdle(kPackageImage);
+                ShowCause(kInternalErrorText);
+              });
 }
 
 // ---- The second half: runner, model, chat client -------------------------
 
 int CInstallEngine::InstallStackTask(Action::IAction* action) {
+  Step("runner");
   ReportEvent("InstallOllamaStart", true);
   // The end is reported only for a runner that answers; a setup that left
   // none says so (the pull below then fails on its own).
@@ -235,6 +356,7 @@ int CInstallEngine::InstallStackTask(Action::IAction* action) {
   ReportEvent(runnerWorks ? "InstallOllamaEnd" : "InstallOllamaFails", true);
   action->RunOnUI([this] { return ShowModelDownloading(); });
   ReportEvent("DownModelStart", true);
+  Step("pull");
   const PullResult pull = PullSelectedModel(action);
   InstallChatbox();
   ReportEvent("DownModelEnd", true);
@@ -256,6 +378,7 @@ int CInstallEngine::InstallStackTask(Action::IAction* action) {
   // Settings that name a model the runner does not have would greet the
   // user with an error: they are written once the runner lists it.
   if (downloaded) {
+    Step("client");
     ConfigureChatClient(modelTag(), action);
     // From now on the runner's server starts with the user's session.
     RegisterRunnerServerAtLogin();
@@ -406,20 +529,49 @@ void CInstallEngine::ShowDownloadedModel(const std::string& number) {
 }
 
 void CInstallEngine::OnModelRowDownloadClick(int row) {
+  ShowRowCause(row, L"");
+  if (!ConfirmRowPullFits(row)) return;
   m_activeModelRow = row;
   ShowModelRowProgress(row, false);
   StartOtherModelDownload();
+}
+
+bool CInstallEngine::ConfirmRowPullFits(int row) {
+  // The list pulls into the same store: its disk and this machine's memory.
+  const int index = row - 1;
+  std::wstring text;
+  const std::uint64_t size = RequiredBytesForListIndex(index);
+  const auto free =
+      platform::FreeDiskSpace(MakeInstallLayout(GetServiceState().installFolder).modelStore);
+  if (free && size > *free) {
+    text += FormatWString(L"这个模型约需 %ls 磁盘空间，安装位置只有 %ls 可用，下载会中途失败。\n",
+                          SizeTextForListIndex(index).c_str(), FormatFreeSpace(*free).c_str());
+  }
+  const std::uint64_t memory = platform::TotalMemoryBytes();
+  const std::uint64_t needed = RequiredMemoryForListIndex(index);
+  if (memory != 0 && needed != 0 && !MemoryIsEnough(memory, needed)) {
+    text +=
+        FormatWString(L"这个模型建议内存 %ls 以上，本机只有 %ls，下载后会运行得很慢或无法运行。\n",
+                      FormatFreeSpace(needed).c_str(), FormatFreeSpace(memory).c_str());
+  }
+  if (text.empty()) return true;
+  return m_view.AskToContinue(text + L"仍要下载吗？", L"提示");
 }
 
 void CInstallEngine::StartOtherModelDownload() {
   const int row = m_activeModelRow;
   const std::wstring tag = ModelTagForRow(row);
   StartAction(
-      [this, tag, row](Action::IAction* action) { return OtherModelTask(tag, row, action); });
+      [this, tag, row](Action::IAction* action) { return OtherModelTask(tag, row, action); },
+      [this, row] {
+        ShowModelRowProgress(row, true);
+        ShowRowCause(row, Utf8ToWide(PullRowFailureText(PullCause::Unknown)));
+      });
 }
 
 int CInstallEngine::OtherModelTask(const std::wstring& tag, int row, Action::IAction* action) {
-  PullModel(tag, row, action);
+  Step("list pull");
+  const PullResult pull = PullModel(tag, row, action);
   // Each row is judged by its own model: several may be pulling at once.
   const std::string narrowTag = ToNarrow936(tag);
   const bool downloaded = IsModelDownloaded(narrowTag);
@@ -431,8 +583,12 @@ int CInstallEngine::OtherModelTask(const std::wstring& tag, int row, Action::IAc
     }
     ConfigureChatClient(narrowTag, action);
   }
-  action->RunOnUI([this, row, downloaded, &number] {
+  // A failed row says why in its own line, until its next click.
+  const std::wstring cause =
+      downloaded ? std::wstring() : Utf8ToWide(PullRowFailureText(ClassifyPull(pull)));
+  action->RunOnUI([this, row, downloaded, &number, &cause] {
     ShowModelRowProgress(row, true);
+    ShowRowCause(row, cause);
     if (downloaded) ShowDownloadedModel(number);
     return 0;
   });
@@ -458,10 +614,12 @@ void CInstallEngine::TryNow() {
   // Starting the runner's server and the client may take a while: the
   // image stays disabled until the client has been started.
   m_view.EnableChild(kTryNowImage, false);
-  StartAction([this](Action::IAction* action) { return TryNowTask(action); });
+  StartAction([this](Action::IAction* action) { return TryNowTask(action); },
+              [this] { m_view.EnableChild(kTryNowImage, true); });
 }
 
 int CInstallEngine::TryNowTask(Action::IAction* action) {
+  Step("try now");
   // After a restart nothing runs yet: the client needs our server. It may
   // have had to move to another port since: the login registration and the
   // client's settings follow it (the settings are rewritten only when

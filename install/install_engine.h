@@ -4,12 +4,16 @@
 // model list's downloads, the chat client's launch and the tutorial. The
 // window's handlers delegate here; the engine reaches the window only
 // through its view interface, on the window thread.
+#include <atomic>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include <install/install_view.h>
 #include <install/model_pull.h>
+#include <install/package_outcome.h>
 #include <install/pull_failure.h>
 #include <install/runner_server.h>
 #include <work/action.h>
@@ -103,14 +107,30 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
 
   // Tests shorten the pull's stall time.
   PullOptions pullOptions;
+  // Tests make a step fail as an unexpected error would; called on workers
+  // with the step's name.
+  std::function<void(const char* step)> stepHookForTesting;
 
  private:
   void StartInstall();
+  // Asks the service for its configuration on a worker; OnRemoteConfigReady
+  // follows on the window thread.
+  void StartConfigFetch();
+  // The line under the install image, and the one in a model row: empty
+  // hides it.
+  void ShowCause(const std::wstring& text);
+  void ShowRowCause(int row, const std::wstring& text);
+  // A list pull that may not fit the disk or the memory: true to go on.
+  bool ConfirmRowPullFits(int row);
+  bool Cancelled() const;
+  void Step(const char* name);
   // Points the chat client at the tag; tells the user when its settings
   // file could not be used. Worker.
   void ConfigureChatClient(const std::string& tag, Action::IAction* action);
   void OpenCustomerService();
-  void StartAction(std::function<int(Action::IAction*)> task);
+  // A task that throws ends on its failure path: onThrow runs on the window
+  // thread instead of whatever the task had left to do.
+  void StartAction(std::function<int(Action::IAction*)> task, std::function<void()> onThrow = {});
   void ReturnToIdle(std::string_view shownImage);
   // The box after a failed pull: its true cause when known, else the
   // network text.
@@ -123,6 +143,15 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   std::string m_modelIndexText;
   int m_activeModelRow = 0;
   bool m_configReady = false;
+  // How the latest configuration request ended; a failed one is asked for
+  // again on the next click that needs it.
+  ConfigFetch m_configFetch = ConfigFetch::Applied;
+  long m_configStatus = 0;
+  // The running installation: its number and its stop flag, set by the
+  // overlay's close button (a new installation gets a new one).
+  int m_installation = 0;
+  std::shared_ptr<std::atomic<bool>> m_cancel = std::make_shared<std::atomic<bool>>(false);
+  bool m_packageRunning = false;
   bool m_installWaitingForConfig = false;
   bool m_serviceWaitingForConfig = false;
 };

@@ -4,46 +4,118 @@
 
 #include <install/file_helpers.h>
 #include <install/install_layout.h>
+#include <package/download_folder.h>
 #include <package/file_downloader.h>
 #include <package/package_digest.h>
-#include <package/package_extract.h>
+#include <package/package_unpack.h>
 #include <platform/atomic_file.h>
+#include <platform/disk_space.h>
 #include <platform/os_encoding.h>
 #include <service/event_reporter.h>
 #include <service/service_state.h>
-#include <work/notify_center.h>
 
-bool FetchAndUnpackPackage() {
+namespace {
+
+bool Stopped(const std::atomic<bool>* cancel) { return cancel != nullptr && cancel->load(); }
+
+PackageOutcome Fault(PackageFault fault) {
+  PackageOutcome outcome;
+  outcome.fault = fault;
+  return outcome;
+}
+
+void Discard(const std::wstring& archive) {
+  std::error_code ec;
+  std::filesystem::remove(platform::OsPath(archive), ec);
+}
+
+// A download that left no package, in the words of its cause.
+PackageOutcome DownloadFault(int errorCode, const std::wstring& archive) {
+  PackageOutcome outcome;
+  outcome.doneBytes = downloadBytesDone.load();
+  outcome.totalBytes = downloadBytesTotal.load();
+  switch (errorCode) {
+    case CFileDownloader::kDigestError:
+      outcome.fault = PackageFault::Damaged;
+      return outcome;
+    case CURLE_HTTP_RETURNED_ERROR:
+    case CURLE_TOO_MANY_REDIRECTS:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      outcome.fault = PackageFault::DownloadFailed;
+      return outcome;
+    case CFileDownloader::kTempFileError:
+    case CFileDownloader::kMoveError:
+    case CURLE_WRITE_ERROR: {
+      // Where it could not be written: the partial file's folder, then the
+      // one that keeps the package.
+      const std::uint64_t needed = static_cast<std::uint64_t>(outcome.totalBytes);
+      for (const std::wstring& folder :
+           {platform::OsNarrowToWide(PrivateDownloadFolder()),
+            platform::WidePath(platform::OsPath(archive).parent_path())}) {
+        const auto free = platform::FreeDiskSpace(folder);
+        if (needed > 0 && free && *free < needed) {
+          outcome.fault = PackageFault::NoSpace;
+          outcome.neededBytes = needed;
+          outcome.freeBytes = *free;
+          return outcome;
+        }
+      }
+      outcome.fault = PackageFault::SaveFailed;
+      return outcome;
+    }
+    default:
+      outcome.fault = PackageFault::DownloadBroke;
+      return outcome;
+  }
+}
+
+}  // namespace
+
+PackageOutcome FetchAndUnpackPackage(const std::wstring& installFolder,
+                                     const std::atomic<bool>* cancel) {
   CServiceState& state = GetServiceState();
   if (state.packageUrl.empty()) {
     GetEventReporter().Report("noUrlDeepseek");
-    return false;
+    return Fault(PackageFault::NoConfig);
   }
   const std::wstring archive = PackageArchivePath();
   // A kept archive is used only while it is still the package announced.
-  if (FileExists(archive) && !VerifyPackageDigest(archive, state.packageSha256)) {
-    std::error_code ec;
-    std::filesystem::remove(platform::OsPath(archive), ec);
+  if (FileExists(archive)) {
+    const DigestCheck check = CheckPackageDigest(archive, state.packageSha256, cancel);
+    if (check == DigestCheck::Cancelled) return Fault(PackageFault::Cancelled);
+    if (check != DigestCheck::Match) Discard(archive);
   }
+  if (Stopped(cancel)) return Fault(PackageFault::Cancelled);
   if (!FileExists(archive)) {
     platform::CreatePrivateFolders(platform::OsPath(archive).parent_path());
-    // Success is judged by the file alone.
-    DownloadFile(state.packageUrl, platform::WideToOsNarrow(archive), state.packageSha256);
-    if (!FileExists(archive)) return false;
+    int errorCode = 0;
+    const bool fetched =
+        GetFileDownloader().Download(state.packageUrl, platform::WideToOsNarrow(archive), errorCode,
+                                     state.packageSha256, cancel);
+    if (Stopped(cancel)) return Fault(PackageFault::Cancelled);
+    if (!fetched || !FileExists(archive)) return DownloadFault(errorCode, archive);
   }
-  ExtractPackageTo(archive, state.installFolder);
-  const InstallLayout layout = MakeInstallLayout(state.installFolder);
-  if (FileExists(layout.chatboxSetup) && FileExists(layout.ollamaSetup)) return true;
-  // Kept only when whole: the next click downloads it again.
-  std::error_code ec;
-  std::filesystem::remove(platform::OsPath(archive), ec);
-  return false;
-}
-
-void PreparePackage() {
-  if (FetchAndUnpackPackage()) {
-    PostUIEvent<EventDownModelChanged3>();
-  } else {
-    PostUIEvent<EventQrCodeDisChanged3>();
+  const UnpackResult unpacked = UnpackPackageInto(archive, installFolder, cancel);
+  switch (unpacked.fault) {
+    case UnpackFault::None:
+      break;
+    case UnpackFault::Cancelled:
+      return Fault(PackageFault::Cancelled);
+    case UnpackFault::Archive:
+      Discard(archive);
+      return Fault(PackageFault::Damaged);
+    case UnpackFault::Folder:
+      return Fault(PackageFault::FolderNotWritable);
+    case UnpackFault::NoSpace: {
+      PackageOutcome outcome = Fault(PackageFault::NoSpace);
+      outcome.neededBytes = unpacked.neededBytes;
+      outcome.freeBytes = unpacked.freeBytes;
+      return outcome;
+    }
   }
+  const InstallLayout layout = MakeInstallLayout(installFolder);
+  if (FileExists(layout.chatboxSetup) && FileExists(layout.ollamaSetup)) return {};
+  // Whole, but not the package: the next click downloads it again.
+  Discard(archive);
+  return Fault(PackageFault::Damaged);
 }

@@ -1,8 +1,15 @@
 #pragma once
 // The first half of an installation, on a worker: the install package is
 // fetched (or the one kept from an earlier run reused), unpacked below the
-// install folder and checked for both setups. Ends by posting the window
-// either the ready event or the failure event.
-void PreparePackage();
-// The same without the event: true when both setups are there.
-bool FetchAndUnpackPackage();
+// install folder as a whole and checked for both setups. A kept archive is
+// used again only while it matches the announced digest and unpacks whole;
+// a fault of the archive discards it, a fault of the folder keeps it.
+#include <atomic>
+#include <string>
+
+#include <install/package_outcome.h>
+
+// cancel: the installation's own stop flag, looked at between and inside
+// the steps; may be null.
+PackageOutcome FetchAndUnpackPackage(const std::wstring& installFolder,
+                                     const std::atomic<bool>* cancel);

@@ -103,3 +103,29 @@ std::string PullCauseWords(PullCause cause) {
   }
   return "原因不明";
 }
+
+std::string PullRowFailureText(PullCause cause) {
+  std::string next;
+  switch (cause) {
+    case PullCause::Network:
+    case PullCause::Unknown:
+      next = "请检查网络后再点下载";
+      break;
+    case PullCause::DiskFull:
+      next = "请清理磁盘后再点下载";
+      break;
+    case PullCause::NoRunner:
+      next = "请先重新安装";
+      break;
+    case PullCause::ServerNotAnswering:
+      next = "请重启电脑后再试";
+      break;
+    case PullCause::ModelNotFound:
+      next = "请联系客服";
+      break;
+    case PullCause::RunnerError:
+      next = "请再点下载，仍失败请联系客服";
+      break;
+  }
+  return "下载失败（" + PullCauseWords(cause) + "），" + next;
+}

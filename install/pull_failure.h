@@ -25,3 +25,6 @@ std::wstring PullFailureMessage(PullCause cause, const std::string& runnerText);
 
 // A few words for the stage line under the image (UTF-8).
 std::string PullCauseWords(PullCause cause);
+// A model row's line after its pull failed: the cause and the next step,
+// short enough for the row (UTF-8).
+std::string PullRowFailureText(PullCause cause);

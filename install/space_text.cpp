@@ -29,6 +29,10 @@ std::wstring FormatFreeSpace(std::uint64_t bytes) {
   return FormatWString(L"%llu B", static_cast<unsigned long long>(bytes));
 }
 
+bool MemoryIsEnough(std::uint64_t memory, std::uint64_t needed) {
+  return memory + (memory / 20) >= needed;
+}
+
 std::uint64_t RequiredBytesForListIndex(int listIndex) {
   return GigabytesAt(SizeTextForListIndex(listIndex), 0);
 }

@@ -51,16 +51,26 @@ std::string CServiceState::GetJsonString(const Json::Value& value,
   return platform::WideToOsNarrow(platform::Utf8ToWide(value.asString()));
 }
 
-void CServiceState::FetchRemoteConfig() {
+ConfigFetch CServiceState::FetchRemoteConfig(long* status) {
   HeaderSet headers;
   FillCommonHeaders(headers);
   const std::string url = GetAppConstants().remoteConfigUrl + "?" + BuildQueryString();
-  std::string body;
-  if (!HttpGet(url, headers, body)) return;
-  // An answer without braces (an HTML page, an empty body) counts as {}.
-  if (body.find('{') == std::string::npos || body.find('}') == std::string::npos) body = "{}";
+  HttpResponse response;
+  try {
+    response = HttpGetRequest(url, headers, requestTimeoutMs, caFile);
+  } catch (const std::exception&) {
+    response.status = 0;
+  }
+  if (status != nullptr) *status = response.status;
+  if (response.status == 0) return ConfigFetch::NoAnswer;
+  if (response.status < 200 || response.status > 299) return ConfigFetch::BadStatus;
+  std::string body = std::move(response.body);
+  // An answer without braces (an HTML page, an empty body) counts as {}:
+  // applied, and still named for what it was.
+  const bool braces = body.find('{') != std::string::npos && body.find('}') != std::string::npos;
+  if (!braces) body = "{}";
   Json::Value root;
-  if (!ParseJson(body, root)) return;
+  if (!ParseJson(body, root)) return ConfigFetch::NotJson;
   // Only an object carries the two fields; anything else empties them (the
   // JSON library would throw on member access).
   const Json::Value empty;
@@ -70,6 +80,7 @@ void CServiceState::FetchRemoteConfig() {
   serviceUrl = GetJsonString(service, "");
   packageUrl = package.isString() ? package.asString() : std::string();
   packageSha256 = digest.isString() ? digest.asString() : std::string();
+  return braces ? ConfigFetch::Applied : ConfigFetch::NotJson;
 }
 
 void CServiceState::SendLogEvent(const std::string& eventName, const RequestSent& onSent) const {

@@ -6,7 +6,16 @@
 
 #include <string>
 
+#include <config/guarded.h>
 #include <service/http_client.h>
+
+// How the latest configuration request ended.
+enum class ConfigFetch {
+  Applied,    // an answer was applied (its fields may still be empty)
+  NoAnswer,   // the service could not be reached or did not answer in time
+  BadStatus,  // it answered with an error status
+  NotJson,    // its answer could not be read
+};
 
 class CServiceState {
  public:
@@ -25,8 +34,9 @@ class CServiceState {
   // Sets client_version, channel, osver and Content-Type, keeping the rest.
   void FillCommonHeaders(HeaderSet& headers) const;
   // Asks the service for its configuration and applies serviceUrl,
-  // packageUrl and packageSha256 from a usable answer.
-  void FetchRemoteConfig();
+  // packageUrl and packageSha256 from a usable answer. status gets the
+  // answer's HTTP status (0 without one).
+  ConfigFetch FetchRemoteConfig(long* status = nullptr);
   // A JSON string in the OS narrow encoding, or the default for anything else.
   std::string GetJsonString(const Json::Value& value, const std::string& defaultValue) const;
   // Reports one named event; the outcome is not looked at.
@@ -40,7 +50,8 @@ class CServiceState {
   std::string packageSha256;
 
   std::wstring workFolder;
-  std::wstring installFolder;
+  // Written by the window thread, read by every worker.
+  CGuarded<std::wstring> installFolder;
   std::string rememberedModelIndex;
 
   // Time limit of each service request; tests shorten it.

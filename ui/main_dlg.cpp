@@ -95,6 +95,11 @@ bool CMainDlg::Create() {
   if (auto* models = findChild<QComboBox*>(QStringLiteral("cbx_Model"))) {
     connect(models, &QComboBox::currentIndexChanged, this, [this] { OnModelSelectionChanged(); });
   }
+  // A typed folder shows its own disk's free space, not the last picked one's.
+  if (auto* path = findChild<QLineEdit*>(QStringLiteral("InstPath"))) {
+    connect(path, &QLineEdit::textChanged, this,
+            [this](const QString& text) { ShowFreeSpace(text.toStdWString()); });
+  }
   return true;
 }
 
@@ -116,8 +121,7 @@ void CMainDlg::OnInitDialog() {
   const std::wstring folder = m_engine->RestoreInstallFolder();
   SetChildText("InstPath", folder);
   // The real figure from the start: a placeholder would mislead.
-  const auto free = platform::FreeDiskSpace(folder);
-  SetChildText("useSpace", free ? FormatFreeSpace(*free) : std::wstring());
+  ShowFreeSpace(folder);
   OnModelSelectionChanged();
   SelectTabPage("tab_pages", 0);
   m_engine->StartInstalledModelDetection();
@@ -159,7 +163,7 @@ void CMainDlg::OnModelSelectionChanged() {
   }
   const double gib = static_cast<double>(memory) / (1024.0 * 1024.0 * 1024.0);
   const double neededGib = static_cast<double>(needed) / (1024.0 * 1024.0 * 1024.0);
-  const bool enough = memory + (memory / 20) >= needed;  // 5 % for what the kernel keeps
+  const bool enough = MemoryIsEnough(memory, needed);
   SetChildText("memInfoTxt",
                FormatWString(enough ? L"本机内存 %.0f GB，此模型建议 %.0f GB 以上：可以运行。"
                                     : L"本机内存 %.0f GB，此模型建议 %.0f GB 以上：内存不足，"
@@ -179,7 +183,13 @@ void CMainDlg::OnSelectFolder() {
   // A file-system root gets a folder of its own.
   if (!path.empty() && path.back() == platform::PathSeparator()) path += L"AlTidewell";
   SetChildText("InstPath", path);
-  const auto free = platform::FreeDiskSpace(path);
+  ShowFreeSpace(path);
+}
+
+void CMainDlg::ShowFreeSpace(const std::wstring& folder) {
+  // A relative path says nothing about where it would land.
+  const auto free =
+      platform::OsPath(folder).is_absolute() ? platform::FreeDiskSpace(folder) : std::nullopt;
   SetChildText("useSpace", free ? FormatFreeSpace(*free) : std::wstring());
 }
 

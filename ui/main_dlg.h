@@ -48,6 +48,8 @@ class CMainDlg : public QWidget,
   // Handlers of the event map.
   void OnModelSelectionChanged();
   void OnSelectFolder();
+  // The free space of the disk the folder (or its nearest existing parent) is on.
+  void ShowFreeSpace(const std::wstring& folder);
   void OnTryNowClick();
   void OnOtherModelsClick();
   void OnTutorialClick();

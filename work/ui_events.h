@@ -3,6 +3,7 @@
 // its ID and registered name; events sent by the application have no sender,
 // so their source ID is 0.
 #include <cstring>
+#include <string>
 
 class EventArgs {
  public:
@@ -40,6 +41,8 @@ class EventQrCodeDisChanged3 : public TplEventArgs<EventQrCodeDisChanged3> {
   static constexpr int EventID = 10010105;
   static constexpr const char* EventName = "On_Event_QrCodeDisChanged3";
   static constexpr const char* ClassName = "EventQrCodeDisChanged3";
+  int installation = 0;  // which installation's package step failed
+  std::wstring cause;    // why, in the window's words
 };
 
 class EventDownModelChanged3 : public TplEventArgs<EventDownModelChanged3> {
@@ -47,4 +50,5 @@ class EventDownModelChanged3 : public TplEventArgs<EventDownModelChanged3> {
   static constexpr int EventID = 10010106;
   static constexpr const char* EventName = "On_Event_DownModelChanged3";
   static constexpr const char* ClassName = "EventDownModelChanged3";
+  int installation = 0;  // which installation's package is ready
 };

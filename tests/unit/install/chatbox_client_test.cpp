@@ -36,7 +36,7 @@ const char kUserSettings[] = R"({
 class ChatboxConfigFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    GetServiceState().installFolder.clear();  // no client folder of ours to stop
+    GetServiceState().installFolder = std::wstring();  // no client folder of ours to stop
     fs::create_directories(File().parent_path());
   }
 
@@ -198,7 +198,7 @@ TEST_F(ChatboxConfigFile, TheRunningClientEndsFirstAndWhatItSavesOnTheWayOutStay
   const pid_t client = std::stoi(ReadTextFile(ready));
   EXPECT_EQ(::kill(client, 0), 0);
   EXPECT_TRUE(StopChatbox());
-  GetServiceState().installFolder.clear();
+  GetServiceState().installFolder = std::wstring();
 }
 
 TEST_F(ChatboxConfigFile, WritersOnSeveralThreadsLoseNoModel) {

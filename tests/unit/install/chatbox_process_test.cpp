@@ -48,7 +48,7 @@ class ChatboxProcess : public ::testing::Test {
   }
   void TearDown() override {
     StopChatbox();
-    GetServiceState().installFolder.clear();
+    GetServiceState().installFolder = std::wstring();
   }
 
   TempHome home_;

@@ -1,0 +1,57 @@
+#include <install/package_outcome.h>
+
+#include <install/space_text.h>
+#include <install/text_helpers.h>
+
+namespace {
+
+std::wstring Bytes(std::uint64_t bytes) { return FormatFreeSpace(bytes); }
+
+}  // namespace
+
+std::wstring ConfigFaultText(ConfigFetch config, long status) {
+  switch (config) {
+    case ConfigFetch::NoAnswer:
+      return L"连接不上服务器，请检查网络连接后再点击一次。";
+    case ConfigFetch::BadStatus:
+      return FormatWString(L"服务器暂时出错（错误 %ld），请过几分钟再点击一次。", status);
+    case ConfigFetch::NotJson:
+      return L"服务器返回的内容无法识别，请过几分钟再点击一次。";
+    case ConfigFetch::Applied:
+      break;
+  }
+  return L"服务器没有提供安装包，请稍后再试；如果一直这样，请联系客服。";
+}
+
+std::wstring PackageFaultText(const PackageOutcome& o) {
+  switch (o.fault) {
+    case PackageFault::None:
+      return std::wstring();
+    case PackageFault::NoConfig:
+      return ConfigFaultText(o.config, o.status);
+    case PackageFault::Cancelled:
+      return L"已取消安装，随时可以再次点击安装。";
+    case PackageFault::DownloadBroke:
+      if (o.totalBytes > 0) {
+        return FormatWString(L"安装包下载中断（已下载 %ls，共 %ls），请检查网络后再点击安装。",
+                             Bytes(static_cast<std::uint64_t>(o.doneBytes)).c_str(),
+                             Bytes(static_cast<std::uint64_t>(o.totalBytes)).c_str());
+      }
+      return FormatWString(L"安装包下载中断（已下载 %ls），请检查网络后再点击安装。",
+                           Bytes(static_cast<std::uint64_t>(o.doneBytes)).c_str());
+    case PackageFault::DownloadFailed:
+      return L"服务器没有给出安装包，请过几分钟再点击安装；如果一直这样，请联系客服。";
+    case PackageFault::Damaged:
+      return L"安装包已损坏，已删除，请再次点击安装重新下载。";
+    case PackageFault::NoSpace:
+      return FormatWString(L"磁盘空间不足：需要 %ls，只剩 %ls。请清理磁盘或换个安装位置后再安装。",
+                           Bytes(o.neededBytes).c_str(), Bytes(o.freeBytes).c_str());
+    case PackageFault::FolderNotWritable:
+      return L"安装位置无法写入，请换一个安装位置后再点击安装。";
+    case PackageFault::SaveFailed:
+      return L"安装包无法保存到本机的用户数据文件夹，请检查它的权限后再点击安装。";
+    case PackageFault::Internal:
+      return L"安装时程序出错，请再次点击安装；如果仍然不行，请联系客服。";
+  }
+  return std::wstring();
+}
