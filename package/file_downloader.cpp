@@ -12,6 +12,7 @@
 #include <iostream>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include <package/download_body.h>
 #include <package/download_folder.h>
@@ -50,13 +51,15 @@ bool Retryable(CURLcode result, long status) {
   }
 }
 
-// The process-wide flag and the caller's own.
+// The process-wide flag and the caller's own; the user is told once.
 struct StopFlags {
   const std::atomic<bool>* caller;
+  bool said = false;
   bool Stopped() const { return cancelRequested.load() || (caller != nullptr && caller->load()); }
+  void SayInterrupted() {
+    if (!std::exchange(said, true)) std::cout << "Download interrupted by user." << std::endl;
+  }
 };
-
-void SayInterrupted() { std::cout << "Download interrupted by user." << std::endl; }
 
 }  // namespace
 
@@ -89,8 +92,9 @@ void CFileDownloader::OnProgress(long long total, long long now) {
 }
 
 int CFileDownloader::OnTransferInfo(void* stops, long long, long long, long long, long long) {
-  if (static_cast<const StopFlags*>(stops)->Stopped()) {
-    SayInterrupted();
+  auto* flags = static_cast<StopFlags*>(stops);
+  if (flags->Stopped()) {
+    flags->SayInterrupted();
     return 1;
   }
   return 0;
@@ -126,7 +130,7 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
     return false;
   }
   DownloadBody body(file);
-  const StopFlags stops{stop};
+  StopFlags stops{stop};
 
   CURL* h = easy.get();
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &DownloadBody::OnWrite);
@@ -154,7 +158,7 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
   CURLcode result = CURLE_OK;
   for (int retry = 0;; ++retry) {
     if (stops.Stopped()) {  // a stop that came before the first byte
-      SayInterrupted();
+      stops.SayInterrupted();
       result = CURLE_ABORTED_BY_CALLBACK;
       break;
     }
@@ -205,7 +209,7 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
     }
     if (result == CURLE_OK) break;
     if (stops.Stopped()) {  // an attempt that failed as the stop came is a stop too
-      if (result != CURLE_ABORTED_BY_CALLBACK) SayInterrupted();
+      stops.SayInterrupted();
       result = CURLE_ABORTED_BY_CALLBACK;
       break;
     }
@@ -218,7 +222,7 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
     }
     if (retry >= maxRetries) break;
     if (!WaitBeforeRetry(retry, stop)) {
-      SayInterrupted();
+      stops.SayInterrupted();
       result = CURLE_ABORTED_BY_CALLBACK;
       break;
     }
@@ -234,7 +238,7 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
   if (!ok) {
     errorCode = static_cast<int>(result);  // a partial body is of no use to anyone
   } else if (digest == DigestCheck::Cancelled) {
-    SayInterrupted();
+    stops.SayInterrupted();
     errorCode = static_cast<int>(CURLE_ABORTED_BY_CALLBACK);
     ok = false;
   } else if (digest != DigestCheck::Match) {

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -254,7 +255,7 @@ UnpackFault Unpacking::Extract(const ArchiveEntry& entry) {
 
 UnpackResult Unpacking::Run(std::shared_ptr<ZipSource> source, const std::wstring& folderName) {
   const std::string finalName = platform::WideToOsNarrow(folderName);
-  if (finalName.empty() || finalName == "." || finalName == ".." ||
+  if (finalName.empty() || finalName == "." || finalName == ".." || finalName.size() > NAME_MAX ||
       finalName.find('/') != std::string::npos || !source) {
     return Fail(UnpackFault::Archive);
   }

@@ -288,6 +288,7 @@ ZRESULT ZipReader::WriteBehind(ZipEntryStream& stream, int fd) {
 ZRESULT ZipReader::ExtractToFile(int index, const std::wstring& name) {
   CloseMemoryEntry();
   osError_ = 0;
+  errno = 0;  // a refusal below that is not the file system's leaves it so
   if (index < 0 || static_cast<std::uint32_t>(index) >= entryCount_) return ZR_ARGS;
   CentralRecord record;
   ZipEntry entry;

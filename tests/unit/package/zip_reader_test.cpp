@@ -361,4 +361,29 @@ TEST_F(ZipReaderTest, ExistingFilesAndLinksAreReplacedNotFollowed) {
   EXPECT_EQ(ReadTextFile(root_ / "b"), "through the link?");
 }
 
+TEST_F(ZipReaderTest, AFailedWriteSaysWhyAndACancelStopsExtraction) {
+  // Small entries are written in place, large ones behind on a thread.
+  for (const std::size_t size : {std::size_t{100000}, std::size_t{9} << 20}) {
+    SCOPED_TRACE(size);
+    HZIP zip = Open(BuildZip({FileEntry("a.bin", Noise(size)), FileEntry("b.bin", "b")}));
+    ASSERT_NE(zip, nullptr);
+    EXPECT_EQ(ZipLastOsError(zip), 0);
+    int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);  // every write: no space left
+    ASSERT_GE(full, 0);
+    EXPECT_EQ(ZipExtractItem(zip, 0, &full, 0, ZIP_HANDLE), ZR_WRITE);
+    EXPECT_EQ(ZipLastOsError(zip), ENOSPC);
+    ::close(full);
+
+    const std::atomic<bool> cancel{true};
+    EXPECT_EQ(ZipSetCancel(zip, &cancel), ZR_OK);
+    EXPECT_EQ(ZipExtractItemToFile(zip, 0, L"a.bin"), ZR_ABORT);
+    EXPECT_FALSE(fs::exists(root_ / "a.bin"));  // nothing half-written stays
+    EXPECT_EQ(ZipLastOsError(zip), 0);
+    EXPECT_EQ(ZipSetCancel(zip, nullptr), ZR_OK);
+    EXPECT_EQ(ZipExtractItemToFile(zip, 1, L"b.bin"), ZR_OK);
+    EXPECT_EQ(ZipClose(zip), ZR_OK);
+  }
+  EXPECT_EQ(ZipSetCancel(nullptr, nullptr), ZR_ARGS);
+}
+
 }  // namespace
