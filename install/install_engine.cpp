@@ -411,6 +411,9 @@ void CInstallEngine::ShowPullFailure(const RunnerCheck& check) {
     cause = PullCause::ServerNotAnswering;
   }
   const std::wstring text = PullFailureMessage(cause, check.pullError);
+  // The box goes; the line under the install image keeps the cause in view.
+  const PullCause named = cause == PullCause::Unknown ? PullCause::Network : cause;
+  ShowCause(L"模型下载失败（" + Utf8ToWide(PullCauseWords(named)) + L"），请再次点击安装。");
   m_view.ShowMessage(text.empty() ? kNetworkText : text, kNetworkCaption);
 }
 
