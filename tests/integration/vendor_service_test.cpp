@@ -98,6 +98,23 @@ TEST(VendorServiceTest, PackageIsServedWholeAndByRange) {
   EXPECT_EQ(tail->body, bytes.substr(100000));
 }
 
+// A connection that drops midway: the announced length, then fewer bytes.
+TEST(VendorServiceTest, PackageCanBreakOffMidway) {
+  TempHome home;
+  const fs::path package = home.root() / "deepseek.zip";
+  std::ofstream(package, std::ios::binary) << std::string(300000, 'p');
+  VendorServiceProcess vendor({"--package", package.string(), "--package-breaks-at", "100000"});
+  ASSERT_TRUE(vendor.Started());
+  httplib::Client client(vendor.Url(""));
+  std::string body;
+  const auto answer = client.Get("/package/deepseek.zip", [&](const char* data, std::size_t n) {
+    body.append(data, n);
+    return true;
+  });
+  EXPECT_FALSE(answer);  // the body ended short of its length
+  EXPECT_EQ(body.size(), 100000u);
+}
+
 TEST(VendorServiceTest, ARangeIsServedOnlyForTheBodyIfRangeNames) {
   TempHome home;
   const fs::path package = home.root() / "deepseek.zip";

@@ -10,6 +10,7 @@ const char* const kVendorUsage =
     "  --event-log F          append each reported event to F\n"
     "  --package F            serve F as /package/deepseek.zip\n"
     "  --no-package-url       answer the configuration with an empty package URL\n"
+    "  --package-breaks-at N  drop every package answer after N bytes\n"
     "  --config-delay-ms N    wait N ms before answering the configuration\n"
     "  --model-size-bytes N   size of every model under /models/ (default 4 MiB)\n"
     "  --model-rate N         send models at N bytes per second\n"
@@ -47,6 +48,8 @@ bool ParseVendorOptions(int argc, char** argv, VendorOptions* options, std::stri
       options->eventLog = value;
     } else if (name == "--package") {
       options->packageFile = value;
+    } else if (name == "--package-breaks-at") {
+      ok = ParseNumber(value, &options->packageBreaksAt) && options->packageBreaksAt > 0;
     } else if (name == "--config-delay-ms") {
       ok = ParseNumber(value, &options->configDelayMs);
     } else if (name == "--model-size-bytes") {

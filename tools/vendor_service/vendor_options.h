@@ -10,6 +10,9 @@ struct VendorOptions {
   std::string eventLog;
   std::string packageFile;
   bool noPackageUrl = false;
+  // Every package answer breaks off after this many bytes (0: never), as a
+  // connection that drops midway.
+  std::uint64_t packageBreaksAt = 0;
   unsigned configDelayMs = 0;
   std::uint64_t modelSizeBytes = 4u << 20;
   std::uint64_t modelRate = 0;  // bytes per second; 0: as fast as possible

@@ -163,6 +163,9 @@ void VendorService::Routes() {
         static_cast<std::size_t>(st.st_size), "application/zip",
         [this, file](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
           if (stopping_) return false;
+          const std::uint64_t breaksAt = options_.packageBreaksAt;
+          if (breaksAt > 0 && offset >= breaksAt) return false;
+          if (breaksAt > 0) length = std::min<std::size_t>(length, breaksAt - offset);
           char block[kChunk];
           const ssize_t n =
               ::pread(file->fd, block, std::min(length, kChunk), static_cast<off_t>(offset));
