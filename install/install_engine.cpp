@@ -412,8 +412,7 @@ void CInstallEngine::ShowPullFailure(const RunnerCheck& check) {
   }
   const std::wstring text = PullFailureMessage(cause, check.pullError);
   // The box goes; the line under the install image keeps the cause in view.
-  const PullCause named = cause == PullCause::Unknown ? PullCause::Network : cause;
-  ShowCause(L"模型下载失败（" + Utf8ToWide(PullCauseWords(named)) + L"），请再次点击安装。");
+  ShowCause(PullCauseLine(cause));
   m_view.ShowMessage(text.empty() ? kNetworkText : text, kNetworkCaption);
 }
 

@@ -129,3 +129,8 @@ std::string PullRowFailureText(PullCause cause) {
   }
   return "下载失败（" + PullCauseWords(cause) + "），" + next;
 }
+
+std::wstring PullCauseLine(PullCause cause) {
+  const PullCause named = cause == PullCause::Unknown ? PullCause::Network : cause;
+  return L"模型下载失败（" + Utf8ToWide(PullCauseWords(named)) + L"），请再次点击安装。";
+}

@@ -25,6 +25,9 @@ std::wstring PullFailureMessage(PullCause cause, const std::string& runnerText);
 
 // A few words for the stage line under the image (UTF-8).
 std::string PullCauseWords(PullCause cause);
+// The line under the install image after the installation's pull failed
+// (UTF-16); an unknown cause is named as the network, as the box does.
+std::wstring PullCauseLine(PullCause cause);
 // A model row's line after its pull failed: the cause and the next step,
 // short enough for the row (UTF-8).
 std::string PullRowFailureText(PullCause cause);

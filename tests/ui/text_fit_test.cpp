@@ -10,7 +10,10 @@
 #include <QTextDocument>
 
 #include <catalogue/model_catalogue.h>
+#include <install/package_outcome.h>
+#include <install/pull_failure.h>
 #include <install/pull_progress.h>
+#include <install/text_helpers.h>
 #include <ui/main_dlg.h>
 #include <ui/qt_notify_center.h>
 #include <ui/sample_states.h>
@@ -141,6 +144,54 @@ TEST_F(TextsFit, InEveryPullPhaseOfARow) {
     const auto faults = TextsThatDoNotFit(window);
     EXPECT_TRUE(faults.empty()) << "phase " << static_cast<int>(progress.phase) << " " << Scale()
                                 << Join(faults);
+  }
+}
+
+// Every cause line with its widest figures, under the install image and in
+// a model row.
+TEST_F(TextsFit, EveryCauseLine) {
+  std::vector<std::wstring> lines;
+  for (PackageFault fault :
+       {PackageFault::NoConfig, PackageFault::Cancelled, PackageFault::DownloadBroke,
+        PackageFault::DownloadFailed, PackageFault::Damaged, PackageFault::NoSpace,
+        PackageFault::FolderNotWritable, PackageFault::SaveFailed, PackageFault::Internal}) {
+    PackageOutcome outcome;
+    outcome.fault = fault;
+    outcome.doneBytes = 1'023'990'000'000;
+    outcome.totalBytes = 1'023'999'000'000;
+    outcome.neededBytes = 1'023'999'000'000;
+    outcome.freeBytes = 1'023'990'000'000;
+    lines.push_back(PackageFaultText(outcome));
+  }
+  for (ConfigFetch fetch : {ConfigFetch::NoAnswer, ConfigFetch::BadStatus, ConfigFetch::NotJson,
+                            ConfigFetch::Applied}) {
+    lines.push_back(ConfigFaultText(fetch, 503));
+  }
+  const std::vector<PullCause> causes = {PullCause::Network,
+                                         PullCause::Unknown,
+                                         PullCause::DiskFull,
+                                         PullCause::NoRunner,
+                                         PullCause::ServerNotAnswering,
+                                         PullCause::ModelNotFound,
+                                         PullCause::RunnerError};
+  for (PullCause cause : causes) lines.push_back(PullCauseLine(cause));
+  CMainDlg window;
+  Open(window);
+  for (const std::wstring& line : lines) {
+    window.SetChildText("causeTxt", line);
+    window.ShowChild("causeTxt", true);
+    QApplication::processEvents();
+    const auto faults = TextsThatDoNotFit(window);
+    EXPECT_TRUE(faults.empty()) << Scale() << Join(faults);
+  }
+  ShowSampleState(window, QStringLiteral("models"));
+  for (PullCause cause : causes) {
+    window.SetChildText("ai_cause3", Utf8ToWide(PullRowFailureText(cause)));
+    window.ShowChild("ai_cause3", true);
+    window.ShowChild("ai_date3", false);
+    QApplication::processEvents();
+    const auto faults = TextsThatDoNotFit(window);
+    EXPECT_TRUE(faults.empty()) << Scale() << Join(faults);
   }
 }
 
