@@ -149,6 +149,28 @@ TEST_F(InstallWorkflow, FailedConfigurationIsAskedForAgainOnTheClick) {
   EXPECT_EQ(configRequests_, 1);
 }
 
+// The customer-service click asks again for a configuration that brought no
+// address, and names the cause when it fails again.
+TEST_F(InstallWorkflow, CustomerServiceAsksAgainAndNamesTheCause) {
+  GetServiceState().serviceUrl.clear();
+  {
+    std::lock_guard lock(mutex_);
+    configMode_ = "500";
+  }
+  harness_->OnUI([this] {
+    harness_->engine().OnCustomerServiceClick();
+    EXPECT_TRUE(harness_->view().OverlayShows(OverlayPage::Progress));
+  });
+  ASSERT_TRUE(harness_->WaitUntil(
+      [](RecordingView& v) { return !v.overlayVisible && v.IsShown("causeTxt"); }));
+  harness_->OnUI([this] {
+    EXPECT_NE(harness_->view().texts["causeTxt"].find(L"服务器暂时出错（错误 500）"),
+              std::wstring::npos);
+  });
+  std::lock_guard lock(mutex_);
+  EXPECT_EQ(configRequests_, 1);
+}
+
 // Closing the overlay stops the installation in whatever step it is, not
 // only while bytes arrive: here before a kept archive is checked. The next
 // click starts afresh with the archive kept.

@@ -153,6 +153,19 @@ TEST_F(MainDlgHandlers, InitialisationFillsTheFormAtOnce) {
   EXPECT_EQ(Events(), (std::vector<std::string>{"opensoftware", "installDeepseek"}));
 }
 
+// A typed folder shows its own disk's free space: /proc's is none at all,
+// a relative one says nothing.
+TEST_F(MainDlgHandlers, TypedFolderShowsItsOwnFreeSpace) {
+  auto* path = Find<QLineEdit>("InstPath");
+  path->setText(QStringLiteral("/proc/no/such/folder"));
+  EXPECT_EQ(Text("useSpace"), QStringLiteral("0 B"));
+  path->setText(QStringLiteral("relative/folder"));
+  EXPECT_TRUE(Text("useSpace").isEmpty());
+  path->setText(QString::fromStdString((home_.root() / "home").string()));
+  EXPECT_TRUE(Text("useSpace").endsWith(QStringLiteral(" GB")) ||
+              Text("useSpace").endsWith(QStringLiteral(" MB")));
+}
+
 TEST_F(MainDlgHandlers, ModelSelectionRefreshesNeedsAndMemory) {
   Find<QComboBox>("cbx_Model")->setCurrentIndex(5);
   EXPECT_EQ(Text("useSpace2"), QStringLiteral("43GB"));
