@@ -41,8 +41,6 @@ constexpr wchar_t kNetworkCaption[] = L"提示";
 constexpr wchar_t kWaitingForServiceText[] = L"正在连接服务，请稍候...";
 constexpr wchar_t kDownloadingPackageText[] = L"正在下载安装包，请耐心等待...";
 constexpr char kCauseLine[] = "causeTxt";
-constexpr wchar_t kInternalErrorText[] =
-    L"安装时程序出错，请再次点击安装；如果仍然不行，请联系客服。";
 constexpr wchar_t kTutorialArchive[] = L"JEBMWKX6V.zip";
 constexpr wchar_t kTutorialDocument[] = L"安装教程(必读).pdf";
 
@@ -96,8 +94,6 @@ void CInstallEngine::StartAction(std::function<int(Action::IAction*)> task,
 void CInstallEngine::Step(const char* name) {
   if (stepHookForTesting) stepHookForTesting(name);
 }
-
-bool CInstallEngine::Cancelled() const { return m_cancel->load(); }
 
 void CInstallEngine::ReturnToIdle(std::string_view shownImage) {
   m_view.ShowChild(shownImage, false);
@@ -337,7 +333,9 @@ void CInstallEngine::OnPackageReady(EventArgs& event) {
                   m_view.ShowChild(image, false);
                 }
                 ReturnToIdle(kPackageImage);
-                ShowCause(kInternalErrorText);
+                PackageOutcome internal;
+                internal.fault = PackageFault::Internal;
+                ShowCause(PackageFaultText(internal));
               });
 }
 

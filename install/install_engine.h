@@ -122,7 +122,6 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   void ShowRowCause(int row, const std::wstring& text);
   // A list pull that may not fit the disk or the memory: true to go on.
   bool ConfirmRowPullFits(int row);
-  bool Cancelled() const;
   void Step(const char* name);
   // Points the chat client at the tag; tells the user when its settings
   // file could not be used. Worker.
