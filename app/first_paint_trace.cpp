@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include <install/text_helpers.h>
+#include <base/text_helpers.h>
 #include <platform/os_info.h>
 
 namespace {

@@ -12,7 +12,7 @@
 #include <config/config_module.h>
 #include <config/device_id.h>
 #include <config/reg_key.h>
-#include <install/text_helpers.h>
+#include <base/text_helpers.h>
 #include <platform/atomic_file.h>
 #include <platform/instance_lock.h>
 #include <platform/known_folders.h>

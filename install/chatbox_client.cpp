@@ -7,10 +7,10 @@
 #include <config/reg_key.h>
 #include <install/chatbox_process.h>
 #include <install/chatbox_settings.h>
-#include <install/file_helpers.h>
+#include <base/file_helpers.h>
 #include <install/install_layout.h>
-#include <install/process_helpers.h>
-#include <install/text_helpers.h>
+#include <base/process_helpers.h>
+#include <base/text_helpers.h>
 #include <platform/atomic_file.h>
 #include <platform/os_encoding.h>
 #include <platform/whole_file.h>

@@ -10,7 +10,7 @@
 #include <set>
 #include <string_view>
 
-#include <install/file_helpers.h>
+#include <base/file_helpers.h>
 #include <platform/os_encoding.h>
 #include <platform/process.h>
 #include <platform/process_lookup.h>

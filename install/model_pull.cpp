@@ -4,7 +4,7 @@
 #include <deque>
 
 #include <config/json_text.h>
-#include <service/http_stream.h>
+#include <net/http_stream.h>
 
 namespace {
 

@@ -2,11 +2,11 @@
 
 #include <config/app_constants.h>
 #include <config/reg_key.h>
-#include <install/file_helpers.h>
+#include <base/file_helpers.h>
 #include <install/install_layout.h>
-#include <install/process_helpers.h>
+#include <base/process_helpers.h>
 #include <install/shell_helpers.h>
-#include <install/text_helpers.h>
+#include <base/text_helpers.h>
 #include <platform/os_encoding.h>
 #include <service/service_state.h>
 

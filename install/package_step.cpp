@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include <install/file_helpers.h>
+#include <base/file_helpers.h>
 #include <install/install_layout.h>
 #include <package/download_folder.h>
 #include <package/file_downloader.h>

@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include <install/text_helpers.h>
+#include <base/text_helpers.h>
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <install/runner_api.h>
 
 #include <config/json_text.h>
-#include <service/http_client.h>
+#include <net/http_client.h>
 
 namespace {
 

@@ -7,10 +7,10 @@
 
 #include <config/app_constants.h>
 #include <config/reg_key.h>
-#include <install/file_helpers.h>
+#include <base/file_helpers.h>
 #include <install/install_layout.h>
 #include <install/runner_api.h>
-#include <install/text_helpers.h>
+#include <base/text_helpers.h>
 #include <platform/listening_port.h>
 #include <platform/os_encoding.h>
 #include <platform/process.h>

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include <install/text_helpers.h>
+#include <base/text_helpers.h>
 #include <platform/top_level_window.h>
 
 // Opens a URL or a document with the user's preferred program.

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include <catalogue/model_catalogue.h>
-#include <install/text_helpers.h>
+#include <base/text_helpers.h>
 
 namespace {
 

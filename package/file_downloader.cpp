@@ -18,7 +18,7 @@
 #include <package/download_folder.h>
 #include <package/package_digest.h>
 #include <platform/file_move.h>
-#include <service/http_client.h>
+#include <net/http_client.h>
 
 std::atomic<double> downloadPercent{0.0};
 std::atomic<long long> downloadBytesDone{0};

@@ -7,7 +7,7 @@
 #include <string>
 
 #include <config/guarded.h>
-#include <service/http_client.h>
+#include <net/http_client.h>
 
 // How the latest configuration request ended.
 enum class ConfigFetch {

@@ -16,7 +16,7 @@
 #include <install/install_layout.h>
 #include <install/progress_text.h>
 #include <install/space_text.h>
-#include <install/text_helpers.h>
+#include <base/text_helpers.h>
 #include <package/file_downloader.h>
 #include <platform/disk_space.h>
 #include <platform/os_encoding.h>

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include <service/http_stream.h>
+#include <net/http_stream.h>
 #include <tests/support/test_server.h>
 
 namespace {

@@ -20,7 +20,7 @@
 #include <install/install_layout.h>
 #include <install/runner_api.h>
 #include <install/runner_server.h>
-#include <install/text_helpers.h>
+#include <base/text_helpers.h>
 #include <package/file_downloader.h>
 #include <package/package_digest.h>
 #include <platform/os_encoding.h>

@@ -14,7 +14,7 @@
 
 #include <platform/os_encoding.h>
 #include <platform/utf.h>
-#include <service/http_client.h>
+#include <net/http_client.h>
 #include <service/service_state.h>
 #include <tests/support/engine_harness.h>
 

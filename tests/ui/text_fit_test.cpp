@@ -13,7 +13,7 @@
 #include <install/package_outcome.h>
 #include <install/pull_failure.h>
 #include <install/pull_progress.h>
-#include <install/text_helpers.h>
+#include <base/text_helpers.h>
 #include <ui/main_dlg.h>
 #include <ui/qt_notify_center.h>
 #include <ui/sample_states.h>

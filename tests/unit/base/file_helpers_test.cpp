@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include <install/file_helpers.h>
+#include <base/file_helpers.h>
 #include <platform/os_encoding.h>
 #include <tests/support/temp_home.h>
 

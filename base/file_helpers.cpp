@@ -1,4 +1,4 @@
-#include <install/file_helpers.h>
+#include <base/file_helpers.h>
 
 #include <filesystem>
 

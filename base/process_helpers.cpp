@@ -1,4 +1,4 @@
-#include <install/process_helpers.h>
+#include <base/process_helpers.h>
 
 #include <algorithm>
 #include <chrono>

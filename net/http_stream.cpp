@@ -1,4 +1,4 @@
-#include <service/http_stream.h>
+#include <net/http_stream.h>
 
 #include <curl/curl.h>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <install/text_helpers.h>
+#include <base/text_helpers.h>
 
 namespace {
 

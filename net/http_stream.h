@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include <service/http_client.h>
+#include <net/http_client.h>
 
 struct HttpStreamHandlers {
   // A piece of the body; false stops the transfer.

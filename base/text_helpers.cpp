@@ -1,4 +1,4 @@
-#include <install/text_helpers.h>
+#include <base/text_helpers.h>
 
 #include <cctype>
 #include <cstdarg>

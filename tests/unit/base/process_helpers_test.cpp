@@ -4,7 +4,7 @@
 #include <fstream>
 #include <thread>
 
-#include <install/process_helpers.h>
+#include <base/process_helpers.h>
 #include <platform/os_encoding.h>
 #include <tests/support/temp_home.h>
 
