@@ -1,20 +1,21 @@
 #include <install/install_engine.h>
 
+#include <base/file_helpers.h>
+#include <base/process_helpers.h>
+#include <base/text_helpers.h>
 #include <catalogue/model_catalogue.h>
 #include <install/chatbox_client.h>
 #include <install/chatbox_process.h>
-#include <base/file_helpers.h>
 #include <install/install_layout.h>
 #include <install/ollama_runner.h>
 #include <install/package_step.h>
-#include <base/process_helpers.h>
+#include <install/progress_text.h>
 #include <install/pull_failure.h>
 #include <install/runner_api.h>
 #include <install/runner_login.h>
 #include <install/shell_helpers.h>
 #include <install/space_need.h>
 #include <install/space_text.h>
-#include <base/text_helpers.h>
 #include <package/file_downloader.h>
 #include <package/package_extract.h>
 #include <platform/disk_space.h>
@@ -238,6 +239,10 @@ void CInstallEngine::StartInstall() {
   downloadPercent = 0;
   m_view.SetChildText("stageProgressTxt", L"");
   m_view.SetChildText("progTxt", kDownloadingPackageText);
+  m_view.SetChildText("progDetailTxt", L"");
+  m_speedStart = {};
+  m_speedBytes = 0;
+  m_bytesPerSecond = 0;
   m_view.StartProgressTimer();
   m_view.ShowOverlay(OverlayPage::Progress);
   // One stop flag per installation: a close of this one's overlay never
@@ -281,6 +286,19 @@ void CInstallEngine::OnProgressTimer() {
   const int value = static_cast<int>(downloadPercent.load());
   m_view.SetChildValue("prog_value", value);
   m_view.SetChildText("progTxtValue", FormatWString(L"(%d %%)", value));
+  const long long done = downloadBytesDone.load();
+  const auto now = std::chrono::steady_clock::now();
+  if (m_speedStart == std::chrono::steady_clock::time_point{} || done < m_speedBytes) {
+    m_speedStart = now;
+    m_speedBytes = done;
+  } else if (now - m_speedStart >= std::chrono::seconds(1)) {
+    const double seconds = std::chrono::duration<double>(now - m_speedStart).count();
+    m_bytesPerSecond = static_cast<double>(done - m_speedBytes) / seconds;
+    m_speedStart = now;
+    m_speedBytes = done;
+  }
+  m_view.SetChildText("progDetailTxt", Utf8ToWide(PackageProgressText(
+                                           done, downloadBytesTotal.load(), m_bytesPerSecond)));
   if (value > 99) {
     m_view.StopProgressTimer();
     m_view.HideOverlay();
@@ -452,7 +470,7 @@ PullResult CInstallEngine::PullModel(const std::wstring& tag, int row, Action::I
       WideToUtf8(tag),
       [this, row, action](const PullProgress& progress) {
         action->RunOnUI([this, row, &progress] {
-          m_view.ShowPullProgress(row, progress);
+          ShowPullProgress(row, progress);
           return 0;
         });
       },
@@ -645,6 +663,55 @@ void CInstallEngine::RaiseChatboxWindow() {
   const platform::WindowHandle window =
       platform::FindTopLevelWindow(L"Chrome_WidgetWin_1", L"Chatbox");
   if (platform::IsWindowHandle(window)) platform::CenterWindowOnScreen(window);
+}
+
+// ---- The install form ------------------------------------------------------
+
+void CInstallEngine::ShowModelNeeds(int index) {
+  const auto [first, second] = SplitRequirementText(RequirementTextForListIndex(index));
+  m_view.SetChildText("wareInfotxt", first);
+  m_view.SetChildText("wareInfotxt2", second);
+  m_view.SetChildText("useSpace2", SizeTextForListIndex(index));
+  // The machine beside the model's need, so nobody starts what cannot run.
+  const std::uint64_t memory = platform::TotalMemoryBytes();
+  const std::uint64_t needed = RequiredMemoryForListIndex(index);
+  if (memory == 0 || needed == 0) {
+    m_view.SetChildText("memInfoTxt", L"");
+    m_view.MarkChildWarning("memInfoTxt", false);
+    return;
+  }
+  const double gib = static_cast<double>(memory) / (1024.0 * 1024.0 * 1024.0);
+  const double neededGib = static_cast<double>(needed) / (1024.0 * 1024.0 * 1024.0);
+  const bool enough = MemoryIsEnough(memory, needed);
+  m_view.SetChildText(
+      "memInfoTxt", FormatWString(enough ? L"本机内存 %.0f GB，此模型建议 %.0f GB 以上：可以运行。"
+                                         : L"本机内存 %.0f GB，此模型建议 %.0f GB 以上：内存不足，"
+                                           L"运行会很慢或无法运行，建议选择更小的模型。",
+                                  gib, neededGib));
+  m_view.MarkChildWarning("memInfoTxt", !enough);
+}
+
+void CInstallEngine::ShowFreeSpace(const std::wstring& folder) {
+  // A relative path says nothing about where it would land.
+  const auto free = IsAbsolutePath(folder) ? platform::FreeDiskSpace(folder) : std::nullopt;
+  m_view.SetChildText("useSpace", free ? FormatFreeSpace(*free) : std::wstring());
+}
+
+std::wstring CInstallEngine::FolderForPickedPath(std::wstring path) {
+  if (!path.empty() && path.back() == platform::PathSeparator()) {
+    const std::wstring standard = DefaultInstallFolder();
+    path += standard.substr(standard.rfind(platform::PathSeparator()) + 1);
+  }
+  return path;
+}
+
+void CInstallEngine::ShowPullProgress(int row, const PullProgress& progress) {
+  PullTexts texts;
+  // The installation's own line names the model; a row names it already.
+  texts.full = Utf8ToWide(
+      PullProgressText(row == 0 ? Narrow936ToUtf8(modelTag()) : std::string(), progress));
+  texts.line = row == 0 ? texts.full : Utf8ToWide(PullRowProgressText(progress));
+  m_view.ShowPullProgress(row, progress, texts);
 }
 
 // ---- Tutorial --------------------------------------------------------------

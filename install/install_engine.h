@@ -5,6 +5,7 @@
 // window's handlers delegate here; the engine reaches the window only
 // through its view interface, on the window thread.
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -100,6 +101,16 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
 
   void OpenUserTutorial();
 
+  // The install form, window thread: the selected model's needs beside this
+  // machine's memory, and the free space where a folder would go.
+  void ShowModelNeeds(int listIndex);
+  void ShowFreeSpace(const std::wstring& folder);
+  // A picked folder as the form takes it: a file-system root gets a folder
+  // of its own.
+  static std::wstring FolderForPickedPath(std::wstring path);
+  // Formats a pull's progress for the row and hands both to the view.
+  void ShowPullProgress(int row, const PullProgress& progress);
+
   // State shared with the workers.
   std::string modelTag() const;
   std::string modelIndexText() const;
@@ -151,6 +162,11 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   int m_installation = 0;
   std::shared_ptr<std::atomic<bool>> m_cancel = std::make_shared<std::atomic<bool>>(false);
   bool m_packageRunning = false;
+  // The package's speed, measured over windows of about a second so the
+  // figure does not jitter (window thread).
+  std::chrono::steady_clock::time_point m_speedStart{};
+  long long m_speedBytes = 0;
+  double m_bytesPerSecond = 0;
   bool m_installWaitingForConfig = false;
   bool m_serviceWaitingForConfig = false;
 };

@@ -8,6 +8,13 @@
 
 enum class OverlayPage { Progress = 0, ModelList = 1 };
 
+// What a pull's progress reads as: its line, and the whole text (a row has
+// room for a few words only; the rest is a hover away).
+struct PullTexts {
+  std::wstring line;
+  std::wstring full;
+};
+
 class IInstallView {
  public:
   // Shows or hides an element (it also leaves or joins the layout).
@@ -15,6 +22,8 @@ class IInstallView {
   virtual void SetChildText(std::string_view name, const std::wstring& text) = 0;
   virtual std::wstring GetChildText(std::string_view name) = 0;
   virtual void EnableChild(std::string_view name, bool enable) = 0;
+  // Shows the text as a warning (or as usual again).
+  virtual void MarkChildWarning(std::string_view name, bool warning) = 0;
   // A progress bar's value.
   virtual void SetChildValue(std::string_view name, int value) = 0;
   virtual void SelectTabPage(std::string_view tab, int page) = 0;
@@ -35,7 +44,7 @@ class IInstallView {
 
   // A model pull's progress: row 0 is the installation's own pull, rows 1
   // to 7 the model list's.
-  virtual void ShowPullProgress(int row, const PullProgress& progress) = 0;
+  virtual void ShowPullProgress(int row, const PullProgress& progress, const PullTexts& texts) = 0;
 
  protected:
   virtual ~IInstallView() = default;

@@ -13,14 +13,6 @@
 #include <QVBoxLayout>
 
 #include <catalogue/model_catalogue.h>
-#include <install/install_layout.h>
-#include <install/progress_text.h>
-#include <install/space_text.h>
-#include <base/text_helpers.h>
-#include <package/file_downloader.h>
-#include <platform/disk_space.h>
-#include <platform/os_encoding.h>
-#include <platform/os_info.h>
 #include <ui/controls/gif_player.h>
 #include <ui/folder_dialog.h>
 #include <ui/layout_loader.h>
@@ -98,7 +90,7 @@ bool CMainDlg::Create() {
   // A typed folder shows its own disk's free space, not the last picked one's.
   if (auto* path = findChild<QLineEdit*>(QStringLiteral("InstPath"))) {
     connect(path, &QLineEdit::textChanged, this,
-            [this](const QString& text) { ShowFreeSpace(text.toStdWString()); });
+            [this](const QString& text) { m_engine->ShowFreeSpace(text.toStdWString()); });
   }
   return true;
 }
@@ -121,7 +113,7 @@ void CMainDlg::OnInitDialog() {
   const std::wstring folder = m_engine->RestoreInstallFolder();
   SetChildText("InstPath", folder);
   // The real figure from the start: a placeholder would mislead.
-  ShowFreeSpace(folder);
+  m_engine->ShowFreeSpace(folder);
   OnModelSelectionChanged();
   SelectTabPage("tab_pages", 0);
   m_engine->StartInstalledModelDetection();
@@ -148,49 +140,17 @@ void CMainDlg::OnEvent(EventArgs& event) {
 
 // ---- Handlers ----------------------------------------------------------------
 
-void CMainDlg::OnModelSelectionChanged() {
-  const int index = SelectedModelIndex();
-  const auto [first, second] = SplitRequirementText(RequirementTextForListIndex(index));
-  SetChildText("wareInfotxt", first);
-  SetChildText("wareInfotxt2", second);
-  SetChildText("useSpace2", SizeTextForListIndex(index));
-  // The machine beside the model's need, so nobody starts what cannot run.
-  const std::uint64_t memory = platform::TotalMemoryBytes();
-  const std::uint64_t needed = RequiredMemoryForListIndex(index);
-  if (memory == 0 || needed == 0) {
-    SetChildText("memInfoTxt", L"");
-    return;
-  }
-  const double gib = static_cast<double>(memory) / (1024.0 * 1024.0 * 1024.0);
-  const double neededGib = static_cast<double>(needed) / (1024.0 * 1024.0 * 1024.0);
-  const bool enough = MemoryIsEnough(memory, needed);
-  SetChildText("memInfoTxt",
-               FormatWString(enough ? L"本机内存 %.0f GB，此模型建议 %.0f GB 以上：可以运行。"
-                                    : L"本机内存 %.0f GB，此模型建议 %.0f GB 以上：内存不足，"
-                                      L"运行会很慢或无法运行，建议选择更小的模型。",
-                             gib, neededGib));
-  if (auto* label = qobject_cast<QLabel*>(Child("memInfoTxt"))) {
-    label->setStyleSheet(enough ? QString() : QStringLiteral("color: #c0392b;"));
-  }
-}
+void CMainDlg::OnModelSelectionChanged() { m_engine->ShowModelNeeds(SelectedModelIndex()); }
 
 void CMainDlg::SetFolderPickerForTesting(FolderPicker picker) { Picker() = std::move(picker); }
 
 void CMainDlg::OnSelectFolder() {
   const QString picked = BrowseForFolder(this, FolderDialogStart(Q(GetChildText("InstPath"))));
   if (picked.isEmpty()) return;
-  std::wstring path = QDir::toNativeSeparators(picked).toStdWString();
-  // A file-system root gets a folder of its own.
-  if (!path.empty() && path.back() == platform::PathSeparator()) path += L"AlTidewell";
+  const std::wstring path =
+      CInstallEngine::FolderForPickedPath(QDir::toNativeSeparators(picked).toStdWString());
   SetChildText("InstPath", path);
-  ShowFreeSpace(path);
-}
-
-void CMainDlg::ShowFreeSpace(const std::wstring& folder) {
-  // A relative path says nothing about where it would land.
-  const auto free =
-      platform::OsPath(folder).is_absolute() ? platform::FreeDiskSpace(folder) : std::nullopt;
-  SetChildText("useSpace", free ? FormatFreeSpace(*free) : std::wstring());
+  m_engine->ShowFreeSpace(path);
 }
 
 void CMainDlg::OnTryNowClick() {
@@ -208,26 +168,7 @@ void CMainDlg::OnTutorialClick() {
   m_engine->OpenUserTutorial();
 }
 
-void CMainDlg::OnProgressTick() {
-  m_engine->OnProgressTimer();
-  UpdatePackageDetail();
-}
-
-void CMainDlg::UpdatePackageDetail() {
-  const long long done = downloadBytesDone.load();
-  const long long total = downloadBytesTotal.load();
-  // Speed over windows of about a second, so the figure does not jitter.
-  if (!m_speedClock.isValid() || done < m_speedBytes) {
-    m_speedClock.start();
-    m_speedBytes = done;
-  } else if (m_speedClock.elapsed() >= 1000) {
-    m_bytesPerSecond = static_cast<double>(done - m_speedBytes) * 1000.0 /
-                       static_cast<double>(m_speedClock.elapsed());
-    m_speedClock.start();
-    m_speedBytes = done;
-  }
-  SetChildText("progDetailTxt", Utf8ToWide(PackageProgressText(done, total, m_bytesPerSecond)));
-}
+void CMainDlg::OnProgressTick() { m_engine->OnProgressTimer(); }
 
 // ---- The engine's view -------------------------------------------------------
 
@@ -295,12 +236,7 @@ bool CMainDlg::OverlayShows(OverlayPage page) {
          overlay->currentIndex() == static_cast<int>(page);
 }
 
-void CMainDlg::StartProgressTimer() {
-  m_speedClock.invalidate();
-  m_bytesPerSecond = 0;
-  SetChildText("progDetailTxt", L"");
-  m_progressTimer.start();
-}
+void CMainDlg::StartProgressTimer() { m_progressTimer.start(); }
 
 void CMainDlg::StopProgressTimer() { m_progressTimer.stop(); }
 
@@ -313,9 +249,12 @@ bool CMainDlg::AskToContinue(const std::wstring& text, const std::wstring& capti
 }
 
 void CMainDlg::ShowPullProgress(int row, const PullProgress& progress) {
+  m_engine->ShowPullProgress(row, progress);
+}
+
+void CMainDlg::ShowPullProgress(int row, const PullProgress& progress, const PullTexts& texts) {
   if (row == 0) {
-    SetChildText("stageProgressTxt",
-                 Utf8ToWide(PullProgressText(Narrow936ToUtf8(m_engine->modelTag()), progress)));
+    SetChildText("stageProgressTxt", texts.line);
     // Once the runner reports a share the stage's bar shows it; before that
     // it keeps its running stripes.
     if (auto* stage = qobject_cast<SGifPlayer*>(Child("imgDownModeling"))) {
@@ -324,13 +263,17 @@ void CMainDlg::ShowPullProgress(int row, const PullProgress& progress) {
     return;
   }
   const std::string number = std::to_string(row);
-  SetChildText("progress_value" + number, Utf8ToWide(PullRowProgressText(progress)));
+  SetChildText("progress_value" + number, texts.line);
   // The row has room for a few words only; the whole text is a hover away.
-  if (QWidget* value = Child("progress_value" + number)) {
-    value->setToolTip(Q(PullProgressText("", progress)));
-  }
+  if (QWidget* value = Child("progress_value" + number)) value->setToolTip(Q(texts.full));
   if (auto* bar = qobject_cast<QProgressBar*>(Child("prog_value" + number))) {
     bar->setVisible(progress.phase == PullPhase::Pulling);
     bar->setValue(progress.percent);
+  }
+}
+
+void CMainDlg::MarkChildWarning(std::string_view name, bool warning) {
+  if (QWidget* child = Child(name)) {
+    child->setStyleSheet(warning ? QStringLiteral("color: #c0392b;") : QString());
   }
 }

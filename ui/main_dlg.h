@@ -2,7 +2,6 @@
 // The program's only window, built from the main layout. It owns the actions
 // it starts, receives the application's UI events while it exists, and is
 // the installation engine's view: its handlers delegate to the engine.
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -48,8 +47,6 @@ class CMainDlg : public QWidget,
   // Handlers of the event map.
   void OnModelSelectionChanged();
   void OnSelectFolder();
-  // The free space of the disk the folder (or its nearest existing parent) is on.
-  void ShowFreeSpace(const std::wstring& folder);
   void OnTryNowClick();
   void OnOtherModelsClick();
   void OnTutorialClick();
@@ -69,7 +66,10 @@ class CMainDlg : public QWidget,
   void StopProgressTimer() override;
   void ShowMessage(const std::wstring& text, const std::wstring& caption) override;
   bool AskToContinue(const std::wstring& text, const std::wstring& caption) override;
-  void ShowPullProgress(int row, const PullProgress& progress) override;
+  void ShowPullProgress(int row, const PullProgress& progress, const PullTexts& texts) override;
+  void MarkChildWarning(std::string_view name, bool warning) override;
+  // A pull's progress as the engine words it (samples and tests).
+  void ShowPullProgress(int row, const PullProgress& progress);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -79,13 +79,8 @@ class CMainDlg : public QWidget,
   void Connect(const char* name, void (CMainDlg::*handler)());
   void ConnectClick(const char* name, std::function<void()> handler);
   void OnProgressTick();
-  void UpdatePackageDetail();
 
   QWidget* m_root = nullptr;
   std::shared_ptr<CInstallEngine> m_engine;
   QTimer m_progressTimer;
-  // Package speed: bytes seen at the start of the current measuring window.
-  QElapsedTimer m_speedClock;
-  long long m_speedBytes = 0;
-  double m_bytesPerSecond = 0;
 };

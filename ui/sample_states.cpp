@@ -6,7 +6,7 @@
 #include <QStackedWidget>
 #include <QWidget>
 
-#include <install/pull_progress.h>
+#include <install/install_view.h>
 #include <ui/main_dlg.h>
 
 namespace {

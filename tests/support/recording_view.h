@@ -42,8 +42,12 @@ class RecordingView : public IInstallView {
     questions.push_back(caption + L"|" + text);
     return answerContinue;
   }
-  void ShowPullProgress(int row, const PullProgress& progress) override {
+  void ShowPullProgress(int row, const PullProgress& progress, const PullTexts& texts) override {
     pulls[row].push_back(progress);
+    pullTexts[row] = texts;
+  }
+  void MarkChildWarning(std::string_view name, bool warning) override {
+    warnings[std::string(name)] = warning;
   }
 
   // The one stage image shown, or "" when none or several are.
@@ -56,6 +60,8 @@ class RecordingView : public IInstallView {
   std::map<std::string, int> values;
   std::map<std::string, int> pages;
   std::map<int, std::vector<PullProgress>> pulls;
+  std::map<int, PullTexts> pullTexts;  // the latest of each row
+  std::map<std::string, bool> warnings;
   std::vector<std::wstring> messages;
   std::vector<std::wstring> questions;
   bool overlayVisible = false;
