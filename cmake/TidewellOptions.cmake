@@ -18,11 +18,27 @@ if(TIDEWELL_SANITIZE)
   target_link_options(tidewell_options INTERFACE -fsanitize=${TIDEWELL_SANITIZE})
 endif()
 
-# Adds a library for one layer folder: sources given, headers found by
-# "#include <folder/header.h>" from the project root.
+# Gives a target the headers of one project folder, found as
+# "#include <folder/header.h>": an include root of its own that holds only
+# that folder. A target sees the folders of the layers it links and no
+# others, so an include that points up or sideways does not compile.
+function(tidewell_own_headers name folder scope)
+  set(root ${PROJECT_BINARY_DIR}/layer_include/${name})
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  if(NOT EXISTS ${root}/${folder})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+  endif()
+  target_include_directories(${name} ${scope} ${root})
+endfunction()
+
+# Adds a library for one layer folder. PUBLIC_DEPS: the layers and libraries
+# its own headers include (whoever uses it needs them too); DEPS: those only
+# its sources use.
 function(tidewell_layer name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_DEPS;DEPS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE tidewell_options)
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  tidewell_own_headers(${name} ${folder} PUBLIC)
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_DEPS} PRIVATE ${ARG_DEPS} tidewell_options)
 endfunction()
