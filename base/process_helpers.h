@@ -20,7 +20,9 @@ std::size_t CommandLineUnits(const std::wstring& executable,
 // holds NAME=VALUE entries the setup gets on top of ours.
 bool RunInstallerHidden(const std::wstring& executable, const std::vector<std::wstring>& arguments,
                         const std::vector<std::string>& environment = {});
-// Starts the program, sleeps one second, then waits for it to end.
+// Starts the program, sleeps one second, then waits for it to end. One of
+// the documented helper set under its own name: the model pull used it until
+// it went through the runner's API, and nothing in the program calls it now.
 bool RunAndWait(const std::wstring& executable, const std::vector<std::wstring>& arguments);
 // Starts the program, and waits for it when wait is true.
 bool RunProcess(const std::wstring& executable, const std::vector<std::wstring>& arguments,

@@ -21,7 +21,9 @@ std::string FormatStringV(const char* format, va_list args) TIDEWELL_PRINTF(1, 0
 std::wstring FormatWString(const wchar_t* format, ...);
 
 std::string ToLowerAscii(std::string_view text);
-// "C:" for "C:\\x"; empty when the second character is not a colon.
+// "C:" for "C:\\x"; empty when the second character is not a colon. Kept as
+// one of the documented helper set; nothing in the program calls it (paths
+// here have no drive).
 std::string DriveOfPath(std::string_view path);
 // The whitespace-separated words, in order, never an empty one.
 std::vector<std::string> SplitWords(const std::string& text);
@@ -30,5 +32,6 @@ std::string ToNarrow936(std::wstring_view text);
 std::wstring ToWide936(std::string_view text);
 std::string WideToUtf8(std::wstring_view text);
 std::wstring Utf8ToWide(std::string_view text);
+// Kept as the documented counterpart of Narrow936ToUtf8; no caller here.
 std::string Utf8ToNarrow936(std::string_view text);
 std::string Narrow936ToUtf8(std::string_view text);

@@ -3,14 +3,15 @@
 #include <filesystem>
 #include <mutex>
 
+#include <base/file_helpers.h>
+#include <base/process_helpers.h>
+#include <base/text_helpers.h>
+#include <config/app_constants.h>
 #include <config/json_text.h>
 #include <config/reg_key.h>
 #include <install/chatbox_process.h>
 #include <install/chatbox_settings.h>
-#include <base/file_helpers.h>
 #include <install/install_layout.h>
-#include <base/process_helpers.h>
-#include <base/text_helpers.h>
 #include <platform/atomic_file.h>
 #include <platform/os_encoding.h>
 #include <platform/whole_file.h>
@@ -19,8 +20,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr wchar_t kSetupKey[] = L"SOFTWARE\\bd4f3b30-4f23-5853-b30a-61e20eb47251";
 
 // Several workers and the window thread write the settings: one at a time.
 std::mutex g_settingsMutex;
@@ -97,7 +96,7 @@ bool ReadSettings(Json::Value& root) {
 
 void WriteChatboxSetupKey(const std::wstring& folder) {
   try {
-    RegKey key(platform::kCurrentUser, kSetupKey);
+    RegKey key(platform::kCurrentUser, GetAppConstants().chatboxSetupKeyPath);
     key.SetStringValue(L"InstallLocation", folder);
     key.SetStringValue(L"ShortcutName", L"Chatbox");
     key.SetDwordValue(L"InstallForAllUsers", 1);

@@ -251,34 +251,19 @@ void CInstallEngine::StartInstall() {
   m_cancel = std::make_shared<std::atomic<bool>>(false);
   m_packageRunning = true;
   const std::wstring folder = GetServiceState().installFolder;
-  auto finish = [installation, config = m_configFetch,
-                 status = m_configStatus](PackageOutcome outcome) {
-    if (outcome.fault == PackageFault::NoConfig) {
-      outcome.config = config;
-      outcome.status = status;
-    }
-    // The window hears of it through the package events; the outcome rides
-    // along with the installation's number.
-    if (outcome.fault == PackageFault::None) {
-      PostUIEvent<EventDownModelChanged3>(
-          [installation](EventDownModelChanged3& e) { e.installation = installation; });
-    } else {
-      PostUIEvent<EventQrCodeDisChanged3>([installation, outcome](EventQrCodeDisChanged3& e) {
-        e.installation = installation;
-        e.cause = PackageFaultText(outcome);
-      });
-    }
-  };
+  // The window hears of the end through the package events.
+  const ConfigFetch config = m_configFetch;
+  const long status = m_configStatus;
   StartAction(
-      [this, folder, cancel = m_cancel, finish](Action::IAction*) {
+      [this, installation, folder, cancel = m_cancel, config, status](Action::IAction*) {
         Step("package");
-        finish(FetchAndUnpackPackage(folder, cancel.get()));
+        PreparePackage(installation, folder, cancel.get(), config, status);
         return 0;
       },
-      [finish] {
+      [installation, config, status] {
         PackageOutcome outcome;
         outcome.fault = PackageFault::Internal;
-        finish(outcome);
+        PostPackageOutcome(installation, outcome, config, status);
       });
 }
 

@@ -13,6 +13,7 @@
 #include <platform/os_encoding.h>
 #include <service/event_reporter.h>
 #include <service/service_state.h>
+#include <work/notify_center.h>
 
 namespace {
 
@@ -118,4 +119,25 @@ PackageOutcome FetchAndUnpackPackage(const std::wstring& installFolder,
   // Whole, but not the package: the next click downloads it again.
   Discard(archive);
   return Fault(PackageFault::Damaged);
+}
+
+void PostPackageOutcome(int installation, PackageOutcome outcome, ConfigFetch config, long status) {
+  if (outcome.fault == PackageFault::None) {
+    PostUIEvent<EventDownModelChanged3>(
+        [installation](EventDownModelChanged3& e) { e.installation = installation; });
+    return;
+  }
+  if (outcome.fault == PackageFault::NoConfig) {
+    outcome.config = config;
+    outcome.status = status;
+  }
+  PostUIEvent<EventQrCodeDisChanged3>([installation, outcome](EventQrCodeDisChanged3& e) {
+    e.installation = installation;
+    e.cause = PackageFaultText(outcome);
+  });
+}
+
+void PreparePackage(int installation, const std::wstring& installFolder,
+                    const std::atomic<bool>* cancel, ConfigFetch config, long status) {
+  PostPackageOutcome(installation, FetchAndUnpackPackage(installFolder, cancel), config, status);
 }

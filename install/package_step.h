@@ -13,3 +13,13 @@
 // the steps; may be null.
 PackageOutcome FetchAndUnpackPackage(const std::wstring& installFolder,
                                      const std::atomic<bool>* cancel);
+
+// Ends the first half: posts the window the ready event or the failure
+// event, each carrying the installation's number (and the cause in words).
+// A missing package address is named by how the configuration request
+// ended.
+void PostPackageOutcome(int installation, PackageOutcome outcome, ConfigFetch config, long status);
+
+// The whole first half on a worker: fetch, unpack, post.
+void PreparePackage(int installation, const std::wstring& installFolder,
+                    const std::atomic<bool>* cancel, ConfigFetch config, long status);

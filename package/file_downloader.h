@@ -63,7 +63,9 @@ class CFileDownloader {
   int file = -1;  // the open partial file during a transfer
 };
 
-// Ten random letters and digits.
+// Ten random letters and digits. The documented name of the partial file's
+// name source; partial files are now made by CreatePartialFile, so only
+// tests call it.
 std::string MakeRandomName();
 
 // The process's downloader.

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include <config/app_constants.h>
 #include <config/reg_key.h>
 #include <platform/os_encoding.h>
 #include <setup/install_payload.h>
@@ -25,8 +26,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const wchar_t* kClientSetupKey = L"SOFTWARE\\bd4f3b30-4f23-5853-b30a-61e20eb47251";
 
 int Usage(const char* problem) {
   std::fprintf(stderr,
@@ -46,15 +45,16 @@ int Fail(const std::string& reason) {
 bool ReadInstallLocation(fs::path* folder, std::string* reason) {
   // Opening through RegKey would create a missing key: look first.
   platform::KeyHandle probe = 0;
-  if (platform::OpenKey(platform::kCurrentUser, kClientSetupKey, platform::kKeyRead, &probe) !=
-      platform::kSuccess) {
+  if (platform::OpenKey(platform::kCurrentUser, GetAppConstants().chatboxSetupKeyPath.c_str(),
+                        platform::kKeyRead, &probe) != platform::kSuccess) {
     *reason = "cannot read InstallLocation: the setup key is missing";
     return false;
   }
   platform::CloseKey(probe);
   try {
     RegKey key;
-    key.Create(platform::kCurrentUser, kClientSetupKey, platform::kKeyRead);
+    key.Create(platform::kCurrentUser, GetAppConstants().chatboxSetupKeyPath.c_str(),
+               platform::kKeyRead);
     const std::wstring location = key.GetStringValue(L"InstallLocation");
     if (location.empty()) {
       *reason = "the value InstallLocation is empty";
