@@ -42,9 +42,9 @@ class RecordingView : public IInstallView {
     questions.push_back(caption + L"|" + text);
     return answerContinue;
   }
-  void ShowPullProgress(int row, const PullProgress& progress, const PullTexts& texts) override {
+  void ShowPullProgress(int row, const PullProgress& progress, const PullTexts& rowTexts) override {
     pulls[row].push_back(progress);
-    pullTexts[row] = texts;
+    pullTexts[row] = rowTexts;
   }
   void MarkChildWarning(std::string_view name, bool warning) override {
     warnings[std::string(name)] = warning;
