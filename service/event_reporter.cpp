@@ -71,7 +71,8 @@ void CEventReporter::Loop() {
     // to answer gets a short grace, then the next one goes anyway.
     std::thread([this, name] { Send(name); }).detach();
     lock.Wait(m_changed, [this, before]() TW_REQUIRES(m_mutex) { return m_left > before; });
-    lock.WaitFor(m_changed, kAnswerGrace, [this]() TW_REQUIRES(m_mutex) { return m_inFlight == 0; });
+    lock.WaitFor(m_changed, kAnswerGrace,
+                 [this]() TW_REQUIRES(m_mutex) { return m_inFlight == 0; });
   }
 }
 

@@ -4,6 +4,7 @@
 // workers finish. Lock order: thread module lock, then factory lock.
 #include <atomic>
 #include <list>
+
 #include <config/lock_base.h>
 #include <config/singleton.h>
 #include <work/action.h>
