@@ -1,18 +1,18 @@
 #include <install/chatbox_client.h>
 
 #include <filesystem>
-#include <mutex>
 
+#include <base/file_helpers.h>
+#include <base/process_helpers.h>
+#include <base/text_helpers.h>
 #include <config/json_text.h>
 #include <config/reg_key.h>
 #include <install/chatbox_process.h>
 #include <install/chatbox_settings.h>
-#include <base/file_helpers.h>
 #include <install/install_layout.h>
-#include <base/process_helpers.h>
-#include <base/text_helpers.h>
 #include <platform/atomic_file.h>
 #include <platform/os_encoding.h>
+#include <platform/thread_annotations.h>
 #include <platform/whole_file.h>
 #include <service/service_state.h>
 
@@ -23,7 +23,9 @@ namespace fs = std::filesystem;
 constexpr wchar_t kSetupKey[] = L"SOFTWARE\\bd4f3b30-4f23-5853-b30a-61e20eb47251";
 
 // Several workers and the window thread write the settings: one at a time.
-std::mutex g_settingsMutex;
+// It guards a file, which the analysis cannot see; the functions that change
+// the file on disk require it.
+CMutex g_settingsMutex;
 
 enum class FileState { kMissing, kRead, kUnusable };
 
@@ -39,7 +41,7 @@ FileState ReadSettingsFile(const fs::path& file, std::string& bytes) {
 }
 
 // The file as it was becomes the newest backup; the oldest is dropped.
-bool KeepBackup(const std::string& bytes) {
+bool KeepBackup(const std::string& bytes) TW_REQUIRES(g_settingsMutex) {
   std::error_code ec;
   for (int number = kChatboxSettingsBackups - 1; number >= 1; --number) {
     const fs::path older = platform::OsPath(ChatboxSettingsBackup(number));
@@ -125,7 +127,7 @@ std::wstring ChatboxSettingsBackup(int number) {
 }
 
 ChatboxConfigResult WriteChatboxConfig(const std::string& tag, const std::string& host) {
-  std::lock_guard<std::mutex> lock(g_settingsMutex);
+  CMutexLock lock(g_settingsMutex);
   const std::string model = Narrow936ToUtf8(tag);
   if (model.empty() || host.empty()) return ChatboxConfigResult::kWriteFailed;
   const fs::path file = platform::OsPath(ChatboxSettingsFile());
