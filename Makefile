@@ -7,6 +7,8 @@ PRESET ?= default
 deps:
 	@bash scripts/deps.sh
 
+# build-<preset>, e.g. build-tsan; build-clang builds everything with clang,
+# warnings as errors, the lock annotations checked (-Wthread-safety).
 build-%: deps
 	cmake --preset $*
 	cmake --build --preset $*

@@ -54,7 +54,7 @@ void QThreadPoolRoundTrips(benchmark::State& state, Qt::ConnectionType connectio
       pool.start([&receiver, &done, connection] {
         const int result = 1;
         QMetaObject::invokeMethod(
-            &receiver, [&done, result] { done += result; }, connection);
+            &receiver, [&done] { done += result; }, connection);
       });
     }
     PumpUntil(done, kBatch);

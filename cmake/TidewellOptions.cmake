@@ -4,6 +4,11 @@ target_compile_options(tidewell_options INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
   -Wcast-align -Wunused -Woverloaded-virtual -Wconversion -Wsign-conversion
   -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  # Checks the lock annotations of platform/thread_annotations.h: state marked
+  # as guarded is touched only with its lock held.
+  target_compile_options(tidewell_options INTERFACE -Wthread-safety)
+endif()
 if(TIDEWELL_WERROR)
   target_compile_options(tidewell_options INTERFACE -Werror)
 endif()

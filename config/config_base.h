@@ -25,6 +25,7 @@ class CConfigBase : public CLockBase {
  protected:
   CConfigBase() = default;
 
-  std::wstring m_path;
+  std::wstring m_path TW_GUARDED_BY(this);
+  // Chosen when the object is made, before another thread can reach it.
   bool m_scrambled = false;
 };

@@ -1,8 +1,9 @@
 #pragma once
 // A value read and written from several threads: every access takes a copy
 // under a lock of its own, so a reader never sees a string half reallocated.
-#include <mutex>
 #include <utility>
+
+#include <platform/thread_annotations.h>
 
 template <class T>
 class CGuarded {
@@ -19,17 +20,17 @@ class CGuarded {
     return *this;
   }
 
-  T get() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
+  T get() const TW_EXCLUDES(m_mutex) {
+    CMutexLock lock(m_mutex);
     return m_value;
   }
-  void set(T value) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+  void set(T value) TW_EXCLUDES(m_mutex) {
+    CMutexLock lock(m_mutex);
     m_value = std::move(value);
   }
   operator T() const { return get(); }  // NOLINT: used like the value
 
  private:
-  mutable std::mutex m_mutex;
-  T m_value{};
+  mutable CMutex m_mutex;
+  T m_value TW_GUARDED_BY(m_mutex){};
 };

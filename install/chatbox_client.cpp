@@ -1,7 +1,6 @@
 #include <install/chatbox_client.h>
 
 #include <filesystem>
-#include <mutex>
 
 #include <base/file_helpers.h>
 #include <base/process_helpers.h>
@@ -14,6 +13,7 @@
 #include <install/install_layout.h>
 #include <platform/atomic_file.h>
 #include <platform/os_encoding.h>
+#include <platform/thread_annotations.h>
 #include <platform/whole_file.h>
 #include <service/service_state.h>
 
@@ -22,7 +22,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // Several workers and the window thread write the settings: one at a time.
-std::mutex g_settingsMutex;
+// It guards a file, which the analysis cannot see; the functions that change
+// the file on disk require it.
+CMutex g_settingsMutex;
 
 enum class FileState { kMissing, kRead, kUnusable };
 
@@ -38,7 +40,7 @@ FileState ReadSettingsFile(const fs::path& file, std::string& bytes) {
 }
 
 // The file as it was becomes the newest backup; the oldest is dropped.
-bool KeepBackup(const std::string& bytes) {
+bool KeepBackup(const std::string& bytes) TW_REQUIRES(g_settingsMutex) {
   std::error_code ec;
   for (int number = kChatboxSettingsBackups - 1; number >= 1; --number) {
     const fs::path older = platform::OsPath(ChatboxSettingsBackup(number));
@@ -124,7 +126,7 @@ std::wstring ChatboxSettingsBackup(int number) {
 }
 
 ChatboxConfigResult WriteChatboxConfig(const std::string& tag, const std::string& host) {
-  std::lock_guard<std::mutex> lock(g_settingsMutex);
+  CMutexLock lock(g_settingsMutex);
   const std::string model = Narrow936ToUtf8(tag);
   if (model.empty() || host.empty()) return ChatboxConfigResult::kWriteFailed;
   const fs::path file = platform::OsPath(ChatboxSettingsFile());

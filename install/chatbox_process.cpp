@@ -4,7 +4,6 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <random>
 #include <set>
@@ -14,6 +13,7 @@
 #include <platform/os_encoding.h>
 #include <platform/process.h>
 #include <platform/process_lookup.h>
+#include <platform/thread_annotations.h>
 #include <platform/user_namespaces.h>
 #include <service/service_state.h>
 
@@ -25,11 +25,11 @@ namespace fs = std::filesystem;
 constexpr int kKilledWaitMs = 3000;
 constexpr unsigned kPollMs = 50;
 
-std::mutex g_mutex;  // the started client and one stop at a time
+CMutex g_mutex;  // the started client and one stop at a time
 // Held while the client may run: an unreaped child keeps its id, so the id
 // we signal can never be another program's.
-std::unique_ptr<platform::ChildProcess> g_started;
-SandboxCheck g_sandboxCheck = &platform::UserNamespaceRestriction;
+std::unique_ptr<platform::ChildProcess> g_started TW_GUARDED_BY(g_mutex);
+SandboxCheck g_sandboxCheck TW_GUARDED_BY(g_mutex) = &platform::UserNamespaceRestriction;
 
 std::string OsString(const std::wstring& text) { return platform::WideToOsNarrow(text); }
 
@@ -49,11 +49,14 @@ std::optional<fs::path> MakePrivateFolderIn(const fs::path& parent) {
   return std::nullopt;
 }
 
-bool StartedIsRunning() { return g_started != nullptr && !g_started->HasExited(); }
+bool StartedIsRunning() TW_REQUIRES(g_mutex) {
+  return g_started != nullptr && !g_started->HasExited();
+}
 
 // Signals the started client and every process running from the folder not
 // signalled yet; true while any of them is left.
-bool SignalLeft(const fs::path& folder, bool (*signal)(long), std::set<long>& signalled) {
+bool SignalLeft(const fs::path& folder, bool (*signal)(long), std::set<long>& signalled)
+    TW_REQUIRES(g_mutex) {
   bool left = false;
   if (StartedIsRunning()) {
     left = true;
@@ -68,7 +71,7 @@ bool SignalLeft(const fs::path& folder, bool (*signal)(long), std::set<long>& si
 }
 
 // Signals until none is left or the time is up; true when none is left.
-bool EndWithin(const fs::path& folder, bool (*signal)(long), int timeoutMs) {
+bool EndWithin(const fs::path& folder, bool (*signal)(long), int timeoutMs) TW_REQUIRES(g_mutex) {
   std::set<long> signalled;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (SignalLeft(folder, signal, signalled)) {
@@ -135,7 +138,7 @@ bool StartChatbox() {
   std::vector<std::string> argv{OsString(program)};
   std::string restriction;
   {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    CMutexLock lock(g_mutex);
     restriction = g_sandboxCheck != nullptr ? g_sandboxCheck() : std::string();
   }
   if (!restriction.empty()) {
@@ -147,7 +150,7 @@ bool StartChatbox() {
   options.detached = true;
   auto child = platform::StartProcess(argv, options);
   if (child == nullptr) return false;
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CMutexLock lock(g_mutex);
   // A copy already running stays findable by its folder; the client itself
   // lets only one instance live.
   g_started = std::move(child);
@@ -163,7 +166,7 @@ bool StopChatbox(int timeoutMs) {
 }
 
 bool StopChatboxIn(const std::wstring& chatboxFolder, int timeoutMs) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CMutexLock lock(g_mutex);
   const fs::path folder = platform::OsPath(chatboxFolder);
   if (EndWithin(folder, &platform::TerminateProcessById, timeoutMs) ||
       EndWithin(folder, &platform::KillProcessById, kKilledWaitMs)) {
@@ -174,7 +177,7 @@ bool StopChatboxIn(const std::wstring& chatboxFolder, int timeoutMs) {
 }
 
 SandboxCheck SetChatboxSandboxCheck(SandboxCheck check) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  CMutexLock lock(g_mutex);
   const SandboxCheck previous = g_sandboxCheck;
   g_sandboxCheck = check;
   return previous;

@@ -59,12 +59,12 @@ void CInstallEngine::ReportEvent(const std::string& name, bool addSuffix) {
 }
 
 std::string CInstallEngine::modelTag() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  CMutexLock lock(m_mutex);
   return m_modelTag;
 }
 
 std::string CInstallEngine::modelIndexText() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
+  CMutexLock lock(m_mutex);
   return m_modelIndexText;
 }
 
@@ -427,10 +427,7 @@ int CInstallEngine::ShowInstallFinished(bool modelDownloaded, const RunnerCheck&
   }
   m_view.SelectTabPage("tab_pages2", 1);
   const std::string number = modelIndexText();
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    GetServiceState().rememberedModelIndex = number;
-  }
+  GetServiceState().rememberedModelIndex = number;
   ShowDownloadedModel(number);
   return 0;
 }
@@ -439,7 +436,7 @@ int CInstallEngine::ShowInstallFinished(bool modelDownloaded, const RunnerCheck&
 
 void CInstallEngine::SetCurrentModel(const std::wstring& tag) {
   const std::string number = ModelIndexOf(tag);
-  std::lock_guard<std::mutex> lock(m_mutex);
+  CMutexLock lock(m_mutex);
   m_modelTag = ToNarrow936(tag);
   if (!number.empty()) m_modelIndexText = number;
 }
@@ -483,11 +480,7 @@ RunnerCheck CInstallEngine::DetectInstalledModel() {
   if (check.server != RunnerServerState::Ready) return check;
   const auto models = ListRunnerModels(RunnerServerAddress(), kRunnerCommandTimeoutMs);
   if (!models || models->empty()) return check;
-  std::string remembered;
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    remembered = GetServiceState().rememberedModelIndex;
-  }
+  const std::string remembered = GetServiceState().rememberedModelIndex;
   // The remembered model when it is listed, else the last listed one. Only
   // the catalogue's own tags count: "llama3:8b" is not "deepseek-r1:8b".
   std::string candidate;
@@ -525,7 +518,7 @@ void CInstallEngine::ShowDownloadedModel(const std::string& number) {
   }
   if (!tag.empty()) {
     // The chat client's fallback when nothing was pulled in this run.
-    std::lock_guard<std::mutex> lock(m_mutex);
+    CMutexLock lock(m_mutex);
     if (m_modelTag.empty()) m_modelTag = ToNarrow936(tag);
   }
   m_view.SetChildText("modelstrTxt", L"已下载 " + tag);
@@ -580,10 +573,7 @@ int CInstallEngine::OtherModelTask(const std::wstring& tag, int row, Action::IAc
   const bool downloaded = IsModelDownloaded(narrowTag);
   const std::string number = ModelIndexOf(tag);
   if (downloaded) {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      GetServiceState().rememberedModelIndex = number;
-    }
+    GetServiceState().rememberedModelIndex = number;
     ConfigureChatClient(narrowTag, action);
   }
   // A failed row says why in its own line, until its next click.

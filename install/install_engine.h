@@ -9,7 +9,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include <install/install_view.h>
@@ -17,6 +16,7 @@
 #include <install/package_outcome.h>
 #include <install/pull_failure.h>
 #include <install/runner_server.h>
+#include <platform/thread_annotations.h>
 #include <work/action.h>
 #include <work/ui_events.h>
 
@@ -82,12 +82,12 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   PullResult PullSelectedModel(Action::IAction* action);
   // Pulls the tag; progress goes to the row (0: the installation's pull).
   PullResult PullModel(const std::wstring& tag, int row, Action::IAction* action);
-  void SetCurrentModel(const std::wstring& tag);
+  void SetCurrentModel(const std::wstring& tag) TW_EXCLUDES(m_mutex);
   // Whether the runner lists the tag exactly; reports what it found.
   bool IsModelDownloaded(const std::string& tag);
   // What the runner has of the catalogue, for the window to show.
   RunnerCheck DetectInstalledModel();
-  void ShowDownloadedModel(const std::string& number);
+  void ShowDownloadedModel(const std::string& number) TW_EXCLUDES(m_mutex);
   // A model-list row's download button.
   void OnModelRowDownloadClick(int row);
   void StartOtherModelDownload();
@@ -112,8 +112,8 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   void ShowPullProgress(int row, const PullProgress& progress);
 
   // State shared with the workers.
-  std::string modelTag() const;
-  std::string modelIndexText() const;
+  std::string modelTag() const TW_EXCLUDES(m_mutex);
+  std::string modelIndexText() const TW_EXCLUDES(m_mutex);
   int activeModelRow() const { return m_activeModelRow; }
 
   // Tests shorten the pull's stall time.
@@ -148,9 +148,11 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
 
   IInstallView& m_view;
   Action::IActionCallback* m_owner;
-  mutable std::mutex m_mutex;  // the model values and the remembered model
-  std::string m_modelTag;
-  std::string m_modelIndexText;
+  mutable CMutex m_mutex;
+  std::string m_modelTag TW_GUARDED_BY(m_mutex);
+  std::string m_modelIndexText TW_GUARDED_BY(m_mutex);
+  // The rest is the window thread's alone (workers get copies when a task
+  // starts); nothing the analysis can check, so it is not annotated.
   int m_activeModelRow = 0;
   bool m_configReady = false;
   // How the latest configuration request ended; a failed one is asked for

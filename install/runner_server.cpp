@@ -3,18 +3,18 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 
+#include <base/file_helpers.h>
+#include <base/text_helpers.h>
 #include <config/app_constants.h>
 #include <config/reg_key.h>
-#include <base/file_helpers.h>
 #include <install/install_layout.h>
 #include <install/runner_api.h>
-#include <base/text_helpers.h>
 #include <platform/listening_port.h>
 #include <platform/os_encoding.h>
 #include <platform/process.h>
 #include <platform/process_lookup.h>
+#include <platform/thread_annotations.h>
 #include <service/service_state.h>
 
 namespace {
@@ -25,9 +25,10 @@ constexpr long kProbeTimeoutMs = 2000;
 
 using Clock = std::chrono::steady_clock;
 
-std::mutex g_serverMutex;
-std::unique_ptr<platform::ChildProcess> g_server;
-std::uint16_t g_serverPort = 0;
+// One caller at a time starts or probes our server.
+CMutex g_serverMutex;
+std::unique_ptr<platform::ChildProcess> g_server TW_GUARDED_BY(g_serverMutex);
+std::uint16_t g_serverPort TW_GUARDED_BY(g_serverMutex) = 0;
 
 std::string AddressOf(std::uint16_t port) { return "http://127.0.0.1:" + std::to_string(port); }
 
@@ -75,7 +76,7 @@ bool IsOurServer(const platform::PortOwner& owner, const InstallLayout& layout) 
          IsInside(owner.executable, platform::OsPath(layout.ollamaFolder));
 }
 
-bool StartServer(const InstallLayout& layout, std::uint16_t port) {
+bool StartServer(const InstallLayout& layout, std::uint16_t port) TW_REQUIRES(g_serverMutex) {
   platform::StartOptions options;
   options.detached = true;
   // Whatever the user's own environment says, ours listens where we chose
@@ -94,7 +95,8 @@ bool StartServer(const InstallLayout& layout, std::uint16_t port) {
 
 enum class Wait { Answered, Exited, TimedOut };
 
-Wait WaitForAnswer(std::uint16_t port, Clock::time_point deadline, bool watchChild) {
+Wait WaitForAnswer(std::uint16_t port, Clock::time_point deadline, bool watchChild)
+    TW_REQUIRES(g_serverMutex) {
   const std::string address = AddressOf(port);
   for (;;) {
     if (RunnerAnswers(address, kProbeTimeoutMs)) return Wait::Answered;
@@ -111,7 +113,7 @@ std::string RunnerServerHostPort() { return "127.0.0.1:" + std::to_string(Stored
 std::string RunnerServerAddress() { return AddressOf(StoredPort()); }
 
 RunnerServerState EnsureRunnerServer(const std::function<void()>& onWaiting, int timeoutMs) {
-  std::lock_guard<std::mutex> lock(g_serverMutex);
+  CMutexLock lock(g_serverMutex);
   const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
   if (!FileExists(layout.ollamaExecutable)) return RunnerServerState::NoRunner;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -161,7 +163,7 @@ RunnerServerState EnsureRunnerServer(const std::function<void()>& onWaiting, int
 }
 
 void StopStartedRunnerServer() {
-  std::lock_guard<std::mutex> lock(g_serverMutex);
+  CMutexLock lock(g_serverMutex);
   if (g_server == nullptr) return;
   if (!g_server->HasExited()) {
     platform::TerminateProcessById(g_server->Id());

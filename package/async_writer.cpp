@@ -15,7 +15,7 @@ AsyncFileWriter::AsyncFileWriter(int fd) : fd_(fd), thread_(&AsyncFileWriter::Ru
 AsyncFileWriter::~AsyncFileWriter() {
   Finish();
   {
-    std::lock_guard lock(mutex_);
+    CMutexLock lock(mutex_);
     closing_ = true;
   }
   cv_.notify_all();
@@ -23,7 +23,7 @@ AsyncFileWriter::~AsyncFileWriter() {
 }
 
 std::vector<std::uint8_t> AsyncFileWriter::Take() {
-  std::lock_guard lock(mutex_);
+  CMutexLock lock(mutex_);
   std::vector<std::uint8_t> block;
   if (!spare_.empty()) {
     block = std::move(spare_.back());
@@ -35,8 +35,8 @@ std::vector<std::uint8_t> AsyncFileWriter::Take() {
 }
 
 bool AsyncFileWriter::Put(std::vector<std::uint8_t> block) {
-  std::unique_lock lock(mutex_);
-  cv_.wait(lock, [this] { return queue_.size() < kQueued || failed_; });
+  CMutexLock lock(mutex_);
+  lock.Wait(cv_, [this]() TW_REQUIRES(mutex_) { return queue_.size() < kQueued || failed_; });
   if (failed_) return false;
   queue_.push_back(std::move(block));
   cv_.notify_all();
@@ -44,13 +44,13 @@ bool AsyncFileWriter::Put(std::vector<std::uint8_t> block) {
 }
 
 bool AsyncFileWriter::Finish() {
-  std::unique_lock lock(mutex_);
-  cv_.wait(lock, [this] { return (queue_.empty() && idle_) || failed_; });
+  CMutexLock lock(mutex_);
+  lock.Wait(cv_, [this]() TW_REQUIRES(mutex_) { return (queue_.empty() && idle_) || failed_; });
   return !failed_;
 }
 
 int AsyncFileWriter::error() {
-  std::lock_guard lock(mutex_);
+  CMutexLock lock(mutex_);
   return error_;
 }
 
@@ -58,8 +58,8 @@ void AsyncFileWriter::Run() {
   for (;;) {
     std::vector<std::uint8_t> block;
     {
-      std::unique_lock lock(mutex_);
-      cv_.wait(lock, [this] { return !queue_.empty() || closing_; });
+      CMutexLock lock(mutex_);
+      lock.Wait(cv_, [this]() TW_REQUIRES(mutex_) { return !queue_.empty() || closing_; });
       if (queue_.empty()) return;
       block = std::move(queue_.front());
       queue_.pop_front();
@@ -75,7 +75,7 @@ void AsyncFileWriter::Run() {
       if (ok) done += static_cast<std::size_t>(n);
       if (n < 0) error = errno;
     }
-    std::lock_guard lock(mutex_);
+    CMutexLock lock(mutex_);
     if (!ok && !failed_) {
       failed_ = true;
       error_ = error;

@@ -5,9 +5,10 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <mutex>
 #include <thread>
 #include <vector>
+
+#include <platform/thread_annotations.h>
 
 class AsyncFileWriter {
  public:
@@ -17,25 +18,25 @@ class AsyncFileWriter {
   AsyncFileWriter& operator=(const AsyncFileWriter&) = delete;
 
   // A buffer to fill (empty, with room reserved).
-  std::vector<std::uint8_t> Take();
+  std::vector<std::uint8_t> Take() TW_EXCLUDES(mutex_);
   // Queues the filled buffer; false once a write has failed.
-  bool Put(std::vector<std::uint8_t> block);
+  bool Put(std::vector<std::uint8_t> block) TW_EXCLUDES(mutex_);
   // Waits until everything queued is written; false if any write failed.
-  bool Finish();
+  bool Finish() TW_EXCLUDES(mutex_);
   // The errno of the write that failed (0 when none failed or it wrote nothing).
-  int error();
+  int error() TW_EXCLUDES(mutex_);
 
  private:
-  void Run();
+  void Run() TW_EXCLUDES(mutex_);
 
-  int fd_;
-  std::mutex mutex_;
+  const int fd_;  // written to by the writer thread only
+  CMutex mutex_;
   std::condition_variable cv_;
-  std::deque<std::vector<std::uint8_t>> queue_;
-  std::vector<std::vector<std::uint8_t>> spare_;
-  bool closing_ = false;
-  bool failed_ = false;
-  int error_ = 0;
-  bool idle_ = true;
+  std::deque<std::vector<std::uint8_t>> queue_ TW_GUARDED_BY(mutex_);
+  std::vector<std::vector<std::uint8_t>> spare_ TW_GUARDED_BY(mutex_);
+  bool closing_ TW_GUARDED_BY(mutex_) = false;
+  bool failed_ TW_GUARDED_BY(mutex_) = false;
+  int error_ TW_GUARDED_BY(mutex_) = 0;
+  bool idle_ TW_GUARDED_BY(mutex_) = true;
   std::thread thread_;
 };

@@ -16,7 +16,7 @@ ZipPrefetcher::ZipPrefetcher(const ZipSource& source, std::uint64_t offset, std:
 
 ZipPrefetcher::~ZipPrefetcher() {
   {
-    std::lock_guard lock(mutex_);
+    CMutexLock lock(mutex_);
     stop_ = true;
   }
   cv_.notify_all();
@@ -27,8 +27,9 @@ void ZipPrefetcher::Run() {
   while (left_ > 0) {
     std::vector<std::uint8_t> block;
     {
-      std::unique_lock lock(mutex_);
-      cv_.wait(lock, [this] { return stop_ || ready_.size() < kBlocksAhead; });
+      CMutexLock lock(mutex_);
+      lock.Wait(cv_,
+                [this]() TW_REQUIRES(mutex_) { return stop_ || ready_.size() < kBlocksAhead; });
       if (stop_) return;
       if (!spare_.empty()) {
         block = std::move(spare_.back());
@@ -42,7 +43,7 @@ void ZipPrefetcher::Run() {
       read = source_.ReadExact(offset_ + done, block.data() + done, std::min(kPiece, n - done));
     }
     if (!read) {
-      std::lock_guard lock(mutex_);
+      CMutexLock lock(mutex_);
       error_ = true;
       done_ = true;
       cv_.notify_all();
@@ -51,23 +52,28 @@ void ZipPrefetcher::Run() {
     if (decrypt_) decrypt_(block.data(), n);
     offset_ += n;
     left_ -= n;
-    std::lock_guard lock(mutex_);
+    CMutexLock lock(mutex_);
     ready_.push_back(std::move(block));
     cv_.notify_all();
   }
-  std::lock_guard lock(mutex_);
+  CMutexLock lock(mutex_);
   done_ = true;
   cv_.notify_all();
 }
 
 bool ZipPrefetcher::Next(std::vector<std::uint8_t>* block) {
-  std::unique_lock lock(mutex_);
+  CMutexLock lock(mutex_);
   if (!block->empty() || block->capacity() != 0) spare_.push_back(std::move(*block));
   block->clear();
-  cv_.wait(lock, [this] { return !ready_.empty() || done_; });
+  lock.Wait(cv_, [this]() TW_REQUIRES(mutex_) { return !ready_.empty() || done_; });
   if (ready_.empty()) return false;
   *block = std::move(ready_.front());
   ready_.pop_front();
   cv_.notify_all();
   return true;
+}
+
+bool ZipPrefetcher::error() const {
+  CMutexLock lock(mutex_);
+  return error_;
 }

@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include <package/zip_source.h>
+#include <platform/thread_annotations.h>
 
 class ZipPrefetcher {
  public:
@@ -24,22 +24,24 @@ class ZipPrefetcher {
 
   // The next block (moved into *block); false at the end or on a read error
   // (error() tells which).
-  bool Next(std::vector<std::uint8_t>* block);
-  bool error() const { return error_; }
+  bool Next(std::vector<std::uint8_t>* block) TW_EXCLUDES(mutex_);
+  bool error() const TW_EXCLUDES(mutex_);
 
  private:
-  void Run();
+  void Run() TW_EXCLUDES(mutex_);
 
+  // The reading thread's alone: not locked.
   const ZipSource& source_;
   std::uint64_t offset_;
   std::uint64_t left_;
   std::function<void(std::uint8_t*, std::size_t)> decrypt_;
-  std::mutex mutex_;
+  // Shared with the caller of Next.
+  mutable CMutex mutex_;
   std::condition_variable cv_;
-  std::deque<std::vector<std::uint8_t>> ready_;
-  std::vector<std::vector<std::uint8_t>> spare_;  // consumed blocks, reused
-  bool done_ = false;
-  bool stop_ = false;
-  bool error_ = false;
+  std::deque<std::vector<std::uint8_t>> ready_ TW_GUARDED_BY(mutex_);
+  std::vector<std::vector<std::uint8_t>> spare_ TW_GUARDED_BY(mutex_);  // consumed, reused
+  bool done_ TW_GUARDED_BY(mutex_) = false;
+  bool stop_ TW_GUARDED_BY(mutex_) = false;
+  bool error_ TW_GUARDED_BY(mutex_) = false;
   std::thread thread_;
 };

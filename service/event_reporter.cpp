@@ -6,20 +6,20 @@ CEventReporter::CEventReporter() : m_thread([this] { Loop(); }) {}
 
 CEventReporter::~CEventReporter() {
   {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    CMutexLock lock(m_mutex);
     m_stop = true;
   }
   m_wake.notify_all();
   m_thread.join();
   // Requests still waiting for their answers hold no reference to us once
   // they are done; wait for them so none outlives the reporter.
-  std::unique_lock<std::mutex> lock(m_mutex);
-  m_changed.wait(lock, [this] { return m_inFlight == 0; });
+  CMutexLock lock(m_mutex);
+  lock.Wait(m_changed, [this]() TW_REQUIRES(m_mutex) { return m_inFlight == 0; });
 }
 
 void CEventReporter::Report(const std::string& eventName) {
   {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    CMutexLock lock(m_mutex);
     m_queue.push_back(eventName);
     ++m_queued;
   }
@@ -27,20 +27,22 @@ void CEventReporter::Report(const std::string& eventName) {
 }
 
 void CEventReporter::WaitSent() {
-  std::unique_lock<std::mutex> lock(m_mutex);
+  CMutexLock lock(m_mutex);
   const std::uint64_t target = m_queued;
-  m_changed.wait(lock, [this, target] { return m_left >= target; });
+  lock.Wait(m_changed, [this, target]() TW_REQUIRES(m_mutex) { return m_left >= target; });
 }
 
 void CEventReporter::WaitIdle() {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  m_changed.wait(lock, [this] { return m_queue.empty() && m_left == m_queued && m_inFlight == 0; });
+  CMutexLock lock(m_mutex);
+  lock.Wait(m_changed, [this]() TW_REQUIRES(m_mutex) {
+    return m_queue.empty() && m_left == m_queued && m_inFlight == 0;
+  });
 }
 
 void CEventReporter::Send(const std::string& name) {
   bool left = false;
-  auto markLeft = [this, &left] {
-    std::lock_guard<std::mutex> lock(m_mutex);
+  auto markLeft = [this, &left]() TW_EXCLUDES(m_mutex) {
+    CMutexLock lock(m_mutex);
     if (left) return;
     left = true;
     ++m_left;
@@ -48,17 +50,17 @@ void CEventReporter::Send(const std::string& name) {
   };
   GetServiceState().SendLogEvent(name, markLeft);
   markLeft();  // a request that never reached the wire has left too
-  std::lock_guard<std::mutex> lock(m_mutex);
+  CMutexLock lock(m_mutex);
   --m_inFlight;
   m_changed.notify_all();
 }
 
 void CEventReporter::Loop() {
-  std::unique_lock<std::mutex> lock(m_mutex);
+  CMutexLock lock(m_mutex);
   for (;;) {
-    m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+    lock.Wait(m_wake, [this]() TW_REQUIRES(m_mutex) { return m_stop || !m_queue.empty(); });
     if (m_queue.empty()) return;  // stopping with nothing left to send
-    m_changed.wait(lock, [this] { return m_inFlight < kMaxInFlight; });
+    lock.Wait(m_changed, [this]() TW_REQUIRES(m_mutex) { return m_inFlight < kMaxInFlight; });
     const std::string name = std::move(m_queue.front());
     m_queue.pop_front();
     const std::uint64_t before = m_left;
@@ -68,8 +70,9 @@ void CEventReporter::Loop() {
     // them in order on one connection after another; a service that is slow
     // to answer gets a short grace, then the next one goes anyway.
     std::thread([this, name] { Send(name); }).detach();
-    m_changed.wait(lock, [this, before] { return m_left > before; });
-    m_changed.wait_for(lock, kAnswerGrace, [this] { return m_inFlight == 0; });
+    lock.Wait(m_changed, [this, before]() TW_REQUIRES(m_mutex) { return m_left > before; });
+    lock.WaitFor(m_changed, kAnswerGrace,
+                 [this]() TW_REQUIRES(m_mutex) { return m_inFlight == 0; });
   }
 }
 

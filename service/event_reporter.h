@@ -8,9 +8,10 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <mutex>
 #include <string>
 #include <thread>
+
+#include <platform/thread_annotations.h>
 
 class CEventReporter {
  public:
@@ -19,12 +20,12 @@ class CEventReporter {
   ~CEventReporter();
 
   // Queues one report of the event name, as it goes on the wire.
-  void Report(const std::string& eventName);
+  void Report(const std::string& eventName) TW_EXCLUDES(m_mutex);
   // Waits until every report queued so far has left (its request is on the
   // wire, or it failed), not for the answers.
-  void WaitSent();
+  void WaitSent() TW_EXCLUDES(m_mutex);
   // Waits until every queued report has been answered (or has failed).
-  void WaitIdle();
+  void WaitIdle() TW_EXCLUDES(m_mutex);
 
  private:
   // At most this many reports wait for their answers at once; the next one
@@ -33,17 +34,17 @@ class CEventReporter {
   // How long a report that has left may keep the next one waiting.
   static constexpr std::chrono::milliseconds kAnswerGrace{2000};
 
-  void Loop();
-  void Send(const std::string& name);
+  void Loop() TW_EXCLUDES(m_mutex);
+  void Send(const std::string& name) TW_EXCLUDES(m_mutex);
 
-  std::mutex m_mutex;
+  CMutex m_mutex;
   std::condition_variable m_wake;     // the loop: a report queued, or stop
   std::condition_variable m_changed;  // waiters: a report left or ended
-  std::deque<std::string> m_queue;
-  std::uint64_t m_queued = 0;  // reports ever queued
-  std::uint64_t m_left = 0;    // of them, those that have left
-  int m_inFlight = 0;          // left and not yet answered
-  bool m_stop = false;
+  std::deque<std::string> m_queue TW_GUARDED_BY(m_mutex);
+  std::uint64_t m_queued TW_GUARDED_BY(m_mutex) = 0;  // reports ever queued
+  std::uint64_t m_left TW_GUARDED_BY(m_mutex) = 0;    // of them, those that have left
+  int m_inFlight TW_GUARDED_BY(m_mutex) = 0;          // left and not yet answered
+  bool m_stop TW_GUARDED_BY(m_mutex) = false;
   std::thread m_thread;
 };
 

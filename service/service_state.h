@@ -42,17 +42,23 @@ class CServiceState {
   // Reports one named event; the outcome is not looked at.
   void SendLogEvent(const std::string& eventName, const RequestSent& onSent = {}) const;
 
-  // Remote configuration: empty until an answer has been applied.
+  // Remote configuration: empty until an answer has been applied. Handed
+  // over, not locked: written by the configuration-fetch worker before its
+  // result reaches the window thread, read by the window only once the
+  // configuration is ready and by a package step that a fetch never overlaps.
   std::string serviceUrl;  // OS narrow encoding
   std::string packageUrl;  // UTF-8, as sent
   // "DeepSeekSha256": the package's SHA-256 in hexadecimal, or empty when the
   // service announces none (then the package is not checked).
   std::string packageSha256;
 
+  // Written once at start-up, before any worker runs.
   std::wstring workFolder;
   // Written by the window thread, read by every worker.
   CGuarded<std::wstring> installFolder;
-  std::string rememberedModelIndex;
+  // The catalogue number ("1" to "7") of the model pulled last; written by
+  // the window and by list-pull workers, read by detection workers.
+  CGuarded<std::string> rememberedModelIndex;
 
   // Time limit of each service request; tests shorten it.
   long requestTimeoutMs = kRequestTimeoutMs;

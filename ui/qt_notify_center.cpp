@@ -21,7 +21,7 @@ void CQtNotifyCenter::RunOnUISync(const std::function<void()>& fn) {
   }
   auto state = std::make_shared<CallState>(CallState::Queued);
   {
-    std::lock_guard lock(mutex_);
+    CMutexLock lock(mutex_);
     if (closed_) return;
   }
   // fn belongs to the waiting caller: it runs only while the caller waits,
@@ -30,7 +30,7 @@ void CQtNotifyCenter::RunOnUISync(const std::function<void()>& fn) {
       this,
       [this, state, &fn] {
         {
-          std::lock_guard lock(mutex_);
+          CMutexLock lock(mutex_);
           if (*state == CallState::Abandoned) return;
           *state = CallState::Running;
         }
@@ -38,7 +38,7 @@ void CQtNotifyCenter::RunOnUISync(const std::function<void()>& fn) {
           CQtNotifyCenter* center;
           CallState* state;
           ~MarkDone() {
-            std::lock_guard lock(center->mutex_);
+            CMutexLock lock(center->mutex_);
             *state = CallState::Done;
             center->finished_.notify_all();
           }
@@ -46,9 +46,10 @@ void CQtNotifyCenter::RunOnUISync(const std::function<void()>& fn) {
         fn();
       },
       Qt::QueuedConnection);
-  std::unique_lock lock(mutex_);
-  finished_.wait(
-      lock, [&] { return *state == CallState::Done || (closed_ && *state == CallState::Queued); });
+  CMutexLock lock(mutex_);
+  lock.Wait(finished_, [&]() TW_REQUIRES(mutex_) {
+    return *state == CallState::Done || (closed_ && *state == CallState::Queued);
+  });
   if (*state == CallState::Queued) *state = CallState::Abandoned;
 }
 
@@ -60,12 +61,12 @@ void CQtNotifyCenter::RunOnUIAsync(std::function<void()> fn) {
 bool CQtNotifyCenter::IsWindowThread() const { return QThread::currentThread() == thread(); }
 
 void CQtNotifyCenter::Close() {
-  std::lock_guard lock(mutex_);
+  CMutexLock lock(mutex_);
   closed_ = true;
   finished_.notify_all();
 }
 
 bool CQtNotifyCenter::IsClosed() const {
-  std::lock_guard lock(mutex_);
+  CMutexLock lock(mutex_);
   return closed_;
 }

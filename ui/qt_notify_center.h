@@ -4,8 +4,8 @@
 #include <QObject>
 
 #include <condition_variable>
-#include <mutex>
 
+#include <platform/thread_annotations.h>
 #include <work/notify_center.h>
 
 class CQtNotifyCenter final : public QObject, public INotifyCenter {
@@ -15,19 +15,21 @@ class CQtNotifyCenter final : public QObject, public INotifyCenter {
   CQtNotifyCenter();
   ~CQtNotifyCenter() override;
 
-  void RunOnUISync(const std::function<void()>& fn) override;
+  void RunOnUISync(const std::function<void()>& fn) TW_EXCLUDES(mutex_) override;
   void RunOnUIAsync(std::function<void()> fn) override;
   bool IsWindowThread() const override;
 
   // No event loop will run functions any more: every waiting and later
   // RunOnUISync returns at once, and functions not yet started never run.
-  void Close();
-  bool IsClosed() const;
+  void Close() TW_EXCLUDES(mutex_);
+  bool IsClosed() const TW_EXCLUDES(mutex_);
 
  private:
   enum class CallState { Queued, Running, Done, Abandoned };
 
-  mutable std::mutex mutex_;
+  // Also guards each call's CallState, which lives in the call, not here:
+  // the analysis sees only closed_.
+  mutable CMutex mutex_;
   std::condition_variable finished_;
-  bool closed_ = false;
+  bool closed_ TW_GUARDED_BY(mutex_) = false;
 };

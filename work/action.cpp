@@ -25,7 +25,7 @@ void CActionBase::OnFinalRelease() {
     event = m_waitEvent;
   }
   if (event) {
-    std::lock_guard lock(event->mutex);
+    CMutexLock lock(event->mutex);
     event->signalled = true;
     event->cv.notify_all();
   }
@@ -129,9 +129,9 @@ bool CActionBase::Wait(unsigned timeoutMs) {
     m_waitEvent = event;
   }
   Release();  // from here on the action may be gone; only the event is ours
-  std::unique_lock lock(event->mutex);
-  return event->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                            [&event] { return event->signalled; });
+  CMutexLock lock(event->mutex);
+  return lock.WaitFor(event->cv, std::chrono::milliseconds(timeoutMs),
+                      [&event]() TW_REQUIRES(event->mutex) { return event->signalled; });
 }
 
 void CActionBase::AttachObject(IObjRef* object) {

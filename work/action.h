@@ -77,22 +77,24 @@ class CActionBase : public TObjRefImpl<IAction>, public CLockBase {
 
  private:
   struct WaitEvent {
-    std::mutex mutex;
+    CMutex mutex;
     std::condition_variable cv;
-    bool signalled = false;
+    bool signalled TW_GUARDED_BY(mutex) = false;
   };
 
   template <typename T>
   void SetParam(const char* key, T&& value);
 
   int m_id;
-  std::function<int()> m_task;
-  std::function<void(int)> m_callback;
+  std::function<int()> m_task TW_GUARDED_BY(this);
+  std::function<void(int)> m_callback TW_GUARDED_BY(this);
   IActionCallback* m_owner;
-  Json::Value m_params;
+  Json::Value m_params TW_GUARDED_BY(this);
+  // Attached and detached from one thread, the one holding the action;
+  // released when the last reference goes. Not locked.
   std::list<IObjRef*> m_attached;
   std::atomic<bool> m_cancelled{false};
-  std::shared_ptr<WaitEvent> m_waitEvent;
+  std::shared_ptr<WaitEvent> m_waitEvent TW_GUARDED_BY(this);
 };
 
 }  // namespace Action

@@ -14,13 +14,13 @@ CActionFactory::~CActionFactory() {
   if (CThreadModule* module = CThreadModule::getSingletonPtr()) module->RemoveNotify(this);
   CAutoLock guard(*this);
   m_pending.clear();
-  std::lock_guard lock(m_callbacksMutex);
+  CMutexLock lock(m_callbacksMutex);
   m_callbacks.clear();
 }
 
 bool CActionFactory::RegisterCallback(IActionCallback* owner) {
   if (owner == nullptr) return false;
-  std::lock_guard lock(m_callbacksMutex);
+  CMutexLock lock(m_callbacksMutex);
   if (std::find(m_callbacks.begin(), m_callbacks.end(), owner) == m_callbacks.end()) {
     m_callbacks.push_back(owner);
   }
@@ -28,12 +28,12 @@ bool CActionFactory::RegisterCallback(IActionCallback* owner) {
 }
 
 void CActionFactory::UnregisterCallback(IActionCallback* owner) {
-  std::lock_guard lock(m_callbacksMutex);
+  CMutexLock lock(m_callbacksMutex);
   m_callbacks.remove(owner);
 }
 
 bool CActionFactory::IsRegistered(IActionCallback* owner) const {
-  std::lock_guard lock(m_callbacksMutex);
+  CMutexLock lock(m_callbacksMutex);
   return owner != nullptr &&
          std::find(m_callbacks.begin(), m_callbacks.end(), owner) != m_callbacks.end();
 }

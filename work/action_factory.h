@@ -4,7 +4,6 @@
 // workers finish. Lock order: thread module lock, then factory lock.
 #include <atomic>
 #include <list>
-#include <mutex>
 
 #include <config/lock_base.h>
 #include <config/singleton.h>
@@ -35,9 +34,9 @@ class CActionFactory : public CSingleton<CActionFactory>, public IThreadNotify, 
   virtual ~CActionFactory();
 
   // Window thread only.
-  bool RegisterCallback(IActionCallback* owner);
-  void UnregisterCallback(IActionCallback* owner);
-  bool IsRegistered(IActionCallback* owner) const;
+  bool RegisterCallback(IActionCallback* owner) TW_EXCLUDES(m_callbacksMutex);
+  void UnregisterCallback(IActionCallback* owner) TW_EXCLUDES(m_callbacksMutex);
+  bool IsRegistered(IActionCallback* owner) const TW_EXCLUDES(m_callbacksMutex);
 
   int NextId() { return ++m_idCounter; }
   // Starts the action now, or parks it when no worker is idle.
@@ -45,15 +44,16 @@ class CActionFactory : public CSingleton<CActionFactory>, public IThreadNotify, 
   void Submit(CActionBase* action);
   void OnThreadNotify(int workerIndex) override;
   bool CancelAction(CActionBase* action, int code);
-  void DeliverResult(CActionBase* action, int result);
+  // Waits for the window thread: never with the factory lock held.
+  void DeliverResult(CActionBase* action, int result) TW_EXCLUDES(this);
 
  private:
   std::atomic<int> m_idCounter{0};
   // Owners change on the window thread only; the small lock of their own
   // keeps a test or tool that registers from elsewhere safe too.
-  mutable std::mutex m_callbacksMutex;
-  std::list<IActionCallback*> m_callbacks;
-  std::list<CActionBase*> m_pending;
+  mutable CMutex m_callbacksMutex;
+  std::list<IActionCallback*> m_callbacks TW_GUARDED_BY(m_callbacksMutex);
+  std::list<CActionBase*> m_pending TW_GUARDED_BY(this);  // parked actions
 };
 
 // Base of a window class: the window is its own action owner, registered

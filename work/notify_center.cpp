@@ -3,26 +3,26 @@
 #include <algorithm>
 
 void INotifyCenter::addEvent(int id, const std::string& name) {
-  std::lock_guard lock(eventsMutex_);
+  CMutexLock lock(eventsMutex_);
   if (std::none_of(events_.begin(), events_.end(), [id](const auto& e) { return e.first == id; })) {
     events_.emplace_back(id, name);
   }
 }
 
 bool INotifyCenter::IsEventDeclared(int id) const {
-  std::lock_guard lock(eventsMutex_);
+  CMutexLock lock(eventsMutex_);
   return std::any_of(events_.begin(), events_.end(), [id](const auto& e) { return e.first == id; });
 }
 
 void INotifyCenter::RegisterEventMap(IEventMap* map) {
-  std::lock_guard lock(eventsMutex_);
+  CMutexLock lock(eventsMutex_);
   if (map != nullptr && std::find(maps_.begin(), maps_.end(), map) == maps_.end()) {
     maps_.push_back(map);
   }
 }
 
 void INotifyCenter::UnregisterEventMap(IEventMap* map) {
-  std::lock_guard lock(eventsMutex_);
+  CMutexLock lock(eventsMutex_);
   maps_.erase(std::remove(maps_.begin(), maps_.end(), map), maps_.end());
 }
 
@@ -30,7 +30,7 @@ void INotifyCenter::FireEventSync(EventArgs& event) {
   if (!IsEventDeclared(event.GetID())) return;
   std::vector<IEventMap*> maps;
   {
-    std::lock_guard lock(eventsMutex_);
+    CMutexLock lock(eventsMutex_);
     maps = maps_;  // a handler may register or unregister maps
   }
   for (IEventMap* map : maps) map->OnEvent(event);

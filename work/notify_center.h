@@ -3,12 +3,12 @@
 // for it or not, and dispatch named events to the registered event maps.
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <config/singleton.h>
+#include <platform/thread_annotations.h>
 #include <work/ui_events.h>
 
 class IEventMap {
@@ -32,17 +32,17 @@ class INotifyCenter : public CSingleton<INotifyCenter> {
   virtual bool IsWindowThread() const = 0;
 
   // Event declaration and dispatch; these run on the window thread.
-  void addEvent(int id, const std::string& name);
-  bool IsEventDeclared(int id) const;
-  void RegisterEventMap(IEventMap* map);
-  void UnregisterEventMap(IEventMap* map);
+  void addEvent(int id, const std::string& name) TW_EXCLUDES(eventsMutex_);
+  bool IsEventDeclared(int id) const TW_EXCLUDES(eventsMutex_);
+  void RegisterEventMap(IEventMap* map) TW_EXCLUDES(eventsMutex_);
+  void UnregisterEventMap(IEventMap* map) TW_EXCLUDES(eventsMutex_);
   // Dispatches at once to every registered map; undeclared events go nowhere.
-  void FireEventSync(EventArgs& event);
+  void FireEventSync(EventArgs& event) TW_EXCLUDES(eventsMutex_);
 
  private:
-  mutable std::mutex eventsMutex_;
-  std::vector<std::pair<int, std::string>> events_;
-  std::vector<IEventMap*> maps_;
+  mutable CMutex eventsMutex_;
+  std::vector<std::pair<int, std::string>> events_ TW_GUARDED_BY(eventsMutex_);
+  std::vector<IEventMap*> maps_ TW_GUARDED_BY(eventsMutex_);
 };
 
 // Declares the application's three UI events, in their order.

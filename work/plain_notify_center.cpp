@@ -6,7 +6,7 @@ CPlainNotifyCenter::CPlainNotifyCenter() : thread_(&CPlainNotifyCenter::Loop, th
 
 CPlainNotifyCenter::~CPlainNotifyCenter() {
   {
-    std::lock_guard lock(mutex_);
+    CMutexLock lock(mutex_);
     stopping_ = true;
   }
   cv_.notify_one();
@@ -31,7 +31,7 @@ void CPlainNotifyCenter::RunOnUISync(const std::function<void()>& fn) {
 void CPlainNotifyCenter::RunOnUIAsync(std::function<void()> fn) {
   if (!fn) return;
   {
-    std::lock_guard lock(mutex_);
+    CMutexLock lock(mutex_);
     queue_.push_back(std::move(fn));
   }
   cv_.notify_one();
@@ -42,14 +42,14 @@ bool CPlainNotifyCenter::IsWindowThread() const {
 }
 
 void CPlainNotifyCenter::Loop() {
-  std::unique_lock lock(mutex_);
+  CMutexLock lock(mutex_);
   for (;;) {
-    cv_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    lock.Wait(cv_, [this]() TW_REQUIRES(mutex_) { return stopping_ || !queue_.empty(); });
     if (queue_.empty()) return;  // stopping, and nothing left to run
     std::function<void()> fn = std::move(queue_.front());
     queue_.pop_front();
-    lock.unlock();
+    lock.Unlock();
     fn();
-    lock.lock();
+    lock.Lock();
   }
 }

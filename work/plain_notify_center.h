@@ -5,6 +5,7 @@
 #include <deque>
 #include <thread>
 
+#include <platform/thread_annotations.h>
 #include <work/notify_center.h>
 
 class CPlainNotifyCenter final : public INotifyCenter {
@@ -14,15 +15,15 @@ class CPlainNotifyCenter final : public INotifyCenter {
   ~CPlainNotifyCenter() override;
 
   void RunOnUISync(const std::function<void()>& fn) override;
-  void RunOnUIAsync(std::function<void()> fn) override;
+  void RunOnUIAsync(std::function<void()> fn) TW_EXCLUDES(mutex_) override;
   bool IsWindowThread() const override;
 
  private:
-  void Loop();
+  void Loop() TW_EXCLUDES(mutex_);
 
-  std::mutex mutex_;
+  CMutex mutex_;
   std::condition_variable cv_;
-  std::deque<std::function<void()>> queue_;
-  bool stopping_ = false;
-  std::thread thread_;
+  std::deque<std::function<void()>> queue_ TW_GUARDED_BY(mutex_);
+  bool stopping_ TW_GUARDED_BY(mutex_) = false;
+  std::thread thread_;  // set in the constructor, then only read
 };

@@ -29,5 +29,5 @@ class CThreadModule : public CSingleton<CThreadModule>, public ctpl::thread_pool
   void on_task_done(int i) override;
 
  private:
-  std::list<IThreadNotify*> notifyList;
+  std::list<IThreadNotify*> notifyList TW_GUARDED_BY(this);
 };

@@ -7,7 +7,7 @@ thread_pool::thread_pool(int threadCount) { resize(threadCount); }
 thread_pool::~thread_pool() { stop(); }
 
 int thread_pool::size() const {
-  std::lock_guard lock(mutex_);
+  CMutexLock lock(mutex_);
   return static_cast<int>(threads_.size());
 }
 
@@ -15,7 +15,7 @@ void thread_pool::resize(int threadCount) {
   if (threadCount < 0) return;
   // Checked under the lock that stop() takes to claim the pool: a resize
   // never starts workers that stop() would not see.
-  std::unique_lock lock(mutex_);
+  CMutexLock lock(mutex_);
   if (isStop_ || isDone_) return;
   const int old = static_cast<int>(threads_.size());
   const auto count = static_cast<std::size_t>(threadCount);
@@ -39,7 +39,7 @@ void thread_pool::resize(int threadCount) {
   cv_.notify_all();
   threads_.resize(count);
   stopFlags_.resize(count);  // each worker keeps its own flag copy
-  lock.unlock();
+  lock.Unlock();
   for (auto& thread : surplus) thread->join();
 }
 
@@ -49,7 +49,7 @@ void thread_pool::stop() {
   std::call_once(stopOnce_, [this] {
     std::vector<std::unique_ptr<std::thread>> threads;
     {
-      std::lock_guard lock(mutex_);
+      CMutexLock lock(mutex_);
       if (isStop_) return;
       isDone_ = true;  // under the mutex: no worker misses the wake-up
       threads.swap(threads_);
@@ -67,15 +67,15 @@ void thread_pool::on_task_done(int) {}
 
 void thread_pool::Push(std::unique_ptr<Task> task) {
   {
-    std::lock_guard lock(queueMutex_);
+    CMutexLock lock(queueMutex_);
     queue_.push(std::move(task));
   }
-  std::lock_guard lock(mutex_);
+  CMutexLock lock(mutex_);
   cv_.notify_one();
 }
 
 bool thread_pool::Pop(std::unique_ptr<Task>& task) {
-  std::lock_guard lock(queueMutex_);
+  CMutexLock lock(queueMutex_);
   if (queue_.empty()) return false;
   task = std::move(queue_.front());
   queue_.pop();
@@ -102,9 +102,9 @@ void thread_pool::WorkerLoop(int i, std::shared_ptr<std::atomic<bool>> stopFlag)
       on_task_done(i);
       popped = Pop(task);
     }
-    std::unique_lock lock(mutex_);
+    CMutexLock lock(mutex_);
     ++idle_;
-    cv_.wait(lock, [&] {
+    lock.Wait(cv_, [&]() TW_REQUIRES(mutex_) {
       popped = Pop(task);
       return popped || isDone_ || *stopFlag;
     });

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include <platform/thread_annotations.h>
+
 namespace ctpl {
 
 class thread_pool {
@@ -22,12 +24,12 @@ class thread_pool {
   thread_pool(const thread_pool&) = delete;
   thread_pool& operator=(const thread_pool&) = delete;
 
-  int size() const;
+  int size() const TW_EXCLUDES(mutex_);
   // Workers blocked waiting for work; read without a lock, so it may be stale.
   int idle_count() const { return idle_; }
 
   // Grows (or shrinks) the pool; does nothing once the pool is stopped.
-  void resize(int threadCount);
+  void resize(int threadCount) TW_EXCLUDES(mutex_);
 
   // Queues f(workerIndex); the future carries its result or its exception.
   template <typename F>
@@ -53,27 +55,28 @@ class thread_pool {
 
   // Runs every queued task, then joins the workers. Another call, also one
   // made at the same time, returns once that has happened.
-  void stop();
+  void stop() TW_EXCLUDES(mutex_);
 
  protected:
   // Called on worker i after each task it ran, before it takes the next one.
   virtual void on_task_done(int i);
 
  private:
-  void Push(std::unique_ptr<Task> task);
-  bool Pop(std::unique_ptr<Task>& task);
-  void StartWorker(int i);
-  void WorkerLoop(int i, std::shared_ptr<std::atomic<bool>> stopFlag);
-  void ClearQueue();
+  void Push(std::unique_ptr<Task> task) TW_EXCLUDES(queueMutex_, mutex_);
+  // Lock order: mutex_ (a sleeping worker's check), then queueMutex_.
+  bool Pop(std::unique_ptr<Task>& task) TW_EXCLUDES(queueMutex_);
+  void StartWorker(int i) TW_REQUIRES(mutex_);
+  void WorkerLoop(int i, std::shared_ptr<std::atomic<bool>> stopFlag) TW_EXCLUDES(mutex_);
+  void ClearQueue() TW_EXCLUDES(queueMutex_);
 
-  std::vector<std::unique_ptr<std::thread>> threads_;
-  std::vector<std::shared_ptr<std::atomic<bool>>> stopFlags_;
-  std::queue<std::unique_ptr<Task>> queue_;
-  std::mutex queueMutex_;
+  mutable CMutex mutex_;  // the workers, their stop flags, the wake-up
+  std::vector<std::unique_ptr<std::thread>> threads_ TW_GUARDED_BY(mutex_);
+  std::vector<std::shared_ptr<std::atomic<bool>>> stopFlags_ TW_GUARDED_BY(mutex_);
+  CMutex queueMutex_;
+  std::queue<std::unique_ptr<Task>> queue_ TW_GUARDED_BY(queueMutex_);
   std::atomic<bool> isDone_{false};
   std::atomic<bool> isStop_{false};
   std::atomic<int> idle_{0};
-  mutable std::mutex mutex_;
   std::condition_variable cv_;
   std::once_flag stopOnce_;
 };

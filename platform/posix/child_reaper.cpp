@@ -12,9 +12,10 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <mutex>
 #include <thread>
 #include <vector>
+
+#include <platform/thread_annotations.h>
 
 namespace platform::posix {
 namespace {
@@ -26,9 +27,9 @@ struct Watched {
 
 class Reaper {
  public:
-  void Adopt(pid_t pid) {
+  void Adopt(pid_t pid) TW_EXCLUDES(mutex_) {
     const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    std::lock_guard lock(mutex_);
+    CMutexLock lock(mutex_);
     if (wake_ < 0) {
       wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
       // The thread outlives every caller; the process end takes it.
@@ -40,12 +41,13 @@ class Reaper {
   }
 
  private:
-  void Loop() {
+  // The reaper thread: the children it watches are its own, not locked.
+  void Loop() TW_EXCLUDES(mutex_) {
     std::vector<Watched> watched;
     int wake = -1;
     for (;;) {
       {
-        std::lock_guard lock(mutex_);
+        CMutexLock lock(mutex_);
         wake = wake_;
         watched.insert(watched.end(), incoming_.begin(), incoming_.end());
         incoming_.clear();
@@ -74,9 +76,9 @@ class Reaper {
     }
   }
 
-  std::mutex mutex_;
-  int wake_ = -1;
-  std::vector<Watched> incoming_;
+  CMutex mutex_;
+  int wake_ TW_GUARDED_BY(mutex_) = -1;                  // set once, with the thread's start
+  std::vector<Watched> incoming_ TW_GUARDED_BY(mutex_);  // adopted, not yet watched
 };
 
 Reaper& TheReaper() {

@@ -8,13 +8,13 @@
 
 #include <cstring>
 #include <ctime>
-#include <mutex>
 #include <unordered_map>
 #include <vector>
 
 #include <platform/atomic_file.h>
 #include <platform/known_folders.h>
 #include <platform/os_encoding.h>
+#include <platform/thread_annotations.h>
 
 #include "file_util.h"
 #include "key_store_document.h"
@@ -34,9 +34,9 @@ struct OpenKeyRecord {
 // Open keys. Reached through a function so that the table exists even when
 // the store is used during static initialisation.
 struct HandleTable {
-  std::mutex mutex;
-  std::unordered_map<KeyHandle, OpenKeyRecord> open;
-  KeyHandle next = 0x1000;
+  CMutex mutex;
+  std::unordered_map<KeyHandle, OpenKeyRecord> open TW_GUARDED_BY(mutex);
+  KeyHandle next TW_GUARDED_BY(mutex) = 0x1000;
 };
 
 HandleTable& Handles() {
@@ -87,7 +87,7 @@ bool Resolve(KeyHandle key, OpenKeyRecord* record) {
     return true;
   }
   HandleTable& handles = Handles();
-  std::lock_guard lock(handles.mutex);
+  CMutexLock lock(handles.mutex);
   const auto it = handles.open.find(key);
   if (it == handles.open.end()) return false;
   *record = it->second;
@@ -174,7 +174,7 @@ void AddKeyWithParents(KeyStoreDocument& document, const std::wstring& path) {
 
 KeyHandle NewHandle(OpenKeyRecord record) {
   HandleTable& handles = Handles();
-  std::lock_guard lock(handles.mutex);
+  CMutexLock lock(handles.mutex);
   const KeyHandle handle = handles.next;
   handles.next += 4;
   handles.open.emplace(handle, std::move(record));
@@ -278,7 +278,7 @@ Status SetValue(KeyHandle key, std::wstring_view name, std::uint32_t type, const
 Status CloseKey(KeyHandle key) {
   if (IsPredefinedRoot(key)) return kSuccess;
   HandleTable& handles = Handles();
-  std::lock_guard lock(handles.mutex);
+  CMutexLock lock(handles.mutex);
   return handles.open.erase(key) != 0 ? kSuccess : kErrorInvalidHandle;
 }
 

@@ -6,13 +6,13 @@
 // such a value is refused.
 #include <platform/user_environment.h>
 
-#include <mutex>
 #include <sstream>
 
 #include <platform/atomic_file.h>
 #include <platform/known_folders.h>
 #include <platform/os_encoding.h>
 #include <platform/process.h>
+#include <platform/thread_annotations.h>
 #include <platform/utf.h>
 
 #include "file_util.h"
@@ -23,8 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 
 struct BroadcastHook {
-  std::mutex mutex;
-  EnvironmentBroadcast replacement;
+  CMutex mutex;
+  EnvironmentBroadcast replacement TW_GUARDED_BY(mutex);
 };
 
 BroadcastHook& Hook() {
@@ -119,8 +119,9 @@ std::optional<EnvWriteError> WriteUserEnvironmentValue(std::wstring_view name,
 void BroadcastEnvironmentChange(std::wstring_view name, std::wstring_view value) {
   EnvironmentBroadcast broadcast;
   {
-    std::lock_guard lock(Hook().mutex);
-    broadcast = Hook().replacement;
+    BroadcastHook& hook = Hook();
+    CMutexLock lock(hook.mutex);
+    broadcast = hook.replacement;
   }
   if (broadcast) {
     broadcast(name, value);
@@ -130,8 +131,9 @@ void BroadcastEnvironmentChange(std::wstring_view name, std::wstring_view value)
 }
 
 void SetEnvironmentBroadcastForTesting(EnvironmentBroadcast broadcast) {
-  std::lock_guard lock(Hook().mutex);
-  Hook().replacement = std::move(broadcast);
+  BroadcastHook& hook = Hook();
+  CMutexLock lock(hook.mutex);
+  hook.replacement = std::move(broadcast);
 }
 
 }  // namespace platform

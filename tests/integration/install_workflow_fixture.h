@@ -146,7 +146,7 @@ class InstallWorkflow : public ::testing::Test {
     state.workFolder = platform::WidePath(home_.data() / "Tidewell") + L"/";
     fs::create_directories(home_.data() / "Tidewell");
     state.installFolder = std::wstring();
-    state.rememberedModelIndex.clear();
+    state.rememberedModelIndex = std::string();
     state.packageUrl = server_.Url("/package/deepseek.zip");
     SetPackage(true, true);
     harness_ = std::make_unique<EngineHarness>();

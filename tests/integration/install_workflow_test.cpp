@@ -74,7 +74,7 @@ TEST_F(InstallWorkflow, WholeInstallationReachesTheReadyPage) {
     EXPECT_EQ(pulls.back().phase, PullPhase::Success);
     EXPECT_TRUE(pulls.back().finished);
   });
-  EXPECT_EQ(GetServiceState().rememberedModelIndex, "1");
+  EXPECT_EQ(GetServiceState().rememberedModelIndex.get(), "1");
 }
 
 // Another program already serves on the runner's usual address, and ours
@@ -137,7 +137,7 @@ TEST_F(InstallWorkflow, AfterARestartTheDetectedModelIsTheOneTheClientGets) {
   // A new start: nothing pulled in this run, the runner lists the model.
   harness_.reset();
   harness_ = std::make_unique<EngineHarness>();
-  GetServiceState().rememberedModelIndex.clear();
+  GetServiceState().rememberedModelIndex = std::string();
   harness_->engine().StartInstalledModelDetection();
   ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return v.pages["tab_pages2"] == 1; }));
   EXPECT_EQ(harness_->engine().modelTag(), "deepseek-r1:1.5b");
