@@ -106,8 +106,9 @@ void WriteChatboxSetupKey(const std::wstring& folder) {
   }
 }
 
-void InstallChatbox() {
-  const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
+void InstallChatbox() { InstallChatbox(CurrentInstallLayout()); }
+
+void InstallChatbox(const InstallLayout& layout) {
   if (!DirectoryExists(layout.chatboxFolder)) CreateDirectoryTree(layout.chatboxFolder);
   WriteChatboxSetupKey(layout.chatboxFolder);
   bool installed = false;
@@ -126,6 +127,11 @@ std::wstring ChatboxSettingsBackup(int number) {
 }
 
 ChatboxConfigResult WriteChatboxConfig(const std::string& tag, const std::string& host) {
+  return WriteChatboxConfig(CurrentInstallLayout(), tag, host);
+}
+
+ChatboxConfigResult WriteChatboxConfig(const InstallLayout& layout, const std::string& tag,
+                                       const std::string& host) {
   CMutexLock lock(g_settingsMutex);
   const std::string model = Narrow936ToUtf8(tag);
   if (model.empty() || host.empty()) return ChatboxConfigResult::kWriteFailed;
@@ -134,7 +140,7 @@ ChatboxConfigResult WriteChatboxConfig(const std::string& tag, const std::string
   if (!change.needed) return change.result;
   // A running client would write its own settings over ours when it ends:
   // it ends first, and the file is read again as it left it.
-  if (!StopChatbox()) return ChatboxConfigResult::kWriteFailed;
+  if (!StopChatboxIn(layout.chatboxFolder)) return ChatboxConfigResult::kWriteFailed;
   change = PlanChange(file, model, host);
   if (!change.needed) return change.result;
 

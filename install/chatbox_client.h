@@ -1,8 +1,11 @@
 #pragma once
 // The chat client: its silent setup, the key its setup reads, and its
 // settings file pointed at the pulled model without losing anything the
-// user set there. The install folder is the service state's.
+// user set there. The forms without a layout take the current install
+// folder's.
 #include <string>
+
+#include <install/install_layout.h>
 
 // Told to the user when the client's settings file could not be used.
 inline constexpr wchar_t kChatboxSettingsUnusableText[] =
@@ -13,6 +16,7 @@ inline constexpr wchar_t kChatboxSettingsUnusableText[] =
 // already there, runs its setup silently and waits for it; a client that
 // comes as an AppImage is then unpacked.
 void InstallChatbox();
+void InstallChatbox(const InstallLayout& layout);
 // The per-user key that tells the client's setup where to install.
 void WriteChatboxSetupKey(const std::wstring& folder);
 
@@ -31,6 +35,9 @@ enum class ChatboxConfigResult {
 // kept as the newest of the backups. The file is replaced in one step and
 // private. Callers on any thread; one at a time.
 ChatboxConfigResult WriteChatboxConfig(const std::string& tag, const std::string& host);
+// The same, stopping the client below the given layout first.
+ChatboxConfigResult WriteChatboxConfig(const InstallLayout& layout, const std::string& tag,
+                                       const std::string& host);
 // True when the client that reads the settings file would chat with the
 // model (tag in the OS narrow encoding) on the runner.
 bool ChatboxConfigHasModel(const std::string& tag);

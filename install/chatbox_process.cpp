@@ -128,8 +128,9 @@ std::vector<std::string> ChatboxArguments(const std::string& sandboxRestriction)
   return {"--no-sandbox"};
 }
 
-bool StartChatbox() {
-  const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
+bool StartChatbox() { return StartChatbox(CurrentInstallLayout()); }
+
+bool StartChatbox(const InstallLayout& layout) {
   if (!FileExists(layout.chatboxProgram) && IsAppImage(layout.chatboxExecutable)) {
     UnpackChatbox(layout);
   }

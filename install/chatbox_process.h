@@ -32,6 +32,7 @@ std::vector<std::string> ChatboxArguments(const std::string& sandboxRestriction)
 // unpacking it first when it is an AppImage not yet unpacked, and remembers
 // it. Says in the log when the sandbox is switched off. True when it started.
 bool StartChatbox();
+bool StartChatbox(const InstallLayout& layout);
 
 // Ends the client we started and every process of this user whose program
 // file lies inside the client folder: asks them to end, waits up to

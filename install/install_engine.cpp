@@ -250,14 +250,15 @@ void CInstallEngine::StartInstall() {
   const int installation = ++m_installation;
   m_cancel = std::make_shared<std::atomic<bool>>(false);
   m_packageRunning = true;
-  const std::wstring folder = GetServiceState().installFolder;
+  m_installing = TakeInstallation();
   // The window hears of the end through the package events.
   const ConfigFetch config = m_configFetch;
   const long status = m_configStatus;
   StartAction(
-      [this, installation, folder, cancel = m_cancel, config, status](Action::IAction*) {
+      [this, installation, snapshot = m_installing, cancel = m_cancel, config,
+       status](Action::IAction*) {
         Step("package");
-        PreparePackage(installation, folder, cancel.get(), config, status);
+        PreparePackage(installation, snapshot, cancel.get(), config, status);
         return 0;
       },
       [installation, config, status] {
@@ -330,7 +331,8 @@ void CInstallEngine::OnPackageReady(EventArgs& event) {
   m_view.HideOverlay();
   m_view.ShowChild(kPackageImage, false);
   m_view.ShowChild(kRunnerImage, true);
-  StartAction([this](Action::IAction* action) { return InstallStackTask(action); },
+  StartAction([this, layout = m_installing.layout](
+                  Action::IAction* action) { return InstallStackTask(action, layout); },
               [this] {
                 for (const char* image : {kRunnerImage, kModelImage}) {
                   m_view.ShowChild(image, false);
@@ -344,22 +346,22 @@ void CInstallEngine::OnPackageReady(EventArgs& event) {
 
 // ---- The second half: runner, model, chat client -------------------------
 
-int CInstallEngine::InstallStackTask(Action::IAction* action) {
+int CInstallEngine::InstallStackTask(Action::IAction* action, const InstallLayout& layout) {
   Step("runner");
   ReportEvent("InstallOllamaStart", true);
   // The end is reported only for a runner that answers; a setup that left
   // none says so (the pull below then fails on its own).
-  bool runnerWorks = IsOllamaInstalled();
+  bool runnerWorks = IsOllamaInstalled(layout);
   if (!runnerWorks) {
-    InstallOllama();
-    runnerWorks = IsOllamaInstalled();
+    InstallOllama(layout);
+    runnerWorks = IsOllamaInstalled(layout);
   }
   ReportEvent(runnerWorks ? "InstallOllamaEnd" : "InstallOllamaFails", true);
   action->RunOnUI([this] { return ShowModelDownloading(); });
   ReportEvent("DownModelStart", true);
   Step("pull");
-  const PullResult pull = PullSelectedModel(action);
-  InstallChatbox();
+  const PullResult pull = PullSelectedModel(action, layout);
+  InstallChatbox(layout);
   ReportEvent("DownModelEnd", true);
   // A server that never answered is not asked (and waited for) again.
   RunnerCheck check;
@@ -368,8 +370,8 @@ int CInstallEngine::InstallStackTask(Action::IAction* action) {
     check.server = RunnerServerState::NotAnswering;
     ReportEvent("modelDownFails", true);
   } else {
-    downloaded = IsModelDownloaded(modelTag());
-    check = DetectInstalledModel();
+    downloaded = IsModelDownloaded(modelTag(), layout);
+    check = DetectInstalledModel(layout);
   }
   if (pull.progress.phase != PullPhase::Success) {
     check.pullCause = ClassifyPull(pull);
@@ -380,9 +382,9 @@ int CInstallEngine::InstallStackTask(Action::IAction* action) {
   // user with an error: they are written once the runner lists it.
   if (downloaded) {
     Step("client");
-    ConfigureChatClient(modelTag(), action);
+    ConfigureChatClient(modelTag(), action, layout);
     // From now on the runner's server starts with the user's session.
-    RegisterRunnerServerAtLogin();
+    RegisterRunnerServerAtLogin(layout);
   }
   // The last step: once the ready page shows, this task touches nothing.
   action->RunOnUI([this, downloaded, &check] { return ShowInstallFinished(downloaded, check); });
@@ -441,15 +443,16 @@ void CInstallEngine::SetCurrentModel(const std::wstring& tag) {
   if (!number.empty()) m_modelIndexText = number;
 }
 
-PullResult CInstallEngine::PullSelectedModel(Action::IAction* action) {
+PullResult CInstallEngine::PullSelectedModel(Action::IAction* action, const InstallLayout& layout) {
   const int index = action->RunOnUI([this] { return m_view.SelectedModelIndex(); });
-  return PullModel(ModelTagForListIndex(index), 0, action);
+  return PullModel(ModelTagForListIndex(index), 0, action, layout);
 }
 
-PullResult CInstallEngine::PullModel(const std::wstring& tag, int row, Action::IAction* action) {
+PullResult CInstallEngine::PullModel(const std::wstring& tag, int row, Action::IAction* action,
+                                     const InstallLayout& layout) {
   SetCurrentModel(tag);
   return RunModelPull(
-      WideToUtf8(tag),
+      layout, WideToUtf8(tag),
       [this, row, action](const PullProgress& progress) {
         action->RunOnUI([this, row, &progress] {
           ShowPullProgress(row, progress);
@@ -460,8 +463,12 @@ PullResult CInstallEngine::PullModel(const std::wstring& tag, int row, Action::I
 }
 
 bool CInstallEngine::IsModelDownloaded(const std::string& tag) {
+  return IsModelDownloaded(tag, CurrentInstallLayout());
+}
+
+bool CInstallEngine::IsModelDownloaded(const std::string& tag, const InstallLayout& layout) {
   std::vector<RunnerModel> models;
-  if (EnsureRunnerServer({}, pullOptions.serverTimeoutMs) == RunnerServerState::Ready) {
+  if (EnsureRunnerServer(layout, {}, pullOptions.serverTimeoutMs) == RunnerServerState::Ready) {
     models = ListRunnerModels(RunnerServerAddress(), kRunnerCommandTimeoutMs).value_or(models);
   }
   // The report says whether this model arrived, not whether any model is
@@ -474,9 +481,13 @@ bool CInstallEngine::IsModelDownloaded(const std::string& tag) {
 }
 
 RunnerCheck CInstallEngine::DetectInstalledModel() {
+  return DetectInstalledModel(CurrentInstallLayout());
+}
+
+RunnerCheck CInstallEngine::DetectInstalledModel(const InstallLayout& layout) {
   RunnerCheck check;
-  if (!IsOllamaInstalled()) return check;
-  check.server = EnsureRunnerServer({}, pullOptions.serverTimeoutMs);
+  if (!IsOllamaInstalled(layout)) return check;
+  check.server = EnsureRunnerServer(layout, {}, pullOptions.serverTimeoutMs);
   if (check.server != RunnerServerState::Ready) return check;
   const auto models = ListRunnerModels(RunnerServerAddress(), kRunnerCommandTimeoutMs);
   if (!models || models->empty()) return check;
@@ -496,8 +507,8 @@ RunnerCheck CInstallEngine::DetectInstalledModel() {
 }
 
 void CInstallEngine::StartInstalledModelDetection() {
-  StartAction([this](Action::IAction* action) {
-    const RunnerCheck check = DetectInstalledModel();
+  StartAction([this, layout = CurrentInstallLayout()](Action::IAction* action) {
+    const RunnerCheck check = DetectInstalledModel(layout);
     if (!check.found) return 0;
     action->RunOnUI([this, &check] {
       ShowDownloadedModel(check.number);
@@ -537,8 +548,7 @@ bool CInstallEngine::ConfirmRowPullFits(int row) {
   const int index = row - 1;
   std::wstring text;
   const std::uint64_t size = RequiredBytesForListIndex(index);
-  const auto free =
-      platform::FreeDiskSpace(MakeInstallLayout(GetServiceState().installFolder).modelStore);
+  const auto free = platform::FreeDiskSpace(CurrentInstallLayout().modelStore);
   if (free && size > *free) {
     text += FormatWString(L"这个模型约需 %ls 磁盘空间，安装位置只有 %ls 可用，下载会中途失败。\n",
                           SizeTextForListIndex(index).c_str(), FormatFreeSpace(*free).c_str());
@@ -557,24 +567,25 @@ bool CInstallEngine::ConfirmRowPullFits(int row) {
 void CInstallEngine::StartOtherModelDownload() {
   const int row = m_activeModelRow;
   const std::wstring tag = ModelTagForRow(row);
-  StartAction(
-      [this, tag, row](Action::IAction* action) { return OtherModelTask(tag, row, action); },
-      [this, row] {
-        ShowModelRowProgress(row, true);
-        ShowRowCause(row, Utf8ToWide(PullRowFailureText(PullCause::Unknown)));
-      });
+  StartAction([this, tag, row, layout = CurrentInstallLayout()](
+                  Action::IAction* action) { return OtherModelTask(tag, row, action, layout); },
+              [this, row] {
+                ShowModelRowProgress(row, true);
+                ShowRowCause(row, Utf8ToWide(PullRowFailureText(PullCause::Unknown)));
+              });
 }
 
-int CInstallEngine::OtherModelTask(const std::wstring& tag, int row, Action::IAction* action) {
+int CInstallEngine::OtherModelTask(const std::wstring& tag, int row, Action::IAction* action,
+                                   const InstallLayout& layout) {
   Step("list pull");
-  const PullResult pull = PullModel(tag, row, action);
+  const PullResult pull = PullModel(tag, row, action, layout);
   // Each row is judged by its own model: several may be pulling at once.
   const std::string narrowTag = ToNarrow936(tag);
-  const bool downloaded = IsModelDownloaded(narrowTag);
+  const bool downloaded = IsModelDownloaded(narrowTag, layout);
   const std::string number = ModelIndexOf(tag);
   if (downloaded) {
     GetServiceState().rememberedModelIndex = number;
-    ConfigureChatClient(narrowTag, action);
+    ConfigureChatClient(narrowTag, action, layout);
   }
   // A failed row says why in its own line, until its next click.
   const std::wstring cause =
@@ -595,8 +606,11 @@ void CInstallEngine::ShowModelRowProgress(int row, bool idle) {
 
 // ---- Chat client -----------------------------------------------------------
 
-void CInstallEngine::ConfigureChatClient(const std::string& tag, Action::IAction* action) {
-  if (WriteChatboxConfig(tag, RunnerServerAddress()) != ChatboxConfigResult::kUnusable) return;
+void CInstallEngine::ConfigureChatClient(const std::string& tag, Action::IAction* action,
+                                         const InstallLayout& layout) {
+  if (WriteChatboxConfig(layout, tag, RunnerServerAddress()) != ChatboxConfigResult::kUnusable) {
+    return;
+  }
   action->RunOnUI([this] {
     m_view.ShowMessage(kChatboxSettingsUnusableText, kNetworkCaption);
     return 0;
@@ -607,23 +621,24 @@ void CInstallEngine::TryNow() {
   // Starting the runner's server and the client may take a while: the
   // image stays disabled until the client has been started.
   m_view.EnableChild(kTryNowImage, false);
-  StartAction([this](Action::IAction* action) { return TryNowTask(action); },
+  StartAction([this, layout = CurrentInstallLayout()](
+                  Action::IAction* action) { return TryNowTask(action, layout); },
               [this] { m_view.EnableChild(kTryNowImage, true); });
 }
 
-int CInstallEngine::TryNowTask(Action::IAction* action) {
+int CInstallEngine::TryNowTask(Action::IAction* action, const InstallLayout& layout) {
   Step("try now");
   // After a restart nothing runs yet: the client needs our server. It may
   // have had to move to another port since: the login registration and the
   // client's settings follow it (the settings are rewritten only when
   // something in them changes).
-  if (EnsureRunnerServer({}, pullOptions.serverTimeoutMs) == RunnerServerState::Ready) {
-    RegisterRunnerServerAtLogin();
+  if (EnsureRunnerServer(layout, {}, pullOptions.serverTimeoutMs) == RunnerServerState::Ready) {
+    RegisterRunnerServerAtLogin(layout);
   }
   const std::string tag = modelTag();
-  if (!tag.empty()) ConfigureChatClient(tag, action);
-  InstallChatbox();
-  StartChatbox();
+  if (!tag.empty()) ConfigureChatClient(tag, action, layout);
+  InstallChatbox(layout);
+  StartChatbox(layout);
   action->RunOnUI([this] {
     m_view.EnableChild(kTryNowImage, true);
     RaiseChatboxWindow();

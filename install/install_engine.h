@@ -12,6 +12,7 @@
 #include <string>
 
 #include <install/install_view.h>
+#include <install/installation.h>
 #include <install/model_pull.h>
 #include <install/package_outcome.h>
 #include <install/pull_failure.h>
@@ -71,7 +72,7 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   void OnOverlayClose();
 
   // Installation, second action's task (worker).
-  int InstallStackTask(Action::IAction* action);
+  int InstallStackTask(Action::IAction* action, const InstallLayout& layout);
   // Run through the action on the window thread; the runner has been asked
   // on the worker before (the window never waits for it).
   int ShowModelDownloading();
@@ -79,24 +80,28 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   int ShowInstallFinished(bool modelDownloaded, const RunnerCheck& check);
 
   // Models. The runner is asked only on workers.
-  PullResult PullSelectedModel(Action::IAction* action);
+  PullResult PullSelectedModel(Action::IAction* action, const InstallLayout& layout);
   // Pulls the tag; progress goes to the row (0: the installation's pull).
-  PullResult PullModel(const std::wstring& tag, int row, Action::IAction* action);
+  PullResult PullModel(const std::wstring& tag, int row, Action::IAction* action,
+                       const InstallLayout& layout);
   void SetCurrentModel(const std::wstring& tag) TW_EXCLUDES(m_mutex);
   // Whether the runner lists the tag exactly; reports what it found.
   bool IsModelDownloaded(const std::string& tag);
+  bool IsModelDownloaded(const std::string& tag, const InstallLayout& layout);
   // What the runner has of the catalogue, for the window to show.
   RunnerCheck DetectInstalledModel();
+  RunnerCheck DetectInstalledModel(const InstallLayout& layout);
   void ShowDownloadedModel(const std::string& number) TW_EXCLUDES(m_mutex);
   // A model-list row's download button.
   void OnModelRowDownloadClick(int row);
   void StartOtherModelDownload();
-  int OtherModelTask(const std::wstring& tag, int row, Action::IAction* action);
+  int OtherModelTask(const std::wstring& tag, int row, Action::IAction* action,
+                     const InstallLayout& layout);
   void ShowModelRowProgress(int row, bool idle);
 
   // Chat client: the click on the window thread, the work on a worker.
   void TryNow();
-  int TryNowTask(Action::IAction* action);
+  int TryNowTask(Action::IAction* action, const InstallLayout& layout);
   void RaiseChatboxWindow();
 
   void OpenUserTutorial();
@@ -136,7 +141,8 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   void Step(const char* name);
   // Points the chat client at the tag; tells the user when its settings
   // file could not be used. Worker.
-  void ConfigureChatClient(const std::string& tag, Action::IAction* action);
+  void ConfigureChatClient(const std::string& tag, Action::IAction* action,
+                           const InstallLayout& layout);
   void OpenCustomerService();
   // A task that throws ends on its failure path: onThrow runs on the window
   // thread instead of whatever the task had left to do.
@@ -164,6 +170,8 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   int m_installation = 0;
   std::shared_ptr<std::atomic<bool>> m_cancel = std::make_shared<std::atomic<bool>>(false);
   bool m_packageRunning = false;
+  // What the running installation works on, taken at its click.
+  Installation m_installing;
   // The package's speed, measured over windows of about a second so the
   // figure does not jitter (window thread).
   std::chrono::steady_clock::time_point m_speedStart{};

@@ -1,9 +1,12 @@
 #include <install/install_layout.h>
 
+#include <install/installation.h>
+
 #include <config/app_constants.h>
 #include <platform/known_folders.h>
 #include <platform/os_encoding.h>
 #include <platform/os_info.h>
+#include <service/service_state.h>
 
 namespace {
 
@@ -32,6 +35,13 @@ InstallLayout MakeInstallLayout(const std::wstring& installFolder) {
   layout.chatboxAppFolder = Join(layout.chatboxFolder, L"app");
   layout.chatboxProgram = Join(layout.chatboxAppFolder, L"AppRun");
   return layout;
+}
+
+InstallLayout CurrentInstallLayout() { return MakeInstallLayout(GetServiceState().installFolder); }
+
+Installation TakeInstallation() {
+  const CServiceState& state = GetServiceState();
+  return Installation{CurrentInstallLayout(), state.packageUrl, state.packageSha256};
 }
 
 std::wstring DefaultInstallFolder() { return Join(platform::HomeFolder(), L"AlTidewell"); }

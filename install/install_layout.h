@@ -22,6 +22,9 @@ struct InstallLayout {
 };
 
 InstallLayout MakeInstallLayout(const std::wstring& installFolder);
+// The layout below the install folder the window holds now. A task takes it
+// once, when it starts, and works on that copy to its end.
+InstallLayout CurrentInstallLayout();
 
 // Where the stack goes unless the user chose otherwise: "AlTidewell" in the
 // home folder.

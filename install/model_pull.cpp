@@ -68,6 +68,11 @@ PullResult Failed(PullFailure failure, const std::string& text) {
 
 PullResult RunModelPull(const std::string& tag, const PullObserver& observer,
                         const PullOptions& options) {
+  return RunModelPull(CurrentInstallLayout(), tag, observer, options);
+}
+
+PullResult RunModelPull(const InstallLayout& layout, const std::string& tag,
+                        const PullObserver& observer, const PullOptions& options) {
   auto publish = [&](const PullProgress& progress) {
     if (observer) observer(progress);
   };
@@ -78,6 +83,7 @@ PullResult RunModelPull(const std::string& tag, const PullObserver& observer,
   };
   if (!IsPlausibleTag(tag)) return fail(PullFailure::InvalidTag, "invalid model name");
   const RunnerServerState server = EnsureRunnerServer(
+      layout,
       [&] {
         PullProgress waiting;
         waiting.phase = PullPhase::StartingRunner;

@@ -30,3 +30,6 @@ struct PullResult {
 // Pulls the tag (UTF-8), starting our runner server first when needed.
 PullResult RunModelPull(const std::string& tag, const PullObserver& observer,
                         const PullOptions& options = {});
+// The same into the runner below the given layout (a task's own copy).
+PullResult RunModelPull(const InstallLayout& layout, const std::string& tag,
+                        const PullObserver& observer, const PullOptions& options);

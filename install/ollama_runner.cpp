@@ -1,12 +1,12 @@
 #include <install/ollama_runner.h>
 
+#include <base/file_helpers.h>
+#include <base/process_helpers.h>
+#include <base/text_helpers.h>
 #include <config/app_constants.h>
 #include <config/reg_key.h>
-#include <base/file_helpers.h>
 #include <install/install_layout.h>
-#include <base/process_helpers.h>
 #include <install/shell_helpers.h>
-#include <base/text_helpers.h>
 #include <platform/os_encoding.h>
 #include <service/service_state.h>
 
@@ -14,14 +14,13 @@ namespace {
 
 constexpr char kHelpFirstLineMark[] = "Large language model runner";
 
-InstallLayout CurrentLayout() { return MakeInstallLayout(GetServiceState().installFolder); }
-
 std::string OsString(const std::wstring& text) { return platform::WideToOsNarrow(text); }
 
 }  // namespace
 
-bool IsOllamaInstalled() {
-  const InstallLayout layout = CurrentLayout();
+bool IsOllamaInstalled() { return IsOllamaInstalled(CurrentInstallLayout()); }
+
+bool IsOllamaInstalled(const InstallLayout& layout) {
   const std::vector<std::string> pieces =
       RunCommandLinesWithin({OsString(layout.ollamaExecutable), "help"}, kRunnerCommandTimeoutMs);
   const bool installed =
@@ -30,16 +29,19 @@ bool IsOllamaInstalled() {
   return installed;
 }
 
-void SetOllamaModelsDir() {
-  const std::wstring store = CurrentLayout().modelStore;
+void SetOllamaModelsDir() { SetOllamaModelsDir(CurrentInstallLayout()); }
+
+void SetOllamaModelsDir(const InstallLayout& layout) {
+  const std::wstring store = layout.modelStore;
   if (!DirectoryExists(store)) CreateDirectoryTree(store);
   SetEnvironmentValue(L"OLLAMA_MODELS", store);
 }
 
-void InstallOllama() {
-  const InstallLayout layout = CurrentLayout();
+void InstallOllama() { InstallOllama(CurrentInstallLayout()); }
+
+void InstallOllama(const InstallLayout& layout) {
   if (!DirectoryExists(layout.ollamaFolder)) CreateDirectoryTree(layout.ollamaFolder);
-  SetOllamaModelsDir();
+  SetOllamaModelsDir(layout);
   // The folder travels as one argument, whatever it contains. A runner the
   // setup starts keeps its models in our store; our own environment stays
   // untouched, as other threads read it.

@@ -1,23 +1,29 @@
 #pragma once
 // The Ollama runner below the install folder: is it there and working, its
 // silent installation, where it keeps its models, and the install folder
-// remembered between runs (its server: runner_server.h). The folder is the
-// service state's installFolder at the time of each call.
+// remembered between runs (its server: runner_server.h). Each works on the
+// layout it is given; the forms without one take the current install
+// folder's.
 #include <string>
 #include <vector>
+
+#include <install/install_layout.h>
 
 // Time limit of the runner's short commands.
 inline constexpr int kRunnerCommandTimeoutMs = 20000;
 
 // True when the runner's help answers with its usual first line.
 bool IsOllamaInstalled();
+bool IsOllamaInstalled(const InstallLayout& layout);
 // Creates the runner folder, points the model store there and runs the
 // runner's setup silently, waiting for it.
 void InstallOllama();
+void InstallOllama(const InstallLayout& layout);
 // Creates the model store and sets OLLAMA_MODELS for the user. This
 // process's environment is left as it is: children that need the store are
 // given it when they start.
 void SetOllamaModelsDir();
+void SetOllamaModelsDir(const InstallLayout& layout);
 
 // The install folder in the key store ("OllamaPath").
 void SaveInstallPath();

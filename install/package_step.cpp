@@ -72,17 +72,17 @@ PackageOutcome DownloadFault(int errorCode, const std::wstring& archive) {
 
 }  // namespace
 
-PackageOutcome FetchAndUnpackPackage(const std::wstring& installFolder,
+PackageOutcome FetchAndUnpackPackage(const Installation& installation,
                                      const std::atomic<bool>* cancel) {
-  CServiceState& state = GetServiceState();
-  if (state.packageUrl.empty()) {
+  const std::wstring& installFolder = installation.layout.installFolder;
+  if (installation.packageUrl.empty()) {
     GetEventReporter().Report("noUrlDeepseek");
     return Fault(PackageFault::NoConfig);
   }
   const std::wstring archive = PackageArchivePath();
   // A kept archive is used only while it is still the package announced.
   if (FileExists(archive)) {
-    const DigestCheck check = CheckPackageDigest(archive, state.packageSha256, cancel);
+    const DigestCheck check = CheckPackageDigest(archive, installation.packageSha256, cancel);
     if (check == DigestCheck::Cancelled) return Fault(PackageFault::Cancelled);
     if (check != DigestCheck::Match) Discard(archive);
   }
@@ -91,8 +91,8 @@ PackageOutcome FetchAndUnpackPackage(const std::wstring& installFolder,
     platform::CreatePrivateFolders(platform::OsPath(archive).parent_path());
     int errorCode = 0;
     const bool fetched =
-        GetFileDownloader().Download(state.packageUrl, platform::WideToOsNarrow(archive), errorCode,
-                                     state.packageSha256, cancel);
+        GetFileDownloader().Download(installation.packageUrl, platform::WideToOsNarrow(archive),
+                                     errorCode, installation.packageSha256, cancel);
     if (Stopped(cancel)) return Fault(PackageFault::Cancelled);
     if (!fetched || !FileExists(archive)) return DownloadFault(errorCode, archive);
   }
@@ -114,7 +114,7 @@ PackageOutcome FetchAndUnpackPackage(const std::wstring& installFolder,
       return outcome;
     }
   }
-  const InstallLayout layout = MakeInstallLayout(installFolder);
+  const InstallLayout& layout = installation.layout;
   if (FileExists(layout.chatboxSetup) && FileExists(layout.ollamaSetup)) return {};
   // Whole, but not the package: the next click downloads it again.
   Discard(archive);
@@ -137,7 +137,7 @@ void PostPackageOutcome(int installation, PackageOutcome outcome, ConfigFetch co
   });
 }
 
-void PreparePackage(int installation, const std::wstring& installFolder,
-                    const std::atomic<bool>* cancel, ConfigFetch config, long status) {
-  PostPackageOutcome(installation, FetchAndUnpackPackage(installFolder, cancel), config, status);
+void PreparePackage(int number, const Installation& installation, const std::atomic<bool>* cancel,
+                    ConfigFetch config, long status) {
+  PostPackageOutcome(number, FetchAndUnpackPackage(installation, cancel), config, status);
 }

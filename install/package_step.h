@@ -7,11 +7,12 @@
 #include <atomic>
 #include <string>
 
+#include <install/installation.h>
 #include <install/package_outcome.h>
 
 // cancel: the installation's own stop flag, looked at between and inside
 // the steps; may be null.
-PackageOutcome FetchAndUnpackPackage(const std::wstring& installFolder,
+PackageOutcome FetchAndUnpackPackage(const Installation& installation,
                                      const std::atomic<bool>* cancel);
 
 // Ends the first half: posts the window the ready event or the failure
@@ -21,5 +22,5 @@ PackageOutcome FetchAndUnpackPackage(const std::wstring& installFolder,
 void PostPackageOutcome(int installation, PackageOutcome outcome, ConfigFetch config, long status);
 
 // The whole first half on a worker: fetch, unpack, post.
-void PreparePackage(int installation, const std::wstring& installFolder,
-                    const std::atomic<bool>* cancel, ConfigFetch config, long status);
+void PreparePackage(int number, const Installation& installation, const std::atomic<bool>* cancel,
+                    ConfigFetch config, long status);

@@ -12,8 +12,9 @@ constexpr char kLoginId[] = "tidewell-ollama";
 
 }  // namespace
 
-bool RegisterRunnerServerAtLogin() {
-  const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
+bool RegisterRunnerServerAtLogin() { return RegisterRunnerServerAtLogin(CurrentInstallLayout()); }
+
+bool RegisterRunnerServerAtLogin(const InstallLayout& layout) {
   platform::LoginProgram program;
   program.id = kLoginId;
   program.description = "Tidewell local model runner";

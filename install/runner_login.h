@@ -1,6 +1,9 @@
 #pragma once
 // Our runner server starts with the user's session, so the chat client finds
 // it after a restart without opening the assistant.
+#include <install/install_layout.h>
+
 // Registers `ollama serve` from the install folder on our address.
 bool RegisterRunnerServerAtLogin();
+bool RegisterRunnerServerAtLogin(const InstallLayout& layout);
 void UnregisterRunnerServerAtLogin();

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include <install/install_layout.h>
+
 // The server answers only after its start-up work (looking for graphics
 // cards can take many seconds on a first start).
 inline constexpr int kRunnerServerAnswerTimeoutMs = 60000;
@@ -23,6 +25,9 @@ enum class RunnerServerState {
 // start at a time.
 RunnerServerState EnsureRunnerServer(const std::function<void()>& onWaiting = {},
                                      int timeoutMs = kRunnerServerAnswerTimeoutMs);
+// The same for the runner below the given layout (a task's own copy).
+RunnerServerState EnsureRunnerServer(const InstallLayout& layout,
+                                     const std::function<void()>& onWaiting, int timeoutMs);
 // "http://127.0.0.1:PORT" of our server: the address kept in the key store,
 // or the runner's default before one is chosen.
 std::string RunnerServerAddress();
