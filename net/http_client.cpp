@@ -68,8 +68,30 @@ std::string CurlUserAgent() {
   return std::string("curl/") + curl_version_info(CURLVERSION_NOW)->version;
 }
 
-HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs,
-                            const std::string& caFile, const RequestSent& onSent) {
+namespace {
+
+// A header line must stay one line: CR, LF or NUL would start another.
+bool HeaderTextSafe(const std::string& text) {
+  return text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
+
+// The request line's method and body for one hop. A 303 answer turns the
+// next hop into a GET without a body, as browsers and libcurl do; other
+// redirects keep both.
+void SetMethod(CURL* h, const std::string& method, const std::string& body) {
+  if (method == "GET") {
+    curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, static_cast<const char*>(nullptr));
+    curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    return;
+  }
+  curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.data());
+  curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+  curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method == "POST" ? nullptr : method.c_str());
+}
+
+HttpResponse Perform(const std::string& method, const std::string& url, const HeaderSet& headers,
+                     const std::string& body, long timeoutMs, const std::string& caFile,
+                     const RequestSent& onSent) {
   SentWatch watch{&onSent};
   // Whatever happens below, the caller learns that the request is done
   // leaving, at the latest when it is over.
@@ -83,6 +105,7 @@ HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, lo
   if (!easy) return response;
   CurlList list;
   for (const auto& [name, value] : headers) {
+    if (!HeaderTextSafe(name) || !HeaderTextSafe(value)) return response;
     const std::string line = name + ": " + value;
     curl_slist* grown = curl_slist_append(list.get(), line.c_str());
     if (grown == nullptr) return response;
@@ -91,7 +114,7 @@ HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, lo
   }
   const std::string userAgent = CurlUserAgent();
   CURL* h = easy.get();
-  curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+  SetMethod(h, method, body);
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, list.get());
   curl_easy_setopt(h, CURLOPT_USERAGENT, userAgent.c_str());
   // Redirects are followed here, one by one, so that each hop's scheme is
@@ -132,5 +155,28 @@ HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, lo
     if (next == nullptr) return response;  // a 3xx without a place to go is the answer
     if (hops == kMaxServiceRedirects || !RedirectAllowed(current, next)) return {};
     current = next;
+    if (response.status == 303) SetMethod(h, "GET", {});
   }
+}
+
+}  // namespace
+
+HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs,
+                            const std::string& caFile, const RequestSent& onSent) {
+  return Perform("GET", url, headers, {}, timeoutMs, caFile, onSent);
+}
+
+HttpResponse HttpRequest(const std::string& method, const std::string& url,
+                         const std::string& body, const std::string& contentType, long timeoutMs,
+                         const HeaderSet& headers, const std::string& caFile) {
+  if (method != "GET" && method != "POST" && method != "DELETE") return {};
+  if (method == "GET" && !body.empty()) return {};
+  if (body.size() > kMaxRequestBytes) return {};
+  HeaderSet all = headers;
+  if (method != "GET") {
+    all["Content-Type"] = contentType;
+    // No waiting for "100 Continue": the runner never asks for it.
+    all["Expect"] = "";
+  }
+  return Perform(method, url, all, body, timeoutMs, caFile, {});
 }
