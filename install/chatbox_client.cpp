@@ -116,11 +116,6 @@ ChatboxConfigResult EditSettings(const InstallLayout& layout, const SettingsEdit
                                                         : ChatboxConfigResult::kWriteFailed;
 }
 
-bool ReadSettings(Json::Value& root) {
-  std::string bytes;
-  return ReadSettingsFile(platform::OsPath(ChatboxSettingsFile()), bytes) == FileState::kRead &&
-         ParseJson(bytes, root) && root.isObject();
-}
 
 }  // namespace
 
@@ -179,7 +174,13 @@ ChatboxConfigResult DropModelFromChatboxConfig(const InstallLayout& layout, cons
   return EditSettings(layout, edit);
 }
 
+bool ReadChatboxSettings(Json::Value& root) {
+  std::string bytes;
+  return ReadSettingsFile(platform::OsPath(ChatboxSettingsFile()), bytes) == FileState::kRead &&
+         ParseJson(bytes, root) && root.isObject();
+}
+
 bool ChatboxConfigHasModel(const std::string& tag) {
   Json::Value root;
-  return ReadSettings(root) && ChatboxSettingsUseModel(root, Narrow936ToUtf8(tag));
+  return ReadChatboxSettings(root) && ChatboxSettingsUseModel(root, Narrow936ToUtf8(tag));
 }

@@ -3,6 +3,8 @@
 // settings file pointed at the pulled model without losing anything the
 // user set there. The forms without a layout take the current install
 // folder's.
+#include <json/value.h>
+
 #include <string>
 #include <vector>
 
@@ -49,6 +51,10 @@ ChatboxConfigResult DropModelFromChatboxConfig(const InstallLayout& layout, cons
 // True when the client that reads the settings file would chat with the
 // model (tag in the OS narrow encoding) on the runner.
 bool ChatboxConfigHasModel(const std::string& tag);
+
+// The client's settings document: false unless the file is a regular file
+// (no link) holding a JSON object.
+bool ReadChatboxSettings(Json::Value& root);
 
 // How many backups are kept, and where: "config.json.before-tidewell-1"
 // (the newest) to "-3" beside the settings file.
