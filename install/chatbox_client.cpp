@@ -116,7 +116,6 @@ ChatboxConfigResult EditSettings(const InstallLayout& layout, const SettingsEdit
                                                         : ChatboxConfigResult::kWriteFailed;
 }
 
-
 }  // namespace
 
 void WriteChatboxSetupKey(const std::wstring& folder) {

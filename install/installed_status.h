@@ -16,7 +16,7 @@ struct InstalledPart {
 };
 
 struct InstalledModel {
-  std::string name;  // "deepseek-r1:7b", as the runner lists it
+  std::string name;        // "deepseek-r1:7b", as the runner lists it
   std::uint64_t size = 0;  // as the runner reports it (layers may be shared)
   std::string modifiedAt;  // RFC 3339
   bool usedByChatClient = false;
@@ -32,10 +32,10 @@ struct InstalledStatus {
   // answer.
   bool modelsListed = false;
   std::vector<InstalledModel> models;
-  InstalledPart chatClient;  // the client's folder
-  InstalledPart package;     // the kept install package
-  InstalledPart settings;    // our settings folder (the key store in it)
-  InstalledPart work;        // our work folder: logs, tutorial; the package not counted again
+  InstalledPart chatClient;      // the client's folder
+  InstalledPart package;         // the kept install package
+  InstalledPart settings;        // our settings folder (the key store in it)
+  InstalledPart work;            // our work folder: logs, tutorial; the package not counted again
   std::uint64_t totalBytes = 0;  // the parts above, each counted once
 };
 

@@ -106,8 +106,7 @@ void SetMethod(CURL* h, const Outgoing& out) {
   }
   curl_easy_setopt(h, CURLOPT_POSTFIELDS, out.body->data());
   curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(out.body->size()));
-  curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST,
-                   out.method == "POST" ? nullptr : out.method.c_str());
+  curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, out.method == "POST" ? nullptr : out.method.c_str());
 }
 
 HttpResponse Perform(const std::string& method, const std::string& url, const HeaderSet& headers,
@@ -189,9 +188,9 @@ HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, lo
   return Perform("GET", url, headers, {}, {}, timeoutMs, caFile, onSent);
 }
 
-HttpResponse HttpRequest(const std::string& method, const std::string& url,
-                         const std::string& body, const std::string& contentType, long timeoutMs,
-                         const HeaderSet& headers, const std::string& caFile) {
+HttpResponse HttpRequest(const std::string& method, const std::string& url, const std::string& body,
+                         const std::string& contentType, long timeoutMs, const HeaderSet& headers,
+                         const std::string& caFile) {
   if (method != "GET" && method != "POST" && method != "DELETE") return {};
   if (method == "GET" && !body.empty()) return {};
   if (body.size() > kMaxRequestBytes) return {};

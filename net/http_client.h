@@ -62,8 +62,8 @@ HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, lo
 // CR, LF or NUL in it, is no answer. A 303 redirect continues as a GET
 // without the body; other redirects repeat the method and body.
 inline constexpr std::size_t kMaxRequestBytes = 1024 * 1024;
-HttpResponse HttpRequest(const std::string& method, const std::string& url,
-                         const std::string& body, const std::string& contentType, long timeoutMs,
+HttpResponse HttpRequest(const std::string& method, const std::string& url, const std::string& body,
+                         const std::string& contentType, long timeoutMs,
                          const HeaderSet& headers = {}, const std::string& caFile = {});
 
 // "curl/" followed by libcurl's version.

@@ -110,7 +110,7 @@ TEST_F(ManageInstalled, RemovingModelsThroughTheRunnerAndFromTheClientSettings) 
     std::string clientModelAfter;  // empty: the settings choose none
   } steps[] = {
       {"deepseek-r1:7b", true, {"deepseek-r1:1.5b"}, "deepseek-r1:1.5b"},
-      {"deepseek-r1:7b", false, {"deepseek-r1:1.5b"}, "deepseek-r1:1.5b"},  // gone already
+      {"deepseek-r1:7b", false, {"deepseek-r1:1.5b"}, "deepseek-r1:1.5b"},   // gone already
       {"deepseek-r1:70b", false, {"deepseek-r1:1.5b"}, "deepseek-r1:1.5b"},  // never there
       {"deepseek-r1:1.5b", true, {}, ""},
   };
@@ -141,8 +141,7 @@ TEST_F(ManageInstalled, RemovingModelsThroughTheRunnerAndFromTheClientSettings) 
   const std::pair<int, const char*> backups[] = {{1, "deepseek-r1:1.5b"}, {2, "deepseek-r1:7b"}};
   for (const auto& [number, model] : backups) {
     Json::Value backup;
-    ASSERT_TRUE(
-        ParseJson(ReadTextFile(platform::OsPath(ChatboxSettingsBackup(number))), backup));
+    ASSERT_TRUE(ParseJson(ReadTextFile(platform::OsPath(ChatboxSettingsBackup(number))), backup));
     EXPECT_EQ(backup["settings"]["defaultChatModel"]["model"].asString(), model) << number;
   }
 }

@@ -83,8 +83,11 @@ TEST(SizeOnDisk, CountsRegularFilesBelowWithoutFollowingLinks) {
          return root / "top";
        },
        {}},
-      {"one file", [](const fs::path& root,
-                      const fs::path&) { WriteBytes(root / "a", 9000); return root / "a"; },
+      {"one file",
+       [](const fs::path& root, const fs::path&) {
+         WriteBytes(root / "a", 9000);
+         return root / "a";
+       },
        {"a"}},
       {"missing", [](const fs::path& root, const fs::path&) { return root / "none"; }, {}},
   };
