@@ -1,6 +1,7 @@
 #include <install/chatbox_client.h>
 
 #include <filesystem>
+#include <functional>
 
 #include <base/file_helpers.h>
 #include <base/process_helpers.h>
@@ -51,7 +52,15 @@ bool KeepBackup(const std::string& bytes) TW_REQUIRES(g_settingsMutex) {
   return platform::WriteFileAtomically(platform::OsPath(ChatboxSettingsBackup(1)), bytes) == 0;
 }
 
-// What writing the model would do to the file as it is now.
+// One change to the settings document.
+struct SettingsEdit {
+  // The document for a missing or empty file; without it such a file stays.
+  std::function<Json::Value()> fresh;
+  // Changes a user's document; false when it cannot be used.
+  std::function<bool(Json::Value&)> apply;
+};
+
+// What the edit would do to the file as it is now.
 struct SettingsChange {
   bool needed = false;  // otherwise result says how it ends
   ChatboxConfigResult result = ChatboxConfigResult::kWritten;
@@ -60,7 +69,7 @@ struct SettingsChange {
   Json::Value root;
 };
 
-SettingsChange PlanChange(const fs::path& file, const std::string& model, const std::string& host) {
+SettingsChange PlanChange(const fs::path& file, const SettingsEdit& edit) {
   SettingsChange change;
   const FileState state = ReadSettingsFile(file, change.original);
   if (state == FileState::kUnusable) {
@@ -68,30 +77,43 @@ SettingsChange PlanChange(const fs::path& file, const std::string& model, const 
     return change;
   }
   change.existed = state == FileState::kRead;
-  change.needed = true;
   if (!change.existed || change.original.empty()) {
-    change.root = NewChatboxSettings(model, host);
+    change.needed = static_cast<bool>(edit.fresh);
+    if (change.needed) change.root = edit.fresh();
     return change;
   }
   if (!ParseJson(change.original, change.root) || !change.root.isObject()) {
-    change.needed = false;
     change.result = ChatboxConfigResult::kUnusable;
     return change;
   }
   const Json::Value before = change.root;
-  if (!MergeChatboxSettings(change.root, model, host)) {
-    change.needed = false;
+  if (!edit.apply(change.root)) {
     change.result = ChatboxConfigResult::kUnusable;
-  } else if (change.root == before) {
-    change.needed = false;  // the settings choose the model already
+  } else {
+    change.needed = change.root != before;  // otherwise it is as asked already
   }
   return change;
 }
 
-bool ReadSettings(Json::Value& root) {
-  std::string bytes;
-  return ReadSettingsFile(platform::OsPath(ChatboxSettingsFile()), bytes) == FileState::kRead &&
-         ParseJson(bytes, root) && root.isObject();
+ChatboxConfigResult EditSettings(const InstallLayout& layout, const SettingsEdit& edit) {
+  CMutexLock lock(g_settingsMutex);
+  const fs::path file = platform::OsPath(ChatboxSettingsFile());
+  SettingsChange change = PlanChange(file, edit);
+  if (!change.needed) return change.result;
+  // A running client would write its own settings over ours when it ends:
+  // it ends first, and the file is read again as it left it.
+  if (!StopChatboxIn(layout.chatboxFolder)) return ChatboxConfigResult::kWriteFailed;
+  change = PlanChange(file, edit);
+  if (!change.needed) return change.result;
+
+  std::string text;
+  if (!WriteJson(change.root, text)) return ChatboxConfigResult::kWriteFailed;
+  if (platform::CreatePrivateFolders(file.parent_path()) != 0) {
+    return ChatboxConfigResult::kWriteFailed;
+  }
+  if (change.existed && !KeepBackup(change.original)) return ChatboxConfigResult::kWriteFailed;
+  return platform::WriteFileAtomically(file, text) == 0 ? ChatboxConfigResult::kWritten
+                                                        : ChatboxConfigResult::kWriteFailed;
 }
 
 }  // namespace
@@ -132,29 +154,32 @@ ChatboxConfigResult WriteChatboxConfig(const std::string& tag, const std::string
 
 ChatboxConfigResult WriteChatboxConfig(const InstallLayout& layout, const std::string& tag,
                                        const std::string& host) {
-  CMutexLock lock(g_settingsMutex);
   const std::string model = Narrow936ToUtf8(tag);
   if (model.empty() || host.empty()) return ChatboxConfigResult::kWriteFailed;
-  const fs::path file = platform::OsPath(ChatboxSettingsFile());
-  SettingsChange change = PlanChange(file, model, host);
-  if (!change.needed) return change.result;
-  // A running client would write its own settings over ours when it ends:
-  // it ends first, and the file is read again as it left it.
-  if (!StopChatboxIn(layout.chatboxFolder)) return ChatboxConfigResult::kWriteFailed;
-  change = PlanChange(file, model, host);
-  if (!change.needed) return change.result;
+  SettingsEdit edit;
+  edit.fresh = [&] { return NewChatboxSettings(model, host); };
+  edit.apply = [&](Json::Value& root) { return MergeChatboxSettings(root, model, host); };
+  return EditSettings(layout, edit);
+}
 
-  std::string text;
-  if (!WriteJson(change.root, text)) return ChatboxConfigResult::kWriteFailed;
-  if (platform::CreatePrivateFolders(file.parent_path()) != 0) {
-    return ChatboxConfigResult::kWriteFailed;
-  }
-  if (change.existed && !KeepBackup(change.original)) return ChatboxConfigResult::kWriteFailed;
-  return platform::WriteFileAtomically(file, text) == 0 ? ChatboxConfigResult::kWritten
-                                                        : ChatboxConfigResult::kWriteFailed;
+ChatboxConfigResult DropModelFromChatboxConfig(const InstallLayout& layout, const std::string& tag,
+                                               const std::vector<std::string>& remaining) {
+  if (tag.empty()) return ChatboxConfigResult::kWriteFailed;
+  SettingsEdit edit;  // a missing file names no model: nothing to do
+  edit.apply = [&](Json::Value& root) {
+    DropChatboxModel(root, tag, remaining);
+    return true;
+  };
+  return EditSettings(layout, edit);
+}
+
+bool ReadChatboxSettings(Json::Value& root) {
+  std::string bytes;
+  return ReadSettingsFile(platform::OsPath(ChatboxSettingsFile()), bytes) == FileState::kRead &&
+         ParseJson(bytes, root) && root.isObject();
 }
 
 bool ChatboxConfigHasModel(const std::string& tag) {
   Json::Value root;
-  return ReadSettings(root) && ChatboxSettingsUseModel(root, Narrow936ToUtf8(tag));
+  return ReadChatboxSettings(root) && ChatboxSettingsUseModel(root, Narrow936ToUtf8(tag));
 }

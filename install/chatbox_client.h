@@ -3,7 +3,10 @@
 // settings file pointed at the pulled model without losing anything the
 // user set there. The forms without a layout take the current install
 // folder's.
+#include <json/value.h>
+
 #include <string>
+#include <vector>
 
 #include <install/install_layout.h>
 
@@ -38,9 +41,20 @@ ChatboxConfigResult WriteChatboxConfig(const std::string& tag, const std::string
 // The same, stopping the client below the given layout first.
 ChatboxConfigResult WriteChatboxConfig(const InstallLayout& layout, const std::string& tag,
                                        const std::string& host);
+// The settings lose the model (tag, UTF-8 as the runner names it): their
+// choice moves to the first of remaining (UTF-8) or is cleared, the same way
+// and with the same safety as WriteChatboxConfig (the client below the
+// layout stopped first, a backup, one-step private write). kWritten also when
+// the settings did not name the model or there is no settings file.
+ChatboxConfigResult DropModelFromChatboxConfig(const InstallLayout& layout, const std::string& tag,
+                                               const std::vector<std::string>& remaining);
 // True when the client that reads the settings file would chat with the
 // model (tag in the OS narrow encoding) on the runner.
 bool ChatboxConfigHasModel(const std::string& tag);
+
+// The client's settings document: false unless the file is a regular file
+// (no link) holding a JSON object.
+bool ReadChatboxSettings(Json::Value& root);
 
 // How many backups are kept, and where: "config.json.before-tidewell-1"
 // (the newest) to "-3" beside the settings file.

@@ -75,6 +75,55 @@ bool FlatUsesModel(const Json::Value& settings, const std::string& model) {
          IsString(Member(settings, "ollamaModel"), model);
 }
 
+// The runner's model list, when the document has one.
+Json::Value* RunnerModels(Json::Value& settings) {
+  if (!settings.isMember("providers") || !settings["providers"].isObject()) return nullptr;
+  Json::Value& providers = settings["providers"];
+  if (!providers.isMember(kProvider) || !providers[kProvider].isObject()) return nullptr;
+  Json::Value& runner = providers[kProvider];
+  if (!runner.isMember("models") || !runner["models"].isArray()) return nullptr;
+  return &runner["models"];
+}
+
+bool DropFromList(Json::Value& models, const std::string& model) {
+  Json::Value kept(Json::arrayValue);
+  for (const Json::Value& entry : models) {
+    if (!IsString(Member(entry, "modelId"), model)) kept.append(entry);
+  }
+  if (kept.size() == models.size()) return false;
+  models = std::move(kept);
+  return true;
+}
+
+bool DropProviders(Json::Value& settings, const std::string& model, const std::string& next) {
+  bool changed = false;
+  Json::Value* models = RunnerModels(settings);
+  if (models != nullptr) changed = DropFromList(*models, model);
+  const Json::Value* chosen = Member(settings, "defaultChatModel");
+  if (chosen == nullptr || !IsString(Member(*chosen, "provider"), kProvider) ||
+      !IsString(Member(*chosen, "model"), model)) {
+    return changed;
+  }
+  if (next.empty()) {
+    settings.removeMember("defaultChatModel");
+    return true;
+  }
+  settings["defaultChatModel"]["model"] = next;
+  // The client offers the runner's models from its list only.
+  if (models != nullptr && !ListsModel(*models, next)) {
+    Json::Value entry(Json::objectValue);
+    entry["modelId"] = next;
+    models->append(entry);
+  }
+  return true;
+}
+
+bool DropFlat(Json::Value& settings, const std::string& model, const std::string& next) {
+  if (!IsString(Member(settings, "ollamaModel"), model)) return false;
+  settings["ollamaModel"] = next;
+  return true;
+}
+
 }  // namespace
 
 ChatboxLayout ChatboxLayoutOf(const Json::Value& root) {
@@ -121,4 +170,23 @@ bool ChatboxSettingsUseModel(const Json::Value& root, const std::string& model) 
       break;
   }
   return ProvidersUseModel(*settings, model) && FlatUsesModel(*settings, model);
+}
+
+bool DropChatboxModel(Json::Value& root, const std::string& model,
+                      const std::vector<std::string>& remaining) {
+  if (model.empty() || !root.isObject() || !root.isMember("settings") ||
+      !root["settings"].isObject()) {
+    return false;
+  }
+  std::string next;
+  for (const std::string& candidate : remaining) {
+    if (!candidate.empty() && candidate != model) {
+      next = candidate;
+      break;
+    }
+  }
+  Json::Value& settings = root["settings"];
+  const bool providers = DropProviders(settings, model, next);
+  const bool flat = DropFlat(settings, model, next);
+  return providers || flat;
 }

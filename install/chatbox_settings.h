@@ -12,6 +12,7 @@
 #include <json/value.h>
 
 #include <string>
+#include <vector>
 
 inline constexpr int kChatboxProvidersVersion = 10;
 inline constexpr int kChatboxCurrentVersion = 14;
@@ -41,3 +42,13 @@ bool MergeChatboxSettings(Json::Value& root, const std::string& model, const std
 // the runner: where the document's layout says a client looks (both places
 // when either client may read it).
 bool ChatboxSettingsUseModel(const Json::Value& root, const std::string& model);
+
+// The document loses the model on the runner: it leaves the runner's model
+// list, and where it is the chosen model (settings.defaultChatModel on the
+// runner, the flat ollamaModel) the first of remaining takes its place
+// (listed too), or, with nothing remaining, the choice is cleared
+// (defaultChatModel removed, ollamaModel ""). Both layouts are handled
+// wherever they are present. Every other member stays as it was; a place
+// holding a value of another kind is left alone. True when anything changed.
+bool DropChatboxModel(Json::Value& root, const std::string& model,
+                      const std::vector<std::string>& remaining);

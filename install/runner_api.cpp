@@ -64,3 +64,21 @@ std::optional<std::vector<RunnerModel>> ListRunnerModels(const std::string& addr
   }
   return list;
 }
+
+bool DeleteRunnerModel(const std::string& address, const std::string& tag, long timeoutMs) {
+  if (tag.empty()) return false;
+  // "model" is the field current runners read; old ones read "name" and
+  // ignore members they do not know, so both carry the tag.
+  Json::Value request(Json::objectValue);
+  request["model"] = tag;
+  request["name"] = tag;
+  std::string body;
+  if (!WriteJson(request, body)) return false;
+  try {
+    const HttpResponse response =
+        HttpRequest("DELETE", address + "/api/delete", body, "application/json", timeoutMs);
+    return response.status == 200;
+  } catch (const std::exception&) {
+    return false;
+  }
+}

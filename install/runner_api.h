@@ -1,7 +1,7 @@
 #pragma once
 // The runner's server API, at an address like "http://127.0.0.1:11434":
-// whether it answers, its version and its installed models. Each call is one
-// short request with a time limit; none starts the server.
+// whether it answers, its version, its installed models and removing one.
+// Each call is one short request with a time limit; none starts the server.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,3 +22,7 @@ std::optional<std::string> RunnerVersion(const std::string& address, long timeou
 // answer or the answer is not its model list.
 std::optional<std::vector<RunnerModel>> ListRunnerModels(const std::string& address,
                                                          long timeoutMs);
+// Removes an installed model (tag "deepseek-r1:7b", UTF-8) with its layers
+// no other model shares. True when the server removed it; false when it has
+// no such model, refuses the name, or does not answer.
+bool DeleteRunnerModel(const std::string& address, const std::string& tag, long timeoutMs);

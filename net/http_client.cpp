@@ -68,8 +68,50 @@ std::string CurlUserAgent() {
   return std::string("curl/") + curl_version_info(CURLVERSION_NOW)->version;
 }
 
-HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs,
-                            const std::string& caFile, const RequestSent& onSent) {
+namespace {
+
+// A header line must stay one line: CR, LF or NUL would start another.
+bool HeaderTextSafe(const std::string& text) {
+  return text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
+
+// A header list with one line per entry; null when a line cannot be made.
+CurlList HeaderList(const HeaderSet& headers) {
+  CurlList list;
+  for (const auto& [name, value] : headers) {
+    const std::string line = name + ": " + value;
+    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
+    if (grown == nullptr) return {};
+    (void)list.release();
+    list.reset(grown);
+  }
+  return list;
+}
+
+// What one hop sends: the method, its body and headers. A 303 answer turns
+// the next hop into a GET without the body or its headers, as browsers and
+// libcurl do; other redirects repeat it all.
+struct Outgoing {
+  std::string method;
+  const std::string* body = nullptr;
+  curl_slist* headers = nullptr;
+};
+
+void SetMethod(CURL* h, const Outgoing& out) {
+  curl_easy_setopt(h, CURLOPT_HTTPHEADER, out.headers);
+  if (out.method == "GET") {
+    curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, static_cast<const char*>(nullptr));
+    curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    return;
+  }
+  curl_easy_setopt(h, CURLOPT_POSTFIELDS, out.body->data());
+  curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(out.body->size()));
+  curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, out.method == "POST" ? nullptr : out.method.c_str());
+}
+
+HttpResponse Perform(const std::string& method, const std::string& url, const HeaderSet& headers,
+                     const std::string& body, const std::string& contentType, long timeoutMs,
+                     const std::string& caFile, const RequestSent& onSent) {
   SentWatch watch{&onSent};
   // Whatever happens below, the caller learns that the request is done
   // leaving, at the latest when it is over.
@@ -81,18 +123,21 @@ HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, lo
   if (!EnsureCurlGlobalInit()) return response;
   const CurlEasy easy(curl_easy_init());
   if (!easy) return response;
-  CurlList list;
-  for (const auto& [name, value] : headers) {
-    const std::string line = name + ": " + value;
-    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
-    if (grown == nullptr) return response;
-    (void)list.release();
-    list.reset(grown);
+  HeaderSet withBody = headers;
+  if (method != "GET") {
+    withBody["Content-Type"] = contentType;
+    // No waiting for "100 Continue": the runner never asks for it.
+    withBody["Expect"] = "";
   }
+  for (const auto& [name, value] : withBody) {
+    if (!HeaderTextSafe(name) || !HeaderTextSafe(value)) return response;
+  }
+  const CurlList plainList = HeaderList(headers);
+  const CurlList bodyList = HeaderList(withBody);
+  if ((!headers.empty() && !plainList) || (!withBody.empty() && !bodyList)) return response;
   const std::string userAgent = CurlUserAgent();
   CURL* h = easy.get();
-  curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
-  curl_easy_setopt(h, CURLOPT_HTTPHEADER, list.get());
+  SetMethod(h, Outgoing{method, &body, bodyList.get()});
   curl_easy_setopt(h, CURLOPT_USERAGENT, userAgent.c_str());
   // Redirects are followed here, one by one, so that each hop's scheme is
   // checked as the package download checks it; the handle keeps its cookies
@@ -132,5 +177,22 @@ HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, lo
     if (next == nullptr) return response;  // a 3xx without a place to go is the answer
     if (hops == kMaxServiceRedirects || !RedirectAllowed(current, next)) return {};
     current = next;
+    if (response.status == 303) SetMethod(h, Outgoing{"GET", &body, plainList.get()});
   }
+}
+
+}  // namespace
+
+HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs,
+                            const std::string& caFile, const RequestSent& onSent) {
+  return Perform("GET", url, headers, {}, {}, timeoutMs, caFile, onSent);
+}
+
+HttpResponse HttpRequest(const std::string& method, const std::string& url, const std::string& body,
+                         const std::string& contentType, long timeoutMs, const HeaderSet& headers,
+                         const std::string& caFile) {
+  if (method != "GET" && method != "POST" && method != "DELETE") return {};
+  if (method == "GET" && !body.empty()) return {};
+  if (body.size() > kMaxRequestBytes) return {};
+  return Perform(method, url, headers, body, contentType, timeoutMs, caFile, {});
 }

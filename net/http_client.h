@@ -54,5 +54,17 @@ inline constexpr long kMaxServiceRedirects = 50;
 HttpResponse HttpGetRequest(const std::string& url, const HeaderSet& headers, long timeoutMs,
                             const std::string& caFile = {}, const RequestSent& onSent = {});
 
+// One request of another method under the same limits, redirect rule and
+// certificates as the GET. method: "GET", "POST" or "DELETE" (anything else
+// is no answer). body is sent as it is with contentType for POST and DELETE
+// (an empty body is sent as an empty one); a GET takes no body (one given is
+// no answer). A body over kMaxRequestBytes, or a header name or value with
+// CR, LF or NUL in it, is no answer. A 303 redirect continues as a GET
+// without the body; other redirects repeat the method and body.
+inline constexpr std::size_t kMaxRequestBytes = 1024 * 1024;
+HttpResponse HttpRequest(const std::string& method, const std::string& url, const std::string& body,
+                         const std::string& contentType, long timeoutMs,
+                         const HeaderSet& headers = {}, const std::string& caFile = {});
+
 // "curl/" followed by libcurl's version.
 std::string CurlUserAgent();

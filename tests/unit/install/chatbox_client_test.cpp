@@ -217,3 +217,62 @@ TEST_F(ChatboxConfigFile, WritersOnSeveralThreadsLoseNoModel) {
 }
 
 }  // namespace
+
+namespace {
+
+// Taking a removed model out of the file: only a file that names it is
+// rewritten (backup first, private); anything else is left exactly as it was.
+TEST_F(ChatboxConfigFile, ARemovedModelLeavesTheFileOnlyWhereItWasNamed) {
+  const std::string using7b = R"({"configVersion": 14, "settings": {"theme": 1,
+    "providers": {"ollama": {"models": [{"modelId": "deepseek-r1:7b"}]}},
+    "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})";
+  const fs::path elsewhere = home_.root() / "dotfiles" / "chatbox.json";
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+    std::string tag;
+    ChatboxConfigResult result;
+    bool rewritten;
+  };
+  const std::vector<Case> cases = {
+      {"no file", [] {}, "deepseek-r1:7b", ChatboxConfigResult::kWritten, false},
+      {"an empty file", [] { Write(""); }, "deepseek-r1:7b", ChatboxConfigResult::kWritten, false},
+      {"another model", [&] { Write(using7b); }, "deepseek-r1:8b", ChatboxConfigResult::kWritten,
+       false},
+      {"the model", [&] { Write(using7b); }, "deepseek-r1:7b", ChatboxConfigResult::kWritten, true},
+      {"not JSON", [] { Write("{ \"settings\": "); }, "deepseek-r1:7b",
+       ChatboxConfigResult::kUnusable, false},
+      {"a link",
+       [&] {
+         fs::create_directories(elsewhere.parent_path());
+         std::ofstream(elsewhere) << using7b;
+         fs::create_symlink(elsewhere, File());
+       },
+       "deepseek-r1:7b", ChatboxConfigResult::kUnusable, false},
+      {"no tag", [&] { Write(using7b); }, "", ChatboxConfigResult::kWriteFailed, false},
+  };
+  const InstallLayout layout = MakeInstallLayout(platform::WidePath(home_.root() / "install"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(File());
+    fs::remove_all(Backup(1));
+    c.make();
+    const fs::file_status status = fs::symlink_status(File());
+    const std::string bytes = fs::is_regular_file(status) ? ReadTextFile(File()) : "";
+    EXPECT_EQ(DropModelFromChatboxConfig(layout, c.tag, {"deepseek-r1:1.5b"}), c.result);
+    EXPECT_EQ(fs::symlink_status(File()).type(), status.type());
+    EXPECT_EQ(fs::exists(Backup(1)), c.rewritten);
+    if (c.rewritten) {
+      EXPECT_EQ(ReadTextFile(Backup(1)), bytes);
+      EXPECT_EQ(ModeOf(File()), 0600);
+      EXPECT_EQ(Read()["settings"]["theme"], 1);
+      EXPECT_FALSE(ChatboxConfigHasModel(c.tag));
+      EXPECT_TRUE(ChatboxConfigHasModel("deepseek-r1:1.5b"));
+    } else if (fs::is_regular_file(status)) {
+      EXPECT_EQ(ReadTextFile(File()), bytes);
+    }
+  }
+  EXPECT_EQ(ReadTextFile(elsewhere), using7b);
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+#pragma once
+// What the installation has put on this machine, where and how much of the
+// disk it takes: read only, without starting anything. Sizes are walked on
+// disk, so a caller on the window thread hands this to a worker.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <install/install_layout.h>
+
+struct InstalledPart {
+  std::wstring path;
+  bool present = false;     // the path exists
+  std::uint64_t bytes = 0;  // allocated on disk, links not followed
+};
+
+struct InstalledModel {
+  std::string name;        // "deepseek-r1:7b", as the runner lists it
+  std::uint64_t size = 0;  // as the runner reports it (layers may be shared)
+  std::string modifiedAt;  // RFC 3339
+  bool usedByChatClient = false;
+};
+
+struct InstalledStatus {
+  InstalledPart runner;  // the runner's folder
+  bool runnerProgram = false;
+  // From our runner server when it answers; nothing otherwise.
+  std::optional<std::string> runnerVersion;
+  InstalledPart modelStore;
+  // Listed by our runner server; empty (modelsListed false) when it does not
+  // answer.
+  bool modelsListed = false;
+  std::vector<InstalledModel> models;
+  InstalledPart chatClient;      // the client's folder
+  InstalledPart package;         // the kept install package
+  InstalledPart settings;        // our settings folder (the key store in it)
+  InstalledPart work;            // our work folder: logs, tutorial; the package not counted again
+  std::uint64_t totalBytes = 0;  // the parts above, each counted once
+};
+
+// Gathers the status below the layout. Each request to the runner server at
+// RunnerServerAddress() waits at most timeoutMs; no server is started.
+InstalledStatus CollectInstalledStatus(const InstallLayout& layout, long timeoutMs);

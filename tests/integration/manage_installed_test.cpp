@@ -1,0 +1,149 @@
+// What an installed stack shows of itself, and taking a model back out of
+// it: through the runner stand-in's real server API and the client's
+// settings file.
+#include <tests/integration/install_workflow_fixture.h>
+
+#include <install/chatbox_client.h>
+#include <install/installed_status.h>
+#include <platform/disk_space.h>
+
+#include <algorithm>
+
+namespace {
+
+using namespace workflow;
+namespace fs = std::filesystem;
+
+class ManageInstalled : public InstallWorkflow {
+ protected:
+  // Installs 1.5b, then 7b: the client chats with 7b.
+  void InstallTwoModels() {
+    Click();
+    ASSERT_TRUE(WaitForReadyPage());
+    harness_->OnUI([this] {
+      RecordingView& v = harness_->view();
+      v.pages["tab_pages2"] = 0;
+      v.selectedModel = 1;
+    });
+    Click();
+    ASSERT_TRUE(WaitForReadyPage());
+  }
+  InstallLayout Layout() const { return MakeInstallLayout(platform::WidePath(install_)); }
+  std::vector<std::string> ListedNames() {
+    std::vector<std::string> names;
+    const auto models = ListRunnerModels(RunnerServerAddress(), 5000);
+    EXPECT_TRUE(models.has_value());
+    if (models) {
+      for (const RunnerModel& model : *models) names.push_back(model.name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+TEST_F(ManageInstalled, StatusListsEachPartWithItsSizeAndTheModelTheClientUses) {
+  ASSERT_NO_FATAL_FAILURE(InstallTwoModels());
+  const InstallLayout layout = Layout();
+  const InstalledStatus status = CollectInstalledStatus(layout, 5000);
+
+  EXPECT_TRUE(status.runnerProgram);
+  ASSERT_TRUE(status.runnerVersion.has_value());
+  EXPECT_EQ(status.runnerVersion, RunnerVersion(RunnerServerAddress(), 5000));
+  ASSERT_TRUE(status.modelsListed);
+  ASSERT_EQ(status.models.size(), 2u);
+  for (const InstalledModel& model : status.models) {
+    SCOPED_TRACE(model.name);
+    EXPECT_GE(model.size, kModelBytes);
+    EXPECT_FALSE(model.modifiedAt.empty());
+    EXPECT_EQ(model.usedByChatClient, model.name == "deepseek-r1:7b");
+  }
+
+  const struct {
+    const char* name;
+    const InstalledPart& part;
+    std::wstring path;
+  } parts[] = {
+      {"runner", status.runner, layout.ollamaFolder},
+      {"model store", status.modelStore, layout.modelStore},
+      {"chat client", status.chatClient, layout.chatboxFolder},
+      {"package", status.package, PackageArchivePath()},
+      {"settings", status.settings, platform::WidePath(home_.config() / "Tidewell")},
+      {"work", status.work, platform::WidePath(home_.data() / "Tidewell")},
+  };
+  std::uint64_t sum = 0;
+  for (const auto& p : parts) {
+    SCOPED_TRACE(p.name);
+    EXPECT_EQ(platform::OsPath(p.part.path), platform::OsPath(p.path));
+    EXPECT_TRUE(p.part.present);
+    EXPECT_GT(p.part.bytes, 0u);
+    sum += p.part.bytes;
+  }
+  // Two models of kModelBytes each lie in the store.
+  EXPECT_GE(status.modelStore.bytes, 2 * kModelBytes);
+  // The package lies in the work folder and is counted once.
+  EXPECT_EQ(status.work.bytes + status.package.bytes,
+            platform::SizeOnDisk(platform::WidePath(home_.data() / "Tidewell")));
+  EXPECT_EQ(status.totalBytes, sum);
+}
+
+TEST_F(ManageInstalled, WithoutOurServerNothingIsListedAndNothingStarts) {
+  ASSERT_NO_FATAL_FAILURE(InstallTwoModels());
+  StopStartedRunnerServer();
+  const std::string address = RunnerServerAddress();
+  ASSERT_FALSE(RunnerAnswers(address, 1000));
+  const InstalledStatus status = CollectInstalledStatus(Layout(), 1000);
+  EXPECT_TRUE(status.runnerProgram);
+  EXPECT_FALSE(status.runnerVersion.has_value());
+  EXPECT_FALSE(status.modelsListed);
+  EXPECT_TRUE(status.models.empty());
+  EXPECT_GE(status.modelStore.bytes, 2 * kModelBytes);
+  EXPECT_FALSE(RunnerAnswers(address, 1000));
+}
+
+TEST_F(ManageInstalled, RemovingModelsThroughTheRunnerAndFromTheClientSettings) {
+  ASSERT_NO_FATAL_FAILURE(InstallTwoModels());
+  const InstallLayout layout = Layout();
+  const struct {
+    const char* tag;
+    bool removed;
+    std::vector<std::string> listedAfter;
+    std::string clientModelAfter;  // empty: the settings choose none
+  } steps[] = {
+      {"deepseek-r1:7b", true, {"deepseek-r1:1.5b"}, "deepseek-r1:1.5b"},
+      {"deepseek-r1:7b", false, {"deepseek-r1:1.5b"}, "deepseek-r1:1.5b"},   // gone already
+      {"deepseek-r1:70b", false, {"deepseek-r1:1.5b"}, "deepseek-r1:1.5b"},  // never there
+      {"deepseek-r1:1.5b", true, {}, ""},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.tag);
+    EXPECT_EQ(DeleteRunnerModel(RunnerServerAddress(), step.tag, 5000), step.removed);
+    EXPECT_EQ(ListedNames(), step.listedAfter);
+    EXPECT_FALSE(StoreHas(step.tag));
+    EXPECT_EQ(DropModelFromChatboxConfig(layout, step.tag, step.listedAfter),
+              ChatboxConfigResult::kWritten);
+    EXPECT_FALSE(ChatboxConfigHasModel(step.tag));
+    Json::Value settings;
+    ASSERT_TRUE(ReadChatboxSettings(settings));
+    // A current client's file: the choice is defaultChatModel.
+    if (step.clientModelAfter.empty()) {
+      EXPECT_FALSE(settings["settings"].isMember("defaultChatModel"));
+    } else {
+      EXPECT_EQ(settings["settings"]["defaultChatModel"]["model"].asString(),
+                step.clientModelAfter);
+      EXPECT_TRUE(ChatboxConfigHasModel(step.clientModelAfter));
+    }
+    // The runner's address the user's client talks to stays.
+    EXPECT_EQ(settings["settings"]["providers"]["ollama"]["apiHost"].asString(),
+              RunnerServerAddress());
+  }
+  // Two changes, each after a backup of the file as it was; the steps that
+  // found nothing to change wrote nothing.
+  const std::pair<int, const char*> backups[] = {{1, "deepseek-r1:1.5b"}, {2, "deepseek-r1:7b"}};
+  for (const auto& [number, model] : backups) {
+    Json::Value backup;
+    ASSERT_TRUE(ParseJson(ReadTextFile(platform::OsPath(ChatboxSettingsBackup(number))), backup));
+    EXPECT_EQ(backup["settings"]["defaultChatModel"]["model"].asString(), model) << number;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,143 @@
+// Size on disk of a file or folder: allocated blocks of what lies below,
+// never what links point at.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include <platform/disk_space.h>
+#include <platform/os_encoding.h>
+#include <tests/support/temp_home.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteBytes(const fs::path& file, std::size_t count) {
+  fs::create_directories(file.parent_path());
+  std::ofstream out(file, std::ios::binary);
+  const std::string chunk(4096, 'x');
+  for (std::size_t done = 0; done < count; done += chunk.size()) {
+    out.write(chunk.data(), static_cast<std::streamsize>(std::min(chunk.size(), count - done)));
+  }
+}
+
+std::uint64_t Allocated(const fs::path& file) {
+  struct stat info {};
+  EXPECT_EQ(::lstat(file.c_str(), &info), 0) << file;
+  return static_cast<std::uint64_t>(info.st_blocks) * 512;
+}
+
+struct SizeCase {
+  const char* name;
+  // Builds below root (and outside, a folder beside it); returns the path
+  // measured.
+  std::function<fs::path(const fs::path& root, const fs::path& outside)> build;
+  std::vector<std::string> counted;  // files below root whose blocks count
+};
+
+TEST(SizeOnDisk, CountsRegularFilesBelowWithoutFollowingLinks) {
+  const std::vector<SizeCase> cases = {
+      {"nested files",
+       [](const fs::path& root, const fs::path&) {
+         WriteBytes(root / "a", 10000);
+         WriteBytes(root / "d" / "b", 70000);
+         WriteBytes(root / "d" / "e" / "f" / "c", 1);
+         fs::create_directories(root / "empty");
+         return root;
+       },
+       {"a", "d/b", "d/e/f/c"}},
+      {"a link to a big file outside",
+       [](const fs::path& root, const fs::path& outside) {
+         WriteBytes(root / "a", 5000);
+         WriteBytes(outside / "big", 4 * 1024 * 1024);
+         fs::create_symlink(outside / "big", root / "big");
+         return root;
+       },
+       {"a"}},
+      {"a link to a folder outside",
+       [](const fs::path& root, const fs::path& outside) {
+         WriteBytes(root / "a", 5000);
+         WriteBytes(outside / "inner" / "big", 1024 * 1024);
+         fs::create_directory_symlink(outside / "inner", root / "inner");
+         return root;
+       },
+       {"a"}},
+      {"a file with two names",
+       [](const fs::path& root, const fs::path&) {
+         WriteBytes(root / "a", 300000);
+         fs::create_directories(root / "d");
+         fs::create_hard_link(root / "a", root / "d" / "again");
+         return root;
+       },
+       {"a"}},
+      {"the path itself a link",
+       [](const fs::path& root, const fs::path& outside) {
+         WriteBytes(outside / "big", 1024 * 1024);
+         fs::create_directories(root);
+         fs::create_directory_symlink(outside, root / "top");
+         return root / "top";
+       },
+       {}},
+      {"one file",
+       [](const fs::path& root, const fs::path&) {
+         WriteBytes(root / "a", 9000);
+         return root / "a";
+       },
+       {"a"}},
+      {"missing", [](const fs::path& root, const fs::path&) { return root / "none"; }, {}},
+  };
+  for (const SizeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempHome home;
+    const fs::path root = home.root() / "measured";
+    const fs::path outside = home.root() / "outside";
+    fs::create_directories(root);
+    fs::create_directories(outside);
+    const fs::path measured = c.build(root, outside);
+    std::uint64_t expected = 0;
+    for (const std::string& file : c.counted) expected += Allocated(root / file);
+    if (!c.counted.empty()) {
+      EXPECT_GT(expected, 0u);
+    }
+    EXPECT_EQ(platform::SizeOnDisk(platform::WidePath(measured)), expected);
+  }
+}
+
+// Files appear and vanish while the folder is walked: what stays is always
+// counted, and the walk never fails.
+TEST(SizeOnDisk, FilesVanishingMeanwhileAreTolerated) {
+  TempHome home;
+  const fs::path root = home.root() / "measured";
+  WriteBytes(root / "stays" / "a", 50000);
+  WriteBytes(root / "b", 20000);
+  const std::uint64_t stable = Allocated(root / "stays" / "a") + Allocated(root / "b");
+  constexpr std::size_t kChurnBytes = 64 * 1024;
+  std::atomic<bool> stop{false};
+  std::thread churn([&] {
+    for (int i = 0; !stop; ++i) {
+      const fs::path file = root / "stays" / ("churn-" + std::to_string(i % 4));
+      const fs::path folder = root / ("folder-" + std::to_string(i % 4));
+      WriteBytes(file, kChurnBytes);
+      WriteBytes(folder / "x", kChurnBytes);
+      std::error_code ec;
+      fs::remove(file, ec);
+      fs::remove_all(folder, ec);
+    }
+  });
+  for (int i = 0; i < 300; ++i) {
+    const std::uint64_t size = platform::SizeOnDisk(platform::WidePath(root));
+    EXPECT_GE(size, stable);
+    // At most one file and one folder of the churn exist at any moment (a
+    // file system may allocate ahead of a file being written: wide margin).
+    EXPECT_LE(size, stable + 32 * kChurnBytes);
+  }
+  stop = true;
+  churn.join();
+}
+
+}  // namespace
