@@ -93,13 +93,31 @@ bool StartServer(const InstallLayout& layout, std::uint16_t port) TW_REQUIRES(g_
   return g_server != nullptr;
 }
 
-enum class Wait { Answered, Exited, TimedOut };
+// A runner answers on the port, and it is ours: another program may have
+// taken the port between our look and our server's bind, and it would
+// answer just the same.
+bool OursAnswers(std::uint16_t port, const InstallLayout& layout) {
+  return RunnerAnswers(AddressOf(port), kProbeTimeoutMs) &&
+         IsOurServer(platform::FindPortOwner(port), layout);
+}
 
-Wait WaitForAnswer(std::uint16_t port, Clock::time_point deadline, bool watchChild)
-    TW_REQUIRES(g_serverMutex) {
+enum class Wait { Answered, Exited, TimedOut, Taken };
+
+// The server we started, stopped and reaped (it may still be starting).
+void EndStartedServer() TW_REQUIRES(g_serverMutex) {
+  if (g_server == nullptr) return;
+  if (!g_server->HasExited()) platform::TerminateProcessById(g_server->Id());
+  g_server->Wait();
+  g_server.reset();
+}
+
+Wait WaitForAnswer(std::uint16_t port, const InstallLayout& layout, Clock::time_point deadline,
+                   bool watchChild) TW_REQUIRES(g_serverMutex) {
   const std::string address = AddressOf(port);
   for (;;) {
-    if (RunnerAnswers(address, kProbeTimeoutMs)) return Wait::Answered;
+    if (RunnerAnswers(address, kProbeTimeoutMs)) {
+      return IsOurServer(platform::FindPortOwner(port), layout) ? Wait::Answered : Wait::Taken;
+    }
     if (watchChild && (g_server == nullptr || g_server->HasExited())) return Wait::Exited;
     if (Clock::now() >= deadline) return Wait::TimedOut;
     platform::SleepMilliseconds(200);
@@ -140,38 +158,34 @@ RunnerServerState EnsureRunnerServer(const InstallLayout& layout,
     }
     if (owner.listening || ourChildStarting) {
       // Ours already: it may still be busy starting.
-      if (RunnerAnswers(AddressOf(port), kProbeTimeoutMs)) {
+      if (OursAnswers(port, layout)) {
         StorePort(port);
         return RunnerServerState::Ready;
       }
       tell();
-      const Wait waited = WaitForAnswer(port, deadline, ourChildStarting);
+      const Wait waited = WaitForAnswer(port, layout, deadline, ourChildStarting);
       if (waited == Wait::Answered) StorePort(port);
-      if (waited != Wait::Exited) {
+      if (waited == Wait::Answered || waited == Wait::TimedOut) {
         return waited == Wait::Answered ? RunnerServerState::Ready
                                         : RunnerServerState::NotAnswering;
       }
+      if (waited == Wait::Taken && g_serverPort == port) EndStartedServer();
       continue;
     }
     tell();
     if (!StartServer(layout, port)) return RunnerServerState::NotAnswering;
     StorePort(port);
-    const Wait waited = WaitForAnswer(port, deadline, true);
+    const Wait waited = WaitForAnswer(port, layout, deadline, true);
     if (waited == Wait::Answered) return RunnerServerState::Ready;
     if (waited == Wait::TimedOut) return RunnerServerState::NotAnswering;
-    // It ended at once: most likely the port was taken meanwhile.
-    g_server->Wait();
-    g_server.reset();
+    // It ended at once, or another program answers there: the port was
+    // taken meanwhile. Ours goes; the next round picks another port.
+    EndStartedServer();
   }
   return RunnerServerState::NotAnswering;
 }
 
 void StopStartedRunnerServer() {
   CMutexLock lock(g_serverMutex);
-  if (g_server == nullptr) return;
-  if (!g_server->HasExited()) {
-    platform::TerminateProcessById(g_server->Id());
-    g_server->Wait();
-  }
-  g_server.reset();
+  EndStartedServer();
 }

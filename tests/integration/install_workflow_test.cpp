@@ -3,6 +3,8 @@
 // API) fed by a local model source, and a local vendor.
 #include <tests/integration/install_workflow_fixture.h>
 
+#include <platform/listening_port.h>
+
 namespace {
 
 using namespace workflow;
@@ -113,6 +115,41 @@ TEST_F(InstallWorkflow, SlowRunnerBesideAnotherOnTheUsualAddress) {
     EXPECT_EQ(pulls.front().phase, PullPhase::StartingRunner);  // the wait is explained
     EXPECT_TRUE(harness_->view().messages.empty());
   });
+  stranger.stop();
+  if (serving.joinable()) serving.join();
+}
+
+// Another program takes our port while our server is still starting: its
+// answer is not taken for ours (the model would go into its store), and
+// ours moves to another port.
+TEST_F(InstallWorkflow, AProgramThatTakesThePortWhileOursStartsIsNotTakenForOurs) {
+  Click();
+  ASSERT_TRUE(WaitForReadyPage());
+  const std::string before = RunnerServerAddress();
+  StopStartedRunnerServer();
+  const int port = std::stoi(before.substr(before.rfind(':') + 1));
+  httplib::Server stranger;
+  stranger.Get("/", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("Ollama is running", "text/plain");
+  });
+  std::thread serving;
+  ::setenv("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS", "1500", 1);
+  const RunnerServerState state = EnsureRunnerServer(
+      CurrentInstallLayout(),
+      [&] {
+        // Just before ours starts: the stranger binds first and answers at once.
+        if (stranger.bind_to_port("127.0.0.1", port)) {
+          serving = std::thread([&] { stranger.listen_after_bind(); });
+        }
+      },
+      30000);
+  EXPECT_EQ(state, RunnerServerState::Ready);
+  EXPECT_NE(RunnerServerAddress(), before);
+  const std::string after = RunnerServerAddress();
+  const platform::PortOwner owner = platform::FindPortOwner(
+      static_cast<std::uint16_t>(std::stoi(after.substr(after.rfind(':') + 1))));
+  EXPECT_NE(owner.executable.find((install_ / "ollama_location").string()), std::string::npos)
+      << owner.executable;
   stranger.stop();
   if (serving.joinable()) serving.join();
 }
