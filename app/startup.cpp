@@ -8,11 +8,11 @@
 
 #include <memory>
 
+#include <base/text_helpers.h>
 #include <config/app_constants.h>
 #include <config/config_module.h>
 #include <config/device_id.h>
 #include <config/reg_key.h>
-#include <base/text_helpers.h>
 #include <platform/atomic_file.h>
 #include <platform/instance_lock.h>
 #include <platform/known_folders.h>
@@ -100,7 +100,7 @@ int RunApplication(int argc, char** argv) {
 
   // 3. The device identifier, for the service and for support.
   WriteStringToExistingKey(platform::kCurrentUser, constants.productKeyPath, L"uuid",
-                           ToWide936(ComputeDeviceId()));
+                           platform::OsNarrowToWide(ComputeDeviceId()));
 
   // 5. Toolkit start-up.
   auto app = std::make_unique<QApplication>(argc, argv);

@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <random>
+
 namespace {
 
 void Put16(std::string& out, std::uint32_t v) {
@@ -187,4 +189,11 @@ ZipBuildEntry DirectoryEntry(const std::string& name, std::uint8_t host) {
   entry.host = host;
   entry.externalAttributes = host == 3 ? (040755u << 16) : 0x10u;
   return entry;
+}
+
+std::string Noise(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(random());
+  return bytes;
 }

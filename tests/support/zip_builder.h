@@ -22,6 +22,9 @@ struct ZipBuildEntry {
 
 // zip64: every size and offset in Zip64 extra blocks (central and local),
 // with the Zip64 end record and locator, as tools write past 4 GiB.
+// Pseudo-random bytes that do not compress, the same for the same seed.
+std::string Noise(std::size_t size, unsigned seed);
+
 std::string BuildZip(const std::vector<ZipBuildEntry>& entries, const std::string& comment = "",
                      bool zip64 = false);
 

@@ -26,13 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Noise(std::size_t size, unsigned seed = 3) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(random());
-  return bytes;
-}
-
 void Write(const fs::path& path, const std::string& bytes) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << bytes;
@@ -61,7 +54,7 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
 
 std::vector<ZipBuildEntry> GoodEntries() {
   return {DirectoryEntry("deepseek/"), FileEntry("deepseek/OllamaSetup", "runner setup"),
-          FileEntry("deepseek/Chatbox-1.9.8-Setup", Noise(200000)), FileEntry("readme", "")};
+          FileEntry("deepseek/Chatbox-1.9.8-Setup", Noise(200000, 3)), FileEntry("readme", "")};
 }
 
 std::uint64_t SizeOf(const std::vector<ZipBuildEntry>& entries) {
@@ -276,7 +269,7 @@ TEST_F(PackageUnpackTest, ACancelInsideALargeEntryStopsItThere) {
     SCOPED_TRACE(size);
     fs::remove_all(home_.root());
     PlantOlderUnpack();
-    ZipBuildEntry large = FileEntry("deepseek/large.bin", Noise(size));
+    ZipBuildEntry large = FileEntry("deepseek/large.bin", Noise(size, 3));
     large.deflate = false;  // its data lies in the archive as it is
     const std::string bytes = BuildZip({FileEntry("deepseek/first", "small"), large});
     const std::size_t dataAt = bytes.find(large.data);
@@ -400,7 +393,7 @@ std::optional<VolumeOutcome> UnpackInVolume(const fs::path& archive, const fs::p
 TEST_F(PackageUnpackTest, FullAndReadOnlyVolumesAreTheDisksAndTheFolders) {
   std::vector<ZipBuildEntry> manySmall;
   for (int i = 0; i < 40; ++i) manySmall.push_back(FileEntry("f" + std::to_string(i), "x"));
-  ZipBuildEntry large = FileEntry("large.bin", Noise(12 << 20));
+  ZipBuildEntry large = FileEntry("large.bin", Noise(12 << 20, 3));
   large.deflate = false;
   struct Case {
     const char* what;
@@ -413,7 +406,7 @@ TEST_F(PackageUnpackTest, FullAndReadOnlyVolumesAreTheDisksAndTheFolders) {
   const std::vector<Case> cases = {
       {"a read-only volume", GoodEntries(), "size=1m", true, false, UnpackFault::Folder},
       {"less room than the entries' bytes",
-       {FileEntry("big", Noise(300000))},
+       {FileEntry("big", Noise(300000, 3))},
        "size=64k",
        false,
        false,

@@ -14,13 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Noise(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(random());
-  return bytes;
-}
-
 void Put32At(std::string& archive, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i)
     archive[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));

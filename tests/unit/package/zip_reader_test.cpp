@@ -17,13 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Noise(std::size_t size, unsigned seed = 1) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(random());
-  return bytes;
-}
-
 // Every path below root, relative.
 std::set<std::string> Tree(const fs::path& root) {
   std::set<std::string> paths;
@@ -62,7 +55,7 @@ class ZipReaderTest : public ::testing::Test {
 };
 
 TEST_F(ZipReaderTest, StoredDeflatedAndNestedEntriesRoundTrip) {
-  const std::string big = Noise(300000) + std::string(200000, 'z');
+  const std::string big = Noise(300000, 1) + std::string(200000, 'z');
   ZipBuildEntry stored = FileEntry("deepseek/readme.txt", "说明 text");
   stored.deflate = false;
   HZIP zip = Open(BuildZip({DirectoryEntry("deepseek/"), stored,
@@ -365,7 +358,7 @@ TEST_F(ZipReaderTest, AFailedWriteSaysWhyAndACancelStopsExtraction) {
   // Small entries are written in place, large ones behind on a thread.
   for (const std::size_t size : {std::size_t{100000}, std::size_t{9} << 20}) {
     SCOPED_TRACE(size);
-    HZIP zip = Open(BuildZip({FileEntry("a.bin", Noise(size)), FileEntry("b.bin", "b")}));
+    HZIP zip = Open(BuildZip({FileEntry("a.bin", Noise(size, 1)), FileEntry("b.bin", "b")}));
     ASSERT_NE(zip, nullptr);
     EXPECT_EQ(ZipLastOsError(zip), 0);
     int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);  // every write: no space left
