@@ -7,6 +7,7 @@
 #include <install/chatbox_client.h>
 #include <install/chatbox_process.h>
 #include <install/install_layout.h>
+#include <install/installed_status.h>
 #include <install/ollama_runner.h>
 #include <install/package_step.h>
 #include <install/progress_text.h>
@@ -653,6 +654,16 @@ void CInstallEngine::RaiseChatboxWindow() {
   const platform::WindowHandle window =
       platform::FindTopLevelWindow(L"Chrome_WidgetWin_1", L"Chatbox");
   if (platform::IsWindowHandle(window)) platform::CenterWindowOnScreen(window);
+}
+
+// ---- Status for a terminal -------------------------------------------------
+
+int CInstallEngine::InstalledStatusText(std::string& text) {
+  std::wstring folder = LoadInstallPath();
+  if (folder.empty()) folder = DefaultInstallFolder();
+  const InstalledStatus status = CollectInstalledStatus(MakeInstallLayout(folder), 3000);
+  text = InstalledStatusReport(status, RunnerServerAddress());
+  return static_cast<int>(StateOf(status));
 }
 
 // ---- The install form ------------------------------------------------------

@@ -106,6 +106,12 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
 
   void OpenUserTutorial();
 
+  // `tidewell --status`: what is installed below the remembered install
+  // folder (or the default one), as text for a terminal, without starting
+  // anything. Returns the exit code: 0 all there, 1 part of it, 2 nothing of
+  // ours.
+  static int InstalledStatusText(std::string& text);
+
   // The install form, window thread: the selected model's needs beside this
   // machine's memory, and the free space where a folder would go.
   void ShowModelNeeds(int listIndex);

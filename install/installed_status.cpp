@@ -6,11 +6,13 @@
 #include <filesystem>
 
 #include <base/file_helpers.h>
+#include <base/text_helpers.h>
 #include <config/app_constants.h>
 #include <install/chatbox_client.h>
 #include <install/chatbox_settings.h>
 #include <install/runner_api.h>
 #include <install/runner_server.h>
+#include <install/space_text.h>
 #include <platform/disk_space.h>
 #include <platform/known_folders.h>
 #include <platform/os_encoding.h>
@@ -64,8 +66,10 @@ InstalledStatus CollectInstalledStatus(const InstallLayout& layout, long timeout
     status.work.bytes -= std::min(status.work.bytes, status.package.bytes);
   }
 
+  // Only our own server speaks for this installation: another program on
+  // the port would report its own runner and models.
   const std::string address = RunnerServerAddress();
-  status.runnerVersion = RunnerVersion(address, timeoutMs);
+  if (RunnerServerIsOurs(layout)) status.runnerVersion = RunnerVersion(address, timeoutMs);
   if (status.runnerVersion) {
     if (const auto models = ListRunnerModels(address, timeoutMs)) {
       status.modelsListed = true;
@@ -87,4 +91,56 @@ InstalledStatus CollectInstalledStatus(const InstallLayout& layout, long timeout
     status.totalBytes += part->bytes;
   }
   return status;
+}
+
+InstalledState StateOf(const InstalledStatus& status) {
+  const bool anything = status.runner.present || status.modelStore.present ||
+                        status.chatClient.present || status.package.present;
+  if (!anything) return InstalledState::Nothing;
+  // Models are known only while our server answers; a store with files in it
+  // counts when it does not.
+  const bool models = status.modelsListed ? !status.models.empty() : status.modelStore.bytes > 0;
+  return status.runnerProgram && models && status.chatClient.present ? InstalledState::Complete
+                                                                     : InstalledState::Partial;
+}
+
+namespace {
+
+std::string Size(std::uint64_t bytes) { return WideToUtf8(FormatFreeSpace(bytes)); }
+
+void PartLine(std::string& out, const char* name, const InstalledPart& part) {
+  out += std::string(name) + ": ";
+  out += part.present ? Size(part.bytes) : "not there";
+  if (!part.path.empty()) out += "  " + platform::WideToOsNarrow(part.path);
+  out += "\n";
+}
+
+}  // namespace
+
+std::string InstalledStatusReport(const InstalledStatus& status, const std::string& serverAddress) {
+  std::string out;
+  PartLine(out, "runner", status.runner);
+  out += "runner program: ";
+  out += status.runnerProgram ? "present" : "missing";
+  out += "\nrunner server: ";
+  out += status.runnerVersion ? serverAddress + " (version " + *status.runnerVersion + ")"
+                              : serverAddress + " (not answering)";
+  out += "\n";
+  PartLine(out, "model store", status.modelStore);
+  if (!status.modelsListed) {
+    out += "models: not listed (the runner server does not answer)\n";
+  } else if (status.models.empty()) {
+    out += "models: none\n";
+  }
+  for (const InstalledModel& model : status.models) {
+    out += "model: " + model.name + "  " + Size(model.size) + "  " + model.modifiedAt;
+    if (model.usedByChatClient) out += "  (the chat client's)";
+    out += "\n";
+  }
+  PartLine(out, "chat client", status.chatClient);
+  PartLine(out, "kept package", status.package);
+  PartLine(out, "settings", status.settings);
+  PartLine(out, "work folder", status.work);
+  out += "total: " + Size(status.totalBytes) + "\n";
+  return out;
 }

@@ -39,6 +39,16 @@ struct InstalledStatus {
   std::uint64_t totalBytes = 0;  // the parts above, each counted once
 };
 
+// How complete the installation is, for a script: everything there (the
+// runner program, at least one model, the chat client), part of it, or
+// nothing of ours.
+enum class InstalledState { Complete = 0, Partial = 1, Nothing = 2 };
+InstalledState StateOf(const InstalledStatus& status);
+
+// The status as a person reads it in a terminal, one part a line, with its
+// path and size (UTF-8).
+std::string InstalledStatusReport(const InstalledStatus& status, const std::string& serverAddress);
+
 // Gathers the status below the layout. Each request to the runner server at
 // RunnerServerAddress() waits at most timeoutMs; no server is started.
 InstalledStatus CollectInstalledStatus(const InstallLayout& layout, long timeoutMs);

@@ -185,6 +185,10 @@ RunnerServerState EnsureRunnerServer(const InstallLayout& layout,
   return RunnerServerState::NotAnswering;
 }
 
+bool RunnerServerIsOurs(const InstallLayout& layout) {
+  return IsOurServer(platform::FindPortOwner(StoredPort()), layout);
+}
+
 void StopStartedRunnerServer() {
   CMutexLock lock(g_serverMutex);
   EndStartedServer();

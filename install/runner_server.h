@@ -36,3 +36,6 @@ std::string RunnerServerHostPort();
 // Ends the server if this process started it. The program leaves it running
 // (the chat client talks to it); tests end theirs.
 void StopStartedRunnerServer();
+// Whether the program listening on our server's address is our runner
+// below the layout (nothing listening: false).
+bool RunnerServerIsOurs(const InstallLayout& layout);

@@ -84,6 +84,15 @@ TEST_F(ManageInstalled, StatusListsEachPartWithItsSizeAndTheModelTheClientUses) 
   EXPECT_EQ(status.work.bytes + status.package.bytes,
             platform::SizeOnDisk(platform::WidePath(home_.data() / "Tidewell")));
   EXPECT_EQ(status.totalBytes, sum);
+
+  // What `tidewell --status` prints, and its exit code.
+  EXPECT_EQ(StateOf(status), InstalledState::Complete);
+  const std::string report = InstalledStatusReport(status, RunnerServerAddress());
+  EXPECT_NE(report.find("model: deepseek-r1:7b"), std::string::npos) << report;
+  EXPECT_NE(report.find("(the chat client's)"), std::string::npos) << report;
+  EXPECT_NE(report.find("runner server: " + RunnerServerAddress() + " (version "),
+            std::string::npos)
+      << report;
 }
 
 TEST_F(ManageInstalled, WithoutOurServerNothingIsListedAndNothingStarts) {
@@ -98,6 +107,21 @@ TEST_F(ManageInstalled, WithoutOurServerNothingIsListedAndNothingStarts) {
   EXPECT_TRUE(status.models.empty());
   EXPECT_GE(status.modelStore.bytes, 2 * kModelBytes);
   EXPECT_FALSE(RunnerAnswers(address, 1000));
+  EXPECT_EQ(StateOf(status), InstalledState::Complete);  // the store has them
+
+  // Another program on our address does not speak for this installation.
+  httplib::Server stranger;
+  stranger.Get("/api/version", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(R"({"version":"9.9.9"})", "application/json");
+  });
+  ASSERT_TRUE(
+      stranger.bind_to_port("127.0.0.1", std::stoi(address.substr(address.rfind(':') + 1))));
+  std::thread serving([&] { stranger.listen_after_bind(); });
+  const InstalledStatus other = CollectInstalledStatus(Layout(), 1000);
+  EXPECT_FALSE(other.runnerVersion.has_value());
+  EXPECT_FALSE(other.modelsListed);
+  stranger.stop();
+  serving.join();
 }
 
 TEST_F(ManageInstalled, RemovingModelsThroughTheRunnerAndFromTheClientSettings) {
