@@ -16,18 +16,6 @@ namespace fs = std::filesystem;
 
 class ManageInstalled : public InstallWorkflow {
  protected:
-  // Installs 1.5b, then 7b: the client chats with 7b.
-  void InstallTwoModels() {
-    Click();
-    ASSERT_TRUE(WaitForReadyPage());
-    harness_->OnUI([this] {
-      RecordingView& v = harness_->view();
-      v.pages["tab_pages2"] = 0;
-      v.selectedModel = 1;
-    });
-    Click();
-    ASSERT_TRUE(WaitForReadyPage());
-  }
   InstallLayout Layout() const { return MakeInstallLayout(platform::WidePath(install_)); }
   std::vector<std::string> ListedNames() {
     std::vector<std::string> names;
@@ -117,6 +105,8 @@ TEST_F(ManageInstalled, WithoutOurServerNothingIsListedAndNothingStarts) {
   ASSERT_TRUE(
       stranger.bind_to_port("127.0.0.1", std::stoi(address.substr(address.rfind(':') + 1))));
   std::thread serving([&] { stranger.listen_after_bind(); });
+  // A stop that comes before the server runs is ignored: it must be running.
+  while (!stranger.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   const InstalledStatus other = CollectInstalledStatus(Layout(), 1000);
   EXPECT_FALSE(other.runnerVersion.has_value());
   EXPECT_FALSE(other.modelsListed);
