@@ -13,6 +13,7 @@
 #include <set>
 #include <thread>
 
+#include <base/text_helpers.h>
 #include <config/app_constants.h>
 #include <config/json_text.h>
 #include <config/reg_key.h>
@@ -20,7 +21,6 @@
 #include <install/install_layout.h>
 #include <install/runner_api.h>
 #include <install/runner_server.h>
-#include <base/text_helpers.h>
 #include <package/file_downloader.h>
 #include <package/package_digest.h>
 #include <platform/os_encoding.h>
@@ -224,6 +224,19 @@ class InstallWorkflow : public ::testing::Test {
         harness_->WaitUntil([](RecordingView& v) { return v.pages["tab_pages2"] == 1; });
     if (!ready) ADD_FAILURE() << Describe();
     return ready;
+  }
+  // Installs 1.5b, then 7b from the install page again: the client chats
+  // with 7b.
+  void InstallTwoModels() {
+    Click();
+    ASSERT_TRUE(WaitForReadyPage());
+    harness_->OnUI([this] {
+      RecordingView& v = harness_->view();
+      v.pages["tab_pages2"] = 0;
+      v.selectedModel = 1;
+    });
+    Click();
+    ASSERT_TRUE(WaitForReadyPage());
   }
   bool WaitForStage(const std::string& stage) {
     return harness_->WaitUntil(

@@ -140,6 +140,10 @@ TEST_F(InstallWorkflow, AProgramThatTakesThePortWhileOursStartsIsNotTakenForOurs
         // Just before ours starts: the stranger binds first and answers at once.
         if (stranger.bind_to_port("127.0.0.1", port)) {
           serving = std::thread([&] { stranger.listen_after_bind(); });
+          // A later stop must find it running, or the stop is ignored.
+          while (!stranger.is_running()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          }
         }
       },
       30000);
@@ -155,15 +159,7 @@ TEST_F(InstallWorkflow, AProgramThatTakesThePortWhileOursStartsIsNotTakenForOurs
 }
 
 TEST_F(InstallWorkflow, SecondInstallReusesTheArchiveAndTheRunner) {
-  Click();
-  ASSERT_TRUE(WaitForReadyPage());
-  harness_->OnUI([this] {
-    RecordingView& v = harness_->view();
-    v.pages["tab_pages2"] = 0;
-    v.selectedModel = 1;
-  });
-  Click();
-  ASSERT_TRUE(WaitForReadyPage());
+  ASSERT_NO_FATAL_FAILURE(InstallTwoModels());
   EXPECT_EQ(packageRequests_.load(), 1);  // unpacked again from the kept archive
   EXPECT_TRUE(StoreHas("deepseek-r1:7b")) << Describe();
 }

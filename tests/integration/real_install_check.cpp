@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <string>
 
+#include <net/http_client.h>
 #include <platform/os_encoding.h>
 #include <platform/utf.h>
-#include <net/http_client.h>
 #include <service/service_state.h>
 #include <tests/support/engine_harness.h>
 
