@@ -6,7 +6,7 @@
 
 #include <install/pull_progress.h>
 
-enum class OverlayPage { Progress = 0, ModelList = 1 };
+enum class OverlayPage { Progress = 0, ModelList = 1, Manage = 2 };
 
 // What a pull's progress reads as: its line, and the whole text (a row has
 // room for a few words only; the rest is a hover away).

@@ -1,0 +1,50 @@
+#pragma once
+// Each thing the installation puts on the machine, as one step that can do
+// it, check that it is there and take it back: the kept package, the
+// runner's files, its model store, the environment entry, the runner's
+// server, the chat client's files, its settings change, the login
+// registration and our own settings. The installation performs them in its
+// order, repair checks each and performs what fails, uninstall undoes them
+// in reverse. Every undo is safe to run again on what an earlier, broken-off
+// one left, and removes only what is ours: folders are walked without
+// following links, and a folder holding anything else keeps it.
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <install/installation.h>
+
+struct StepContext {
+  Installation installation;  // the layout, and the package for a repair
+  const std::atomic<bool>* cancel = nullptr;
+  // Uninstall only: the model store stays; the chat client's own settings
+  // folder goes too (its chats with it).
+  bool keepModels = false;
+  bool removeChatSettings = false;
+};
+
+struct StepOutcome {
+  bool ok = true;
+  std::wstring text;  // what was found or done, for the user (Chinese)
+  // What an undo left because it is not ours (or could not be removed).
+  std::vector<std::wstring> leftBehind;
+};
+
+class InstallStep {
+ public:
+  virtual ~InstallStep() = default;
+  // "package", "runner", "store", "environment", "server", "client",
+  // "client-settings", "login", "settings": for logs, tests and scripts.
+  virtual const char* Name() const = 0;
+  // What it is, for the user.
+  virtual std::wstring Title() const = 0;
+  // Whether what the step puts there is there and ours; text says what is
+  // wrong.
+  virtual StepOutcome Check(const StepContext& context) const = 0;
+  virtual StepOutcome Perform(const StepContext& context) = 0;
+  virtual StepOutcome Undo(const StepContext& context) = 0;
+};
+
+// The steps in the order the installation performs them.
+std::vector<std::unique_ptr<InstallStep>> MakeInstallSteps();
