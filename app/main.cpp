@@ -1,9 +1,11 @@
 #include <config/app_constants.h>
 #include <install/install_engine.h>
+#include <install/uninstall_command.h>
 #include <platform/process_exit.h>
 
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <string>
 
 #include "startup.h"
@@ -22,6 +24,22 @@ int main(int argc, char** argv) {
     const int code = CInstallEngine::InstalledStatusText(text);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
+    platform::ExitProcessNow(code);
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--uninstall") == 0) {
+    UninstallCommandOptions options;
+    for (int i = 2; i < argc; ++i) {
+      if (std::strcmp(argv[i], "--keep-models") == 0) {
+        options.keepModels = true;
+      } else if (std::strcmp(argv[i], "--yes") == 0) {
+        options.assumeYes = true;
+      } else {
+        std::fprintf(stderr, "usage: tidewell --uninstall [--keep-models] [--yes]\n");
+        platform::ExitProcessNow(64);
+      }
+    }
+    const int code = RunUninstallCommand(options, std::cin, std::cout);
+    std::cout.flush();
     platform::ExitProcessNow(code);
   }
   // The settings are saved and the toolkit is gone; workers may still be

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include <base/file_helpers.h>
+#include <install/program_stop.h>
 #include <platform/os_encoding.h>
 #include <platform/process.h>
 #include <platform/process_lookup.h>
@@ -20,10 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// What a process ended at once still needs to be gone from the process list.
-constexpr int kKilledWaitMs = 3000;
-constexpr unsigned kPollMs = 50;
 
 CMutex g_mutex;  // the started client and one stop at a time
 // Held while the client may run: an unreaped child keeps its id, so the id
@@ -47,38 +44,6 @@ std::optional<fs::path> MakePrivateFolderIn(const fs::path& parent) {
     fs::remove(folder, ec);
   }
   return std::nullopt;
-}
-
-bool StartedIsRunning() TW_REQUIRES(g_mutex) {
-  return g_started != nullptr && !g_started->HasExited();
-}
-
-// Signals the started client and every process running from the folder not
-// signalled yet; true while any of them is left.
-bool SignalLeft(const fs::path& folder, bool (*signal)(long), std::set<long>& signalled)
-    TW_REQUIRES(g_mutex) {
-  bool left = false;
-  if (StartedIsRunning()) {
-    left = true;
-    if (signalled.insert(g_started->Id()).second) signal(g_started->Id());
-  }
-  if (folder.empty()) return left;
-  for (const long id : platform::FindProcessesInFolder(folder)) {
-    left = true;
-    if (signalled.insert(id).second) signal(id);
-  }
-  return left;
-}
-
-// Signals until none is left or the time is up; true when none is left.
-bool EndWithin(const fs::path& folder, bool (*signal)(long), int timeoutMs) TW_REQUIRES(g_mutex) {
-  std::set<long> signalled;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (SignalLeft(folder, signal, signalled)) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    platform::SleepMilliseconds(kPollMs);
-  }
-  return true;
 }
 
 }  // namespace
@@ -168,13 +133,15 @@ bool StopChatbox(int timeoutMs) {
 
 bool StopChatboxIn(const std::wstring& chatboxFolder, int timeoutMs) {
   CMutexLock lock(g_mutex);
-  const fs::path folder = platform::OsPath(chatboxFolder);
-  if (EndWithin(folder, &platform::TerminateProcessById, timeoutMs) ||
-      EndWithin(folder, &platform::KillProcessById, kKilledWaitMs)) {
-    g_started.reset();
-    return true;
-  }
-  return false;
+  // Still ours while it runs: an unreaped child keeps its id.
+  platform::ChildProcess* child = g_started.get();
+  const auto started = [child]() -> std::optional<long> {
+    if (child == nullptr || child->HasExited()) return std::nullopt;
+    return child->Id();
+  };
+  if (!EndProgramsIn(platform::OsPath(chatboxFolder), timeoutMs, started)) return false;
+  g_started.reset();
+  return true;
 }
 
 SandboxCheck SetChatboxSandboxCheck(SandboxCheck check) {

@@ -5,7 +5,10 @@
 #include <base/text_helpers.h>
 #include <catalogue/model_catalogue.h>
 #include <install/chatbox_client.h>
+#include <algorithm>
+
 #include <install/chatbox_process.h>
+#include <install/engine_task.h>
 #include <install/install_layout.h>
 #include <install/installed_status.h>
 #include <install/ollama_runner.h>
@@ -17,6 +20,7 @@
 #include <install/shell_helpers.h>
 #include <install/space_need.h>
 #include <install/space_text.h>
+#include <install/step_runs.h>
 #include <package/file_downloader.h>
 #include <package/package_extract.h>
 #include <platform/disk_space.h>
@@ -71,26 +75,46 @@ std::string CInstallEngine::modelIndexText() const {
 
 void CInstallEngine::StartAction(std::function<int(Action::IAction*)> task,
                                  std::function<void()> onThrow) {
-  auto* action = new Action::CActionBase(m_owner);
-  action->SetCallback([](int) {});
-  action->Run(
-      [self = shared_from_this(), action, task = std::move(task), onThrow = std::move(onThrow)] {
-        try {
-          return task(action);
-        } catch (const std::exception&) {
-          // The pool would swallow it and leave the window on a stage for
-          // ever: the task's own failure path ends it instead.
-          if (onThrow) {
-            action->RunOnUI([&onThrow] {
-              onThrow();
-              return 0;
-            });
-          }
-          return -1;
-        }
+  m_tasksRunning.fetch_add(1);
+  StartEngineTask(
+      m_owner, shared_from_this(),
+      [this, task = std::move(task)](Action::IAction* action) {
+        struct Count {
+          std::atomic<int>& running;
+          ~Count() { running.fetch_sub(1); }
+        } count{m_tasksRunning};
+        return task(action);
       },
-      false);
-  action->Release();  // the factory keeps it until its completion is delivered
+      std::move(onThrow));
+}
+
+bool CInstallEngine::WorkRunning() const { return m_packageRunning || m_tasksRunning.load() > 0; }
+
+void CInstallEngine::ShowInstalledModels(const std::vector<std::string>& names) {
+  std::string shown;
+  for (int row = 1; row <= kModelCount; ++row) {
+    const std::string tag = WideToUtf8(ModelTagForNumber(std::to_string(row)));
+    const bool installed = std::find(names.begin(), names.end(), tag) != names.end();
+    m_view.EnableChild(RowName("adked_btn", row), !installed);
+    if (installed && (shown.empty() || std::to_string(row) == modelIndexText())) {
+      shown = std::to_string(row);
+    }
+  }
+  if (!shown.empty()) {
+    ShowDownloadedModel(shown);
+    return;
+  }
+  // Nothing of the catalogue is left to chat with: the install page again.
+  {
+    CMutexLock lock(m_mutex);
+    m_modelTag.clear();
+    m_modelIndexText.clear();
+  }
+  GetServiceState().rememberedModelIndex = std::string();
+  m_view.SetChildText("modelstrTxt", L"");
+  m_view.SelectTabPage("tab_pages2", 0);
+  for (const char* image : {kPackageImage, kRunnerImage}) m_view.ShowChild(image, false);
+  ReturnToIdle(kModelImage);
 }
 
 void CInstallEngine::Step(const char* name) {
@@ -509,6 +533,9 @@ RunnerCheck CInstallEngine::DetectInstalledModel(const InstallLayout& layout) {
 
 void CInstallEngine::StartInstalledModelDetection() {
   StartAction([this, layout = CurrentInstallLayout()](Action::IAction* action) {
+    // An uninstall broken off last time is finished first: nothing of it is
+    // then taken for an installation.
+    FinishPendingUninstall(nullptr);
     const RunnerCheck check = DetectInstalledModel(layout);
     if (!check.found) return 0;
     action->RunOnUI([this, &check] {

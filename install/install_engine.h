@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <install/install_view.h>
 #include <install/installation.h>
@@ -106,6 +107,14 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
 
   void OpenUserTutorial();
 
+  // Whether an installation, a pull or other work of the window runs: the
+  // manage page changes nothing meanwhile.
+  bool WorkRunning() const;
+  // After models were removed: the ready page and the model list show what
+  // the runner still has (names as it lists them); with nothing of the
+  // catalogue left, the window returns to the install page.
+  void ShowInstalledModels(const std::vector<std::string>& names);
+
   // `tidewell --status`: what is installed below the remembered install
   // folder (or the default one), as text for a terminal, without starting
   // anything. Returns the exit code: 0 all there, 1 part of it, 2 nothing of
@@ -183,6 +192,8 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   std::chrono::steady_clock::time_point m_speedStart{};
   long long m_speedBytes = 0;
   double m_bytesPerSecond = 0;
+  // Tasks started and not yet ended (the count is the workers' too).
+  std::atomic<int> m_tasksRunning{0};
   bool m_installWaitingForConfig = false;
   bool m_serviceWaitingForConfig = false;
 };

@@ -52,6 +52,19 @@ std::wstring PackageArchivePath() {
               L"deepseek.zip");
 }
 
+std::wstring SettingsFolder() {
+  return Join(platform::RoamingAppDataFolder(), GetAppConstants().productFolderName);
+}
+
+std::wstring WorkFolder() {
+  std::wstring folder = GetServiceState().workFolder;
+  if (folder.empty())
+    return Join(platform::LocalAppDataFolder(), GetAppConstants().productFolderName);
+  // The state keeps it with a trailing separator.
+  if (folder.back() == platform::PathSeparator()) folder.pop_back();
+  return folder;
+}
+
 std::wstring ChatboxSettingsFolder() {
   return Join(platform::RoamingAppDataFolder(), L"xyz.chatboxapp.app");
 }

@@ -31,6 +31,11 @@ InstallLayout CurrentInstallLayout();
 std::wstring DefaultInstallFolder();
 // The install package, kept between runs in the per-user data folder.
 std::wstring PackageArchivePath();
+// Our settings folder (the key store, the settings file) and our work
+// folder (logs, the tutorial, the kept package), without a trailing
+// separator.
+std::wstring SettingsFolder();
+std::wstring WorkFolder();
 // The chat client's own settings folder and file.
 std::wstring ChatboxSettingsFolder();
 std::wstring ChatboxSettingsFile();

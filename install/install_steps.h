@@ -9,6 +9,7 @@
 // one left, and removes only what is ours: folders are walked without
 // following links, and a folder holding anything else keeps it.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,9 @@ struct StepContext {
   // folder goes too (its chats with it).
   bool keepModels = false;
   bool removeChatSettings = false;
+  // Called before each step runs; tests throw from it to break a run off
+  // there as a power cut would.
+  std::function<void(const char* step)> beforeStep;
 };
 
 struct StepOutcome {

@@ -21,26 +21,17 @@
 
 namespace {
 
-InstalledPart Measure(const std::wstring& path) {
+InstalledPart Locate(const std::wstring& path) {
   InstalledPart part;
   part.path = path;
   std::error_code ec;
   part.present = !path.empty() && std::filesystem::exists(
                                       std::filesystem::symlink_status(platform::OsPath(path), ec));
-  part.bytes = part.present ? platform::SizeOnDisk(path) : 0;
   return part;
 }
 
-std::wstring ProductFolder(const std::wstring& parent) {
-  return parent + platform::PathSeparator() + GetAppConstants().productFolderName;
-}
-
-std::wstring WorkFolder() {
-  std::wstring folder = GetServiceState().workFolder;
-  if (folder.empty()) return ProductFolder(platform::LocalAppDataFolder());
-  // The state keeps it with a trailing separator.
-  if (folder.back() == platform::PathSeparator()) folder.pop_back();
-  return folder;
+void Measure(InstalledPart& part) {
+  part.bytes = part.present ? platform::SizeOnDisk(part.path) : 0;
 }
 
 // Whether path lies below folder (compared as written, after normalising).
@@ -53,15 +44,24 @@ bool Below(const std::wstring& path, const std::wstring& folder) {
 
 }  // namespace
 
-InstalledStatus CollectInstalledStatus(const InstallLayout& layout, long timeoutMs) {
+InstalledStatus InstalledPartsAt(const InstallLayout& layout) {
   InstalledStatus status;
-  status.runner = Measure(layout.ollamaFolder);
+  status.runner = Locate(layout.ollamaFolder);
   status.runnerProgram = FileExists(layout.ollamaExecutable);
-  status.modelStore = Measure(layout.modelStore);
-  status.chatClient = Measure(layout.chatboxFolder);
-  status.package = Measure(PackageArchivePath());
-  status.settings = Measure(ProductFolder(platform::RoamingAppDataFolder()));
-  status.work = Measure(WorkFolder());
+  status.modelStore = Locate(layout.modelStore);
+  status.chatClient = Locate(layout.chatboxFolder);
+  status.package = Locate(PackageArchivePath());
+  status.settings = Locate(SettingsFolder());
+  status.work = Locate(WorkFolder());
+  return status;
+}
+
+InstalledStatus CollectInstalledStatus(const InstallLayout& layout, long timeoutMs) {
+  InstalledStatus status = InstalledPartsAt(layout);
+  for (InstalledPart* part : {&status.runner, &status.modelStore, &status.chatClient,
+                              &status.package, &status.settings, &status.work}) {
+    Measure(*part);
+  }
   if (Below(status.package.path, status.work.path)) {
     status.work.bytes -= std::min(status.work.bytes, status.package.bytes);
   }

@@ -49,6 +49,10 @@ InstalledState StateOf(const InstalledStatus& status);
 // path and size (UTF-8).
 std::string InstalledStatusReport(const InstalledStatus& status, const std::string& serverAddress);
 
+// Where each part lives and whether it is there, at once: no sizes, no
+// server asked.
+InstalledStatus InstalledPartsAt(const InstallLayout& layout);
+
 // Gathers the status below the layout. Each request to the runner server at
 // RunnerServerAddress() waits at most timeoutMs; no server is started.
 InstalledStatus CollectInstalledStatus(const InstallLayout& layout, long timeoutMs);

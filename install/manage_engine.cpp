@@ -1,11 +1,177 @@
 #include <install/manage_engine.h>
 
+#include <base/text_helpers.h>
+#include <install/chatbox_client.h>
+#include <install/engine_task.h>
+#include <install/install_engine.h>
+#include <install/install_view.h>
+#include <install/runner_api.h>
+#include <install/runner_server.h>
+#include <install/space_text.h>
+#include <install/step_runs.h>
+#include <platform/os_encoding.h>
+
+namespace {
+
+constexpr long kStatusTimeoutMs = 5000;
+// Removing a large model's files takes a while on a slow disk.
+constexpr long kDeleteTimeoutMs = 120000;
+constexpr wchar_t kBusyWithInstallText[] = L"正在安装或下载模型，请等它完成后再操作。";
+
+std::vector<std::string> ListedNames(const InstallLayout& layout) {
+  std::vector<std::string> names;
+  if (!RunnerServerIsOurs(layout)) return names;
+  if (const auto models = ListRunnerModels(RunnerServerAddress(), kStatusTimeoutMs)) {
+    for (const RunnerModel& model : *models) names.push_back(model.name);
+  }
+  return names;
+}
+
+}  // namespace
+
 CManageEngine::CManageEngine(IManageView& view, IInstallView& installView,
                              CInstallEngine& installEngine, Action::IActionCallback* owner)
     : m_view(view), m_installView(installView), m_installEngine(installEngine), m_owner(owner) {}
 
-void CManageEngine::OpenManagePage() { m_view.ShowManagePage(m_status, false); }
-void CManageEngine::RemoveModel(const std::string&) {}
-void CManageEngine::Repair() {}
-void CManageEngine::Uninstall() {}
-void CManageEngine::ClosePage() { m_view.HideManagePage(); }
+void CManageEngine::OpenManagePage() {
+  // Where everything lives is known at once; sizes and models follow.
+  m_status = InstalledPartsAt(CurrentInstallLayout());
+  m_view.ShowManagePage(m_status, false);
+  m_installView.ShowOverlay(OverlayPage::Manage);
+  if (!m_busy) RefreshPage();
+}
+
+void CManageEngine::RefreshPage() {
+  StartEngineTask(m_owner, shared_from_this(),
+                  [this, layout = CurrentInstallLayout()](Action::IAction* action) {
+                    InstalledStatus status = CollectInstalledStatus(layout, kStatusTimeoutMs);
+                    action->RunOnUI([this, &status] {
+                      m_status = std::move(status);
+                      m_view.ShowManagePage(m_status, true);
+                      return 0;
+                    });
+                    return 0;
+                  });
+}
+
+void CManageEngine::StartWork(const std::wstring& busyText,
+                              std::function<int(Action::IAction*)> task) {
+  m_busy = true;
+  m_view.ShowManageBusy(busyText);
+  StartEngineTask(m_owner, shared_from_this(), std::move(task), [this] {
+    m_busy = false;
+    m_view.ShowManageBusy(L"");
+    m_view.ShowManageReport(L"提示", {L"操作未能完成，请重试。"});
+    RefreshPage();
+  });
+}
+
+void CManageEngine::RemoveModel(const std::string& name) {
+  if (m_busy) return;
+  if (m_installEngine.WorkRunning()) {
+    m_installView.ShowMessage(kBusyWithInstallText, L"提示");
+    return;
+  }
+  std::uint64_t size = 0;
+  for (const InstalledModel& model : m_status.models) {
+    if (model.name == name) size = model.size;
+  }
+  const std::wstring question =
+      FormatWString(L"确定删除模型 %ls 吗？\n将释放约 %ls 磁盘空间，之后需要时可以重新下载。",
+                    Utf8ToWide(name).c_str(), FormatFreeSpace(size).c_str());
+  if (!m_installView.AskToContinue(question, L"删除模型")) return;
+  StartWork(L"正在删除模型 " + Utf8ToWide(name) + L"…",
+            [this, name, layout = CurrentInstallLayout()](Action::IAction* action) {
+              const bool removed = DeleteRunnerModel(RunnerServerAddress(), name, kDeleteTimeoutMs);
+              const std::vector<std::string> remaining = ListedNames(layout);
+              // The client must not greet the user with a model that is gone.
+              const bool settingsKept = DropModelFromChatboxConfig(layout, name, remaining) ==
+                                        ChatboxConfigResult::kWritten;
+              InstalledStatus status = CollectInstalledStatus(layout, kStatusTimeoutMs);
+              action->RunOnUI([&] {
+                m_busy = false;
+                m_view.ShowManageBusy(L"");
+                m_status = std::move(status);
+                m_view.ShowManagePage(m_status, true);
+                m_installEngine.ShowInstalledModels(remaining);
+                if (!removed) {
+                  m_view.ShowManageReport(L"删除模型",
+                                          {L"模型 " + Utf8ToWide(name) +
+                                           L" 未能删除：模型服务没有响应或已没有这个模型。"});
+                } else if (!settingsKept) {
+                  m_view.ShowManageReport(L"删除模型", {kChatboxSettingsUnusableText});
+                }
+                if (remaining.empty()) {
+                  m_view.HideManagePage();
+                  m_installView.HideOverlay();
+                }
+                return 0;
+              });
+              return 0;
+            });
+}
+
+void CManageEngine::Repair() {
+  if (m_busy) return;
+  if (m_installEngine.WorkRunning()) {
+    m_installView.ShowMessage(kBusyWithInstallText, L"提示");
+    return;
+  }
+  StepContext context;
+  context.installation = TakeInstallation();
+  StartWork(L"正在检查并修复…", [this, context](Action::IAction* action) {
+    bool allWell = false;
+    std::vector<std::wstring> lines = RepairInstallation(context, &allWell);
+    const std::vector<std::string> models = ListedNames(context.installation.layout);
+    InstalledStatus status = CollectInstalledStatus(context.installation.layout, kStatusTimeoutMs);
+    action->RunOnUI([&] {
+      m_busy = false;
+      m_view.ShowManageBusy(L"");
+      m_status = std::move(status);
+      m_view.ShowManagePage(m_status, true);
+      m_installEngine.ShowInstalledModels(models);
+      m_view.ShowManageReport(allWell ? L"修复完成" : L"修复未能全部完成", lines);
+      return 0;
+    });
+    return 0;
+  });
+}
+
+void CManageEngine::Uninstall() {
+  if (m_busy) return;
+  if (m_installEngine.WorkRunning()) {
+    m_installView.ShowMessage(kBusyWithInstallText, L"提示");
+    return;
+  }
+  UninstallChoice choice;
+  if (!m_view.AskUninstall(m_status.totalBytes, m_status.modelStore.bytes, choice)) return;
+  // Told once, before anything goes: the report needs nothing of ours.
+  m_installEngine.ReportEvent("uninstall", false);
+  StepContext context;
+  context.installation = TakeInstallation();
+  context.keepModels = choice.keepModels;
+  context.removeChatSettings = choice.removeChatSettings;
+  StartWork(L"正在卸载…", [this, context](Action::IAction* action) {
+    const UninstallReport report = UninstallEverything(context);
+    action->RunOnUI([&] {
+      m_busy = false;
+      m_view.ShowManageBusy(L"");
+      m_view.HideManagePage();
+      m_installView.HideOverlay();
+      m_installEngine.ShowInstalledModels({});
+      std::vector<std::wstring> lines = report.lines;
+      if (!report.leftBehind.empty()) {
+        lines.push_back(L"以下内容不是本程序安装的或按您的选择保留，未删除：");
+        lines.insert(lines.end(), report.leftBehind.begin(), report.leftBehind.end());
+      }
+      m_view.ShowManageReport(report.ok ? L"卸载完成" : L"卸载未能全部完成", lines);
+      return 0;
+    });
+    return 0;
+  });
+}
+
+void CManageEngine::ClosePage() {
+  m_view.HideManagePage();
+  m_installView.HideOverlay();
+}

@@ -49,11 +49,15 @@ void InstallOllama(const InstallLayout& layout) {
                      {"OLLAMA_MODELS=" + OsString(layout.modelStore)});
 }
 
-void SaveInstallPath() {
+void SaveInstallPath() { SaveInstallPath(GetServiceState().installFolder); }
+
+bool SaveInstallPath(const std::wstring& folder) {
   try {
     RegKey key(platform::kCurrentUser, GetAppConstants().productKeyPath);
-    key.SetStringValue(L"OllamaPath", GetServiceState().installFolder);
+    key.SetStringValue(L"OllamaPath", folder);
+    return true;
   } catch (const winreg::RegException&) {
+    return false;
   }
 }
 

@@ -27,4 +27,5 @@ void SetOllamaModelsDir(const InstallLayout& layout);
 
 // The install folder in the key store ("OllamaPath").
 void SaveInstallPath();
+bool SaveInstallPath(const std::wstring& folder);
 std::wstring LoadInstallPath();

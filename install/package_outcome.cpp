@@ -1,7 +1,7 @@
 #include <install/package_outcome.h>
 
-#include <install/space_text.h>
 #include <base/text_helpers.h>
+#include <install/space_text.h>
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <install/progress_text.h>
 
-#include <install/pull_failure.h>
 #include <base/text_helpers.h>
+#include <install/pull_failure.h>
 
 namespace {
 

@@ -10,18 +10,26 @@ namespace {
 
 constexpr char kLoginId[] = "tidewell-ollama";
 
-}  // namespace
-
-bool RegisterRunnerServerAtLogin() { return RegisterRunnerServerAtLogin(CurrentInstallLayout()); }
-
-bool RegisterRunnerServerAtLogin(const InstallLayout& layout) {
+platform::LoginProgram RunnerServerProgram(const InstallLayout& layout) {
   platform::LoginProgram program;
   program.id = kLoginId;
   program.description = "Tidewell local model runner";
   program.argv = {platform::WideToOsNarrow(layout.ollamaExecutable), "serve"};
   program.environment = {"OLLAMA_HOST=" + RunnerServerHostPort(),
                          "OLLAMA_MODELS=" + platform::WideToOsNarrow(layout.modelStore)};
-  return platform::RegisterLoginProgram(program);
+  return program;
 }
+
+}  // namespace
+
+bool RegisterRunnerServerAtLogin(const InstallLayout& layout) {
+  return platform::RegisterLoginProgram(RunnerServerProgram(layout));
+}
+
+bool RunnerServerRegisteredAtLogin(const InstallLayout& layout) {
+  return platform::IsLoginProgramRegistered(RunnerServerProgram(layout));
+}
+
+bool RegisterRunnerServerAtLogin() { return RegisterRunnerServerAtLogin(CurrentInstallLayout()); }
 
 void UnregisterRunnerServerAtLogin() { platform::UnregisterLoginProgram(kLoginId); }

@@ -6,4 +6,7 @@
 // Registers `ollama serve` from the install folder on our address.
 bool RegisterRunnerServerAtLogin();
 bool RegisterRunnerServerAtLogin(const InstallLayout& layout);
+// True when the registration is there and names this layout's runner on our
+// address.
+bool RunnerServerRegisteredAtLogin(const InstallLayout& layout);
 void UnregisterRunnerServerAtLogin();

@@ -4,8 +4,8 @@
 #include <cwchar>
 #include <utility>
 
-#include <catalogue/model_catalogue.h>
 #include <base/text_helpers.h>
+#include <catalogue/model_catalogue.h>
 
 namespace {
 

@@ -24,7 +24,6 @@
 namespace {
 
 // Staging folders are named this and 16 random hexadecimal digits.
-constexpr char kStagingPrefix[] = ".tidewell-unpack-";
 constexpr std::size_t kRandomDigits = 16;
 
 std::atomic<UnpackFreeSpaceProbe> g_freeSpaceProbe{nullptr};
@@ -73,7 +72,7 @@ std::string StagingName() {
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }
-  std::string name = kStagingPrefix;
+  std::string name = kUnpackStagingPrefix;
   for (const unsigned char byte : random) {
     static constexpr char kDigits[] = "0123456789abcdef";
     name.push_back(kDigits[byte >> 4]);
@@ -83,8 +82,8 @@ std::string StagingName() {
 }
 
 bool IsStagingName(const std::string& name) {
-  constexpr std::size_t prefix = sizeof kStagingPrefix - 1;
-  if (name.size() != prefix + kRandomDigits || name.compare(0, prefix, kStagingPrefix) != 0) {
+  constexpr std::size_t prefix = sizeof kUnpackStagingPrefix - 1;
+  if (name.size() != prefix + kRandomDigits || name.compare(0, prefix, kUnpackStagingPrefix) != 0) {
     return false;
   }
   return name.find_first_not_of("0123456789abcdef", prefix) == std::string::npos;

@@ -12,6 +12,10 @@
 
 class ZipSource;
 
+// The staging folders' names start so (one left by a run that died midway
+// is ours to remove).
+inline constexpr char kUnpackStagingPrefix[] = ".tidewell-unpack-";
+
 enum class UnpackFault { None, Archive, Folder, NoSpace, Cancelled };
 
 struct UnpackResult {

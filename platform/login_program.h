@@ -17,8 +17,13 @@ struct LoginProgram {
 // Registers (or replaces) the program; false, writing nothing, when a value
 // cannot be written safely (a line break, a control character, a bad id).
 bool RegisterLoginProgram(const LoginProgram& program);
-// Removes what RegisterLoginProgram wrote for the id.
+// Removes what RegisterLoginProgram wrote for the id, and the folders it
+// made for it once they are empty.
 void UnregisterLoginProgram(const std::string& id);
+// True when the program starts with the next login as given: the enabled
+// unit or the autostart entry holds exactly what RegisterLoginProgram
+// writes for it.
+bool IsLoginProgramRegistered(const LoginProgram& program);
 
 // The texts written, exposed for tests: the unit file and the entry.
 std::string SystemdUnitText(const LoginProgram& program);

@@ -3,6 +3,7 @@
 // (HKCU\Environment on Windows, systemd's environment.d here).
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include <platform/status.h>
@@ -23,9 +24,19 @@ struct EnvWriteError {
 std::optional<EnvWriteError> WriteUserEnvironmentValue(std::wstring_view name,
                                                        std::wstring_view value);
 
+// The value stored for the user, as it was given; nothing when none is.
+std::optional<std::wstring> ReadUserEnvironmentValue(std::wstring_view name);
+
+// Removes the user's NAME entry (and the file that held it, once empty).
+// True when no entry is left, also when there was none.
+bool RemoveUserEnvironmentValue(std::wstring_view name);
+
 // Tells running programs that the user environment changed. Best effort.
 void BroadcastEnvironmentChange(std::wstring_view name, std::wstring_view value);
 
+// Tells running programs that the entry is gone (a replaced broadcast hears
+// an empty value). Best effort.
+void BroadcastEnvironmentRemoval(std::wstring_view name);
 // Tests replace the broadcast so that they never touch the real session.
 using EnvironmentBroadcast = std::function<void(std::wstring_view name, std::wstring_view value)>;
 void SetEnvironmentBroadcastForTesting(EnvironmentBroadcast broadcast);

@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include <platform/atomic_file.h>
+#include <platform/tree_removal.h>
+#include <platform/whole_file.h>
 
 namespace platform {
 namespace {
@@ -150,6 +152,21 @@ void UnregisterLoginProgram(const std::string& id) {
   fs::remove(UnitLink(id), ec);
   fs::remove(UnitFile(id), ec);
   fs::remove(AutostartFile(id), ec);
+  for (const fs::path& folder :
+       {UnitLink(id).parent_path(), UnitFile(id).parent_path(), AutostartFile(id).parent_path()}) {
+    RemoveEmptyFolder(folder);
+  }
+}
+
+bool IsLoginProgramRegistered(const LoginProgram& program) {
+  if (!IsValid(program)) return false;
+  std::string text;
+  std::error_code ec;
+  if (fs::is_symlink(UnitLink(program.id), ec) && fs::exists(UnitLink(program.id), ec) &&
+      ReadWholeFileExact(UnitFile(program.id), text) && text == SystemdUnitText(program)) {
+    return true;
+  }
+  return ReadWholeFileExact(AutostartFile(program.id), text) && text == AutostartEntryText(program);
 }
 
 }  // namespace platform

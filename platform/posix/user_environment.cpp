@@ -7,6 +7,7 @@
 #include <platform/user_environment.h>
 
 #include <sstream>
+#include <vector>
 
 #include <platform/atomic_file.h>
 #include <platform/known_folders.h>
@@ -32,14 +33,27 @@ BroadcastHook& Hook() {
   return hook;
 }
 
-void SystemctlBroadcast(std::wstring_view name, std::wstring_view value) {
-  // Best effort: without a user manager it only complains, to nobody.
+// Best effort: without a user manager systemctl only complains, to nobody.
+void RunSystemctl(std::vector<std::string> argv) {
   StartOptions options;
   options.outputFile = "/dev/null";
-  auto child = StartProcess(
-      {"systemctl", "--user", "set-environment", WideToUtf8(name) + "=" + WideToUtf8(value)},
-      options);
-  if (child) child->Wait();
+  argv.insert(argv.begin(), {"systemctl", "--user"});
+  if (auto child = StartProcess(argv, options)) child->Wait();
+}
+
+// Runs the replacement when tests set one, else the real announcement.
+void Announce(std::wstring_view name, std::wstring_view value, const std::function<void()>& real) {
+  EnvironmentBroadcast broadcast;
+  {
+    BroadcastHook& hook = Hook();
+    CMutexLock lock(hook.mutex);
+    broadcast = hook.replacement;
+  }
+  if (broadcast) {
+    broadcast(name, value);
+  } else {
+    real();
+  }
 }
 
 bool IsVariableName(std::wstring_view name) {
@@ -72,6 +86,24 @@ std::string EscapeEnvironmentValue(std::string_view value) {
   return out;
 }
 
+// The reverse of EscapeEnvironmentValue.
+std::string UnescapeEnvironmentValue(std::string_view stored) {
+  std::string out;
+  out.reserve(stored.size());
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    if ((stored[i] == '\\' ||
+         (stored[i] == '$' && i + 1 < stored.size() && stored[i + 1] == '$')) &&
+        i + 1 < stored.size()) {
+      ++i;
+    }
+    out += stored[i];
+  }
+  return out;
+}
+
+fs::path EnvironmentFolder() { return OsPath(RoamingAppDataFolder()) / "environment.d"; }
+fs::path EnvironmentFile() { return EnvironmentFolder() / "tidewell.conf"; }
+
 }  // namespace
 
 std::optional<EnvWriteError> WriteUserEnvironmentValue(std::wstring_view name,
@@ -80,7 +112,7 @@ std::optional<EnvWriteError> WriteUserEnvironmentValue(std::wstring_view name,
   if (!IsVariableName(name) || !IsStorableValue(value) || (utf8Value.empty() && !value.empty())) {
     return EnvWriteError{EnvWriteStep::Set, kErrorInvalidParameter};
   }
-  const fs::path folder = OsPath(RoamingAppDataFolder()) / "environment.d";
+  const fs::path folder = EnvironmentFolder();
   if (const int error = CreatePrivateFolders(folder); error != 0) {
     return EnvWriteError{EnvWriteStep::Open, posix::StatusFromErrno(error)};
   }
@@ -89,7 +121,7 @@ std::optional<EnvWriteError> WriteUserEnvironmentValue(std::wstring_view name,
     return EnvWriteError{EnvWriteStep::Open, posix::StatusFromErrno(lock.Error())};
   }
 
-  const fs::path file = folder / "tidewell.conf";
+  const fs::path file = EnvironmentFile();
   std::string existing;
   const int readError = posix::ReadFileBytes(file, &existing);
   if (readError != 0 && readError != ENOENT) {
@@ -116,18 +148,53 @@ std::optional<EnvWriteError> WriteUserEnvironmentValue(std::wstring_view name,
   return std::nullopt;
 }
 
+std::optional<std::wstring> ReadUserEnvironmentValue(std::wstring_view name) {
+  if (!IsVariableName(name)) return std::nullopt;
+  std::string existing;
+  if (posix::ReadFileBytes(EnvironmentFile(), &existing) != 0) return std::nullopt;
+  const std::string prefix = WideToUtf8(name) + "=";
+  std::istringstream in(existing);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(prefix, 0) == 0)
+      return Utf8ToWide(UnescapeEnvironmentValue(line.substr(prefix.size())));
+  }
+  return std::nullopt;
+}
+
+bool RemoveUserEnvironmentValue(std::wstring_view name) {
+  if (!IsVariableName(name)) return false;
+  const fs::path file = EnvironmentFile();
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(file.parent_path(), ec))) return true;
+  posix::FileLock lock(file.parent_path() / ".tidewell.lock");
+  if (!lock.Held()) return false;
+  std::string existing;
+  if (const int error = posix::ReadFileBytes(file, &existing); error != 0) return error == ENOENT;
+  const std::string prefix = WideToUtf8(name) + "=";
+  std::istringstream in(existing);
+  std::string out;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(prefix, 0) != 0) out += line + "\n";
+  }
+  if (out.size() == existing.size()) return true;
+  // Our file alone holds our entries: once empty it goes, and its lock.
+  if (out.empty()) {
+    fs::remove(file, ec);
+    if (ec) return false;
+    fs::remove(file.parent_path() / ".tidewell.lock", ec);
+    return true;
+  }
+  return WriteFileAtomically(file, out) == 0;
+}
+
 void BroadcastEnvironmentChange(std::wstring_view name, std::wstring_view value) {
-  EnvironmentBroadcast broadcast;
-  {
-    BroadcastHook& hook = Hook();
-    CMutexLock lock(hook.mutex);
-    broadcast = hook.replacement;
-  }
-  if (broadcast) {
-    broadcast(name, value);
-  } else {
-    SystemctlBroadcast(name, value);
-  }
+  Announce(name, value, [&] {
+    RunSystemctl({"set-environment", WideToUtf8(name) + "=" + WideToUtf8(value)});
+  });
+}
+
+void BroadcastEnvironmentRemoval(std::wstring_view name) {
+  Announce(name, L"", [&] { RunSystemctl({"unset-environment", WideToUtf8(name)}); });
 }
 
 void SetEnvironmentBroadcastForTesting(EnvironmentBroadcast broadcast) {

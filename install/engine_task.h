@@ -1,0 +1,13 @@
+#pragma once
+// Work the window starts on a worker: an action of the window's, which keeps
+// the object that started it alive until the work ends (its calls to the
+// window are dropped once the window has gone).
+#include <functional>
+#include <memory>
+
+#include <work/action.h>
+
+// A task that throws ends on its failure path: onThrow runs on the window
+// thread instead of whatever the task had left to do.
+void StartEngineTask(Action::IActionCallback* owner, std::shared_ptr<const void> keepAlive,
+                     std::function<int(Action::IAction*)> task, std::function<void()> onThrow = {});

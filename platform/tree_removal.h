@@ -1,0 +1,17 @@
+#pragma once
+// Taking back a folder we made, with everything in it, without ever going
+// through a link: a link found inside (planted there or made by a program)
+// is removed itself, never what it points at.
+#include <filesystem>
+
+namespace platform {
+
+// Removes path and, when it is a folder, everything below it. True when
+// nothing of it is left, also when there was nothing.
+bool RemoveTree(const std::filesystem::path& path);
+
+// Removes path when it is an empty folder (not a link to one). True when it
+// is gone afterwards, also when there was nothing.
+bool RemoveEmptyFolder(const std::filesystem::path& path);
+
+}  // namespace platform
