@@ -33,6 +33,14 @@ void RegKey::Create(platform::KeyHandle root, const std::wstring& subKey, std::u
   m_key = key;
 }
 
+void RegKey::Open(platform::KeyHandle root, const std::wstring& subKey, std::uint32_t access) {
+  platform::KeyHandle key = 0;
+  const platform::Status status = platform::OpenKey(root, subKey, access, &key);
+  if (status != platform::kSuccess) throw RegException("RegOpenKeyEx failed.", status);
+  Close();
+  m_key = key;
+}
+
 void RegKey::Close() noexcept {
   if (m_key != 0 && !platform::IsPredefinedRoot(m_key)) platform::CloseKey(m_key);
   m_key = 0;

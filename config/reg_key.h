@@ -35,6 +35,9 @@ class RegKey {
   void Create(platform::KeyHandle root, const std::wstring& subKey,
               std::uint32_t access = platform::kKeyRead | platform::kKeyWrite,
               std::uint32_t* disposition = nullptr);
+  // Opens an existing key only: reading creates nothing.
+  void Open(platform::KeyHandle root, const std::wstring& subKey,
+            std::uint32_t access = platform::kKeyRead);
   void Close() noexcept;
 
   bool IsValid() const noexcept { return m_key != 0; }

@@ -63,7 +63,8 @@ bool SaveInstallPath(const std::wstring& folder) {
 
 std::wstring LoadInstallPath() {
   try {
-    RegKey key(platform::kCurrentUser, GetAppConstants().productKeyPath);
+    RegKey key;
+    key.Open(platform::kCurrentUser, GetAppConstants().productKeyPath);
     return key.GetStringValue(L"OllamaPath");
   } catch (const winreg::RegException&) {
     return std::wstring();

@@ -34,7 +34,8 @@ std::string AddressOf(std::uint16_t port) { return "http://127.0.0.1:" + std::to
 
 std::uint16_t StoredPort() {
   try {
-    RegKey key(platform::kCurrentUser, GetAppConstants().productKeyPath);
+    RegKey key;
+    key.Open(platform::kCurrentUser, GetAppConstants().productKeyPath);
     const std::wstring text = key.GetStringValue(kPortValue);
     if (text.empty() || text.size() > 5) return kDefaultPort;
     unsigned long value = 0;

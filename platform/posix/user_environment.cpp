@@ -14,6 +14,7 @@
 #include <platform/os_encoding.h>
 #include <platform/process.h>
 #include <platform/thread_annotations.h>
+#include <platform/tree_removal.h>
 #include <platform/utf.h>
 
 #include "file_util.h"
@@ -182,6 +183,7 @@ bool RemoveUserEnvironmentValue(std::wstring_view name) {
     fs::remove(file, ec);
     if (ec) return false;
     fs::remove(file.parent_path() / ".tidewell.lock", ec);
+    RemoveEmptyFolder(file.parent_path());
     return true;
   }
   return WriteFileAtomically(file, out) == 0;

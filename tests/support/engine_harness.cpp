@@ -31,6 +31,8 @@ EngineHarness::EngineHarness() : module_(AppConstants::kWorkerThreadCount) {
   });
 }
 
+Action::IActionCallback* EngineHarness::owner() { return owner_.get(); }
+
 EngineHarness::~EngineHarness() {
   // As the program: the window goes first (pending completions are dropped),
   // then the pool drains before the factory its tasks report to.

@@ -33,6 +33,9 @@ class EngineHarness {
                  std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
   CInstallEngine& engine() { return *engine_; }
+  // The window that owns the engine's actions (other engines of the window
+  // start theirs on it too).
+  Action::IActionCallback* owner();
   RecordingView& view() { return view_; }  // only on the window thread
 
  private:
