@@ -80,7 +80,7 @@ CManagePage::CManagePage(QStackedWidget& overlay) : m_overlay(overlay) {
 
   const int listTop = kTitleHeight + 1;
   const int footerTop = kDialog.height() - kFooterHeight;
-  auto* scroll = new QScrollArea(dialog);
+  auto* scroll = m_scroll = new QScrollArea(dialog);
   scroll->setObjectName(QStringLiteral("manageScroll"));
   scroll->setGeometry(0, listTop, kDialog.width(), footerTop - listTop);
   scroll->setFrameShape(QFrame::NoFrame);
@@ -215,6 +215,13 @@ void CManagePage::Fill(const InstalledStatus& status, bool sizesKnown) {
   AddPart("settings", QStringLiteral("本程序的设置"), status.settings, sizesKnown);
   AddPart("work", QStringLiteral("本程序的工作目录"), status.work, sizesKnown);
   m_rowsLayout->addStretch(1);
+  // New rows of a shown list wait for the event loop to show them and the
+  // scroll area to make room: both now, so no squeezed frame is drawn.
+  for (QWidget* row : m_rows->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) row->show();
+  m_rowsLayout->activate();
+  const QWidget* viewport = m_scroll->viewport();
+  m_rows->resize(viewport->width(), std::max(viewport->height(),
+                                             m_rowsLayout->totalHeightForWidth(viewport->width())));
   m_total->setText(sizesKnown ? QStringLiteral("共占用 ") + SizeText(status.totalBytes)
                               : QStringLiteral("正在统计占用的空间…"));
   ApplyBusy();

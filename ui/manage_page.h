@@ -14,6 +14,7 @@
 class QFrame;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QStackedWidget;
 class QVBoxLayout;
 
@@ -55,6 +56,7 @@ class CManagePage : public QWidget, public IManageView {
 
   QStackedWidget& m_overlay;
   ManageActions m_actions;
+  QScrollArea* m_scroll;
   QWidget* m_rows;  // the scrolled list
   QVBoxLayout* m_rowsLayout;
   QLabel* m_total;
