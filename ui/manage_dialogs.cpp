@@ -103,7 +103,7 @@ QString UninstallQuestionText(std::uint64_t freedBytes, bool keepModels) {
 
 CUninstallDialog::CUninstallDialog(QWidget* parent, std::uint64_t totalBytes,
                                    std::uint64_t modelBytes)
-    : CInWindowDialog(parent, QStringLiteral("全部卸载"), 500),
+    : CInWindowDialog(parent, QStringLiteral("全部卸载"), 540),
       m_totalBytes(totalBytes),
       m_modelBytes(modelBytes) {
   m_text = new QLabel(this);
