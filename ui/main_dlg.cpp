@@ -16,6 +16,7 @@
 #include <ui/controls/gif_player.h>
 #include <ui/folder_dialog.h>
 #include <ui/layout_loader.h>
+#include <ui/manage_page.h>
 #include <ui/message_box.h>
 #include <ui/overlay_close.h>
 #include <ui/window_drag.h>
@@ -69,17 +70,26 @@ bool CMainDlg::Create() {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(m_root);
   ShareOverlayCloseButton(m_root);
+  if (auto* overlay = findChild<QStackedWidget*>(QStringLiteral("tab_Tip"))) {
+    m_managePage = new CManagePage(*overlay);
+    m_manage = std::make_shared<CManageEngine>(*m_managePage, *this, *m_engine, this);
+    m_managePage->SetActions({[this](const std::string& model) { m_manage->RemoveModel(model); },
+                              [this] { m_manage->Repair(); }, [this] { m_manage->Uninstall(); }});
+  }
   setWindowTitle(m_root->windowTitle());
   (new CWindowDragger(*this))->AddHandle(Child("captionBar"));
 
   ConnectClick("btn_close", [this] { close(); });
   ConnectClick("btnkefu", [this] { m_engine->OnCustomerServiceClick(); });
+  ConnectClick("btnManage", [this] {
+    if (m_manage) m_manage->OpenManagePage();
+  });
   ConnectClick("imgNoDownDeekSeek", [this] { m_engine->OnInstallClick(); });
   Connect("btnSelDir", &CMainDlg::OnSelectFolder);
   Connect("imgOnceTiYan", &CMainDlg::OnTryNowClick);
   Connect("imgDownOtherModel", &CMainDlg::OnOtherModelsClick);
   Connect("imgUserTutorial", &CMainDlg::OnTutorialClick);
-  ConnectClick("btn_TipClose1", [this] { m_engine->OnOverlayClose(); });
+  Connect("btn_TipClose1", &CMainDlg::OnOverlayClose);
   for (int row = 1; row <= kModelCount; ++row) {
     ConnectClick(("adked_btn" + std::to_string(row)).c_str(),
                  [this, row] { m_engine->OnModelRowDownloadClick(row); });
@@ -166,6 +176,14 @@ void CMainDlg::OnOtherModelsClick() {
 void CMainDlg::OnTutorialClick() {
   m_engine->ReportEvent("openUserTutor", true);
   m_engine->OpenUserTutorial();
+}
+
+void CMainDlg::OnOverlayClose() {
+  if (m_manage && OverlayShows(OverlayPage::Manage)) {
+    m_manage->ClosePage();
+  } else {
+    m_engine->OnOverlayClose();
+  }
 }
 
 void CMainDlg::OnProgressTick() { m_engine->OnProgressTimer(); }

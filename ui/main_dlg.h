@@ -10,8 +10,11 @@
 
 #include <install/install_engine.h>
 #include <install/install_view.h>
+#include <install/manage_engine.h>
 #include <work/action_factory.h>
 #include <work/notify_center.h>
+
+class CManagePage;
 
 class CMainDlg : public QWidget,
                  public Action::CActionRegister<CMainDlg>,
@@ -38,6 +41,9 @@ class CMainDlg : public QWidget,
 
   void OnEvent(EventArgs& event) override;
   CInstallEngine& engine() { return *m_engine; }
+  // The manage page on the overlay, the manage engine's view (null before
+  // Create()).
+  CManagePage* managePage() { return m_managePage; }
 
   // The folder picker, given the folder it opens at; tests answer it
   // instead of a person (nullptr restores the dialog).
@@ -50,6 +56,9 @@ class CMainDlg : public QWidget,
   void OnTryNowClick();
   void OnOtherModelsClick();
   void OnTutorialClick();
+  // The overlay's one close button: the manage page closes through its
+  // engine, the other pages through the installation's.
+  void OnOverlayClose();
 
   // IInstallView
   void ShowChild(std::string_view name, bool show) override;
@@ -82,5 +91,7 @@ class CMainDlg : public QWidget,
 
   QWidget* m_root = nullptr;
   std::shared_ptr<CInstallEngine> m_engine;
+  CManagePage* m_managePage = nullptr;  // owned by the overlay
+  std::shared_ptr<CManageEngine> m_manage;
   QTimer m_progressTimer;
 };

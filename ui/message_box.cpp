@@ -43,21 +43,34 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
 
 void SetMessageBoxHandler(MessageBoxHandler handler) { Handler() = std::move(handler); }
 
-void ShowMessageBox(const QString& text, const QString& caption, MessageIcon icon) {
+bool DivertMessageBox(const QString& text, const QString& caption, MessageIcon icon) {
   if (Handler()) {
     Handler()(text, caption, icon);
-    return;
+    return true;
   }
-  if (LogMessage(caption, text)) return;
+  return LogMessage(caption, text);
+}
+
+void ShowMessageBox(const QString& text, const QString& caption, MessageIcon icon) {
+  if (DivertMessageBox(text, caption, icon)) return;
   QMessageBox box(ToQt(icon), caption, text, QMessageBox::Ok);
   box.exec();
 }
 
 void SetQuestionHandler(QuestionHandler handler) { Questions() = std::move(handler); }
 
+bool DivertQuestion(const QString& text, const QString& caption, bool* answer) {
+  if (Questions()) {
+    *answer = Questions()(text, caption);
+    return true;
+  }
+  *answer = true;
+  return LogMessage(caption, text);
+}
+
 bool AskQuestion(const QString& text, const QString& caption) {
-  if (Questions()) return Questions()(text, caption);
-  if (LogMessage(caption, text)) return true;
+  bool answer = false;
+  if (DivertQuestion(text, caption, &answer)) return answer;
   QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No);
   box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;

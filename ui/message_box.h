@@ -21,3 +21,9 @@ void SetMessageBoxHandler(MessageBoxHandler handler);
 bool AskQuestion(const QString& text, const QString& caption);
 using QuestionHandler = std::function<bool(const QString&, const QString&)>;
 void SetQuestionHandler(QuestionHandler handler);
+
+// For boxes with a look of their own: hands the box to the handler or the
+// message log when either is set and returns true, so that it is not shown.
+bool DivertMessageBox(const QString& text, const QString& caption, MessageIcon icon);
+// The same for a question; *answer is the handler's answer (yes when logged).
+bool DivertQuestion(const QString& text, const QString& caption, bool* answer);

@@ -8,6 +8,8 @@
 
 #include <install/install_view.h>
 #include <ui/main_dlg.h>
+#include <ui/manage_dialogs.h>
+#include <ui/manage_page.h>
 
 namespace {
 
@@ -35,6 +37,42 @@ PullProgress SamplePull() {
   return pull;
 }
 
+InstalledPart Part(const char* path, std::uint64_t bytes) {
+  return InstalledPart{QString::fromUtf8(path).toStdWString(), true, bytes};
+}
+
+// A complete installation with three models, the chat client on one of them.
+InstalledStatus SampleInstallation() {
+  InstalledStatus status;
+  status.runner = Part("/home/lin/AlTidewell/ollama_location", 4'312'000'000);
+  status.runnerProgram = true;
+  status.runnerVersion = "0.5.7";
+  status.modelStore = Part("/home/lin/AlTidewell/ollama_models", 10'468'000'000);
+  status.modelsListed = true;
+  status.models = {
+      {"deepseek-r1:1.5b", 1'117'320'020, "2025-02-14T10:21:07.61+08:00", false},
+      {"deepseek-r1:7b", 4'683'075'271, "2025-02-16T19:02:44.12+08:00", true},
+      {"deepseek-r1:8b", 4'920'753'328, "2025-03-02T08:45:51.90+08:00", false},
+  };
+  status.chatClient = Part("/home/lin/AlTidewell/chatbox_location", 412'800'000);
+  status.package = Part("/home/lin/.local/share/Tidewell/deepseek.zip", 1'277'000'000);
+  status.settings = Part("/home/lin/.config/Tidewell", 24'576);
+  status.work = Part("/home/lin/.local/share/Tidewell", 3'145'728);
+  status.totalBytes = status.runner.bytes + status.modelStore.bytes + status.chatClient.bytes +
+                      status.package.bytes + status.settings.bytes + status.work.bytes;
+  return status;
+}
+
+QStringList SampleRepairLines() {
+  return {QStringLiteral("安装包：完好"),
+          QStringLiteral("运行程序 Ollama：缺少 ollama，已从安装包重新安装"),
+          QStringLiteral("模型存放目录：完好"),
+          QStringLiteral("模型服务：已启动，正在应答"),
+          QStringLiteral("聊天客户端 Chatbox：完好"),
+          QStringLiteral("Chatbox 的设置：所选模型已不存在，已改为 deepseek-r1:7b"),
+          QStringLiteral("开机启动：已重新登记")};
+}
+
 void SelectPage(QWidget& window, const char* stack, int page) {
   if (auto* w = window.findChild<QStackedWidget*>(QLatin1String(stack))) w->setCurrentIndex(page);
 }
@@ -44,7 +82,8 @@ void SelectPage(QWidget& window, const char* stack, int page) {
 QStringList SampleStateNames() {
   return {QStringLiteral("download"), QStringLiteral("setup"),    QStringLiteral("model"),
           QStringLiteral("runner"),   QStringLiteral("finished"), QStringLiteral("progress"),
-          QStringLiteral("models")};
+          QStringLiteral("models"),   QStringLiteral("manage"),   QStringLiteral("uninstall"),
+          QStringLiteral("repair")};
 }
 
 void ShowSampleState(CMainDlg& window, const QString& state) {
@@ -81,6 +120,22 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
       if (auto* box = window.findChild<QWidget*>(QStringLiteral("winProgress2"))) box->show();
       if (auto* b = window.findChild<QWidget*>(QStringLiteral("adked_btn1"))) b->setEnabled(false);
       window.ShowPullProgress(2, SamplePull());
+    }
+  } else if (state == QLatin1String("manage") || state == QLatin1String("uninstall") ||
+             state == QLatin1String("repair")) {
+    CManagePage* page = window.managePage();
+    if (page == nullptr) return;
+    const InstalledStatus status = SampleInstallation();
+    page->ShowManagePage(status, true);
+    if (state == QLatin1String("uninstall")) {
+      // Shown, not waited for: the window stays free to be looked at.
+      auto* ask =
+          new CUninstallDialog(page->DialogHost(), status.totalBytes, status.modelStore.bytes);
+      ask->show();
+    } else if (state == QLatin1String("repair")) {
+      auto* report =
+          new CReportDialog(page->DialogHost(), QStringLiteral("修复完成"), SampleRepairLines());
+      report->show();
     }
   }
 }

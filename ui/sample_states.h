@@ -6,7 +6,8 @@
 
 class CMainDlg;
 
-// download, setup, model, runner, finished, progress, models.
+// download, setup, model, runner, finished, progress, models, manage,
+// uninstall, repair.
 QStringList SampleStateNames();
 // Puts a freshly created window into `state`; an unknown name leaves it as is.
 void ShowSampleState(CMainDlg& window, const QString& state);

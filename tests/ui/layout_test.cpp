@@ -73,6 +73,13 @@ TEST_F(LayoutTest, FrameCaptionAndBanner) {
   EXPECT_EQ(banner->size(), QSize(800, 241));
   EXPECT_FALSE(banner->Image().isEmpty());
   EXPECT_NE(Get<LoadSImgBtn>("btnkefu"), nullptr);
+  // 管理 sits left of customer service, both clear of the close button.
+  auto* manage = Get<LoadSImgBtn>("btnManage");
+  ASSERT_NE(manage, nullptr);
+  EXPECT_EQ(manage->text(), "管理");
+  EXPECT_TRUE(caption->isAncestorOf(manage));
+  EXPECT_LT(manage->geometry().right(), Get<QWidget>("btnkefu")->geometry().left());
+  EXPECT_LT(Get<QWidget>("btnkefu")->geometry().right(), close->geometry().left());
   EXPECT_EQ(LabelText("introLine1"),
             QStringLiteral("DeepSeek是一款具有强大的自然语言处理能力的在线大模型。"
                            "通过本工具软件实现本地化部署后，无需编程基础，"));
@@ -149,7 +156,7 @@ TEST_F(LayoutTest, OverlayProgressPage) {
   ASSERT_NE(overlay, nullptr);
   EXPECT_FALSE(overlay->isVisible());
   EXPECT_EQ(InWindow(overlay), QRect(9, 9, 800, 600));
-  ASSERT_EQ(overlay->count(), 2);
+  ASSERT_EQ(overlay->count(), 3);  // progress, model list, manage
   EXPECT_EQ(overlay->currentIndex(), 0);
   auto* dialog = Get<QWidget>("tipDlgProgress");
   ASSERT_NE(dialog, nullptr);
@@ -225,6 +232,8 @@ TEST_F(LayoutTest, OneOverlayCloseButtonFollowsTheShowingDialog) {
   EXPECT_TRUE(topRightOf("tipDlgProgress"));
   overlay->setCurrentIndex(1);
   EXPECT_TRUE(topRightOf("tipDlgModels"));
+  overlay->setCurrentIndex(2);
+  EXPECT_TRUE(topRightOf("tipDlgManage"));
   overlay->setCurrentIndex(0);
   EXPECT_TRUE(topRightOf("tipDlgProgress"));
   overlay->hide();

@@ -9,12 +9,13 @@
 #include <QLabel>
 #include <QTextDocument>
 
+#include <base/text_helpers.h>
 #include <catalogue/model_catalogue.h>
 #include <install/package_outcome.h>
 #include <install/pull_failure.h>
 #include <install/pull_progress.h>
-#include <base/text_helpers.h>
 #include <ui/main_dlg.h>
+#include <ui/manage_page.h>
 #include <ui/qt_notify_center.h>
 #include <ui/sample_states.h>
 
@@ -192,6 +193,38 @@ TEST_F(TextsFit, EveryCauseLine) {
     QApplication::processEvents();
     const auto faults = TextsThatDoNotFit(window);
     EXPECT_TRUE(faults.empty()) << Scale() << Join(faults);
+  }
+}
+
+// The manage page while it counts, with parts missing, without a runner
+// server and while busy, with the longest figures.
+TEST_F(TextsFit, ManagePageInEveryVariant) {
+  CMainDlg window;
+  Open(window);
+  ASSERT_NE(window.managePage(), nullptr);
+  InstalledStatus status;
+  const InstalledPart big{L"/home/someone/a folder with a rather long name/AlTidewell/ollama", true,
+                          1'023'999'000'000};
+  status.runner = status.modelStore = status.chatClient = status.package = status.settings =
+      status.work = big;
+  status.runnerVersion = "0.12.10-rc3";
+  status.totalBytes = 5'000'000'000'000;
+  status.modelsListed = true;
+  status.models = {{"deepseek-r1:671b", 404'000'000'000, "2025-12-31T23:59:59Z", true},
+                   {"hf.co/unsloth/DeepSeek-R1-GGUF:Q4_K_M", 8'000'000'000, "", false}};
+  for (int variant = 0; variant < 4; ++variant) {
+    InstalledStatus shown = status;
+    if (variant == 1) shown.runnerProgram = false;  // the warning tag beside the version
+    if (variant == 2) {
+      shown.modelsListed = false;
+      shown.models.clear();
+      shown.chatClient.present = false;
+    }
+    window.managePage()->ShowManagePage(shown, variant != 3);
+    window.managePage()->ShowManageBusy(variant == 3 ? L"正在卸载：正在停止模型服务…" : L"");
+    QApplication::processEvents();
+    const auto faults = TextsThatDoNotFit(window);
+    EXPECT_TRUE(faults.empty()) << "variant " << variant << " " << Scale() << Join(faults);
   }
 }
 
