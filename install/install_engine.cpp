@@ -10,6 +10,7 @@
 #include <install/chatbox_process.h>
 #include <install/engine_task.h>
 #include <install/install_layout.h>
+#include <install/install_steps.h>
 #include <install/installed_status.h>
 #include <install/ollama_runner.h>
 #include <install/package_step.h>
@@ -376,17 +377,19 @@ int CInstallEngine::InstallStackTask(Action::IAction* action, const InstallLayou
   ReportEvent("InstallOllamaStart", true);
   // The end is reported only for a runner that answers; a setup that left
   // none says so (the pull below then fails on its own).
-  bool runnerWorks = IsOllamaInstalled(layout);
-  if (!runnerWorks) {
-    InstallOllama(layout);
-    runnerWorks = IsOllamaInstalled(layout);
-  }
+  StepContext context;
+  context.installation.layout = layout;
+  // The store and its environment entry first: the runner's setup and
+  // server find them there.
+  PerformInstallStep("store", context);
+  PerformInstallStep("environment", context);
+  const bool runnerWorks = PerformInstallStep("runner", context).ok;
   ReportEvent(runnerWorks ? "InstallOllamaEnd" : "InstallOllamaFails", true);
   action->RunOnUI([this] { return ShowModelDownloading(); });
   ReportEvent("DownModelStart", true);
   Step("pull");
   const PullResult pull = PullSelectedModel(action, layout);
-  InstallChatbox(layout);
+  PerformInstallStep("client", context);
   ReportEvent("DownModelEnd", true);
   // A server that never answered is not asked (and waited for) again.
   RunnerCheck check;
@@ -409,7 +412,7 @@ int CInstallEngine::InstallStackTask(Action::IAction* action, const InstallLayou
     Step("client");
     ConfigureChatClient(modelTag(), action, layout);
     // From now on the runner's server starts with the user's session.
-    RegisterRunnerServerAtLogin(layout);
+    PerformInstallStep("login", context);
   }
   // The last step: once the ready page shows, this task touches nothing.
   action->RunOnUI([this, downloaded, &check] { return ShowInstallFinished(downloaded, check); });

@@ -341,3 +341,10 @@ std::vector<std::unique_ptr<InstallStep>> MakeInstallSteps() {
   steps.push_back(std::make_unique<LoginStep>());
   return steps;
 }
+
+StepOutcome PerformInstallStep(std::string_view name, const StepContext& context) {
+  for (const auto& step : MakeInstallSteps()) {
+    if (name == step->Name()) return step->Perform(context);
+  }
+  return Failed(L"未知的步骤");
+}

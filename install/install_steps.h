@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <install/installation.h>
@@ -52,3 +53,6 @@ class InstallStep {
 
 // The steps in the order the installation performs them.
 std::vector<std::unique_ptr<InstallStep>> MakeInstallSteps();
+
+// Performs the named step alone (the installation's own stages).
+StepOutcome PerformInstallStep(std::string_view name, const StepContext& context);

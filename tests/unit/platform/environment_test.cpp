@@ -93,6 +93,38 @@ TEST(UserEnvironment, ValuesReadBackUnchangedThroughTheSessionReader) {
   }
 }
 
+TEST(UserEnvironment, ReadsBackWhatItWroteAndRemovesOnlyTheNamedLine) {
+  TempHome home;
+  const fs::path folder = home.config() / "environment.d";
+  const std::vector<std::wstring> values = {
+      L"/home/u/$HOME/模型", L"/a\\b\\\\c",   L"$$", L"  lead and trail  ",
+      L"\"q\" 's'",          L"ends with \\", L""};
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    ASSERT_FALSE(platform::WriteUserEnvironmentValue(L"V" + std::to_wstring(i), values[i]));
+  }
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    EXPECT_EQ(platform::ReadUserEnvironmentValue(L"V" + std::to_wstring(i)), values[i]) << i;
+  }
+  EXPECT_EQ(platform::ReadUserEnvironmentValue(L"V"), std::nullopt);  // a prefix is no name
+  EXPECT_TRUE(platform::RemoveUserEnvironmentValue(L"V1"));
+  EXPECT_EQ(platform::ReadUserEnvironmentValue(L"V1"), std::nullopt);
+  EXPECT_EQ(platform::ReadUserEnvironmentValue(L"V10"), std::nullopt);
+  EXPECT_EQ(platform::ReadUserEnvironmentValue(L"V2"), values[2]);
+  EXPECT_TRUE(platform::RemoveUserEnvironmentValue(L"NEVER_SET"));
+  // The last line takes our file, its lock and the folder we made with it.
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    EXPECT_TRUE(platform::RemoveUserEnvironmentValue(L"V" + std::to_wstring(i)));
+  }
+  EXPECT_FALSE(fs::exists(folder));
+  EXPECT_TRUE(platform::RemoveUserEnvironmentValue(L"V0"));
+  // A folder holding another program's file stays with it.
+  ASSERT_FALSE(platform::WriteUserEnvironmentValue(L"A", L"b"));
+  std::ofstream(folder / "other.conf") << "X=1\n";
+  EXPECT_TRUE(platform::RemoveUserEnvironmentValue(L"A"));
+  EXPECT_EQ(ReadTextFile(folder / "other.conf"), "X=1\n");
+  EXPECT_FALSE(fs::exists(folder / "tidewell.conf"));
+}
+
 TEST(UserEnvironment, UnwritableFolderIsAnOpenFailureWithItsCode) {
   TempHome home;
   // A file where the folder should be: the store cannot be opened.
@@ -110,8 +142,10 @@ TEST(UserEnvironment, BroadcastCanBeReplacedForTests) {
         seen = std::wstring(name) + L"=" + std::wstring(value);
       });
   platform::BroadcastEnvironmentChange(L"A", L"b");
-  platform::SetEnvironmentBroadcastForTesting(nullptr);
   EXPECT_EQ(seen, L"A=b");
+  platform::BroadcastEnvironmentRemoval(L"A");  // heard as an empty value
+  platform::SetEnvironmentBroadcastForTesting(nullptr);
+  EXPECT_EQ(seen, L"A=");
 }
 
 }  // namespace

@@ -63,10 +63,13 @@ TEST(LoginProgram, AUserManagerGetsAnEnabledUnitOtherwiseAnAutostartEntry) {
   const fs::path unit = home.config() / "systemd" / "user" / "tidewell-ollama.service";
   const fs::path wants =
       home.config() / "systemd" / "user" / "default.target.wants" / "tidewell-ollama.service";
+  EXPECT_FALSE(platform::IsLoginProgramRegistered(Program("/opt/o")));
   ASSERT_TRUE(platform::RegisterLoginProgram(Program("/opt/o")));
   EXPECT_TRUE(fs::exists(entry));
   EXPECT_EQ(fs::status(entry).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_TRUE(platform::IsLoginProgramRegistered(Program("/opt/o")));
+  EXPECT_FALSE(platform::IsLoginProgramRegistered(Program("/opt/other")));
 
   // With a user manager (its private socket in the runtime folder).
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -77,10 +80,18 @@ TEST(LoginProgram, AUserManagerGetsAnEnabledUnitOtherwiseAnAutostartEntry) {
   EXPECT_TRUE(fs::exists(unit));
   EXPECT_EQ(fs::read_symlink(wants), fs::path("..") / "tidewell-ollama.service");
   EXPECT_FALSE(fs::exists(entry));  // one registration, never two servers
+  EXPECT_TRUE(platform::IsLoginProgramRegistered(Program("/opt/o")));
+  fs::remove(wants);  // a disabled unit does not start
+  EXPECT_FALSE(platform::IsLoginProgramRegistered(Program("/opt/o")));
+  ASSERT_TRUE(platform::RegisterLoginProgram(Program("/opt/o")));
 
   platform::UnregisterLoginProgram("tidewell-ollama");
   EXPECT_FALSE(fs::exists(unit));
   EXPECT_FALSE(fs::is_symlink(wants));
+  EXPECT_FALSE(platform::IsLoginProgramRegistered(Program("/opt/o")));
+  // The folders made for it go once empty.
+  EXPECT_FALSE(fs::exists(home.config() / "autostart"));
+  EXPECT_FALSE(fs::exists(wants.parent_path()));
 }
 
 }  // namespace
