@@ -6,10 +6,12 @@
 #include <filesystem>
 
 #include <base/file_helpers.h>
+#include <base/process_helpers.h>
 #include <base/text_helpers.h>
 #include <config/app_constants.h>
 #include <install/chatbox_client.h>
 #include <install/chatbox_settings.h>
+#include <install/ollama_runner.h>
 #include <install/runner_api.h>
 #include <install/runner_server.h>
 #include <install/space_text.h>
@@ -17,6 +19,7 @@
 #include <platform/known_folders.h>
 #include <platform/os_encoding.h>
 #include <platform/os_info.h>
+#include <platform/whole_file.h>
 #include <service/service_state.h>
 
 namespace {
@@ -70,7 +73,11 @@ InstalledStatus CollectInstalledStatus(const InstallLayout& layout, long timeout
   // the port would report its own runner and models.
   const std::string address = RunnerServerAddress();
   if (RunnerServerIsOurs(layout)) status.runnerVersion = RunnerVersion(address, timeoutMs);
-  if (status.runnerVersion) {
+  status.serverAnswers = status.runnerVersion.has_value();
+  if (!status.serverAnswers && status.runnerProgram)
+    status.runnerVersion = RunnerProgramVersion(layout);
+  if (status.chatClient.present) status.chatClientVersion = ChatClientVersion(layout);
+  if (status.serverAnswers) {
     if (const auto models = ListRunnerModels(address, timeoutMs)) {
       status.modelsListed = true;
       Json::Value settings;
@@ -91,6 +98,43 @@ InstalledStatus CollectInstalledStatus(const InstallLayout& layout, long timeout
     status.totalBytes += part->bytes;
   }
   return status;
+}
+
+std::optional<std::string> RunnerProgramVersion(const InstallLayout& layout) {
+  // Without a server it prints "Warning: client version is X"; with one of
+  // another version too, after the server's "ollama version is Y"; with one
+  // of its own version only "ollama version is X".
+  std::optional<std::string> version;
+  for (std::string line :
+       RunCommandLinesWithin({platform::WideToOsNarrow(layout.ollamaExecutable), "--version"},
+                             kRunnerCommandTimeoutMs)) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    for (const std::string_view mark : {"Warning: client version is ", "ollama version is "}) {
+      if (line.rfind(mark, 0) != 0 || line.size() == mark.size()) continue;
+      if (!version || mark.front() == 'W') version = line.substr(mark.size());
+    }
+  }
+  return version;
+}
+
+std::optional<std::string> ChatClientVersion(const InstallLayout& layout) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(platform::OsPath(layout.chatboxAppFolder), ec)) {
+    if (entry.path().extension() != ".desktop" || !entry.is_regular_file(ec) ||
+        entry.is_symlink(ec)) {
+      continue;
+    }
+    std::string text;
+    if (!platform::ReadWholeFileExact(entry.path(), text) || text.size() > 64 * 1024) continue;
+    constexpr std::string_view key = "\nX-AppImage-Version=";
+    const std::size_t at = ("\n" + text).find(key);
+    if (at == std::string::npos) continue;
+    std::string value = text.substr(at + key.size() - 1);
+    value = value.substr(0, value.find_first_of("\r\n"));
+    if (!value.empty()) return value;
+  }
+  return std::nullopt;
 }
 
 InstalledState StateOf(const InstalledStatus& status) {
@@ -123,9 +167,12 @@ std::string InstalledStatusReport(const InstalledStatus& status, const std::stri
   out += "runner program: ";
   out += status.runnerProgram ? "present" : "missing";
   out += "\nrunner server: ";
-  out += status.runnerVersion ? serverAddress + " (version " + *status.runnerVersion + ")"
+  out += status.serverAnswers ? serverAddress + " (version " + *status.runnerVersion + ")"
                               : serverAddress + " (not answering)";
   out += "\n";
+  if (!status.serverAnswers && status.runnerVersion) {
+    out += "runner version: " + *status.runnerVersion + "\n";
+  }
   PartLine(out, "model store", status.modelStore);
   if (!status.modelsListed) {
     out += "models: not listed (the runner server does not answer)\n";
@@ -138,6 +185,7 @@ std::string InstalledStatusReport(const InstalledStatus& status, const std::stri
     out += "\n";
   }
   PartLine(out, "chat client", status.chatClient);
+  if (status.chatClientVersion) out += "chat client version: " + *status.chatClientVersion + "\n";
   PartLine(out, "kept package", status.package);
   PartLine(out, "settings", status.settings);
   PartLine(out, "work folder", status.work);

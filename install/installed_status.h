@@ -25,14 +25,18 @@ struct InstalledModel {
 struct InstalledStatus {
   InstalledPart runner;  // the runner's folder
   bool runnerProgram = false;
-  // From our runner server when it answers; nothing otherwise.
+  // From our runner server when it answers (serverAnswers), otherwise from
+  // the runner program itself; nothing when neither tells.
   std::optional<std::string> runnerVersion;
+  bool serverAnswers = false;
   InstalledPart modelStore;
   // Listed by our runner server; empty (modelsListed false) when it does not
   // answer.
   bool modelsListed = false;
   std::vector<InstalledModel> models;
-  InstalledPart chatClient;      // the client's folder
+  InstalledPart chatClient;  // the client's folder
+  // The unpacked client's version, from its desktop entry.
+  std::optional<std::string> chatClientVersion;
   InstalledPart package;         // the kept install package
   InstalledPart settings;        // our settings folder (the key store in it)
   InstalledPart work;            // our work folder: logs, tutorial; the package not counted again
@@ -52,6 +56,13 @@ std::string InstalledStatusReport(const InstalledStatus& status, const std::stri
 // Where each part lives and whether it is there, at once: no sizes, no
 // server asked.
 InstalledStatus InstalledPartsAt(const InstallLayout& layout);
+
+// The version a runner program says it is ("ollama --version"); nothing
+// when it does not run or says none.
+std::optional<std::string> RunnerProgramVersion(const InstallLayout& layout);
+// The unpacked chat client's version: the X-AppImage-Version of the desktop
+// entry an AppImage carries at its top.
+std::optional<std::string> ChatClientVersion(const InstallLayout& layout);
 
 // Gathers the status below the layout. Each request to the runner server at
 // RunnerServerAddress() waits at most timeoutMs; no server is started.

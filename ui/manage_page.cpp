@@ -210,7 +210,11 @@ void CManagePage::Fill(const InstalledStatus& status, bool sizesKnown) {
   AddPart("runner", QStringLiteral("运行程序 Ollama"), status.runner, sizesKnown, runnerTags);
   QFrame* store = AddPart("store", QStringLiteral("模型存放目录"), status.modelStore, sizesKnown);
   AddModels(*store, status);
-  AddPart("chat", QStringLiteral("聊天客户端 Chatbox"), status.chatClient, sizesKnown);
+  std::vector<Tag> chatTags;
+  if (status.chatClientVersion) {
+    chatTags.push_back({QStringLiteral("版本 ") + Q(*status.chatClientVersion), "manageVersion"});
+  }
+  AddPart("chat", QStringLiteral("聊天客户端 Chatbox"), status.chatClient, sizesKnown, chatTags);
   AddPart("package", QStringLiteral("安装包"), status.package, sizesKnown);
   AddPart("settings", QStringLiteral("本程序的设置"), status.settings, sizesKnown);
   AddPart("work", QStringLiteral("本程序的工作目录"), status.work, sizesKnown);

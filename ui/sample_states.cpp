@@ -47,6 +47,8 @@ InstalledStatus SampleInstallation() {
   status.runner = Part("/home/lin/AlTidewell/ollama_location", 4'312'000'000);
   status.runnerProgram = true;
   status.runnerVersion = "0.5.7";
+  status.serverAnswers = true;
+  status.chatClientVersion = "1.9.8";
   status.modelStore = Part("/home/lin/AlTidewell/ollama_models", 10'468'000'000);
   status.modelsListed = true;
   status.models = {

@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <unistd.h>
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 
@@ -212,6 +213,48 @@ TEST_F(WindowInstall, WholeInstallationThenMoreModelsThenTryNow) {
   EXPECT_TRUE(QTest::qWaitFor(
       [&] { return RunsBelow(platform::OsPath(layout.chatboxAppFolder), "chatbox"); }, 10000));
   EXPECT_EQ(Events().back(), "clickOnceTiyanDeepseek");
+}
+
+// The texts of the manage page's row for the part ("runner", "chat", ...).
+QStringList PartTexts(QWidget& window, const QString& key) {
+  QStringList texts;
+  if (auto* row = window.findChild<QWidget*>(QStringLiteral("managePart_") + key)) {
+    for (const QLabel* label : row->findChildren<QLabel*>()) texts << label->text();
+  }
+  return texts;
+}
+
+TEST_F(WindowInstall, ManagePageShowsWhatIsInstalledAndUninstallReturnsToTheInstallPage) {
+  ASSERT_NO_FATAL_FAILURE(Start({"--model-size-bytes", "3000000", "--model-rate", "30000000"}));
+  const InstallLayout layout = MakeInstallLayout(DefaultInstallFolder());
+  Click("imgNoDownDeekSeek");
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Page("tab_pages2") == 1; }, 120000))
+      << messages_.join("\n").toStdString();
+
+  // The page opens at once; the versions come with the sizes.
+  Click("btnManage");
+  EXPECT_TRUE(Shown("tipDlgManage"));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [this] {
+        return PartTexts(W(), "chat").contains(QStringLiteral("版本 1.9.8")) &&
+               !PartTexts(W(), "runner").filter(QStringLiteral("版本 ")).isEmpty();
+      },
+      30000));
+  EXPECT_NE(W().findChild<QWidget*>(QStringLiteral("manageModel1")), nullptr);
+
+  // Everything goes (the question answered yes, the models not kept).
+  Click("btnManageUninstall");
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !messages_.isEmpty(); }, 60000));
+  EXPECT_TRUE(messages_.back().startsWith(QStringLiteral("卸载完成|")))
+      << messages_.back().toStdString();
+  EXPECT_EQ(questions_.size(), 1);
+  EXPECT_EQ(Page("tab_pages2"), 0);
+  EXPECT_FALSE(Shown("tab_Tip"));
+  EXPECT_TRUE(Shown("imgNoDownDeekSeek"));
+  EXPECT_FALSE(fs::exists(platform::OsPath(layout.installFolder)));
+  EXPECT_FALSE(RunsBelow(platform::OsPath(layout.ollamaFolder), "ollama"));
+  const std::vector<std::string> events = Events();
+  EXPECT_EQ(std::count(events.begin(), events.end(), "uninstall"), 1);
 }
 
 TEST_F(WindowInstall, UnusableFolderIsRefusedWithTheMessage) {

@@ -32,6 +32,20 @@ constexpr const char* kAppRun =
     "HERE=\"$(dirname \"$(readlink -f \"$0\")\")\"\n"
     "exec \"$HERE/chatbox\" \"$@\"\n";
 
+// Every AppImage carries a desktop entry at its top; the one the client's
+// packager writes names the version.
+constexpr const char* kDesktopEntry =
+    "[Desktop Entry]\n"
+    "Name=Chatbox\n"
+    "Exec=AppRun --no-sandbox %U\n"
+    "Terminal=false\n"
+    "Type=Application\n"
+    "Icon=xyz.chatboxapp.app\n"
+    "StartupWMClass=Chatbox\n"
+    "X-AppImage-Version=1.9.8\n"
+    "Comment=A desktop client for multiple cutting-edge AI models\n"
+    "Categories=Development;\n";
+
 constexpr const char* kSandboxHelper =
     "#!/bin/sh\n"
     "# Stand-in for Chromium's setuid sandbox helper: never setuid here.\n"
@@ -53,7 +67,8 @@ std::vector<Entry> Payload() {
   platform::posix::ReadFileBytes("/proc/self/exe", &self);
   return {{"AppRun", kAppRun, 0755},
           {"chatbox", std::move(self), 0755},
-          {"chrome-sandbox", kSandboxHelper, 0755}};
+          {"chrome-sandbox", kSandboxHelper, 0755},
+          {"xyz.chatboxapp.app.desktop", kDesktopEntry, 0644}};
 }
 
 // Written beside its final name and renamed over it, so a link planted there

@@ -196,7 +196,8 @@ TEST_F(ChatboxAppImageTest, ExtractsAppRunTheAppAndTheSandboxHelperHere) {
   const int status = extract.Wait();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(extract.err(),
-            "squashfs-root/AppRun\nsquashfs-root/chatbox\nsquashfs-root/chrome-sandbox\n");
+            "squashfs-root/AppRun\nsquashfs-root/chatbox\nsquashfs-root/chrome-sandbox\n"
+            "squashfs-root/xyz.chatboxapp.app.desktop\n");
   const fs::path root = work_ / "squashfs-root";
   for (const char* name : {"AppRun", "chatbox"}) {
     EXPECT_EQ(ModeOf(root / name) & 0700, 0700) << name;
