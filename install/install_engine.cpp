@@ -24,6 +24,7 @@
 #include <install/step_runs.h>
 #include <package/file_downloader.h>
 #include <package/package_extract.h>
+#include <platform/atomic_file.h>
 #include <platform/disk_space.h>
 #include <platform/folder_ownership.h>
 #include <platform/os_encoding.h>
@@ -746,6 +747,12 @@ void CInstallEngine::ShowPullProgress(int row, const PullProgress& progress) {
 }
 
 // ---- Tutorial --------------------------------------------------------------
+
+std::wstring CInstallEngine::TutorialFolder() {
+  const std::wstring folder = GetServiceState().workFolder;
+  if (!folder.empty()) platform::CreateOwnPrivateFolder(platform::OsPath(folder));
+  return folder;
+}
 
 void CInstallEngine::OpenUserTutorial() {
   const std::wstring archive = GetServiceState().workFolder + kTutorialArchive;

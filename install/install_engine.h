@@ -106,6 +106,9 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   void RaiseChatboxWindow();
 
   void OpenUserTutorial();
+  // The work folder the guide's archive lies in, made again when an
+  // uninstall took it (the window puts the archive back there).
+  std::wstring TutorialFolder();
 
   // Whether an installation, a pull or other work of the window runs: the
   // manage page changes nothing meanwhile.

@@ -36,6 +36,7 @@ CManageEngine::CManageEngine(IManageView& view, IInstallView& installView,
 void CManageEngine::OpenManagePage() {
   // Where everything lives is known at once; sizes and models follow.
   m_status = InstalledPartsAt(CurrentInstallLayout());
+  m_pageOpen = true;
   m_view.ShowManagePage(m_status, false);
   m_installView.ShowOverlay(OverlayPage::Manage);
   if (!m_busy) RefreshPage();
@@ -47,7 +48,7 @@ void CManageEngine::RefreshPage() {
                     InstalledStatus status = CollectInstalledStatus(layout, kStatusTimeoutMs);
                     action->RunOnUI([this, &status] {
                       m_status = std::move(status);
-                      m_view.ShowManagePage(m_status, true);
+                      ShowPage();
                       return 0;
                     });
                     return 0;
@@ -92,7 +93,7 @@ void CManageEngine::RemoveModel(const std::string& name) {
                 m_busy = false;
                 m_view.ShowManageBusy(L"");
                 m_status = std::move(status);
-                m_view.ShowManagePage(m_status, true);
+                ShowPage();
                 m_installEngine.ShowInstalledModels(remaining);
                 if (!removed) {
                   m_view.ShowManageReport(L"删除模型",
@@ -101,10 +102,7 @@ void CManageEngine::RemoveModel(const std::string& name) {
                 } else if (!settingsKept) {
                   m_view.ShowManageReport(L"删除模型", {kChatboxSettingsUnusableText});
                 }
-                if (remaining.empty()) {
-                  m_view.HideManagePage();
-                  m_installView.HideOverlay();
-                }
+                if (remaining.empty()) ClosePage();
                 return 0;
               });
               return 0;
@@ -128,7 +126,7 @@ void CManageEngine::Repair() {
       m_busy = false;
       m_view.ShowManageBusy(L"");
       m_status = std::move(status);
-      m_view.ShowManagePage(m_status, true);
+      ShowPage();
       m_installEngine.ShowInstalledModels(models);
       m_view.ShowManageReport(allWell ? L"修复完成" : L"修复未能全部完成", lines);
       return 0;
@@ -156,8 +154,7 @@ void CManageEngine::Uninstall() {
     action->RunOnUI([&] {
       m_busy = false;
       m_view.ShowManageBusy(L"");
-      m_view.HideManagePage();
-      m_installView.HideOverlay();
+      ClosePage();
       m_installEngine.ShowInstalledModels({});
       std::vector<std::wstring> lines = report.lines;
       if (!report.leftBehind.empty()) {
@@ -171,7 +168,13 @@ void CManageEngine::Uninstall() {
   });
 }
 
+void CManageEngine::ShowPage() {
+  // Closed meanwhile: the figures wait for the next opening.
+  if (m_pageOpen) m_view.ShowManagePage(m_status, true);
+}
+
 void CManageEngine::ClosePage() {
+  m_pageOpen = false;
   m_view.HideManagePage();
   m_installView.HideOverlay();
 }

@@ -40,7 +40,10 @@ class CManageEngine : public std::enable_shared_from_this<CManageEngine> {
   void StartWork(const std::wstring& busyText, std::function<int(Action::IAction*)> task);
   // The page again with fresh figures, counted on a worker.
   void RefreshPage();
+  // The latest figures, on the page while it is open.
+  void ShowPage();
 
   bool m_busy = false;
+  bool m_pageOpen = false;
   InstalledStatus m_status;  // the page's latest (window thread)
 };

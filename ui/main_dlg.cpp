@@ -19,6 +19,7 @@
 #include <ui/manage_page.h>
 #include <ui/message_box.h>
 #include <ui/overlay_close.h>
+#include <ui/tutorial_archive.h>
 #include <ui/window_drag.h>
 
 namespace {
@@ -175,6 +176,8 @@ void CMainDlg::OnOtherModelsClick() {
 
 void CMainDlg::OnTutorialClick() {
   m_engine->ReportEvent("openUserTutor", true);
+  // An uninstall in this session took the work folder with the guide.
+  PlaceTutorialArchive(m_engine->TutorialFolder());
   m_engine->OpenUserTutorial();
 }
 

@@ -261,6 +261,12 @@ TEST_F(MainDlgHandlers, TutorialIsUnpackedAndOpened) {
   EXPECT_EQ(Opened().rfind("file://", 0), 0u);
   EXPECT_NE(Opened().find(".pdf"), std::string::npos);
   EXPECT_EQ(Events().back(), "openUserTutorDeepseek");
+
+  // An uninstall took the work folder: the built-in guide is put back.
+  fs::remove_all(work);
+  Click("imgUserTutorial");
+  EXPECT_TRUE(fs::exists(work / "JEBMWKX6V.zip"));
+  EXPECT_TRUE(fs::exists(work / "JEBMWKX6V" / "安装教程(必读).pdf"));
 }
 
 TEST_F(MainDlgHandlers, CloseButtonClosesTheWindow) {
