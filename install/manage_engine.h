@@ -9,7 +9,7 @@
 #include <install/manage_view.h>
 
 namespace Action {
-class IAction;
+struct IAction;
 class IActionCallback;
 }  // namespace Action
 class CInstallEngine;
