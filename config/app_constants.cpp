@@ -26,7 +26,9 @@ AppConstants::AppConstants() {
   osName = platform::OsName();
 
   try {
-    RegKey key(platform::kCurrentUser, uninstallKeyPath);
+    // Only read: a start that finds nothing leaves nothing behind.
+    RegKey key;
+    key.Open(platform::kCurrentUser, uninstallKeyPath);
     channel = platform::WideToOsNarrow(key.GetStringValue(L"Channel"));
     key.Close();
   } catch (const std::exception&) {
@@ -35,7 +37,8 @@ AppConstants::AppConstants() {
   if (channel.empty()) channel = "YD01_ds01";
 
   try {
-    RegKey key(platform::kCurrentUser, productKeyPath);
+    RegKey key;
+    key.Open(platform::kCurrentUser, productKeyPath);
     clientVersion = platform::WideToOsNarrow(key.GetStringValue(L"DisplayVersion"));
     key.Close();
   } catch (const std::exception&) {
