@@ -1,12 +1,13 @@
 #include <package/path_beneath.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include <platform/tree_removal.h>
 
 #if __has_include(<linux/openat2.h>)
 #include <linux/openat2.h>
@@ -84,21 +85,5 @@ int CreateFileIn(int folderFd, const std::string& name, unsigned mode) {
 }
 
 bool RemoveBeneath(int dirFd, const std::string& name) {
-  if (::unlinkat(dirFd, name.c_str(), 0) == 0 || errno == ENOENT) return true;
-  if (errno != EISDIR && errno != EPERM) return false;  // Linux says EISDIR, POSIX EPERM
-  const int fd = ::openat(dirFd, name.c_str(), kFolderFlags);
-  if (fd < 0) return false;
-  DIR* dir = ::fdopendir(fd);
-  if (dir == nullptr) {
-    ::close(fd);
-    return false;
-  }
-  bool ok = true;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string child = entry->d_name;
-    if (child == "." || child == "..") continue;
-    ok = RemoveBeneath(::dirfd(dir), child) && ok;
-  }
-  ::closedir(dir);
-  return ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) == 0 && ok;
+  return platform::RemoveTreeIn(dirFd, name);
 }

@@ -5,31 +5,8 @@
 # (make build-default). Every run has a throw-away home; the local vendor
 # service plays the failing side.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-build="$root/build/default"
-app="$build/app/tidewell"
-service="$build/tools/vendor_service/tidewell_vendor_service"
-package="$build/test_package/deepseek.zip"
-out="$root/docs/screenshots"
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/tidewell-clicks.XXXXXXXX")
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  # The runner servers the assistant started in the throw-away homes.
-  for pid in $(pgrep -x ollama || true); do
-    [[ $(readlink "/proc/$pid/exe" 2>/dev/null) == "$work"/* ]] && kill "$pid" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
-openbox >/dev/null 2>&1 &
-pids+=($!)
+# shellcheck source=xvfb_session.sh
+source "$(dirname "$0")/xvfb_session.sh" clicks
 
 # One case: $1 its name, $2 the vendor service's options ("none": no
 # service at all). Starts the assistant and clicks the install image.
@@ -57,19 +34,6 @@ start_case() {
   xdotool mousemove --window "$window" 260 482 click 1
 }
 
-# Waits up to $1 seconds for the window's picture to stop changing, then
-# keeps it as fail_$2.png.
-capture() {
-  local seconds=$1 name=$2 last="" now
-  for _ in $(seq "$seconds"); do
-    sleep 1
-    now=$(import -window "$window" rgb:- 2>/dev/null | md5sum)
-    [[ $now == "$last" ]] && break
-    last=$now
-  done
-  import -window "$window" "$out/fail_$name.png"
-  echo "kept $out/fail_$name.png"
-}
 
 end_case() { kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; }
 
@@ -77,13 +41,13 @@ end_case() { kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null ||
 #    the cause stands under the install image.
 start_case service_unreachable none
 sleep 4
-capture 20 service_unreachable
+capture 20 fail_service_unreachable
 end_case
 
 # 2. The package download breaks off (after the downloader's retries).
 start_case download_broken "--package-breaks-at 40000"
 sleep 35
-capture 30 download_broken
+capture 30 fail_download_broken
 end_case
 
 # 3. A package that is not an archive: discarded, named as damaged.
@@ -92,7 +56,7 @@ package_saved=$package
 package="$work/junk.zip"
 start_case package_damaged ""
 sleep 4
-capture 20 package_damaged
+capture 20 fail_package_damaged
 end_case
 package=$package_saved
 
@@ -110,5 +74,5 @@ sleep 1
 import -window root "$out/fail_model_broken_box.png"
 echo "kept $out/fail_model_broken_box.png"
 [[ -n $box ]] && xdotool key Return  # the box has the focus
-capture 5 model_broken
+capture 5 fail_model_broken
 end_case

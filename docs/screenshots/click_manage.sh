@@ -5,30 +5,8 @@
 # Prints the home's file listing before the installation and after the
 # uninstall, and `tidewell --status` on the way. Needs the default build.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-build="$root/build/default"
-app="$build/app/tidewell"
-service="$build/tools/vendor_service/tidewell_vendor_service"
-package="$build/test_package/deepseek.zip"
-out="$root/docs/screenshots"
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/tidewell-manage.XXXXXXXX")
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in $(pgrep -x ollama || true); do
-    [[ $(readlink "/proc/$pid/exe" 2>/dev/null) == "$work"/* ]] && kill "$pid" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
-openbox >/dev/null 2>&1 &
-pids+=($!)
+# shellcheck source=xvfb_session.sh
+source "$(dirname "$0")/xvfb_session.sh" manage
 
 home="$work/home"
 mkdir -m 700 "$home"
@@ -53,19 +31,6 @@ sleep 1
 # The install image, then the ready page.
 xdotool mousemove --window "$window" 260 482 click 1
 
-# Waits up to $1 seconds for the window's picture to stop changing, then
-# keeps it as session_$2.png.
-capture() {
-  local seconds=$1 name=$2 last="" now
-  for _ in $(seq "$seconds"); do
-    sleep 1
-    now=$(import -window "$window" rgb:- 2>/dev/null | md5sum)
-    [[ $now == "$last" ]] && break
-    last=$now
-  done
-  import -window "$window" "$out/session_$name.png"
-  echo "kept $out/session_$name.png"
-}
 for _ in $(seq 120); do
   [[ -f $home/.config/xyz.chatboxapp.app/config.json ]] && break
   sleep 1
@@ -76,15 +41,15 @@ run --status || true
 
 # "管理" in the caption bar: the page, its sizes counted in the background.
 xdotool mousemove --window "$window" 595 34 click 1
-capture 10 manage
+capture 10 session_manage
 # "全部卸载", then the question's "卸载".
 xdotool mousemove --window "$window" 679 536 click 1
-capture 5 manage_uninstall_question
+capture 5 session_manage_uninstall_question
 xdotool mousemove --window "$window" 607 382 click 1
-capture 20 manage_uninstalled
+capture 20 session_manage_uninstalled
 # The report's "确定".
 xdotool mousemove --window "$window" 597 462 click 1
-capture 5 manage_after
+capture 5 session_manage_after
 kill "$app_pid"
 wait "$app_pid" 2>/dev/null || true
 

@@ -42,6 +42,8 @@ int OpenParent(const std::filesystem::path& path) {
 
 }  // namespace
 
+bool RemoveTreeIn(int folderFd, const std::string& name) { return RemoveIn(folderFd, name); }
+
 bool RemoveTree(const std::filesystem::path& path) {
   if (path.empty() || !path.has_filename()) return false;
   const int parent = OpenParent(path);
