@@ -67,12 +67,23 @@ void CManageEngine::StartWork(const std::wstring& busyText,
   });
 }
 
+bool CManageEngine::CanStart() {
+  if (m_busy) return false;
+  if (!m_installEngine.WorkRunning()) return true;
+  m_installView.ShowMessage(kBusyWithInstallText, L"提示");
+  return false;
+}
+
+void CManageEngine::EndWork(InstalledStatus status, const std::vector<std::string>& models) {
+  m_busy = false;
+  m_view.ShowManageBusy(L"");
+  m_status = std::move(status);
+  ShowPage();
+  m_installEngine.ShowInstalledModels(models);
+}
+
 void CManageEngine::RemoveModel(const std::string& name) {
-  if (m_busy) return;
-  if (m_installEngine.WorkRunning()) {
-    m_installView.ShowMessage(kBusyWithInstallText, L"提示");
-    return;
-  }
+  if (!CanStart()) return;
   std::uint64_t size = 0;
   for (const InstalledModel& model : m_status.models) {
     if (model.name == name) size = model.size;
@@ -90,11 +101,7 @@ void CManageEngine::RemoveModel(const std::string& name) {
                                         ChatboxConfigResult::kWritten;
               InstalledStatus status = CollectInstalledStatus(layout, kStatusTimeoutMs);
               action->RunOnUI([&] {
-                m_busy = false;
-                m_view.ShowManageBusy(L"");
-                m_status = std::move(status);
-                ShowPage();
-                m_installEngine.ShowInstalledModels(remaining);
+                EndWork(std::move(status), remaining);
                 if (!removed) {
                   m_view.ShowManageReport(L"删除模型",
                                           {L"模型 " + Utf8ToWide(name) +
@@ -110,11 +117,7 @@ void CManageEngine::RemoveModel(const std::string& name) {
 }
 
 void CManageEngine::Repair() {
-  if (m_busy) return;
-  if (m_installEngine.WorkRunning()) {
-    m_installView.ShowMessage(kBusyWithInstallText, L"提示");
-    return;
-  }
+  if (!CanStart()) return;
   StepContext context;
   context.installation = TakeInstallation();
   StartWork(L"正在检查并修复…", [this, context](Action::IAction* action) {
@@ -123,11 +126,7 @@ void CManageEngine::Repair() {
     const std::vector<std::string> models = ListedNames(context.installation.layout);
     InstalledStatus status = CollectInstalledStatus(context.installation.layout, kStatusTimeoutMs);
     action->RunOnUI([&] {
-      m_busy = false;
-      m_view.ShowManageBusy(L"");
-      m_status = std::move(status);
-      ShowPage();
-      m_installEngine.ShowInstalledModels(models);
+      EndWork(std::move(status), models);
       m_view.ShowManageReport(allWell ? L"修复完成" : L"修复未能全部完成", lines);
       return 0;
     });
@@ -136,11 +135,7 @@ void CManageEngine::Repair() {
 }
 
 void CManageEngine::Uninstall() {
-  if (m_busy) return;
-  if (m_installEngine.WorkRunning()) {
-    m_installView.ShowMessage(kBusyWithInstallText, L"提示");
-    return;
-  }
+  if (!CanStart()) return;
   UninstallChoice choice;
   if (!m_view.AskUninstall(m_status.totalBytes, m_status.modelStore.bytes, choice)) return;
   // Told once, before anything goes: the report needs nothing of ours.

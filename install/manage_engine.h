@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <install/manage_view.h>
 
@@ -36,6 +37,11 @@ class CManageEngine : public std::enable_shared_from_this<CManageEngine> {
   IInstallView& m_installView;
   CInstallEngine& m_installEngine;
   Action::IActionCallback* m_owner;
+  // Nothing else of the page's or the window's runs (else says so).
+  bool CanStart();
+  // A piece of work ended: the buttons on again, the figures and the ready
+  // page as they are now (the models as the runner lists them).
+  void EndWork(InstalledStatus status, const std::vector<std::string>& models);
   // Starts work on a worker with the page's buttons off until it ends.
   void StartWork(const std::wstring& busyText, std::function<int(Action::IAction*)> task);
   // The page again with fresh figures, counted on a worker.
