@@ -26,9 +26,7 @@ AppConstants::AppConstants() {
   osName = platform::OsName();
 
   try {
-    // Only read: a start that finds nothing leaves nothing behind.
-    RegKey key;
-    key.Open(platform::kCurrentUser, uninstallKeyPath);
+    RegKey key(platform::kCurrentUser, uninstallKeyPath);
     channel = platform::WideToOsNarrow(key.GetStringValue(L"Channel"));
     key.Close();
   } catch (const std::exception&) {
@@ -37,8 +35,7 @@ AppConstants::AppConstants() {
   if (channel.empty()) channel = "YD01_ds01";
 
   try {
-    RegKey key;
-    key.Open(platform::kCurrentUser, productKeyPath);
+    RegKey key(platform::kCurrentUser, productKeyPath);
     clientVersion = platform::WideToOsNarrow(key.GetStringValue(L"DisplayVersion"));
     key.Close();
   } catch (const std::exception&) {
