@@ -49,6 +49,18 @@ inline ZipBuildEntry Executable(const std::string& name, const std::string& body
   return entry;
 }
 
+// Binds another program's listener on our address as a Go program's (the
+// runner's kind) would: with SO_REUSEADDR, so the connections our stopped
+// server closed, still waiting on the port, do not stop it (cpp-httplib
+// alone sets SO_REUSEPORT only).
+inline bool BindStranger(httplib::Server& stranger, int port) {
+  stranger.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
+  return stranger.bind_to_port("127.0.0.1", port);
+}
+
 class InstallWorkflow : public ::testing::Test {
  protected:
   InstallWorkflow() {

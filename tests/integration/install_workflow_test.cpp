@@ -138,7 +138,7 @@ TEST_F(InstallWorkflow, AProgramThatTakesThePortWhileOursStartsIsNotTakenForOurs
       CurrentInstallLayout(),
       [&] {
         // Just before ours starts: the stranger binds first and answers at once.
-        if (stranger.bind_to_port("127.0.0.1", port)) {
+        if (BindStranger(stranger, port)) {
           serving = std::thread([&] { stranger.listen_after_bind(); });
           // A later stop must find it running, or the stop is ignored.
           while (!stranger.is_running()) {
@@ -192,7 +192,7 @@ TEST_F(InstallWorkflow, AfterARestartTryNowStartsOurServerFirst) {
   ASSERT_FALSE(RunnerAnswers(before, 1000));
   httplib::Server stranger;
   const int oldPort = std::stoi(before.substr(before.rfind(':') + 1));
-  ASSERT_TRUE(stranger.bind_to_port("127.0.0.1", oldPort));
+  ASSERT_TRUE(BindStranger(stranger, oldPort));
   std::thread serving([&] { stranger.listen_after_bind(); });
 
   harness_->OnUI([this] { harness_->engine().TryNow(); });

@@ -104,17 +104,7 @@ TEST_F(ManageInstalled, WithoutOurServerNothingIsListedAndNothingStarts) {
 
   // Another program on our address does not speak for this installation.
   httplib::Server stranger;
-  // As a Go program's listener does: our stopped server's closed connections
-  // may still wait on the port.
-  stranger.set_socket_options([](socket_t sock) {
-    int yes = 1;
-    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
-  stranger.Get("/api/version", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content(R"({"version":"9.9.9"})", "application/json");
-  });
-  ASSERT_TRUE(
-      stranger.bind_to_port("127.0.0.1", std::stoi(address.substr(address.rfind(':') + 1))));
+  ASSERT_TRUE(BindStranger(stranger, std::stoi(address.substr(address.rfind(':') + 1))));
   std::thread serving([&] { stranger.listen_after_bind(); });
   // A stop that comes before the server runs is ignored: it must be running.
   while (!stranger.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
