@@ -62,7 +62,21 @@ CInstallEngine::CInstallEngine(IInstallView& view, Action::IActionCallback* owne
     : m_view(view), m_owner(owner) {}
 
 void CInstallEngine::ReportEvent(const std::string& name, bool addSuffix) {
+  ReleaseHeldReports();
   GetEventReporter().Report(addSuffix ? name + "Deepseek" : name);
+}
+
+void CInstallEngine::HoldReportsUntilSeen() {
+  m_reportsHeld = true;
+  GetEventReporter().Hold();
+}
+
+void CInstallEngine::ReleaseHeldReports() {
+  if (m_reportsHeld.exchange(false)) GetEventReporter().Release();
+}
+
+void CInstallEngine::DropHeldReports() {
+  if (m_reportsHeld.exchange(false)) GetEventReporter().DropHeld();
 }
 
 std::string CInstallEngine::modelTag() const {
@@ -145,9 +159,10 @@ void CInstallEngine::ShowRowCause(int row, const std::wstring& text) {
 // ---- The installation's first half: the package -------------------------
 
 void CInstallEngine::StartStartupWork() {
-  // Queued here, before any click can be: they are the first two reports.
-  ReportEvent("opensoftware", false);
-  ReportEvent("install", true);
+  // Queued here, before any click can be: they are the first two reports
+  // (not through ReportEvent: they are no click, and end no hold).
+  GetEventReporter().Report("opensoftware");
+  GetEventReporter().Report("installDeepseek");
   StartConfigFetch();
 }
 

@@ -45,8 +45,17 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   CInstallEngine(IInstallView& view, Action::IActionCallback* owner);
 
   // Telemetry: appends "Deepseek" when asked; reports leave in order, on a
-  // thread of their own.
+  // thread of their own, and only while the user allows them. A report made
+  // here comes from the user's own click: it ends a hold (below).
   void ReportEvent(const std::string& name, bool addSuffix);
+  // The very first start: the start-up reports wait in the queue until the
+  // user has had the usage-report switch in front of them, that is until the
+  // notice is closed or a click of theirs reports something; each then
+  // leaves only if reports are still on. Called before StartStartupWork.
+  void HoldReportsUntilSeen();
+  void ReleaseHeldReports();
+  // The window closes before either: the held reports never leave.
+  void DropHeldReports();
 
   // Start-up, off the window thread so the window shows at once: the two
   // start-up reports, then the remote configuration, in that order.
@@ -199,4 +208,6 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   std::atomic<int> m_tasksRunning{0};
   bool m_installWaitingForConfig = false;
   bool m_serviceWaitingForConfig = false;
+  // Workers report too: the hold is ended from any thread.
+  std::atomic<bool> m_reportsHeld{false};
 };

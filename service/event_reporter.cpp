@@ -1,5 +1,6 @@
 #include <service/event_reporter.h>
 
+#include <config/usage_reports.h>
 #include <service/service_state.h>
 
 CEventReporter::CEventReporter() : m_thread([this] { Loop(); }) {}
@@ -18,6 +19,7 @@ CEventReporter::~CEventReporter() {
 }
 
 void CEventReporter::Report(const std::string& eventName) {
+  if (!UsageReportsAllowed()) return;
   {
     CMutexLock lock(m_mutex);
     m_queue.push_back(eventName);
@@ -26,16 +28,46 @@ void CEventReporter::Report(const std::string& eventName) {
   m_wake.notify_one();
 }
 
+void CEventReporter::Hold() {
+  CMutexLock lock(m_mutex);
+  m_held = true;
+}
+
+void CEventReporter::Release() {
+  {
+    CMutexLock lock(m_mutex);
+    if (!m_held) return;
+    m_held = false;
+  }
+  m_wake.notify_one();
+  m_changed.notify_all();
+}
+
+void CEventReporter::DropHeld() {
+  {
+    CMutexLock lock(m_mutex);
+    if (!m_held) return;
+    m_held = false;
+    // Forgotten reports count as gone, so no one waits for them.
+    m_left += m_queue.size();
+    m_queue.clear();
+  }
+  m_changed.notify_all();
+}
+
 void CEventReporter::WaitSent() {
   CMutexLock lock(m_mutex);
   const std::uint64_t target = m_queued;
-  lock.Wait(m_changed, [this, target]() TW_REQUIRES(m_mutex) { return m_left >= target; });
+  lock.Wait(m_changed, [this, target]() TW_REQUIRES(m_mutex) {
+    // Reports held back are still in the queue; every other one has left.
+    return m_left + (m_held ? m_queue.size() : 0) >= target;
+  });
 }
 
 void CEventReporter::WaitIdle() {
   CMutexLock lock(m_mutex);
   lock.Wait(m_changed, [this]() TW_REQUIRES(m_mutex) {
-    return m_queue.empty() && m_left == m_queued && m_inFlight == 0;
+    return (m_queue.empty() || m_held) && m_inFlight == 0;
   });
 }
 
@@ -48,7 +80,9 @@ void CEventReporter::Send(const std::string& name) {
     ++m_left;
     m_changed.notify_all();
   };
-  GetServiceState().SendLogEvent(name, markLeft);
+  // Asked again at the last moment: the switch may have been turned off
+  // while this report waited its turn.
+  if (UsageReportsAllowed()) GetServiceState().SendLogEvent(name, markLeft);
   markLeft();  // a request that never reached the wire has left too
   CMutexLock lock(m_mutex);
   --m_inFlight;
@@ -58,9 +92,13 @@ void CEventReporter::Send(const std::string& name) {
 void CEventReporter::Loop() {
   CMutexLock lock(m_mutex);
   for (;;) {
-    lock.Wait(m_wake, [this]() TW_REQUIRES(m_mutex) { return m_stop || !m_queue.empty(); });
-    if (m_queue.empty()) return;  // stopping with nothing left to send
+    lock.Wait(m_wake,
+              [this]() TW_REQUIRES(m_mutex) { return m_stop || (!m_held && !m_queue.empty()); });
+    // Stopping with nothing left to send, or only reports held back (they
+    // never leave).
+    if (m_queue.empty() || m_held) return;
     lock.Wait(m_changed, [this]() TW_REQUIRES(m_mutex) { return m_inFlight < kMaxInFlight; });
+    if (m_held || m_queue.empty()) continue;  // held meanwhile
     const std::string name = std::move(m_queue.front());
     m_queue.pop_front();
     const std::uint64_t before = m_left;

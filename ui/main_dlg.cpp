@@ -20,6 +20,7 @@
 #include <ui/message_box.h>
 #include <ui/overlay_close.h>
 #include <ui/tutorial_archive.h>
+#include <ui/usage_switch.h>
 #include <ui/window_drag.h>
 
 namespace {
@@ -60,6 +61,8 @@ CMainDlg::CMainDlg(QWidget* parent) : QWidget(parent) {
 }
 
 CMainDlg::~CMainDlg() {
+  // Closed before the notice was: what waited for it never leaves.
+  m_engine->DropHeldReports();
   if (INotifyCenter* center = INotifyCenter::getSingletonPtr()) center->UnregisterEventMap(this);
 }
 
@@ -77,6 +80,7 @@ bool CMainDlg::Create() {
     m_managePage->SetActions({[this](const std::string& model) { m_manage->RemoveModel(model); },
                               [this] { m_manage->Repair(); }, [this] { m_manage->Uninstall(); }});
   }
+  m_usage = new CUsageSwitch(*m_root, [this] { m_engine->ReleaseHeldReports(); });
   setWindowTitle(m_root->windowTitle());
   (new CWindowDragger(*this))->AddHandle(Child("captionBar"));
 
@@ -120,6 +124,7 @@ void CMainDlg::ConnectClick(const char* name, std::function<void()> handler) {
 }
 
 void CMainDlg::OnInitDialog() {
+  if (m_usage != nullptr && m_usage->ShowNoticeOnFirstStart()) m_engine->HoldReportsUntilSeen();
   m_engine->StartStartupWork();
   const std::wstring folder = m_engine->RestoreInstallFolder();
   SetChildText("InstPath", folder);

@@ -15,6 +15,7 @@
 #include <work/notify_center.h>
 
 class CManagePage;
+class CUsageSwitch;
 
 class CMainDlg : public QWidget,
                  public Action::CActionRegister<CMainDlg>,
@@ -44,6 +45,8 @@ class CMainDlg : public QWidget,
   // The manage page on the overlay, the manage engine's view (null before
   // Create()).
   CManagePage* managePage() { return m_managePage; }
+  // The usage-report switch and the first-start notice (null before Create()).
+  CUsageSwitch* usageSwitch() { return m_usage; }
 
   // The folder picker, given the folder it opens at; tests answer it
   // instead of a person (nullptr restores the dialog).
@@ -93,5 +96,6 @@ class CMainDlg : public QWidget,
   std::shared_ptr<CInstallEngine> m_engine;
   CManagePage* m_managePage = nullptr;  // owned by the overlay
   std::shared_ptr<CManageEngine> m_manage;
+  CUsageSwitch* m_usage = nullptr;  // owned by the layout's root
   QTimer m_progressTimer;
 };

@@ -10,6 +10,7 @@
 #include <ui/main_dlg.h>
 #include <ui/manage_dialogs.h>
 #include <ui/manage_page.h>
+#include <ui/usage_switch.h>
 
 namespace {
 
@@ -85,10 +86,14 @@ QStringList SampleStateNames() {
   return {QStringLiteral("download"), QStringLiteral("setup"),    QStringLiteral("model"),
           QStringLiteral("runner"),   QStringLiteral("finished"), QStringLiteral("progress"),
           QStringLiteral("models"),   QStringLiteral("manage"),   QStringLiteral("uninstall"),
-          QStringLiteral("repair")};
+          QStringLiteral("repair"),   QStringLiteral("notice")};
 }
 
 void ShowSampleState(CMainDlg& window, const QString& state) {
+  // Only the first start shows the notice; every other state is a later one.
+  if (CUsageSwitch* usage = window.usageSwitch()) {
+    usage->ShowNotice(state == QLatin1String("notice"));
+  }
   if (state == QLatin1String("download")) {
     ShowOnly(window, "imgDownDeekSeek");
     SetText(window, "stageProgressTxt", QStringLiteral("安装包 42% · 已下载 512.0 MB / 1.19 GB"));

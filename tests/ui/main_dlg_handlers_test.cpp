@@ -150,6 +150,11 @@ TEST_F(MainDlgHandlers, InitialisationFillsTheFormAtOnce) {
   EXPECT_EQ(Find<QStackedWidget>("tab_pages2")->currentIndex(), 0);
   EXPECT_FALSE(window_->engine().RemoteConfigReady());
   LetConfigThrough();
+  // A first start: the configuration came, the start-up reports wait until
+  // the usage notice is closed.
+  EXPECT_TRUE(Shown("usageNotice"));
+  EXPECT_EQ(Events(), std::vector<std::string>{});
+  Click("usageNoticeClose");
   EXPECT_EQ(Events(), (std::vector<std::string>{"opensoftware", "installDeepseek"}));
 }
 
