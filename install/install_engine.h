@@ -65,6 +65,16 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
 
   // Installation, window thread.
   void OnInstallClick();
+  // The package chosen on disk ("从本地安装包安装", `--package FILE`): a file
+  // that is not there or cannot be read is refused with its cause under the
+  // install image (false). While one is chosen the install click installs
+  // from it: no download, no wait for the configuration (whose digest is
+  // checked when it has arrived). The line under the folder shows it, with
+  // the way back to downloading.
+  bool ChooseLocalPackage(const std::wstring& path);
+  // Back to downloading the package.
+  void ClearLocalPackage();
+  const std::wstring& localPackage() const { return m_localPackage; }
   void OnPackageFailed(EventArgs& event);
   void OnPackageReady(EventArgs& event);
   // The package overlay's 50 ms refresh.
@@ -154,6 +164,8 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   // hides it.
   void ShowCause(const std::wstring& text);
   void ShowRowCause(int row, const std::wstring& text);
+  // The chosen package's line and its two links.
+  void ShowLocalPackage();
   // A list pull that may not fit the disk or the memory: true to go on.
   bool ConfirmRowPullFits(int row);
   void Step(const char* name);
@@ -199,4 +211,6 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   std::atomic<int> m_tasksRunning{0};
   bool m_installWaitingForConfig = false;
   bool m_serviceWaitingForConfig = false;
+  // The package chosen on disk; empty: downloaded (window thread).
+  std::wstring m_localPackage;
 };

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <install/install_view.h>
+#include <install/local_package.h>
 #include <ui/main_dlg.h>
 #include <ui/manage_dialogs.h>
 #include <ui/manage_page.h>
@@ -82,14 +83,24 @@ void SelectPage(QWidget& window, const char* stack, int page) {
 }  // namespace
 
 QStringList SampleStateNames() {
-  return {QStringLiteral("download"), QStringLiteral("setup"),    QStringLiteral("model"),
-          QStringLiteral("runner"),   QStringLiteral("finished"), QStringLiteral("progress"),
-          QStringLiteral("models"),   QStringLiteral("manage"),   QStringLiteral("uninstall"),
-          QStringLiteral("repair")};
+  return {QStringLiteral("download"), QStringLiteral("setup"),        QStringLiteral("model"),
+          QStringLiteral("runner"),   QStringLiteral("finished"),     QStringLiteral("progress"),
+          QStringLiteral("models"),   QStringLiteral("manage"),       QStringLiteral("uninstall"),
+          QStringLiteral("repair"),   QStringLiteral("local_package")};
 }
 
 void ShowSampleState(CMainDlg& window, const QString& state) {
-  if (state == QLatin1String("download")) {
+  if (state == QLatin1String("local_package")) {
+    // As the engine words a chosen file (install/local_package.h).
+    SetText(window, "localPkgTxt",
+            QStringLiteral("本地安装包：") +
+                QString::fromStdWString(LocalPackageShownName(
+                    L"/media/lin/U盘/Tidewell/deepseek-offline-2025-03.zip", 22)));
+    for (const char* name : {"localPkgTxt", "btnDownloadPkg"}) {
+      if (auto* w = window.findChild<QWidget*>(QLatin1String(name))) w->show();
+    }
+    if (auto* w = window.findChild<QWidget*>(QStringLiteral("btnLocalPkg"))) w->hide();
+  } else if (state == QLatin1String("download")) {
     ShowOnly(window, "imgDownDeekSeek");
     SetText(window, "stageProgressTxt", QStringLiteral("安装包 42% · 已下载 512.0 MB / 1.19 GB"));
   } else if (state == QLatin1String("setup")) {
