@@ -1,6 +1,5 @@
 #include <config/app_constants.h>
 #include <install/install_engine.h>
-#include <install/package_argument.h>
 #include <install/uninstall_command.h>
 #include <platform/process_exit.h>
 

@@ -15,6 +15,8 @@
 #include <install/install_view.h>
 #include <install/installation.h>
 #include <install/model_pull.h>
+// The window and start-up take `--package FILE` through the engine.
+#include <install/package_argument.h>
 #include <install/package_outcome.h>
 #include <install/pull_failure.h>
 #include <install/runner_server.h>

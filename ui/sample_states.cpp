@@ -7,7 +7,6 @@
 #include <QWidget>
 
 #include <install/install_view.h>
-#include <install/local_package.h>
 #include <ui/main_dlg.h>
 #include <ui/manage_dialogs.h>
 #include <ui/manage_page.h>
@@ -91,11 +90,8 @@ QStringList SampleStateNames() {
 
 void ShowSampleState(CMainDlg& window, const QString& state) {
   if (state == QLatin1String("local_package")) {
-    // As the engine words a chosen file (install/local_package.h).
-    SetText(window, "localPkgTxt",
-            QStringLiteral("本地安装包：") +
-                QString::fromStdWString(LocalPackageShownName(
-                    L"/media/lin/U盘/Tidewell/deepseek-offline-2025-03.zip", 22)));
+    // A long name, shortened in the middle as the engine does.
+    SetText(window, "localPkgTxt", QStringLiteral("本地安装包：deepseek-of…025-03.zip"));
     for (const char* name : {"localPkgTxt", "btnDownloadPkg"}) {
       if (auto* w = window.findChild<QWidget*>(QLatin1String(name))) w->show();
     }

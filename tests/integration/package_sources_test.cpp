@@ -191,12 +191,16 @@ TEST(PackageArgumentTest, FindsTheFileAndRefusesABadCommandLine) {
       {{"tidewell"}, false, L"", ""},
       {{"tidewell", "--package", "/media/usb/p.zip"}, true, L"/media/usb/p.zip", ""},
       {{"tidewell", "--package=/media/usb/p.zip"}, true, L"/media/usb/p.zip", ""},
-      {{"tidewell", "-platform", "offscreen", "--package", "a/../p.zip"}, true, cwd + L"/p.zip",
+      {{"tidewell", "-platform", "offscreen", "--package", "a/../p.zip"},
+       true,
+       cwd + L"/p.zip",
        ""},
       {{"tidewell", "--package"}, false, L"", "--package needs a file"},
       {{"tidewell", "--package="}, false, L"", "--package needs a file"},
       {{"tidewell", "--package", ""}, false, L"", "--package needs a file"},
-      {{"tidewell", "--package", "a.zip", "--package", "b.zip"}, true, cwd + L"/a.zip",
+      {{"tidewell", "--package", "a.zip", "--package", "b.zip"},
+       true,
+       cwd + L"/a.zip",
        "--package given twice"},
   };
   for (const auto& c : cases) {
@@ -278,7 +282,7 @@ TEST_P(Mirrors, AreTriedInOrderAndContinueTheSameFile) {
   CServiceState& state = GetServiceState();
   ASSERT_EQ(state.FetchRemoteConfig(), ConfigFetch::Applied);
   ASSERT_EQ(state.packageUrls, (std::vector<std::string>{vendor.Url("/package/deepseek.zip"),
-                                                          vendor.Url("/mirror/deepseek.zip")}));
+                                                         vendor.Url("/mirror/deepseek.zip")}));
   Click();
   if (c.cause.empty()) {
     ASSERT_TRUE(WaitForReadyPage());

@@ -143,8 +143,8 @@ void VendorService::ServePackage(int location, const httplib::Request& req,
       const_cast<httplib::Request&>(req).ranges.clear();
     }
   }
-  const std::string from = req.ranges.empty() ? std::string("0")
-                                              : std::to_string(req.ranges.front().first);
+  const std::string from =
+      req.ranges.empty() ? std::string("0") : std::to_string(req.ranges.front().first);
   Say("package\t" + name + "\tfrom " + from);
   std::uint64_t breaksAt = options_.locationBreaksAt[location];
   if (breaksAt == 0) breaksAt = options_.packageBreaksAt;
@@ -193,8 +193,9 @@ void VendorService::Routes() {
                 res.set_content("{}", "application/json");
               });
 
-  server_.Get("/package/deepseek.zip", [this](const httplib::Request& req,
-                                              httplib::Response& res) { ServePackage(0, req, res); });
+  server_.Get("/package/deepseek.zip", [this](const httplib::Request& req, httplib::Response& res) {
+    ServePackage(0, req, res);
+  });
   server_.Get("/mirror/deepseek.zip", [this](const httplib::Request& req, httplib::Response& res) {
     if (!options_.mirror) {
       res.status = 404;
