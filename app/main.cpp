@@ -42,7 +42,14 @@ int main(int argc, char** argv) {
     std::cout.flush();
     platform::ExitProcessNow(code);
   }
+  // A package on disk to install from: a command line without its file is
+  // refused before any window opens.
+  const PackageArgument package = FindPackageArgument(argc, argv);
+  if (!package.error.empty()) {
+    std::fprintf(stderr, "tidewell: %s\n%s\n", package.error.c_str(), kPackageUsage);
+    platform::ExitProcessNow(64);
+  }
   // The settings are saved and the toolkit is gone; workers may still be
   // busy with the process-wide objects, so none of them is destroyed.
-  platform::ExitProcessNow(RunApplication(argc, argv));
+  platform::ExitProcessNow(RunApplication(argc, argv, package.file));
 }

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <cstdio>
 #include <memory>
 
 #include <base/text_helpers.h>
@@ -78,7 +79,7 @@ bool CreateDataFolderAndModules(std::unique_ptr<CConfigModule>& settings) {
 
 }  // namespace
 
-int RunApplication(int argc, char** argv) {
+int RunApplication(int argc, char** argv, const std::wstring& packageFile) {
   const AppConstants& constants = GetAppConstants();
 
   // 1. Single instance: a second process ends at once, silently. A lock that
@@ -136,6 +137,12 @@ int RunApplication(int argc, char** argv) {
       return 0;
     }
     window.OnInitDialog();
+    // As if chosen in the window: a file it refuses is named under the
+    // install image, and on the terminal.
+    if (!packageFile.empty() && !window.UseLocalPackage(packageFile)) {
+      std::fprintf(stderr, "tidewell: cannot use the package %s\n",
+                   platform::WideToOsNarrow(packageFile).c_str());
+    }
     window.CenterWindow();
     window.show();
     TraceFirstPaint(window);

@@ -12,6 +12,7 @@
 #include <install/install_layout.h>
 #include <install/install_steps.h>
 #include <install/installed_status.h>
+#include <install/local_package.h>
 #include <install/ollama_runner.h>
 #include <install/package_step.h>
 #include <install/progress_text.h>
@@ -48,6 +49,13 @@ constexpr wchar_t kNetworkText[] = L"网络不畅，关闭软件后重新打开�
 constexpr wchar_t kNetworkCaption[] = L"提示";
 constexpr wchar_t kWaitingForServiceText[] = L"正在连接服务，请稍候...";
 constexpr wchar_t kDownloadingPackageText[] = L"正在下载安装包，请耐心等待...";
+constexpr wchar_t kCheckingLocalPackageText[] = L"正在检查并解压所选的安装包，请稍候...";
+// Children of the chosen package's line under the install folder.
+constexpr char kLocalPackageLine[] = "localPkgTxt";
+constexpr char kLocalPackageLink[] = "btnLocalPkg";
+constexpr char kDownloadLink[] = "btnDownloadPkg";
+// Characters of the chosen file's name the line has room for.
+constexpr std::size_t kShownNameChars = 22;
 constexpr char kCauseLine[] = "causeTxt";
 constexpr wchar_t kTutorialArchive[] = L"JEBMWKX6V.zip";
 constexpr wchar_t kTutorialDocument[] = L"安装教程(必读).pdf";
@@ -251,7 +259,8 @@ void CInstallEngine::OnInstallClick() {
   // model, the package, its unpacked copy and the installed programs.
   const int index = m_view.SelectedModelIndex();
   const std::uint64_t required =
-      RequiredBytesForListIndex(index) + PackageFootprintBytes(PackageArchivePath());
+      RequiredBytesForListIndex(index) +
+      PackageFootprintBytes(m_localPackage.empty() ? PackageArchivePath() : m_localPackage);
   if (const auto free = platform::FreeDiskSpace(folder); free && required > *free) {
     const std::wstring text = FormatWString(
         L"所选模型约需 %ls，连同安装包、解压文件和安装的程序共约需 %ls 磁盘空间，"
@@ -264,6 +273,12 @@ void CInstallEngine::OnInstallClick() {
   SaveInstallPath();
   m_view.ShowChild(kInstallImage, false);
   m_view.ShowChild(kPackageImage, true);
+  // A package on disk waits for nothing: a digest already announced is
+  // checked, none is not waited for.
+  if (!m_localPackage.empty()) {
+    StartInstall();
+    return;
+  }
   // A configuration that brought no package address is asked for again.
   if (m_configReady && GetServiceState().packageUrl.empty()) StartConfigFetch();
   if (!m_configReady) {
@@ -277,10 +292,40 @@ void CInstallEngine::OnInstallClick() {
   StartInstall();
 }
 
+bool CInstallEngine::ChooseLocalPackage(const std::wstring& path) {
+  const LocalPackageFile look = LookAtLocalPackage(path);
+  if (look != LocalPackageFile::Usable) {
+    ShowCause(LocalPackageFileText(look, path));
+    return false;
+  }
+  ShowCause(L"");
+  m_localPackage = path;
+  ShowLocalPackage();
+  return true;
+}
+
+void CInstallEngine::ClearLocalPackage() {
+  m_localPackage.clear();
+  ShowCause(L"");
+  ShowLocalPackage();
+}
+
+void CInstallEngine::ShowLocalPackage() {
+  const bool chosen = !m_localPackage.empty();
+  m_view.SetChildText(kLocalPackageLine,
+                      chosen
+                          ? L"本地安装包：" + LocalPackageShownName(m_localPackage, kShownNameChars)
+                          : std::wstring());
+  m_view.ShowChild(kLocalPackageLine, chosen);
+  m_view.ShowChild(kDownloadLink, chosen);
+  m_view.ShowChild(kLocalPackageLink, !chosen);
+}
+
 void CInstallEngine::StartInstall() {
   downloadPercent = 0;
   m_view.SetChildText("stageProgressTxt", L"");
-  m_view.SetChildText("progTxt", kDownloadingPackageText);
+  m_view.SetChildText("progTxt",
+                      m_localPackage.empty() ? kDownloadingPackageText : kCheckingLocalPackageText);
   m_view.SetChildText("progDetailTxt", L"");
   m_speedStart = {};
   m_speedBytes = 0;
@@ -293,6 +338,7 @@ void CInstallEngine::StartInstall() {
   m_cancel = std::make_shared<std::atomic<bool>>(false);
   m_packageRunning = true;
   m_installing = TakeInstallation();
+  m_installing.localPackage = m_localPackage;
   // The window hears of the end through the package events.
   const ConfigFetch config = m_configFetch;
   const long status = m_configStatus;
@@ -325,8 +371,11 @@ void CInstallEngine::OnProgressTimer() {
     m_speedStart = now;
     m_speedBytes = done;
   }
-  m_view.SetChildText("progDetailTxt", Utf8ToWide(PackageProgressText(
-                                           done, downloadBytesTotal.load(), m_bytesPerSecond)));
+  // A package on disk has no transfer to tell of.
+  m_view.SetChildText("progDetailTxt", m_installing.localPackage.empty()
+                                           ? Utf8ToWide(PackageProgressText(
+                                                 done, downloadBytesTotal.load(), m_bytesPerSecond))
+                                           : std::wstring());
   if (value > 99) {
     m_view.StopProgressTimer();
     m_view.HideOverlay();

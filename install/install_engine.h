@@ -15,6 +15,8 @@
 #include <install/install_view.h>
 #include <install/installation.h>
 #include <install/model_pull.h>
+// The window and start-up take `--package FILE` through the engine.
+#include <install/package_argument.h>
 #include <install/package_outcome.h>
 #include <install/pull_failure.h>
 #include <install/runner_server.h>
@@ -74,6 +76,16 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
 
   // Installation, window thread.
   void OnInstallClick();
+  // The package chosen on disk ("从本地安装包安装", `--package FILE`): a file
+  // that is not there or cannot be read is refused with its cause under the
+  // install image (false). While one is chosen the install click installs
+  // from it: no download, no wait for the configuration (whose digest is
+  // checked when it has arrived). The line under the folder shows it, with
+  // the way back to downloading.
+  bool ChooseLocalPackage(const std::wstring& path);
+  // Back to downloading the package.
+  void ClearLocalPackage();
+  const std::wstring& localPackage() const { return m_localPackage; }
   void OnPackageFailed(EventArgs& event);
   void OnPackageReady(EventArgs& event);
   // The package overlay's 50 ms refresh.
@@ -163,6 +175,8 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   // hides it.
   void ShowCause(const std::wstring& text);
   void ShowRowCause(int row, const std::wstring& text);
+  // The chosen package's line and its two links.
+  void ShowLocalPackage();
   // A list pull that may not fit the disk or the memory: true to go on.
   bool ConfirmRowPullFits(int row);
   void Step(const char* name);
@@ -210,4 +224,6 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   bool m_serviceWaitingForConfig = false;
   // Workers report too: the hold is ended from any thread.
   std::atomic<bool> m_reportsHeld{false};
+  // The package chosen on disk; empty: downloaded (window thread).
+  std::wstring m_localPackage;
 };

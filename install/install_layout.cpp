@@ -41,7 +41,8 @@ InstallLayout CurrentInstallLayout() { return MakeInstallLayout(GetServiceState(
 
 Installation TakeInstallation() {
   const CServiceState& state = GetServiceState();
-  return Installation{CurrentInstallLayout(), state.packageUrl, state.packageSha256};
+  return Installation{
+      CurrentInstallLayout(), state.packageUrl, state.packageSha256, state.packageUrls, {}};
 }
 
 std::wstring DefaultInstallFolder() { return Join(platform::HomeFolder(), L"AlTidewell"); }

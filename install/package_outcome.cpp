@@ -7,6 +7,13 @@ namespace {
 
 std::wstring Bytes(std::uint64_t bytes) { return FormatFreeSpace(bytes); }
 
+// A download that failed at every address says so first: the user need not
+// wonder whether another one would have helped.
+std::wstring Everywhere(const PackageOutcome& o, const std::wstring& text) {
+  if (o.locations < 2) return text;
+  return FormatWString(L"%d 个下载地址都试过了：", o.locations) + text;
+}
+
 }  // namespace
 
 std::wstring ConfigFaultText(ConfigFetch config, long status) {
@@ -33,14 +40,16 @@ std::wstring PackageFaultText(const PackageOutcome& o) {
       return L"已取消安装，随时可以再次点击安装。";
     case PackageFault::DownloadBroke:
       if (o.totalBytes > 0) {
-        return FormatWString(L"安装包下载中断（已下载 %ls，共 %ls），请检查网络后再点击安装。",
+        return Everywhere(
+            o, FormatWString(L"安装包下载中断（已下载 %ls，共 %ls），请检查网络后再点击安装。",
                              Bytes(static_cast<std::uint64_t>(o.doneBytes)).c_str(),
-                             Bytes(static_cast<std::uint64_t>(o.totalBytes)).c_str());
+                             Bytes(static_cast<std::uint64_t>(o.totalBytes)).c_str()));
       }
-      return FormatWString(L"安装包下载中断（已下载 %ls），请检查网络后再点击安装。",
-                           Bytes(static_cast<std::uint64_t>(o.doneBytes)).c_str());
+      return Everywhere(o, FormatWString(L"安装包下载中断（已下载 %ls），请检查网络后再点击安装。",
+                                         Bytes(static_cast<std::uint64_t>(o.doneBytes)).c_str()));
     case PackageFault::DownloadFailed:
-      return L"服务器没有给出安装包，请过几分钟再点击安装；如果一直这样，请联系客服。";
+      return Everywhere(o,
+                        L"服务器没有给出安装包，请过几分钟再点击安装；如果一直这样，请联系客服。");
     case PackageFault::Damaged:
       return L"安装包已损坏，已删除，请再次点击安装重新下载。";
     case PackageFault::NoSpace:
@@ -52,6 +61,16 @@ std::wstring PackageFaultText(const PackageOutcome& o) {
       return L"安装包无法保存到本机的用户数据文件夹，请检查它的权限后再点击安装。";
     case PackageFault::Internal:
       return L"安装时程序出错，请再次点击安装；如果仍然不行，请联系客服。";
+    case PackageFault::LocalUnreadable:
+      return L"所选的安装包无法读取（文件不存在或没有权限），请重新选择。";
+    case PackageFault::LocalNotZip:
+      return L"所选文件不是 zip 格式的安装包，请重新选择。";
+    case PackageFault::LocalDamaged:
+      return L"所选的安装包已损坏，无法完整解压，请换一个安装包。";
+    case PackageFault::LocalNoSetup:
+      return L"所选的安装包里缺少安装程序，不是本软件的安装包，请换一个。";
+    case PackageFault::LocalMismatch:
+      return L"所选的安装包与服务器公布的版本不一致（校验值不符），请换一个或改为在线下载。";
   }
   return std::wstring();
 }

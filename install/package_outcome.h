@@ -18,6 +18,12 @@ enum class PackageFault {
   FolderNotWritable,
   SaveFailed,  // the per-user data folder cannot hold the package
   Internal,    // a step failed for a reason of the program's own
+  // The package the user chose on disk (it is never removed):
+  LocalUnreadable,  // it cannot be opened or read, or is not a file
+  LocalNotZip,      // it is not a zip archive at all
+  LocalDamaged,     // a zip, but an entry is damaged or cannot be unpacked
+  LocalNoSetup,     // whole, but a setup program is missing
+  LocalMismatch,    // not the package the configuration announced
 };
 
 struct PackageOutcome {
@@ -26,6 +32,7 @@ struct PackageOutcome {
   long status = 0;                            // NoConfig: the HTTP status
   long long doneBytes = 0;                    // DownloadBroke
   long long totalBytes = 0;                   // 0 when never announced
+  int locations = 0;                          // download faults: locations asked
   std::uint64_t neededBytes = 0;              // NoSpace
   std::uint64_t freeBytes = 0;
 };

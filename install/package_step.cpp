@@ -4,6 +4,7 @@
 
 #include <base/file_helpers.h>
 #include <install/install_layout.h>
+#include <install/local_package.h>
 #include <package/download_folder.h>
 #include <package/file_downloader.h>
 #include <package/package_digest.h>
@@ -35,6 +36,7 @@ PackageOutcome DownloadFault(int errorCode, const std::wstring& archive) {
   PackageOutcome outcome;
   outcome.doneBytes = downloadBytesDone.load();
   outcome.totalBytes = downloadBytesTotal.load();
+  outcome.locations = GetFileDownloader().locationsTried;
   switch (errorCode) {
     case CFileDownloader::kDigestError:
       outcome.fault = PackageFault::Damaged;
@@ -74,8 +76,13 @@ PackageOutcome DownloadFault(int errorCode, const std::wstring& archive) {
 
 PackageOutcome FetchAndUnpackPackage(const Installation& installation,
                                      const std::atomic<bool>* cancel) {
+  // A package chosen on disk needs neither an address nor the kept archive.
+  if (!installation.localPackage.empty()) return UnpackLocalPackage(installation, cancel);
   const std::wstring& installFolder = installation.layout.installFolder;
-  if (installation.packageUrl.empty()) {
+  const std::vector<std::string> locations = installation.packageUrls.empty()
+                                                 ? std::vector<std::string>{installation.packageUrl}
+                                                 : installation.packageUrls;
+  if (locations.front().empty()) {
     GetEventReporter().Report("noUrlDeepseek");
     return Fault(PackageFault::NoConfig);
   }
@@ -91,8 +98,8 @@ PackageOutcome FetchAndUnpackPackage(const Installation& installation,
     platform::CreatePrivateFolders(platform::OsPath(archive).parent_path());
     int errorCode = 0;
     const bool fetched =
-        GetFileDownloader().Download(installation.packageUrl, platform::WideToOsNarrow(archive),
-                                     errorCode, installation.packageSha256, cancel);
+        GetFileDownloader().Download(locations, platform::WideToOsNarrow(archive), errorCode,
+                                     installation.packageSha256, cancel);
     if (Stopped(cancel)) return Fault(PackageFault::Cancelled);
     if (!fetched || !FileExists(archive)) return DownloadFault(errorCode, archive);
   }

@@ -13,12 +13,13 @@
 #include <memory>
 #include <thread>
 #include <utility>
+#include <vector>
 
+#include <net/http_client.h>
 #include <package/download_body.h>
 #include <package/download_folder.h>
 #include <package/package_digest.h>
 #include <platform/file_move.h>
-#include <net/http_client.h>
 
 std::atomic<double> downloadPercent{0.0};
 std::atomic<long long> downloadBytesDone{0};
@@ -115,10 +116,17 @@ bool CFileDownloader::WaitBeforeRetry(int retry, const std::atomic<bool>* stop) 
 bool CFileDownloader::Download(const std::string& url, const std::string& destination,
                                int& errorCode, const std::string& sha256Hex,
                                const std::atomic<bool>* stop) {
+  return Download(std::vector<std::string>{url}, destination, errorCode, sha256Hex, stop);
+}
+
+bool CFileDownloader::Download(const std::vector<std::string>& urls, const std::string& destination,
+                               int& errorCode, const std::string& sha256Hex,
+                               const std::atomic<bool>* stop) {
   downloadPercent = 0.0;
   downloadBytesDone = 0;
   downloadBytesTotal = 0;
   cancelRequested = false;
+  locationsTried = 0;
   if (!EnsureCurlGlobalInit()) return false;
   const CurlEasy easy(curl_easy_init());
   if (!easy) return false;
@@ -155,102 +163,122 @@ bool CFileDownloader::Download(const std::string& url, const std::string& destin
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallSeconds);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, stallSeconds);
 
-  CURLcode result = CURLE_OK;
-  for (int retry = 0;; ++retry) {
-    if (stops.Stopped()) {  // a stop that came before the first byte
-      stops.SayInterrupted();
-      result = CURLE_ABORTED_BY_CALLBACK;
-      break;
-    }
-    // Resume from what is on disk only when the server can prove it still
-    // has the same body (If-Range: otherwise it answers with the whole
-    // body); without a validator or a known size, start again from zero.
-    if (body.onDisk() > 0 && !body.Resumable()) body.Restart();
-    std::string range;
-    CurlList headers;
-    if (body.onDisk() > 0) {
-      range = std::to_string(body.onDisk()) + "-";
-      headers.reset(curl_slist_append(nullptr, ("If-Range: " + body.Validator()).c_str()));
-      if (!headers) {
-        result = CURLE_OUT_OF_MEMORY;
+  // One location with its retries; the body on disk is carried from one
+  // location to the next, so a location that serves the same file (its
+  // validators and size match, which If-Range makes it prove) continues it.
+  const auto fetchFrom = [&](const std::string& url) {
+    CURLcode result = CURLE_OK;
+    for (int retry = 0;; ++retry) {
+      if (stops.Stopped()) {  // a stop that came before the first byte
+        stops.SayInterrupted();
+        return CURLE_ABORTED_BY_CALLBACK;
+      }
+      // Resume from what is on disk only when the server can prove it still
+      // has the same body (If-Range: otherwise it answers with the whole
+      // body); without a validator or a known size, start again from zero.
+      if (body.onDisk() > 0 && !body.Resumable()) body.Restart();
+      std::string range;
+      CurlList headers;
+      if (body.onDisk() > 0) {
+        range = std::to_string(body.onDisk()) + "-";
+        headers.reset(curl_slist_append(nullptr, ("If-Range: " + body.Validator()).c_str()));
+        if (!headers) return CURLE_OUT_OF_MEMORY;
+      }
+      curl_easy_setopt(h, CURLOPT_RANGE, range.empty() ? nullptr : range.c_str());
+      curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+
+      std::string current = url;
+      long status = 0;
+      for (long hops = 0;; ++hops) {
+        curl_easy_setopt(h, CURLOPT_URL, current.c_str());
+        body.NewRequest();
+        result = curl_easy_perform(h);
+        status = 0;
+        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+        if (result != CURLE_OK || status < 300 || status > 399) break;
+        const char* next = nullptr;
+        curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &next);
+        if (next == nullptr) {
+          result = CURLE_HTTP_RETURNED_ERROR;  // a 3xx that leads nowhere
+        } else if (hops == kMaxRedirects) {
+          result = CURLE_TOO_MANY_REDIRECTS;
+        } else if (!RedirectAllowed(current, next)) {
+          result = CURLE_UNSUPPORTED_PROTOCOL;
+        } else {
+          current = next;
+          continue;
+        }
         break;
       }
-    }
-    curl_easy_setopt(h, CURLOPT_RANGE, range.empty() ? nullptr : range.c_str());
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
-
-    std::string current = url;
-    long status = 0;
-    for (long hops = 0;; ++hops) {
-      curl_easy_setopt(h, CURLOPT_URL, current.c_str());
-      body.NewRequest();
-      result = curl_easy_perform(h);
-      status = 0;
-      curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-      if (result != CURLE_OK || status < 300 || status > 399) break;
-      const char* next = nullptr;
-      curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &next);
-      if (next == nullptr) {
-        result = CURLE_HTTP_RETURNED_ERROR;  // a 3xx that leads nowhere
-      } else if (hops == kMaxRedirects) {
-        result = CURLE_TOO_MANY_REDIRECTS;
-      } else if (!RedirectAllowed(current, next)) {
-        result = CURLE_UNSUPPORTED_PROTOCOL;
-      } else {
-        current = next;
-        continue;
+      // The handle keeps its options: the next request must not send these.
+      curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
+      if (result == CURLE_OK && (status < 200 || status > 299)) {
+        result = CURLE_HTTP_RETURNED_ERROR;
       }
-      break;
+      // A body shorter than announced is resumed like a broken connection.
+      if (result == CURLE_OK && !body.Complete()) result = CURLE_PARTIAL_FILE;
+      if (result == CURLE_OK) return result;
+      if (stops.Stopped()) {  // an attempt that failed as the stop came is a stop too
+        stops.SayInterrupted();
+        return CURLE_ABORTED_BY_CALLBACK;
+      }
+      if (body.badRange()) {
+        body.Restart();  // a range that does not fit: the body from the start
+      } else if (status == 416 && body.onDisk() > 0) {
+        body.Restart();  // the server has less than we hold: another body now
+      } else if (!Retryable(result, status)) {
+        return result;
+      }
+      if (retry >= maxRetries) return result;
+      if (!WaitBeforeRetry(retry, stop)) {
+        stops.SayInterrupted();
+        return CURLE_ABORTED_BY_CALLBACK;
+      }
     }
-    if (result == CURLE_OK && (status < 200 || status > 299)) result = CURLE_HTTP_RETURNED_ERROR;
-    // A body shorter than announced is resumed like a broken connection.
-    if (result == CURLE_OK && !body.Complete()) {
-      result = CURLE_PARTIAL_FILE;
-    }
-    if (result == CURLE_OK) break;
-    if (stops.Stopped()) {  // an attempt that failed as the stop came is a stop too
-      stops.SayInterrupted();
-      result = CURLE_ABORTED_BY_CALLBACK;
-      break;
-    }
-    if (body.badRange()) {
-      body.Restart();  // a range that does not fit: the body from the start
-    } else if (status == 416 && body.onDisk() > 0) {
-      body.Restart();  // the server has less than we hold: another body now
-    } else if (!Retryable(result, status)) {
-      break;
-    }
-    if (retry >= maxRetries) break;
-    if (!WaitBeforeRetry(retry, stop)) {
-      stops.SayInterrupted();
-      result = CURLE_ABORTED_BY_CALLBACK;
-      break;
-    }
-  }
+  };
 
-  if (result != CURLE_OK) std::cerr << "CURL error: " << curl_easy_strerror(result) << std::endl;
-  // On disk for good before it takes the package's name: a crash must not
-  // leave a destination that only looks whole.
-  if (result == CURLE_OK && ::fsync(file) != 0) result = CURLE_WRITE_ERROR;
-  const DigestCheck digest =
-      result == CURLE_OK ? CheckFileDigest(tempPath, sha256Hex, stop) : DigestCheck::Mismatch;
-  bool ok = result == CURLE_OK;
-  if (!ok) {
-    errorCode = static_cast<int>(result);  // a partial body is of no use to anyone
-  } else if (digest == DigestCheck::Cancelled) {
-    stops.SayInterrupted();
-    errorCode = static_cast<int>(CURLE_ABORTED_BY_CALLBACK);
-    ok = false;
-  } else if (digest != DigestCheck::Match) {
-    std::cerr << "Download does not match its announced SHA-256." << std::endl;
-    errorCode = kDigestError;
-    ok = false;
-  } else if (platform::MoveFileNoReplace(tempPath, destination) != platform::kSuccess) {
-    errorCode = kMoveError;
-    ok = false;
+  // The locations in order, until one gives the announced package. Only the
+  // user's stop and our own disk end the search early: another location
+  // cannot help with either.
+  int failure = static_cast<int>(CURLE_URL_MALFORMAT);  // no location at all
+  for (const std::string& url : urls) {
+    if (url.empty()) continue;
+    ++locationsTried;
+    const CURLcode result = fetchFrom(url);
+    if (result != CURLE_OK) {
+      std::cerr << "CURL error: " << curl_easy_strerror(result) << std::endl;
+      failure = static_cast<int>(result);
+      if (result == CURLE_ABORTED_BY_CALLBACK || result == CURLE_WRITE_ERROR) break;
+      continue;
+    }
+    // On disk for good before it takes the package's name: a crash must not
+    // leave a destination that only looks whole.
+    if (::fsync(file) != 0) {
+      failure = static_cast<int>(CURLE_WRITE_ERROR);
+      break;
+    }
+    const DigestCheck digest = CheckFileDigest(tempPath, sha256Hex, stop);
+    if (digest == DigestCheck::Cancelled) {
+      stops.SayInterrupted();
+      failure = static_cast<int>(CURLE_ABORTED_BY_CALLBACK);
+      break;
+    }
+    if (digest != DigestCheck::Match) {
+      // Another location may still have the announced package.
+      std::cerr << "Download does not match its announced SHA-256." << std::endl;
+      failure = kDigestError;
+      body.Restart();
+      continue;
+    }
+    failure =
+        platform::MoveFileNoReplace(tempPath, destination) == platform::kSuccess ? 0 : kMoveError;
+    break;
   }
+  const bool ok = failure == 0;
+  if (!ok) errorCode = failure;
   // The partial file goes last, still locked until here: a cleaner in
-  // another run never takes it from under the move.
+  // another run never takes it from under the move. A partial body is of
+  // no use to anyone.
   if (!ok) ::unlink(tempPath.c_str());
   ::close(file);
   file = -1;

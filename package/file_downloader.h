@@ -10,6 +10,7 @@
 // overlap: the two flags are process-wide.
 #include <atomic>
 #include <string>
+#include <vector>
 
 // Progress of the current transfer, 0 to 100; never goes down during one.
 extern std::atomic<double> downloadPercent;
@@ -42,6 +43,16 @@ class CFileDownloader {
   // waits between attempts and during the digest check.
   bool Download(const std::string& url, const std::string& destination, int& errorCode,
                 const std::string& sha256Hex = {}, const std::atomic<bool>* stop = nullptr);
+  // The same package from several locations, tried in order: the next one
+  // is asked when a location fails after its retries (or its body does not
+  // match sha256Hex). It continues the bytes on disk when it proves it has
+  // the same body (If-Range with the previous answer's validator, the same
+  // total size), else starts from zero. errorCode then names the last
+  // location's failure. Empty entries are skipped; no location at all is
+  // 3 (a malformed URL).
+  bool Download(const std::vector<std::string>& urls, const std::string& destination,
+                int& errorCode, const std::string& sha256Hex = {},
+                const std::atomic<bool>* stop = nullptr);
   void Cancel();
 
   // The progress rule: a known total moves the percentage up, never down.
@@ -49,6 +60,8 @@ class CFileDownloader {
 
   // The partial file of the latest transfer.
   std::string tempPath;
+  // How many locations the latest transfer asked.
+  int locationsTried = 0;
 
   // Tests shorten these.
   long stallSeconds = 30;        // no byte for this long ends an attempt

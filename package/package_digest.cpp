@@ -27,12 +27,11 @@ bool IsHexDigest(const std::string& text) {
   return true;
 }
 
-// The one reading loop: *hex gets the digest when the whole file was read.
-DigestCheck HashFile(const std::string& path, const std::atomic<bool>* cancel, std::string* hex) {
+// The one reading loop, from the descriptor's position to its end: *hex gets
+// the digest when the whole rest was read.
+DigestCheck HashDescriptor(int fd, const std::atomic<bool>* cancel, std::string* hex) {
   const auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
   if (cancelled()) return DigestCheck::Cancelled;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return DigestCheck::Unreadable;
   std::unique_ptr<EVP_MD_CTX, MdContextDeleter> context(EVP_MD_CTX_new());
   bool ok = context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) == 1;
   bool stopped = false;
@@ -50,7 +49,6 @@ DigestCheck HashFile(const std::string& path, const std::atomic<bool>* cancel, s
     }
     ok = EVP_DigestUpdate(context.get(), block.data(), static_cast<std::size_t>(n)) == 1;
   }
-  ::close(fd);
   if (stopped) return DigestCheck::Cancelled;
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
@@ -58,6 +56,25 @@ DigestCheck HashFile(const std::string& path, const std::atomic<bool>* cancel, s
     return DigestCheck::Unreadable;
   }
   *hex = LowerHex(digest, length);
+  return DigestCheck::Match;
+}
+
+DigestCheck HashFile(const std::string& path, const std::atomic<bool>* cancel, std::string* hex) {
+  if (cancel != nullptr && cancel->load()) return DigestCheck::Cancelled;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return DigestCheck::Unreadable;
+  const DigestCheck check = HashDescriptor(fd, cancel, hex);
+  ::close(fd);
+  return check;
+}
+
+// Compares a computed digest with the announced one, in either case.
+DigestCheck Compare(const std::string& actual, const std::string& sha256Hex) {
+  for (std::size_t i = 0; i < actual.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(sha256Hex[i])) != actual[i]) {
+      return DigestCheck::Mismatch;
+    }
+  }
   return DigestCheck::Match;
 }
 
@@ -77,12 +94,19 @@ DigestCheck CheckFileDigest(const std::string& path, const std::string& sha256He
   if (const DigestCheck read = HashFile(path, cancel, &actual); read != DigestCheck::Match) {
     return read;
   }
-  for (std::size_t i = 0; i < actual.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(sha256Hex[i])) != actual[i]) {
-      return DigestCheck::Mismatch;
-    }
+  return Compare(actual, sha256Hex);
+}
+
+DigestCheck CheckDescriptorDigest(int fd, const std::string& sha256Hex,
+                                  const std::atomic<bool>* cancel) {
+  if (sha256Hex.empty()) return DigestCheck::Match;
+  if (!IsHexDigest(sha256Hex)) return DigestCheck::Mismatch;
+  if (::lseek(fd, 0, SEEK_SET) != 0) return DigestCheck::Unreadable;
+  std::string actual;
+  if (const DigestCheck read = HashDescriptor(fd, cancel, &actual); read != DigestCheck::Match) {
+    return read;
   }
-  return DigestCheck::Match;
+  return Compare(actual, sha256Hex);
 }
 
 DigestCheck CheckPackageDigest(const std::wstring& archive, const std::string& sha256Hex,

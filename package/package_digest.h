@@ -17,6 +17,12 @@ DigestCheck CheckPackageDigest(const std::wstring& archive, const std::string& s
 DigestCheck CheckFileDigest(const std::string& path, const std::string& sha256Hex,
                             const std::atomic<bool>* cancel);
 
+// The same for an open file, read from its start (the descriptor's position
+// is left at its end); the caller keeps the descriptor. Checking and then
+// using one descriptor means the bytes checked are the bytes used.
+DigestCheck CheckDescriptorDigest(int fd, const std::string& sha256Hex,
+                                  const std::atomic<bool>* cancel);
+
 // True when sha256Hex is empty (nothing to check) or names the archive's
 // SHA-256 (64 hexadecimal digits, either case). False for a mismatch, a
 // malformed digest or an archive that cannot be read.

@@ -1,5 +1,6 @@
 #include <service/service_state.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include <config/app_constants.h>
@@ -51,6 +52,24 @@ std::string CServiceState::GetJsonString(const Json::Value& value,
   return platform::WideToOsNarrow(platform::Utf8ToWide(value.asString()));
 }
 
+std::vector<std::string> PackageLocations(const std::string& primary, const Json::Value& list) {
+  std::vector<std::string> listed;
+  if (list.isArray()) {
+    for (const Json::Value& entry : list) {
+      if (!entry.isString() || entry.asString().empty()) continue;
+      if (std::find(listed.begin(), listed.end(), entry.asString()) == listed.end()) {
+        listed.push_back(entry.asString());
+      }
+    }
+  }
+  // The list's own order rules when it names the single address too.
+  if (primary.empty() || std::find(listed.begin(), listed.end(), primary) != listed.end()) {
+    return listed;
+  }
+  listed.insert(listed.begin(), primary);
+  return listed;
+}
+
 ConfigFetch CServiceState::FetchRemoteConfig(long* status) {
   HeaderSet headers;
   FillCommonHeaders(headers);
@@ -77,8 +96,10 @@ ConfigFetch CServiceState::FetchRemoteConfig(long* status) {
   const Json::Value& service = root.isObject() ? root["serviceurl"] : empty;
   const Json::Value& package = root.isObject() ? root["DeepSeekUrl"] : empty;
   const Json::Value& digest = root.isObject() ? root["DeepSeekSha256"] : empty;
+  const Json::Value& mirrors = root.isObject() ? root["DeepSeekUrls"] : empty;
   serviceUrl = GetJsonString(service, "");
-  packageUrl = package.isString() ? package.asString() : std::string();
+  packageUrls = PackageLocations(package.isString() ? package.asString() : std::string(), mirrors);
+  packageUrl = packageUrls.empty() ? std::string() : packageUrls.front();
   packageSha256 = digest.isString() ? digest.asString() : std::string();
   return braces ? ConfigFetch::Applied : ConfigFetch::NotJson;
 }

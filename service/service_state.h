@@ -5,6 +5,7 @@
 #include <json/value.h>
 
 #include <string>
+#include <vector>
 
 #include <config/guarded.h>
 #include <net/http_client.h>
@@ -47,7 +48,10 @@ class CServiceState {
   // result reaches the window thread, read by the window only once the
   // configuration is ready and by a package step that a fetch never overlaps.
   std::string serviceUrl;  // OS narrow encoding
-  std::string packageUrl;  // UTF-8, as sent
+  std::string packageUrl;  // UTF-8, as sent: the first of packageUrls
+  // Every place the package may be fetched from, in the order tried:
+  // "DeepSeekUrl", then "DeepSeekUrls" (see PackageLocations).
+  std::vector<std::string> packageUrls;
   // "DeepSeekSha256": the package's SHA-256 in hexadecimal, or empty when the
   // service announces none (then the package is not checked).
   std::string packageSha256;
@@ -67,3 +71,10 @@ class CServiceState {
 };
 
 CServiceState& GetServiceState();
+
+// The package's locations from the configuration's "DeepSeekUrl" (primary)
+// and "DeepSeekUrls" (a JSON array of strings): the primary first, then the
+// list in its order; when the list names the primary too, the list's order
+// alone. Non-strings, empty strings and repeats are left out. Each address
+// is checked where it is used: only http and https are fetched.
+std::vector<std::string> PackageLocations(const std::string& primary, const Json::Value& list);

@@ -19,6 +19,7 @@
 #include <ui/manage_page.h>
 #include <ui/message_box.h>
 #include <ui/overlay_close.h>
+#include <ui/package_dialog.h>
 #include <ui/tutorial_archive.h>
 #include <ui/usage_switch.h>
 #include <ui/window_drag.h>
@@ -34,6 +35,11 @@ QString BrowseForFolder(QWidget* parent, const QString& start) {
   if (Picker()) return Picker()(start);
   return QFileDialog::getExistingDirectory(parent, QStringLiteral("请选择一个目录"), start,
                                            QFileDialog::ShowDirsOnly);
+}
+
+CMainDlg::PackagePicker& PackagePickerHook() {
+  static CMainDlg::PackagePicker picker;
+  return picker;
 }
 
 // Where the model stage's artwork draws its bar (stage_model.gif, 425 x 130).
@@ -91,6 +97,11 @@ bool CMainDlg::Create() {
   });
   ConnectClick("imgNoDownDeekSeek", [this] { m_engine->OnInstallClick(); });
   Connect("btnSelDir", &CMainDlg::OnSelectFolder);
+  Connect("btnLocalPkg", &CMainDlg::OnSelectLocalPackage);
+  ConnectClick("btnDownloadPkg", [this] {
+    m_engine->ClearLocalPackage();
+    if (QWidget* line = Child("localPkgTxt")) line->setToolTip(QString());
+  });
   Connect("imgOnceTiYan", &CMainDlg::OnTryNowClick);
   Connect("imgDownOtherModel", &CMainDlg::OnOtherModelsClick);
   Connect("imgUserTutorial", &CMainDlg::OnTutorialClick);
@@ -167,6 +178,25 @@ void CMainDlg::OnSelectFolder() {
       CInstallEngine::FolderForPickedPath(QDir::toNativeSeparators(picked).toStdWString());
   SetChildText("InstPath", path);
   m_engine->ShowFreeSpace(path);
+}
+
+void CMainDlg::SetPackagePickerForTesting(PackagePicker picker) {
+  PackagePickerHook() = std::move(picker);
+}
+
+void CMainDlg::OnSelectLocalPackage() {
+  const QString start = PackageDialogStart(Q(m_engine->localPackage()));
+  const QString picked =
+      PackagePickerHook() ? PackagePickerHook()(start) : AskForPackageFile(this, start);
+  if (picked.isEmpty()) return;
+  UseLocalPackage(QDir::toNativeSeparators(picked).toStdWString());
+}
+
+bool CMainDlg::UseLocalPackage(const std::wstring& path) {
+  if (!m_engine->ChooseLocalPackage(path)) return false;
+  // The line has room for the name; the whole path is a hover away.
+  if (QWidget* line = Child("localPkgTxt")) line->setToolTip(Q(path));
+  return true;
 }
 
 void CMainDlg::OnTryNowClick() {

@@ -52,10 +52,18 @@ class CMainDlg : public QWidget,
   // instead of a person (nullptr restores the dialog).
   using FolderPicker = std::function<QString(const QString& start)>;
   static void SetFolderPickerForTesting(FolderPicker picker);
+  // The package file picker, given the folder it opens at; tests answer it
+  // as the folder picker's (nullptr restores the dialog).
+  using PackagePicker = std::function<QString(const QString& start)>;
+  static void SetPackagePickerForTesting(PackagePicker picker);
+  // Chooses a package on disk as the dialog would (`--package FILE`); false
+  // when it was refused (the cause shows under the install image).
+  bool UseLocalPackage(const std::wstring& path);
 
   // Handlers of the event map.
   void OnModelSelectionChanged();
   void OnSelectFolder();
+  void OnSelectLocalPackage();
   void OnTryNowClick();
   void OnOtherModelsClick();
   void OnTutorialClick();

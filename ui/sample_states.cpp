@@ -86,7 +86,7 @@ QStringList SampleStateNames() {
   return {QStringLiteral("download"), QStringLiteral("setup"),    QStringLiteral("model"),
           QStringLiteral("runner"),   QStringLiteral("finished"), QStringLiteral("progress"),
           QStringLiteral("models"),   QStringLiteral("manage"),   QStringLiteral("uninstall"),
-          QStringLiteral("repair"),   QStringLiteral("notice")};
+          QStringLiteral("repair"),   QStringLiteral("notice"),   QStringLiteral("local_package")};
 }
 
 void ShowSampleState(CMainDlg& window, const QString& state) {
@@ -94,7 +94,14 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
   if (CUsageSwitch* usage = window.usageSwitch()) {
     usage->ShowNotice(state == QLatin1String("notice"));
   }
-  if (state == QLatin1String("download")) {
+  if (state == QLatin1String("local_package")) {
+    // A long name, shortened in the middle as the engine does.
+    SetText(window, "localPkgTxt", QStringLiteral("本地安装包：deepseek-of…025-03.zip"));
+    for (const char* name : {"localPkgTxt", "btnDownloadPkg"}) {
+      if (auto* w = window.findChild<QWidget*>(QLatin1String(name))) w->show();
+    }
+    if (auto* w = window.findChild<QWidget*>(QStringLiteral("btnLocalPkg"))) w->hide();
+  } else if (state == QLatin1String("download")) {
     ShowOnly(window, "imgDownDeekSeek");
     SetText(window, "stageProgressTxt", QStringLiteral("安装包 42% · 已下载 512.0 MB / 1.19 GB"));
   } else if (state == QLatin1String("setup")) {

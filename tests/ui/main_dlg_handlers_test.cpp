@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include <config/app_constants.h>
@@ -25,6 +26,7 @@
 #include <ui/folder_dialog.h>
 #include <ui/main_dlg.h>
 #include <ui/message_box.h>
+#include <ui/package_dialog.h>
 #include <ui/qt_notify_center.h>
 #include <work/thread_module.h>
 
@@ -93,6 +95,7 @@ class MainDlgHandlers : public ::testing::Test {
     GetEventReporter().WaitIdle();
     SetMessageBoxHandler(nullptr);
     CMainDlg::SetFolderPickerForTesting(nullptr);
+    CMainDlg::SetPackagePickerForTesting(nullptr);
     GetAppConstants() = saved_;
     ::setenv("PATH", path_.c_str(), 1);
     ::unsetenv("TMPDIR");
@@ -277,6 +280,35 @@ TEST_F(MainDlgHandlers, TutorialIsUnpackedAndOpened) {
 TEST_F(MainDlgHandlers, CloseButtonClosesTheWindow) {
   Click("btn_close");
   EXPECT_FALSE(window_->isVisible());
+}
+
+// "从本地安装包安装": the picked file is shown (its path on hover) until
+// "改为在线下载" goes back; a cancelled dialog changes nothing.
+TEST_F(MainDlgHandlers, LocalPackageIsPickedShownAndLeftAgain) {
+  const fs::path file = home_.root() / "离线 安装包.zip";
+  std::ofstream(file) << "PK";
+  QString start;
+  CMainDlg::SetPackagePickerForTesting([&start](const QString& at) {
+    start = at;
+    return QString();
+  });
+  Click("btnLocalPkg");
+  EXPECT_EQ(start, PackageDialogStart(QString()));
+  EXPECT_FALSE(Shown("localPkgTxt"));
+  const QString picked = QString::fromStdString(file.string());
+  CMainDlg::SetPackagePickerForTesting([picked](const QString&) { return picked; });
+  Click("btnLocalPkg");
+  EXPECT_TRUE(Shown("localPkgTxt"));
+  EXPECT_TRUE(Text("localPkgTxt").contains(QStringLiteral("离线 安装包.zip")));
+  EXPECT_EQ(Find("localPkgTxt")->toolTip(), picked);
+  EXPECT_TRUE(Shown("btnDownloadPkg"));
+  EXPECT_FALSE(Shown("btnLocalPkg"));
+  EXPECT_EQ(window_->engine().localPackage(), platform::WidePath(file));
+  Click("btnDownloadPkg");
+  EXPECT_FALSE(Shown("localPkgTxt"));
+  EXPECT_TRUE(Shown("btnLocalPkg"));
+  EXPECT_TRUE(window_->engine().localPackage().empty());
+  EXPECT_TRUE(fs::exists(file));
 }
 
 }  // namespace

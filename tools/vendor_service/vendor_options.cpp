@@ -11,6 +11,11 @@ const char* const kVendorUsage =
     "  --package F            serve F as /package/deepseek.zip\n"
     "  --no-package-url       answer the configuration with an empty package URL\n"
     "  --package-breaks-at N  drop every package answer after N bytes\n"
+    "  --mirror               serve the package at a second location too, listed in\n"
+    "                         DeepSeekUrls after the first\n"
+    "  --location-breaks-at K:N  location K (1 first, 2 mirror) drops its answers\n"
+    "                         after N bytes\n"
+    "  --location-refuses K   location K answers 404\n"
     "  --config-delay-ms N    wait N ms before answering the configuration\n"
     "  --model-size-bytes N   size of every model under /models/ (default 4 MiB)\n"
     "  --model-rate N         send models at N bytes per second\n"
@@ -30,8 +35,8 @@ bool ParseNumber(std::string_view text, T* value) {
 bool ParseVendorOptions(int argc, char** argv, VendorOptions* options, std::string* error) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view name = argv[i];
-    if (name == "--no-package-url") {
-      options->noPackageUrl = true;
+    if (name == "--no-package-url" || name == "--mirror") {
+      (name == "--mirror" ? options->mirror : options->noPackageUrl) = true;
       continue;
     }
     if (i + 1 >= argc) {
@@ -50,6 +55,18 @@ bool ParseVendorOptions(int argc, char** argv, VendorOptions* options, std::stri
       options->packageFile = value;
     } else if (name == "--package-breaks-at") {
       ok = ParseNumber(value, &options->packageBreaksAt) && options->packageBreaksAt > 0;
+    } else if (name == "--location-breaks-at") {
+      const std::size_t colon = value.find(':');
+      int location = 0;
+      std::uint64_t bytes = 0;
+      ok = colon != std::string_view::npos && ParseNumber(value.substr(0, colon), &location) &&
+           (location == 1 || location == 2) && ParseNumber(value.substr(colon + 1), &bytes) &&
+           bytes > 0;
+      if (ok) options->locationBreaksAt[location - 1] = bytes;
+    } else if (name == "--location-refuses") {
+      int location = 0;
+      ok = ParseNumber(value, &location) && (location == 1 || location == 2);
+      if (ok) options->locationRefuses[location - 1] = true;
     } else if (name == "--config-delay-ms") {
       ok = ParseNumber(value, &options->configDelayMs);
     } else if (name == "--model-size-bytes") {

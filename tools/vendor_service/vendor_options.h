@@ -13,6 +13,13 @@ struct VendorOptions {
   // Every package answer breaks off after this many bytes (0: never), as a
   // connection that drops midway.
   std::uint64_t packageBreaksAt = 0;
+  // A second location of the same file, /mirror/deepseek.zip, announced in
+  // "DeepSeekUrls" after the first (/package/deepseek.zip).
+  bool mirror = false;
+  // Per location (index 0: the first, 1: the mirror): its answers break off
+  // after this many bytes (0: never), or it answers 404.
+  std::uint64_t locationBreaksAt[2] = {0, 0};
+  bool locationRefuses[2] = {false, false};
   unsigned configDelayMs = 0;
   std::uint64_t modelSizeBytes = 4u << 20;
   std::uint64_t modelRate = 0;  // bytes per second; 0: as fast as possible

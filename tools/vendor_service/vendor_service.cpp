@@ -115,6 +115,58 @@ bool VendorService::ServesModel(const std::string& tag) const {
   return false;
 }
 
+void VendorService::ServePackage(int location, const httplib::Request& req,
+                                 httplib::Response& res) {
+  const std::string name = std::to_string(location + 1);
+  auto file = std::make_shared<OpenFile>();
+  struct stat st;
+  if (options_.locationRefuses[location] || options_.packageFile.empty() ||
+      (file->fd = ::open(options_.packageFile.c_str(), O_RDONLY | O_CLOEXEC)) < 0 ||
+      ::fstat(file->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    Say("package\t" + name + "\trefused");
+    res.status = 404;
+    return;
+  }
+  // Both locations serve the one file: the same validators, as two servers
+  // of one vendor would.
+  const std::string etag = PackageEtag(st);
+  const std::string lastModified = HttpDate(st.st_mtim.tv_sec);
+  res.set_header("ETag", etag);
+  res.set_header("Last-Modified", lastModified);
+  // A range is for the body the client already holds part of: when
+  // If-Range names another one, the whole body is the answer (200). The
+  // server library has parsed the range before this handler; the request
+  // object is its own, not const, so dropping the range here is allowed.
+  if (req.has_header("If-Range")) {
+    const std::string asked = req.get_header_value("If-Range");
+    if (asked != etag && asked != lastModified) {
+      const_cast<httplib::Request&>(req).ranges.clear();
+    }
+  }
+  const std::string from =
+      req.ranges.empty() ? std::string("0") : std::to_string(req.ranges.front().first);
+  Say("package\t" + name + "\tfrom " + from);
+  std::uint64_t breaksAt = options_.locationBreaksAt[location];
+  if (breaksAt == 0) breaksAt = options_.packageBreaksAt;
+  // The bytes this answer sent, told when it ends (whole or broken off).
+  auto sent = std::make_shared<std::uint64_t>(0);
+  res.set_content_provider(
+      static_cast<std::size_t>(st.st_size), "application/zip",
+      [this, file, breaksAt, sent](std::size_t offset, std::size_t length,
+                                   httplib::DataSink& sink) {
+        if (stopping_) return false;
+        if (breaksAt > 0 && offset >= breaksAt) return false;
+        if (breaksAt > 0) length = std::min<std::size_t>(length, breaksAt - offset);
+        char block[kChunk];
+        const ssize_t n =
+            ::pread(file->fd, block, std::min(length, kChunk), static_cast<off_t>(offset));
+        if (n <= 0 || !sink.write(block, static_cast<std::size_t>(n))) return false;
+        *sent += static_cast<std::uint64_t>(n);
+        return true;
+      },
+      [name, sent](bool) { Say("served\t" + name + "\t" + std::to_string(*sent)); });
+}
+
 void VendorService::Routes() {
   server_.Get("/api/dpsk/config", [this](const httplib::Request&, httplib::Response& res) {
     if (options_.configDelayMs > 0) {
@@ -123,6 +175,12 @@ void VendorService::Routes() {
     Json::Value answer(Json::objectValue);
     answer["serviceurl"] = Url("/support");
     answer["DeepSeekUrl"] = options_.noPackageUrl ? "" : Url("/package/deepseek.zip");
+    if (options_.mirror) {
+      Json::Value locations(Json::arrayValue);
+      locations.append(Url("/package/deepseek.zip"));
+      locations.append(Url("/mirror/deepseek.zip"));
+      answer["DeepSeekUrls"] = locations;
+    }
     res.set_content(Json::writeString(Json::StreamWriterBuilder(), answer), "application/json");
     Say("config");
   });
@@ -136,41 +194,14 @@ void VendorService::Routes() {
               });
 
   server_.Get("/package/deepseek.zip", [this](const httplib::Request& req, httplib::Response& res) {
-    auto file = std::make_shared<OpenFile>();
-    struct stat st;
-    if (options_.packageFile.empty() ||
-        (file->fd = ::open(options_.packageFile.c_str(), O_RDONLY | O_CLOEXEC)) < 0 ||
-        ::fstat(file->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ServePackage(0, req, res);
+  });
+  server_.Get("/mirror/deepseek.zip", [this](const httplib::Request& req, httplib::Response& res) {
+    if (!options_.mirror) {
       res.status = 404;
       return;
     }
-    const std::string etag = PackageEtag(st);
-    const std::string lastModified = HttpDate(st.st_mtim.tv_sec);
-    res.set_header("ETag", etag);
-    res.set_header("Last-Modified", lastModified);
-    // A range is for the body the client already holds part of: when
-    // If-Range names another one, the whole body is the answer (200). The
-    // server library has parsed the range before this handler; the request
-    // object is its own, not const, so dropping the range here is allowed.
-    if (req.has_header("If-Range")) {
-      const std::string asked = req.get_header_value("If-Range");
-      if (asked != etag && asked != lastModified) {
-        const_cast<httplib::Request&>(req).ranges.clear();
-      }
-    }
-    Say("package");
-    res.set_content_provider(
-        static_cast<std::size_t>(st.st_size), "application/zip",
-        [this, file](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-          if (stopping_) return false;
-          const std::uint64_t breaksAt = options_.packageBreaksAt;
-          if (breaksAt > 0 && offset >= breaksAt) return false;
-          if (breaksAt > 0) length = std::min<std::size_t>(length, breaksAt - offset);
-          char block[kChunk];
-          const ssize_t n =
-              ::pread(file->fd, block, std::min(length, kChunk), static_cast<off_t>(offset));
-          return n > 0 && sink.write(block, static_cast<std::size_t>(n));
-        });
+    ServePackage(1, req, res);
   });
 
   server_.Get(R"(/models/(.+))", [this](const httplib::Request& req, httplib::Response& res) {

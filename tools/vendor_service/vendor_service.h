@@ -25,6 +25,8 @@ class VendorService {
  private:
   void Routes();
   bool ServesModel(const std::string& tag) const;
+  // One location of the package (0: the first, 1: the mirror).
+  void ServePackage(int location, const httplib::Request& req, httplib::Response& res);
 
   const VendorOptions& options_;
   EventLog* events_;
