@@ -76,11 +76,14 @@ class UsageReportsStore : public ::testing::Test {
   AppConstants saved_;
 };
 
-TEST_F(UsageReportsStore, AFreshUserIsAskedNothingAndNothingIsCreated) {
+// (The program's start records its key; reading the switch adds nothing.)
+TEST_F(UsageReportsStore, AFreshUserIsAskedNothingAndNothingIsStored) {
   EXPECT_TRUE(UsageReportsSwitch());
   EXPECT_TRUE(UsageReportsAllowed());
   EXPECT_FALSE(UsageNoticeShown());
-  EXPECT_FALSE(fs::exists(Store()));
+  for (const wchar_t* name : {kUsageReportsValueName, kUsageNoticeShownValueName}) {
+    EXPECT_THROW(Stored(name), winreg::RegException);
+  }
 }
 
 TEST_F(UsageReportsStore, TheSwitchIsRememberedAsZeroOrOne) {
