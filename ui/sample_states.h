@@ -7,7 +7,7 @@
 class CMainDlg;
 
 // download, setup, model, runner, finished, progress, models, manage,
-// uninstall, repair.
+// uninstall, repair, gpu.
 QStringList SampleStateNames();
 // Puts a freshly created window into `state`; an unknown name leaves it as is.
 void ShowSampleState(CMainDlg& window, const QString& state);
