@@ -8,7 +8,7 @@ namespace {
 constexpr std::uint64_t kMiB = 1024 * 1024;
 constexpr double kGiB = 1024.0 * 1024.0 * 1024.0;
 // A longer name would push the verdict out of the info panel.
-constexpr std::size_t kShownNameLength = 40;
+constexpr std::size_t kShownNameLength = 32;
 
 // "NVIDIA GeForce RTX 3060 12 GB", or the name alone when the card's own
 // memory is not known.

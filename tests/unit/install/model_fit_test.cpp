@@ -94,7 +94,7 @@ TEST(ModelFit, TextsForTheFormAndTheRows) {
       {nullptr, ModelFit::MainMemory, L"将使用 CPU 运行，速度较慢"},
       {nullptr, ModelFit::TooLarge, L""},
       {&longName, ModelFit::GraphicsCard,
-       L"显卡 " + std::wstring(37, L'N') + L"... 12 GB：可用显卡加速"},
+       L"显卡 " + std::wstring(29, L'N') + L"... 12 GB：可用显卡加速"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(GraphicsCardLine(c.card, c.fit), c.line) << static_cast<int>(c.fit);
