@@ -13,6 +13,7 @@
 #include <install/install_steps.h>
 #include <install/installed_status.h>
 #include <install/local_package.h>
+#include <install/model_fit.h>
 #include <install/ollama_runner.h>
 #include <install/package_step.h>
 #include <install/progress_text.h>
@@ -771,6 +772,12 @@ void CInstallEngine::ShowModelNeeds(int index) {
   // The machine beside the model's need, so nobody starts what cannot run.
   const std::uint64_t memory = platform::TotalMemoryBytes();
   const std::uint64_t needed = RequiredMemoryForListIndex(index);
+  if (m_graphicsCards) {
+    const platform::GraphicsCard* card = LargestGraphicsCard(*m_graphicsCards);
+    const ModelFit fit = FitForListIndex(index, card ? card->memoryBytes : 0, memory);
+    m_view.SetChildText("gpuInfoTxt", GraphicsCardLine(card, fit));
+    m_view.MarkChildWarning("gpuInfoTxt", fit == ModelFit::TooLarge);
+  }
   if (memory == 0 || needed == 0) {
     m_view.SetChildText("memInfoTxt", L"");
     m_view.MarkChildWarning("memInfoTxt", false);
@@ -785,6 +792,39 @@ void CInstallEngine::ShowModelNeeds(int index) {
                                            L"运行会很慢或无法运行，建议选择更小的模型。",
                                   gib, neededGib));
   m_view.MarkChildWarning("memInfoTxt", !enough);
+}
+
+void CInstallEngine::StartGraphicsDetection() {
+  // Not one of StartAction's tasks: looking at the cards is no work the
+  // manage page has to wait for.
+  StartEngineTask(
+      m_owner, shared_from_this(), [this, probe = graphicsProbe](Action::IAction* action) {
+        const std::vector<platform::GraphicsCard> cards = platform::DetectGraphicsCards(probe);
+        action->RunOnUI([this, &cards] {
+          ShowGraphicsCards(cards);
+          return 0;
+        });
+        return 0;
+      });
+}
+
+void CInstallEngine::ShowGraphicsCards(const std::vector<platform::GraphicsCard>& cards) {
+  if (m_graphicsCards) return;
+  m_graphicsCards = cards;
+  ShowModelNeeds(m_view.SelectedModelIndex());
+  ShowModelFits();
+}
+
+void CInstallEngine::ShowModelFits() {
+  const platform::GraphicsCard* card = LargestGraphicsCard(*m_graphicsCards);
+  const std::uint64_t memory = platform::TotalMemoryBytes();
+  for (int row = 1; row <= kModelCount; ++row) {
+    const ModelFit fit = FitForListIndex(row - 1, card ? card->memoryBytes : 0, memory);
+    const std::string name = RowName("ai_fit", row);
+    m_view.SetChildText(name, ModelFitTag(fit));
+    m_view.MarkChildWarning(name, fit == ModelFit::TooLarge);
+    m_view.ShowChild(name, fit != ModelFit::Unknown);
+  }
 }
 
 void CInstallEngine::ShowFreeSpace(const std::wstring& folder) {

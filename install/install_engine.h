@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include <install/package_outcome.h>
 #include <install/pull_failure.h>
 #include <install/runner_server.h>
+#include <platform/graphics_cards.h>
 #include <platform/thread_annotations.h>
 #include <work/action.h>
 #include <work/ui_events.h>
@@ -148,6 +150,12 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   // The install form, window thread: the selected model's needs beside this
   // machine's memory, and the free space where a folder would go.
   void ShowModelNeeds(int listIndex);
+  // The graphics cards, looked for once on a worker within the probe's
+  // time limit; until they are known the form says nothing of them.
+  void StartGraphicsDetection();
+  // Window thread: the cards found; the form's card line and each model
+  // row's mark follow. Only the first set counts (detection runs once).
+  void ShowGraphicsCards(const std::vector<platform::GraphicsCard>& cards);
   void ShowFreeSpace(const std::wstring& folder);
   // A picked folder as the form takes it: a file-system root gets a folder
   // of its own.
@@ -162,6 +170,8 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
 
   // Tests shorten the pull's stall time.
   PullOptions pullOptions;
+  // Tests point the card detection at a made-up tree.
+  platform::GraphicsProbe graphicsProbe;
   // Tests make a step fail as an unexpected error would; called on workers
   // with the step's name.
   std::function<void(const char* step)> stepHookForTesting;
@@ -177,6 +187,8 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   void ShowRowCause(int row, const std::wstring& text);
   // The chosen package's line and its two links.
   void ShowLocalPackage();
+  // Each model row's mark: on the card, in main memory only, or not at all.
+  void ShowModelFits();
   // A list pull that may not fit the disk or the memory: true to go on.
   bool ConfirmRowPullFits(int row);
   void Step(const char* name);
@@ -220,6 +232,8 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   double m_bytesPerSecond = 0;
   // Tasks started and not yet ended (the count is the workers' too).
   std::atomic<int> m_tasksRunning{0};
+  // The graphics cards once detected (window thread).
+  std::optional<std::vector<platform::GraphicsCard>> m_graphicsCards;
   bool m_installWaitingForConfig = false;
   bool m_serviceWaitingForConfig = false;
   // Workers report too: the hold is ended from any thread.

@@ -144,6 +144,7 @@ void CMainDlg::OnInitDialog() {
   OnModelSelectionChanged();
   SelectTabPage("tab_pages", 0);
   m_engine->StartInstalledModelDetection();
+  m_engine->StartGraphicsDetection();
 }
 
 void CMainDlg::CenterWindow() {

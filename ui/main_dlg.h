@@ -34,7 +34,8 @@ class CMainDlg : public QWidget,
   // the layout is missing.
   bool Create();
   // Restores the install folder and the model texts, and starts the
-  // start-up work (reports, configuration, model detection) off the window
+  // start-up work (reports, configuration, model and graphics card
+  // detection) off the window
   // thread, so that the window shows at once.
   void OnInitDialog();
   // Centres the window on the work area of the screen it will show on.

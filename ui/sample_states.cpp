@@ -1,6 +1,7 @@
 #include <ui/sample_states.h>
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStackedWidget>
@@ -76,6 +77,15 @@ QStringList SampleRepairLines() {
           QStringLiteral("开机启动：已重新登记")};
 }
 
+// A mid-range card that holds the models up to 14B.
+std::vector<platform::GraphicsCard> SampleGraphicsCards() {
+  platform::GraphicsCard card;
+  card.vendor = platform::GraphicsVendor::Nvidia;
+  card.name = "NVIDIA GeForce RTX 3060";
+  card.memoryBytes = 12288ull << 20;
+  return {card};
+}
+
 void SelectPage(QWidget& window, const char* stack, int page) {
   if (auto* w = window.findChild<QStackedWidget*>(QLatin1String(stack))) w->setCurrentIndex(page);
 }
@@ -86,7 +96,8 @@ QStringList SampleStateNames() {
   return {QStringLiteral("download"), QStringLiteral("setup"),    QStringLiteral("model"),
           QStringLiteral("runner"),   QStringLiteral("finished"), QStringLiteral("progress"),
           QStringLiteral("models"),   QStringLiteral("manage"),   QStringLiteral("uninstall"),
-          QStringLiteral("repair"),   QStringLiteral("notice"),   QStringLiteral("local_package")};
+          QStringLiteral("repair"),   QStringLiteral("notice"),   QStringLiteral("local_package"),
+          QStringLiteral("gpu")};
 }
 
 void ShowSampleState(CMainDlg& window, const QString& state) {
@@ -119,6 +130,11 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
   } else if (state == QLatin1String("finished")) {
     SelectPage(window, "tab_pages2", 1);
     SetText(window, "modelstrTxt", QStringLiteral("已下载 deepseek-r1:1.5b"));
+  } else if (state == QLatin1String("gpu")) {
+    // The form with a card that holds the selected model.
+    if (auto* models = window.findChild<QComboBox*>(QStringLiteral("cbx_Model")))
+      models->setCurrentIndex(1);
+    window.engine().ShowGraphicsCards(SampleGraphicsCards());
   } else if (state == QLatin1String("progress") || state == QLatin1String("models")) {
     auto* overlay = window.findChild<QStackedWidget*>(QStringLiteral("tab_Tip"));
     if (overlay == nullptr) return;
@@ -134,6 +150,7 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
       if (auto* box = window.findChild<QWidget*>(QStringLiteral("winProgress2"))) box->show();
       if (auto* b = window.findChild<QWidget*>(QStringLiteral("adked_btn1"))) b->setEnabled(false);
       window.ShowPullProgress(2, SamplePull());
+      window.engine().ShowGraphicsCards(SampleGraphicsCards());
     }
   } else if (state == QLatin1String("manage") || state == QLatin1String("uninstall") ||
              state == QLatin1String("repair")) {

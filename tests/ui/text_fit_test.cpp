@@ -11,6 +11,7 @@
 
 #include <base/text_helpers.h>
 #include <catalogue/model_catalogue.h>
+#include <install/model_fit.h>
 #include <install/package_outcome.h>
 #include <install/pull_failure.h>
 #include <install/pull_progress.h>
@@ -225,6 +226,38 @@ TEST_F(TextsFit, ManagePageInEveryVariant) {
     QApplication::processEvents();
     const auto faults = TextsThatDoNotFit(window);
     EXPECT_TRUE(faults.empty()) << "variant " << variant << " " << Scale() << Join(faults);
+  }
+}
+
+// The card line with the longest name kept and the widest figures, under
+// the widest memory line; each row's mark in each row.
+TEST_F(TextsFit, GraphicsCardLinesAndRowMarks) {
+  platform::GraphicsCard card;
+  card.name = std::string(60, 'W');
+  card.memoryBytes = 1023ull << 30;
+  CMainDlg window;
+  Open(window);
+  window.SetChildText("memInfoTxt",
+                      L"本机内存 1024 GB，此模型建议 512 GB 以上：内存不足，"
+                      L"运行会很慢或无法运行，建议选择更小的模型。");
+  for (const ModelFit fit : {ModelFit::GraphicsCard, ModelFit::MainMemory, ModelFit::TooLarge}) {
+    for (const platform::GraphicsCard* each :
+         {&card, static_cast<platform::GraphicsCard*>(nullptr)}) {
+      window.SetChildText("gpuInfoTxt", GraphicsCardLine(each, fit));
+      QApplication::processEvents();
+      const auto faults = TextsThatDoNotFit(window);
+      EXPECT_TRUE(faults.empty()) << Scale() << Join(faults);
+    }
+  }
+  ShowSampleState(window, QStringLiteral("models"));
+  for (const ModelFit fit : {ModelFit::GraphicsCard, ModelFit::MainMemory, ModelFit::TooLarge}) {
+    for (int row = 1; row <= kModelCount; ++row) {
+      window.SetChildText("ai_fit" + std::to_string(row), ModelFitTag(fit));
+      window.ShowChild("ai_fit" + std::to_string(row), true);
+    }
+    QApplication::processEvents();
+    const auto faults = TextsThatDoNotFit(window);
+    EXPECT_TRUE(faults.empty()) << Scale() << Join(faults);
   }
 }
 

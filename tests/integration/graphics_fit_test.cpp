@@ -1,0 +1,95 @@
+// The install form's graphics card line and the model list's marks, from a
+// detection run on a worker against a made-up machine.
+#include <gtest/gtest.h>
+
+#include <install/model_fit.h>
+#include <platform/os_info.h>
+#include <tests/support/engine_harness.h>
+#include <tests/support/temp_home.h>
+
+namespace {
+
+class GraphicsFit : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::GraphicsProbe probe;
+    probe.sysRoot = (home_.root() / "sys").string();
+    probe.procRoot = (home_.root() / "proc").string();
+    probe.nvidiaSmi = WriteScript(home_.root() / "bin/nvidia-smi",
+                                  "[ \"$1\" = --query-gpu=name,memory.total ] || exit 2\n"
+                                  "[ \"$2\" = --format=csv,noheader ] || exit 2\n"
+                                  "echo 'NVIDIA GeForce RTX 3060, 12288 MiB'\n")
+                          .string();
+    probe.timeoutMs = 10000;
+    harness_.OnUI([&] {
+      harness_.engine().graphicsProbe = probe;
+      harness_.view().selectedModel = 2;
+      harness_.engine().ShowModelNeeds(2);
+    });
+  }
+
+  bool CardLineSet() {
+    return harness_.OnUI([&] { return harness_.view().texts.count("gpuInfoTxt") == 1; });
+  }
+  std::wstring Text(const std::string& name) {
+    return harness_.OnUI([&] { return harness_.view().texts[name]; });
+  }
+
+  TempHome home_;
+  EngineHarness harness_;
+};
+
+TEST_F(GraphicsFit, LineAndRowMarksFollowTheDetectedCard) {
+  // Nothing is said of the card before it is known.
+  EXPECT_FALSE(CardLineSet());
+  EXPECT_FALSE(harness_.OnUI([&] { return harness_.view().shown.count("ai_fit1") == 1; }));
+  harness_.OnUI([&] { harness_.engine().StartGraphicsDetection(); });
+  ASSERT_TRUE(
+      harness_.WaitUntil([](RecordingView& view) { return view.texts.count("gpuInfoTxt") == 1; }));
+
+  EXPECT_EQ(Text("gpuInfoTxt"), L"显卡 NVIDIA GeForce RTX 3060 12 GB：可用显卡加速");
+  const std::uint64_t memory = platform::TotalMemoryBytes();
+  for (int row = 1; row <= 7; ++row) {
+    const std::string name = "ai_fit" + std::to_string(row);
+    // Up to 14B on a 12 GB card; the rest as this machine's memory allows.
+    const ModelFit fit = row <= 4 ? ModelFit::GraphicsCard : FitForListIndex(row - 1, 0, memory);
+    EXPECT_EQ(Text(name), ModelFitTag(fit)) << name;
+    harness_.OnUI([&] {
+      EXPECT_EQ(harness_.view().IsShown(name), fit != ModelFit::Unknown) << name;
+      EXPECT_EQ(harness_.view().warnings[name], fit == ModelFit::TooLarge) << name;
+    });
+  }
+
+  // Another model: the line weighs the card against it.
+  harness_.OnUI([&] { harness_.engine().ShowModelNeeds(4); });
+  const std::wstring line = Text("gpuInfoTxt");
+  EXPECT_EQ(line.rfind(L"显卡 NVIDIA GeForce RTX 3060 12 GB", 0), 0u) << line;
+  EXPECT_NE(line.find(L"显存不足"), std::wstring::npos) << line;
+
+  // Detection runs once: a later set changes nothing.
+  harness_.OnUI([&] {
+    harness_.engine().ShowGraphicsCards({});
+    harness_.engine().ShowModelNeeds(2);
+  });
+  EXPECT_EQ(Text("gpuInfoTxt"), L"显卡 NVIDIA GeForce RTX 3060 12 GB：可用显卡加速");
+  EXPECT_EQ(Text("ai_fit1"), L"显卡可运行");
+}
+
+TEST_F(GraphicsFit, WithoutACardTheModelRunsOnTheProcessor) {
+  harness_.OnUI([&] {
+    harness_.engine().graphicsProbe.nvidiaSmi = (home_.root() / "bin/missing").string();
+    harness_.view().selectedModel = 0;
+    harness_.engine().StartGraphicsDetection();
+  });
+  ASSERT_TRUE(
+      harness_.WaitUntil([](RecordingView& view) { return view.texts.count("gpuInfoTxt") == 1; }));
+  const ModelFit fit = FitForListIndex(0, 0, platform::TotalMemoryBytes());
+  ASSERT_NE(fit, ModelFit::GraphicsCard);
+  EXPECT_EQ(Text("gpuInfoTxt"), GraphicsCardLine(nullptr, fit));
+  if (fit == ModelFit::MainMemory) {
+    EXPECT_EQ(Text("gpuInfoTxt"), L"将使用 CPU 运行，速度较慢");
+  }
+  EXPECT_EQ(Text("ai_fit1"), ModelFitTag(fit));
+}
+
+}  // namespace
