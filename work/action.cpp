@@ -66,6 +66,9 @@ int CActionBase::RunOnUI(std::function<int()> fn) {
   INotifyCenter* center = INotifyCenter::getSingletonPtr();
   CActionFactory* factory = CActionFactory::getSingletonPtr();
   if (!fn || center == nullptr || factory == nullptr) return -1;
+  // A window that has gone is not waited for: its thread may be the one
+  // stopping the pool this task runs on.
+  if (!factory->IsRegistered(m_owner)) return -1;
   int result = -1;
   center->RunOnUISync([&] {
     if (factory->IsRegistered(m_owner)) result = fn();

@@ -187,6 +187,38 @@ TEST_F(ActionTest, UnregisteredOwnerGetsNothingAndRunOnUIFails) {
   EXPECT_FALSE(callbackCalled);
 }
 
+// A closed window's thread may be the one stopping the pool (as a window's
+// tear-down does): a task of that window asking for it must not wait.
+TEST_F(ActionTest, RunOnUIOfAClosedWindowDoesNotWaitForTheWindowThread) {
+  TestOwner* owner = nullptr;
+  center_.RunOnUISync([&] { owner = new TestOwner(); });
+  Gate closed;
+  Gate taskDone;
+  std::atomic<int> answer{0};
+  center_.RunOnUISync([&] {
+    auto* action = new CActionBase(owner);
+    action->Run(
+        [&, a = action]() -> int {
+          closed.Wait();
+          answer = a->RunOnUI([] { return 6; });
+          taskDone.Open();
+          return 1;
+        },
+        false);
+    action->Release();
+  });
+  bool doneWhileBlocked = false;
+  center_.RunOnUISync([&] {
+    delete owner;
+    closed.Open();
+    // The window thread is busy (stopping the pool, say) until the task ends.
+    doneWhileBlocked = taskDone.WaitFor(5s);
+  });
+  ASSERT_TRUE(taskDone.WaitFor(10s));
+  EXPECT_TRUE(doneWhileBlocked);
+  EXPECT_EQ(answer, -1);
+}
+
 TEST_F(ActionTest, WithoutCallbackTheOwnerIsToldAndEmptyRunOnUIFails) {
   std::atomic<int> emptyFn{0};
   CActionBase* action = nullptr;
