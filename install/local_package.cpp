@@ -16,12 +16,6 @@
 
 namespace {
 
-PackageOutcome Fault(PackageFault fault) {
-  PackageOutcome outcome;
-  outcome.fault = fault;
-  return outcome;
-}
-
 // Closes the user's file however the step ends.
 struct OpenFile {
   int fd = -1;
@@ -82,44 +76,32 @@ PackageOutcome UnpackLocalPackage(const Installation& installation,
       ::open(platform::WideToOsNarrow(installation.localPackage).c_str(), O_RDONLY | O_CLOEXEC)};
   struct stat st {};
   if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    return Fault(PackageFault::LocalUnreadable);
+    return FaultOutcome(PackageFault::LocalUnreadable);
   }
   switch (CheckDescriptorDigest(file.fd, installation.packageSha256, cancel)) {
     case DigestCheck::Match:
       break;
     case DigestCheck::Mismatch:
-      return Fault(PackageFault::LocalMismatch);
+      return FaultOutcome(PackageFault::LocalMismatch);
     case DigestCheck::Unreadable:
-      return Fault(PackageFault::LocalUnreadable);
+      return FaultOutcome(PackageFault::LocalUnreadable);
     case DigestCheck::Cancelled:
-      return Fault(PackageFault::Cancelled);
+      return FaultOutcome(PackageFault::Cancelled);
   }
-  if (!StartsLikeZip(file.fd)) return Fault(PackageFault::LocalNotZip);
-  if (::lseek(file.fd, 0, SEEK_SET) != 0) return Fault(PackageFault::LocalUnreadable);
+  if (!StartsLikeZip(file.fd)) return FaultOutcome(PackageFault::LocalNotZip);
+  if (::lseek(file.fd, 0, SEEK_SET) != 0) return FaultOutcome(PackageFault::LocalUnreadable);
   std::shared_ptr<ZipSource> source = OpenDescriptorSource(file.fd, nullptr);
-  if (!source) return Fault(PackageFault::LocalUnreadable);
+  if (!source) return FaultOutcome(PackageFault::LocalUnreadable);
   // Unpacked under the name the layout expects, whatever the file is called.
   const InstallLayout& layout = installation.layout;
   const std::wstring folderName =
       platform::WidePath(platform::OsPath(layout.unpackFolder).filename());
   const UnpackResult unpacked =
       UnpackSourceInto(std::move(source), folderName, layout.installFolder, cancel);
-  switch (unpacked.fault) {
-    case UnpackFault::None:
-      break;
-    case UnpackFault::Cancelled:
-      return Fault(PackageFault::Cancelled);
-    case UnpackFault::Archive:
-      return Fault(PackageFault::LocalDamaged);
-    case UnpackFault::Folder:
-      return Fault(PackageFault::FolderNotWritable);
-    case UnpackFault::NoSpace: {
-      PackageOutcome outcome = Fault(PackageFault::NoSpace);
-      outcome.neededBytes = unpacked.neededBytes;
-      outcome.freeBytes = unpacked.freeBytes;
-      return outcome;
-    }
+  if (PackageOutcome outcome = UnpackOutcome(unpacked, PackageFault::LocalDamaged);
+      outcome.fault != PackageFault::None) {
+    return outcome;
   }
   if (FileExists(layout.chatboxSetup) && FileExists(layout.ollamaSetup)) return {};
-  return Fault(PackageFault::LocalNoSetup);
+  return FaultOutcome(PackageFault::LocalNoSetup);
 }

@@ -2,6 +2,7 @@
 
 #include <base/text_helpers.h>
 #include <install/space_text.h>
+#include <package/package_unpack.h>
 
 namespace {
 
@@ -73,4 +74,30 @@ std::wstring PackageFaultText(const PackageOutcome& o) {
       return L"所选的安装包与服务器公布的版本不一致（校验值不符），请换一个或改为在线下载。";
   }
   return std::wstring();
+}
+
+PackageOutcome FaultOutcome(PackageFault fault) {
+  PackageOutcome outcome;
+  outcome.fault = fault;
+  return outcome;
+}
+
+PackageOutcome UnpackOutcome(const UnpackResult& unpacked, PackageFault archiveFault) {
+  switch (unpacked.fault) {
+    case UnpackFault::None:
+      break;
+    case UnpackFault::Cancelled:
+      return FaultOutcome(PackageFault::Cancelled);
+    case UnpackFault::Archive:
+      return FaultOutcome(archiveFault);
+    case UnpackFault::Folder:
+      return FaultOutcome(PackageFault::FolderNotWritable);
+    case UnpackFault::NoSpace: {
+      PackageOutcome outcome = FaultOutcome(PackageFault::NoSpace);
+      outcome.neededBytes = unpacked.neededBytes;
+      outcome.freeBytes = unpacked.freeBytes;
+      return outcome;
+    }
+  }
+  return {};
 }

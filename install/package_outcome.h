@@ -37,6 +37,15 @@ struct PackageOutcome {
   std::uint64_t freeBytes = 0;
 };
 
+struct UnpackResult;
+
+// An outcome that is only its fault.
+PackageOutcome FaultOutcome(PackageFault fault);
+// How an unpack ended, as the package step's outcome; a fault of the archive
+// is archiveFault (the caller's words for it), the others are the disk's, the
+// folder's or the user's.
+PackageOutcome UnpackOutcome(const UnpackResult& unpacked, PackageFault archiveFault);
+
 // The line under the install image; empty for None.
 std::wstring PackageFaultText(const PackageOutcome& outcome);
 // The same for a configuration that failed, when the customer-service

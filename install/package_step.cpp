@@ -20,12 +20,6 @@ namespace {
 
 bool Stopped(const std::atomic<bool>* cancel) { return cancel != nullptr && cancel->load(); }
 
-PackageOutcome Fault(PackageFault fault) {
-  PackageOutcome outcome;
-  outcome.fault = fault;
-  return outcome;
-}
-
 void Discard(const std::wstring& archive) {
   std::error_code ec;
   std::filesystem::remove(platform::OsPath(archive), ec);
@@ -84,48 +78,36 @@ PackageOutcome FetchAndUnpackPackage(const Installation& installation,
                                                  : installation.packageUrls;
   if (locations.front().empty()) {
     GetEventReporter().Report("noUrlDeepseek");
-    return Fault(PackageFault::NoConfig);
+    return FaultOutcome(PackageFault::NoConfig);
   }
   const std::wstring archive = PackageArchivePath();
   // A kept archive is used only while it is still the package announced.
   if (FileExists(archive)) {
     const DigestCheck check = CheckPackageDigest(archive, installation.packageSha256, cancel);
-    if (check == DigestCheck::Cancelled) return Fault(PackageFault::Cancelled);
+    if (check == DigestCheck::Cancelled) return FaultOutcome(PackageFault::Cancelled);
     if (check != DigestCheck::Match) Discard(archive);
   }
-  if (Stopped(cancel)) return Fault(PackageFault::Cancelled);
+  if (Stopped(cancel)) return FaultOutcome(PackageFault::Cancelled);
   if (!FileExists(archive)) {
     platform::CreatePrivateFolders(platform::OsPath(archive).parent_path());
     int errorCode = 0;
     const bool fetched =
         GetFileDownloader().Download(locations, platform::WideToOsNarrow(archive), errorCode,
                                      installation.packageSha256, cancel);
-    if (Stopped(cancel)) return Fault(PackageFault::Cancelled);
+    if (Stopped(cancel)) return FaultOutcome(PackageFault::Cancelled);
     if (!fetched || !FileExists(archive)) return DownloadFault(errorCode, archive);
   }
   const UnpackResult unpacked = UnpackPackageInto(archive, installFolder, cancel);
-  switch (unpacked.fault) {
-    case UnpackFault::None:
-      break;
-    case UnpackFault::Cancelled:
-      return Fault(PackageFault::Cancelled);
-    case UnpackFault::Archive:
-      Discard(archive);
-      return Fault(PackageFault::Damaged);
-    case UnpackFault::Folder:
-      return Fault(PackageFault::FolderNotWritable);
-    case UnpackFault::NoSpace: {
-      PackageOutcome outcome = Fault(PackageFault::NoSpace);
-      outcome.neededBytes = unpacked.neededBytes;
-      outcome.freeBytes = unpacked.freeBytes;
-      return outcome;
-    }
+  if (unpacked.fault == UnpackFault::Archive) Discard(archive);
+  if (PackageOutcome outcome = UnpackOutcome(unpacked, PackageFault::Damaged);
+      outcome.fault != PackageFault::None) {
+    return outcome;
   }
   const InstallLayout& layout = installation.layout;
   if (FileExists(layout.chatboxSetup) && FileExists(layout.ollamaSetup)) return {};
   // Whole, but not the package: the next click downloads it again.
   Discard(archive);
-  return Fault(PackageFault::Damaged);
+  return FaultOutcome(PackageFault::Damaged);
 }
 
 void PostPackageOutcome(int installation, PackageOutcome outcome, ConfigFetch config, long status) {
