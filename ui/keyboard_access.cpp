@@ -146,6 +146,8 @@ CKeyboardAccess* CKeyboardAccess::Attach(QWidget& window) { return new CKeyboard
 CKeyboardAccess::CKeyboardAccess(QWidget& window) : QObject(&window), m_window(window) {
   setObjectName(QStringLiteral("keyboardAccess"));
   m_ring = new CFocusRing(&window);
+  m_overlay = window.findChild<QWidget*>(QStringLiteral("tab_Tip"));
+  m_overlayClose = window.findChild<QWidget*>(QStringLiteral("btn_TipClose1"));
   // A scroll area would take a Tab stop of its own; its rows' buttons are
   // the stops, and the area scrolls to them.
   for (QAbstractScrollArea* area : window.findChildren<QAbstractScrollArea*>()) {
@@ -153,7 +155,7 @@ CKeyboardAccess::CKeyboardAccess(QWidget& window) : QObject(&window), m_window(w
   }
   if (auto* overlay = qobject_cast<QStackedWidget*>(Overlay())) {
     connect(overlay, &QStackedWidget::currentChanged, this, [this] {
-      if (Overlay()->isVisibleTo(&m_window)) OnOverlayShown();
+      if (Overlay() != nullptr && Overlay()->isVisibleTo(&m_window)) OnOverlayShown();
     });
   }
   ApplyTexts();
@@ -162,15 +164,18 @@ CKeyboardAccess::CKeyboardAccess(QWidget& window) : QObject(&window), m_window(w
 
 CKeyboardAccess::~CKeyboardAccess() { qApp->removeEventFilter(this); }
 
-QWidget* CKeyboardAccess::Overlay() const {
-  return m_window.findChild<QWidget*>(QStringLiteral("tab_Tip"));
-}
+QWidget* CKeyboardAccess::Overlay() const { return m_overlay; }
 
-QWidget* CKeyboardAccess::OverlayClose() const {
-  return m_window.findChild<QWidget*>(QStringLiteral("btn_TipClose1"));
-}
+QWidget* CKeyboardAccess::OverlayClose() const { return m_overlayClose; }
 
-QWidget* CKeyboardAccess::FocusRing() const { return m_ring; }
+QWidget* CKeyboardAccess::FocusRing() const { return m_ring.data(); }
+
+CFocusRing* CKeyboardAccess::Ring() {
+  // It sits on the marked control's parent and goes when that goes (the
+  // manage page makes its rows again): then a new one.
+  if (m_ring == nullptr) m_ring = new CFocusRing(&m_window);
+  return m_ring;
+}
 
 QList<QWidget*> CKeyboardAccess::TabChain() const {
   QList<QWidget*> chain;
@@ -221,12 +226,15 @@ void CKeyboardAccess::ApplyTexts() {
   }
   // Controls made at run time (the manage page's) are named by their own
   // text; their tooltip, when they have one, tells more.
+  // Marked, so that a text translated since is taken again.
+  static const char* const kFromText = "accessibleFromText";
   for (auto* button : m_window.findChildren<QAbstractButton*>()) {
-    if (button->accessibleName().isEmpty()) button->setAccessibleName(button->text());
-    if (button->accessibleDescription().isEmpty()) {
-      button->setAccessibleDescription(button->toolTip().isEmpty() ? button->text()
-                                                                   : button->toolTip());
-    }
+    const bool fromText = button->property(kFromText).toBool();
+    if (!fromText && !button->accessibleName().isEmpty()) continue;
+    button->setProperty(kFromText, true);
+    button->setAccessibleName(button->text());
+    button->setAccessibleDescription(button->toolTip().isEmpty() ? button->text()
+                                                                 : button->toolTip());
   }
 }
 
@@ -246,7 +254,7 @@ void CKeyboardAccess::MoveFocus(QWidget* from, bool forward) {
     if (auto* area = qobject_cast<QScrollArea*>(up)) area->ensureWidgetVisible(target);
   }
   // Without an active window no focus event comes: mark it here as well.
-  m_ring->Mark(target);
+  Ring()->Mark(target);
 }
 
 bool CKeyboardAccess::OnKeyPress(QWidget* target, int key, Qt::KeyboardModifiers modifiers) {
@@ -282,7 +290,7 @@ void CKeyboardAccess::OnOverlayShown() {
   const QList<QWidget*> chain = TabChain();
   if (chain.isEmpty()) return;
   chain.front()->setFocus(Qt::OtherFocusReason);
-  m_ring->Mark(chain.front());
+  Ring()->Mark(chain.front());
   ApplyTexts();
 }
 
@@ -292,7 +300,7 @@ void CKeyboardAccess::OnOverlayHidden() {
   if (back == nullptr || !chain.contains(back)) back = chain.isEmpty() ? nullptr : chain.front();
   if (back == nullptr) return;
   back->setFocus(Qt::OtherFocusReason);
-  m_ring->Mark(back);
+  Ring()->Mark(back);
 }
 
 bool CKeyboardAccess::eventFilter(QObject* watched, QEvent* event) {
@@ -304,7 +312,9 @@ bool CKeyboardAccess::eventFilter(QObject* watched, QEvent* event) {
   }
   if (!watched->isWidgetType()) return false;
   auto* widget = static_cast<QWidget*>(watched);
-  if (widget->window() != &m_window) return false;
+  // A window that does not show has nothing to walk; one being destroyed
+  // is hidden first, and its children must not be looked at then.
+  if (widget->window() != &m_window || !m_window.isVisible()) return false;
   switch (type) {
     case QEvent::KeyPress: {
       const auto* key = static_cast<QKeyEvent*>(event);
@@ -313,9 +323,9 @@ bool CKeyboardAccess::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::FocusIn:
       // A click shows where the focus went already; keys need the mark.
       if (static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason) {
-        m_ring->Mark(nullptr);
+        Ring()->Mark(nullptr);
       } else if (widget != m_ring) {
-        m_ring->Mark(widget);
+        Ring()->Mark(widget);
       }
       return false;
     case QEvent::LanguageChange:
@@ -331,6 +341,6 @@ bool CKeyboardAccess::eventFilter(QObject* watched, QEvent* event) {
                        type == QEvent::Show ? &CKeyboardAccess::OnOverlayShown
                                             : &CKeyboardAccess::OnOverlayHidden);
   }
-  if (widget == m_ring->Target()) m_ring->Follow();
+  if (m_ring != nullptr && widget == m_ring->Target()) m_ring->Follow();
   return false;
 }

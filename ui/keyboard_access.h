@@ -39,8 +39,11 @@ class CKeyboardAccess : public QObject {
   void OnOverlayHidden();
   QWidget* Overlay() const;
   QWidget* OverlayClose() const;
+  CFocusRing* Ring();
 
   QWidget& m_window;
-  CFocusRing* m_ring = nullptr;
+  QPointer<CFocusRing> m_ring;        // owned by the window
+  QPointer<QWidget> m_overlay;        // "tab_Tip"
+  QPointer<QWidget> m_overlayClose;   // its shared close button
   QPointer<QWidget> m_beforeOverlay;  // focus returns here when the overlay closes
 };
