@@ -321,11 +321,21 @@ bool CKeyboardAccess::eventFilter(QObject* watched, QEvent* event) {
       return OnKeyPress(widget, key->key(), key->modifiers());
     }
     case QEvent::FocusIn:
-      // A click shows where the focus went already; keys need the mark.
-      if (static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason) {
-        Ring()->Mark(nullptr);
-      } else if (widget != m_ring) {
-        Ring()->Mark(widget);
+      switch (static_cast<QFocusEvent*>(event)->reason()) {
+        case Qt::MouseFocusReason:
+          // A click shows where the focus went already.
+          Ring()->Mark(nullptr);
+          break;
+        case Qt::TabFocusReason:
+        case Qt::BacktabFocusReason:
+        case Qt::ShortcutFocusReason:
+        case Qt::OtherFocusReason:
+          Ring()->Mark(widget);
+          break;
+        default:
+          // The window coming to the front or a popup closing changes
+          // nothing: a window that opens shows no mark until a key is used.
+          break;
       }
       return false;
     case QEvent::LanguageChange:

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QStackedWidget>
 #include <QTest>
 
@@ -184,6 +185,21 @@ TEST_F(KeyboardAccess, EscapeClosesTheManagePage) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return window_.focusWidget() == chain.front(); }, 5000));
   Press(Qt::Key_Escape);
   EXPECT_FALSE(window_.OverlayShows(OverlayPage::Manage));
+}
+
+TEST_F(KeyboardAccess, TheRingShowsForKeysAndGoesWithAClick) {
+  window_.activateWindow();
+  if (!QTest::qWaitForWindowActive(&window_)) GTEST_SKIP() << "no active window here";
+  // The window opens without a mark.
+  EXPECT_FALSE(access_->FocusRing()->isVisible());
+  Press(Qt::Key_Tab);
+  QWidget* focused = QApplication::focusWidget();
+  ASSERT_NE(focused, nullptr);
+  EXPECT_TRUE(access_->FocusRing()->isVisible());
+  EXPECT_TRUE(access_->FocusRing()->geometry().contains(focused->geometry()));
+  CMainDlg::SetFolderPickerForTesting([](const QString&) { return QString(); });
+  QTest::mouseClick(Find("btnSelDir"), Qt::LeftButton);
+  EXPECT_FALSE(access_->FocusRing()->isVisible());
 }
 
 }  // namespace
