@@ -202,4 +202,15 @@ TEST_F(KeyboardAccess, TheRingShowsForKeysAndGoesWithAClick) {
   EXPECT_FALSE(access_->FocusRing()->isVisible());
 }
 
+TEST_F(KeyboardAccess, NamesAreTakenAgainWhenTheLanguageChanges) {
+  QWidget* close = Find("btn_close");
+  QWidget* repair = Find("btnManageRepair");  // named by its own text
+  close->setAccessibleName(QStringLiteral("stale"));
+  qobject_cast<QAbstractButton*>(repair)->setText(QStringLiteral("Repair"));
+  QEvent change(QEvent::LanguageChange);
+  QApplication::sendEvent(&window_, &change);
+  EXPECT_EQ(close->accessibleName(), QStringLiteral("关闭"));
+  EXPECT_EQ(repair->accessibleName(), QStringLiteral("Repair"));
+}
+
 }  // namespace
