@@ -15,6 +15,7 @@
 #include <catalogue/model_catalogue.h>
 #include <ui/controls/gif_player.h>
 #include <ui/folder_dialog.h>
+#include <ui/keyboard_access.h>
 #include <ui/layout_loader.h>
 #include <ui/manage_page.h>
 #include <ui/message_box.h>
@@ -118,6 +119,7 @@ bool CMainDlg::Create() {
     connect(path, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_engine->ShowFreeSpace(text.toStdWString()); });
   }
+  CKeyboardAccess::Attach(*this);
   return true;
 }
 

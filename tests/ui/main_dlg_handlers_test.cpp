@@ -311,4 +311,23 @@ TEST_F(MainDlgHandlers, LocalPackageIsPickedShownAndLeftAgain) {
   EXPECT_TRUE(fs::exists(file));
 }
 
+// Escape on the progress overlay does what its close button does: the
+// download stops and the install image comes back.
+TEST_F(MainDlgHandlers, EscapeOnTheProgressOverlayCancelsTheDownload) {
+  LetConfigThrough();
+  Find("imgNoDownDeekSeek")->setFocus();
+  QTest::keyClick(window_->focusWidget(), Qt::Key_Return);
+  EXPECT_TRUE(Shown("tab_Tip"));
+  EXPECT_EQ(Find<QStackedWidget>("tab_Tip")->currentIndex(), 0);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [this] { return Text("progDetailTxt").contains(QStringLiteral("已下载")); }, 10000));
+  ASSERT_TRUE(
+      QTest::qWaitFor([this] { return window_->focusWidget() == Find("btn_TipClose1"); }, 5000));
+  QTest::keyClick(window_->focusWidget(), Qt::Key_Escape);
+  EXPECT_FALSE(Shown("tab_Tip"));
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Shown("imgNoDownDeekSeek"); }, 10000));
+  EXPECT_FALSE(Shown("imgDownDeekSeek"));
+  EXPECT_TRUE(messages_.isEmpty());
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 #include <ui/controls/gif_player.h>
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -10,7 +11,10 @@
 #include <ui/controls/skin_ani.h>
 #include <ui/controls/skin_pool.h>
 
-SGifPlayer::SGifPlayer(QWidget* parent) : QWidget(parent) {}
+SGifPlayer::SGifPlayer(QWidget* parent) : QWidget(parent) {
+  // A player can be the thing to press (the install card): Tab reaches it.
+  setFocusPolicy(Qt::StrongFocus);
+}
 
 SGifPlayer::~SGifPlayer() { StopTicking(); }
 
@@ -138,6 +142,17 @@ void SGifPlayer::mouseReleaseEvent(QMouseEvent* event) {
     emit clicked();
   }
   QWidget::mouseReleaseEvent(event);
+}
+
+void SGifPlayer::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  const bool press = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+  if (press && (event->modifiers() & ~Qt::KeypadModifier) == 0) {
+    if (!event->isAutoRepeat()) emit clicked();
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 bool SGifPlayer::event(QEvent* event) {

@@ -59,6 +59,8 @@ class SGifPlayer : public QWidget, public ITimelineHandler {
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // Enter and Space click it as a button's do.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   int DelayOfFrameMs(int frame) const;
