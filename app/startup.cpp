@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QImageReader>
 #include <QTimer>
-#include <QTranslator>
 
 #include <cstdio>
 #include <memory>
@@ -21,6 +20,7 @@
 #include <platform/os_info.h>
 #include <service/service_state.h>
 #include <ui/folder_dialog.h>
+#include <ui/language.h>
 #include <ui/layout_loader.h>
 #include <ui/main_dlg.h>
 #include <ui/message_box.h>
@@ -43,19 +43,7 @@ bool RequiredImageFormatsPresent() {
 }
 
 // The translation is optional: without it the window still opens.
-void InstallTranslator(QApplication& app) {
-  // Qt's own texts (the folder dialog's labels and buttons) in Chinese too;
-  // the translator installed last is asked first, so ours, below, decides.
-  InstallQtTranslation(app);
-  QString file = qEnvironmentVariable("TIDEWELL_TRANSLATION");
-  if (file.isEmpty()) file = QStringLiteral(":/translations/lang_cn.qm");
-  auto* translator = new QTranslator(&app);
-  if (translator->load(file)) {
-    QApplication::installTranslator(translator);
-  } else {
-    delete translator;
-  }
-}
+void InstallTranslator(QApplication& app) { ApplyLanguage(app, StartLanguage()); }
 
 // The settings and the modules the window relies on, in their order. The
 // worker pool, action factory and notify center live until the process ends.

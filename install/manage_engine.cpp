@@ -107,7 +107,8 @@ void CManageEngine::RemoveModel(const std::string& name) {
                                           {L"模型 " + Utf8ToWide(name) +
                                            L" 未能删除：模型服务没有响应或已没有这个模型。"});
                 } else if (!settingsKept) {
-                  m_view.ShowManageReport(L"删除模型", {kChatboxSettingsUnusableText});
+                  m_view.ShowManageReport(
+                      L"删除模型", {tw::Translate("ChatboxClient", kChatboxSettingsUnusableText)});
                 }
                 if (remaining.empty()) ClosePage();
                 return 0;

@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
@@ -15,6 +17,7 @@
 #include <catalogue/model_catalogue.h>
 #include <ui/controls/gif_player.h>
 #include <ui/folder_dialog.h>
+#include <ui/language.h>
 #include <ui/layout_loader.h>
 #include <ui/manage_page.h>
 #include <ui/message_box.h>
@@ -33,8 +36,9 @@ CMainDlg::FolderPicker& Picker() {
 
 QString BrowseForFolder(QWidget* parent, const QString& start) {
   if (Picker()) return Picker()(start);
-  return QFileDialog::getExistingDirectory(parent, QStringLiteral("请选择一个目录"), start,
-                                           QFileDialog::ShowDirsOnly);
+  return QFileDialog::getExistingDirectory(parent,
+                                           QCoreApplication::translate("MainDlg", "请选择一个目录"),
+                                           start, QFileDialog::ShowDirsOnly);
 }
 
 CMainDlg::PackagePicker& PackagePickerHook() {
@@ -92,6 +96,8 @@ bool CMainDlg::Create() {
 
   ConnectClick("btn_close", [this] { close(); });
   ConnectClick("btnkefu", [this] { m_engine->OnCustomerServiceClick(); });
+  Connect("btnLanguage", &CMainDlg::OnLanguageClick);
+  ShowLanguageSwitch();
   ConnectClick("btnManage", [this] {
     if (m_manage) m_manage->OpenManagePage();
   });
@@ -159,6 +165,32 @@ void CMainDlg::closeEvent(QCloseEvent* event) {
   // Closing ends the program; running workers are not waited for.
   m_progressTimer.stop();
   event->accept();
+}
+
+void CMainDlg::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::LanguageChange || m_root == nullptr) return;
+  RetranslateLayout(m_root);
+  ShowLanguageSwitch();
+  if (m_usage != nullptr) m_usage->Refresh();
+  // What the engine wrote follows its next update; these it shows at once.
+  OnModelSelectionChanged();
+  m_engine->ShowFreeSpace(GetChildText("InstPath"));
+}
+
+void CMainDlg::OnLanguageClick() {
+  const UiLanguage next =
+      CurrentLanguage() == UiLanguage::Chinese ? UiLanguage::English : UiLanguage::Chinese;
+  RememberLanguage(next);
+  if (QCoreApplication* app = QCoreApplication::instance()) ApplyLanguage(*app, next);
+}
+
+void CMainDlg::ShowLanguageSwitch() {
+  // Names the language it switches to, in that language.
+  if (auto* button = qobject_cast<QAbstractButton*>(Child("btnLanguage"))) {
+    button->setText(CurrentLanguage() == UiLanguage::Chinese ? QStringLiteral("EN")
+                                                             : QStringLiteral("中"));
+  }
 }
 
 void CMainDlg::OnEvent(EventArgs& event) {

@@ -1,0 +1,694 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="zh_CN">
+    <context>
+        <name>ChatboxClient</name>
+        <message>
+            <source>无法读取聊天客户端 Chatbox 的设置文件，该文件已保持原样，未作任何修改。请打开 Chatbox，在设置中自行选择模型。</source>
+            <translation>Chatbox's settings file could not be read; it was left exactly as it was. Open Chatbox and choose the model in its settings.</translation>
+        </message>
+    </context>
+    <context>
+        <name>InstallEngine</name>
+        <message>
+            <source>DeepSeek安装不存在，不能安装!</source>
+            <translation>The DeepSeek install folder does not exist: cannot install!</translation>
+        </message>
+        <message>
+            <source>安装失败</source>
+            <translation>Installation failed</translation>
+        </message>
+        <message>
+            <source>网络不畅，关闭软件后重新打开即可!</source>
+            <translation>The network is not answering well: close the program and open it again!</translation>
+        </message>
+        <message>
+            <source>提示</source>
+            <translation>Note</translation>
+        </message>
+        <message>
+            <source>正在连接服务，请稍候...</source>
+            <translation>Connecting to the service, please wait...</translation>
+        </message>
+        <message>
+            <source>正在下载安装包，请耐心等待...</source>
+            <translation>Downloading the install package, please wait...</translation>
+        </message>
+        <message>
+            <source>正在检查并解压所选的安装包，请稍候...</source>
+            <translation>Checking and unpacking the chosen package, please wait...</translation>
+        </message>
+        <message>
+            <source>所选模型约需 %ls，连同安装包、解压文件和安装的程序共约需 %ls 磁盘空间，安装位置只有 %ls 可用。
+仍要继续安装吗？</source>
+            <translation>The chosen model needs about %ls; with the package, its unpacked files and the programs about %ls of disk space, but the install location has only %ls free.
+Install anyway?</translation>
+        </message>
+        <message>
+            <source>磁盘空间不足</source>
+            <translation>Not enough disk space</translation>
+        </message>
+        <message>
+            <source>本地安装包：%ls</source>
+            <translation>Package file: %ls</translation>
+        </message>
+        <message>
+            <source>已下载 %ls</source>
+            <translation>Downloaded %ls</translation>
+        </message>
+        <message>
+            <source>这个模型约需 %ls 磁盘空间，安装位置只有 %ls 可用，下载会中途失败。
+</source>
+            <translation>This model needs about %ls of disk space, but the install location has only %ls free: the download would fail midway.
+</translation>
+        </message>
+        <message>
+            <source>这个模型建议内存 %ls 以上，本机只有 %ls，下载后会运行得很慢或无法运行。
+</source>
+            <translation>This model wants %ls of RAM or more, this computer has %ls: it would run very slowly or not at all.
+</translation>
+        </message>
+        <message>
+            <source>仍要下载吗？</source>
+            <translation>Download anyway?</translation>
+        </message>
+        <message>
+            <source>本机内存 %.0f GB，此模型建议 %.0f GB 以上：可以运行。</source>
+            <translation>RAM %.0f GB, this model wants %.0f GB or more: it runs.</translation>
+        </message>
+        <message>
+            <source>本机内存 %.0f GB，此模型建议 %.0f GB 以上：内存不足，运行会很慢或无法运行，建议选择更小的模型。</source>
+            <translation>RAM %.0f GB, this model wants %.0f GB or more: too little, it would run very slowly or not at all. Choose a smaller model.</translation>
+        </message>
+    </context>
+    <context>
+        <name>MainDlg</name>
+        <message>
+            <source>请选择一个目录</source>
+            <translation>Choose a folder</translation>
+        </message>
+    </context>
+    <context>
+        <name>ManageDialogs</name>
+        <message>
+            <source>将删除 Ollama、Chatbox 及本程序的设置，共释放约 %1。</source>
+            <translation>Removes Ollama, Chatbox and this program's settings, freeing about %1.</translation>
+        </message>
+        <message>
+            <source>将删除 Ollama、已下载的模型、Chatbox 及本程序的设置，共释放约 %1。</source>
+            <translation>Removes Ollama, the downloaded models, Chatbox and this program's settings, freeing about %1.</translation>
+        </message>
+        <message>
+            <source>全部卸载</source>
+            <translation>Uninstall all</translation>
+        </message>
+        <message>
+            <source>保留已下载的模型</source>
+            <translation>Keep the downloaded models</translation>
+        </message>
+        <message>
+            <source>同时删除 Chatbox 的设置和聊天记录</source>
+            <translation>Also remove Chatbox's settings and chat history</translation>
+        </message>
+        <message>
+            <source>取消</source>
+            <translation>Cancel</translation>
+        </message>
+        <message>
+            <source>卸载</source>
+            <translation>Uninstall</translation>
+        </message>
+        <message>
+            <source>确定</source>
+            <translation>OK</translation>
+        </message>
+    </context>
+    <context>
+        <name>ManagePage</name>
+        <message>
+            <source>管理已安装的内容</source>
+            <translation>Manage what is installed</translation>
+        </message>
+        <message>
+            <source>修复</source>
+            <translation>Repair</translation>
+        </message>
+        <message>
+            <source>检查每一部分，只补回缺少的</source>
+            <translation>Checks every part and restores only what is missing</translation>
+        </message>
+        <message>
+            <source>全部卸载</source>
+            <translation>Uninstall all</translation>
+        </message>
+        <message>
+            <source>版本 %1</source>
+            <translation>version %1</translation>
+        </message>
+        <message>
+            <source>程序缺失</source>
+            <translation>program missing</translation>
+        </message>
+        <message>
+            <source>运行程序 Ollama</source>
+            <translation>Runner Ollama</translation>
+        </message>
+        <message>
+            <source>模型存放目录</source>
+            <translation>Model folder</translation>
+        </message>
+        <message>
+            <source>聊天客户端 Chatbox</source>
+            <translation>Chat client Chatbox</translation>
+        </message>
+        <message>
+            <source>安装包</source>
+            <translation>Install package</translation>
+        </message>
+        <message>
+            <source>本程序的设置</source>
+            <translation>This program's settings</translation>
+        </message>
+        <message>
+            <source>本程序的工作目录</source>
+            <translation>This program's work folder</translation>
+        </message>
+        <message>
+            <source>共占用 %1</source>
+            <translation>Using %1 in all</translation>
+        </message>
+        <message>
+            <source>正在统计占用的空间…</source>
+            <translation>Counting the space used…</translation>
+        </message>
+        <message>
+            <source>未安装</source>
+            <translation>not installed</translation>
+        </message>
+        <message>
+            <source>正在统计…</source>
+            <translation>counting…</translation>
+        </message>
+        <message>
+            <source>还没有下载模型</source>
+            <translation>No model downloaded yet</translation>
+        </message>
+        <message>
+            <source>模型服务未运行，无法列出模型</source>
+            <translation>The model service is not running: models cannot be listed</translation>
+        </message>
+        <message>
+            <source>Chatbox 正在使用</source>
+            <translation>used by Chatbox</translation>
+        </message>
+        <message>
+            <source>删除</source>
+            <translation>Remove</translation>
+        </message>
+        <message>
+            <source>删除模型 %1</source>
+            <translation>Remove the model %1</translation>
+        </message>
+    </context>
+    <context>
+        <name>ModelFit</name>
+        <message>
+            <source>显卡 %ls</source>
+            <translation>GPU %ls</translation>
+        </message>
+        <message>
+            <source>显卡 %ls %.0f GB</source>
+            <translation>GPU %ls %.0f GB</translation>
+        </message>
+        <message>
+            <source>%ls：可用显卡加速</source>
+            <translation>%ls: GPU acceleration</translation>
+        </message>
+        <message>
+            <source>%ls 显存不足，将使用 CPU 运行，速度较慢</source>
+            <translation>%ls too small: runs on the CPU, slower</translation>
+        </message>
+        <message>
+            <source>将使用 CPU 运行，速度较慢</source>
+            <translation>Runs on the CPU, slower</translation>
+        </message>
+        <message>
+            <source>%ls：显存不足</source>
+            <translation>%ls: too little GPU memory</translation>
+        </message>
+        <message>
+            <source>显卡可运行</source>
+            <translation>fits the GPU</translation>
+        </message>
+        <message>
+            <source>仅内存可运行</source>
+            <translation>RAM only</translation>
+        </message>
+        <message>
+            <source>内存不足</source>
+            <translation>too large</translation>
+        </message>
+    </context>
+    <context>
+        <name>PackageDialog</name>
+        <message>
+            <source>请选择安装包</source>
+            <translation>Choose the install package</translation>
+        </message>
+        <message>
+            <source>安装包 (*.zip);;所有文件 (*)</source>
+            <translation>Install package (*.zip);;All files (*)</translation>
+        </message>
+    </context>
+    <context>
+        <name>ProgressText</name>
+        <message>
+            <source>%lld 秒</source>
+            <translation>%lld s</translation>
+        </message>
+        <message>
+            <source>%lld 分 %lld 秒</source>
+            <translation>%lld min %lld s</translation>
+        </message>
+        <message>
+            <source>%lld 小时 %lld 分</source>
+            <translation>%lld h %lld min</translation>
+        </message>
+        <message>
+            <source>正在启动模型运行程序，首次约需一分钟…</source>
+            <translation>starting the model runner, about a minute the first time…</translation>
+        </message>
+        <message>
+            <source>正在准备下载模型…</source>
+            <translation>preparing the model download…</translation>
+        </message>
+        <message>
+            <source>正在获取模型信息…</source>
+            <translation>getting the model's details…</translation>
+        </message>
+        <message>
+            <source>剩余 %ls</source>
+            <translation>%ls left</translation>
+        </message>
+        <message>
+            <source>下载停滞，仍在等待网络…</source>
+            <translation>stalled, still waiting for the network…</translation>
+        </message>
+        <message>
+            <source>正在校验模型文件…</source>
+            <translation>verifying the model files…</translation>
+        </message>
+        <message>
+            <source>正在写入模型清单…</source>
+            <translation>writing the model manifest…</translation>
+        </message>
+        <message>
+            <source>模型下载完成</source>
+            <translation>model downloaded</translation>
+        </message>
+        <message>
+            <source>下载失败：%ls</source>
+            <translation>download failed: %ls</translation>
+        </message>
+        <message>
+            <source>正在启动运行程序…</source>
+            <translation>starting the runner…</translation>
+        </message>
+        <message>
+            <source>正在准备下载…</source>
+            <translation>preparing the download…</translation>
+        </message>
+        <message>
+            <source>下载停滞，等待网络…</source>
+            <translation>stalled, waiting for network…</translation>
+        </message>
+        <message>
+            <source>下载失败</source>
+            <translation>download failed</translation>
+        </message>
+        <message>
+            <source>已下载 %ls</source>
+            <translation>Downloaded %ls</translation>
+        </message>
+        <message>
+            <source>剩余约 %ls</source>
+            <translation>about %ls left</translation>
+        </message>
+    </context>
+    <context>
+        <name>SampleStates</name>
+        <message>
+            <source>安装包：完好</source>
+            <translation>Install package: intact</translation>
+        </message>
+        <message>
+            <source>运行程序 Ollama：缺少 ollama，已从安装包重新安装</source>
+            <translation>Runner Ollama: ollama was missing, installed again from the package</translation>
+        </message>
+        <message>
+            <source>模型存放目录：完好</source>
+            <translation>Model folder: intact</translation>
+        </message>
+        <message>
+            <source>模型服务：已启动，正在应答</source>
+            <translation>Model service: started, answering</translation>
+        </message>
+        <message>
+            <source>聊天客户端 Chatbox：完好</source>
+            <translation>Chat client Chatbox: intact</translation>
+        </message>
+        <message>
+            <source>Chatbox 的设置：所选模型已不存在，已改为 deepseek-r1:7b</source>
+            <translation>Chatbox settings: the chosen model was gone, now deepseek-r1:7b</translation>
+        </message>
+        <message>
+            <source>开机启动：已重新登记</source>
+            <translation>Start with the system: registered again</translation>
+        </message>
+        <message>
+            <source>本地安装包：deepseek-of…025-03.zip</source>
+            <translation>Package file: deepseek-of…025-03.zip</translation>
+        </message>
+        <message>
+            <source>安装包 42% · 已下载 512.0 MB / 1.19 GB</source>
+            <translation>Package 42% · 512.0 MB / 1.19 GB downloaded</translation>
+        </message>
+        <message>
+            <source>正在安装运行器…</source>
+            <translation>Installing the runner…</translation>
+        </message>
+        <message>
+            <source>本机内存 16 GB，此模型建议 8 GB 以上：可以流畅运行。</source>
+            <translation>RAM 16 GB, this model wants 8 GB or more: runs smoothly.</translation>
+        </message>
+        <message>
+            <source>deepseek-r1:1.5b  正在启动模型运行程序，首次约需一分钟…</source>
+            <translation>deepseek-r1:1.5b  starting the model runner, about a minute the first time…</translation>
+        </message>
+        <message>
+            <source>已下载 deepseek-r1:1.5b</source>
+            <translation>Downloaded deepseek-r1:1.5b</translation>
+        </message>
+        <message>
+            <source>已下载 512.0 MB / 1.19 GB · 6.4 MB/s · 剩余约 2 分钟</source>
+            <translation>512.0 MB / 1.19 GB · 6.4 MB/s · about 2 minutes left</translation>
+        </message>
+        <message>
+            <source>修复完成</source>
+            <translation>Repair finished</translation>
+        </message>
+    </context>
+    <context>
+        <name>UsageSwitch</name>
+        <message>
+            <source>环境变量 DO_NOT_TRACK 已要求不发送使用统计</source>
+            <translation>The environment variable DO_NOT_TRACK asks for no usage reports</translation>
+        </message>
+        <message>
+            <source>向厂商发送操作事件名称、本机生成的设备标识、系统名称和版本号</source>
+            <translation>Sends the vendor event names, a device ID made on this computer, the system name and the version</translation>
+        </message>
+    </context>
+    <context>
+        <name>mainRoot</name>
+        <message>
+            <source>Tidewell</source>
+            <translation>Tidewell</translation>
+        </message>
+        <message>
+            <source>DeepSeek 本地部署助手</source>
+            <translation>DeepSeek local setup assistant</translation>
+        </message>
+        <message>
+            <source>切换界面语言 中文 / English</source>
+            <translation>Switch the language: Chinese / English</translation>
+        </message>
+        <message>
+            <source>管理</source>
+            <translation>Manage</translation>
+        </message>
+        <message>
+            <source>管理已安装的内容</source>
+            <translation>Manage what is installed</translation>
+        </message>
+        <message>
+            <source>联系客服</source>
+            <translation>Support</translation>
+        </message>
+        <message>
+            <source>关闭</source>
+            <translation>Close</translation>
+        </message>
+        <message>
+            <source>DeepSeek是一款具有强大的自然语言处理能力的在线大模型。通过本工具软件实现本地化部署后，无需编程基础，</source>
+            <translation>DeepSeek is a large language model with strong natural-language skills. Set up on this computer with this tool, no programming needed,</translation>
+        </message>
+        <message>
+            <source>即可充分利用个人电脑的强大算力，获得数据隐私保护，避免网络速度限制，获得更加流畅、高效的AI使用体验。</source>
+            <translation>it uses your own computer's power: your data stays private, no network limits, a smoother and faster AI experience.</translation>
+        </message>
+        <message>
+            <source>下载模型:</source>
+            <translation>Model:</translation>
+        </message>
+        <message>
+            <source>DeepSeek - R1 - 1.5B (推荐)</source>
+            <translation>DeepSeek - R1 - 1.5B (recommended)</translation>
+        </message>
+        <message>
+            <source>DeepSeek - R1 - 7B</source>
+            <translation>DeepSeek - R1 - 7B</translation>
+        </message>
+        <message>
+            <source>DeepSeek - R1 - 8B</source>
+            <translation>DeepSeek - R1 - 8B</translation>
+        </message>
+        <message>
+            <source>DeepSeek - R1 - 14B</source>
+            <translation>DeepSeek - R1 - 14B</translation>
+        </message>
+        <message>
+            <source>DeepSeek - R1 - 32B</source>
+            <translation>DeepSeek - R1 - 32B</translation>
+        </message>
+        <message>
+            <source>DeepSeek - R1 - 70B</source>
+            <translation>DeepSeek - R1 - 70B</translation>
+        </message>
+        <message>
+            <source>DeepSeek - R1 - 671B</source>
+            <translation>DeepSeek - R1 - 671B</translation>
+        </message>
+        <message>
+            <source>安装地址:</source>
+            <translation>Folder:</translation>
+        </message>
+        <message>
+            <source>选择路径</source>
+            <translation>Browse</translation>
+        </message>
+        <message>
+            <source>从本地安装包安装</source>
+            <translation>Install from a package file</translation>
+        </message>
+        <message>
+            <source>没有网络或网络很慢时，选择已下载好的安装包（.zip）来安装</source>
+            <translation>With no or a slow connection, choose a package (.zip) downloaded before</translation>
+        </message>
+        <message>
+            <source>改为在线下载</source>
+            <translation>Download instead</translation>
+        </message>
+        <message>
+            <source>DeepSeek未安装，点击即可下载</source>
+            <translation>DeepSeek is not installed: click to download</translation>
+        </message>
+        <message>
+            <source>正在下载安装包</source>
+            <translation>Downloading the package</translation>
+        </message>
+        <message>
+            <source>正在安装</source>
+            <translation>Installing</translation>
+        </message>
+        <message>
+            <source>正在下载模型</source>
+            <translation>Downloading the model</translation>
+        </message>
+        <message>
+            <source>所需空间:</source>
+            <translation>Needed:</translation>
+        </message>
+        <message>
+            <source>1.1GB</source>
+            <translation>1.1GB</translation>
+        </message>
+        <message>
+            <source>可用空间:</source>
+            <translation>Free:</translation>
+        </message>
+        <message>
+            <source>98.05G</source>
+            <translation>98.05G</translation>
+        </message>
+        <message>
+            <source>硬件要求:</source>
+            <translation>Needs:</translation>
+        </message>
+        <message>
+            <source>大小 1.10GB | CPU 4核 </source>
+            <translation>Size 1.10GB | CPU 4 cores </translation>
+        </message>
+        <message>
+            <source>内存 8GB+ | 显示 非必须</source>
+            <translation>RAM 8GB+ | GPU optional</translation>
+        </message>
+        <message>
+            <source>安装完成，DeepSeek 已可在本机使用</source>
+            <translation>Installed: DeepSeek is ready on this computer</translation>
+        </message>
+        <message>
+            <source>立即体验</source>
+            <translation>Try it now</translation>
+        </message>
+        <message>
+            <source>下载其他模型</source>
+            <translation>Other models</translation>
+        </message>
+        <message>
+            <source>使用教程</source>
+            <translation>User guide</translation>
+        </message>
+        <message>
+            <source>使用统计仅含操作事件名称、本机生成的设备标识、系统名称和版本号，不含个人文件或对话内容。</source>
+            <translation>Usage reports hold only event names, a device ID made on this computer, the system name and the version: never your files or chats.</translation>
+        </message>
+        <message>
+            <source>发送使用统计</source>
+            <translation>Send usage reports</translation>
+        </message>
+        <message>
+            <source>知道了</source>
+            <translation>Got it</translation>
+        </message>
+        <message>
+            <source>正在下载，请耐心等待...</source>
+            <translation>Downloading, please wait...</translation>
+        </message>
+        <message>
+            <source>(0 %)</source>
+            <translation>(0 %)</translation>
+        </message>
+        <message>
+            <source>关闭此窗口将取消下载，可稍后重新开始</source>
+            <translation>Closing this window cancels the download; you can start again later</translation>
+        </message>
+        <message>
+            <source>请选择下载模型</source>
+            <translation>Choose a model to download</translation>
+        </message>
+        <message>
+            <source>DeepSeek - R1 - 1.5B</source>
+            <translation>DeepSeek - R1 - 1.5B</translation>
+        </message>
+        <message>
+            <source>大小 1.10GB | CPU 4核 | 内存 8GB+ | 显卡 非必须</source>
+            <translation>Size 1.10GB | CPU 4 cores | RAM 8GB+ | GPU optional</translation>
+        </message>
+        <message>
+            <source>更新时间：2025-02-14</source>
+            <translation>Updated: 2025-02-14</translation>
+        </message>
+        <message>
+            <source>下载</source>
+            <translation>Download</translation>
+        </message>
+        <message>
+            <source>下载中，请耐心等待...</source>
+            <translation>Downloading, please wait...</translation>
+        </message>
+        <message>
+            <source>大小 4.70GB | CPU 4核 | 内存 24GB+ | 显卡 非必须</source>
+            <translation>Size 4.70GB | CPU 4 cores | RAM 24GB+ | GPU optional</translation>
+        </message>
+        <message>
+            <source>大小 4.90GB | CPU 8核 | 内存 32GB+ | 显卡 非必须</source>
+            <translation>Size 4.90GB | CPU 8 cores | RAM 32GB+ | GPU optional</translation>
+        </message>
+        <message>
+            <source>大小 9.00GB | CPU 8核 | 内存 32GB+ | 显卡 16GB+</source>
+            <translation>Size 9.00GB | CPU 8 cores | RAM 32GB+ | GPU 16GB+</translation>
+        </message>
+        <message>
+            <source>大小 20.00GB | CPU 8核 | 内存 32GB+ | 显卡 24GB+</source>
+            <translation>Size 20.00GB | CPU 8 cores | RAM 32GB+ | GPU 24GB+</translation>
+        </message>
+        <message>
+            <source>大小 43.00GB | CPU 16核 | 内存 64GB+ | 显卡 32GB+</source>
+            <translation>Size 43.00GB | CPU 16 cores | RAM 64GB+ | GPU 32GB+</translation>
+        </message>
+        <message>
+            <source>大小 404.00GB | CPU 32核 | 内存 512GB+ | 显卡 32GB+</source>
+            <translation>Size 404.00GB | CPU 32 cores | RAM 512GB+ | GPU 32GB+</translation>
+        </message>
+    </context>
+    <context>
+        <name>ModelCatalogue</name>
+        <message>
+            <source>大小 1.10GB | CPU 4核 </source>
+            <translation>Size 1.10GB | CPU 4 cores </translation>
+        </message>
+        <message>
+            <source>大小 4.70GB | CPU 4核 </source>
+            <translation>Size 4.70GB | CPU 4 cores </translation>
+        </message>
+        <message>
+            <source>大小 4.90GB | CPU 8核 </source>
+            <translation>Size 4.90GB | CPU 8 cores </translation>
+        </message>
+        <message>
+            <source>大小 9.00GB | CPU 8核 </source>
+            <translation>Size 9.00GB | CPU 8 cores </translation>
+        </message>
+        <message>
+            <source>大小 20.00GB | CPU 8核 </source>
+            <translation>Size 20.00GB | CPU 8 cores </translation>
+        </message>
+        <message>
+            <source>大小 43.00GB | CPU 16核 </source>
+            <translation>Size 43.00GB | CPU 16 cores </translation>
+        </message>
+        <message>
+            <source>大小 404.00GB | CPU 32核 </source>
+            <translation>Size 404.00GB | CPU 32 cores </translation>
+        </message>
+        <message>
+            <source>内存 8GB+ | 显示 非必须</source>
+            <translation>RAM 8GB+ | GPU optional</translation>
+        </message>
+        <message>
+            <source>内存 24GB+ | 显示 非必须</source>
+            <translation>RAM 24GB+ | GPU optional</translation>
+        </message>
+        <message>
+            <source>内存 32GB+ | 显示 非必须</source>
+            <translation>RAM 32GB+ | GPU optional</translation>
+        </message>
+        <message>
+            <source>内存 32GB+ | 显示 16GB+</source>
+            <translation>RAM 32GB+ | GPU 16GB+</translation>
+        </message>
+        <message>
+            <source>内存 32GB+ | 显示 24GB+</source>
+            <translation>RAM 32GB+ | GPU 24GB+</translation>
+        </message>
+        <message>
+            <source>内存 64GB+ | 显示 32GB+</source>
+            <translation>RAM 64GB+ | GPU 32GB+</translation>
+        </message>
+        <message>
+            <source>内存 512GB+ | 显示 32GB+</source>
+            <translation>RAM 512GB+ | GPU 32GB+</translation>
+        </message>
+    </context>
+</TS>
