@@ -74,11 +74,11 @@ Install anyway?</translation>
         </message>
         <message>
             <source>本机内存 %.0f GB，此模型建议 %.0f GB 以上：可以运行。</source>
-            <translation>RAM %.0f GB, this model wants %.0f GB or more: it runs.</translation>
+            <translation>RAM %.0f GB, the model wants %.0f GB+: it runs.</translation>
         </message>
         <message>
             <source>本机内存 %.0f GB，此模型建议 %.0f GB 以上：内存不足，运行会很慢或无法运行，建议选择更小的模型。</source>
-            <translation>RAM %.0f GB, this model wants %.0f GB or more: too little, it would run very slowly or not at all. Choose a smaller model.</translation>
+            <translation>RAM %.0f GB, the model wants %.0f GB+: too little. Pick a smaller model.</translation>
         </message>
     </context>
     <context>
@@ -261,6 +261,85 @@ Install anyway?</translation>
         </message>
     </context>
     <context>
+        <name>PackageOutcome</name>
+        <message>
+            <source>%d 个下载地址都试过了：%ls</source>
+            <translation>All %d download addresses were tried: %ls</translation>
+        </message>
+        <message>
+            <source>连接不上服务器，请检查网络连接后再点击一次。</source>
+            <translation>Cannot reach the server: check the network, then click again.</translation>
+        </message>
+        <message>
+            <source>服务器暂时出错（错误 %ld），请过几分钟再点击一次。</source>
+            <translation>Server error (%ld): click again in a few minutes.</translation>
+        </message>
+        <message>
+            <source>服务器返回的内容无法识别，请过几分钟再点击一次。</source>
+            <translation>The server's answer was not understood: click again in a few minutes.</translation>
+        </message>
+        <message>
+            <source>服务器没有提供安装包，请稍后再试；如果一直这样，请联系客服。</source>
+            <translation>The server offers no package: try later; if it stays so, contact support.</translation>
+        </message>
+        <message>
+            <source>已取消安装，随时可以再次点击安装。</source>
+            <translation>Installation cancelled: click install again any time.</translation>
+        </message>
+        <message>
+            <source>安装包下载中断（已下载 %ls，共 %ls），请检查网络后再点击安装。</source>
+            <translation>Download broke off (%ls of %ls): check the network, then click install.</translation>
+        </message>
+        <message>
+            <source>安装包下载中断（已下载 %ls），请检查网络后再点击安装。</source>
+            <translation>Download broke off (%ls done): check the network, then click install.</translation>
+        </message>
+        <message>
+            <source>服务器没有给出安装包，请过几分钟再点击安装；如果一直这样，请联系客服。</source>
+            <translation>The server gave no package: click install in a few minutes; if it stays so, contact support.</translation>
+        </message>
+        <message>
+            <source>安装包已损坏，已删除，请再次点击安装重新下载。</source>
+            <translation>The package was damaged and is deleted: click install to download again.</translation>
+        </message>
+        <message>
+            <source>磁盘空间不足：需要 %ls，只剩 %ls。请清理磁盘或换个安装位置后再安装。</source>
+            <translation>Not enough space: needs %ls, only %ls free. Free some space or pick another folder.</translation>
+        </message>
+        <message>
+            <source>安装位置无法写入，请换一个安装位置后再点击安装。</source>
+            <translation>The install folder cannot be written: pick another, then click install.</translation>
+        </message>
+        <message>
+            <source>安装包无法保存到本机的用户数据文件夹，请检查它的权限后再点击安装。</source>
+            <translation>The package cannot be saved in your data folder: check its permissions, then click install.</translation>
+        </message>
+        <message>
+            <source>安装时程序出错，请再次点击安装；如果仍然不行，请联系客服。</source>
+            <translation>The installation went wrong: click install again; if it fails again, contact support.</translation>
+        </message>
+        <message>
+            <source>所选的安装包无法读取（文件不存在或没有权限），请重新选择。</source>
+            <translation>The chosen package cannot be read (missing or no permission): choose again.</translation>
+        </message>
+        <message>
+            <source>所选文件不是 zip 格式的安装包，请重新选择。</source>
+            <translation>The chosen file is not a zip package: choose again.</translation>
+        </message>
+        <message>
+            <source>所选的安装包已损坏，无法完整解压，请换一个安装包。</source>
+            <translation>The chosen package is damaged and cannot be unpacked: choose another.</translation>
+        </message>
+        <message>
+            <source>所选的安装包里缺少安装程序，不是本软件的安装包，请换一个。</source>
+            <translation>The chosen zip has no setup programs: not this program's package, choose another.</translation>
+        </message>
+        <message>
+            <source>所选的安装包与服务器公布的版本不一致（校验值不符），请换一个或改为在线下载。</source>
+            <translation>The chosen package differs from the published one (checksum): choose another or download.</translation>
+        </message>
+    </context>
+    <context>
         <name>ProgressText</name>
         <message>
             <source>%lld 秒</source>
@@ -276,7 +355,7 @@ Install anyway?</translation>
         </message>
         <message>
             <source>正在启动模型运行程序，首次约需一分钟…</source>
-            <translation>starting the model runner, about a minute the first time…</translation>
+            <translation>starting the runner (first time ~1 min)…</translation>
         </message>
         <message>
             <source>正在准备下载模型…</source>
@@ -284,7 +363,7 @@ Install anyway?</translation>
         </message>
         <message>
             <source>正在获取模型信息…</source>
-            <translation>getting the model's details…</translation>
+            <translation>reading the model…</translation>
         </message>
         <message>
             <source>剩余 %ls</source>
@@ -296,11 +375,11 @@ Install anyway?</translation>
         </message>
         <message>
             <source>正在校验模型文件…</source>
-            <translation>verifying the model files…</translation>
+            <translation>verifying files…</translation>
         </message>
         <message>
             <source>正在写入模型清单…</source>
-            <translation>writing the model manifest…</translation>
+            <translation>writing manifest…</translation>
         </message>
         <message>
             <source>模型下载完成</source>
@@ -320,7 +399,7 @@ Install anyway?</translation>
         </message>
         <message>
             <source>下载停滞，等待网络…</source>
-            <translation>stalled, waiting for network…</translation>
+            <translation>stalled, waiting…</translation>
         </message>
         <message>
             <source>下载失败</source>
@@ -333,6 +412,99 @@ Install anyway?</translation>
         <message>
             <source>剩余约 %ls</source>
             <translation>about %ls left</translation>
+        </message>
+    </context>
+    <context>
+        <name>PullFailure</name>
+        <message>
+            <source>安装位置所在的磁盘已满，模型没有下载完成。
+请清理出足够的空间，或换一个空间足够的安装位置，然后重新点击安装。</source>
+            <translation>The install location's disk is full: the model was not downloaded.
+Free enough space or pick a folder with room, then click install again.</translation>
+        </message>
+        <message>
+            <source>模型运行程序没有安装成功，模型无法下载。
+请重新点击安装；如果仍然失败，请联系客服。</source>
+            <translation>The model runner was not installed: the model cannot be downloaded.
+Click install again; if it fails again, contact support.</translation>
+        </message>
+        <message>
+            <source>模型运行程序启动后一直没有响应，模型未能下载。
+请重启电脑后再打开本软件点击安装；如果仍然不行，请联系客服。</source>
+            <translation>The model runner started but never answered: the model was not downloaded.
+Restart the computer, open this program and click install; if it still fails, contact support.</translation>
+        </message>
+        <message>
+            <source>模型仓库中找不到所选的模型，模型无法下载。
+请联系客服。</source>
+            <translation>The model library has no such model: it cannot be downloaded.
+Please contact support.</translation>
+        </message>
+        <message>
+            <source>模型运行程序报告了错误，模型没有下载完成（%ls）。
+请重新点击安装；如果仍然失败，请联系客服。</source>
+            <translation>The model runner reported an error, the model was not downloaded (%ls).
+Click install again; if it fails again, contact support.</translation>
+        </message>
+        <message>
+            <source>网络中断</source>
+            <translation>network lost</translation>
+        </message>
+        <message>
+            <source>原因不明</source>
+            <translation>unknown cause</translation>
+        </message>
+        <message>
+            <source>磁盘已满</source>
+            <translation>disk full</translation>
+        </message>
+        <message>
+            <source>运行程序未安装</source>
+            <translation>runner not installed</translation>
+        </message>
+        <message>
+            <source>运行程序没有响应</source>
+            <translation>runner not answering</translation>
+        </message>
+        <message>
+            <source>找不到该模型</source>
+            <translation>model not found</translation>
+        </message>
+        <message>
+            <source>运行程序出错</source>
+            <translation>runner error</translation>
+        </message>
+        <message>
+            <source>请检查网络后再点下载</source>
+            <translation>check the network, then download</translation>
+        </message>
+        <message>
+            <source>请清理磁盘后再点下载</source>
+            <translation>free some disk, then download</translation>
+        </message>
+        <message>
+            <source>请先重新安装</source>
+            <translation>install again first</translation>
+        </message>
+        <message>
+            <source>请重启电脑后再试</source>
+            <translation>restart the computer and retry</translation>
+        </message>
+        <message>
+            <source>请联系客服</source>
+            <translation>contact support</translation>
+        </message>
+        <message>
+            <source>请再点下载，仍失败请联系客服</source>
+            <translation>download again; if it fails, contact support</translation>
+        </message>
+        <message>
+            <source>下载失败（%ls），%ls</source>
+            <translation>Failed (%ls): %ls</translation>
+        </message>
+        <message>
+            <source>模型下载失败（%ls），请再次点击安装。</source>
+            <translation>Model download failed (%ls): click install again.</translation>
         </message>
     </context>
     <context>
@@ -379,11 +551,11 @@ Install anyway?</translation>
         </message>
         <message>
             <source>本机内存 16 GB，此模型建议 8 GB 以上：可以流畅运行。</source>
-            <translation>RAM 16 GB, this model wants 8 GB or more: runs smoothly.</translation>
+            <translation>RAM 16 GB, the model wants 8 GB+: runs smoothly.</translation>
         </message>
         <message>
             <source>deepseek-r1:1.5b  正在启动模型运行程序，首次约需一分钟…</source>
-            <translation>deepseek-r1:1.5b  starting the model runner, about a minute the first time…</translation>
+            <translation>deepseek-r1:1.5b  starting the runner (first time ~1 min)…</translation>
         </message>
         <message>
             <source>已下载 deepseek-r1:1.5b</source>
@@ -441,7 +613,7 @@ Install anyway?</translation>
         </message>
         <message>
             <source>DeepSeek是一款具有强大的自然语言处理能力的在线大模型。通过本工具软件实现本地化部署后，无需编程基础，</source>
-            <translation>DeepSeek is a large language model with strong natural-language skills. Set up on this computer with this tool, no programming needed,</translation>
+            <translation>DeepSeek is a powerful large language model. Set up on this computer with this tool, no programming needed,</translation>
         </message>
         <message>
             <source>即可充分利用个人电脑的强大算力，获得数据隐私保护，避免网络速度限制，获得更加流畅、高效的AI使用体验。</source>
@@ -489,7 +661,7 @@ Install anyway?</translation>
         </message>
         <message>
             <source>从本地安装包安装</source>
-            <translation>Install from a package file</translation>
+            <translation>Use a package file</translation>
         </message>
         <message>
             <source>没有网络或网络很慢时，选择已下载好的安装包（.zip）来安装</source>
@@ -497,7 +669,7 @@ Install anyway?</translation>
         </message>
         <message>
             <source>改为在线下载</source>
-            <translation>Download instead</translation>
+            <translation>Go online</translation>
         </message>
         <message>
             <source>DeepSeek未安装，点击即可下载</source>
@@ -537,11 +709,11 @@ Install anyway?</translation>
         </message>
         <message>
             <source>大小 1.10GB | CPU 4核 </source>
-            <translation>Size 1.10GB | CPU 4 cores </translation>
+            <translation>Size 1.10GB | 4 cores </translation>
         </message>
         <message>
             <source>内存 8GB+ | 显示 非必须</source>
-            <translation>RAM 8GB+ | GPU optional</translation>
+            <translation>RAM 8GB+, GPU optional</translation>
         </message>
         <message>
             <source>安装完成，DeepSeek 已可在本机使用</source>
@@ -561,11 +733,11 @@ Install anyway?</translation>
         </message>
         <message>
             <source>使用统计仅含操作事件名称、本机生成的设备标识、系统名称和版本号，不含个人文件或对话内容。</source>
-            <translation>Usage reports hold only event names, a device ID made on this computer, the system name and the version: never your files or chats.</translation>
+            <translation>Reports: event names, a local device ID, system, version. Never files or chats.</translation>
         </message>
         <message>
             <source>发送使用统计</source>
-            <translation>Send usage reports</translation>
+            <translation>Usage reports</translation>
         </message>
         <message>
             <source>知道了</source>
@@ -573,7 +745,7 @@ Install anyway?</translation>
         </message>
         <message>
             <source>正在下载，请耐心等待...</source>
-            <translation>Downloading, please wait...</translation>
+            <translation>Downloading...</translation>
         </message>
         <message>
             <source>(0 %)</source>
@@ -605,7 +777,7 @@ Install anyway?</translation>
         </message>
         <message>
             <source>下载中，请耐心等待...</source>
-            <translation>Downloading, please wait...</translation>
+            <translation>Downloading...</translation>
         </message>
         <message>
             <source>大小 4.70GB | CPU 4核 | 内存 24GB+ | 显卡 非必须</source>
@@ -636,59 +808,59 @@ Install anyway?</translation>
         <name>ModelCatalogue</name>
         <message>
             <source>大小 1.10GB | CPU 4核 </source>
-            <translation>Size 1.10GB | CPU 4 cores </translation>
+            <translation>Size 1.10GB | 4 cores </translation>
         </message>
         <message>
             <source>大小 4.70GB | CPU 4核 </source>
-            <translation>Size 4.70GB | CPU 4 cores </translation>
+            <translation>Size 4.70GB | 4 cores </translation>
         </message>
         <message>
             <source>大小 4.90GB | CPU 8核 </source>
-            <translation>Size 4.90GB | CPU 8 cores </translation>
+            <translation>Size 4.90GB | 8 cores </translation>
         </message>
         <message>
             <source>大小 9.00GB | CPU 8核 </source>
-            <translation>Size 9.00GB | CPU 8 cores </translation>
+            <translation>Size 9.00GB | 8 cores </translation>
         </message>
         <message>
             <source>大小 20.00GB | CPU 8核 </source>
-            <translation>Size 20.00GB | CPU 8 cores </translation>
+            <translation>Size 20.00GB | 8 cores </translation>
         </message>
         <message>
             <source>大小 43.00GB | CPU 16核 </source>
-            <translation>Size 43.00GB | CPU 16 cores </translation>
+            <translation>Size 43.00GB | 16 cores </translation>
         </message>
         <message>
             <source>大小 404.00GB | CPU 32核 </source>
-            <translation>Size 404.00GB | CPU 32 cores </translation>
+            <translation>Size 404.00GB | 32 cores </translation>
         </message>
         <message>
             <source>内存 8GB+ | 显示 非必须</source>
-            <translation>RAM 8GB+ | GPU optional</translation>
+            <translation>RAM 8GB+, GPU optional</translation>
         </message>
         <message>
             <source>内存 24GB+ | 显示 非必须</source>
-            <translation>RAM 24GB+ | GPU optional</translation>
+            <translation>RAM 24GB+, GPU optional</translation>
         </message>
         <message>
             <source>内存 32GB+ | 显示 非必须</source>
-            <translation>RAM 32GB+ | GPU optional</translation>
+            <translation>RAM 32GB+, GPU optional</translation>
         </message>
         <message>
             <source>内存 32GB+ | 显示 16GB+</source>
-            <translation>RAM 32GB+ | GPU 16GB+</translation>
+            <translation>RAM 32GB+, GPU 16GB+</translation>
         </message>
         <message>
             <source>内存 32GB+ | 显示 24GB+</source>
-            <translation>RAM 32GB+ | GPU 24GB+</translation>
+            <translation>RAM 32GB+, GPU 24GB+</translation>
         </message>
         <message>
             <source>内存 64GB+ | 显示 32GB+</source>
-            <translation>RAM 64GB+ | GPU 32GB+</translation>
+            <translation>RAM 64GB+, GPU 32GB+</translation>
         </message>
         <message>
             <source>内存 512GB+ | 显示 32GB+</source>
-            <translation>RAM 512GB+ | GPU 32GB+</translation>
+            <translation>RAM 512GB+, GPU 32GB+</translation>
         </message>
     </context>
 </TS>
