@@ -186,10 +186,15 @@ void CMainDlg::OnLanguageClick() {
 }
 
 void CMainDlg::ShowLanguageSwitch() {
+  const bool chinese = CurrentLanguage() == UiLanguage::Chinese;
   // Names the language it switches to, in that language.
   if (auto* button = qobject_cast<QAbstractButton*>(Child("btnLanguage"))) {
-    button->setText(CurrentLanguage() == UiLanguage::Chinese ? QStringLiteral("EN")
-                                                             : QStringLiteral("中"));
+    button->setText(chinese ? QStringLiteral("EN") : QStringLiteral("中"));
+  }
+  // The banner's words are part of its artwork: one drawing per language.
+  if (QWidget* banner = Child("img_banner")) {
+    banner->setProperty("image", chinese ? QStringLiteral(":/images/banner.svg")
+                                         : QStringLiteral(":/images/banner_en.svg"));
   }
 }
 

@@ -737,7 +737,7 @@ Click install again; if it fails again, contact support.</translation>
         </message>
         <message>
             <source>发送使用统计</source>
-            <translation>Usage reports</translation>
+            <translation>Usage stats</translation>
         </message>
         <message>
             <source>知道了</source>
