@@ -82,6 +82,252 @@ Install anyway?</translation>
         </message>
     </context>
     <context>
+        <name>InstallSteps</name>
+        <message>
+            <source>未能全部删除：%ls</source>
+            <translation>not all removed: %ls</translation>
+        </message>
+        <message>
+            <source>本程序的设置</source>
+            <translation>This program's settings</translation>
+        </message>
+        <message>
+            <source>正常</source>
+            <translation>fine</translation>
+        </message>
+        <message>
+            <source>未记录安装位置</source>
+            <translation>install location not recorded</translation>
+        </message>
+        <message>
+            <source>已记录安装位置</source>
+            <translation>install location recorded</translation>
+        </message>
+        <message>
+            <source>无法写入设置</source>
+            <translation>settings cannot be written</translation>
+        </message>
+        <message>
+            <source>已删除</source>
+            <translation>removed</translation>
+        </message>
+        <message>
+            <source>安装包</source>
+            <translation>Install package</translation>
+        </message>
+        <message>
+            <source>已解压</source>
+            <translation>unpacked</translation>
+        </message>
+        <message>
+            <source>已保留</source>
+            <translation>kept</translation>
+        </message>
+        <message>
+            <source>不在（需要时重新下载）</source>
+            <translation>absent (downloaded again when needed)</translation>
+        </message>
+        <message>
+            <source>已下载并解压</source>
+            <translation>downloaded and unpacked</translation>
+        </message>
+        <message>
+            <source>未能删除：%ls</source>
+            <translation>not removed: %ls</translation>
+        </message>
+        <message>
+            <source>模型存放目录</source>
+            <translation>Model folder</translation>
+        </message>
+        <message>
+            <source>不存在</source>
+            <translation>missing</translation>
+        </message>
+        <message>
+            <source>不属于当前用户或可被他人修改</source>
+            <translation>not yours, or others may change it</translation>
+        </message>
+        <message>
+            <source>无法创建</source>
+            <translation>cannot be created</translation>
+        </message>
+        <message>
+            <source>环境变量 OLLAMA_MODELS</source>
+            <translation>Environment variable OLLAMA_MODELS</translation>
+        </message>
+        <message>
+            <source>指向别处</source>
+            <translation>points elsewhere</translation>
+        </message>
+        <message>
+            <source>未设置</source>
+            <translation>not set</translation>
+        </message>
+        <message>
+            <source>已设置</source>
+            <translation>set</translation>
+        </message>
+        <message>
+            <source>无法设置</source>
+            <translation>cannot be set</translation>
+        </message>
+        <message>
+            <source>不是本程序设置的，保留</source>
+            <translation>not set by this program, kept</translation>
+        </message>
+        <message>
+            <source>模型保留，保留</source>
+            <translation>models kept, kept</translation>
+        </message>
+        <message>
+            <source>无法删除</source>
+            <translation>cannot be removed</translation>
+        </message>
+        <message>
+            <source>运行程序 Ollama</source>
+            <translation>Runner Ollama</translation>
+        </message>
+        <message>
+            <source>无法运行</source>
+            <translation>does not run</translation>
+        </message>
+        <message>
+            <source>缺少安装程序</source>
+            <translation>setup program missing</translation>
+        </message>
+        <message>
+            <source>已重新安装</source>
+            <translation>installed again</translation>
+        </message>
+        <message>
+            <source>安装后仍无法运行</source>
+            <translation>still does not run after installing</translation>
+        </message>
+        <message>
+            <source>无法结束正在运行的 Ollama</source>
+            <translation>the running Ollama cannot be stopped</translation>
+        </message>
+        <message>
+            <source>模型服务</source>
+            <translation>Model service</translation>
+        </message>
+        <message>
+            <source>正在运行：%ls</source>
+            <translation>running: %ls</translation>
+        </message>
+        <message>
+            <source>未运行</source>
+            <translation>not running</translation>
+        </message>
+        <message>
+            <source>已启动：%ls</source>
+            <translation>started: %ls</translation>
+        </message>
+        <message>
+            <source>缺少 Ollama，无法启动</source>
+            <translation>Ollama missing, cannot start</translation>
+        </message>
+        <message>
+            <source>已启动但没有响应</source>
+            <translation>started but not answering</translation>
+        </message>
+        <message>
+            <source>已停止</source>
+            <translation>stopped</translation>
+        </message>
+        <message>
+            <source>聊天客户端 Chatbox</source>
+            <translation>Chat client Chatbox</translation>
+        </message>
+        <message>
+            <source>安装失败</source>
+            <translation>Installation failed</translation>
+        </message>
+        <message>
+            <source>无法结束正在运行的 Chatbox</source>
+            <translation>the running Chatbox cannot be stopped</translation>
+        </message>
+        <message>
+            <source>Chatbox 的模型设置</source>
+            <translation>Chatbox's model setting</translation>
+        </message>
+        <message>
+            <source>模型服务未运行，无法检查</source>
+            <translation>model service not running, cannot check</translation>
+        </message>
+        <message>
+            <source>使用 %ls</source>
+            <translation>uses %ls</translation>
+        </message>
+        <message>
+            <source>还没有下载模型</source>
+            <translation>No model downloaded yet</translation>
+        </message>
+        <message>
+            <source>未指向已下载的模型</source>
+            <translation>not set to a downloaded model</translation>
+        </message>
+        <message>
+            <source>已改为使用 %ls</source>
+            <translation>now uses %ls</translation>
+        </message>
+        <message>
+            <source>设置文件无法读取，已保持原样</source>
+            <translation>settings file unreadable, left as it was</translation>
+        </message>
+        <message>
+            <source>无法写入设置文件</source>
+            <translation>settings file cannot be written</translation>
+        </message>
+        <message>
+            <source>开机自动启动模型服务</source>
+            <translation>Start the model service at login</translation>
+        </message>
+        <message>
+            <source>已登记</source>
+            <translation>registered</translation>
+        </message>
+        <message>
+            <source>未登记</source>
+            <translation>not registered</translation>
+        </message>
+        <message>
+            <source>无法登记</source>
+            <translation>cannot be registered</translation>
+        </message>
+        <message>
+            <source>已取消</source>
+            <translation>cancelled</translation>
+        </message>
+        <message>
+            <source>未知的步骤</source>
+            <translation>unknown step</translation>
+        </message>
+        <message>
+            <source>%ls：%ls</source>
+            <translation>%ls: %ls</translation>
+        </message>
+        <message>
+            <source>保留（下次启动时继续卸载）</source>
+            <translation>kept (the uninstall goes on at the next start)</translation>
+        </message>
+    </context>
+    <context>
+        <name>LocalPackage</name>
+        <message>
+            <source>找不到所选的安装包“%ls”，请检查路径后重新选择。</source>
+            <translation>The chosen package “%ls” is not there: check the path and choose again.</translation>
+        </message>
+        <message>
+            <source>“%ls”不是一个文件，请选择安装包（.zip 文件）。</source>
+            <translation>“%ls” is not a file: choose the package (.zip file).</translation>
+        </message>
+        <message>
+            <source>没有权限读取所选的安装包“%ls”，请换一个位置的文件。</source>
+            <translation>No permission to read the chosen package “%ls”: use a file elsewhere.</translation>
+        </message>
+    </context>
+    <context>
         <name>MainDlg</name>
         <message>
             <source>请选择一个目录</source>
@@ -121,6 +367,67 @@ Install anyway?</translation>
         <message>
             <source>确定</source>
             <translation>OK</translation>
+        </message>
+    </context>
+    <context>
+        <name>ManageEngine</name>
+        <message>
+            <source>正在安装或下载模型，请等它完成后再操作。</source>
+            <translation>Installing or downloading a model: please wait until it is done.</translation>
+        </message>
+        <message>
+            <source>提示</source>
+            <translation>Note</translation>
+        </message>
+        <message>
+            <source>操作未能完成，请重试。</source>
+            <translation>That could not be finished; please try again.</translation>
+        </message>
+        <message>
+            <source>确定删除模型 %ls 吗？
+将释放约 %ls 磁盘空间，之后需要时可以重新下载。</source>
+            <translation>Remove the model %ls?
+This frees about %ls of disk space; you can download it again when needed.</translation>
+        </message>
+        <message>
+            <source>删除模型</source>
+            <translation>Remove model</translation>
+        </message>
+        <message>
+            <source>正在删除模型 %ls…</source>
+            <translation>Removing the model %ls…</translation>
+        </message>
+        <message>
+            <source>模型 %ls 未能删除：模型服务没有响应或已没有这个模型。</source>
+            <translation>The model %ls was not removed: the model service did not answer or no longer has it.</translation>
+        </message>
+        <message>
+            <source>正在检查并修复…</source>
+            <translation>Checking and repairing…</translation>
+        </message>
+        <message>
+            <source>修复完成</source>
+            <translation>Repair finished</translation>
+        </message>
+        <message>
+            <source>修复未能全部完成</source>
+            <translation>Repair not fully finished</translation>
+        </message>
+        <message>
+            <source>正在卸载…</source>
+            <translation>Uninstalling…</translation>
+        </message>
+        <message>
+            <source>以下内容不是本程序安装的或按您的选择保留，未删除：</source>
+            <translation>Not installed by this program, or kept as you chose, so not removed:</translation>
+        </message>
+        <message>
+            <source>卸载完成</source>
+            <translation>Uninstalled</translation>
+        </message>
+        <message>
+            <source>卸载未能全部完成</source>
+            <translation>Uninstall not fully finished</translation>
         </message>
     </context>
     <context>
