@@ -10,10 +10,17 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include <base/translate.h>
+#include <config/app_constants.h>
+#include <config/reg_key.h>
+#include <tests/support/temp_home.h>
 #include <ui/language.h>
 #include <ui/main_dlg.h>
 #include <ui/qt_notify_center.h>
@@ -152,6 +159,56 @@ TEST_F(English, TheEngineTextsGoThroughTheTranslator) {
   EXPECT_EQ(tw::Translate("mainRoot", "管理"), L"Manage");
   // Without a translation the text stays as written.
   EXPECT_EQ(tw::Translate("mainRoot", "没有这段文字"), L"没有这段文字");
+}
+
+std::wstring StoredLanguage() {
+  try {
+    RegKey key;
+    key.Open(platform::kCurrentUser, GetAppConstants().productKeyPath);
+    return key.GetStringValue(L"Language");
+  } catch (const winreg::RegException&) {
+    return L"(none)";
+  }
+}
+
+class RememberedLanguage : public ::testing::Test {
+ protected:
+  RememberedLanguage() { ::unsetenv("TIDEWELL_LANGUAGE"); }
+  ~RememberedLanguage() override {
+    ::unsetenv("TIDEWELL_LANGUAGE");
+    ClearLanguageForTesting();
+  }
+  TempHome home_;
+};
+
+TEST_F(RememberedLanguage, TheSystemsUntilPickedAndReadingCreatesNothing) {
+  EXPECT_EQ(StartLanguage(), LanguageForLocale(QLocale::system().name()));
+  EXPECT_FALSE(std::filesystem::exists(home_.config() / "Tidewell"));
+  ASSERT_TRUE(RememberLanguage(UiLanguage::English));
+  EXPECT_EQ(StoredLanguage(), L"en");
+  EXPECT_EQ(StartLanguage(), UiLanguage::English);
+  ASSERT_TRUE(RememberLanguage(UiLanguage::Chinese));
+  EXPECT_EQ(StartLanguage(), UiLanguage::Chinese);
+  // The environment decides over the remembered pick.
+  ::setenv("TIDEWELL_LANGUAGE", "en", 1);
+  EXPECT_EQ(StartLanguage(), UiLanguage::English);
+}
+
+TEST_F(RememberedLanguage, TheCaptionSwitchChangesAndRemembers) {
+  CQtNotifyCenter center;
+  Action::CActionFactory factory;
+  ApplyLanguage(*qApp, UiLanguage::Chinese);
+  CMainDlg window;
+  ASSERT_TRUE(window.Create());
+  auto* toggle = window.findChild<QAbstractButton*>(QStringLiteral("btnLanguage"));
+  ASSERT_NE(toggle, nullptr);
+  EXPECT_EQ(toggle->text(), QStringLiteral("EN"));
+  toggle->click();
+  EXPECT_EQ(CurrentLanguage(), UiLanguage::English);
+  EXPECT_EQ(StoredLanguage(), L"en");
+  toggle->click();
+  EXPECT_EQ(CurrentLanguage(), UiLanguage::Chinese);
+  EXPECT_EQ(StoredLanguage(), L"zh");
 }
 
 // Each message of the English translation has a finished, non-empty
