@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QImageReader>
 #include <QTimer>
@@ -94,8 +95,8 @@ int RunApplication(int argc, char** argv, const std::wstring& packageFile) {
   // 5. Toolkit start-up.
   auto app = std::make_unique<QApplication>(argc, argv);
   if (!RequiredImageFormatsPresent()) {
-    ShowMessageBox(QStringLiteral("无法正常初使化SOUI"), QStringLiteral("错误"),
-                   MessageIcon::Error);
+    ShowMessageBox(QCoreApplication::translate("Startup", "无法正常初使化SOUI"),
+                   QCoreApplication::translate("Startup", "错误"), MessageIcon::Error);
     return 0;
   }
   RegisterCustomControls();
@@ -106,9 +107,9 @@ int RunApplication(int argc, char** argv, const std::wstring& packageFile) {
   if (!CreateDataFolderAndModules(settings)) {
     // Without its data folder the program can neither keep its settings nor
     // store the install package: say so and stop rather than fail later.
-    ShowMessageBox(QStringLiteral("无法创建数据文件夹：%1")
+    ShowMessageBox(QCoreApplication::translate("Startup", "无法创建数据文件夹：%1")
                        .arg(QString::fromStdWString(GetAppConstants().dataFolder)),
-                   QStringLiteral("错误"), MessageIcon::Error);
+                   QCoreApplication::translate("Startup", "错误"), MessageIcon::Error);
     return 1;
   }
 
@@ -120,8 +121,8 @@ int RunApplication(int argc, char** argv, const std::wstring& packageFile) {
   {
     CMainDlg window;
     if (!window.Create()) {
-      ShowMessageBox(QStringLiteral("无法正常初使化SOUI"), QStringLiteral("错误"),
-                     MessageIcon::Error);
+      ShowMessageBox(QCoreApplication::translate("Startup", "无法正常初使化SOUI"),
+                     QCoreApplication::translate("Startup", "错误"), MessageIcon::Error);
       return 0;
     }
     window.OnInitDialog();

@@ -878,6 +878,21 @@ Click install again; if it fails again, contact support.</translation>
         </message>
     </context>
     <context>
+        <name>Startup</name>
+        <message>
+            <source>无法正常初使化SOUI</source>
+            <translation>The window could not be initialised</translation>
+        </message>
+        <message>
+            <source>错误</source>
+            <translation>Error</translation>
+        </message>
+        <message>
+            <source>无法创建数据文件夹：%1</source>
+            <translation>Cannot create the data folder: %1</translation>
+        </message>
+    </context>
+    <context>
         <name>UsageSwitch</name>
         <message>
             <source>环境变量 DO_NOT_TRACK 已要求不发送使用统计</source>
