@@ -191,6 +191,16 @@ void CMainDlg::ShowLanguageSwitch() {
   if (auto* button = qobject_cast<QAbstractButton*>(Child("btnLanguage"))) {
     button->setText(chinese ? QStringLiteral("EN") : QStringLiteral("中"));
   }
+  // The stage images carry their words too: "<skin>_en" is the English one.
+  for (SGifPlayer* player : findChildren<SGifPlayer*>()) {
+    QVariant skin = player->property("_tw_skin");
+    if (!skin.isValid()) {
+      skin = player->property("skin");
+      player->setProperty("_tw_skin", skin);
+    }
+    if (skin.toString().isEmpty()) continue;
+    player->SetSkinByName(chinese ? skin.toString() : skin.toString() + QStringLiteral("_en"));
+  }
   // The banner's words are part of its artwork: one drawing per language.
   if (QWidget* banner = Child("img_banner")) {
     banner->setProperty("image", chinese ? QStringLiteral(":/images/banner.svg")
