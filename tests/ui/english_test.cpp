@@ -15,7 +15,6 @@
 #include <QXmlStreamReader>
 
 #include <cstdlib>
-#include <filesystem>
 
 #include <base/translate.h>
 #include <config/app_constants.h>
@@ -183,7 +182,8 @@ class RememberedLanguage : public ::testing::Test {
 
 TEST_F(RememberedLanguage, TheSystemsUntilPickedAndReadingCreatesNothing) {
   EXPECT_EQ(StartLanguage(), LanguageForLocale(QLocale::system().name()));
-  EXPECT_FALSE(std::filesystem::exists(home_.config() / "Tidewell"));
+  // Reading stored nothing.
+  EXPECT_EQ(StoredLanguage(), L"(none)");
   ASSERT_TRUE(RememberLanguage(UiLanguage::English));
   EXPECT_EQ(StoredLanguage(), L"en");
   EXPECT_EQ(StartLanguage(), UiLanguage::English);
