@@ -1,10 +1,10 @@
 #include "startup.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QImageReader>
 #include <QTimer>
-#include <QTranslator>
 
 #include <cstdio>
 #include <memory>
@@ -21,6 +21,7 @@
 #include <platform/os_info.h>
 #include <service/service_state.h>
 #include <ui/folder_dialog.h>
+#include <ui/language.h>
 #include <ui/layout_loader.h>
 #include <ui/main_dlg.h>
 #include <ui/message_box.h>
@@ -43,19 +44,7 @@ bool RequiredImageFormatsPresent() {
 }
 
 // The translation is optional: without it the window still opens.
-void InstallTranslator(QApplication& app) {
-  // Qt's own texts (the folder dialog's labels and buttons) in Chinese too;
-  // the translator installed last is asked first, so ours, below, decides.
-  InstallQtTranslation(app);
-  QString file = qEnvironmentVariable("TIDEWELL_TRANSLATION");
-  if (file.isEmpty()) file = QStringLiteral(":/translations/lang_cn.qm");
-  auto* translator = new QTranslator(&app);
-  if (translator->load(file)) {
-    QApplication::installTranslator(translator);
-  } else {
-    delete translator;
-  }
-}
+void InstallTranslator(QApplication& app) { ApplyLanguage(app, StartLanguage()); }
 
 // The settings and the modules the window relies on, in their order. The
 // worker pool, action factory and notify center live until the process ends.
@@ -106,8 +95,8 @@ int RunApplication(int argc, char** argv, const std::wstring& packageFile) {
   // 5. Toolkit start-up.
   auto app = std::make_unique<QApplication>(argc, argv);
   if (!RequiredImageFormatsPresent()) {
-    ShowMessageBox(QStringLiteral("无法正常初使化SOUI"), QStringLiteral("错误"),
-                   MessageIcon::Error);
+    ShowMessageBox(QCoreApplication::translate("Startup", "无法正常初使化SOUI"),
+                   QCoreApplication::translate("Startup", "错误"), MessageIcon::Error);
     return 0;
   }
   RegisterCustomControls();
@@ -118,9 +107,9 @@ int RunApplication(int argc, char** argv, const std::wstring& packageFile) {
   if (!CreateDataFolderAndModules(settings)) {
     // Without its data folder the program can neither keep its settings nor
     // store the install package: say so and stop rather than fail later.
-    ShowMessageBox(QStringLiteral("无法创建数据文件夹：%1")
+    ShowMessageBox(QCoreApplication::translate("Startup", "无法创建数据文件夹：%1")
                        .arg(QString::fromStdWString(GetAppConstants().dataFolder)),
-                   QStringLiteral("错误"), MessageIcon::Error);
+                   QCoreApplication::translate("Startup", "错误"), MessageIcon::Error);
     return 1;
   }
 
@@ -132,8 +121,8 @@ int RunApplication(int argc, char** argv, const std::wstring& packageFile) {
   {
     CMainDlg window;
     if (!window.Create()) {
-      ShowMessageBox(QStringLiteral("无法正常初使化SOUI"), QStringLiteral("错误"),
-                     MessageIcon::Error);
+      ShowMessageBox(QCoreApplication::translate("Startup", "无法正常初使化SOUI"),
+                     QCoreApplication::translate("Startup", "错误"), MessageIcon::Error);
       return 0;
     }
     window.OnInitDialog();

@@ -8,12 +8,15 @@
 #include <string>
 #include <vector>
 
+#include <base/translate.h>
 #include <install/install_layout.h>
 
-// Told to the user when the client's settings file could not be used.
-inline constexpr wchar_t kChatboxSettingsUnusableText[] =
-    L"无法读取聊天客户端 Chatbox 的设置文件，该文件已保持原样，未作任何修改。"
-    L"请打开 Chatbox，在设置中自行选择模型。";
+// Told to the user when the client's settings file could not be used
+// (shown through tw::Translate with the context "ChatboxClient").
+inline constexpr char kChatboxSettingsUnusableText[] =
+    TW_TR_NOOP("ChatboxClient",
+               "无法读取聊天客户端 Chatbox 的设置文件，该文件已保持原样，未作任何修改。"
+               "请打开 Chatbox，在设置中自行选择模型。");
 
 // Creates the client folder, writes the setup key and, unless the client is
 // already there, runs its setup silently and waits for it; a client that

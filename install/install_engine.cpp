@@ -3,6 +3,7 @@
 #include <base/file_helpers.h>
 #include <base/process_helpers.h>
 #include <base/text_helpers.h>
+#include <base/translate.h>
 #include <catalogue/model_catalogue.h>
 #include <install/chatbox_client.h>
 #include <algorithm>
@@ -44,13 +45,15 @@ constexpr char kPackageImage[] = "imgDownDeekSeek";
 constexpr char kRunnerImage[] = "imgInstDeekSeek";
 constexpr char kModelImage[] = "imgDownModeling";
 constexpr char kTryNowImage[] = "imgOnceTiYan";
-constexpr wchar_t kNoFolderText[] = L"DeepSeek安装不存在，不能安装!";
-constexpr wchar_t kNoFolderCaption[] = L"安装失败";
-constexpr wchar_t kNetworkText[] = L"网络不畅，关闭软件后重新打开即可!";
-constexpr wchar_t kNetworkCaption[] = L"提示";
-constexpr wchar_t kWaitingForServiceText[] = L"正在连接服务，请稍候...";
-constexpr wchar_t kDownloadingPackageText[] = L"正在下载安装包，请耐心等待...";
-constexpr wchar_t kCheckingLocalPackageText[] = L"正在检查并解压所选的安装包，请稍候...";
+constexpr char kNoFolderText[] = TW_TR_NOOP("InstallEngine", "DeepSeek安装不存在，不能安装!");
+constexpr char kNoFolderCaption[] = TW_TR_NOOP("InstallEngine", "安装失败");
+constexpr char kNetworkText[] = TW_TR_NOOP("InstallEngine", "网络不畅，关闭软件后重新打开即可!");
+constexpr char kNetworkCaption[] = TW_TR_NOOP("InstallEngine", "提示");
+constexpr char kWaitingForServiceText[] = TW_TR_NOOP("InstallEngine", "正在连接服务，请稍候...");
+constexpr char kDownloadingPackageText[] =
+    TW_TR_NOOP("InstallEngine", "正在下载安装包，请耐心等待...");
+constexpr char kCheckingLocalPackageText[] =
+    TW_TR_NOOP("InstallEngine", "正在检查并解压所选的安装包，请稍候...");
 // Children of the chosen package's line under the install folder.
 constexpr char kLocalPackageLine[] = "localPkgTxt";
 constexpr char kLocalPackageLink[] = "btnLocalPkg";
@@ -229,7 +232,7 @@ void CInstallEngine::OnCustomerServiceClick() {
     return;
   }
   m_serviceWaitingForConfig = true;
-  m_view.SetChildText("progTxt", kWaitingForServiceText);
+  m_view.SetChildText("progTxt", tw::Translate("InstallEngine", kWaitingForServiceText));
   m_view.SetChildText("progTxtValue", L"");
   m_view.ShowOverlay(OverlayPage::Progress);
 }
@@ -253,7 +256,8 @@ void CInstallEngine::OnInstallClick() {
   if (IsAbsolutePath(folder) && !DirectoryExists(folder)) CreateDirectoryTree(folder);
   // Programs are run from the folder: another user's, or one others can write, is refused.
   if (!IsAbsolutePath(folder) || !DirectoryExists(folder) || !platform::IsFolderOurOwn(folder)) {
-    m_view.ShowMessage(kNoFolderText, kNoFolderCaption);
+    m_view.ShowMessage(tw::Translate("InstallEngine", kNoFolderText),
+                       tw::Translate("InstallEngine", kNoFolderCaption));
     return;
   }
   // Ask before a download that cannot fit rather than fail after it: the
@@ -264,11 +268,13 @@ void CInstallEngine::OnInstallClick() {
       PackageFootprintBytes(m_localPackage.empty() ? PackageArchivePath() : m_localPackage);
   if (const auto free = platform::FreeDiskSpace(folder); free && required > *free) {
     const std::wstring text = FormatWString(
-        L"所选模型约需 %ls，连同安装包、解压文件和安装的程序共约需 %ls 磁盘空间，"
-        L"安装位置只有 %ls 可用。\n仍要继续安装吗？",
+        TW_TR("InstallEngine",
+              "所选模型约需 %ls，连同安装包、解压文件和安装的程序共约需 %ls 磁盘空间，"
+              "安装位置只有 %ls 可用。\n仍要继续安装吗？")
+            .c_str(),
         SizeTextForListIndex(index).c_str(), FormatFreeSpace(required).c_str(),
         FormatFreeSpace(*free).c_str());
-    if (!m_view.AskToContinue(text, L"磁盘空间不足")) return;
+    if (!m_view.AskToContinue(text, TW_TR("InstallEngine", "磁盘空间不足"))) return;
   }
   GetServiceState().installFolder = folder;
   SaveInstallPath();
@@ -285,7 +291,7 @@ void CInstallEngine::OnInstallClick() {
   if (!m_configReady) {
     // The package address comes with the configuration: wait for it.
     m_installWaitingForConfig = true;
-    m_view.SetChildText("progTxt", kWaitingForServiceText);
+    m_view.SetChildText("progTxt", tw::Translate("InstallEngine", kWaitingForServiceText));
     m_view.SetChildText("progTxtValue", L"");
     m_view.ShowOverlay(OverlayPage::Progress);
     return;
@@ -313,10 +319,11 @@ void CInstallEngine::ClearLocalPackage() {
 
 void CInstallEngine::ShowLocalPackage() {
   const bool chosen = !m_localPackage.empty();
-  m_view.SetChildText(kLocalPackageLine,
-                      chosen
-                          ? L"本地安装包：" + LocalPackageShownName(m_localPackage, kShownNameChars)
-                          : std::wstring());
+  m_view.SetChildText(
+      kLocalPackageLine,
+      chosen ? FormatWString(TW_TR("InstallEngine", "本地安装包：%ls").c_str(),
+                             LocalPackageShownName(m_localPackage, kShownNameChars).c_str())
+             : std::wstring());
   m_view.ShowChild(kLocalPackageLine, chosen);
   m_view.ShowChild(kDownloadLink, chosen);
   m_view.ShowChild(kLocalPackageLink, !chosen);
@@ -325,8 +332,9 @@ void CInstallEngine::ShowLocalPackage() {
 void CInstallEngine::StartInstall() {
   downloadPercent = 0;
   m_view.SetChildText("stageProgressTxt", L"");
-  m_view.SetChildText("progTxt",
-                      m_localPackage.empty() ? kDownloadingPackageText : kCheckingLocalPackageText);
+  m_view.SetChildText("progTxt", m_localPackage.empty()
+                                     ? tw::Translate("InstallEngine", kDownloadingPackageText)
+                                     : tw::Translate("InstallEngine", kCheckingLocalPackageText));
   m_view.SetChildText("progDetailTxt", L"");
   m_speedStart = {};
   m_speedBytes = 0;
@@ -510,7 +518,8 @@ void CInstallEngine::ShowPullFailure(const RunnerCheck& check) {
   const std::wstring text = PullFailureMessage(cause, check.pullError);
   // The box goes; the line under the install image keeps the cause in view.
   ShowCause(PullCauseLine(cause));
-  m_view.ShowMessage(text.empty() ? kNetworkText : text, kNetworkCaption);
+  m_view.ShowMessage(text.empty() ? tw::Translate("InstallEngine", kNetworkText) : text,
+                     tw::Translate("InstallEngine", kNetworkCaption));
 }
 
 int CInstallEngine::ShowInstallFinished(bool modelDownloaded, const RunnerCheck& check) {
@@ -629,7 +638,8 @@ void CInstallEngine::ShowDownloadedModel(const std::string& number) {
     CMutexLock lock(m_mutex);
     if (m_modelTag.empty()) m_modelTag = ToNarrow936(tag);
   }
-  m_view.SetChildText("modelstrTxt", L"已下载 " + tag);
+  m_view.SetChildText("modelstrTxt",
+                      FormatWString(TW_TR("InstallEngine", "已下载 %ls").c_str(), tag.c_str()));
 }
 
 void CInstallEngine::OnModelRowDownloadClick(int row) {
@@ -647,18 +657,24 @@ bool CInstallEngine::ConfirmRowPullFits(int row) {
   const std::uint64_t size = RequiredBytesForListIndex(index);
   const auto free = platform::FreeDiskSpace(CurrentInstallLayout().modelStore);
   if (free && size > *free) {
-    text += FormatWString(L"这个模型约需 %ls 磁盘空间，安装位置只有 %ls 可用，下载会中途失败。\n",
-                          SizeTextForListIndex(index).c_str(), FormatFreeSpace(*free).c_str());
+    text +=
+        FormatWString(TW_TR("InstallEngine",
+                            "这个模型约需 %ls 磁盘空间，安装位置只有 %ls 可用，下载会中途失败。\n")
+                          .c_str(),
+                      SizeTextForListIndex(index).c_str(), FormatFreeSpace(*free).c_str());
   }
   const std::uint64_t memory = platform::TotalMemoryBytes();
   const std::uint64_t needed = RequiredMemoryForListIndex(index);
   if (memory != 0 && needed != 0 && !MemoryIsEnough(memory, needed)) {
-    text +=
-        FormatWString(L"这个模型建议内存 %ls 以上，本机只有 %ls，下载后会运行得很慢或无法运行。\n",
-                      FormatFreeSpace(needed).c_str(), FormatFreeSpace(memory).c_str());
+    text += FormatWString(
+        TW_TR("InstallEngine",
+              "这个模型建议内存 %ls 以上，本机只有 %ls，下载后会运行得很慢或无法运行。\n")
+            .c_str(),
+        FormatFreeSpace(needed).c_str(), FormatFreeSpace(memory).c_str());
   }
   if (text.empty()) return true;
-  return m_view.AskToContinue(text + L"仍要下载吗？", L"提示");
+  return m_view.AskToContinue(text + TW_TR("InstallEngine", "仍要下载吗？"),
+                              TW_TR("InstallEngine", "提示"));
 }
 
 void CInstallEngine::StartOtherModelDownload() {
@@ -709,7 +725,8 @@ void CInstallEngine::ConfigureChatClient(const std::string& tag, Action::IAction
     return;
   }
   action->RunOnUI([this] {
-    m_view.ShowMessage(kChatboxSettingsUnusableText, kNetworkCaption);
+    m_view.ShowMessage(tw::Translate("ChatboxClient", kChatboxSettingsUnusableText),
+                       tw::Translate("InstallEngine", kNetworkCaption));
     return 0;
   });
 }
@@ -766,8 +783,9 @@ int CInstallEngine::InstalledStatusText(std::string& text) {
 
 void CInstallEngine::ShowModelNeeds(int index) {
   const auto [first, second] = SplitRequirementText(RequirementTextForListIndex(index));
-  m_view.SetChildText("wareInfotxt", first);
-  m_view.SetChildText("wareInfotxt2", second);
+  // The catalogue's lines are data: translated as the layout's own are.
+  m_view.SetChildText("wareInfotxt", tw::Translate("ModelCatalogue", WideToUtf8(first).c_str()));
+  m_view.SetChildText("wareInfotxt2", tw::Translate("ModelCatalogue", WideToUtf8(second).c_str()));
   m_view.SetChildText("useSpace2", SizeTextForListIndex(index));
   // The machine beside the model's need, so nobody starts what cannot run.
   const std::uint64_t memory = platform::TotalMemoryBytes();
@@ -787,10 +805,14 @@ void CInstallEngine::ShowModelNeeds(int index) {
   const double neededGib = static_cast<double>(needed) / (1024.0 * 1024.0 * 1024.0);
   const bool enough = MemoryIsEnough(memory, needed);
   m_view.SetChildText(
-      "memInfoTxt", FormatWString(enough ? L"本机内存 %.0f GB，此模型建议 %.0f GB 以上：可以运行。"
-                                         : L"本机内存 %.0f GB，此模型建议 %.0f GB 以上：内存不足，"
-                                           L"运行会很慢或无法运行，建议选择更小的模型。",
-                                  gib, neededGib));
+      "memInfoTxt",
+      FormatWString(
+          (enough ? TW_TR("InstallEngine", "本机内存 %.0f GB，此模型建议 %.0f GB 以上：可以运行。")
+                  : TW_TR("InstallEngine",
+                          "本机内存 %.0f GB，此模型建议 %.0f GB 以上：内存不足，"
+                          "运行会很慢或无法运行，建议选择更小的模型。"))
+              .c_str(),
+          gib, neededGib));
   m_view.MarkChildWarning("memInfoTxt", !enough);
 }
 

@@ -4,6 +4,7 @@
 
 #include <base/file_helpers.h>
 #include <base/text_helpers.h>
+#include <base/translate.h>
 #include <config/reg_key.h>
 #include <install/chatbox_client.h>
 #include <install/chatbox_process.h>
@@ -20,6 +21,11 @@
 #include <platform/user_environment.h>
 
 namespace {
+
+// A translated format with one piece in its place.
+std::wstring Fill(const std::wstring& format, const std::wstring& piece) {
+  return FormatWString(format.c_str(), piece.c_str());
+}
 
 namespace fs = std::filesystem;
 
@@ -43,7 +49,7 @@ bool Exists(const std::wstring& path) {
 // A folder we made, with everything in it; it is ours as a whole.
 StepOutcome RemoveOurFolder(const std::wstring& path, std::wstring removed) {
   if (platform::RemoveTree(platform::OsPath(path))) return Done(std::move(removed));
-  StepOutcome outcome = Failed(L"未能全部删除：" + path);
+  StepOutcome outcome = Failed(Fill(TW_TR("InstallSteps", "未能全部删除：%ls"), path));
   outcome.leftBehind.push_back(path);
   return outcome;
 }
@@ -57,20 +63,22 @@ bool StopRunner(const InstallLayout& layout) {
 class SettingsStep : public InstallStep {
  public:
   const char* Name() const override { return "settings"; }
-  std::wstring Title() const override { return L"本程序的设置"; }
+  std::wstring Title() const override { return TW_TR("InstallSteps", "本程序的设置"); }
   StepOutcome Check(const StepContext& context) const override {
-    if (LoadInstallPath() == context.installation.layout.installFolder) return Done(L"正常");
-    return Failed(L"未记录安装位置");
+    if (LoadInstallPath() == context.installation.layout.installFolder)
+      return Done(TW_TR("InstallSteps", "正常"));
+    return Failed(TW_TR("InstallSteps", "未记录安装位置"));
   }
   StepOutcome Perform(const StepContext& context) override {
-    if (SaveInstallPath(context.installation.layout.installFolder)) return Done(L"已记录安装位置");
-    return Failed(L"无法写入设置");
+    if (SaveInstallPath(context.installation.layout.installFolder))
+      return Done(TW_TR("InstallSteps", "已记录安装位置"));
+    return Failed(TW_TR("InstallSteps", "无法写入设置"));
   }
   // Last of all: our work folder (logs, the tutorial, the kept package's
   // partial downloads), the install folder once nothing of ours is left in
   // it, then the settings folder, whose uninstall marker goes with it.
   StepOutcome Undo(const StepContext& context) override {
-    StepOutcome outcome = RemoveOurFolder(WorkFolder(), L"已删除");
+    StepOutcome outcome = RemoveOurFolder(WorkFolder(), TW_TR("InstallSteps", "已删除"));
     const fs::path install = platform::OsPath(context.installation.layout.installFolder);
     std::error_code ec;
     if (!platform::RemoveEmptyFolder(install)) {
@@ -78,7 +86,7 @@ class SettingsStep : public InstallStep {
         outcome.leftBehind.push_back(platform::WidePath(entry.path()));
       }
     }
-    const StepOutcome settings = RemoveOurFolder(SettingsFolder(), L"已删除");
+    const StepOutcome settings = RemoveOurFolder(SettingsFolder(), TW_TR("InstallSteps", "已删除"));
     outcome.ok = outcome.ok && settings.ok;
     outcome.leftBehind.insert(outcome.leftBehind.end(), settings.leftBehind.begin(),
                               settings.leftBehind.end());
@@ -89,24 +97,26 @@ class SettingsStep : public InstallStep {
 class PackageStep : public InstallStep {
  public:
   const char* Name() const override { return "package"; }
-  std::wstring Title() const override { return L"安装包"; }
+  std::wstring Title() const override { return TW_TR("InstallSteps", "安装包"); }
   StepOutcome Check(const StepContext& context) const override {
     const InstallLayout& layout = context.installation.layout;
-    if (FileExists(layout.ollamaSetup) && FileExists(layout.chatboxSetup)) return Done(L"已解压");
-    if (FileExists(PackageArchivePath())) return Done(L"已保留");
-    return Failed(L"不在（需要时重新下载）");
+    if (FileExists(layout.ollamaSetup) && FileExists(layout.chatboxSetup))
+      return Done(TW_TR("InstallSteps", "已解压"));
+    if (FileExists(PackageArchivePath())) return Done(TW_TR("InstallSteps", "已保留"));
+    return Failed(TW_TR("InstallSteps", "不在（需要时重新下载）"));
   }
   StepOutcome Perform(const StepContext& context) override {
     const InstallLayout& layout = context.installation.layout;
-    if (FileExists(layout.ollamaSetup) && FileExists(layout.chatboxSetup)) return Done(L"已解压");
+    if (FileExists(layout.ollamaSetup) && FileExists(layout.chatboxSetup))
+      return Done(TW_TR("InstallSteps", "已解压"));
     const PackageOutcome outcome = FetchAndUnpackPackage(context.installation, context.cancel);
-    if (outcome.fault == PackageFault::None) return Done(L"已下载并解压");
+    if (outcome.fault == PackageFault::None) return Done(TW_TR("InstallSteps", "已下载并解压"));
     return Failed(PackageFaultText(outcome));
   }
   StepOutcome Undo(const StepContext& context) override {
     std::error_code ec;
     fs::remove(platform::OsPath(PackageArchivePath()), ec);
-    if (ec) return Failed(L"未能删除：" + PackageArchivePath());
+    if (ec) return Failed(Fill(TW_TR("InstallSteps", "未能删除：%ls"), PackageArchivePath()));
     // An unpack broken off leaves its private staging folder beside ours.
     const fs::path install = platform::OsPath(context.installation.layout.installFolder);
     for (const auto& entry : fs::directory_iterator(install, ec)) {
@@ -114,159 +124,172 @@ class PackageStep : public InstallStep {
         platform::RemoveTree(entry.path());
       }
     }
-    return RemoveOurFolder(context.installation.layout.unpackFolder, L"已删除");
+    return RemoveOurFolder(context.installation.layout.unpackFolder,
+                           TW_TR("InstallSteps", "已删除"));
   }
 };
 
 class StoreStep : public InstallStep {
  public:
   const char* Name() const override { return "store"; }
-  std::wstring Title() const override { return L"模型存放目录"; }
+  std::wstring Title() const override { return TW_TR("InstallSteps", "模型存放目录"); }
   StepOutcome Check(const StepContext& context) const override {
     const std::wstring& store = context.installation.layout.modelStore;
-    if (!DirectoryExists(store)) return Failed(L"不存在");
+    if (!DirectoryExists(store)) return Failed(TW_TR("InstallSteps", "不存在"));
     // The runner keeps what it pulls there: someone else's folder is not.
-    if (!platform::IsFolderOurOwn(store)) return Failed(L"不属于当前用户或可被他人修改");
-    return Done(L"正常");
+    if (!platform::IsFolderOurOwn(store))
+      return Failed(TW_TR("InstallSteps", "不属于当前用户或可被他人修改"));
+    return Done(TW_TR("InstallSteps", "正常"));
   }
   StepOutcome Perform(const StepContext& context) override {
     const std::wstring& store = context.installation.layout.modelStore;
-    if (!DirectoryExists(store) && !CreateDirectoryTree(store)) return Failed(L"无法创建");
+    if (!DirectoryExists(store) && !CreateDirectoryTree(store))
+      return Failed(TW_TR("InstallSteps", "无法创建"));
     return Check(context);
   }
   StepOutcome Undo(const StepContext& context) override {
     const std::wstring& store = context.installation.layout.modelStore;
     if (context.keepModels) {
-      StepOutcome kept = Done(L"已保留");
+      StepOutcome kept = Done(TW_TR("InstallSteps", "已保留"));
       if (Exists(store)) kept.leftBehind.push_back(store);
       return kept;
     }
-    return RemoveOurFolder(store, L"已删除");
+    return RemoveOurFolder(store, TW_TR("InstallSteps", "已删除"));
   }
 };
 
 class EnvironmentStep : public InstallStep {
  public:
   const char* Name() const override { return "environment"; }
-  std::wstring Title() const override { return L"环境变量 OLLAMA_MODELS"; }
+  std::wstring Title() const override { return TW_TR("InstallSteps", "环境变量 OLLAMA_MODELS"); }
   StepOutcome Check(const StepContext& context) const override {
     const auto value = platform::ReadUserEnvironmentValue(kStoreVariable);
-    if (value == context.installation.layout.modelStore) return Done(L"正常");
-    return Failed(value ? L"指向别处" : L"未设置");
+    if (value == context.installation.layout.modelStore) return Done(TW_TR("InstallSteps", "正常"));
+    return Failed(value ? TW_TR("InstallSteps", "指向别处") : TW_TR("InstallSteps", "未设置"));
   }
   StepOutcome Perform(const StepContext& context) override {
     if (SetEnvironmentValue(kStoreVariable, context.installation.layout.modelStore)) {
-      return Done(L"已设置");
+      return Done(TW_TR("InstallSteps", "已设置"));
     }
-    return Failed(L"无法设置");
+    return Failed(TW_TR("InstallSteps", "无法设置"));
   }
   // Only our value goes: one the user set since points elsewhere and stays.
   // A store that is kept keeps its entry, so a runner the user starts
   // later still finds the models.
   StepOutcome Undo(const StepContext& context) override {
     const auto value = platform::ReadUserEnvironmentValue(kStoreVariable);
-    if (!value) return Done(L"已删除");
-    if (*value != context.installation.layout.modelStore) return Done(L"不是本程序设置的，保留");
-    if (context.keepModels) return Done(L"模型保留，保留");
-    if (!platform::RemoveUserEnvironmentValue(kStoreVariable)) return Failed(L"无法删除");
+    if (!value) return Done(TW_TR("InstallSteps", "已删除"));
+    if (*value != context.installation.layout.modelStore)
+      return Done(TW_TR("InstallSteps", "不是本程序设置的，保留"));
+    if (context.keepModels) return Done(TW_TR("InstallSteps", "模型保留，保留"));
+    if (!platform::RemoveUserEnvironmentValue(kStoreVariable))
+      return Failed(TW_TR("InstallSteps", "无法删除"));
     platform::BroadcastEnvironmentRemoval(kStoreVariable);
-    return Done(L"已删除");
+    return Done(TW_TR("InstallSteps", "已删除"));
   }
 };
 
 class RunnerStep : public InstallStep {
  public:
   const char* Name() const override { return "runner"; }
-  std::wstring Title() const override { return L"运行程序 Ollama"; }
+  std::wstring Title() const override { return TW_TR("InstallSteps", "运行程序 Ollama"); }
   StepOutcome Check(const StepContext& context) const override {
-    if (IsOllamaInstalled(context.installation.layout)) return Done(L"正常");
-    return Failed(FileExists(context.installation.layout.ollamaExecutable) ? L"无法运行"
-                                                                           : L"不存在");
+    if (IsOllamaInstalled(context.installation.layout)) return Done(TW_TR("InstallSteps", "正常"));
+    return Failed(FileExists(context.installation.layout.ollamaExecutable)
+                      ? TW_TR("InstallSteps", "无法运行")
+                      : TW_TR("InstallSteps", "不存在"));
   }
   StepOutcome Perform(const StepContext& context) override {
-    if (IsOllamaInstalled(context.installation.layout)) return Done(L"正常");
-    if (!FileExists(context.installation.layout.ollamaSetup)) return Failed(L"缺少安装程序");
+    if (IsOllamaInstalled(context.installation.layout)) return Done(TW_TR("InstallSteps", "正常"));
+    if (!FileExists(context.installation.layout.ollamaSetup))
+      return Failed(TW_TR("InstallSteps", "缺少安装程序"));
     InstallOllama(context.installation.layout);
-    if (IsOllamaInstalled(context.installation.layout)) return Done(L"已重新安装");
-    return Failed(L"安装后仍无法运行");
+    if (IsOllamaInstalled(context.installation.layout))
+      return Done(TW_TR("InstallSteps", "已重新安装"));
+    return Failed(TW_TR("InstallSteps", "安装后仍无法运行"));
   }
   StepOutcome Undo(const StepContext& context) override {
     const InstallLayout& layout = context.installation.layout;
-    if (!StopRunner(layout)) return Failed(L"无法结束正在运行的 Ollama");
-    return RemoveOurFolder(layout.ollamaFolder, L"已删除");
+    if (!StopRunner(layout)) return Failed(TW_TR("InstallSteps", "无法结束正在运行的 Ollama"));
+    return RemoveOurFolder(layout.ollamaFolder, TW_TR("InstallSteps", "已删除"));
   }
 };
 
 class ServerStep : public InstallStep {
  public:
   const char* Name() const override { return "server"; }
-  std::wstring Title() const override { return L"模型服务"; }
+  std::wstring Title() const override { return TW_TR("InstallSteps", "模型服务"); }
   StepOutcome Check(const StepContext& context) const override {
     if (RunnerServerIsOurs(context.installation.layout) &&
         RunnerAnswers(RunnerServerAddress(), kRunnerAskTimeoutMs)) {
-      return Done(L"正在运行：" + platform::OsNarrowToWide(RunnerServerAddress()));
+      return Done(Fill(TW_TR("InstallSteps", "正在运行：%ls"),
+                       platform::OsNarrowToWide(RunnerServerAddress())));
     }
-    return Failed(L"未运行");
+    return Failed(TW_TR("InstallSteps", "未运行"));
   }
   StepOutcome Perform(const StepContext& context) override {
     switch (EnsureRunnerServer(context.installation.layout, {}, kRunnerServerAnswerTimeoutMs)) {
       case RunnerServerState::Ready:
-        return Done(L"已启动：" + platform::OsNarrowToWide(RunnerServerAddress()));
+        return Done(Fill(TW_TR("InstallSteps", "已启动：%ls"),
+                         platform::OsNarrowToWide(RunnerServerAddress())));
       case RunnerServerState::NoRunner:
-        return Failed(L"缺少 Ollama，无法启动");
+        return Failed(TW_TR("InstallSteps", "缺少 Ollama，无法启动"));
       case RunnerServerState::NotAnswering:
         break;
     }
-    return Failed(L"已启动但没有响应");
+    return Failed(TW_TR("InstallSteps", "已启动但没有响应"));
   }
   StepOutcome Undo(const StepContext& context) override {
-    if (StopRunner(context.installation.layout)) return Done(L"已停止");
-    return Failed(L"无法结束正在运行的 Ollama");
+    if (StopRunner(context.installation.layout)) return Done(TW_TR("InstallSteps", "已停止"));
+    return Failed(TW_TR("InstallSteps", "无法结束正在运行的 Ollama"));
   }
 };
 
 class ClientStep : public InstallStep {
  public:
   const char* Name() const override { return "client"; }
-  std::wstring Title() const override { return L"聊天客户端 Chatbox"; }
+  std::wstring Title() const override { return TW_TR("InstallSteps", "聊天客户端 Chatbox"); }
   StepOutcome Check(const StepContext& context) const override {
-    if (FileExists(ChatboxProgramPath(context.installation.layout))) return Done(L"正常");
-    return Failed(L"不存在");
+    if (FileExists(ChatboxProgramPath(context.installation.layout)))
+      return Done(TW_TR("InstallSteps", "正常"));
+    return Failed(TW_TR("InstallSteps", "不存在"));
   }
   StepOutcome Perform(const StepContext& context) override {
     const InstallLayout& layout = context.installation.layout;
-    if (FileExists(ChatboxProgramPath(layout))) return Done(L"正常");
-    if (!FileExists(layout.chatboxSetup)) return Failed(L"缺少安装程序");
+    if (FileExists(ChatboxProgramPath(layout))) return Done(TW_TR("InstallSteps", "正常"));
+    if (!FileExists(layout.chatboxSetup)) return Failed(TW_TR("InstallSteps", "缺少安装程序"));
     InstallChatbox(layout);
     if (!FileExists(layout.chatboxProgram) && IsAppImage(layout.chatboxExecutable)) {
       UnpackChatbox(layout);
     }
-    if (FileExists(ChatboxProgramPath(layout))) return Done(L"已重新安装");
-    return Failed(L"安装失败");
+    if (FileExists(ChatboxProgramPath(layout))) return Done(TW_TR("InstallSteps", "已重新安装"));
+    return Failed(TW_TR("InstallSteps", "安装失败"));
   }
   // The program and what was unpacked of it; the client's own settings are
   // the next step's.
   StepOutcome Undo(const StepContext& context) override {
     const InstallLayout& layout = context.installation.layout;
-    if (!StopChatboxIn(layout.chatboxFolder)) return Failed(L"无法结束正在运行的 Chatbox");
-    return RemoveOurFolder(layout.chatboxFolder, L"已删除");
+    if (!StopChatboxIn(layout.chatboxFolder))
+      return Failed(TW_TR("InstallSteps", "无法结束正在运行的 Chatbox"));
+    return RemoveOurFolder(layout.chatboxFolder, TW_TR("InstallSteps", "已删除"));
   }
 };
 
 class ClientSettingsStep : public InstallStep {
  public:
   const char* Name() const override { return "client-settings"; }
-  std::wstring Title() const override { return L"Chatbox 的模型设置"; }
+  std::wstring Title() const override { return TW_TR("InstallSteps", "Chatbox 的模型设置"); }
   StepOutcome Check(const StepContext& context) const override {
     std::vector<RunnerModel> models;
     if (!ListOurModels(context.installation.layout, models))
-      return Failed(L"模型服务未运行，无法检查");
+      return Failed(TW_TR("InstallSteps", "模型服务未运行，无法检查"));
     for (const RunnerModel& model : models) {
       if (ChatboxConfigHasModel(OsText(model.name))) {
-        return Done(L"使用 " + Utf8ToWide(model.name));
+        return Done(Fill(TW_TR("InstallSteps", "使用 %ls"), Utf8ToWide(model.name)));
       }
     }
-    return Failed(models.empty() ? L"还没有下载模型" : L"未指向已下载的模型");
+    return Failed(models.empty() ? TW_TR("InstallSteps", "还没有下载模型")
+                                 : TW_TR("InstallSteps", "未指向已下载的模型"));
   }
   // The first installed model becomes the client's, on our server.
   StepOutcome Perform(const StepContext& context) override {
@@ -277,25 +300,25 @@ class ClientSettingsStep : public InstallStep {
     const std::string& model = models.front().name;
     switch (WriteChatboxConfig(context.installation.layout, OsText(model), RunnerServerAddress())) {
       case ChatboxConfigResult::kWritten:
-        return Done(L"已改为使用 " + Utf8ToWide(model));
+        return Done(Fill(TW_TR("InstallSteps", "已改为使用 %ls"), Utf8ToWide(model)));
       case ChatboxConfigResult::kUnusable:
-        return Failed(L"设置文件无法读取，已保持原样");
+        return Failed(TW_TR("InstallSteps", "设置文件无法读取，已保持原样"));
       case ChatboxConfigResult::kWriteFailed:
         break;
     }
-    return Failed(L"无法写入设置文件");
+    return Failed(TW_TR("InstallSteps", "无法写入设置文件"));
   }
   // The client's settings hold the user's chats: they go only when asked.
   StepOutcome Undo(const StepContext& context) override {
     if (!context.removeChatSettings) {
-      StepOutcome kept = Done(L"已保留");
+      StepOutcome kept = Done(TW_TR("InstallSteps", "已保留"));
       if (Exists(ChatboxSettingsFolder())) kept.leftBehind.push_back(ChatboxSettingsFolder());
       return kept;
     }
     if (!StopChatboxIn(context.installation.layout.chatboxFolder)) {
-      return Failed(L"无法结束正在运行的 Chatbox");
+      return Failed(TW_TR("InstallSteps", "无法结束正在运行的 Chatbox"));
     }
-    return RemoveOurFolder(ChatboxSettingsFolder(), L"已删除");
+    return RemoveOurFolder(ChatboxSettingsFolder(), TW_TR("InstallSteps", "已删除"));
   }
 
  private:
@@ -311,18 +334,20 @@ class ClientSettingsStep : public InstallStep {
 class LoginStep : public InstallStep {
  public:
   const char* Name() const override { return "login"; }
-  std::wstring Title() const override { return L"开机自动启动模型服务"; }
+  std::wstring Title() const override { return TW_TR("InstallSteps", "开机自动启动模型服务"); }
   StepOutcome Check(const StepContext& context) const override {
-    if (RunnerServerRegisteredAtLogin(context.installation.layout)) return Done(L"已登记");
-    return Failed(L"未登记");
+    if (RunnerServerRegisteredAtLogin(context.installation.layout))
+      return Done(TW_TR("InstallSteps", "已登记"));
+    return Failed(TW_TR("InstallSteps", "未登记"));
   }
   StepOutcome Perform(const StepContext& context) override {
-    if (RegisterRunnerServerAtLogin(context.installation.layout)) return Done(L"已登记");
-    return Failed(L"无法登记");
+    if (RegisterRunnerServerAtLogin(context.installation.layout))
+      return Done(TW_TR("InstallSteps", "已登记"));
+    return Failed(TW_TR("InstallSteps", "无法登记"));
   }
   StepOutcome Undo(const StepContext&) override {
     UnregisterRunnerServerAtLogin();
-    return Done(L"已取消");
+    return Done(TW_TR("InstallSteps", "已取消"));
   }
 };
 
@@ -346,5 +371,5 @@ StepOutcome PerformInstallStep(std::string_view name, const StepContext& context
   for (const auto& step : MakeInstallSteps()) {
     if (name == step->Name()) return step->Perform(context);
   }
-  return Failed(L"未知的步骤");
+  return Failed(TW_TR("InstallSteps", "未知的步骤"));
 }

@@ -9,6 +9,7 @@
 
 #include <base/file_helpers.h>
 #include <base/text_helpers.h>
+#include <base/translate.h>
 #include <package/package_digest.h>
 #include <package/package_unpack.h>
 #include <package/zip_source.h>
@@ -61,11 +62,17 @@ std::wstring LocalPackageFileText(LocalPackageFile look, const std::wstring& pat
     case LocalPackageFile::Usable:
       return std::wstring();
     case LocalPackageFile::Missing:
-      return FormatWString(L"找不到所选的安装包“%ls”，请检查路径后重新选择。", name.c_str());
+      return FormatWString(
+          TW_TR("LocalPackage", "找不到所选的安装包“%ls”，请检查路径后重新选择。").c_str(),
+          name.c_str());
     case LocalPackageFile::NotAFile:
-      return FormatWString(L"“%ls”不是一个文件，请选择安装包（.zip 文件）。", name.c_str());
+      return FormatWString(
+          TW_TR("LocalPackage", "“%ls”不是一个文件，请选择安装包（.zip 文件）。").c_str(),
+          name.c_str());
     case LocalPackageFile::Unreadable:
-      return FormatWString(L"没有权限读取所选的安装包“%ls”，请换一个位置的文件。", name.c_str());
+      return FormatWString(
+          TW_TR("LocalPackage", "没有权限读取所选的安装包“%ls”，请换一个位置的文件。").c_str(),
+          name.c_str());
   }
   return std::wstring();
 }

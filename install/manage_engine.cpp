@@ -1,6 +1,7 @@
 #include <install/manage_engine.h>
 
 #include <base/text_helpers.h>
+#include <base/translate.h>
 #include <install/chatbox_client.h>
 #include <install/engine_task.h>
 #include <install/install_engine.h>
@@ -16,7 +17,8 @@ namespace {
 constexpr long kStatusTimeoutMs = 5000;
 // Removing a large model's files takes a while on a slow disk.
 constexpr long kDeleteTimeoutMs = 120000;
-constexpr wchar_t kBusyWithInstallText[] = L"正在安装或下载模型，请等它完成后再操作。";
+constexpr char kBusyWithInstallText[] =
+    TW_TR_NOOP("ManageEngine", "正在安装或下载模型，请等它完成后再操作。");
 
 std::vector<std::string> ListedNames(const InstallLayout& layout) {
   std::vector<std::string> names;
@@ -62,7 +64,8 @@ void CManageEngine::StartWork(const std::wstring& busyText,
   StartEngineTask(m_owner, shared_from_this(), std::move(task), [this] {
     m_busy = false;
     m_view.ShowManageBusy(L"");
-    m_view.ShowManageReport(L"提示", {L"操作未能完成，请重试。"});
+    m_view.ShowManageReport(TW_TR("ManageEngine", "提示"),
+                            {TW_TR("ManageEngine", "操作未能完成，请重试。")});
     RefreshPage();
   });
 }
@@ -70,7 +73,8 @@ void CManageEngine::StartWork(const std::wstring& busyText,
 bool CManageEngine::CanStart() {
   if (m_busy) return false;
   if (!m_installEngine.WorkRunning()) return true;
-  m_installView.ShowMessage(kBusyWithInstallText, L"提示");
+  m_installView.ShowMessage(tw::Translate("ManageEngine", kBusyWithInstallText),
+                            TW_TR("ManageEngine", "提示"));
   return false;
 }
 
@@ -89,45 +93,54 @@ void CManageEngine::RemoveModel(const std::string& name) {
     if (model.name == name) size = model.size;
   }
   const std::wstring question =
-      FormatWString(L"确定删除模型 %ls 吗？\n将释放约 %ls 磁盘空间，之后需要时可以重新下载。",
+      FormatWString(TW_TR("ManageEngine",
+                          "确定删除模型 %ls 吗？\n将释放约 %ls 磁盘空间，之后需要时可以重新下载。")
+                        .c_str(),
                     Utf8ToWide(name).c_str(), FormatFreeSpace(size).c_str());
-  if (!m_installView.AskToContinue(question, L"删除模型")) return;
-  StartWork(L"正在删除模型 " + Utf8ToWide(name) + L"…",
-            [this, name, layout = CurrentInstallLayout()](Action::IAction* action) {
-              const bool removed = DeleteRunnerModel(RunnerServerAddress(), name, kDeleteTimeoutMs);
-              const std::vector<std::string> remaining = ListedNames(layout);
-              // The client must not greet the user with a model that is gone.
-              const bool settingsKept = DropModelFromChatboxConfig(layout, name, remaining) ==
-                                        ChatboxConfigResult::kWritten;
-              InstalledStatus status = CollectInstalledStatus(layout, kStatusTimeoutMs);
-              action->RunOnUI([&] {
-                EndWork(std::move(status), remaining);
-                if (!removed) {
-                  m_view.ShowManageReport(L"删除模型",
-                                          {L"模型 " + Utf8ToWide(name) +
-                                           L" 未能删除：模型服务没有响应或已没有这个模型。"});
-                } else if (!settingsKept) {
-                  m_view.ShowManageReport(L"删除模型", {kChatboxSettingsUnusableText});
-                }
-                if (remaining.empty()) ClosePage();
-                return 0;
-              });
-              return 0;
-            });
+  if (!m_installView.AskToContinue(question, TW_TR("ManageEngine", "删除模型"))) return;
+  StartWork(
+      FormatWString(TW_TR("ManageEngine", "正在删除模型 %ls…").c_str(), Utf8ToWide(name).c_str()),
+      [this, name, layout = CurrentInstallLayout()](Action::IAction* action) {
+        const bool removed = DeleteRunnerModel(RunnerServerAddress(), name, kDeleteTimeoutMs);
+        const std::vector<std::string> remaining = ListedNames(layout);
+        // The client must not greet the user with a model that is gone.
+        const bool settingsKept =
+            DropModelFromChatboxConfig(layout, name, remaining) == ChatboxConfigResult::kWritten;
+        InstalledStatus status = CollectInstalledStatus(layout, kStatusTimeoutMs);
+        action->RunOnUI([&] {
+          EndWork(std::move(status), remaining);
+          if (!removed) {
+            m_view.ShowManageReport(
+                TW_TR("ManageEngine", "删除模型"),
+                {FormatWString(
+                    TW_TR("ManageEngine", "模型 %ls 未能删除：模型服务没有响应或已没有这个模型。")
+                        .c_str(),
+                    Utf8ToWide(name).c_str())});
+          } else if (!settingsKept) {
+            m_view.ShowManageReport(TW_TR("ManageEngine", "删除模型"),
+                                    {tw::Translate("ChatboxClient", kChatboxSettingsUnusableText)});
+          }
+          if (remaining.empty()) ClosePage();
+          return 0;
+        });
+        return 0;
+      });
 }
 
 void CManageEngine::Repair() {
   if (!CanStart()) return;
   StepContext context;
   context.installation = TakeInstallation();
-  StartWork(L"正在检查并修复…", [this, context](Action::IAction* action) {
+  StartWork(TW_TR("ManageEngine", "正在检查并修复…"), [this, context](Action::IAction* action) {
     bool allWell = false;
     std::vector<std::wstring> lines = RepairInstallation(context, &allWell);
     const std::vector<std::string> models = ListedNames(context.installation.layout);
     InstalledStatus status = CollectInstalledStatus(context.installation.layout, kStatusTimeoutMs);
     action->RunOnUI([&] {
       EndWork(std::move(status), models);
-      m_view.ShowManageReport(allWell ? L"修复完成" : L"修复未能全部完成", lines);
+      m_view.ShowManageReport(
+          allWell ? TW_TR("ManageEngine", "修复完成") : TW_TR("ManageEngine", "修复未能全部完成"),
+          lines);
       return 0;
     });
     return 0;
@@ -144,7 +157,7 @@ void CManageEngine::Uninstall() {
   context.installation = TakeInstallation();
   context.keepModels = choice.keepModels;
   context.removeChatSettings = choice.removeChatSettings;
-  StartWork(L"正在卸载…", [this, context](Action::IAction* action) {
+  StartWork(TW_TR("ManageEngine", "正在卸载…"), [this, context](Action::IAction* action) {
     const UninstallReport report = UninstallEverything(context);
     action->RunOnUI([&] {
       m_busy = false;
@@ -153,10 +166,13 @@ void CManageEngine::Uninstall() {
       m_installEngine.ShowInstalledModels({});
       std::vector<std::wstring> lines = report.lines;
       if (!report.leftBehind.empty()) {
-        lines.push_back(L"以下内容不是本程序安装的或按您的选择保留，未删除：");
+        lines.push_back(
+            TW_TR("ManageEngine", "以下内容不是本程序安装的或按您的选择保留，未删除："));
         lines.insert(lines.end(), report.leftBehind.begin(), report.leftBehind.end());
       }
-      m_view.ShowManageReport(report.ok ? L"卸载完成" : L"卸载未能全部完成", lines);
+      m_view.ShowManageReport(
+          report.ok ? TW_TR("ManageEngine", "卸载完成") : TW_TR("ManageEngine", "卸载未能全部完成"),
+          lines);
       return 0;
     });
     return 0;

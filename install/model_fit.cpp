@@ -1,6 +1,7 @@
 #include <install/model_fit.h>
 
 #include <base/text_helpers.h>
+#include <base/translate.h>
 #include <install/space_text.h>
 
 namespace {
@@ -15,11 +16,11 @@ constexpr std::size_t kShownNameLength = 32;
 std::wstring CardText(const platform::GraphicsCard& card) {
   std::string name = card.name;
   if (name.size() > kShownNameLength) name = name.substr(0, kShownNameLength - 3) + "...";
-  std::wstring text = L"显卡 " + Utf8ToWide(name);
-  if (card.memoryBytes != 0) {
-    text += FormatWString(L" %.0f GB", static_cast<double>(card.memoryBytes) / kGiB);
+  if (card.memoryBytes == 0) {
+    return FormatWString(TW_TR("ModelFit", "显卡 %ls").c_str(), Utf8ToWide(name).c_str());
   }
-  return text;
+  return FormatWString(TW_TR("ModelFit", "显卡 %ls %.0f GB").c_str(), Utf8ToWide(name).c_str(),
+                       static_cast<double>(card.memoryBytes) / kGiB);
 }
 
 }  // namespace
@@ -62,12 +63,18 @@ std::wstring GraphicsCardLine(const platform::GraphicsCard* card, ModelFit fit) 
   const bool weighed = card != nullptr && card->memoryBytes != 0;
   switch (fit) {
     case ModelFit::GraphicsCard:
-      return card != nullptr ? CardText(*card) + L"：可用显卡加速" : std::wstring();
+      return card != nullptr ? FormatWString(TW_TR("ModelFit", "%ls：可用显卡加速").c_str(),
+                                             CardText(*card).c_str())
+                             : std::wstring();
     case ModelFit::MainMemory:
-      return weighed ? CardText(*card) + L" 显存不足，将使用 CPU 运行，速度较慢"
-                     : std::wstring(L"将使用 CPU 运行，速度较慢");
+      return weighed ? FormatWString(
+                           TW_TR("ModelFit", "%ls 显存不足，将使用 CPU 运行，速度较慢").c_str(),
+                           CardText(*card).c_str())
+                     : TW_TR("ModelFit", "将使用 CPU 运行，速度较慢");
     case ModelFit::TooLarge:
-      return weighed ? CardText(*card) + L"：显存不足" : std::wstring();
+      return weighed ? FormatWString(TW_TR("ModelFit", "%ls：显存不足").c_str(),
+                                     CardText(*card).c_str())
+                     : std::wstring();
     case ModelFit::Unknown:
       break;
   }
@@ -77,11 +84,11 @@ std::wstring GraphicsCardLine(const platform::GraphicsCard* card, ModelFit fit) 
 std::wstring ModelFitTag(ModelFit fit) {
   switch (fit) {
     case ModelFit::GraphicsCard:
-      return L"显卡可运行";
+      return TW_TR("ModelFit", "显卡可运行");
     case ModelFit::MainMemory:
-      return L"仅内存可运行";
+      return TW_TR("ModelFit", "仅内存可运行");
     case ModelFit::TooLarge:
-      return L"内存不足";
+      return TW_TR("ModelFit", "内存不足");
     case ModelFit::Unknown:
       break;
   }

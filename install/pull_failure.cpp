@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include <base/text_helpers.h>
+#include <base/translate.h>
 
 namespace {
 
@@ -67,19 +68,25 @@ std::wstring PullFailureMessage(PullCause cause, const std::string& runnerText) 
     case PullCause::Unknown:
       return std::wstring();
     case PullCause::DiskFull:
-      return L"安装位置所在的磁盘已满，模型没有下载完成。\n"
-             L"请清理出足够的空间，或换一个空间足够的安装位置，然后重新点击安装。";
+      return TW_TR("PullFailure",
+                   "安装位置所在的磁盘已满，模型没有下载完成。\n"
+                   "请清理出足够的空间，或换一个空间足够的安装位置，然后重新点击安装。");
     case PullCause::NoRunner:
-      return L"模型运行程序没有安装成功，模型无法下载。\n"
-             L"请重新点击安装；如果仍然失败，请联系客服。";
+      return TW_TR("PullFailure",
+                   "模型运行程序没有安装成功，模型无法下载。\n"
+                   "请重新点击安装；如果仍然失败，请联系客服。");
     case PullCause::ServerNotAnswering:
-      return L"模型运行程序启动后一直没有响应，模型未能下载。\n"
-             L"请重启电脑后再打开本软件点击安装；如果仍然不行，请联系客服。";
+      return TW_TR("PullFailure",
+                   "模型运行程序启动后一直没有响应，模型未能下载。\n"
+                   "请重启电脑后再打开本软件点击安装；如果仍然不行，请联系客服。");
     case PullCause::ModelNotFound:
-      return L"模型仓库中找不到所选的模型，模型无法下载。\n请联系客服。";
+      return TW_TR("PullFailure", "模型仓库中找不到所选的模型，模型无法下载。\n请联系客服。");
     case PullCause::RunnerError:
-      return L"模型运行程序报告了错误，模型没有下载完成（" + Utf8ToWide(runnerText) +
-             L"）。\n请重新点击安装；如果仍然失败，请联系客服。";
+      return FormatWString(TW_TR("PullFailure",
+                                 "模型运行程序报告了错误，模型没有下载完成（%ls）。\n"
+                                 "请重新点击安装；如果仍然失败，请联系客服。")
+                               .c_str(),
+                           Utf8ToWide(runnerText).c_str());
   }
   return std::wstring();
 }
@@ -87,21 +94,21 @@ std::wstring PullFailureMessage(PullCause cause, const std::string& runnerText) 
 std::string PullCauseWords(PullCause cause) {
   switch (cause) {
     case PullCause::Network:
-      return "网络中断";
+      return TW_TR8("PullFailure", "网络中断");
     case PullCause::Unknown:
-      return "原因不明";
+      return TW_TR8("PullFailure", "原因不明");
     case PullCause::DiskFull:
-      return "磁盘已满";
+      return TW_TR8("PullFailure", "磁盘已满");
     case PullCause::NoRunner:
-      return "运行程序未安装";
+      return TW_TR8("PullFailure", "运行程序未安装");
     case PullCause::ServerNotAnswering:
-      return "运行程序没有响应";
+      return TW_TR8("PullFailure", "运行程序没有响应");
     case PullCause::ModelNotFound:
-      return "找不到该模型";
+      return TW_TR8("PullFailure", "找不到该模型");
     case PullCause::RunnerError:
-      return "运行程序出错";
+      return TW_TR8("PullFailure", "运行程序出错");
   }
-  return "原因不明";
+  return TW_TR8("PullFailure", "原因不明");
 }
 
 std::string PullRowFailureText(PullCause cause) {
@@ -109,28 +116,31 @@ std::string PullRowFailureText(PullCause cause) {
   switch (cause) {
     case PullCause::Network:
     case PullCause::Unknown:
-      next = "请检查网络后再点下载";
+      next = TW_TR8("PullFailure", "请检查网络后再点下载");
       break;
     case PullCause::DiskFull:
-      next = "请清理磁盘后再点下载";
+      next = TW_TR8("PullFailure", "请清理磁盘后再点下载");
       break;
     case PullCause::NoRunner:
-      next = "请先重新安装";
+      next = TW_TR8("PullFailure", "请先重新安装");
       break;
     case PullCause::ServerNotAnswering:
-      next = "请重启电脑后再试";
+      next = TW_TR8("PullFailure", "请重启电脑后再试");
       break;
     case PullCause::ModelNotFound:
-      next = "请联系客服";
+      next = TW_TR8("PullFailure", "请联系客服");
       break;
     case PullCause::RunnerError:
-      next = "请再点下载，仍失败请联系客服";
+      next = TW_TR8("PullFailure", "请再点下载，仍失败请联系客服");
       break;
   }
-  return "下载失败（" + PullCauseWords(cause) + "），" + next;
+  return WideToUtf8(FormatWString(TW_TR("PullFailure", "下载失败（%ls），%ls").c_str(),
+                                  Utf8ToWide(PullCauseWords(cause)).c_str(),
+                                  Utf8ToWide(next).c_str()));
 }
 
 std::wstring PullCauseLine(PullCause cause) {
   const PullCause named = cause == PullCause::Unknown ? PullCause::Network : cause;
-  return L"模型下载失败（" + Utf8ToWide(PullCauseWords(named)) + L"），请再次点击安装。";
+  return FormatWString(TW_TR("PullFailure", "模型下载失败（%ls），请再次点击安装。").c_str(),
+                       Utf8ToWide(PullCauseWords(named)).c_str());
 }

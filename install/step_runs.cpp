@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include <base/text_helpers.h>
+#include <base/translate.h>
 #include <config/json_text.h>
 #include <install/install_layout.h>
 #include <platform/atomic_file.h>
@@ -49,7 +50,8 @@ bool ReadMarker(StepContext& context) {
 }
 
 std::wstring Line(const InstallStep& step, const std::wstring& text) {
-  return step.Title() + L"：" + text;
+  return FormatWString(TW_TR("InstallSteps", "%ls：%ls").c_str(), step.Title().c_str(),
+                       text.c_str());
 }
 
 }  // namespace
@@ -65,7 +67,7 @@ UninstallReport UninstallEverything(const StepContext& context) {
     // Our settings go last, and only after everything else went: a failed
     // step keeps the marker, so the next start tries again.
     if (std::string_view(step->Name()) == "settings" && (!report.ok || !marked)) {
-      report.lines.push_back(Line(*step, L"保留（下次启动时继续卸载）"));
+      report.lines.push_back(Line(*step, TW_TR("InstallSteps", "保留（下次启动时继续卸载）")));
       report.ok = false;
       break;
     }

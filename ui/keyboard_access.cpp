@@ -19,12 +19,12 @@ namespace {
 // The window's controls in reading order: the caption bar, the first-start
 // notice under it, the form top to bottom, the install card, the ready
 // page's cards, the usage switch at the foot.
-constexpr std::array kReadingOrder = {"btnManage",         "btnkefu",           "btn_close",
-                                      "usageNoticeSwitch", "usageNoticeClose",  "cbx_Model",
-                                      "InstPath",          "btnSelDir",         "btnLocalPkg",
-                                      "btnDownloadPkg",    "imgNoDownDeekSeek", "imgDownDeekSeek",
-                                      "imgInstDeekSeek",   "imgDownModeling",   "imgOnceTiYan",
-                                      "imgDownOtherModel", "imgUserTutorial",   "usageSwitch"};
+constexpr std::array kReadingOrder = {
+    "btnLanguage",       "btnManage",        "btnkefu",         "btn_close",
+    "usageNoticeSwitch", "usageNoticeClose", "cbx_Model",       "InstPath",
+    "btnSelDir",         "btnLocalPkg",      "btnDownloadPkg",  "imgNoDownDeekSeek",
+    "imgDownDeekSeek",   "imgInstDeekSeek",  "imgDownModeling", "imgOnceTiYan",
+    "imgDownOtherModel", "imgUserTutorial",  "usageSwitch"};
 
 struct AccessibleText {
   const char* control;
@@ -34,6 +34,8 @@ struct AccessibleText {
 
 // Source texts for the "Accessibility" translation context.
 constexpr std::array kTexts = {
+    AccessibleText{"btnLanguage", QT_TRANSLATE_NOOP("Accessibility", "语言"),
+                   QT_TRANSLATE_NOOP("Accessibility", "在中文和英文之间切换界面语言")},
     AccessibleText{"btnManage", QT_TRANSLATE_NOOP("Accessibility", "管理"),
                    QT_TRANSLATE_NOOP("Accessibility", "查看已安装的内容，修复或全部卸载")},
     AccessibleText{"btnkefu", QT_TRANSLATE_NOOP("Accessibility", "联系客服"),

@@ -19,6 +19,8 @@ class CUiLoader : public QUiLoader {
   static bool IsRegistered(const QString& className);
 
   // Loads the layout resource into a new widget under parent; null on failure.
+  // Its texts are shown in the current language; each widget keeps the
+  // layout's own text so RetranslateLayout can show it in another.
   QWidget* LoadLayout(const QString& resource, QWidget* parent);
 
   QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override;
@@ -26,6 +28,11 @@ class CUiLoader : public QUiLoader {
  private:
   static std::map<QString, Factory>& Registry();
 };
+
+// Shows the layout's texts in the current language (context: the root's
+// object name, as lupdate names a Designer form's). A text the program has
+// replaced since is left to the program.
+void RetranslateLayout(QWidget* root);
 
 // Registers every custom control of the program with the loader and fills
 // the skin pool with the program's skins (ui/controls/register_controls.cpp).

@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
@@ -16,6 +18,7 @@
 #include <ui/controls/gif_player.h>
 #include <ui/folder_dialog.h>
 #include <ui/keyboard_access.h>
+#include <ui/language.h>
 #include <ui/layout_loader.h>
 #include <ui/manage_page.h>
 #include <ui/message_box.h>
@@ -34,8 +37,9 @@ CMainDlg::FolderPicker& Picker() {
 
 QString BrowseForFolder(QWidget* parent, const QString& start) {
   if (Picker()) return Picker()(start);
-  return QFileDialog::getExistingDirectory(parent, QStringLiteral("请选择一个目录"), start,
-                                           QFileDialog::ShowDirsOnly);
+  return QFileDialog::getExistingDirectory(parent,
+                                           QCoreApplication::translate("MainDlg", "请选择一个目录"),
+                                           start, QFileDialog::ShowDirsOnly);
 }
 
 CMainDlg::PackagePicker& PackagePickerHook() {
@@ -93,6 +97,8 @@ bool CMainDlg::Create() {
 
   ConnectClick("btn_close", [this] { close(); });
   ConnectClick("btnkefu", [this] { m_engine->OnCustomerServiceClick(); });
+  Connect("btnLanguage", &CMainDlg::OnLanguageClick);
+  ShowLanguageSwitch();
   ConnectClick("btnManage", [this] {
     if (m_manage) m_manage->OpenManagePage();
   });
@@ -161,6 +167,47 @@ void CMainDlg::closeEvent(QCloseEvent* event) {
   // Closing ends the program; running workers are not waited for.
   m_progressTimer.stop();
   event->accept();
+}
+
+void CMainDlg::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::LanguageChange || m_root == nullptr) return;
+  RetranslateLayout(m_root);
+  ShowLanguageSwitch();
+  if (m_usage != nullptr) m_usage->Refresh();
+  // What the engine wrote follows its next update; these it shows at once.
+  OnModelSelectionChanged();
+  m_engine->ShowFreeSpace(GetChildText("InstPath"));
+}
+
+void CMainDlg::OnLanguageClick() {
+  const UiLanguage next =
+      CurrentLanguage() == UiLanguage::Chinese ? UiLanguage::English : UiLanguage::Chinese;
+  RememberLanguage(next);
+  if (QCoreApplication* app = QCoreApplication::instance()) ApplyLanguage(*app, next);
+}
+
+void CMainDlg::ShowLanguageSwitch() {
+  const bool chinese = CurrentLanguage() == UiLanguage::Chinese;
+  // Names the language it switches to, in that language.
+  if (auto* button = qobject_cast<QAbstractButton*>(Child("btnLanguage"))) {
+    button->setText(chinese ? QStringLiteral("EN") : QStringLiteral("中"));
+  }
+  // The stage images carry their words too: "<skin>_en" is the English one.
+  for (SGifPlayer* player : findChildren<SGifPlayer*>()) {
+    QVariant skin = player->property("_tw_skin");
+    if (!skin.isValid()) {
+      skin = player->property("skin");
+      player->setProperty("_tw_skin", skin);
+    }
+    if (skin.toString().isEmpty()) continue;
+    player->SetSkinByName(chinese ? skin.toString() : skin.toString() + QStringLiteral("_en"));
+  }
+  // The banner's words are part of its artwork: one drawing per language.
+  if (QWidget* banner = Child("img_banner")) {
+    banner->setProperty("image", chinese ? QStringLiteral(":/images/banner.svg")
+                                         : QStringLiteral(":/images/banner_en.svg"));
+  }
 }
 
 void CMainDlg::OnEvent(EventArgs& event) {

@@ -94,12 +94,17 @@ class CMainDlg : public QWidget,
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // The language changed: the layout's texts and the engine's current ones
+  // are shown again in it.
+  void changeEvent(QEvent* event) override;
 
  private:
   QWidget* Child(std::string_view name) const;
   void Connect(const char* name, void (CMainDlg::*handler)());
   void ConnectClick(const char* name, std::function<void()> handler);
   void OnProgressTick();
+  void OnLanguageClick();
+  void ShowLanguageSwitch();
 
   QWidget* m_root = nullptr;
   std::shared_ptr<CInstallEngine> m_engine;

@@ -1,6 +1,7 @@
 #include <ui/manage_dialogs.h>
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -96,14 +97,18 @@ bool CInWindowDialog::eventFilter(QObject* watched, QEvent* event) {
 // ---- Uninstall ---------------------------------------------------------------
 
 QString UninstallQuestionText(std::uint64_t freedBytes, bool keepModels) {
-  const QString parts = keepModels ? QStringLiteral("Ollama、Chatbox 及本程序的设置")
-                                   : QStringLiteral("Ollama、已下载的模型、Chatbox 及本程序的设置");
-  return QStringLiteral("将删除 %1，共释放约 %2。").arg(parts, SizeText(freedBytes));
+  const QString text =
+      keepModels ? QCoreApplication::translate(
+                       "ManageDialogs", "将删除 Ollama、Chatbox 及本程序的设置，共释放约 %1。")
+                 : QCoreApplication::translate(
+                       "ManageDialogs",
+                       "将删除 Ollama、已下载的模型、Chatbox 及本程序的设置，共释放约 %1。");
+  return text.arg(SizeText(freedBytes));
 }
 
 CUninstallDialog::CUninstallDialog(QWidget* parent, std::uint64_t totalBytes,
                                    std::uint64_t modelBytes)
-    : CInWindowDialog(parent, QStringLiteral("全部卸载"), 540),
+    : CInWindowDialog(parent, QCoreApplication::translate("ManageDialogs", "全部卸载"), 540),
       m_totalBytes(totalBytes),
       m_modelBytes(modelBytes) {
   m_text = new QLabel(this);
@@ -111,15 +116,19 @@ CUninstallDialog::CUninstallDialog(QWidget* parent, std::uint64_t totalBytes,
   m_text->setWordWrap(true);
   Content().addWidget(m_text);
   Content().addSpacing(4);
-  m_keepModels = new QCheckBox(QStringLiteral("保留已下载的模型"), this);
+  m_keepModels =
+      new QCheckBox(QCoreApplication::translate("ManageDialogs", "保留已下载的模型"), this);
   m_keepModels->setObjectName(QStringLiteral("uninstallKeepModels"));
   Content().addWidget(m_keepModels);
-  m_removeChatSettings = new QCheckBox(QStringLiteral("同时删除 Chatbox 的设置和聊天记录"), this);
+  m_removeChatSettings = new QCheckBox(
+      QCoreApplication::translate("ManageDialogs", "同时删除 Chatbox 的设置和聊天记录"), this);
   m_removeChatSettings->setObjectName(QStringLiteral("uninstallChatSettings"));
   Content().addWidget(m_removeChatSettings);
-  QPushButton* cancel = AddButton(QStringLiteral("取消"), "secondary");
+  QPushButton* cancel =
+      AddButton(QCoreApplication::translate("ManageDialogs", "取消"), "secondary");
   cancel->setObjectName(QStringLiteral("uninstallCancel"));
-  QPushButton* uninstall = AddButton(QStringLiteral("卸载"), "danger");
+  QPushButton* uninstall =
+      AddButton(QCoreApplication::translate("ManageDialogs", "卸载"), "danger");
   uninstall->setObjectName(QStringLiteral("uninstallConfirm"));
   // Enter must not take everything away by accident.
   cancel->setDefault(true);
@@ -172,7 +181,7 @@ CReportDialog::CReportDialog(QWidget* parent, const QString& title, const QStrin
   area->setWidget(body);
   m_area = area;
   Content().addWidget(area);
-  QPushButton* ok = AddButton(QStringLiteral("确定"), "primary");
+  QPushButton* ok = AddButton(QCoreApplication::translate("ManageDialogs", "确定"), "primary");
   ok->setObjectName(QStringLiteral("reportOk"));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);

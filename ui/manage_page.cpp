@@ -1,5 +1,6 @@
 #include <ui/manage_page.h>
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QFrame>
 #include <QGridLayout>
@@ -71,7 +72,7 @@ CManagePage::CManagePage(QStackedWidget& overlay) : m_overlay(overlay) {
   dialog->setProperty("tipDialog", true);  // the overlay's close button sits on it
   dialog->setGeometry(kDialog);
 
-  auto* title = new QLabel(QStringLiteral("管理已安装的内容"), dialog);
+  auto* title = new QLabel(QCoreApplication::translate("ManagePage", "管理已安装的内容"), dialog);
   title->setObjectName(QStringLiteral("manageTitle"));
   title->setGeometry(24, 0, 420, kTitleHeight);
   auto* rule = new QFrame(dialog);
@@ -114,10 +115,10 @@ CManagePage::CManagePage(QStackedWidget& overlay) : m_overlay(overlay) {
   texts->addWidget(m_busy);
   texts->addStretch(1);
   footerLayout->addLayout(texts, 1);
-  m_repair = new QPushButton(QStringLiteral("修复"), footer);
+  m_repair = new QPushButton(QCoreApplication::translate("ManagePage", "修复"), footer);
   m_repair->setObjectName(QStringLiteral("btnManageRepair"));
-  m_repair->setToolTip(QStringLiteral("检查每一部分，只补回缺少的"));
-  m_uninstall = new QPushButton(QStringLiteral("全部卸载"), footer);
+  m_repair->setToolTip(QCoreApplication::translate("ManagePage", "检查每一部分，只补回缺少的"));
+  m_uninstall = new QPushButton(QCoreApplication::translate("ManagePage", "全部卸载"), footer);
   m_uninstall->setObjectName(QStringLiteral("btnManageUninstall"));
   for (QPushButton* button : {m_repair, m_uninstall}) {
     button->setCursor(Qt::PointingHandCursor);
@@ -171,8 +172,8 @@ void CManagePage::ApplyBusy() {
 bool CManagePage::AskUninstall(std::uint64_t totalBytes, std::uint64_t modelBytes,
                                UninstallChoice& choice) {
   bool answer = false;
-  if (DivertQuestion(UninstallQuestionText(totalBytes, false), QStringLiteral("全部卸载"),
-                     &answer)) {
+  if (DivertQuestion(UninstallQuestionText(totalBytes, false),
+                     QCoreApplication::translate("ManagePage", "全部卸载"), &answer)) {
     return answer;
   }
   CUninstallDialog dialog(DialogHost(), totalBytes, modelBytes);
@@ -202,22 +203,32 @@ void CManagePage::Fill(const InstalledStatus& status, bool sizesKnown) {
   }
   std::vector<Tag> runnerTags;
   if (status.runnerVersion) {
-    runnerTags.push_back({QStringLiteral("版本 ") + Q(*status.runnerVersion), "manageVersion"});
+    runnerTags.push_back(
+        {QCoreApplication::translate("ManagePage", "版本 %1").arg(Q(*status.runnerVersion)),
+         "manageVersion"});
   }
   if (status.runner.present && !status.runnerProgram) {
-    runnerTags.push_back({QStringLiteral("程序缺失"), "manageWarning"});
+    runnerTags.push_back({QCoreApplication::translate("ManagePage", "程序缺失"), "manageWarning"});
   }
-  AddPart("runner", QStringLiteral("运行程序 Ollama"), status.runner, sizesKnown, runnerTags);
-  QFrame* store = AddPart("store", QStringLiteral("模型存放目录"), status.modelStore, sizesKnown);
+  AddPart("runner", QCoreApplication::translate("ManagePage", "运行程序 Ollama"), status.runner,
+          sizesKnown, runnerTags);
+  QFrame* store = AddPart("store", QCoreApplication::translate("ManagePage", "模型存放目录"),
+                          status.modelStore, sizesKnown);
   AddModels(*store, status);
   std::vector<Tag> chatTags;
   if (status.chatClientVersion) {
-    chatTags.push_back({QStringLiteral("版本 ") + Q(*status.chatClientVersion), "manageVersion"});
+    chatTags.push_back(
+        {QCoreApplication::translate("ManagePage", "版本 %1").arg(Q(*status.chatClientVersion)),
+         "manageVersion"});
   }
-  AddPart("chat", QStringLiteral("聊天客户端 Chatbox"), status.chatClient, sizesKnown, chatTags);
-  AddPart("package", QStringLiteral("安装包"), status.package, sizesKnown);
-  AddPart("settings", QStringLiteral("本程序的设置"), status.settings, sizesKnown);
-  AddPart("work", QStringLiteral("本程序的工作目录"), status.work, sizesKnown);
+  AddPart("chat", QCoreApplication::translate("ManagePage", "聊天客户端 Chatbox"),
+          status.chatClient, sizesKnown, chatTags);
+  AddPart("package", QCoreApplication::translate("ManagePage", "安装包"), status.package,
+          sizesKnown);
+  AddPart("settings", QCoreApplication::translate("ManagePage", "本程序的设置"), status.settings,
+          sizesKnown);
+  AddPart("work", QCoreApplication::translate("ManagePage", "本程序的工作目录"), status.work,
+          sizesKnown);
   m_rowsLayout->addStretch(1);
   // New rows of a shown list wait for the event loop to show them and the
   // scroll area to make room: both now, so no squeezed frame is drawn.
@@ -226,8 +237,10 @@ void CManagePage::Fill(const InstalledStatus& status, bool sizesKnown) {
   const QWidget* viewport = m_scroll->viewport();
   m_rows->resize(viewport->width(), std::max(viewport->height(),
                                              m_rowsLayout->totalHeightForWidth(viewport->width())));
-  m_total->setText(sizesKnown ? QStringLiteral("共占用 ") + SizeText(status.totalBytes)
-                              : QStringLiteral("正在统计占用的空间…"));
+  m_total->setText(
+      sizesKnown
+          ? QCoreApplication::translate("ManagePage", "共占用 %1").arg(SizeText(status.totalBytes))
+          : QCoreApplication::translate("ManagePage", "正在统计占用的空间…"));
   ApplyBusy();
 }
 
@@ -256,9 +269,9 @@ QFrame* CManagePage::AddPart(const char* key, const QString& name, const Install
   auto* path = new CPathLabel(Q(part.path), row);
   path->setObjectName(QStringLiteral("path"));
   grid->addWidget(path, 1, 0);
-  const QString size = !part.present ? QStringLiteral("未安装")
+  const QString size = !part.present ? QCoreApplication::translate("ManagePage", "未安装")
                        : sizesKnown  ? SizeText(part.bytes)
-                                     : QStringLiteral("正在统计…");
+                                     : QCoreApplication::translate("ManagePage", "正在统计…");
   QLabel* sizeLabel = RoleLabel(size, part.present ? "manageSize" : "manageAbsent", row);
   sizeLabel->setObjectName(QStringLiteral("size"));
   sizeLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -275,9 +288,11 @@ void CManagePage::AddModels(QFrame& store, const InstalledStatus& status) {
   models->setSpacing(0);
   grid->addLayout(models, 2, 0, 1, 2);
   if (!status.modelsListed || status.models.empty()) {
-    QLabel* note = RoleLabel(status.modelsListed ? QStringLiteral("还没有下载模型")
-                                                 : QStringLiteral("模型服务未运行，无法列出模型"),
-                             "manageNote", &store);
+    QLabel* note =
+        RoleLabel(status.modelsListed
+                      ? QCoreApplication::translate("ManagePage", "还没有下载模型")
+                      : QCoreApplication::translate("ManagePage", "模型服务未运行，无法列出模型"),
+                  "manageNote", &store);
     note->setObjectName(QStringLiteral("modelsNote"));
     models->addWidget(note);
     return;
@@ -295,7 +310,8 @@ void CManagePage::AddModels(QFrame& store, const InstalledStatus& status) {
     name->setObjectName(QStringLiteral("name"));
     layout->addWidget(name);
     if (model.usedByChatClient) {
-      QLabel* used = RoleLabel(QStringLiteral("Chatbox 正在使用"), "manageInUse", line);
+      QLabel* used = RoleLabel(QCoreApplication::translate("ManagePage", "Chatbox 正在使用"),
+                               "manageInUse", line);
       used->setObjectName(QStringLiteral("inUse"));
       layout->addWidget(used);
     }
@@ -308,12 +324,12 @@ void CManagePage::AddModels(QFrame& store, const InstalledStatus& status) {
     size->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     size->setMinimumWidth(72);
     layout->addWidget(size);
-    auto* remove = new QPushButton(QStringLiteral("删除"), line);
+    auto* remove = new QPushButton(QCoreApplication::translate("ManagePage", "删除"), line);
     remove->setObjectName(QStringLiteral("remove"));
     remove->setProperty("role", QStringLiteral("manageRemove"));
     remove->setCursor(Qt::PointingHandCursor);
     remove->setFixedSize(60, 28);
-    remove->setToolTip(QStringLiteral("删除模型 ") + Q(model.name));
+    remove->setToolTip(QCoreApplication::translate("ManagePage", "删除模型 %1").arg(Q(model.name)));
     const std::string modelName = model.name;
     connect(remove, &QPushButton::clicked, this, [this, modelName] {
       if (m_actions.removeModel) m_actions.removeModel(modelName);

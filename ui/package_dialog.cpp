@@ -1,5 +1,6 @@
 #include <ui/package_dialog.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -16,6 +17,7 @@ QString PackageDialogStart(const QString& chosen) {
 }
 
 QString AskForPackageFile(QWidget* parent, const QString& start) {
-  return QFileDialog::getOpenFileName(parent, QStringLiteral("请选择安装包"), start,
-                                      QStringLiteral("安装包 (*.zip);;所有文件 (*)"));
+  return QFileDialog::getOpenFileName(
+      parent, QCoreApplication::translate("PackageDialog", "请选择安装包"), start,
+      QCoreApplication::translate("PackageDialog", "安装包 (*.zip);;所有文件 (*)"));
 }

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStackedWidget>
@@ -68,13 +69,15 @@ InstalledStatus SampleInstallation() {
 }
 
 QStringList SampleRepairLines() {
-  return {QStringLiteral("安装包：完好"),
-          QStringLiteral("运行程序 Ollama：缺少 ollama，已从安装包重新安装"),
-          QStringLiteral("模型存放目录：完好"),
-          QStringLiteral("模型服务：已启动，正在应答"),
-          QStringLiteral("聊天客户端 Chatbox：完好"),
-          QStringLiteral("Chatbox 的设置：所选模型已不存在，已改为 deepseek-r1:7b"),
-          QStringLiteral("开机启动：已重新登记")};
+  return {QCoreApplication::translate("SampleStates", "安装包：完好"),
+          QCoreApplication::translate("SampleStates",
+                                      "运行程序 Ollama：缺少 ollama，已从安装包重新安装"),
+          QCoreApplication::translate("SampleStates", "模型存放目录：完好"),
+          QCoreApplication::translate("SampleStates", "模型服务：已启动，正在应答"),
+          QCoreApplication::translate("SampleStates", "聊天客户端 Chatbox：完好"),
+          QCoreApplication::translate("SampleStates",
+                                      "Chatbox 的设置：所选模型已不存在，已改为 deepseek-r1:7b"),
+          QCoreApplication::translate("SampleStates", "开机启动：已重新登记")};
 }
 
 // A mid-range card that holds the models up to 14B.
@@ -107,29 +110,35 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
   }
   if (state == QLatin1String("local_package")) {
     // A long name, shortened in the middle as the engine does.
-    SetText(window, "localPkgTxt", QStringLiteral("本地安装包：deepseek-of…025-03.zip"));
+    SetText(window, "localPkgTxt",
+            QCoreApplication::translate("SampleStates", "本地安装包：deepseek-of…025-03.zip"));
     for (const char* name : {"localPkgTxt", "btnDownloadPkg"}) {
       if (auto* w = window.findChild<QWidget*>(QLatin1String(name))) w->show();
     }
     if (auto* w = window.findChild<QWidget*>(QStringLiteral("btnLocalPkg"))) w->hide();
   } else if (state == QLatin1String("download")) {
     ShowOnly(window, "imgDownDeekSeek");
-    SetText(window, "stageProgressTxt", QStringLiteral("安装包 42% · 已下载 512.0 MB / 1.19 GB"));
+    SetText(window, "stageProgressTxt",
+            QCoreApplication::translate("SampleStates", "安装包 42% · 已下载 512.0 MB / 1.19 GB"));
   } else if (state == QLatin1String("setup")) {
     ShowOnly(window, "imgInstDeekSeek");
-    SetText(window, "stageProgressTxt", QStringLiteral("正在安装运行器…"));
+    SetText(window, "stageProgressTxt",
+            QCoreApplication::translate("SampleStates", "正在安装运行器…"));
   } else if (state == QLatin1String("model")) {
     ShowOnly(window, "imgDownModeling");
     window.ShowPullProgress(0, SamplePull());
     SetText(window, "memInfoTxt",
-            QStringLiteral("本机内存 16 GB，此模型建议 8 GB 以上：可以流畅运行。"));
+            QCoreApplication::translate("SampleStates",
+                                        "本机内存 16 GB，此模型建议 8 GB 以上：可以流畅运行。"));
   } else if (state == QLatin1String("runner")) {
     ShowOnly(window, "imgDownModeling");
     SetText(window, "stageProgressTxt",
-            QStringLiteral("deepseek-r1:1.5b  正在启动模型运行程序，首次约需一分钟…"));
+            QCoreApplication::translate("SampleStates",
+                                        "deepseek-r1:1.5b  正在启动模型运行程序，首次约需一分钟…"));
   } else if (state == QLatin1String("finished")) {
     SelectPage(window, "tab_pages2", 1);
-    SetText(window, "modelstrTxt", QStringLiteral("已下载 deepseek-r1:1.5b"));
+    SetText(window, "modelstrTxt",
+            QCoreApplication::translate("SampleStates", "已下载 deepseek-r1:1.5b"));
   } else if (state == QLatin1String("gpu")) {
     // The form with a card that holds the selected model.
     if (auto* models = window.findChild<QComboBox*>(QStringLiteral("cbx_Model")))
@@ -144,7 +153,8 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
       bar->setValue(42);
     SetText(window, "progTxtValue", QStringLiteral("(42 %)"));
     SetText(window, "progDetailTxt",
-            QStringLiteral("已下载 512.0 MB / 1.19 GB · 6.4 MB/s · 剩余约 2 分钟"));
+            QCoreApplication::translate("SampleStates",
+                                        "已下载 512.0 MB / 1.19 GB · 6.4 MB/s · 剩余约 2 分钟"));
     if (state == QLatin1String("models")) {
       if (auto* b = window.findChild<QWidget*>(QStringLiteral("adked_btn2"))) b->hide();
       if (auto* box = window.findChild<QWidget*>(QStringLiteral("winProgress2"))) box->show();
@@ -164,8 +174,9 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
           new CUninstallDialog(page->DialogHost(), status.totalBytes, status.modelStore.bytes);
       ask->show();
     } else if (state == QLatin1String("repair")) {
-      auto* report =
-          new CReportDialog(page->DialogHost(), QStringLiteral("修复完成"), SampleRepairLines());
+      auto* report = new CReportDialog(page->DialogHost(),
+                                       QCoreApplication::translate("SampleStates", "修复完成"),
+                                       SampleRepairLines());
       report->show();
     }
   }

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QWidget>
 
 #include <utility>
@@ -10,8 +11,10 @@
 
 namespace {
 
-const char* const kLockedTip = "环境变量 DO_NOT_TRACK 已要求不发送使用统计";
-const char* const kSwitchTip = "向厂商发送操作事件名称、本机生成的设备标识、系统名称和版本号";
+const char* const kLockedTip =
+    QT_TRANSLATE_NOOP("UsageSwitch", "环境变量 DO_NOT_TRACK 已要求不发送使用统计");
+const char* const kSwitchTip = QT_TRANSLATE_NOOP(
+    "UsageSwitch", "向厂商发送操作事件名称、本机生成的设备标识、系统名称和版本号");
 
 }  // namespace
 
@@ -74,6 +77,6 @@ void CUsageSwitch::Refresh() {
     if (box == nullptr) continue;
     box->setChecked(on);
     box->setEnabled(!locked);
-    box->setToolTip(QString::fromUtf8(locked ? kLockedTip : kSwitchTip));
+    box->setToolTip(QCoreApplication::translate("UsageSwitch", locked ? kLockedTip : kSwitchTip));
   }
 }

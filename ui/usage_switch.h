@@ -22,13 +22,13 @@ class CUsageSwitch : public QObject {
   // Shows or hides the notice without remembering anything (sample states).
   void ShowNotice(bool show);
   bool NoticeShows() const;
+  // Both boxes as the switch is now (also after a language change).
+  void Refresh();
 
  private:
   // A box was clicked: remember, and show the other box the same.
   void OnToggled(bool on);
   void OnNoticeClosed();
-  // Both boxes as the switch is now.
-  void Refresh();
 
   QWidget& m_root;
   QWidget* m_notice;

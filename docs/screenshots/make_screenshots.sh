@@ -10,7 +10,15 @@ trap 'rm -rf "$home"' EXIT
 for state in install download setup runner model finished progress models manage uninstall repair notice local_package gpu; do
   env -i PATH="$PATH" HOME="$home" XDG_CONFIG_HOME="$home/.config" \
     XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$home" \
-    TIDEWELL_SERVICE_URL=http://127.0.0.1:9 QT_QPA_PLATFORM=offscreen \
+    TIDEWELL_SERVICE_URL=http://127.0.0.1:9 QT_QPA_PLATFORM=offscreen TIDEWELL_LANGUAGE=zh \
     TIDEWELL_SCREENSHOT="$root/docs/screenshots/main_$state.png" \
+    TIDEWELL_SCREENSHOT_STATE="$state" "$app"
+done
+# The English window, as a system in any other language than Chinese shows it.
+for state in install finished; do
+  env -i PATH="$PATH" HOME="$home" XDG_CONFIG_HOME="$home/.config" \
+    XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$home" \
+    TIDEWELL_SERVICE_URL=http://127.0.0.1:9 QT_QPA_PLATFORM=offscreen TIDEWELL_LANGUAGE=en \
+    TIDEWELL_SCREENSHOT="$root/docs/screenshots/main_${state}_en.png" \
     TIDEWELL_SCREENSHOT_STATE="$state" "$app"
 done

@@ -14,11 +14,13 @@ cmake --build "$build" >/dev/null
 frames="$build/frames"
 rm -rf "$frames" && mkdir -p "$frames"
 QT_QPA_PLATFORM=offscreen "$build/paint_stage_frames" "$frames"
+# The same frames with English words, for the English window.
+QT_QPA_PLATFORM=offscreen "$build/paint_stage_frames" "$frames" en
 
-for stage in install download setup model; do
+for stage in install download setup model install_en download_en setup_en model_en; do
   # 8 hundredths per frame; frames differ little, so only changed parts are
   # stored (-layers Optimize).
-  convert -delay 8 -loop 0 "$frames/$stage"_*.png -layers Optimize \
+  convert -delay 8 -loop 0 "$frames/$stage"_[0-9]*.png -layers Optimize \
     "$root/res/images/stage_$stage.gif"
   echo "res/images/stage_$stage.gif: $(stat -c %s "$root/res/images/stage_$stage.gif") bytes"
 done

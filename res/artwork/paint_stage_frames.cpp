@@ -13,10 +13,18 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <numbers>
 
 namespace {
+
+// The language the words in the frames are painted in ("en": English).
+bool g_english = false;
+
+QString Say(const QString& chinese, const QString& english) {
+  return g_english ? english : chinese;
+}
 
 constexpr int kWidth = 425;
 constexpr int kHeight = 130;
@@ -119,11 +127,13 @@ void PaintInstall(QPainter& p, int frame) {
   p.setPen(Qt::white);
   p.setFont(Font(20, true));
   p.drawText(QRectF(112, 26, 300, 44), Qt::AlignLeft | Qt::AlignVCenter,
-             QStringLiteral("DeepSeek未安装，点击即可下载"));
+             Say(QStringLiteral("DeepSeek未安装，点击即可下载"),
+                 QStringLiteral("Click to install DeepSeek")));
   p.setPen(QColor(255, 255, 255, 210));
   p.setFont(Font(13, false));
   p.drawText(QRectF(112, 70, 300, 26), Qt::AlignLeft | Qt::AlignVCenter,
-             QStringLiteral("一键安装运行器、模型与聊天客户端"));
+             Say(QStringLiteral("一键安装运行器、模型与聊天客户端"),
+                 QStringLiteral("Runner, model and chat client in one go")));
 }
 
 void PaintDownload(QPainter& p, int frame) {
@@ -142,7 +152,9 @@ void PaintDownload(QPainter& p, int frame) {
   p.drawLine(QPointF(64, y), QPointF(64, y + 16));
   p.drawPolyline(QPolygonF({QPointF(56, y + 9), QPointF(64, y + 17), QPointF(72, y + 9)}));
   p.setOpacity(1.0);
-  Texts(p, QStringLiteral("正在下载安装包…"), QStringLiteral("请保持网络连接，下载完成后自动安装"));
+  Texts(p, Say(QStringLiteral("正在下载安装包…"), QStringLiteral("Downloading the package…")),
+        Say(QStringLiteral("请保持网络连接，下载完成后自动安装"),
+            QStringLiteral("Stay online; it installs when downloaded")));
   RunningStripes(p, frame / double(kFrames));
 }
 
@@ -173,8 +185,11 @@ void PaintSetup(QPainter& p, int frame) {
   // Teeth of 8 and 6: the small gear turns 8/6 as fast the other way.
   Gear(p, QPointF(56, 72), 22, 8, turn / 8, kBlue);
   Gear(p, QPointF(84, 48), 15, 6, -turn / 6 * (8.0 / 8.0) + 0.3, kTeal);
-  Texts(p, QStringLiteral("正在安装 Ollama 与 Chatbox…"),
-        QStringLiteral("安装过程无需操作，请稍候"));
+  Texts(p,
+        Say(QStringLiteral("正在安装 Ollama 与 Chatbox…"),
+            QStringLiteral("Installing Ollama and Chatbox…")),
+        Say(QStringLiteral("安装过程无需操作，请稍候"),
+            QStringLiteral("Nothing to do meanwhile, please wait")));
   RunningStripes(p, frame / double(kFrames));
 }
 
@@ -216,8 +231,9 @@ void PaintModel(QPainter& p, int frame) {
     p.setBrush(QColor(kTeal.red(), kTeal.green(), kTeal.blue(), int(255 * (1 - t))));
     p.drawEllipse(QPointF(22 + t * 14, 65), 2.6, 2.6);
   }
-  Texts(p, QStringLiteral("正在下载模型…"),
-        QStringLiteral("模型较大，下载需要一些时间，请耐心等待"));
+  Texts(p, Say(QStringLiteral("正在下载模型…"), QStringLiteral("Downloading the model…")),
+        Say(QStringLiteral("模型较大，下载需要一些时间，请耐心等待"),
+            QStringLiteral("Models are large: this takes a while")));
   RunningStripes(p, frame / double(kFrames));
 }
 
@@ -226,9 +242,11 @@ void PaintModel(QPainter& p, int frame) {
 int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+    std::fprintf(stderr, "usage: %s <output folder> [en]\n", argv[0]);
     return 2;
   }
+  g_english = argc > 2 && std::strcmp(argv[2], "en") == 0;
+  const QString suffix = g_english ? QStringLiteral("_en") : QString();
   const QString out = QString::fromLocal8Bit(argv[1]);
   const std::pair<const char*, std::function<void(QPainter&, int)>> stages[] = {
       {"install", PaintInstall},
@@ -244,8 +262,8 @@ int main(int argc, char** argv) {
       painter.setRenderHint(QPainter::TextAntialiasing);
       paint(painter, frame);
       painter.end();
-      const QString file = QStringLiteral("%1/%2_%3.png")
-                               .arg(out, QString::fromLatin1(name))
+      const QString file = QStringLiteral("%1/%2%3_%4.png")
+                               .arg(out, QString::fromLatin1(name), suffix)
                                .arg(frame, 2, 10, QLatin1Char('0'));
       if (!image.save(file)) return 1;
     }

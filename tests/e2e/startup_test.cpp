@@ -33,8 +33,11 @@ class StartupTest : public ::testing::Test {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("TIDEWELL_MESSAGE_LOG", (home_.root() / "messages.txt").c_str(), 1);
     ::unsetenv("TIDEWELL_TRANSLATION");
+    // Its messages are checked in Chinese, whatever the machine's locale.
+    ::setenv("TIDEWELL_LANGUAGE", "zh", 1);
   }
   ~StartupTest() override {
+    ::unsetenv("TIDEWELL_LANGUAGE");
     ::unsetenv("TIDEWELL_SCREENSHOT");
     ::unsetenv("TIDEWELL_MESSAGE_LOG");
     ::unsetenv("TIDEWELL_TRANSLATION");

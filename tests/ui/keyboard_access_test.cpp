@@ -78,7 +78,7 @@ struct PageCase {
 };
 
 TEST_F(KeyboardAccess, EachPageHasNamedFocusableStopsInReadingOrder) {
-  const QStringList caption = {"btnManage", "btnkefu", "btn_close"};
+  const QStringList caption = {"btnLanguage", "btnManage", "btnkefu", "btn_close"};
   const std::vector<PageCase> cases = {
       {"install page", 0, -1,
        caption + QStringList{"cbx_Model", "InstPath", "btnSelDir", "btnLocalPkg",

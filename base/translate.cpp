@@ -1,0 +1,29 @@
+#include <base/translate.h>
+
+#include <atomic>
+
+#include <base/text_helpers.h>
+
+namespace tw {
+
+namespace {
+std::atomic<TranslateHook> g_hook{nullptr};
+}  // namespace
+
+void SetTranslateHook(TranslateHook hook) { g_hook.store(hook); }
+
+std::wstring Translate(const char* context, const char* text) {
+  if (text == nullptr) return std::wstring();
+  const TranslateHook hook = g_hook.load();
+  if (hook != nullptr) {
+    std::wstring translated = hook(context, text);
+    if (!translated.empty()) return translated;
+  }
+  return Utf8ToWide(text);
+}
+
+std::string TranslateUtf8(const char* context, const char* text) {
+  return WideToUtf8(Translate(context, text));
+}
+
+}  // namespace tw
