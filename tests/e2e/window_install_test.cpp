@@ -2,7 +2,7 @@
 // installation against the local vendor service, the real setup program and
 // the stand-ins for the runner and the chat client, and through the failure
 // paths a user meets.
-#include <gtest/gtest.h>
+#include <tests/e2e/window_session.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -38,19 +38,7 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// Ends the programs started from below the folder (the chat client this
-// test started), never another test's.
-void EndProgramsBelow(const fs::path& folder) {
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator("/proc", ec)) {
-    std::error_code linkError;
-    const fs::path exe = fs::read_symlink(entry.path() / "exe", linkError);
-    if (linkError || exe.string().rfind(folder.string() + "/", 0) != 0) continue;
-    ::kill(static_cast<pid_t>(std::stol(entry.path().filename().string())), SIGTERM);
-  }
-}
+using namespace window_session;
 
 // True when a program of that name runs from below the folder.
 bool RunsBelow(const fs::path& folder, const std::string& name) {
@@ -65,13 +53,6 @@ bool RunsBelow(const fs::path& folder, const std::string& name) {
   return false;
 }
 
-template <class T = QWidget>
-T* Find(QWidget& window, const char* name) {
-  T* child = window.findChild<T*>(QLatin1String(name));
-  EXPECT_NE(child, nullptr) << name;
-  return child;
-}
-
 QString Text(QWidget& window, const char* name) {
   QWidget* child = Find(window, name);
   if (auto* label = qobject_cast<QLabel*>(child)) return label->text();
@@ -79,78 +60,9 @@ QString Text(QWidget& window, const char* name) {
   return QString();
 }
 
-class WindowInstall : public ::testing::Test {
+class WindowInstall : public WindowSession {
  protected:
-  void Start(const std::vector<std::string>& vendorArgs) {
-    fs::create_directories(home_.root() / "tmp");
-    ::setenv("TMPDIR", (home_.root() / "tmp").c_str(), 1);
-    std::vector<std::string> args = {"--package", built::TestPackage()};
-    args.insert(args.end(), vendorArgs.begin(), vendorArgs.end());
-    vendor_ = std::make_unique<VendorServiceProcess>(args);
-    ASSERT_TRUE(vendor_->Started()) << vendor_->Output();
-    AppConstants& constants = GetAppConstants();
-    saved_ = constants;
-    constants.remoteConfigUrl = vendor_->Url("/api/dpsk/config");
-    constants.eventLogUrl = vendor_->Url("/dpsk/log/log");
-    ::setenv("TIDEWELL_MODEL_SOURCE", vendor_->ModelSource().c_str(), 1);
-    // The runner retries a broken download with waits from a second up: a
-    // millisecond here keeps the failing cases short.
-    ::setenv("TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS", "1", 1);
-    platform::SetEnvironmentBroadcastForTesting([](std::wstring_view, std::wstring_view) {});
-    SetMessageBoxHandler([this](const QString& text, const QString& caption, MessageIcon) {
-      messages_.push_back(caption + "|" + text);
-    });
-    SetQuestionHandler([this](const QString& text, const QString&) {
-      questions_.push_back(text);
-      return true;
-    });
-    CServiceState& state = GetServiceState();
-    state = CServiceState();
-    state.PrepareWorkFolder();
-    DeclareApplicationEvents(center_);
-    window_ = std::make_unique<CMainDlg>();
-    ASSERT_TRUE(window_->Create());
-    window_->OnInitDialog();
-    window_->show();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return window_->engine().RemoteConfigReady(); }, 30000));
-  }
-
-  ~WindowInstall() override {
-    // The window goes first; workers still running finish while the event
-    // loop turns (their calls to the window are dropped), then the pool stops.
-    window_.reset();
-    (void)QTest::qWaitFor([this] { return module_.idle_count() == module_.size(); }, 120000);
-    module_.stop();
-    GetEventReporter().WaitIdle();
-    StopStartedRunnerServer();
-    EndProgramsBelow(home_.root());
-    SetMessageBoxHandler(nullptr);
-    SetQuestionHandler(nullptr);
-    GetAppConstants() = saved_;
-    for (const char* name : {"TMPDIR", "TIDEWELL_MODEL_SOURCE", "OLLAMA_MODELS",
-                             "TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS"}) {
-      ::unsetenv(name);
-    }
-  }
-
-  QWidget& W() { return *window_; }
   void Click(const char* name) { QTest::mouseClick(Find(W(), name), Qt::LeftButton); }
-  int Page(const char* stack) { return Find<QStackedWidget>(W(), stack)->currentIndex(); }
-  bool Shown(const char* name) { return Find(W(), name)->isVisibleTo(window_.get()); }
-  std::vector<std::string> Events() {
-    GetEventReporter().WaitIdle();
-    return vendor_->EventNames();
-  }
-
-  TempHome home_;
-  AppConstants saved_;
-  std::unique_ptr<VendorServiceProcess> vendor_;
-  CQtNotifyCenter center_;
-  CThreadModule module_{AppConstants::kWorkerThreadCount};
-  Action::CActionFactory factory_;
-  std::unique_ptr<CMainDlg> window_;
-  QStringList messages_;
-  QStringList questions_;
 };
 
 TEST_F(WindowInstall, WholeInstallationThenMoreModelsThenTryNow) {
