@@ -5,8 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <config/app_constants.h>
-#include <config/reg_key.h>
+#include <config/product_values.h>
 
 namespace {
 
@@ -14,26 +13,6 @@ namespace {
 // removes the key store while the window stays open: the user's "off" must
 // hold until the program ends, not fall back to the default.
 std::atomic<int> g_switch{-1};
-
-std::optional<std::wstring> ReadProductValue(const wchar_t* name) {
-  try {
-    RegKey key;
-    key.Open(platform::kCurrentUser, GetAppConstants().productKeyPath);
-    return key.GetStringValue(name);
-  } catch (const winreg::RegException&) {
-    return std::nullopt;
-  }
-}
-
-bool WriteProductValue(const wchar_t* name, const wchar_t* data) {
-  try {
-    RegKey key(platform::kCurrentUser, GetAppConstants().productKeyPath);
-    key.SetStringValue(name, data);
-    return true;
-  } catch (const winreg::RegException&) {
-    return false;
-  }
-}
 
 bool EqualsIgnoringCase(const char* text, const char* word) {
   for (; *text != '\0' && *word != '\0'; ++text, ++word) {

@@ -3,7 +3,7 @@
 #include <base/file_helpers.h>
 #include <base/process_helpers.h>
 #include <base/text_helpers.h>
-#include <config/app_constants.h>
+#include <config/product_values.h>
 #include <config/reg_key.h>
 #include <install/install_layout.h>
 #include <install/shell_helpers.h>
@@ -52,21 +52,7 @@ void InstallOllama(const InstallLayout& layout) {
 void SaveInstallPath() { SaveInstallPath(GetServiceState().installFolder); }
 
 bool SaveInstallPath(const std::wstring& folder) {
-  try {
-    RegKey key(platform::kCurrentUser, GetAppConstants().productKeyPath);
-    key.SetStringValue(L"OllamaPath", folder);
-    return true;
-  } catch (const winreg::RegException&) {
-    return false;
-  }
+  return WriteProductValue(L"OllamaPath", folder);
 }
 
-std::wstring LoadInstallPath() {
-  try {
-    RegKey key;
-    key.Open(platform::kCurrentUser, GetAppConstants().productKeyPath);
-    return key.GetStringValue(L"OllamaPath");
-  } catch (const winreg::RegException&) {
-    return std::wstring();
-  }
-}
+std::wstring LoadInstallPath() { return ReadProductValue(L"OllamaPath").value_or(std::wstring()); }

@@ -6,8 +6,7 @@
 
 #include <base/file_helpers.h>
 #include <base/text_helpers.h>
-#include <config/app_constants.h>
-#include <config/reg_key.h>
+#include <config/product_values.h>
 #include <install/install_layout.h>
 #include <install/runner_api.h>
 #include <platform/listening_port.h>
@@ -33,29 +32,17 @@ std::uint16_t g_serverPort TW_GUARDED_BY(g_serverMutex) = 0;
 std::string AddressOf(std::uint16_t port) { return "http://127.0.0.1:" + std::to_string(port); }
 
 std::uint16_t StoredPort() {
-  try {
-    RegKey key;
-    key.Open(platform::kCurrentUser, GetAppConstants().productKeyPath);
-    const std::wstring text = key.GetStringValue(kPortValue);
-    if (text.empty() || text.size() > 5) return kDefaultPort;
-    unsigned long value = 0;
-    for (const wchar_t c : text) {
-      if (c < L'0' || c > L'9') return kDefaultPort;
-      value = value * 10 + static_cast<unsigned long>(c - L'0');
-    }
-    return value > 0 && value <= 65535 ? static_cast<std::uint16_t>(value) : kDefaultPort;
-  } catch (const winreg::RegException&) {
-    return kDefaultPort;
+  const std::optional<std::wstring> text = ReadProductValue(kPortValue);
+  if (!text || text->empty() || text->size() > 5) return kDefaultPort;
+  unsigned long value = 0;
+  for (const wchar_t c : *text) {
+    if (c < L'0' || c > L'9') return kDefaultPort;
+    value = value * 10 + static_cast<unsigned long>(c - L'0');
   }
+  return value > 0 && value <= 65535 ? static_cast<std::uint16_t>(value) : kDefaultPort;
 }
 
-void StorePort(std::uint16_t port) {
-  try {
-    RegKey key(platform::kCurrentUser, GetAppConstants().productKeyPath);
-    key.SetStringValue(kPortValue, std::to_wstring(port));
-  } catch (const winreg::RegException&) {
-  }
-}
+void StorePort(std::uint16_t port) { WriteProductValue(kPortValue, std::to_wstring(port)); }
 
 bool IsInside(const std::string& file, const std::filesystem::path& folder) {
   std::error_code ec;

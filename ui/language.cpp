@@ -6,8 +6,7 @@
 #include <QTranslator>
 
 #include <base/translate.h>
-#include <config/app_constants.h>
-#include <config/reg_key.h>
+#include <config/product_values.h>
 
 namespace {
 
@@ -61,26 +60,16 @@ bool ParseLanguage(const QString& text, UiLanguage* language) {
 UiLanguage StartLanguage() {
   UiLanguage language = UiLanguage::Chinese;
   if (ParseLanguage(qEnvironmentVariable("TIDEWELL_LANGUAGE"), &language)) return language;
-  try {
-    RegKey key;
-    key.Open(platform::kCurrentUser, GetAppConstants().productKeyPath);
-    if (ParseLanguage(QString::fromStdWString(key.GetStringValue(kLanguageValueName)), &language)) {
-      return language;
-    }
-  } catch (const winreg::RegException&) {
-    // Never picked (or unreadable): the system's language.
+  if (const auto stored = ReadProductValue(kLanguageValueName);
+      stored && ParseLanguage(QString::fromStdWString(*stored), &language)) {
+    return language;
   }
+  // Never picked (or unreadable): the system's language.
   return LanguageForLocale(QLocale::system().name());
 }
 
 bool RememberLanguage(UiLanguage language) {
-  try {
-    RegKey key(platform::kCurrentUser, GetAppConstants().productKeyPath);
-    key.SetStringValue(kLanguageValueName, language == UiLanguage::English ? L"en" : L"zh");
-    return true;
-  } catch (const winreg::RegException&) {
-    return false;
-  }
+  return WriteProductValue(kLanguageValueName, language == UiLanguage::English ? L"en" : L"zh");
 }
 
 void ApplyLanguage(QCoreApplication& app, UiLanguage language) {

@@ -1,0 +1,24 @@
+#include <config/product_values.h>
+
+#include <config/app_constants.h>
+#include <config/reg_key.h>
+
+std::optional<std::wstring> ReadProductValue(const wchar_t* name) {
+  try {
+    RegKey key;
+    key.Open(platform::kCurrentUser, GetAppConstants().productKeyPath);
+    return key.GetStringValue(name);
+  } catch (const winreg::RegException&) {
+    return std::nullopt;
+  }
+}
+
+bool WriteProductValue(const wchar_t* name, const std::wstring& data) {
+  try {
+    RegKey key(platform::kCurrentUser, GetAppConstants().productKeyPath);
+    key.SetStringValue(name, data);
+    return true;
+  } catch (const winreg::RegException&) {
+    return false;
+  }
+}
