@@ -7,18 +7,17 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 app="$root/build/default/app/tidewell"
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
-for state in install download setup runner model finished progress models manage uninstall repair notice local_package gpu; do
+# Renders one state ($1) in one language ($2) to the file $3.
+render() {
   env -i PATH="$PATH" HOME="$home" XDG_CONFIG_HOME="$home/.config" \
     XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$home" \
-    TIDEWELL_SERVICE_URL=http://127.0.0.1:9 QT_QPA_PLATFORM=offscreen TIDEWELL_LANGUAGE=zh \
-    TIDEWELL_SCREENSHOT="$root/docs/screenshots/main_$state.png" \
-    TIDEWELL_SCREENSHOT_STATE="$state" "$app"
+    TIDEWELL_SERVICE_URL=http://127.0.0.1:9 QT_QPA_PLATFORM=offscreen TIDEWELL_LANGUAGE="$2" \
+    TIDEWELL_SCREENSHOT="$root/docs/screenshots/$3" TIDEWELL_SCREENSHOT_STATE="$1" "$app"
+}
+for state in install download setup runner model finished progress models manage uninstall repair notice local_package gpu; do
+  render "$state" zh "main_$state.png"
 done
 # The English window, as a system in any other language than Chinese shows it.
 for state in install finished; do
-  env -i PATH="$PATH" HOME="$home" XDG_CONFIG_HOME="$home/.config" \
-    XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$home" \
-    TIDEWELL_SERVICE_URL=http://127.0.0.1:9 QT_QPA_PLATFORM=offscreen TIDEWELL_LANGUAGE=en \
-    TIDEWELL_SCREENSHOT="$root/docs/screenshots/main_${state}_en.png" \
-    TIDEWELL_SCREENSHOT_STATE="$state" "$app"
+  render "$state" en "main_${state}_en.png"
 done
