@@ -280,24 +280,14 @@ class ClientSettingsStep : public InstallStep {
   const char* Name() const override { return "client-settings"; }
   std::wstring Title() const override { return TW_TR("InstallSteps", "Chatbox 的模型设置"); }
   StepOutcome Check(const StepContext& context) const override {
-    std::vector<RunnerModel> models;
-    if (!ListOurModels(context.installation.layout, models))
-      return Failed(TW_TR("InstallSteps", "模型服务未运行，无法检查"));
-    for (const RunnerModel& model : models) {
-      if (ChatboxConfigHasModel(OsText(model.name))) {
-        return Done(Fill(TW_TR("InstallSteps", "使用 %ls"), Utf8ToWide(model.name)));
-      }
-    }
-    return Failed(models.empty() ? TW_TR("InstallSteps", "还没有下载模型")
-                                 : TW_TR("InstallSteps", "未指向已下载的模型"));
+    return CheckAgainst(ListOurRunnerModels(context.installation.layout, kRunnerAskTimeoutMs));
   }
   // The first installed model becomes the client's, on our server.
   StepOutcome Perform(const StepContext& context) override {
-    const StepOutcome now = Check(context);
-    if (now.ok) return now;
-    std::vector<RunnerModel> models;
-    if (!ListOurModels(context.installation.layout, models) || models.empty()) return now;
-    const std::string& model = models.front().name;
+    const auto models = ListOurRunnerModels(context.installation.layout, kRunnerAskTimeoutMs);
+    const StepOutcome now = CheckAgainst(models);
+    if (now.ok || !models || models->empty()) return now;
+    const std::string& model = models->front().name;
     switch (WriteChatboxConfig(context.installation.layout, OsText(model), RunnerServerAddress())) {
       case ChatboxConfigResult::kWritten:
         return Done(Fill(TW_TR("InstallSteps", "已改为使用 %ls"), Utf8ToWide(model)));
@@ -322,12 +312,16 @@ class ClientSettingsStep : public InstallStep {
   }
 
  private:
-  static bool ListOurModels(const InstallLayout& layout, std::vector<RunnerModel>& models) {
-    if (!RunnerServerIsOurs(layout)) return false;
-    auto listed = ListRunnerModels(RunnerServerAddress(), kRunnerAskTimeoutMs);
-    if (!listed) return false;
-    models = std::move(*listed);
-    return true;
+  // Whether the client's settings name one of the models our server lists.
+  static StepOutcome CheckAgainst(const std::optional<std::vector<RunnerModel>>& models) {
+    if (!models) return Failed(TW_TR("InstallSteps", "模型服务未运行，无法检查"));
+    for (const RunnerModel& model : *models) {
+      if (ChatboxConfigHasModel(OsText(model.name))) {
+        return Done(Fill(TW_TR("InstallSteps", "使用 %ls"), Utf8ToWide(model.name)));
+      }
+    }
+    return Failed(models->empty() ? TW_TR("InstallSteps", "还没有下载模型")
+                                  : TW_TR("InstallSteps", "未指向已下载的模型"));
   }
 };
 

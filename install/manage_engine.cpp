@@ -22,8 +22,7 @@ constexpr char kBusyWithInstallText[] =
 
 std::vector<std::string> ListedNames(const InstallLayout& layout) {
   std::vector<std::string> names;
-  if (!RunnerServerIsOurs(layout)) return names;
-  if (const auto models = ListRunnerModels(RunnerServerAddress(), kStatusTimeoutMs)) {
+  if (const auto models = ListOurRunnerModels(layout, kStatusTimeoutMs)) {
     for (const RunnerModel& model : *models) names.push_back(model.name);
   }
   return names;

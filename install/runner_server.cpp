@@ -177,6 +177,12 @@ bool RunnerServerIsOurs(const InstallLayout& layout) {
   return IsOurServer(platform::FindPortOwner(StoredPort()), layout);
 }
 
+std::optional<std::vector<RunnerModel>> ListOurRunnerModels(const InstallLayout& layout,
+                                                            long timeoutMs) {
+  if (!RunnerServerIsOurs(layout)) return std::nullopt;
+  return ListRunnerModels(RunnerServerAddress(), timeoutMs);
+}
+
 void StopStartedRunnerServer() {
   CMutexLock lock(g_serverMutex);
   EndStartedServer();

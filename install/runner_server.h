@@ -6,9 +6,12 @@
 // another program of this user on the address is never used and never
 // stopped: we move to another port instead.
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <install/install_layout.h>
+#include <install/runner_api.h>
 
 // The server answers only after its start-up work (looking for graphics
 // cards can take many seconds on a first start).
@@ -39,3 +42,7 @@ void StopStartedRunnerServer();
 // Whether the program listening on our server's address is our runner
 // below the layout (nothing listening: false).
 bool RunnerServerIsOurs(const InstallLayout& layout);
+// The models our server lists (another program on its address never speaks
+// for us); nothing when ours does not answer. No server is started.
+std::optional<std::vector<RunnerModel>> ListOurRunnerModels(const InstallLayout& layout,
+                                                            long timeoutMs);
