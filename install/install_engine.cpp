@@ -78,18 +78,13 @@ void CInstallEngine::ReportEvent(const std::string& name, bool addSuffix) {
   GetEventReporter().Report(addSuffix ? name + "Deepseek" : name);
 }
 
-void CInstallEngine::HoldReportsUntilSeen() {
-  m_reportsHeld = true;
-  GetEventReporter().Hold();
-}
+// The reporter knows whether it holds reports: releasing or dropping
+// without a hold does nothing.
+void CInstallEngine::HoldReportsUntilSeen() { GetEventReporter().Hold(); }
 
-void CInstallEngine::ReleaseHeldReports() {
-  if (m_reportsHeld.exchange(false)) GetEventReporter().Release();
-}
+void CInstallEngine::ReleaseHeldReports() { GetEventReporter().Release(); }
 
-void CInstallEngine::DropHeldReports() {
-  if (m_reportsHeld.exchange(false)) GetEventReporter().DropHeld();
-}
+void CInstallEngine::DropHeldReports() { GetEventReporter().DropHeld(); }
 
 std::string CInstallEngine::modelTag() const {
   CMutexLock lock(m_mutex);

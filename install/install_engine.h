@@ -236,8 +236,6 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   std::optional<std::vector<platform::GraphicsCard>> m_graphicsCards;
   bool m_installWaitingForConfig = false;
   bool m_serviceWaitingForConfig = false;
-  // Workers report too: the hold is ended from any thread.
-  std::atomic<bool> m_reportsHeld{false};
   // The package chosen on disk; empty: downloaded (window thread).
   std::wstring m_localPackage;
 };
