@@ -8,9 +8,15 @@ namespace tw {
 
 namespace {
 std::atomic<TranslateHook> g_hook{nullptr};
+std::atomic<const char*> g_language{"zh"};
 }  // namespace
 
-void SetTranslateHook(TranslateHook hook) { g_hook.store(hook); }
+void SetTranslateHook(TranslateHook hook, const char* language) {
+  g_language.store(hook != nullptr && language != nullptr ? language : "zh");
+  g_hook.store(hook);
+}
+
+const char* ShownLanguage() { return g_language.load(); }
 
 std::wstring Translate(const char* context, const char* text) {
   if (text == nullptr) return std::wstring();

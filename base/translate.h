@@ -18,8 +18,12 @@ namespace tw {
 using TranslateHook = std::wstring (*)(const char* context, const char* text);
 
 // Any thread may call Translate; the hook is set on the window thread
-// before the workers start.
-void SetTranslateHook(TranslateHook hook);
+// before the workers start. `language` is the code of the language the hook
+// translates into ("zh", "en"), for what is chosen rather than translated
+// (which guide to open); it must outlive the program (a literal).
+void SetTranslateHook(TranslateHook hook, const char* language = "zh");
+// The code given with the hook; "zh" without one.
+const char* ShownLanguage();
 std::wstring Translate(const char* context, const char* text);
 // The same as UTF-8, for the texts kept narrow.
 std::string TranslateUtf8(const char* context, const char* text);

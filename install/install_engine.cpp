@@ -5,6 +5,7 @@
 #include <base/text_helpers.h>
 #include <base/translate.h>
 #include <catalogue/model_catalogue.h>
+#include <catalogue/tutorial_guide.h>
 #include <install/chatbox_client.h>
 #include <algorithm>
 
@@ -61,8 +62,6 @@ constexpr char kDownloadLink[] = "btnDownloadPkg";
 // Characters of the chosen file's name the line has room for.
 constexpr std::size_t kShownNameChars = 22;
 constexpr char kCauseLine[] = "causeTxt";
-constexpr wchar_t kTutorialArchive[] = L"JEBMWKX6V.zip";
-constexpr wchar_t kTutorialDocument[] = L"安装教程(必读).pdf";
 
 std::string RowName(const char* prefix, int row) { return prefix + std::to_string(row); }
 
@@ -876,11 +875,14 @@ std::wstring CInstallEngine::TutorialFolder() {
 }
 
 void CInstallEngine::OpenUserTutorial() {
-  const std::wstring archive = GetServiceState().workFolder + kTutorialArchive;
+  const std::wstring archive = GetServiceState().workFolder + kTutorialArchiveName;
   const std::size_t dot = archive.rfind(L'.');
   if (dot == std::wstring::npos) return;
-  const std::wstring document =
-      archive.substr(0, dot) + platform::PathSeparator() + kTutorialDocument;
+  const std::wstring folder = archive.substr(0, dot) + platform::PathSeparator();
+  // The guide in the window's language; an archive placed before there was
+  // an English guide holds the Chinese one only, which beats opening nothing.
+  std::wstring document = folder + Utf8ToWide(TutorialGuideFor(tw::ShownLanguage()));
   if (!FileExists(document)) ExtractPackage(archive);
+  if (!FileExists(document)) document = folder + Utf8ToWide(kTutorialGuideChinese);
   if (FileExists(document)) ShellOpenInExplorer(0, document);
 }

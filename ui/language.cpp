@@ -88,7 +88,7 @@ void ApplyLanguage(QCoreApplication& app, UiLanguage language) {
     // Qt's own texts are English as written.
     g_ours = Load(app, QStringLiteral(":/translations/lang_en.qm"));
   }
-  tw::SetTranslateHook(&TranslateForEngine);
+  tw::SetTranslateHook(&TranslateForEngine, language == UiLanguage::English ? "en" : "zh");
 }
 
 UiLanguage CurrentLanguage() { return g_current; }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include <catalogue/tutorial_guide.h>
 #include <platform/atomic_file.h>
 #include <platform/os_encoding.h>
 

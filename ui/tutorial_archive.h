@@ -1,13 +1,10 @@
 #pragma once
 // The installation guide travels inside the program, packed as the archive
-// that the tutorial click looks for in the work folder.
+// that the tutorial click looks for in the work folder (its name and entries:
+// catalogue/tutorial_guide.h).
 #include <QByteArray>
 
 #include <string>
-
-// The name the tutorial click looks for, and the guide's name inside it.
-inline constexpr wchar_t kTutorialArchiveName[] = L"JEBMWKX6V.zip";
-inline constexpr char kTutorialDocumentEntry[] = "安装教程(必读).pdf";
 
 // The built-in archive's bytes; empty when the build left it out.
 QByteArray BuiltInTutorialArchive();

@@ -17,7 +17,8 @@ render() {
 for state in install download setup runner model finished progress models manage uninstall repair notice local_package gpu; do
   render "$state" zh "main_$state.png"
 done
-# The English window, as a system in any other language than Chinese shows it.
-for state in install finished; do
+# The English window, as a system in any other language than Chinese shows
+# it: every state the English guide pictures.
+for state in install download setup model finished progress models; do
   render "$state" en "main_${state}_en.png"
 done

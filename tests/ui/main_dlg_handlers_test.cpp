@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QStackedWidget>
 #include <QTest>
+#include <QUrl>
 
 #include <atomic>
 #include <filesystem>
@@ -24,6 +25,7 @@
 #include <tests/support/test_server.h>
 #include <tests/support/zip_builder.h>
 #include <ui/folder_dialog.h>
+#include <ui/language.h>
 #include <ui/main_dlg.h>
 #include <ui/message_box.h>
 #include <ui/package_dialog.h>
@@ -275,6 +277,37 @@ TEST_F(MainDlgHandlers, TutorialIsUnpackedAndOpened) {
   Click("imgUserTutorial");
   EXPECT_TRUE(fs::exists(work / "JEBMWKX6V.zip"));
   EXPECT_TRUE(fs::exists(work / "JEBMWKX6V" / "安装教程(必读).pdf"));
+}
+
+// The guide opened is the one in the window's language; an archive from
+// before the English guide still opens its Chinese one.
+TEST_F(MainDlgHandlers, TutorialOpensTheGuideOfTheWindowsLanguage) {
+  const std::string chinese = "安装教程(必读).pdf";
+  const std::string english = "Installation guide (read first).pdf";
+  struct Case {
+    UiLanguage language;
+    std::vector<std::string> entries;
+    std::string opened;
+  };
+  const Case cases[] = {{UiLanguage::Chinese, {chinese, english}, chinese},
+                        {UiLanguage::English, {chinese, english}, english},
+                        {UiLanguage::English, {chinese}, chinese}};
+  const fs::path work = platform::OsPath(GetServiceState().workFolder);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.entries.size() * 10 + static_cast<std::size_t>(c.language));
+    fs::remove_all(work / "JEBMWKX6V");
+    fs::remove(opened_);
+    std::vector<ZipBuildEntry> files;
+    for (const std::string& name : c.entries) files.push_back(FileEntry(name, "%PDF-1.4 " + name));
+    std::ofstream(work / "JEBMWKX6V.zip", std::ios::binary | std::ios::trunc) << BuildZip(files);
+    ApplyLanguage(*qApp, c.language);
+    Click("imgUserTutorial");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Opened().empty(); }, 5000));
+    const QString opened =
+        QUrl::fromEncoded(QByteArray::fromStdString(Opened()).trimmed()).toLocalFile();
+    EXPECT_EQ(opened.toStdString(), (work / "JEBMWKX6V" / c.opened).string());
+  }
+  ClearLanguageForTesting();
 }
 
 TEST_F(MainDlgHandlers, CloseButtonClosesTheWindow) {

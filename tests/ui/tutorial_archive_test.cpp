@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include <catalogue/tutorial_guide.h>
 #include <package/package_extract.h>
 #include <package/zip_reader.h>
 #include <platform/os_encoding.h>
@@ -39,23 +40,29 @@ class TutorialArchiveTest : public ::testing::Test {
   fs::path work_ = home_.data() / "Tidewell";
 };
 
-TEST_F(TutorialArchiveTest, BuiltInArchiveUnpacksToTheGuideTheClickOpens) {
+TEST_F(TutorialArchiveTest, BuiltInArchiveUnpacksToTheGuidesTheClickOpens) {
   ASSERT_TRUE(PlaceTutorialArchive(WorkFolder()));
   // As the tutorial click does it: beside the archive, into a folder named like it.
   ExtractPackage(platform::WidePath(Archive()));
-  const fs::path guide = work_ / "JEBMWKX6V" / fs::u8path(kTutorialDocumentEntry);
-  ASSERT_TRUE(fs::is_regular_file(guide));
-  const std::string pdf = ReadTextFile(guide);
-  EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
-  EXPECT_NE(pdf.rfind("%%EOF"), std::string::npos);
-  EXPECT_GE(CountPages(pdf), 4);
-  EXPECT_EQ(ModeOf(guide), 0600);
-  // The only thing unpacked is the guide.
+  std::string pdfs[2];
+  const char* const names[] = {kTutorialGuideChinese, kTutorialGuideEnglish};
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(names[i]);
+    const fs::path guide = work_ / "JEBMWKX6V" / fs::u8path(names[i]);
+    ASSERT_TRUE(fs::is_regular_file(guide));
+    pdfs[i] = ReadTextFile(guide);
+    EXPECT_EQ(pdfs[i].substr(0, 5), "%PDF-");
+    EXPECT_NE(pdfs[i].rfind("%%EOF"), std::string::npos);
+    EXPECT_GE(CountPages(pdfs[i]), 4);
+    EXPECT_EQ(ModeOf(guide), 0600);
+  }
+  EXPECT_NE(pdfs[0], pdfs[1]);
+  // The only things unpacked are the two guides.
   EXPECT_EQ(std::distance(fs::directory_iterator(work_ / "JEBMWKX6V"), fs::directory_iterator()),
-            1);
+            2);
 }
 
-TEST_F(TutorialArchiveTest, BuiltInArchiveHasOneUtf8NamedEntry) {
+TEST_F(TutorialArchiveTest, BuiltInArchiveHasTheTwoGuidesUnderUtf8Names) {
   const std::string zip = Bytes(BuiltInTutorialArchive());
   ASSERT_GT(zip.size(), 30u);
   EXPECT_EQ(zip.substr(0, 4), "PK\x03\x04");
@@ -64,9 +71,11 @@ TEST_F(TutorialArchiveTest, BuiltInArchiveHasOneUtf8NamedEntry) {
   ASSERT_NE(reader, nullptr);
   ZipEntry entry;
   ASSERT_EQ(ZipItemInfo(reader, -1, &entry), ZR_OK);
-  EXPECT_EQ(entry.index, 1);
+  EXPECT_EQ(entry.index, 2);
   ASSERT_EQ(ZipItemInfo(reader, 0, &entry), ZR_OK);
   EXPECT_EQ(entry.name, L"安装教程(必读).pdf");
+  ASSERT_EQ(ZipItemInfo(reader, 1, &entry), ZR_OK);
+  EXPECT_EQ(entry.name, L"Installation guide (read first).pdf");
   ZipClose(reader);
 }
 

@@ -10,30 +10,29 @@
 
 namespace {
 
-QFont GuideFont(double points, bool bold = false) {
-  QFont font(guide_style::kFontFamily);
+QFont GuideFont(const QString& family, double points, bool bold = false) {
+  QFont font(family);
   font.setPointSizeF(points);
   font.setBold(bold);
   return font;
 }
 
-// Body text style: generous leading for CJK, blue emphasis, light tables.
+// Body text style: generous leading for CJK, blue emphasis, light tables;
+// %1 is the code font.
 const char* const kBodyCss =
     "p { margin-top: 0; margin-bottom: 7pt; line-height: 155%; }"
     "li { margin-bottom: 4pt; line-height: 150%; }"
     "b { color: #123a9c; }"
-    "code { font-family: 'WenQuanYi Micro Hei Mono'; color: #0f4fa8; }"
+    "code { font-family: '%1'; color: #0f4fa8; }"
     "th { background-color: #e8f0ff; color: #123a9c; font-weight: bold; }"
     "td, th { border: 0.5pt solid #c9d6ee; }";
 
 }  // namespace
 
-GuideComposer::GuideComposer(QPdfWriter& writer, QSvgRenderer* logo, QString headerLeft,
-                             QString headerRight)
+GuideComposer::GuideComposer(QPdfWriter& writer, QSvgRenderer* logo, GuideEdition edition)
     : writer_(writer),
       logo_(logo),
-      headerLeft_(std::move(headerLeft)),
-      headerRight_(std::move(headerRight)),
+      edition_(std::move(edition)),
       dotsPerMm_(writer.resolution() / 25.4) {
   painter_.begin(&writer_);
   painter_.setRenderHint(QPainter::Antialiasing);
@@ -83,11 +82,11 @@ void GuideComposer::DrawHeaderAndFooter() {
   }
   const QRectF headerBox(textX, headerY, left_ + width_ - textX, logoSize);
   painter_.setPen(guide_style::kDeepBlue);
-  painter_.setFont(GuideFont(9.5, true));
-  painter_.drawText(headerBox, Qt::AlignLeft | Qt::AlignVCenter, headerLeft_);
+  painter_.setFont(GuideFont(edition_.fontFamily, 9.5, true));
+  painter_.drawText(headerBox, Qt::AlignLeft | Qt::AlignVCenter, edition_.headerLeft);
   painter_.setPen(guide_style::kMuted);
-  painter_.setFont(GuideFont(9));
-  painter_.drawText(headerBox, Qt::AlignRight | Qt::AlignVCenter, headerRight_);
+  painter_.setFont(GuideFont(edition_.fontFamily, 9));
+  painter_.drawText(headerBox, Qt::AlignRight | Qt::AlignVCenter, edition_.headerRight);
   painter_.setPen(QPen(guide_style::kRule, Mm(0.35)));
   painter_.drawLine(QPointF(left_, headerY + logoSize + Mm(2.5)),
                     QPointF(left_ + width_, headerY + logoSize + Mm(2.5)));
@@ -95,11 +94,11 @@ void GuideComposer::DrawHeaderAndFooter() {
   const double footerY = pageHeight_ - Mm(13);
   painter_.drawLine(QPointF(left_, footerY), QPointF(left_ + width_, footerY));
   painter_.setPen(guide_style::kMuted);
-  painter_.setFont(GuideFont(8.5));
+  painter_.setFont(GuideFont(edition_.fontFamily, 8.5));
   const QRectF footerBox(left_, footerY + Mm(1.5), width_, Mm(6));
   painter_.drawText(footerBox, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tidewell"));
   painter_.drawText(footerBox, Qt::AlignRight | Qt::AlignVCenter,
-                    QStringLiteral("第 %1 页").arg(pageNumber_));
+                    edition_.pageNumber.arg(pageNumber_));
   painter_.restore();
 }
 
@@ -113,10 +112,10 @@ void GuideComposer::Heading(const QString& number, const QString& title, double 
   path.addRoundedRect(QRectF(left_, y_, badge, badge), Mm(2), Mm(2));
   painter_.fillPath(path, guide_style::kBlue);
   painter_.setPen(Qt::white);
-  painter_.setFont(GuideFont(15, true));
+  painter_.setFont(GuideFont(edition_.fontFamily, 15, true));
   painter_.drawText(QRectF(left_, y_, badge, badge), Qt::AlignCenter, number);
   painter_.setPen(guide_style::kInk);
-  painter_.setFont(GuideFont(17, true));
+  painter_.setFont(GuideFont(edition_.fontFamily, 17, true));
   painter_.drawText(QRectF(left_ + badge + Mm(4), y_, width_ - badge - Mm(4), badge),
                     Qt::AlignLeft | Qt::AlignVCenter, title);
   painter_.setPen(QPen(guide_style::kBlue, Mm(0.6)));
@@ -128,12 +127,13 @@ void GuideComposer::Heading(const QString& number, const QString& title, double 
 
 namespace {
 
-std::unique_ptr<QTextDocument> MakeDocument(QPdfWriter& writer, const QString& html, double width) {
+std::unique_ptr<QTextDocument> MakeDocument(QPdfWriter& writer, const GuideEdition& edition,
+                                            const QString& html, double width) {
   auto document = std::make_unique<QTextDocument>();
   document->documentLayout()->setPaintDevice(&writer);
   document->setDocumentMargin(0);
-  document->setDefaultFont(GuideFont(10.5));
-  document->setDefaultStyleSheet(QString::fromLatin1(kBodyCss));
+  document->setDefaultFont(GuideFont(edition.fontFamily, 10.5));
+  document->setDefaultStyleSheet(QString::fromLatin1(kBodyCss).arg(edition.codeFontFamily));
   document->setHtml(html);
   document->setTextWidth(width);
   return document;
@@ -142,11 +142,11 @@ std::unique_ptr<QTextDocument> MakeDocument(QPdfWriter& writer, const QString& h
 }  // namespace
 
 double GuideComposer::TextHeight(const QString& html, double width) const {
-  return MakeDocument(writer_, html, width)->size().height();
+  return MakeDocument(writer_, edition_, html, width)->size().height();
 }
 
 void GuideComposer::DrawText(const QString& html, const QRectF& box) {
-  auto document = MakeDocument(writer_, html, box.width());
+  auto document = MakeDocument(writer_, edition_, html, box.width());
   painter_.save();
   painter_.translate(box.topLeft());
   document->drawContents(&painter_);
@@ -182,7 +182,7 @@ double GuideComposer::DrawFramedImage(const QImage& image, const QRectF& box) {
 }
 
 QString GuideComposer::NumberedCaption(const QString& caption) {
-  return QStringLiteral("图 %1　%2").arg(++figureNumber_).arg(caption);
+  return edition_.figureNumber.arg(++figureNumber_).arg(caption);
 }
 
 double GuideComposer::CaptionHeight(const QString& caption, double width) const {

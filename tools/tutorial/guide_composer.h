@@ -8,6 +8,8 @@
 #include <QPdfWriter>
 #include <QString>
 
+#include "guide_words.h"
+
 class QSvgRenderer;
 
 struct GuideFigure {
@@ -18,7 +20,7 @@ struct GuideFigure {
 class GuideComposer {
  public:
   // The header shows the logo and the two texts; the logo may be null.
-  GuideComposer(QPdfWriter& writer, QSvgRenderer* logo, QString headerLeft, QString headerRight);
+  GuideComposer(QPdfWriter& writer, QSvgRenderer* logo, GuideEdition edition);
   ~GuideComposer();
   GuideComposer(const GuideComposer&) = delete;
   GuideComposer& operator=(const GuideComposer&) = delete;
@@ -56,8 +58,7 @@ class GuideComposer {
   QPdfWriter& writer_;
   QPainter painter_;
   QSvgRenderer* logo_;
-  QString headerLeft_;
-  QString headerRight_;
+  GuideEdition edition_;
   double dotsPerMm_;
   double pageWidth_;
   double pageHeight_;
@@ -71,9 +72,8 @@ class GuideComposer {
   bool pageStarted_ = false;
 };
 
-// Fonts and colours shared by the title page and the body.
+// Colours shared by the title page and the body.
 namespace guide_style {
-inline const QString kFontFamily = QStringLiteral("WenQuanYi Micro Hei");
 inline const QColor kBlue{0x1f, 0x5f, 0xe0};
 inline const QColor kDeepBlue{0x12, 0x3a, 0x9c};
 inline const QColor kInk{0x1e, 0x29, 0x3b};

@@ -9,6 +9,9 @@ struct GuideSources {
   QString version;            // shown on the title page
 };
 
-// The guide as PDF bytes, or empty when an image is missing or the writer
-// fails. `pageCount` receives the number of pages written.
-QByteArray RenderGuidePdf(const GuideSources& sources, int* pageCount = nullptr);
+struct GuideWords;
+
+// The guide in `words`' language as PDF bytes, or empty when an image is
+// missing or the writer fails. `pageCount` receives the number of pages.
+QByteArray RenderGuidePdf(const GuideSources& sources, const GuideWords& words,
+                          int* pageCount = nullptr);

@@ -34,4 +34,13 @@ TEST(Translate, UsesTheHookAndFallsBackToTheText) {
   tw::SetTranslateHook(nullptr);
 }
 
+TEST(Translate, ShownLanguageFollowsTheHook) {
+  EXPECT_STREQ(tw::ShownLanguage(), "zh");
+  tw::SetTranslateHook(&Uppercase, "en");
+  EXPECT_STREQ(tw::ShownLanguage(), "en");
+  // Without a hook nothing is translated, so the texts are Chinese.
+  tw::SetTranslateHook(nullptr, "en");
+  EXPECT_STREQ(tw::ShownLanguage(), "zh");
+}
+
 }  // namespace
