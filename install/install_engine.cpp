@@ -659,7 +659,8 @@ bool CInstallEngine::ConfirmRowPullFits(int row) {
   }
   const std::uint64_t memory = platform::TotalMemoryBytes();
   const std::uint64_t needed = RequiredMemoryForListIndex(index);
-  if (memory != 0 && needed != 0 && !MemoryIsEnough(memory, needed)) {
+  if (memory != 0 && needed != 0 && !MemoryIsEnough(memory, needed) &&
+      !GraphicsCardHolds(index)) {
     text += FormatWString(
         TW_TR("InstallEngine",
               "这个模型建议内存 %ls 以上，本机只有 %ls，下载后会运行得很慢或无法运行。\n")
@@ -798,16 +799,23 @@ void CInstallEngine::ShowModelNeeds(int index) {
   const double gib = static_cast<double>(memory) / (1024.0 * 1024.0 * 1024.0);
   const double neededGib = static_cast<double>(needed) / (1024.0 * 1024.0 * 1024.0);
   const bool enough = MemoryIsEnough(memory, needed);
-  m_view.SetChildText(
-      "memInfoTxt",
-      FormatWString(
-          (enough ? TW_TR("InstallEngine", "本机内存 %.0f GB，此模型建议 %.0f GB 以上：可以运行。")
-                  : TW_TR("InstallEngine",
-                          "本机内存 %.0f GB，此模型建议 %.0f GB 以上：内存不足，"
-                          "运行会很慢或无法运行，建议选择更小的模型。"))
-              .c_str(),
-          gib, neededGib));
-  m_view.MarkChildWarning("memInfoTxt", !enough);
+  const bool onCard = !enough && GraphicsCardHolds(index);
+  std::wstring format =
+      enough ? TW_TR("InstallEngine", "本机内存 %.0f GB，此模型建议 %.0f GB 以上：可以运行。")
+      : onCard
+          ? TW_TR("InstallEngine", "本机内存 %.0f GB，此模型建议 %.0f GB 以上：显卡可以装下整个模型。")
+          : TW_TR("InstallEngine",
+                  "本机内存 %.0f GB，此模型建议 %.0f GB 以上：内存不足，"
+                  "运行会很慢或无法运行，建议选择更小的模型。");
+  m_view.SetChildText("memInfoTxt", FormatWString(format.c_str(), gib, neededGib));
+  m_view.MarkChildWarning("memInfoTxt", !enough && !onCard);
+}
+
+bool CInstallEngine::GraphicsCardHolds(int listIndex) const {
+  if (!m_graphicsCards) return false;
+  const platform::GraphicsCard* card = LargestGraphicsCard(*m_graphicsCards);
+  return card != nullptr &&
+         FitForListIndex(listIndex, card->memoryBytes, 0) == ModelFit::GraphicsCard;
 }
 
 void CInstallEngine::StartGraphicsDetection() {

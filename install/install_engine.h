@@ -189,6 +189,9 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   void ShowLocalPackage();
   // Each model row's mark: on the card, in main memory only, or not at all.
   void ShowModelFits();
+  // True once the cards are known and the largest holds the model whole:
+  // main memory then matters little.
+  bool GraphicsCardHolds(int listIndex) const;
   // A list pull that may not fit the disk or the memory: true to go on.
   bool ConfirmRowPullFits(int row);
   void Step(const char* name);

@@ -77,6 +77,10 @@ Install anyway?</translation>
             <translation>RAM %.0f GB, the model wants %.0f GB+: it runs.</translation>
         </message>
         <message>
+            <source>本机内存 %.0f GB，此模型建议 %.0f GB 以上：显卡可以装下整个模型。</source>
+            <translation>RAM %.0f GB, the model wants %.0f GB+: the graphics card holds all of it.</translation>
+        </message>
+        <message>
             <source>本机内存 %.0f GB，此模型建议 %.0f GB 以上：内存不足，运行会很慢或无法运行，建议选择更小的模型。</source>
             <translation>RAM %.0f GB, the model wants %.0f GB+: too little. Pick a smaller model.</translation>
         </message>

@@ -92,4 +92,43 @@ TEST_F(GraphicsFit, WithoutACardTheModelRunsOnTheProcessor) {
   EXPECT_EQ(Text("ai_fit1"), ModelFitTag(fit));
 }
 
+// A card that holds the model whole outweighs too little main memory: the
+// memory line does not warn and a row's download does not ask about memory.
+// Without a card both do. The largest model asks more memory than this
+// machine has; a made-up card large enough holds it.
+TEST_F(GraphicsFit, ACardThatHoldsTheModelOutweighsMainMemory) {
+  constexpr int kLargest = 6;
+  const std::uint64_t memory = platform::TotalMemoryBytes();
+  ASSERT_EQ(FitForListIndex(kLargest, 0, memory), ModelFit::TooLarge);
+  platform::GraphicsCard big;
+  big.name = "Made-up accelerator";
+  big.memoryBytes = 600ull << 30;
+  ASSERT_EQ(FitForListIndex(kLargest, big.memoryBytes, memory), ModelFit::GraphicsCard);
+  struct Case {
+    std::vector<platform::GraphicsCard> cards;
+    bool memoryWarned;
+  };
+  for (const Case& c : {Case{{big}, false}, Case{{}, true}}) {
+    SCOPED_TRACE(c.cards.size());
+    EngineHarness harness;
+    harness.OnUI([&] {
+      harness.view().answerContinue = false;
+      harness.view().selectedModel = kLargest;
+      harness.engine().ShowGraphicsCards(c.cards);
+      harness.engine().ShowModelNeeds(kLargest);
+      harness.engine().OnModelRowDownloadClick(kLargest + 1);
+    });
+    harness.OnUI([&] {
+      RecordingView& view = harness.view();
+      EXPECT_EQ(view.warnings["memInfoTxt"], c.memoryWarned);
+      EXPECT_EQ(view.texts["memInfoTxt"].find(L"内存不足") != std::wstring::npos, c.memoryWarned)
+          << view.texts["memInfoTxt"];
+      // The disk may be too small either way; the memory is asked about only
+      // without the card.
+      const std::wstring asked = view.questions.empty() ? std::wstring() : view.questions.back();
+      EXPECT_EQ(asked.find(L"建议内存") != std::wstring::npos, c.memoryWarned) << asked;
+    });
+  }
+}
+
 }  // namespace
