@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -72,7 +73,7 @@ CManagePage::CManagePage(QStackedWidget& overlay) : m_overlay(overlay) {
   dialog->setProperty("tipDialog", true);  // the overlay's close button sits on it
   dialog->setGeometry(kDialog);
 
-  auto* title = new QLabel(QCoreApplication::translate("ManagePage", "管理已安装的内容"), dialog);
+  auto* title = m_title = new QLabel(dialog);
   title->setObjectName(QStringLiteral("manageTitle"));
   title->setGeometry(24, 0, 420, kTitleHeight);
   auto* rule = new QFrame(dialog);
@@ -115,11 +116,11 @@ CManagePage::CManagePage(QStackedWidget& overlay) : m_overlay(overlay) {
   texts->addWidget(m_busy);
   texts->addStretch(1);
   footerLayout->addLayout(texts, 1);
-  m_repair = new QPushButton(QCoreApplication::translate("ManagePage", "修复"), footer);
+  m_repair = new QPushButton(footer);
   m_repair->setObjectName(QStringLiteral("btnManageRepair"));
-  m_repair->setToolTip(QCoreApplication::translate("ManagePage", "检查每一部分，只补回缺少的"));
-  m_uninstall = new QPushButton(QCoreApplication::translate("ManagePage", "全部卸载"), footer);
+  m_uninstall = new QPushButton(footer);
   m_uninstall->setObjectName(QStringLiteral("btnManageUninstall"));
+  ApplyFixedTexts();
   for (QPushButton* button : {m_repair, m_uninstall}) {
     button->setCursor(Qt::PointingHandCursor);
     button->setFixedHeight(36);
@@ -134,6 +135,20 @@ CManagePage::CManagePage(QStackedWidget& overlay) : m_overlay(overlay) {
   });
 
   overlay.insertWidget(static_cast<int>(OverlayPage::Manage), this);
+}
+
+void CManagePage::ApplyFixedTexts() {
+  m_title->setText(QCoreApplication::translate("ManagePage", "管理已安装的内容"));
+  m_repair->setText(QCoreApplication::translate("ManagePage", "修复"));
+  m_repair->setToolTip(QCoreApplication::translate("ManagePage", "检查每一部分，只补回缺少的"));
+  m_uninstall->setText(QCoreApplication::translate("ManagePage", "全部卸载"));
+}
+
+void CManagePage::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::LanguageChange) return;
+  ApplyFixedTexts();
+  if (m_status) Fill(InstalledStatus(*m_status), m_sizesKnown);
 }
 
 bool CManagePage::Shows() const {
@@ -193,6 +208,8 @@ void CManagePage::ShowManageReport(const std::wstring& title,
 // ---- The list ----------------------------------------------------------------
 
 void CManagePage::Fill(const InstalledStatus& status, bool sizesKnown) {
+  m_status = status;
+  m_sizesKnown = sizesKnown;
   // The old rows go later: this may run inside a click on one of them.
   while (QLayoutItem* item = m_rowsLayout->takeAt(0)) {
     if (QWidget* row = item->widget()) {

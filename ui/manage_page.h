@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,12 @@ class CManagePage : public QWidget, public IManageView {
   void ShowManageReport(const std::wstring& title, const std::vector<std::wstring>& lines) override;
   void HideManagePage() override;
 
+ protected:
+  // A language switch: the fixed texts and the rows are made again in it.
+  void changeEvent(QEvent* event) override;
+
  private:
+  void ApplyFixedTexts();
   void Fill(const InstalledStatus& status, bool sizesKnown);
   struct Tag {
     QString text;
@@ -59,9 +65,13 @@ class CManagePage : public QWidget, public IManageView {
   QScrollArea* m_scroll;
   QWidget* m_rows;  // the scrolled list
   QVBoxLayout* m_rowsLayout;
+  QLabel* m_title;
   QLabel* m_total;
   QLabel* m_busy;
   QPushButton* m_repair;
   QPushButton* m_uninstall;
   bool m_isBusy = false;
+  // What the rows show, to make them again in another language.
+  std::optional<InstalledStatus> m_status;
+  bool m_sizesKnown = false;
 };

@@ -10,6 +10,7 @@
 #include <QStackedWidget>
 #include <QTimer>
 
+#include <ui/language.h>
 #include <ui/main_dlg.h>
 #include <ui/manage_dialogs.h>
 #include <ui/manage_page.h>
@@ -159,6 +160,34 @@ TEST_F(ManagePageTest, ModelRowsShowDayAndUseAndRemoveThatModel) {
   page_->findChild<QAbstractButton*>("btnManageUninstall")->click();
   EXPECT_EQ(repairs, 1);
   EXPECT_EQ(uninstalls, 1);
+}
+
+// A language switch while the page is open: it speaks the new language at
+// once, its rows made again from what it showed, and back.
+TEST_F(ManagePageTest, ALanguageSwitchRedoesTheOpenPage) {
+  page_->ShowManagePage(Complete(), true);
+  auto switchTo = [this](UiLanguage language) {
+    ApplyLanguage(*qApp, language);
+    QEvent change(QEvent::LanguageChange);
+    QApplication::sendEvent(&overlay_, &change);
+    QApplication::processEvents();
+  };
+  auto title = [this] { return page_->findChild<QLabel*>("manageTitle")->text(); };
+  auto button = [this](const char* name) {
+    return page_->findChild<QAbstractButton*>(name)->text();
+  };
+  switchTo(UiLanguage::English);
+  EXPECT_EQ(title(), "Manage what is installed");
+  EXPECT_EQ(button("btnManageRepair"), "Repair");
+  EXPECT_EQ(Text("managePart_runner", "name"), "Runner Ollama");
+  EXPECT_EQ(Text("managePart_runner", "tag"), "version 0.5.7");
+  EXPECT_FALSE(Text("manageModel2", "inUse").contains(QStringLiteral("正在使用")));
+  EXPECT_EQ(Models(), (QStringList{"deepseek-r1:1.5b", "deepseek-r1:7b"}));
+  switchTo(UiLanguage::Chinese);
+  EXPECT_EQ(title(), "管理已安装的内容");
+  EXPECT_EQ(Text("managePart_runner", "name"), "运行程序 Ollama");
+  EXPECT_EQ(Text("manageModel2", "inUse"), "Chatbox 正在使用");
+  ClearLanguageForTesting();
 }
 
 TEST_F(ManagePageTest, BusyTurnsEveryButtonOffUntilItEnds) {
