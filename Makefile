@@ -2,7 +2,7 @@
 # every test. Both install what they need first.
 PRESET ?= default
 
-.PHONY: run test test-% build-% deps clean bench fuzz
+.PHONY: run test test-% build-% deps clean bench fuzz build-windows test-windows
 
 deps:
 	@bash scripts/deps.sh
@@ -40,3 +40,15 @@ fuzz: build-fuzz
 
 clean:
 	rm -rf build
+
+# Windows: every layer below the window cross-built with mingw-w64 (the
+# dependencies Debian has no mingw build of are built from its sources,
+# once), the tests run under Wine in a throwaway prefix.
+build-windows:
+	@bash scripts/windows_deps.sh
+	cmake --preset windows
+	cmake --build --preset windows
+
+test-windows: build-windows
+	ctest --preset windows
+	@bash scripts/wine_run.sh --stop

@@ -1,14 +1,10 @@
 #include <config/md5.h>
 
-#include <openssl/evp.h>
+#include <platform/digest.h>
 
 std::string Md5Hex(std::string_view bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr) != 1) {
-    return {};
-  }
-  return LowerHex(digest, length);
+  const auto digest = platform::DigestOf(platform::DigestKind::Md5, bytes);
+  return digest ? LowerHex(digest->data(), digest->size()) : std::string();
 }
 
 std::string LowerHex(const unsigned char* bytes, std::size_t length) {

@@ -1,7 +1,6 @@
 #include <package/package_digest.h>
 
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -11,13 +10,10 @@
 
 #include <config/md5.h>
 
+#include <platform/digest.h>
 #include <platform/os_encoding.h>
 
 namespace {
-
-struct MdContextDeleter {
-  void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
 
 bool IsHexDigest(const std::string& text) {
   if (text.size() != 64) return false;
@@ -32,8 +28,8 @@ bool IsHexDigest(const std::string& text) {
 DigestCheck HashDescriptor(int fd, const std::atomic<bool>* cancel, std::string* hex) {
   const auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
   if (cancelled()) return DigestCheck::Cancelled;
-  std::unique_ptr<EVP_MD_CTX, MdContextDeleter> context(EVP_MD_CTX_new());
-  bool ok = context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) == 1;
+  platform::Digest digest(platform::DigestKind::Sha256);
+  bool ok = true;
   bool stopped = false;
   std::vector<unsigned char> block(1024 * 1024);
   while (ok) {
@@ -47,15 +43,12 @@ DigestCheck HashDescriptor(int fd, const std::atomic<bool>* cancel, std::string*
       ok = n == 0;
       break;
     }
-    ok = EVP_DigestUpdate(context.get(), block.data(), static_cast<std::size_t>(n)) == 1;
+    digest.Update(block.data(), static_cast<std::size_t>(n));
   }
   if (stopped) return DigestCheck::Cancelled;
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (!ok || EVP_DigestFinal_ex(context.get(), digest, &length) != 1) {
-    return DigestCheck::Unreadable;
-  }
-  *hex = LowerHex(digest, length);
+  const auto sum = ok ? digest.Finish() : std::nullopt;
+  if (!sum) return DigestCheck::Unreadable;
+  *hex = LowerHex(sum->data(), sum->size());
   return DigestCheck::Match;
 }
 

@@ -157,10 +157,14 @@ std::u16string Utf16LeUnits(const std::uint8_t* data, std::size_t units) {
 }
 
 std::size_t Utf16Length(std::wstring_view text) {
-  if constexpr (sizeof(wchar_t) == 2) return text.size();
-  std::size_t units = 0;
-  for (const wchar_t c : text) units += static_cast<char32_t>(c) >= 0x10000 ? 2 : 1;
-  return units;
+  if constexpr (sizeof(wchar_t) == 2) {
+    return text.size();
+  } else {
+    std::size_t units = 0;
+    // Above the basic plane: any bit past the sixteenth.
+    for (const wchar_t c : text) units += (static_cast<std::uint32_t>(c) >> 16) != 0 ? 2 : 1;
+    return units;
+  }
 }
 
 }  // namespace platform

@@ -1,6 +1,5 @@
 #include <tests/fakes/ollama_store.h>
 
-#include <openssl/evp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <set>
 
 #include <platform/atomic_file.h>
+#include <platform/digest.h>
 #include <platform/posix/file_util.h>
 #include <tests/fakes/ollama_endpoint.h>
 
@@ -57,14 +57,12 @@ fs::path ModelStoreRoot() {
 }
 
 std::string Sha256Hex(const std::string& bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned length = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
+  const auto digest = platform::DigestOf(platform::DigestKind::Sha256, bytes);
   static const char kHex[] = "0123456789abcdef";
   std::string out;
-  for (unsigned i = 0; i < length; ++i) {
-    out += kHex[digest[i] >> 4];
-    out += kHex[digest[i] & 0xf];
+  for (const unsigned char byte : digest.value_or(std::vector<unsigned char>())) {
+    out += kHex[byte >> 4];
+    out += kHex[byte & 0xf];
   }
   return out;
 }
