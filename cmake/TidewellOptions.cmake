@@ -1,16 +1,28 @@
 # Warning and sanitizer settings shared by every target of the project.
 add_library(tidewell_options INTERFACE)
-target_compile_options(tidewell_options INTERFACE
-  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
-  -Wcast-align -Wunused -Woverloaded-virtual -Wconversion -Wsign-conversion
-  -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
+if(WIN32)
+  target_compile_definitions(tidewell_options INTERFACE UNICODE _UNICODE NOMINMAX
+                             WIN32_LEAN_AND_MEAN)
+endif()
+if(MSVC)
+  # Sources are UTF-8 (the Chinese texts); wide strings are UTF-16.
+  target_compile_options(tidewell_options INTERFACE /W4 /permissive- /utf-8 /Zc:__cplusplus)
+  if(TIDEWELL_WERROR)
+    target_compile_options(tidewell_options INTERFACE /WX)
+  endif()
+else()
+  target_compile_options(tidewell_options INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
+    -Wcast-align -Wunused -Woverloaded-virtual -Wconversion -Wsign-conversion
+    -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
+  if(TIDEWELL_WERROR)
+    target_compile_options(tidewell_options INTERFACE -Werror)
+  endif()
+endif()
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   # Checks the lock annotations of platform/thread_annotations.h: state marked
   # as guarded is touched only with its lock held.
   target_compile_options(tidewell_options INTERFACE -Wthread-safety)
-endif()
-if(TIDEWELL_WERROR)
-  target_compile_options(tidewell_options INTERFACE -Werror)
 endif()
 if(TIDEWELL_FUZZ)
   # Every library gets coverage for the fuzzer; the fuzz targets add the
@@ -32,7 +44,15 @@ function(tidewell_own_headers name folder scope)
   get_filename_component(parent ${root}/${folder} DIRECTORY)
   file(MAKE_DIRECTORY ${parent})
   if(NOT EXISTS ${root}/${folder})
-    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+    if(CMAKE_HOST_WIN32)
+      # A directory junction needs no privilege, unlike a symbolic link.
+      file(TO_NATIVE_PATH ${root}/${folder} link)
+      file(TO_NATIVE_PATH ${PROJECT_SOURCE_DIR}/${folder} target)
+      execute_process(COMMAND cmd /c mklink /J "${link}" "${target}" OUTPUT_QUIET
+                      COMMAND_ERROR_IS_FATAL ANY)
+    else()
+      file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+    endif()
   endif()
   target_include_directories(${name} ${scope} ${root})
 endfunction()
