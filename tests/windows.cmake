@@ -22,3 +22,7 @@ tidewell_test(platform_tests LABEL unit
 tidewell_test(catalogue_tests LABEL unit
   SOURCES unit/catalogue/model_catalogue_test.cpp
   DEPS tidewell_catalogue)
+tidewell_test(work_tests LABEL unit
+  SOURCES unit/work/action_test.cpp unit/work/notify_center_test.cpp unit/work/stress_test.cpp
+          unit/work/thread_pool_test.cpp
+  DEPS tidewell_work)
