@@ -17,7 +17,18 @@ function(tidewell_test name)
 endfunction()
 
 tidewell_test(platform_tests LABEL unit
-  SOURCES unit/platform/digest_test.cpp unit/platform/utf_test.cpp
+  SOURCES
+    support/user_sandbox_win32.cpp
+    unit/platform/digest_test.cpp
+    unit/platform/environment_test.cpp
+    unit/platform/environment_win32_test.cpp
+    unit/platform/key_store_test.cpp
+    unit/platform/key_store_win32_test.cpp
+    unit/platform/login_program_test.cpp
+    unit/platform/login_program_win32_test.cpp
+    unit/platform/system_info_test.cpp
+    unit/platform/system_info_win32_test.cpp
+    unit/platform/utf_test.cpp
   DEPS tidewell_platform)
 tidewell_test(catalogue_tests LABEL unit
   SOURCES unit/catalogue/model_catalogue_test.cpp

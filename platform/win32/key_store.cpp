@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -90,9 +91,19 @@ Status SetValue(KeyHandle key, std::wstring_view name, std::uint32_t type, const
   if (data == nullptr && size != 0) return kErrorInvalidParameter;
   // An empty value still needs a readable pointer on some systems.
   static const BYTE kNothing = 0;
+  const BYTE* bytes = data != nullptr ? data : &kNothing;
+  // For a string whose size leaves out its zero, RegSetValueExW looks one
+  // character past the end and, finding a zero there, stores it too. The
+  // value is stored as given from a copy whose next character is not zero
+  // (which also keeps the system from reading past the caller's buffer).
+  std::vector<BYTE> guarded;
+  if (size != 0 && (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ)) {
+    guarded.assign(data, data + size);
+    guarded.insert(guarded.end(), {0xFF, 0xFF});
+    bytes = guarded.data();
+  }
   const std::wstring valueName(name);
-  return FromLstatus(RegSetValueExW(ToHkey(key), valueName.c_str(), 0, type,
-                                    data != nullptr ? data : &kNothing, size));
+  return FromLstatus(RegSetValueExW(ToHkey(key), valueName.c_str(), 0, type, bytes, size));
 }
 
 Status CloseKey(KeyHandle key) {
