@@ -33,3 +33,15 @@ tidewell_test(platform_tests LABEL unit
 tidewell_test(catalogue_tests LABEL unit
   SOURCES unit/catalogue/model_catalogue_test.cpp
   DEPS tidewell_catalogue)
+tidewell_test(config_tests LABEL unit
+  SOURCES
+    support/user_sandbox_win32.cpp
+    support/variables_win32.cpp
+    unit/config/app_constants_test.cpp
+    unit/config/crypto_test.cpp
+    unit/config/device_id_test.cpp
+    unit/config/json_text_test.cpp
+    unit/config/reg_key_test.cpp
+    unit/config/settings_test.cpp
+    unit/config/usage_reports_test.cpp
+  DEPS tidewell_config)

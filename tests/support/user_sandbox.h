@@ -17,3 +17,10 @@ class UserSandbox {
   struct State;
   std::unique_ptr<State> state_;
 };
+
+// What tests do to the current user's store behind the program's back, the
+// same on every system:
+// the whole key store goes, as an uninstall that takes it;
+void RemoveUserKeyStore();
+// the next write to the user environment fails where it opens its store.
+void BlockUserEnvironment();
