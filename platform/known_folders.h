@@ -1,6 +1,10 @@
 #pragma once
 // Folders the program keeps its files in, read from the environment on every
-// call so that tests can point them at temporary folders.
+// call so that tests can point them at temporary folders. The variables are
+// the system's own: XDG_CONFIG_HOME, XDG_DATA_HOME, HOME, TMPDIR and
+// XDG_RUNTIME_DIR on POSIX; APPDATA, LOCALAPPDATA, USERPROFILE and TMP/TEMP
+// on Windows, where a value that is not an absolute path is ignored and the
+// shell is asked (the runtime folder is Temp below local app data there).
 #include <string>
 
 namespace platform {

@@ -1,7 +1,9 @@
 #pragma once
 // A program that starts with the user's session from the next login on: a
 // systemd user unit where a user manager runs, an XDG autostart entry
-// elsewhere (the Run key on Windows). Nothing is started now.
+// elsewhere; on Windows a value under the user's Run key, through cmd.exe
+// when there are environment entries, which may then hold no '"' or '%'.
+// Nothing is started now.
 #include <string>
 #include <vector>
 

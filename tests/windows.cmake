@@ -17,7 +17,18 @@ function(tidewell_test name)
 endfunction()
 
 tidewell_test(platform_tests LABEL unit
-  SOURCES unit/platform/digest_test.cpp unit/platform/utf_test.cpp
+  SOURCES
+    support/user_sandbox_win32.cpp
+    unit/platform/digest_test.cpp
+    unit/platform/environment_test.cpp
+    unit/platform/environment_win32_test.cpp
+    unit/platform/key_store_test.cpp
+    unit/platform/key_store_win32_test.cpp
+    unit/platform/login_program_test.cpp
+    unit/platform/login_program_win32_test.cpp
+    unit/platform/system_info_test.cpp
+    unit/platform/system_info_win32_test.cpp
+    unit/platform/utf_test.cpp
   DEPS tidewell_platform)
 tidewell_test(catalogue_tests LABEL unit
   SOURCES unit/catalogue/model_catalogue_test.cpp
@@ -26,3 +37,15 @@ tidewell_test(work_tests LABEL unit
   SOURCES unit/work/action_test.cpp unit/work/notify_center_test.cpp unit/work/stress_test.cpp
           unit/work/thread_pool_test.cpp
   DEPS tidewell_work)
+tidewell_test(config_tests LABEL unit
+  SOURCES
+    support/user_sandbox_win32.cpp
+    support/variables_win32.cpp
+    unit/config/app_constants_test.cpp
+    unit/config/crypto_test.cpp
+    unit/config/device_id_test.cpp
+    unit/config/json_text_test.cpp
+    unit/config/reg_key_test.cpp
+    unit/config/settings_test.cpp
+    unit/config/usage_reports_test.cpp
+  DEPS tidewell_config)

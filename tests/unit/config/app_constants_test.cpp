@@ -2,7 +2,10 @@
 
 #include <config/app_constants.h>
 #include <config/reg_key.h>
+#include <platform/os_encoding.h>
+#include <platform/os_info.h>
 #include <tests/support/temp_home.h>
+#include <tests/support/variables.h>
 
 namespace {
 
@@ -17,7 +20,7 @@ TEST(AppConstants, DefaultsOnAFreshUserAndKeysCreated) {
   const AppConstants constants;
   EXPECT_EQ(constants.channel, "plat_main");
   EXPECT_EQ(constants.clientVersion, "1.0.0.1");
-  EXPECT_EQ(constants.osName, "linux");
+  EXPECT_EQ(constants.osName, platform::OsName());
   EXPECT_EQ(constants.deviceId.size(), 32u);
   EXPECT_EQ(constants.kWorkerThreadCount, 12);
   EXPECT_TRUE(constants.dataFolder.empty());
@@ -47,15 +50,15 @@ TEST(AppConstants, ChannelAndVersionFromTheStore) {
     product.SetStringValue(L"DisplayVersion", L"");
   }
   const AppConstants named;
-  EXPECT_EQ(named.channel, "渠道_7");
+  EXPECT_EQ(named.channel, platform::WideToOsNarrow(L"渠道_7"));  // the system's narrow text
   EXPECT_EQ(named.clientVersion, "");  // an empty value gives an empty version
 }
 
 TEST(AppConstants, ServiceUrlOverrideAndEndpoints) {
   TempHome home;
-  ::setenv("TIDEWELL_SERVICE_URL", "http://127.0.0.1:8123/", 1);
+  SetVariable("TIDEWELL_SERVICE_URL", "http://127.0.0.1:8123/");
   const AppConstants constants;
-  ::unsetenv("TIDEWELL_SERVICE_URL");
+  UnsetVariable("TIDEWELL_SERVICE_URL");
   EXPECT_EQ(constants.serviceBaseUrl, "http://127.0.0.1:8123");
   EXPECT_EQ(constants.remoteConfigUrl, "http://127.0.0.1:8123/api/dpsk/config");
   EXPECT_EQ(constants.eventLogUrl, "http://127.0.0.1:8123/dpsk/log/log");

@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include <config/reg_key.h>
 #include <platform/user_environment.h>
 #include <tests/support/temp_home.h>
+#include <tests/support/user_sandbox.h>
 
 namespace {
 
@@ -108,8 +107,7 @@ TEST_F(RegKeyTest, SetEnvironmentValueWritesBroadcastsAndReportsFailures) {
   EXPECT_TRUE(SetEnvironmentValue(L"OLLAMA_MODELS", L""));
   EXPECT_EQ(broadcasts, std::vector<std::wstring>{L"OLLAMA_MODELS="});
 
-  std::filesystem::remove_all(home_.config() / "environment.d");
-  std::ofstream(home_.config() / "environment.d") << "in the way";
+  BlockUserEnvironment();
   testing::internal::CaptureStderr();
   EXPECT_FALSE(SetEnvironmentValue(L"OLLAMA_MODELS", L"/x"));
   const std::string err = testing::internal::GetCapturedStderr();

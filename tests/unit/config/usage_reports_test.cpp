@@ -1,17 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 
 #include <config/app_constants.h>
 #include <config/reg_key.h>
 #include <config/usage_reports.h>
 #include <tests/support/temp_home.h>
+#include <tests/support/user_sandbox.h>
+#include <tests/support/variables.h>
 
 namespace {
 
-namespace fs = std::filesystem;
 
 // The rule: the remembered switch (never set: on) unless DO_NOT_TRACK asks
 // otherwise; only unset, empty, "0" and "false" leave the switch to decide.
@@ -54,14 +54,13 @@ class UsageReportsStore : public ::testing::Test {
   UsageReportsStore() {
     saved_ = GetAppConstants();
     ForgetUsageReportsSwitchForTesting();
-    ::unsetenv("DO_NOT_TRACK");
+    UnsetVariable("DO_NOT_TRACK");
   }
   ~UsageReportsStore() override {
-    ::unsetenv("DO_NOT_TRACK");
+    UnsetVariable("DO_NOT_TRACK");
     ForgetUsageReportsSwitchForTesting();
     GetAppConstants() = saved_;
   }
-  fs::path Store() const { return home_.config() / "Tidewell" / "registry"; }
   std::wstring Stored(const wchar_t* name) {
     RegKey key;
     key.Open(platform::kCurrentUser, GetAppConstants().productKeyPath);
@@ -111,17 +110,17 @@ TEST_F(UsageReportsStore, OnlyAOneKeepsAStoredValueOn) {
 // uninstall takes it while the window stays open).
 TEST_F(UsageReportsStore, TheSwitchOutlivesTheStoreInTheProcess) {
   ASSERT_TRUE(SetUsageReportsSwitch(false));
-  fs::remove_all(Store());
+  RemoveUserKeyStore();
   EXPECT_FALSE(UsageReportsAllowed());
 }
 
 TEST_F(UsageReportsStore, DoNotTrackOverridesAnOnSwitch) {
   ASSERT_TRUE(SetUsageReportsSwitch(true));
-  ::setenv("DO_NOT_TRACK", "1", 1);
+  SetVariable("DO_NOT_TRACK", "1");
   EXPECT_TRUE(DoNotTrackAsked());
   EXPECT_FALSE(UsageReportsAllowed());
   EXPECT_TRUE(UsageReportsSwitch());  // the user's own word is kept
-  ::setenv("DO_NOT_TRACK", "0", 1);
+  SetVariable("DO_NOT_TRACK", "0");
   EXPECT_TRUE(UsageReportsAllowed());
 }
 

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <platform/login_program.h>
+#include <tests/support/temp_home.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+platform::LoginProgram Program(const std::string& path) {
+  return {"tidewell-ollama",
+          "Tidewell local model runner",
+          {path, "serve"},
+          {"OLLAMA_HOST=127.0.0.1:11434", "OLLAMA_MODELS=" + path + "/models"}};
+}
+
+// Paths people have: blanks, quotes, '%', '$', backslashes, Chinese. Each
+// must reach the program as one word, unexpanded.
+TEST(LoginProgramFiles, EveryPathIsQuotedForItsFormat) {
+  struct Case {
+    std::string path;
+    std::string unitWord;   // ExecStart's first word
+    std::string entryWord;  // Exec's word after the environment
+  };
+  const Case cases[] = {
+      {"/home/a/安装 目录/ollama", R"("/home/a/安装 目录/ollama")",
+       R"("/home/a/安装 目录/ollama")"},
+      {"/x/it's \"q\"/o", R"("/x/it's \"q\"/o")", R"("/x/it's \\"q\\"/o")"},
+      {"/x/100%/$HOME/o", R"("/x/100%%/$$HOME/o")", R"("/x/100%%/\\$HOME/o")"},
+      {"/x/a\\b/`id`", R"("/x/a\\b/`id`")", R"("/x/a\\\\b/\\`id\\`")"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const std::string unit = platform::SystemdUnitText(Program(c.path));
+    EXPECT_NE(unit.find("\nExecStart=" + c.unitWord + " \"serve\"\n"), std::string::npos) << unit;
+    const std::string entry = platform::AutostartEntryText(Program(c.path));
+    EXPECT_NE(entry.find(" " + c.entryWord + " \"serve\"\n"), std::string::npos) << entry;
+  }
+  // '$' stays itself in an environment assignment, where nothing expands.
+  EXPECT_NE(platform::SystemdUnitText(Program("/x/$y"))
+                .find("Environment=\"OLLAMA_MODELS=/x/$y/models\""),
+            std::string::npos);
+}
+
+TEST(LoginProgramFiles, UnsafeValuesAreRefusedAndNothingIsWritten) {
+  TempHome home;
+  for (const auto& program :
+       {Program("/x/line\nbreak"), Program("relative/ollama"), Program("/x/tab\there"),
+        platform::LoginProgram{"Bad Id", "d", {"/x/o"}, {}},
+        platform::LoginProgram{"ok", "d", {"/x/o"}, {"=novalue"}}}) {
+    EXPECT_FALSE(platform::RegisterLoginProgram(program));
+  }
+  EXPECT_FALSE(fs::exists(home.config() / "autostart"));
+  EXPECT_FALSE(fs::exists(home.config() / "systemd"));
+}
+
+TEST(LoginProgramFiles, AUserManagerGetsAnEnabledUnitOtherwiseAnAutostartEntry) {
+  TempHome home;
+  const fs::path entry = home.config() / "autostart" / "tidewell-ollama.desktop";
+  const fs::path unit = home.config() / "systemd" / "user" / "tidewell-ollama.service";
+  const fs::path wants =
+      home.config() / "systemd" / "user" / "default.target.wants" / "tidewell-ollama.service";
+  EXPECT_FALSE(platform::IsLoginProgramRegistered(Program("/opt/o")));
+  ASSERT_TRUE(platform::RegisterLoginProgram(Program("/opt/o")));
+  EXPECT_TRUE(fs::exists(entry));
+  EXPECT_EQ(fs::status(entry).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_TRUE(platform::IsLoginProgramRegistered(Program("/opt/o")));
+  EXPECT_FALSE(platform::IsLoginProgramRegistered(Program("/opt/other")));
+
+  // With a user manager (its private socket in the runtime folder).
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  ASSERT_NE(runtime, nullptr);
+  fs::create_directories(fs::path(runtime) / "systemd");
+  std::ofstream(fs::path(runtime) / "systemd" / "private").put('\0');
+  ASSERT_TRUE(platform::RegisterLoginProgram(Program("/opt/o")));
+  EXPECT_TRUE(fs::exists(unit));
+  EXPECT_EQ(fs::read_symlink(wants), fs::path("..") / "tidewell-ollama.service");
+  EXPECT_FALSE(fs::exists(entry));  // one registration, never two servers
+  EXPECT_TRUE(platform::IsLoginProgramRegistered(Program("/opt/o")));
+  fs::remove(wants);  // a disabled unit does not start
+  EXPECT_FALSE(platform::IsLoginProgramRegistered(Program("/opt/o")));
+  ASSERT_TRUE(platform::RegisterLoginProgram(Program("/opt/o")));
+
+  platform::UnregisterLoginProgram("tidewell-ollama");
+  EXPECT_FALSE(fs::exists(unit));
+  EXPECT_FALSE(fs::is_symlink(wants));
+  EXPECT_FALSE(platform::IsLoginProgramRegistered(Program("/opt/o")));
+  // The folders made for it go once empty.
+  EXPECT_FALSE(fs::exists(home.config() / "autostart"));
+  EXPECT_FALSE(fs::exists(wants.parent_path()));
+}
+
+}  // namespace
