@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include <platform/command_line.h>
 #include <platform/os_encoding.h>
 #include <platform/process.h>
 #include <platform/top_level_window.h>
@@ -14,15 +15,6 @@ constexpr unsigned kSettleMilliseconds = 1000;
 constexpr wchar_t kWizardClass[] = L"TWizardForm";
 constexpr wchar_t kWizardTitle[] = L"Setup - Ollama version 0.5.7";
 
-std::size_t QuotedUnits(const std::wstring& text) {
-  std::size_t units = platform::Utf16Length(text);
-  if (text.empty() || text.find_first_of(L" \t\"") != std::wstring::npos) {
-    for (const wchar_t c : text) units += c == L'"' ? 1 : 0;  // escaped quotes
-    units += 2;
-  }
-  return units;
-}
-
 // Starts the program when its command line fits; null otherwise.
 std::unique_ptr<platform::ChildProcess> Start(const std::wstring& executable,
                                               const std::vector<std::wstring>& arguments,
@@ -32,7 +24,7 @@ std::unique_ptr<platform::ChildProcess> Start(const std::wstring& executable,
   if (CommandLineUnits(executable, arguments) + 1 > kCommandLineBufferUnits) return nullptr;
   std::vector<std::string> argv;
   argv.reserve(arguments.size() + 1);
-  argv.push_back(platform::OsPath(executable).native());
+  argv.push_back(platform::WideToOsNarrow(executable));
   for (const auto& argument : arguments) argv.push_back(platform::WideToOsNarrow(argument));
   platform::StartOptions options;
   options.hidden = hidden;
@@ -44,8 +36,11 @@ std::unique_ptr<platform::ChildProcess> Start(const std::wstring& executable,
 
 std::size_t CommandLineUnits(const std::wstring& executable,
                              const std::vector<std::wstring>& arguments) {
-  std::size_t units = QuotedUnits(executable);
-  for (const auto& argument : arguments) units += 1 + QuotedUnits(argument);
+  // Exactly the line Windows is given: backslashes before quotes count too.
+  std::size_t units = platform::Utf16Length(platform::QuoteProgramName(executable));
+  for (const auto& argument : arguments) {
+    units += 1 + platform::Utf16Length(platform::QuoteArgument(argument));
+  }
   return units;
 }
 

@@ -11,7 +11,8 @@ WindowHandle FindTopLevelWindow(std::wstring_view className, std::wstring_view t
 bool IsWindowHandle(WindowHandle window);
 void HideWindow(WindowHandle window);
 void MoveWindowTo(WindowHandle window, int x, int y, int width, int height);
-// Moves the window to the middle of the primary screen, size unchanged.
+// Moves the window to the middle of the primary screen, size unchanged, and
+// brings it to the front where the window system allows.
 void CenterWindowOnScreen(WindowHandle window);
 
 }  // namespace platform

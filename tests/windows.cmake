@@ -5,6 +5,7 @@ add_library(tidewell_test_support INTERFACE)
 target_include_directories(tidewell_test_support INTERFACE ${PROJECT_SOURCE_DIR})
 target_link_libraries(tidewell_test_support INTERFACE GTest::gtest tidewell_platform
                       PkgConfig::HTTPLIB ZLIB::ZLIB)
+target_sources(tidewell_test_support INTERFACE ${CMAKE_CURRENT_SOURCE_DIR}/support/child_win32.cpp)
 
 function(tidewell_test name)
   cmake_parse_arguments(ARG "" "LABEL" "SOURCES;DEPS" ${ARGN})
@@ -49,3 +50,19 @@ tidewell_test(config_tests LABEL unit
     unit/config/settings_test.cpp
     unit/config/usage_reports_test.cpp
   DEPS tidewell_config)
+
+# Stands in for the programs the process tests start (and for nvidia-smi).
+add_executable(probe_program unit/platform/win32/probe_program_main.cpp)
+target_link_libraries(probe_program PRIVATE tidewell_platform tidewell_options)
+target_link_options(probe_program PRIVATE -municode)
+
+tidewell_test(platform_process_tests LABEL unit
+  SOURCES
+    unit/platform/command_line_test.cpp
+    unit/platform/win32/command_line_win32_test.cpp
+    unit/platform/win32/process_win32_test.cpp
+    unit/platform/win32/system_win32_test.cpp
+  DEPS tidewell_platform)
+add_dependencies(platform_process_tests probe_program)
+target_compile_definitions(platform_process_tests PRIVATE
+  TIDEWELL_PROBE_PROGRAM="$<TARGET_FILE:probe_program>")

@@ -68,6 +68,8 @@ TEST_F(ProcessHelpersTest, MissingProgramsAndOverlongCommandLinesAreRefused) {
   EXPECT_EQ(CommandLineUnits(L"/p", {L"\U0001F600"}), 2u + 1u + 2u);
   // Quoted: the blank needs quotes, the inner quote an escape.
   EXPECT_EQ(CommandLineUnits(L"/a b", {L"x\"y z"}), 6u + 1u + 8u);
+  // A backslash before the closing quote is doubled.
+  EXPECT_EQ(CommandLineUnits(L"/p", {L"/dir=C:\\a b\\"}), 2u + 1u + 15u);
 }
 
 TEST_F(ProcessHelpersTest, RunCommandLinesReturnsPiecesOfAtMost1023Bytes) {
