@@ -44,19 +44,7 @@ bool FileExists(const std::wstring& path) {
 
 bool CreateDirectoryTree(const std::wstring& path) {
   if (path.empty()) return false;
-  const wchar_t separator = platform::PathSeparator();
-  const std::wstring full = path.back() == separator ? path : path + separator;
-  for (std::size_t at = full.find(separator); at != std::wstring::npos;
-       at = full.find(separator, at + 1)) {
-    const fs::path prefix = platform::OsPath(full.substr(0, at + 1));
-    std::error_code ec;
-    if (fs::exists(fs::status(prefix, ec))) continue;
-    // Folders we make are the user's alone.
-    if (fs::create_directory(prefix, ec)) {
-      fs::permissions(prefix, fs::perms::owner_all, fs::perm_options::replace, ec);
-    }
-    // Another process may have made it in the meantime.
-    if (ec && !fs::is_directory(prefix, ec)) return false;
-  }
-  return true;
+  // Folders we make are the user's alone; another process making one of
+  // them meanwhile is fine.
+  return platform::CreatePrivateFolders(platform::OsPath(path)) == 0;
 }

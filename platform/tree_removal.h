@@ -11,8 +11,9 @@ namespace platform {
 // nothing of it is left, also when there was nothing.
 bool RemoveTree(const std::filesystem::path& path);
 
-// The same for name inside the folder open as folderFd (a POSIX descriptor),
-// for callers that reach their folders by handle.
+// The same for name inside the folder open as folderFd (a POSIX descriptor;
+// on Windows a C runtime descriptor wrapping the folder's handle, and name
+// in UTF-8), for callers that reach their folders by handle.
 bool RemoveTreeIn(int folderFd, const std::string& name);
 
 // Removes path when it is an empty folder (not a link to one). True when it

@@ -1,11 +1,13 @@
 # The tests of the Windows cross-build, run under Wine (scripts/wine_run.sh
 # is the build's emulator). Only the layers ported so far: each program
 # joins here as its layer does, until this file can go.
-add_library(tidewell_test_support INTERFACE)
-target_include_directories(tidewell_test_support INTERFACE ${PROJECT_SOURCE_DIR})
-target_link_libraries(tidewell_test_support INTERFACE GTest::gtest tidewell_platform
-                      PkgConfig::HTTPLIB ZLIB::ZLIB)
-target_sources(tidewell_test_support INTERFACE ${CMAKE_CURRENT_SOURCE_DIR}/support/child_win32.cpp)
+add_library(tidewell_test_support STATIC
+  support/child_win32.cpp support/links_win32.cpp support/temp_home.cpp
+  support/temp_home_win32.cpp support/user_sandbox_win32.cpp support/variables_win32.cpp
+  support/zip_builder.cpp)
+target_include_directories(tidewell_test_support PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(tidewell_test_support PUBLIC GTest::gtest tidewell_platform
+                      PkgConfig::HTTPLIB ZLIB::ZLIB PRIVATE tidewell_options)
 
 function(tidewell_test name)
   cmake_parse_arguments(ARG "" "LABEL" "SOURCES;DEPS" ${ARGN})
@@ -19,18 +21,27 @@ endfunction()
 
 tidewell_test(platform_tests LABEL unit
   SOURCES
-    support/user_sandbox_win32.cpp
+    unit/platform/atomic_file_test.cpp
+    unit/platform/atomic_file_win32_test.cpp
     unit/platform/digest_test.cpp
+    unit/platform/disk_size_test.cpp
     unit/platform/environment_test.cpp
     unit/platform/environment_win32_test.cpp
+    unit/platform/file_move_test.cpp
+    unit/platform/folder_ownership_test.cpp
     unit/platform/key_store_test.cpp
     unit/platform/key_store_win32_test.cpp
     unit/platform/login_program_test.cpp
     unit/platform/login_program_win32_test.cpp
     unit/platform/system_info_test.cpp
     unit/platform/system_info_win32_test.cpp
+    unit/platform/tree_removal_test.cpp
+    unit/platform/tree_removal_win32_test.cpp
     unit/platform/utf_test.cpp
   DEPS tidewell_platform)
+tidewell_test(base_file_tests LABEL unit
+  SOURCES unit/base/file_helpers_test.cpp
+  DEPS tidewell_base)
 tidewell_test(catalogue_tests LABEL unit
   SOURCES unit/catalogue/model_catalogue_test.cpp
   DEPS tidewell_catalogue)
@@ -40,8 +51,6 @@ tidewell_test(work_tests LABEL unit
   DEPS tidewell_work)
 tidewell_test(config_tests LABEL unit
   SOURCES
-    support/user_sandbox_win32.cpp
-    support/variables_win32.cpp
     unit/config/app_constants_test.cpp
     unit/config/crypto_test.cpp
     unit/config/device_id_test.cpp

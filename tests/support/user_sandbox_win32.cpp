@@ -13,6 +13,10 @@ namespace {
 // programs running side by side never share one.
 constexpr wchar_t kScratchParent[] = L"Software\\Tidewell-tests";
 
+// The root can be redirected once: a sandbox made inside another (a test's
+// own inside its TempHome's) shares the outer one.
+std::atomic<int> g_depth{0};
+
 std::wstring ScratchKeyPath() {
   static std::atomic<unsigned> count{0};
   return std::wstring(kScratchParent) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
@@ -26,6 +30,7 @@ struct UserSandbox::State {
 };
 
 UserSandbox::UserSandbox() : state_(std::make_unique<State>()) {
+  if (g_depth++ > 0) return;
   state_->path = ScratchKeyPath();
   HKEY scratch = nullptr;
   // Non-volatile: a volatile key may hold only volatile keys, and the code
@@ -33,14 +38,20 @@ UserSandbox::UserSandbox() : state_(std::make_unique<State>()) {
   if (RegCreateKeyExW(HKEY_CURRENT_USER, state_->path.c_str(), 0, nullptr,
                       REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &scratch,
                       nullptr) != ERROR_SUCCESS) {
+    --g_depth;
     throw std::runtime_error("cannot create the scratch registry key");
   }
   const LSTATUS status = RegOverridePredefKey(HKEY_CURRENT_USER, scratch);
   RegCloseKey(scratch);
-  if (status != ERROR_SUCCESS) throw std::runtime_error("cannot redirect HKEY_CURRENT_USER");
+  if (status != ERROR_SUCCESS) {
+    --g_depth;
+    throw std::runtime_error("cannot redirect HKEY_CURRENT_USER");
+  }
 }
 
 UserSandbox::~UserSandbox() {
+  --g_depth;
+  if (state_->path.empty()) return;
   RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
   RegDeleteTreeW(HKEY_CURRENT_USER, state_->path.c_str());
   RegDeleteKeyW(HKEY_CURRENT_USER, kScratchParent);  // only once empty

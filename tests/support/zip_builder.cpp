@@ -23,7 +23,7 @@ constexpr std::uint32_t kFull = 0xFFFFFFFF;
 std::string Deflate(const std::string& data) {
   z_stream z{};
   deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&z, data.size()) + 16, '\0');
+  std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 16, '\0');
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
   z.avail_in = static_cast<uInt>(data.size());
   z.next_out = reinterpret_cast<Bytef*>(out.data());

@@ -48,13 +48,20 @@ TEST_F(SettingsTest, FileIsPrivateAndReplacedWhole) {
   std::ofstream(file) << "earlier";
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                             fs::perms::others_read);
+#ifndef _WIN32
+  // A reader that has the old file open keeps it whole. (Windows refuses to
+  // replace a file held open without delete sharing: the save then fails
+  // and leaves the old file, as the platform tests check.)
   std::ifstream reader(file);
+#endif
   CConfigModule store;
   store.SetPath(Path().c_str());
   store.token = "secret";
   ASSERT_TRUE(store.Save());
   EXPECT_EQ(ModeOf(file), 0600);
+#ifndef _WIN32
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(reader), {}), "earlier");
+#endif
   CConfigModule again;
   again.SetPath(Path().c_str());
   ASSERT_TRUE(again.Load());

