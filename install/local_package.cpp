@@ -1,9 +1,5 @@
 #include <install/local_package.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -13,24 +9,19 @@
 #include <package/package_digest.h>
 #include <package/package_unpack.h>
 #include <package/zip_source.h>
+#include <platform/file_handle.h>
 #include <platform/os_encoding.h>
 
 namespace {
 
-// Closes the user's file however the step ends.
-struct OpenFile {
-  int fd = -1;
-  ~OpenFile() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
 // A zip starts with a local entry header, or with the end record when it
 // holds nothing; anything else (a renamed document, a download page saved
 // by a browser) is not a package at all.
-bool StartsLikeZip(int fd) {
+bool StartsLikeZip(platform::NativeFile fd) {
   char head[4];
-  if (::pread(fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head)) return false;
+  if (platform::ReadAt(fd, head, sizeof head, 0) != static_cast<long long>(sizeof head)) {
+    return false;
+  }
   return std::memcmp(head, "PK\x03\x04", 4) == 0 || std::memcmp(head, "PK\x05\x06", 4) == 0;
 }
 
@@ -38,14 +29,12 @@ bool StartsLikeZip(int fd) {
 
 LocalPackageFile LookAtLocalPackage(const std::wstring& path) {
   if (path.empty()) return LocalPackageFile::Missing;
-  const std::string narrow = platform::WideToOsNarrow(path);
-  struct stat st {};
-  if (::stat(narrow.c_str(), &st) != 0) {
-    return errno == EACCES ? LocalPackageFile::Unreadable : LocalPackageFile::Missing;
-  }
-  if (!S_ISREG(st.st_mode)) return LocalPackageFile::NotAFile;
-  OpenFile file{::open(narrow.c_str(), O_RDONLY | O_CLOEXEC)};
-  return file.fd < 0 ? LocalPackageFile::Unreadable : LocalPackageFile::Usable;
+  const std::filesystem::path file = platform::OsPath(path);
+  const std::optional<platform::FileFacts> facts = platform::FactsAt(file);
+  if (!facts) return errno == EACCES ? LocalPackageFile::Unreadable : LocalPackageFile::Missing;
+  if (!facts->regular) return LocalPackageFile::NotAFile;
+  const platform::FileHandle opened(platform::OpenFileToRead(file));
+  return opened.valid() ? LocalPackageFile::Usable : LocalPackageFile::Unreadable;
 }
 
 std::wstring LocalPackageShownName(const std::wstring& path, std::size_t maxChars) {
@@ -79,13 +68,12 @@ std::wstring LocalPackageFileText(LocalPackageFile look, const std::wstring& pat
 
 PackageOutcome UnpackLocalPackage(const Installation& installation,
                                   const std::atomic<bool>* cancel) {
-  OpenFile file{
-      ::open(platform::WideToOsNarrow(installation.localPackage).c_str(), O_RDONLY | O_CLOEXEC)};
-  struct stat st {};
-  if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    return FaultOutcome(PackageFault::LocalUnreadable);
-  }
-  switch (CheckDescriptorDigest(file.fd, installation.packageSha256, cancel)) {
+  // Closed however the step ends; the unpacking reads through it too.
+  const platform::FileHandle file(platform::OpenFileToRead(platform::OsPath(installation.localPackage)));
+  const std::optional<platform::FileFacts> facts =
+      file.valid() ? platform::FactsOf(file.get()) : std::nullopt;
+  if (!facts || !facts->regular) return FaultOutcome(PackageFault::LocalUnreadable);
+  switch (CheckDescriptorDigest(file.get(), installation.packageSha256, cancel)) {
     case DigestCheck::Match:
       break;
     case DigestCheck::Mismatch:
@@ -95,9 +83,9 @@ PackageOutcome UnpackLocalPackage(const Installation& installation,
     case DigestCheck::Cancelled:
       return FaultOutcome(PackageFault::Cancelled);
   }
-  if (!StartsLikeZip(file.fd)) return FaultOutcome(PackageFault::LocalNotZip);
-  if (::lseek(file.fd, 0, SEEK_SET) != 0) return FaultOutcome(PackageFault::LocalUnreadable);
-  std::shared_ptr<ZipSource> source = OpenDescriptorSource(file.fd, nullptr);
+  if (!StartsLikeZip(file.get())) return FaultOutcome(PackageFault::LocalNotZip);
+  if (!platform::SetFilePosition(file.get(), 0)) return FaultOutcome(PackageFault::LocalUnreadable);
+  std::shared_ptr<ZipSource> source = OpenDescriptorSource(file.get(), nullptr);
   if (!source) return FaultOutcome(PackageFault::LocalUnreadable);
   // Unpacked under the name the layout expects, whatever the file is called.
   const InstallLayout& layout = installation.layout;

@@ -1,7 +1,6 @@
 #include <package/async_writer.h>
 
-#include <unistd.h>
-
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -10,7 +9,7 @@ constexpr std::size_t kPiece = 64 * 1024;  // measured: the cheapest write size 
 constexpr std::size_t kQueued = 4;
 }  // namespace
 
-AsyncFileWriter::AsyncFileWriter(int fd) : fd_(fd), thread_(&AsyncFileWriter::Run, this) {}
+AsyncFileWriter::AsyncFileWriter(platform::NativeFile fd) : fd_(fd), thread_(&AsyncFileWriter::Run, this) {}
 
 AsyncFileWriter::~AsyncFileWriter() {
   Finish();
@@ -69,8 +68,7 @@ void AsyncFileWriter::Run() {
     int error = 0;
     for (std::size_t done = 0; ok && done < block.size();) {
       const std::size_t piece = std::min(kPiece, block.size() - done);
-      const ssize_t n = ::write(fd_, block.data() + done, piece);
-      if (n < 0 && errno == EINTR) continue;
+      const long long n = platform::WriteSome(fd_, block.data() + done, piece);
       ok = n > 0;
       if (ok) done += static_cast<std::size_t>(n);
       if (n < 0) error = errno;

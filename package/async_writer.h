@@ -8,11 +8,12 @@
 #include <thread>
 #include <vector>
 
+#include <platform/file_handle.h>
 #include <platform/thread_annotations.h>
 
 class AsyncFileWriter {
  public:
-  explicit AsyncFileWriter(int fd);
+  explicit AsyncFileWriter(platform::NativeFile fd);
   ~AsyncFileWriter();  // waits for what is queued
   AsyncFileWriter(const AsyncFileWriter&) = delete;
   AsyncFileWriter& operator=(const AsyncFileWriter&) = delete;
@@ -23,13 +24,13 @@ class AsyncFileWriter {
   bool Put(std::vector<std::uint8_t> block) TW_EXCLUDES(mutex_);
   // Waits until everything queued is written; false if any write failed.
   bool Finish() TW_EXCLUDES(mutex_);
-  // The errno of the write that failed (0 when none failed or it wrote nothing).
+  // The errno (see platform/file_handle.h) of the write that failed (0 when none failed or it wrote nothing).
   int error() TW_EXCLUDES(mutex_);
 
  private:
   void Run() TW_EXCLUDES(mutex_);
 
-  const int fd_;  // written to by the writer thread only
+  const platform::NativeFile fd_;  // written to by the writer thread only
   CMutex mutex_;
   std::condition_variable cv_;
   std::deque<std::vector<std::uint8_t>> queue_ TW_GUARDED_BY(mutex_);

@@ -1,10 +1,7 @@
 #include <package/download_body.h>
 
-#include <strings.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +14,14 @@ constexpr std::size_t kWritePiece = 64 * 1024;
 
 bool StartsWithNoCase(const char* text, std::size_t length, const char* prefix) {
   const std::size_t n = std::strlen(prefix);
-  return length >= n && strncasecmp(text, prefix, n) == 0;
+  if (length < n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) !=
+        std::tolower(static_cast<unsigned char>(prefix[i]))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 std::string HeaderValue(const char* line, std::size_t length, std::size_t nameLength) {
@@ -64,7 +68,7 @@ void DownloadBody::Restart() {
   total_ = kUnknown;
   etag_.clear();
   lastModified_.clear();
-  (void)::ftruncate(fd_, 0);  // the file is written by position: a failure only leaves slack
+  (void)platform::TruncateFile(fd_, 0);  // the file is written by position: a failure only leaves slack
 }
 
 bool DownloadBody::Decide() {
@@ -136,9 +140,8 @@ std::size_t DownloadBody::OnWrite(char* data, std::size_t size, std::size_t coun
   // network). Fewer bytes than delivered (nothing at all on a full disk)
   // makes libcurl end the transfer with its write error.
   for (std::size_t done = 0; done < bytes;) {
-    const ssize_t n = ::pwrite(b->fd_, data + done, std::min(kWritePiece, bytes - done),
-                               static_cast<off_t>(b->onDisk_));
-    if (n < 0 && errno == EINTR) continue;
+    const long long n = platform::WriteAt(b->fd_, data + done, std::min(kWritePiece, bytes - done),
+                                          static_cast<std::uint64_t>(b->onDisk_));
     if (n <= 0) return done;
     done += static_cast<std::size_t>(n);
     b->onDisk_ += n;

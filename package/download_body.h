@@ -8,11 +8,13 @@
 #include <cstddef>
 #include <string>
 
+#include <platform/file_handle.h>
+
 class DownloadBody {
  public:
   static constexpr long long kUnknown = -1;
 
-  explicit DownloadBody(int fd) : fd_(fd) {}
+  explicit DownloadBody(platform::NativeFile fd) : fd_(fd) {}
 
   long long onDisk() const { return onDisk_; }
   // True when a partial answer did not fit the file: start again.
@@ -41,7 +43,7 @@ class DownloadBody {
   // The partial answer carries the validators of the body on disk.
   bool SameBody() const;
 
-  int fd_;
+  platform::NativeFile fd_;
   long long onDisk_ = 0;
   long long total_ = kUnknown;  // the whole body's size, when announced
   std::string etag_;            // validators of the body on disk

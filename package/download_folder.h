@@ -6,13 +6,15 @@
 // from a transfer in progress.
 #include <string>
 
+#include <platform/file_handle.h>
+
 // The private folder, created when missing; empty when it cannot be made
 // private (a link or another owner in the way).
 std::string PrivateDownloadFolder();
 
 // A new, empty, exclusively created and locked partial file in folder;
-// its descriptor (or -1) and its path.
-int CreatePartialFile(const std::string& folder, std::string* path);
+// its handle (or kNoFile) and its path.
+platform::NativeFile CreatePartialFile(const std::string& folder, std::string* path);
 
 // Removes the partial files in folder that no transfer holds (left by a run
 // that crashed or was killed). Returns how many were removed.

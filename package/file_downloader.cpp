@@ -1,14 +1,12 @@
 #include <package/file_downloader.h>
 
 #include <curl/curl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <thread>
@@ -19,7 +17,9 @@
 #include <package/download_body.h>
 #include <package/download_folder.h>
 #include <package/package_digest.h>
+#include <platform/file_handle.h>
 #include <platform/file_move.h>
+#include <platform/os_encoding.h>
 
 std::atomic<double> downloadPercent{0.0};
 std::atomic<long long> downloadBytesDone{0};
@@ -133,7 +133,7 @@ bool CFileDownloader::Download(const std::vector<std::string>& urls, const std::
   const std::string folder = PrivateDownloadFolder();
   RemoveStalePartials(folder);
   file = CreatePartialFile(folder, &tempPath);
-  if (file < 0) {
+  if (file == platform::kNoFile) {
     errorCode = kTempFileError;
     return false;
   }
@@ -253,7 +253,7 @@ bool CFileDownloader::Download(const std::vector<std::string>& urls, const std::
     }
     // On disk for good before it takes the package's name: a crash must not
     // leave a destination that only looks whole.
-    if (::fsync(file) != 0) {
+    if (!platform::FlushToDisk(file)) {
       failure = static_cast<int>(CURLE_WRITE_ERROR);
       break;
     }
@@ -279,9 +279,12 @@ bool CFileDownloader::Download(const std::vector<std::string>& urls, const std::
   // The partial file goes last, still locked until here: a cleaner in
   // another run never takes it from under the move. A partial body is of
   // no use to anyone.
-  if (!ok) ::unlink(tempPath.c_str());
-  ::close(file);
-  file = -1;
+  if (!ok) {
+    std::error_code ec;
+    std::filesystem::remove(platform::OsPath(platform::OsNarrowToWide(tempPath)), ec);
+  }
+  platform::CloseFile(file);
+  file = platform::kNoFile;
   return ok;
 }
 

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <platform/file_handle.h>
+
 // Progress of the current transfer, 0 to 100; never goes down during one.
 extern std::atomic<double> downloadPercent;
 // Bytes of the current transfer on disk and announced in all (0 when not
@@ -73,7 +75,7 @@ class CFileDownloader {
   static int OnTransferInfo(void* stops, long long, long long, long long, long long);
   bool WaitBeforeRetry(int retry, const std::atomic<bool>* stop) const;
 
-  int file = -1;  // the open partial file during a transfer
+  platform::NativeFile file = platform::kNoFile;  // the open partial file during a transfer
 };
 
 // Ten random letters and digits. The documented name of the partial file's

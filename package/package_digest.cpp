@@ -1,16 +1,14 @@
 #include <package/package_digest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
 #include <config/md5.h>
 
 #include <platform/digest.h>
+#include <platform/file_handle.h>
 #include <platform/os_encoding.h>
 
 namespace {
@@ -25,7 +23,8 @@ bool IsHexDigest(const std::string& text) {
 
 // The one reading loop, from the descriptor's position to its end: *hex gets
 // the digest when the whole rest was read.
-DigestCheck HashDescriptor(int fd, const std::atomic<bool>* cancel, std::string* hex) {
+DigestCheck HashDescriptor(platform::NativeFile fd, const std::atomic<bool>* cancel,
+                           std::string* hex) {
   const auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
   if (cancelled()) return DigestCheck::Cancelled;
   platform::Digest digest(platform::DigestKind::Sha256);
@@ -37,8 +36,7 @@ DigestCheck HashDescriptor(int fd, const std::atomic<bool>* cancel, std::string*
       stopped = true;
       break;
     }
-    const ssize_t n = ::read(fd, block.data(), block.size());
-    if (n < 0 && errno == EINTR) continue;
+    const long long n = platform::ReadSome(fd, block.data(), block.size());
     if (n <= 0) {
       ok = n == 0;
       break;
@@ -52,13 +50,16 @@ DigestCheck HashDescriptor(int fd, const std::atomic<bool>* cancel, std::string*
   return DigestCheck::Match;
 }
 
-DigestCheck HashFile(const std::string& path, const std::atomic<bool>* cancel, std::string* hex) {
+DigestCheck HashFile(const std::filesystem::path& path, const std::atomic<bool>* cancel,
+                     std::string* hex) {
   if (cancel != nullptr && cancel->load()) return DigestCheck::Cancelled;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return DigestCheck::Unreadable;
-  const DigestCheck check = HashDescriptor(fd, cancel, hex);
-  ::close(fd);
-  return check;
+  const platform::FileHandle file(platform::OpenFileToRead(path));
+  if (!file.valid()) return DigestCheck::Unreadable;
+  return HashDescriptor(file.get(), cancel, hex);
+}
+
+std::filesystem::path PathOf(const std::string& path) {
+  return platform::OsPath(platform::OsNarrowToWide(path));
 }
 
 // Compares a computed digest with the announced one, in either case.
@@ -71,15 +72,7 @@ DigestCheck Compare(const std::string& actual, const std::string& sha256Hex) {
   return DigestCheck::Match;
 }
 
-}  // namespace
-
-std::string FileSha256Hex(const std::string& path) {
-  std::string hex;
-  HashFile(path, nullptr, &hex);
-  return hex;
-}
-
-DigestCheck CheckFileDigest(const std::string& path, const std::string& sha256Hex,
+DigestCheck CheckPathDigest(const std::filesystem::path& path, const std::string& sha256Hex,
                             const std::atomic<bool>* cancel) {
   if (sha256Hex.empty()) return DigestCheck::Match;
   if (!IsHexDigest(sha256Hex)) return DigestCheck::Mismatch;
@@ -90,11 +83,24 @@ DigestCheck CheckFileDigest(const std::string& path, const std::string& sha256He
   return Compare(actual, sha256Hex);
 }
 
-DigestCheck CheckDescriptorDigest(int fd, const std::string& sha256Hex,
+}  // namespace
+
+std::string FileSha256Hex(const std::string& path) {
+  std::string hex;
+  HashFile(PathOf(path), nullptr, &hex);
+  return hex;
+}
+
+DigestCheck CheckFileDigest(const std::string& path, const std::string& sha256Hex,
+                            const std::atomic<bool>* cancel) {
+  return CheckPathDigest(PathOf(path), sha256Hex, cancel);
+}
+
+DigestCheck CheckDescriptorDigest(platform::NativeFile fd, const std::string& sha256Hex,
                                   const std::atomic<bool>* cancel) {
   if (sha256Hex.empty()) return DigestCheck::Match;
   if (!IsHexDigest(sha256Hex)) return DigestCheck::Mismatch;
-  if (::lseek(fd, 0, SEEK_SET) != 0) return DigestCheck::Unreadable;
+  if (!platform::SetFilePosition(fd, 0)) return DigestCheck::Unreadable;
   std::string actual;
   if (const DigestCheck read = HashDescriptor(fd, cancel, &actual); read != DigestCheck::Match) {
     return read;
@@ -104,7 +110,7 @@ DigestCheck CheckDescriptorDigest(int fd, const std::string& sha256Hex,
 
 DigestCheck CheckPackageDigest(const std::wstring& archive, const std::string& sha256Hex,
                                const std::atomic<bool>* cancel) {
-  return CheckFileDigest(platform::WideToOsNarrow(archive), sha256Hex, cancel);
+  return CheckPathDigest(platform::OsPath(archive), sha256Hex, cancel);
 }
 
 bool VerifyFileDigest(const std::string& path, const std::string& sha256Hex) {
@@ -112,5 +118,5 @@ bool VerifyFileDigest(const std::string& path, const std::string& sha256Hex) {
 }
 
 bool VerifyPackageDigest(const std::wstring& archive, const std::string& sha256Hex) {
-  return VerifyFileDigest(platform::WideToOsNarrow(archive), sha256Hex);
+  return CheckPackageDigest(archive, sha256Hex, nullptr) == DigestCheck::Match;
 }

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <string>
 
+#include <platform/file_handle.h>
+
 enum class DigestCheck { Match, Mismatch, Unreadable, Cancelled };
 
 // Match at once when sha256Hex is empty (nothing to check); Mismatch for a
@@ -20,7 +22,7 @@ DigestCheck CheckFileDigest(const std::string& path, const std::string& sha256He
 // The same for an open file, read from its start (the descriptor's position
 // is left at its end); the caller keeps the descriptor. Checking and then
 // using one descriptor means the bytes checked are the bytes used.
-DigestCheck CheckDescriptorDigest(int fd, const std::string& sha256Hex,
+DigestCheck CheckDescriptorDigest(platform::NativeFile fd, const std::string& sha256Hex,
                                   const std::atomic<bool>* cancel);
 
 // True when sha256Hex is empty (nothing to check) or names the archive's

@@ -1,5 +1,6 @@
 #include <package/package_extract.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <thread>
@@ -54,7 +55,8 @@ std::wstring ExtractArchive(const std::wstring& archivePath, const std::wstring&
     if (ZipItemInfo(zip, i, &entry) != ZR_OK) continue;
     if (entry.attributes == kAttrDirectory) {
       std::wstring name = entry.name;
-      if (!name.empty() && name.back() == L'/') name.back() = separator;
+      // The system's own separators, as the caller shows and opens it.
+      std::replace(name.begin(), name.end(), L'/', separator);
       remembered = targetFolder + separator + name;
     }
     if ((entry.attributes & kAttrDirectory) != 0) {

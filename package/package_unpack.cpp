@@ -1,14 +1,8 @@
 #include <package/package_unpack.h>
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <limits.h>
-#include <sys/random.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -19,12 +13,20 @@
 #include <package/zip_source.h>
 #include <platform/atomic_file.h>
 #include <platform/disk_space.h>
+#include <platform/file_handle.h>
+#include <platform/folder_steps.h>
 #include <platform/os_encoding.h>
+#include <platform/random_bytes.h>
+#include <platform/tree_removal.h>
+#include <platform/utf.h>
 
 namespace {
 
 // Staging folders are named this and 16 random hexadecimal digits.
 constexpr std::size_t kRandomDigits = 16;
+// The longest name a folder step may have (bytes here, UTF-16 units on
+// Windows, which a UTF-8 count never undercuts).
+constexpr std::size_t kMaxNameLength = 255;
 
 std::atomic<UnpackFreeSpaceProbe> g_freeSpaceProbe{nullptr};
 
@@ -33,16 +35,12 @@ std::optional<std::uint64_t> FreeSpaceIn(const std::wstring& folder) {
   return probe != nullptr ? probe(folder) : platform::FreeDiskSpace(folder);
 }
 
-bool IsSpaceError(int error) { return error == ENOSPC || error == EDQUOT; }
-
 // A create or write in the staging folder failed with error: a full disk,
 // a name of the archive's that cannot exist here (two entries wanting one
 // place as file and folder, a step too long), or the folder itself.
 UnpackFault FaultOfOutputError(int error) {
+  if (platform::IsOutOfSpace(error)) return UnpackFault::NoSpace;
   switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-      return UnpackFault::NoSpace;
     case 0:  // refused by the reader itself: the entry's name
     case ENOTDIR:
     case EISDIR:
@@ -58,20 +56,14 @@ UnpackFault FaultOfOutputError(int error) {
 }
 
 UnpackFault FaultOfFolderError(int error) {
-  return IsSpaceError(error) ? UnpackFault::NoSpace : UnpackFault::Folder;
+  return platform::IsOutOfSpace(error) ? UnpackFault::NoSpace : UnpackFault::Folder;
 }
 
 // An unguessable name: the folder is made with O_EXCL semantics (mkdir), so
 // guessing would only ever make it fail, never let anyone in.
 std::string StagingName() {
   unsigned char random[kRandomDigits / 2] = {};
-  std::size_t got = 0;
-  while (got < sizeof random) {
-    const ssize_t n = ::getrandom(random + got, sizeof random - got, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
+  (void)platform::RandomBytes(random, sizeof random);
   std::string name = kUnpackStagingPrefix;
   for (const unsigned char byte : random) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -90,44 +82,36 @@ bool IsStagingName(const std::string& name) {
 }
 
 // What an earlier run left when it died midway (one program runs at a time).
-void RemoveLeftovers(int baseFd) {
-  const int fd = ::openat(baseFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  DIR* dir = ::fdopendir(fd);
-  if (dir == nullptr) {
-    ::close(fd);
-    return;
+void RemoveLeftovers(platform::NativeFile baseFd) {
+  for (const std::string& name : platform::FolderNames(baseFd)) {
+    if (IsStagingName(name)) RemoveBeneath(baseFd, name);
   }
-  std::vector<std::string> stale;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (IsStagingName(entry->d_name)) stale.emplace_back(entry->d_name);
-  }
-  ::closedir(dir);
-  for (const std::string& name : stale) RemoveBeneath(baseFd, name);
 }
 
 // Gives the staging folder the final name. An existing final folder (or
 // whatever stands there) is swapped out in one step and then removed; where
 // the file system cannot swap, it is renamed aside first. 0 or an errno.
-int Commit(int baseFd, const std::string& staging, const std::string& final) {
+int Commit(platform::NativeFile baseFd, const std::string& staging, const std::string& final) {
+  using platform::RenameIn;
+  using platform::RenameMode;
   for (int attempt = 0; attempt < 3; ++attempt) {
-    if (::renameat2(baseFd, staging.c_str(), baseFd, final.c_str(), RENAME_EXCHANGE) == 0) {
+    int error = RenameIn(baseFd, staging, final, RenameMode::Exchange);
+    if (error == 0) {
       RemoveBeneath(baseFd, staging);  // now the old folder
       return 0;
     }
-    if (errno == ENOENT) {
-      if (::renameat2(baseFd, staging.c_str(), baseFd, final.c_str(), RENAME_NOREPLACE) == 0) {
-        return 0;
-      }
-      if (errno == EEXIST) continue;  // it appeared meanwhile: swap it out
+    if (error == ENOENT) {
+      error = RenameIn(baseFd, staging, final, RenameMode::NoReplace);
+      if (error == 0) return 0;
+      if (error == EEXIST) continue;  // it appeared meanwhile: swap it out
     }
-    if (errno != EINVAL && errno != ENOSYS) return errno;
+    if (error != EINVAL && error != ENOSYS) return error;
     const std::string aside = StagingName();
-    const bool moved = ::renameat(baseFd, final.c_str(), baseFd, aside.c_str()) == 0;
-    if (!moved && errno != ENOENT) return errno;
-    if (::renameat(baseFd, staging.c_str(), baseFd, final.c_str()) != 0) {
-      const int error = errno;
-      if (moved) ::renameat(baseFd, aside.c_str(), baseFd, final.c_str());
+    error = RenameIn(baseFd, final, aside, RenameMode::Replace);
+    const bool moved = error == 0;
+    if (!moved && error != ENOENT) return error;
+    if (error = RenameIn(baseFd, staging, final, RenameMode::Replace); error != 0) {
+      if (moved) RenameIn(baseFd, aside, final, RenameMode::Replace);
       return error;
     }
     if (moved) RemoveBeneath(baseFd, aside);
@@ -149,11 +133,11 @@ class Unpacking {
       : baseFolder_(std::move(baseFolder)), cancel_(cancel) {}
   ~Unpacking() {
     if (zip_ != nullptr) ZipClose(zip_);
-    if (baseFd_ >= 0) {
+    if (baseFd_ != platform::kNoFile) {
       if (!staging_.empty()) RemoveBeneath(baseFd_, staging_);
-      ::close(baseFd_);
+      platform::CloseFile(baseFd_);
     }
-    if (madeBase_ && !committed_) ::rmdir(platform::OsPath(baseFolder_).c_str());
+    if (madeBase_ && !committed_) platform::RemoveEmptyFolder(platform::OsPath(baseFolder_));
   }
   Unpacking(const Unpacking&) = delete;
   Unpacking& operator=(const Unpacking&) = delete;
@@ -174,7 +158,7 @@ class Unpacking {
   std::vector<ArchiveEntry> files_;
   UnpackResult result_;
   std::uint64_t written_ = 0;  // bytes of the entries written so far
-  int baseFd_ = -1;
+  platform::NativeFile baseFd_ = platform::kNoFile;
   bool madeBase_ = false;
   std::string staging_;  // its name in the base folder, while it exists
   bool committed_ = false;
@@ -184,7 +168,9 @@ UnpackResult Unpacking::Fail(UnpackFault fault) {
   result_.fault = fault;
   if (fault == UnpackFault::NoSpace) {
     // Measured with the staging folder gone: what the user has to work with.
-    if (baseFd_ >= 0 && !staging_.empty() && RemoveBeneath(baseFd_, staging_)) staging_.clear();
+    if (baseFd_ != platform::kNoFile && !staging_.empty() && RemoveBeneath(baseFd_, staging_)) {
+      staging_.clear();
+    }
     result_.freeBytes = FreeSpaceIn(baseFolder_).value_or(0);
   }
   return result_;
@@ -214,16 +200,17 @@ UnpackFault Unpacking::MakeStaging() {
     }
     madeBase_ = true;
   }
-  baseFd_ = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (baseFd_ < 0) return UnpackFault::Folder;
+  baseFd_ = platform::OpenFolder(base);
+  if (baseFd_ == platform::kNoFile) return UnpackFault::Folder;
   RemoveLeftovers(baseFd_);
   for (int attempt = 0; attempt < 8; ++attempt) {
     std::string name = StagingName();
-    if (::mkdirat(baseFd_, name.c_str(), 0700) == 0) {
+    const int error = platform::MakeFolderIn(baseFd_, name, 0700);
+    if (error == 0) {
       staging_ = std::move(name);
       return UnpackFault::None;
     }
-    if (errno != EEXIST) return FaultOfFolderError(errno);
+    if (error != EEXIST) return FaultOfFolderError(error);
   }
   return UnpackFault::Folder;
 }
@@ -253,9 +240,9 @@ UnpackFault Unpacking::Extract(const ArchiveEntry& entry) {
 }
 
 UnpackResult Unpacking::Run(std::shared_ptr<ZipSource> source, const std::wstring& folderName) {
-  const std::string finalName = platform::WideToOsNarrow(folderName);
-  if (finalName.empty() || finalName == "." || finalName == ".." || finalName.size() > NAME_MAX ||
-      finalName.find('/') != std::string::npos || !source) {
+  const std::string finalName = platform::WideToUtf8(folderName);
+  if (finalName.empty() || finalName == "." || finalName == ".." ||
+      finalName.size() > kMaxNameLength || finalName.find('/') != std::string::npos || !source) {
     return Fail(UnpackFault::Archive);
   }
   // Listed and measured before anything is written.
@@ -273,7 +260,7 @@ UnpackResult Unpacking::Run(std::shared_ptr<ZipSource> source, const std::wstrin
   // A reader of the same source writes below the staging folder only.
   zip_ =
       ZipOpenSource(std::move(source), nullptr,
-                    baseFolder_ + platform::PathSeparator() + platform::OsNarrowToWide(staging_));
+                    baseFolder_ + platform::PathSeparator() + platform::Utf8ToWide(staging_));
   if (zip_ == nullptr) return Fail(UnpackFault::Archive);
   ZipSetCancel(zip_, cancel_);
   // Folders first, as they come, then the files.
@@ -308,7 +295,7 @@ UnpackResult UnpackSourceInto(std::shared_ptr<ZipSource> source, const std::wstr
 
 UnpackResult UnpackPackageInto(const std::wstring& archivePath, const std::wstring& baseFolder,
                                const std::atomic<bool>* cancel) {
-  std::shared_ptr<ZipSource> source = OpenFileSource(platform::WideToOsNarrow(archivePath));
+  std::shared_ptr<ZipSource> source = OpenFileSource(platform::OsPath(archivePath));
   if (!source) return UnpackResult{UnpackFault::Archive};
   return UnpackSourceInto(std::move(source), PackageFolderName(archivePath), baseFolder, cancel);
 }

@@ -1,9 +1,5 @@
 #include <package/zip_reader.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -19,6 +15,8 @@
 #include <package/zip_format.h>
 #include <package/zip_names.h>
 #include <package/zip_source.h>
+#include <platform/file_handle.h>
+#include <platform/folder_steps.h>
 #include <platform/os_encoding.h>
 #include <platform/utf.h>
 
@@ -66,13 +64,13 @@ class ZipReader {
 
   const std::shared_ptr<ZipSource>& source() const { return source_; }
   ~ZipReader() {
-    if (folderFd_ >= 0) ::close(folderFd_);
-    if (rootFd_ >= 0) ::close(rootFd_);
+    if (folderFd_ != platform::kNoFile) platform::CloseFile(folderFd_);
+    if (rootFd_ != platform::kNoFile) platform::CloseFile(rootFd_);
   }
   ZRESULT Open();
   ZRESULT ItemInfo(int index, ZipEntry* entry);
   ZRESULT ExtractToFile(int index, const std::wstring& name);
-  ZRESULT ExtractToDescriptor(int index, int fd);
+  ZRESULT ExtractToDescriptor(int index, platform::NativeFile fd);
   ZRESULT ExtractToMemory(int index, std::uint8_t* buffer, std::uint32_t length);
   void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
   int osError() const { return osError_; }
@@ -80,11 +78,11 @@ class ZipReader {
  private:
   bool Cancelled() const { return cancel_ != nullptr && cancel_->load(std::memory_order_relaxed); }
   ZRESULT ReadRecord(int index, CentralRecord* record);
-  int FolderFd(const std::string& folder);
+  platform::NativeFile FolderFd(const std::string& folder);
   bool ReadCentral(std::uint64_t offset, void* buffer, std::size_t length) const;
   ZRESULT Entry(int index, CentralRecord* record, ZipEntry* entry);
-  ZRESULT WriteEntryTo(const CentralRecord& record, int fd);
-  ZRESULT WriteBehind(ZipEntryStream& stream, int fd);
+  ZRESULT WriteEntryTo(const CentralRecord& record, platform::NativeFile fd);
+  ZRESULT WriteBehind(ZipEntryStream& stream, platform::NativeFile fd);
   void CloseMemoryEntry() {
     memoryStream_.reset();
     currentItem_ = -1;
@@ -106,9 +104,9 @@ class ZipReader {
   int cachedIndex_ = -1;
   std::vector<std::uint8_t> buffer_;  // output block, allocated on first use
   ZipNameDecoder names_;
-  int rootFd_ = -1;     // the root, opened at the first extraction
+  platform::NativeFile rootFd_ = platform::kNoFile;  // the root, opened at the first extraction
   std::string folder_;  // the folder of the previous file entry
-  int folderFd_ = -1;   // and its descriptor
+  platform::NativeFile folderFd_ = platform::kNoFile;  // and its descriptor
   const std::atomic<bool>* cancel_ = nullptr;
   int osError_ = 0;  // why the latest extraction's output failed
 };
@@ -238,7 +236,7 @@ ZRESULT ZipReader::ItemInfo(int index, ZipEntry* entry) {
   return record.nameTooLong ? ZR_NOFILE : ZR_OK;
 }
 
-ZRESULT ZipReader::WriteEntryTo(const CentralRecord& record, int fd) {
+ZRESULT ZipReader::WriteEntryTo(const CentralRecord& record, platform::NativeFile fd) {
   ZipEntryStream stream;
   if (const ZRESULT r = stream.Open(*source_, record.location, password_); r != ZR_OK) return r;
   if (record.location.uncompressedSize >= kWriteBehindFrom) return WriteBehind(stream, fd);
@@ -249,8 +247,7 @@ ZRESULT ZipReader::WriteEntryTo(const CentralRecord& record, int fd) {
     if (const ZRESULT r = stream.Read(buffer_.data(), buffer_.size(), &count); r != ZR_OK) return r;
     if (count == 0) return stream.AtEnd() ? ZR_OK : ZR_FLATE;
     for (std::size_t done = 0; done < count;) {
-      const ssize_t n = ::write(fd, buffer_.data() + done, count - done);
-      if (n < 0 && errno == EINTR) continue;
+      const long long n = platform::WriteSome(fd, buffer_.data() + done, count - done);
       if (n <= 0) {
         osError_ = n < 0 ? errno : 0;
         return ZR_WRITE;
@@ -263,7 +260,7 @@ ZRESULT ZipReader::WriteEntryTo(const CentralRecord& record, int fd) {
 
 // Large entries: this thread inflates into 1 MiB blocks while a second one
 // writes the previous blocks.
-ZRESULT ZipReader::WriteBehind(ZipEntryStream& stream, int fd) {
+ZRESULT ZipReader::WriteBehind(ZipEntryStream& stream, platform::NativeFile fd) {
   AsyncFileWriter writer(fd);
   const auto failed = [&] {
     osError_ = writer.error();
@@ -297,23 +294,23 @@ ZRESULT ZipReader::ExtractToFile(int index, const std::wstring& name) {
   // Whatever name the caller passes goes through the same cleaning, and the
   // way down is walked from the root step by step: the output always lands
   // below the root, whatever links stand there.
-  std::string relative = platform::WideToOsNarrow(SanitiseEntryName(name));
+  std::string relative = platform::WideToUtf8(SanitiseEntryName(name));
   if ((entry.attributes & kAttrDirectory) != 0) {
     if (!relative.empty() && relative.back() == '/') relative.pop_back();
-    if (FolderFd(relative) >= 0) return ZR_OK;
+    if (FolderFd(relative) != platform::kNoFile) return ZR_OK;
     osError_ = errno;
     return ZR_NOFILE;
   }
   if (relative.empty() || relative.back() == '/') return ZR_NOFILE;
   const std::size_t slash = relative.rfind('/');
   const std::string leaf = slash == std::string::npos ? relative : relative.substr(slash + 1);
-  const int folder =
+  const platform::NativeFile folder =
       FolderFd(slash == std::string::npos ? std::string() : relative.substr(0, slash));
-  if (folder < 0) {
+  if (folder == platform::kNoFile) {
     osError_ = errno;
     return ZR_NOFILE;
   }
-  mode_t mode = 0644;
+  unsigned mode = 0644;
   if (record.host == kHostUnix && ((record.externalAttributes >> 16) & 0777) != 0) {
     mode = (record.externalAttributes >> 16) & 0777;  // Unix permissions, exec bits included
   } else if ((entry.attributes & kAttrReadOnly) != 0) {
@@ -321,45 +318,42 @@ ZRESULT ZipReader::ExtractToFile(int index, const std::wstring& name) {
   }
   // Always a new file: an existing one (or a link standing there) is
   // replaced, never written through.
-  const int fd = CreateFileIn(folder, leaf, mode);
-  if (fd < 0) {
+  const platform::NativeFile fd = CreateFileIn(folder, leaf, mode);
+  if (fd == platform::kNoFile) {
     osError_ = errno;
     return ZR_NOFILE;
   }
   ZRESULT result = WriteEntryTo(record, fd);
   if (result == ZR_OK) {
-    const std::int64_t access = FileTimeToUnixNanoseconds(entry.accessTime);
-    const std::int64_t write = FileTimeToUnixNanoseconds(entry.writeTime);
-    const timespec times[2] = {{access / 1000000000, access % 1000000000},
-                               {write / 1000000000, write % 1000000000}};
-    ::futimens(fd, times);
+    platform::SetFileTimes(fd, FileTimeToUnixNanoseconds(entry.accessTime),
+                           FileTimeToUnixNanoseconds(entry.writeTime));
   }
-  if (::close(fd) != 0 && result == ZR_OK) {  // a quota or network file system may say so only now
+  if (!platform::CloseFile(fd) && result == ZR_OK) {  // a quota or network file system may say so only now
     osError_ = errno;
     result = ZR_WRITE;
   }
   // A failed entry leaves nothing behind that could pass for a whole file.
-  if (result != ZR_OK) ::unlinkat(folder, leaf.c_str(), 0);
+  if (result != ZR_OK) platform::RemoveIn(folder, leaf);
   return result;
 }
 
 // The folder's descriptor, kept for the next entry: entries come folder by
 // folder. Also for a directory entry (then kept as the folder).
-int ZipReader::FolderFd(const std::string& folder) {
-  if (folderFd_ >= 0 && folder == folder_) return folderFd_;
-  if (rootFd_ < 0) {
+platform::NativeFile ZipReader::FolderFd(const std::string& folder) {
+  if (folderFd_ != platform::kNoFile && folder == folder_) return folderFd_;
+  if (rootFd_ == platform::kNoFile) {
     std::error_code ec;
     fs::create_directories(root_, ec);  // the caller's root itself
-    rootFd_ = ::open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (rootFd_ < 0) return -1;
+    rootFd_ = platform::OpenFolder(root_);
+    if (rootFd_ == platform::kNoFile) return platform::kNoFile;
   }
-  if (folderFd_ >= 0) ::close(folderFd_);
+  if (folderFd_ != platform::kNoFile) platform::CloseFile(folderFd_);
   folder_ = folder;
   folderFd_ = OpenFolderBeneath(rootFd_, folder);
   return folderFd_;
 }
 
-ZRESULT ZipReader::ExtractToDescriptor(int index, int fd) {
+ZRESULT ZipReader::ExtractToDescriptor(int index, platform::NativeFile fd) {
   CloseMemoryEntry();
   osError_ = 0;
   if (index < 0 || static_cast<std::uint32_t>(index) >= entryCount_) return ZR_ARGS;
@@ -436,7 +430,7 @@ ZipReader* ReaderOf(HZIP zip, ZRESULT* error) {
 }  // namespace
 
 HZIP ZipOpenFile(const std::wstring& path, const char* password, const std::wstring& rootDir) {
-  auto source = OpenFileSource(platform::OsPath(path).native());
+  auto source = OpenFileSource(platform::OsPath(path));
   if (!source) {
     Remember(ZR_NOFILE);
     return nullptr;
@@ -444,7 +438,8 @@ HZIP ZipOpenFile(const std::wstring& path, const char* password, const std::wstr
   return OpenReader(std::move(source), password, rootDir);
 }
 
-HZIP ZipOpenDescriptor(int fd, const char* password, const std::wstring& rootDir) {
+HZIP ZipOpenDescriptor(platform::NativeFile fd, const char* password,
+                       const std::wstring& rootDir) {
   int status = 0;
   auto source = OpenDescriptorSource(fd, &status);
   if (!source) {
@@ -488,7 +483,7 @@ ZRESULT ZipExtractItem(HZIP zip, int index, void* target, std::uint32_t length, 
   if (target == nullptr) return Remember(ZR_ARGS);
   switch (mode) {
     case ZIP_HANDLE:
-      return Remember(reader->ExtractToDescriptor(index, *static_cast<int*>(target)));
+      return Remember(reader->ExtractToDescriptor(index, *static_cast<platform::NativeFile*>(target)));
     case ZIP_FILENAME:
       return Remember(reader->ExtractToFile(index, *static_cast<const std::wstring*>(target)));
     case ZIP_MEMORY:

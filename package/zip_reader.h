@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include <platform/file_handle.h>
+
 using ZRESULT = std::uint32_t;
 
 inline constexpr ZRESULT ZR_OK = 0x00000000;
@@ -25,7 +27,7 @@ inline constexpr ZRESULT ZR_SEEK = 0x02000000;      // a caller's handle cannot 
 inline constexpr ZRESULT ZR_FLATE = 0x05000000;     // inflating failed or data ended early
 
 // Extraction targets.
-inline constexpr int ZIP_HANDLE = 1;    // target: pointer to an open file descriptor (int)
+inline constexpr int ZIP_HANDLE = 1;    // target: pointer to an open platform::NativeFile
 inline constexpr int ZIP_FILENAME = 2;  // target: pointer to a wide file name (std::wstring)
 inline constexpr int ZIP_MEMORY = 3;    // target: buffer of the given length, piece by piece
 
@@ -52,7 +54,8 @@ class ZipSource;
 // Entries are written below rootDir (the current directory when empty);
 // nothing is ever written outside it. password may be null.
 HZIP ZipOpenFile(const std::wstring& path, const char* password, const std::wstring& rootDir = {});
-HZIP ZipOpenDescriptor(int fd, const char* password, const std::wstring& rootDir = {});
+HZIP ZipOpenDescriptor(platform::NativeFile fd, const char* password,
+                       const std::wstring& rootDir = {});
 HZIP ZipOpenMemory(const void* data, std::size_t length, const char* password,
                    const std::wstring& rootDir = {});
 HZIP ZipOpenSource(std::shared_ptr<ZipSource> source, const char* password,
@@ -69,7 +72,7 @@ ZRESULT ZipClose(HZIP zip);
 // must outlive the handle's extractions.
 ZRESULT ZipSetCancel(HZIP zip, const std::atomic<bool>* cancel);
 
-// The errno of the file-system call that made the latest extraction on this
+// The errno (see platform/file_handle.h) of the file-system call that made the latest extraction on this
 // handle fail (ZR_NOFILE, ZR_WRITE); 0 when the file system was not the
 // cause (a refused name, damaged data).
 int ZipLastOsError(HZIP zip);

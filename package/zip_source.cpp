@@ -1,11 +1,9 @@
 #include <package/zip_source.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <cstring>
+
+#include <platform/file_handle.h>
 
 namespace {
 
@@ -28,10 +26,10 @@ class MemorySource : public ZipSource {
 
 class DescriptorSource final : public ZipSource {
  public:
-  DescriptorSource(int fd, std::uint64_t base, std::uint64_t size, bool owned)
+  DescriptorSource(platform::NativeFile fd, std::uint64_t base, std::uint64_t size, bool owned)
       : fd_(fd), base_(base), size_(size), owned_(owned) {}
   ~DescriptorSource() override {
-    if (owned_) ::close(fd_);
+    if (owned_) platform::CloseFile(fd_);
   }
   std::uint64_t Size() const override { return size_; }
   long long Read(std::uint64_t offset, void* buffer, std::size_t length) const override {
@@ -39,9 +37,8 @@ class DescriptorSource final : public ZipSource {
     length = static_cast<std::size_t>(std::min<std::uint64_t>(length, size_ - offset));
     std::size_t done = 0;
     while (done < length) {
-      const ssize_t n = ::pread(fd_, static_cast<char*>(buffer) + done, length - done,
-                                static_cast<off_t>(base_ + offset + done));
-      if (n < 0 && errno == EINTR) continue;
+      const long long n = platform::ReadAt(fd_, static_cast<char*>(buffer) + done, length - done,
+                                           base_ + offset + done);
       if (n < 0) return -1;
       if (n == 0) break;
       done += static_cast<std::size_t>(n);
@@ -50,7 +47,7 @@ class DescriptorSource final : public ZipSource {
   }
 
  private:
-  int fd_;
+  platform::NativeFile fd_;
   std::uint64_t base_;
   std::uint64_t size_;
   bool owned_;
@@ -58,35 +55,33 @@ class DescriptorSource final : public ZipSource {
 
 }  // namespace
 
-std::shared_ptr<ZipSource> OpenFileSource(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
+std::shared_ptr<ZipSource> OpenFileSource(const std::filesystem::path& path) {
+  const platform::NativeFile fd = platform::OpenFileToRead(path);
+  if (fd == platform::kNoFile) return nullptr;
+  const std::optional<platform::FileFacts> facts = platform::FactsOf(fd);
+  if (!facts || !facts->regular) {
+    platform::CloseFile(fd);
     return nullptr;
   }
-  const auto size = static_cast<std::uint64_t>(info.st_size);
+  const std::uint64_t size = facts->size;
   // Read with pread in blocks rather than mapped: memory stays small however
   // large the archive is, and positional reads let threads share the file.
   return std::make_shared<DescriptorSource>(fd, 0, size, true);
 }
 
-std::shared_ptr<ZipSource> OpenDescriptorSource(int fd, int* status) {
-  const off_t position = ::lseek(fd, 0, SEEK_CUR);
-  if (position < 0) {
+std::shared_ptr<ZipSource> OpenDescriptorSource(platform::NativeFile fd, int* status) {
+  const std::optional<std::uint64_t> position = platform::FilePosition(fd);
+  if (!position) {
     if (status != nullptr) *status = 1;
     return nullptr;
   }
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || info.st_size < position) {
+  const std::optional<platform::FileFacts> facts = platform::FactsOf(fd);
+  if (!facts || facts->size < *position) {
     if (status != nullptr) *status = 2;
     return nullptr;
   }
   if (status != nullptr) *status = 0;
-  return std::make_shared<DescriptorSource>(fd, static_cast<std::uint64_t>(position),
-                                            static_cast<std::uint64_t>(info.st_size - position),
-                                            false);
+  return std::make_shared<DescriptorSource>(fd, *position, facts->size - *position, false);
 }
 
 std::shared_ptr<ZipSource> OpenMemorySource(const void* data, std::size_t length) {

@@ -4,8 +4,11 @@
 // positional, so several readers may share one source.
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
+
+#include <platform/file_handle.h>
 
 class ZipSource {
  public:
@@ -23,9 +26,9 @@ class ZipSource {
 };
 
 // Null when the file cannot be opened or read.
-std::shared_ptr<ZipSource> OpenFileSource(const std::string& path);
+std::shared_ptr<ZipSource> OpenFileSource(const std::filesystem::path& path);
 // The caller's descriptor from its current position on; it stays the
 // caller's. Null when it cannot seek (status 1) or fails otherwise (status 2).
-std::shared_ptr<ZipSource> OpenDescriptorSource(int fd, int* status);
+std::shared_ptr<ZipSource> OpenDescriptorSource(platform::NativeFile fd, int* status);
 // The caller's block, which must outlive the source.
 std::shared_ptr<ZipSource> OpenMemorySource(const void* data, std::size_t length);

@@ -75,3 +75,11 @@ tidewell_test(platform_process_tests LABEL unit
 add_dependencies(platform_process_tests probe_program)
 target_compile_definitions(platform_process_tests PRIVATE
   TIDEWELL_PROBE_PROGRAM="$<TARGET_FILE:probe_program>")
+tidewell_test(package_tests LABEL unit
+  SOURCES
+    unit/package/package_extract_test.cpp
+    unit/package/path_beneath_win32_test.cpp
+    unit/package/zip_layout_test.cpp
+  DEPS tidewell_package)
+target_compile_definitions(package_tests PRIVATE
+  TIDEWELL_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
