@@ -1,7 +1,9 @@
 #include <install/chatbox_client.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include <base/file_helpers.h>
 #include <base/process_helpers.h>
@@ -13,9 +15,11 @@
 #include <install/chatbox_settings.h>
 #include <install/install_layout.h>
 #include <platform/atomic_file.h>
+#include <platform/file_handle.h>
+#include <platform/folder_steps.h>
 #include <platform/os_encoding.h>
 #include <platform/thread_annotations.h>
-#include <platform/whole_file.h>
+#include <platform/utf.h>
 #include <service/service_state.h>
 
 namespace {
@@ -30,14 +34,30 @@ CMutex g_settingsMutex;
 enum class FileState { kMissing, kRead, kUnusable };
 
 // The settings file's bytes. Only a regular file is read: a link (which the
-// client would follow somewhere we must not replace), a folder or a device
-// is unusable.
+// client would follow somewhere we must not replace; on Windows a symbolic
+// link or a junction), a folder, a pipe or a device is unusable. The file is
+// opened as itself, never through a link in its place.
 FileState ReadSettingsFile(const fs::path& file, std::string& bytes) {
-  std::error_code ec;
-  const fs::file_status status = fs::symlink_status(file, ec);
-  if (status.type() == fs::file_type::not_found) return FileState::kMissing;
-  if (status.type() != fs::file_type::regular) return FileState::kUnusable;
-  return platform::ReadWholeFileExact(file, bytes) ? FileState::kRead : FileState::kUnusable;
+  bytes.clear();
+  errno = 0;
+  const platform::FileHandle folder(platform::OpenFolder(file.parent_path()));
+  if (!folder.valid()) return errno == ENOENT ? FileState::kMissing : FileState::kUnusable;
+  const std::string name = platform::WideToUtf8(platform::WidePath(file.filename()));
+  errno = 0;
+  const platform::FileHandle handle(platform::OpenFileIn(folder.get(), name));
+  if (!handle.valid()) return errno == ENOENT ? FileState::kMissing : FileState::kUnusable;
+  const std::optional<platform::FileFacts> facts = platform::FactsOf(handle.get());
+  if (!facts || !facts->regular) return FileState::kUnusable;
+  std::string read;
+  char buffer[16384];
+  for (;;) {
+    const long long count = platform::ReadSome(handle.get(), buffer, sizeof buffer);
+    if (count < 0) return FileState::kUnusable;
+    if (count == 0) break;
+    read.append(buffer, static_cast<std::size_t>(count));
+  }
+  bytes = std::move(read);
+  return FileState::kRead;
 }
 
 // The file as it was becomes the newest backup; the oldest is dropped.

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include <base/file_helpers.h>
+#include <install/chatbox_install_location.h>
 #include <install/program_stop.h>
 #include <platform/os_encoding.h>
 #include <platform/process.h>
@@ -85,7 +86,13 @@ bool UnpackChatbox(const InstallLayout& layout) {
 }
 
 std::wstring ChatboxProgramPath(const InstallLayout& layout) {
-  return FileExists(layout.chatboxProgram) ? layout.chatboxProgram : layout.chatboxExecutable;
+  if (FileExists(layout.chatboxProgram)) return layout.chatboxProgram;
+  if (FileExists(layout.chatboxExecutable)) return layout.chatboxExecutable;
+  // The client's setup may have kept a folder of an earlier install of its
+  // own (a per-machine one, say): its uninstall entry says where it went.
+  const std::wstring elsewhere = ChatboxProgramAtInstallLocation();
+  if (!elsewhere.empty() && FileExists(elsewhere)) return elsewhere;
+  return layout.chatboxExecutable;
 }
 
 std::vector<std::string> ChatboxArguments(const std::string& sandboxRestriction) {

@@ -21,7 +21,8 @@ bool IsAppImage(const std::wstring& path);
 bool UnpackChatbox(const InstallLayout& layout);
 
 // The program that runs the client: the unpacked one when it is there,
-// otherwise the file the client's setup installed.
+// otherwise the file the client's setup installed in our folder, otherwise
+// the one in the folder its uninstall entry names (when it is there).
 std::wstring ChatboxProgramPath(const InstallLayout& layout);
 
 // The client's arguments: none, or --no-sandbox when the reason the sandbox

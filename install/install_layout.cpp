@@ -45,7 +45,12 @@ Installation TakeInstallation() {
       CurrentInstallLayout(), state.packageUrl, state.packageSha256, state.packageUrls, {}};
 }
 
-std::wstring DefaultInstallFolder() { return Join(platform::HomeFolder(), L"AlTidewell"); }
+std::wstring DefaultInstallFolder() {
+  std::wstring parent = platform::DefaultProgramParent();
+  // A drive's root ("C:\\") keeps its separator; the folder is joined once.
+  if (!parent.empty() && parent.back() == platform::PathSeparator()) parent.pop_back();
+  return Join(parent, L"AlTidewell");
+}
 
 std::wstring PackageArchivePath() {
   // Bulky data: the per-user local data folder, never the settings folder.

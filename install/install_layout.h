@@ -27,7 +27,7 @@ InstallLayout MakeInstallLayout(const std::wstring& installFolder);
 InstallLayout CurrentInstallLayout();
 
 // Where the stack goes unless the user chose otherwise: "AlTidewell" in the
-// home folder.
+// platform's default parent (the home folder; "C:\\AlTidewell" on Windows).
 std::wstring DefaultInstallFolder();
 // The install package, kept between runs in the per-user data folder.
 std::wstring PackageArchivePath();

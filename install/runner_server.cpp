@@ -67,6 +67,9 @@ bool IsOurServer(const platform::PortOwner& owner, const InstallLayout& layout) 
 bool StartServer(const InstallLayout& layout, std::uint16_t port) TW_REQUIRES(g_serverMutex) {
   platform::StartOptions options;
   options.detached = true;
+  // A console program: without this, Windows gives the server a window of
+  // its own that stays open as long as it serves.
+  options.hidden = true;
   // Whatever the user's own environment says, ours listens where we chose
   // and keeps its models in the install folder.
   options.environment = {"OLLAMA_HOST=127.0.0.1:" + std::to_string(port),

@@ -14,5 +14,9 @@ std::wstring LocalAppDataFolder();    // bulky per-machine data
 std::wstring TempFolder();
 std::wstring HomeFolder();
 std::wstring RuntimeFolder();  // per-session sockets and locks
+// Where a program's own folder goes unless the user chooses: the home folder
+// here; the system drive's root on Windows ("C:\\", from SystemDrive), where
+// such a folder keeps its path short and free of the user's name.
+std::wstring DefaultProgramParent();
 
 }  // namespace platform

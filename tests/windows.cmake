@@ -83,3 +83,25 @@ tidewell_test(package_tests LABEL unit
   DEPS tidewell_package)
 target_compile_definitions(package_tests PRIVATE
   TIDEWELL_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
+tidewell_test(install_helper_tests LABEL unit
+  SOURCES
+    unit/install/chatbox_client_test.cpp
+    unit/install/chatbox_drop_test.cpp
+    unit/install/chatbox_process_test.cpp
+    unit/install/chatbox_settings_test.cpp
+    unit/install/install_layout_test.cpp
+    unit/install/model_fit_test.cpp
+    unit/install/pull_failure_test.cpp
+    unit/install/pull_progress_test.cpp
+    unit/install/space_text_test.cpp
+    unit/install/win32/chatbox_client_win32_test.cpp
+    unit/install/win32/install_folder_win32_test.cpp
+    unit/install/win32/setup_command_win32_test.cpp
+  DEPS tidewell_install)
+# Stands in for the vendors' setups where only their command line matters.
+add_executable(setup_recorder unit/install/win32/setup_recorder_main.cpp)
+target_link_libraries(setup_recorder PRIVATE tidewell_options)
+target_link_options(setup_recorder PRIVATE -municode)
+add_dependencies(install_helper_tests setup_recorder)
+target_compile_definitions(install_helper_tests PRIVATE
+  TIDEWELL_SETUP_RECORDER="$<TARGET_FILE:setup_recorder>")

@@ -49,4 +49,6 @@ std::wstring RuntimeFolder() {
   return value.empty() || value.front() != '/' ? TempFolder() : Utf8ToWide(value);
 }
 
+std::wstring DefaultProgramParent() { return HomeFolder(); }
+
 }  // namespace platform

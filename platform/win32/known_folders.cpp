@@ -72,4 +72,20 @@ std::wstring RuntimeFolder() {
   return local.empty() ? TempFolder() : local + L"\\Temp";
 }
 
+std::wstring DefaultProgramParent() {
+  // "X:" as the system sets it; otherwise the drive Windows itself is on.
+  std::wstring drive = Variable(L"SystemDrive");
+  const auto isDrive = [](const std::wstring& text) {
+    return text.size() >= 2 && text[1] == L':' &&
+           ((text[0] >= L'A' && text[0] <= L'Z') || (text[0] >= L'a' && text[0] <= L'z'));
+  };
+  if (drive.size() != 2 || !isDrive(drive)) {
+    wchar_t windows[MAX_PATH + 1] = {};
+    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
+    drive = length >= 2 && length <= MAX_PATH ? std::wstring(windows, 2) : std::wstring();
+    if (!isDrive(drive)) drive = L"C:";
+  }
+  return drive + L"\\";
+}
+
 }  // namespace platform

@@ -1,7 +1,5 @@
 // The client's settings file: written, merged, backed up, or left alone.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <config/json_text.h>
 #include <install/chatbox_client.h>
@@ -10,7 +8,7 @@
 #include <install/install_layout.h>
 #include <platform/os_encoding.h>
 #include <service/service_state.h>
-#include <tests/support/gate.h>
+#include <tests/unit/install/chatbox_config_fixture.h>
 #include <tests/support/temp_home.h>
 
 #include <filesystem>
@@ -23,34 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kHost[] = "http://127.0.0.1:11999";
-
-const char kUserSettings[] = R"({
-  "configVersion": 14,
-  "settings": {"theme": 1, "language": "en",
-               "providers": {"openai": {"apiKey": "sk-user"},
-                             "ollama": {"apiHost": "http://10.0.0.5:11434", "models": [{"modelId": "llama3:8b"}]}},
-               "defaultChatModel": {"provider": "openai", "model": "gpt-4o"}}
-})";
-
-class ChatboxConfigFile : public ::testing::Test {
- protected:
-  void SetUp() override {
-    GetServiceState().installFolder = std::wstring();  // no client folder of ours to stop
-    fs::create_directories(File().parent_path());
-  }
-
-  static fs::path File() { return platform::OsPath(ChatboxSettingsFile()); }
-  static fs::path Backup(int number) { return platform::OsPath(ChatboxSettingsBackup(number)); }
-  static void Write(const std::string& text) { std::ofstream(File(), std::ios::binary) << text; }
-  static Json::Value Read() {
-    Json::Value root;
-    EXPECT_TRUE(ParseJson(ReadTextFile(File()), root));
-    return root;
-  }
-
-  TempHome home_;
-};
+using chatbox_test::ChatboxConfigFile;
+using chatbox_test::kHost;
+using chatbox_test::kUserSettings;
 
 TEST_F(ChatboxConfigFile, ANewFileHoldsBothLayoutsAndIsPrivate) {
   fs::remove(File().parent_path());
@@ -111,7 +84,6 @@ TEST_F(ChatboxConfigFile, UnusableFilesAreLeftExactlyAsTheyWere) {
   ASSERT_FALSE(ParseJson(deep, probe));
   ASSERT_TRUE(ParseJson("{\"a\":" + std::string(999, '[') + std::string(999, ']') + "}", probe));
 
-  const fs::path elsewhere = home_.root() / "dotfiles" / "chatbox.json";
   struct Case {
     const char* name;
     std::function<void()> make;
@@ -124,14 +96,7 @@ TEST_F(ChatboxConfigFile, UnusableFilesAreLeftExactlyAsTheyWere) {
       {"number beyond a double", [] { Write(R"({"configVersion": 1e400})"); }},
       {"no object", [] { Write(R"([{"settings": {}}])"); }},
       {"settings of another kind", [] { Write(R"({"configVersion": 14, "settings": [1]})"); }},
-      {"a link",
-       [&] {
-         fs::create_directories(elsewhere.parent_path());
-         std::ofstream(elsewhere) << kUserSettings;
-         fs::create_symlink(elsewhere, File());
-       }},
       {"a folder", [] { fs::create_directory(File()); }},
-      {"a pipe", [] { ASSERT_EQ(::mkfifo(File().c_str(), 0600), 0); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -147,58 +112,12 @@ TEST_F(ChatboxConfigFile, UnusableFilesAreLeftExactlyAsTheyWere) {
     EXPECT_FALSE(fs::exists(Backup(1)));
     EXPECT_FALSE(ChatboxConfigHasModel("deepseek-r1:7b"));
   }
-  EXPECT_EQ(ReadTextFile(elsewhere), kUserSettings);
-}
-
-TEST_F(ChatboxConfigFile, AFileWeMayNotReadIsLeftAlone) {
-  if (::geteuid() == 0) GTEST_SKIP() << "the owner of every file reads any file";
-  Write(kUserSettings);
-  fs::permissions(File(), fs::perms::none);
-  EXPECT_EQ(WriteChatboxConfig("deepseek-r1:7b", kHost), ChatboxConfigResult::kUnusable);
-  EXPECT_EQ(ModeOf(File()), 0);
-  fs::permissions(File(), fs::perms::owner_read);
-  EXPECT_EQ(ReadTextFile(File()), kUserSettings);
 }
 
 TEST_F(ChatboxConfigFile, TagsThatCannotBeTextAreRefused) {
   EXPECT_EQ(WriteChatboxConfig("", kHost), ChatboxConfigResult::kWriteFailed);
   EXPECT_EQ(WriteChatboxConfig("deepseek-r1:7b", ""), ChatboxConfigResult::kWriteFailed);
   EXPECT_FALSE(fs::exists(File()));
-}
-
-TEST_F(ChatboxConfigFile, TheRunningClientEndsFirstAndWhatItSavesOnTheWayOutStays) {
-  GetServiceState().installFolder = platform::WidePath(home_.root() / "install");
-  const InstallLayout layout = MakeInstallLayout(GetServiceState().installFolder);
-  const fs::path ready = home_.root() / "ready";
-  // Like the client: it saves its settings from memory when asked to end.
-  WriteScript(
-      platform::OsPath(layout.chatboxExecutable),
-      "trap 'printf %s \"{\\\"configVersion\\\": 14, \\\"settings\\\": {\\\"theme\\\": 2}}\" > \"" +
-          File().string() +
-          "\"; exit 0' TERM\n"
-          "echo $$ > '" +
-          ready.string() + ".tmp'; mv '" + ready.string() + ".tmp' '" + ready.string() +
-          "'\n"
-          // Bounded, so a copy that is never stopped still goes away.
-          "i=0; while [ $i -lt 600 ]; do sleep 0.05; i=$((i + 1)); done");
-  Write(R"({"configVersion": 14, "settings": {"theme": 1}})");
-  ASSERT_TRUE(StartChatbox());
-  ASSERT_TRUE(Eventually([&] { return fs::exists(ready); }));
-
-  EXPECT_EQ(WriteChatboxConfig("deepseek-r1:7b", kHost), ChatboxConfigResult::kWritten);
-  EXPECT_EQ(Read()["settings"]["theme"], 2);
-  EXPECT_TRUE(ChatboxConfigHasModel("deepseek-r1:7b"));
-  EXPECT_EQ(ReadTextFile(Backup(1)), R"({"configVersion": 14, "settings": {"theme": 2}})");
-
-  // With nothing to change, a running client is left running.
-  fs::remove(ready);
-  ASSERT_TRUE(StartChatbox());
-  ASSERT_TRUE(Eventually([&] { return fs::exists(ready); }));
-  EXPECT_EQ(WriteChatboxConfig("deepseek-r1:7b", kHost), ChatboxConfigResult::kWritten);
-  const pid_t client = std::stoi(ReadTextFile(ready));
-  EXPECT_EQ(::kill(client, 0), 0);
-  EXPECT_TRUE(StopChatbox());
-  GetServiceState().installFolder = std::wstring();
 }
 
 TEST_F(ChatboxConfigFile, WritersOnSeveralThreadsLoseNoModel) {
@@ -226,7 +145,6 @@ TEST_F(ChatboxConfigFile, ARemovedModelLeavesTheFileOnlyWhereItWasNamed) {
   const std::string using7b = R"({"configVersion": 14, "settings": {"theme": 1,
     "providers": {"ollama": {"models": [{"modelId": "deepseek-r1:7b"}]}},
     "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})";
-  const fs::path elsewhere = home_.root() / "dotfiles" / "chatbox.json";
   struct Case {
     const char* name;
     std::function<void()> make;
@@ -242,13 +160,6 @@ TEST_F(ChatboxConfigFile, ARemovedModelLeavesTheFileOnlyWhereItWasNamed) {
       {"the model", [&] { Write(using7b); }, "deepseek-r1:7b", ChatboxConfigResult::kWritten, true},
       {"not JSON", [] { Write("{ \"settings\": "); }, "deepseek-r1:7b",
        ChatboxConfigResult::kUnusable, false},
-      {"a link",
-       [&] {
-         fs::create_directories(elsewhere.parent_path());
-         std::ofstream(elsewhere) << using7b;
-         fs::create_symlink(elsewhere, File());
-       },
-       "deepseek-r1:7b", ChatboxConfigResult::kUnusable, false},
       {"no tag", [&] { Write(using7b); }, "", ChatboxConfigResult::kWriteFailed, false},
   };
   const InstallLayout layout = MakeInstallLayout(platform::WidePath(home_.root() / "install"));
@@ -272,7 +183,6 @@ TEST_F(ChatboxConfigFile, ARemovedModelLeavesTheFileOnlyWhereItWasNamed) {
       EXPECT_EQ(ReadTextFile(File()), bytes);
     }
   }
-  EXPECT_EQ(ReadTextFile(elsewhere), using7b);
 }
 
 }  // namespace
