@@ -1,40 +1,56 @@
 #include <setup/install_payload.h>
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <climits>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include <package/path_beneath.h>
 #include <package/zip_reader.h>
+#include <platform/file_handle.h>
+#include <platform/folder_steps.h>
 #include <platform/os_encoding.h>
+#include <platform/random_bytes.h>
 #include <setup/payload_links.h>
 
 namespace fs = std::filesystem;
+using platform::FileHandle;
 
 namespace setup {
 
 namespace {
 
-// A unique, private (0700) folder beside target, or empty on failure.
-fs::path MakeStagingFolder(const fs::path& target, const char* purpose) {
-  std::string pattern =
-      (target.parent_path() / ("." + target.filename().string() + "." + purpose + "-XXXXXX"))
-          .string();
-  if (::mkdtemp(pattern.data()) == nullptr) return {};
-  return pattern;
+// Zip entries keep the Unix file type in the top bits of their mode.
+constexpr std::uint32_t kTypeMask = 0170000;
+constexpr std::uint32_t kTypeLink = 0120000;
+// The longest link target a payload may carry (Linux's PATH_MAX).
+constexpr std::uint64_t kMaxLinkTarget = 4096;
+
+// A path's last step as the folder steps take names: UTF-8 on Windows, the
+// bytes themselves here.
+std::string StepOf(const fs::path& path) {
+  const std::u8string name = path.filename().u8string();
+  return {reinterpret_cast<const char*>(name.data()), name.size()};
 }
 
-void RemoveTree(const fs::path& path) {
-  std::error_code ec;
-  fs::remove_all(path, ec);  // removes links themselves, never what they point to
+fs::path PathOfStep(const std::string& step) {
+  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(step.data()), step.size()));
 }
+
+// ".<target>.<purpose>-<random>": beside target, unguessable, hidden.
+std::string SiblingName(const std::string& leaf, const char* purpose) {
+  unsigned char random[8];
+  if (!platform::RandomBytes(random, sizeof random)) return {};
+  std::string name = "." + leaf + "." + purpose + "-";
+  for (const unsigned char byte : random) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02x", byte);
+    name += hex;
+  }
+  return name;
+}
+
+std::string ErrorText(int error) { return std::strerror(error); }
 
 struct PendingLink {
   std::string name;
@@ -44,7 +60,7 @@ struct PendingLink {
 // A link entry's target: its data, of a length a path can have.
 bool ReadLinkTarget(HZIP archive, const ZipEntry& entry, const std::string& name,
                     std::string* target, std::string* reason) {
-  if (entry.uncompressedSize == 0 || entry.uncompressedSize >= PATH_MAX) {
+  if (entry.uncompressedSize == 0 || entry.uncompressedSize >= kMaxLinkTarget) {
     *reason = "the link \"" + name + "\" has no usable target";
     return false;
   }
@@ -63,28 +79,24 @@ bool ReadLinkTarget(HZIP archive, const ZipEntry& entry, const std::string& name
 // first link, so a link named like one of them fails too.
 bool MakeLinks(const fs::path& folder, const std::vector<PendingLink>& links, std::string* reason) {
   if (links.empty()) return true;
-  const int root = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (root < 0) {
-    *reason = "cannot open the unpacked folder: " + std::string(std::strerror(errno));
+  const FileHandle root(platform::OpenFolderNotLink(folder));
+  if (!root.valid()) {
+    *reason = "cannot open the unpacked folder: " + ErrorText(errno);
     return false;
   }
-  bool ok = true;
   for (const PendingLink& link : links) {
     const std::size_t slash = link.name.rfind('/');
     if (slash == std::string::npos) continue;
-    const int made = OpenFolderBeneath(root, link.name.substr(0, slash));
-    if (made < 0) {
+    const FileHandle made(OpenFolderBeneath(root.get(), link.name.substr(0, slash)));
+    if (!made.valid()) {
       *reason = "cannot make the folder of the link \"" + link.name + "\"";
-      ok = false;
-      break;
+      return false;
     }
-    ::close(made);
   }
-  for (std::size_t i = 0; ok && i < links.size(); ++i) {
-    ok = setup::MakeLinkBeneath(root, links[i].name, links[i].target, reason);
+  for (const PendingLink& link : links) {
+    if (!setup::MakeLinkBeneath(root.get(), link.name, link.target, reason)) return false;
   }
-  ::close(root);
-  return ok;
+  return true;
 }
 
 bool Unpack(const std::uint8_t* zip, std::size_t size, const fs::path& folder,
@@ -102,7 +114,7 @@ bool Unpack(const std::uint8_t* zip, std::size_t size, const fs::path& folder,
   std::vector<PendingLink> links;
   for (int i = 0; ok && i < count; ++i) {
     ZRESULT result = ZipItemInfo(archive, i, &entry);
-    if (result == ZR_OK && (entry.unixMode & S_IFMT) == S_IFLNK) {
+    if (result == ZR_OK && (entry.unixMode & kTypeMask) == kTypeLink) {
       PendingLink link{platform::WideToOsNarrow(entry.name), {}};
       ok = !link.name.empty() && link.name.back() != '/';
       if (!ok) *reason = "a link entry has no usable name";
@@ -123,31 +135,40 @@ bool Unpack(const std::uint8_t* zip, std::size_t size, const fs::path& folder,
   return ok && MakeLinks(folder, links, reason);
 }
 
-// Puts staged in target's place. On success *old names what stood at target
-// before (empty when nothing did).
-bool SwapIn(const fs::path& staged, const fs::path& target, fs::path* old, std::string* reason) {
-  struct stat st;
-  if (::lstat(target.c_str(), &st) != 0) {
-    if (errno == ENOENT && ::rename(staged.c_str(), target.c_str()) == 0) return true;
-    *reason = "cannot put the install in place: " + std::string(std::strerror(errno));
-    return false;
-  }
+// Renames from to to in parent, never over anything standing there.
+int RenameNoReplace(platform::NativeFile parent, const std::string& from, const std::string& to) {
+  const int error = platform::RenameIn(parent, from, to, platform::RenameMode::NoReplace);
+  if (error != EINVAL && error != ENOSYS) return error;
+  // Without the mode, a plain rename: a folder replaces at most an empty one.
+  return platform::RenameIn(parent, from, to, platform::RenameMode::Replace);
+}
+
+// Puts staged in leaf's place, both in parent. On success *old names what
+// stood at leaf before (empty when nothing did).
+bool SwapIn(platform::NativeFile parent, const std::string& staged, const std::string& leaf,
+            std::string* old, std::string* reason) {
+  const int first = RenameNoReplace(parent, staged, leaf);
+  if (first == 0) return true;
   // One atomic exchange where the file system offers it.
-  if (::renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+  if (platform::RenameIn(parent, staged, leaf, platform::RenameMode::Exchange) == 0) {
     *old = staged;
     return true;
   }
-  // Otherwise two renames: the old one moves aside into a private folder first.
-  const fs::path aside = MakeStagingFolder(target, "old");
-  if (aside.empty() || ::rename(target.c_str(), (aside / "install").c_str()) != 0) {
-    *reason = "cannot move the older install aside: " + std::string(std::strerror(errno));
-    if (!aside.empty()) RemoveTree(aside);
+  // Otherwise two renames: the older install moves aside first.
+  const std::string aside = SiblingName(leaf, "old");
+  int error = aside.empty() ? EIO : RenameNoReplace(parent, leaf, aside);
+  if (error == ENOENT) {  // nothing stood there: the first rename's failure counts
+    *reason = "cannot put the install in place: " + ErrorText(first);
     return false;
   }
-  if (::rename(staged.c_str(), target.c_str()) != 0) {
-    *reason = "cannot put the install in place: " + std::string(std::strerror(errno));
-    ::rename((aside / "install").c_str(), target.c_str());
-    RemoveTree(aside);
+  if (error != 0) {
+    *reason = "cannot move the older install aside: " + ErrorText(error);
+    return false;
+  }
+  error = RenameNoReplace(parent, staged, leaf);
+  if (error != 0) {
+    *reason = "cannot put the install in place: " + ErrorText(error);
+    RenameNoReplace(parent, aside, leaf);
     return false;
   }
   *old = aside;
@@ -160,17 +181,24 @@ bool InstallPayload(const std::uint8_t* zip, std::size_t size, const fs::path& t
                     std::string* reason) {
   std::error_code ec;
   fs::create_directories(target.parent_path(), ec);
-  const fs::path staged = MakeStagingFolder(target, "setup");
-  if (staged.empty()) {
-    *reason = "cannot make a folder beside " + target.string() + ": " + std::strerror(errno);
+  const FileHandle parent(platform::OpenFolder(target.parent_path()));
+  const std::string leaf = StepOf(target);
+  const std::string staged = SiblingName(leaf, "setup");
+  const int error = !parent.valid()  ? errno
+                    : staged.empty() ? EIO
+                                     : platform::MakeFolderIn(parent.get(), staged, 0700);
+  if (error != 0) {
+    *reason = "cannot make a folder beside " +
+              platform::WideToOsNarrow(platform::WidePath(target)) + ": " + ErrorText(error);
     return false;
   }
-  fs::path old;
-  if (!Unpack(zip, size, staged, reason) || !SwapIn(staged, target, &old, reason)) {
-    RemoveTree(staged);
+  std::string old;
+  if (!Unpack(zip, size, target.parent_path() / PathOfStep(staged), reason) ||
+      !SwapIn(parent.get(), staged, leaf, &old, reason)) {
+    platform::RemoveTreeBeneath(parent.get(), staged);
     return false;
   }
-  if (!old.empty()) RemoveTree(old);
+  if (!old.empty()) platform::RemoveTreeBeneath(parent.get(), old);
   return true;
 }
 

@@ -1,12 +1,9 @@
 #include <setup/payload_links.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include <package/path_beneath.h>
+#include <platform/symbolic_link.h>
 
 namespace setup {
 
@@ -63,24 +60,21 @@ bool LinkTargetStaysInside(std::string_view name, std::string_view target, std::
   return true;
 }
 
-bool MakeLinkBeneath(int rootFd, const std::string& name, const std::string& target,
+bool MakeLinkBeneath(platform::NativeFile root, const std::string& name, const std::string& target,
                      std::string* reason) {
   const std::size_t slash = name.rfind('/');
   const std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
-  const int folder =
-      OpenFolderBeneath(rootFd, slash == std::string::npos ? std::string() : name.substr(0, slash));
-  if (folder < 0 || leaf.empty()) {
+  const platform::FileHandle folder(
+      OpenFolderBeneath(root, slash == std::string::npos ? std::string() : name.substr(0, slash)));
+  if (!folder.valid() || leaf.empty()) {
     *reason = "cannot make the folder of the link \"" + Printable(name) + "\"";
-    if (folder >= 0) ::close(folder);
     return false;
   }
-  const bool made = ::symlinkat(target.c_str(), folder, leaf.c_str()) == 0;
-  const int error = errno;
-  ::close(folder);
-  if (!made) {
+  const int error = platform::MakeLinkIn(folder.get(), leaf, target);
+  if (error != 0) {
     *reason = "cannot make the link \"" + Printable(name) + "\": " + std::strerror(error);
   }
-  return made;
+  return error == 0;
 }
 
 }  // namespace setup

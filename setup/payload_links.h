@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include <platform/file_handle.h>
+
 namespace setup {
 
 // The rule for a link named name (relative to the install folder, '/'
@@ -15,10 +17,10 @@ namespace setup {
 // from wherever that link leads. False with the reason when refused.
 bool LinkTargetStaysInside(std::string_view name, std::string_view target, std::string* reason);
 
-// Makes the link name -> target below the folder rootFd, walking down
+// Makes the link name -> target below the folder root, walking down
 // without following links (missing folders are made). An existing entry of
 // that name makes it fail.
-bool MakeLinkBeneath(int rootFd, const std::string& name, const std::string& target,
+bool MakeLinkBeneath(platform::NativeFile root, const std::string& name, const std::string& target,
                      std::string* reason);
 
 }  // namespace setup

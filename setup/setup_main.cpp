@@ -1,17 +1,17 @@
-// The Linux setup program: one program, shipped once per outside program,
-// each copy carrying its payload (see payload_trailer.h).
+// Our setup program: one program, shipped once per outside program, each
+// copy carrying its payload (see payload_trailer.h). On Linux it is the
+// setup the package carries; on Windows it stands in for the vendors' own
+// in tests, with their switches.
 //
 //   tidewell_setup /silent /dir=FOLDER   installs the payload into FOLDER
+//                                        (the runner's Inno Setup switches,
+//                                        in any letter case as there)
 //   tidewell_setup /S                    installs it into the folder named by
 //                                        the client setup key's InstallLocation
 //
 // Exit codes: 0 installed, 1 failed (the folder is left as it was), 2 usage.
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
+#include <cwctype>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -20,6 +20,8 @@
 #include <config/app_constants.h>
 #include <config/reg_key.h>
 #include <platform/os_encoding.h>
+#include <platform/own_program.h>
+#include <platform/program_arguments.h>
 #include <setup/install_payload.h>
 #include <setup/payload_trailer.h>
 
@@ -68,23 +70,14 @@ bool ReadInstallLocation(fs::path* folder, std::string* reason) {
   }
 }
 
-// Our own file, mapped read-only; the mapping lives until the process ends.
-bool MapOwnFile(const std::uint8_t** data, std::size_t* size, std::string* reason) {
-  const int fd = ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
-  struct stat st;
-  if (fd < 0 || ::fstat(fd, &st) != 0 || st.st_size <= 0) {
-    *reason = "cannot read the setup program's own file";
-    if (fd >= 0) ::close(fd);
-    return false;
+// Inno Setup compares its switches without regard to letter case.
+bool SameSwitch(std::wstring_view given, std::wstring_view wanted) {
+  if (given.size() != wanted.size()) return false;
+  for (std::size_t i = 0; i < given.size(); ++i) {
+    if (std::towlower(static_cast<wint_t>(given[i])) != static_cast<wint_t>(wanted[i])) {
+      return false;
+    }
   }
-  void* map = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-  ::close(fd);
-  if (map == MAP_FAILED) {
-    *reason = "cannot map the setup program's own file";
-    return false;
-  }
-  *data = static_cast<const std::uint8_t*>(map);
-  *size = static_cast<std::size_t>(st.st_size);
   return true;
 }
 
@@ -98,27 +91,28 @@ fs::path CleanTarget(const fs::path& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  const std::vector<std::wstring> args = platform::ProgramArguments(argc, argv);
   fs::path target;
   std::string reason;
-  if (args.size() == 1 && args[0] == "/S") {
+  if (args.size() == 1 && args[0] == L"/S") {
     if (!ReadInstallLocation(&target, &reason)) return Fail(reason);
-  } else if (args.size() == 2 && args[0] == "/silent" && args[1].starts_with("/dir=")) {
-    const std::string_view dir = args[1].substr(5);
+  } else if (args.size() == 2 && SameSwitch(args[0], L"/silent") &&
+             SameSwitch(std::wstring_view(args[1]).substr(0, 5), L"/dir=")) {
+    const std::wstring_view dir = std::wstring_view(args[1]).substr(5);
     if (dir.empty()) return Usage("/dir= needs a folder");
-    target = fs::path(dir);
+    target = platform::OsPath(dir);
   } else {
     return Usage(args.empty() ? "no mode given" : "unknown arguments");
   }
   target = CleanTarget(target);
   if (target.filename().empty() || target == target.root_path()) {
-    return Fail("refusing to install into " + target.string());
+    return Fail("refusing to install into " + platform::WideToOsNarrow(platform::WidePath(target)));
   }
 
   const std::uint8_t* file = nullptr;
   std::size_t fileSize = 0;
   setup::PayloadSlice slice;
-  if (!MapOwnFile(&file, &fileSize, &reason) ||
+  if (!platform::MapOwnProgramFile(&file, &fileSize, &reason) ||
       !setup::FindPayload(file, fileSize, &slice, &reason)) {
     return Fail(reason);
   }

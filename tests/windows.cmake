@@ -2,12 +2,24 @@
 # is the build's emulator). Only the layers ported so far: each program
 # joins here as its layer does, until this file can go.
 add_library(tidewell_test_support STATIC
-  support/child_win32.cpp support/links_win32.cpp support/temp_home.cpp
-  support/temp_home_win32.cpp support/user_sandbox_win32.cpp support/variables_win32.cpp
-  support/zip_builder.cpp)
+  support/built_programs.cpp support/child_win32.cpp support/links_win32.cpp
+  support/loopback_socket_win32.cpp support/scripted_server.cpp support/temp_home.cpp
+  support/temp_home_win32.cpp support/test_server.cpp support/user_sandbox_win32.cpp
+  support/variables_win32.cpp support/vendor_service_process.cpp support/zip_builder.cpp)
 target_include_directories(tidewell_test_support PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tidewell_test_support PUBLIC GTest::gtest tidewell_platform
                       PkgConfig::HTTPLIB ZLIB::ZLIB PRIVATE tidewell_options)
+# The programs of ours tests drive (tests/support/built_programs.h). The
+# stand-ins and the test package have no Windows build yet: empty paths.
+target_compile_definitions(tidewell_test_support PRIVATE
+  TIDEWELL_SETUP_PROGRAM="$<TARGET_FILE:tidewell_setup>"
+  TIDEWELL_ATTACH_PAYLOAD_PROGRAM="$<TARGET_FILE:tidewell_attach_payload>"
+  TIDEWELL_VENDOR_SERVICE_PROGRAM="$<TARGET_FILE:tidewell_vendor_service>"
+  TIDEWELL_FAKE_OLLAMA_PROGRAM=""
+  TIDEWELL_FAKE_CHATBOX_PROGRAM=""
+  TIDEWELL_TEST_PACKAGE_FILE="")
+add_dependencies(tidewell_test_support tidewell_vendor_service tidewell_setup
+                 tidewell_attach_payload)
 
 function(tidewell_test name)
   cmake_parse_arguments(ARG "" "LABEL" "SOURCES;DEPS" ${ARGN})
@@ -105,3 +117,6 @@ target_link_options(setup_recorder PRIVATE -municode)
 add_dependencies(install_helper_tests setup_recorder)
 target_compile_definitions(install_helper_tests PRIVATE
   TIDEWELL_SETUP_RECORDER="$<TARGET_FILE:setup_recorder>")
+tidewell_test(vendor_service_tests LABEL integration
+  SOURCES integration/vendor_service_test.cpp
+  DEPS JsonCpp::JsonCpp)

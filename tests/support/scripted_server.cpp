@@ -1,15 +1,11 @@
 #include "scripted_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+
+#include "loopback_socket.h"
 
 namespace {
 
@@ -33,16 +29,6 @@ const char* Reason(int status) {
     default:
       return "Status";
   }
-}
-
-bool SendAll(int fd, const char* data, std::size_t length) {
-  while (length > 0) {
-    const ssize_t n = ::send(fd, data, length, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    data += n;
-    length -= static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -73,21 +59,12 @@ ScriptedReply ServeWithRanges(const ScriptedRequest& request, const std::string&
 }
 
 ScriptedServer::ScriptedServer(Handler handler) : handler_(std::move(handler)) {
-  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::listen(fd_, 16);
-  socklen_t length = sizeof address;
-  ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-  port_ = ntohs(address.sin_port);
+  fd_ = ListenOnLoopback(&port_);
   thread_ = std::thread([this] {
     while (!stop_) {
-      pollfd p{fd_, POLLIN, 0};
-      if (::poll(&p, 1, 20) <= 0) continue;
-      const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (client < 0) continue;
+      if (!WaitReadable(fd_, 20)) continue;
+      const SocketId client = AcceptClient(fd_);
+      if (client == kNoSocket) continue;
       std::lock_guard lock(mutex_);
       connections_.emplace_back([this, client] { Serve(client); });
     }
@@ -98,7 +75,7 @@ ScriptedServer::~ScriptedServer() {
   stop_ = true;
   thread_.join();
   for (auto& connection : connections_) connection.join();
-  ::close(fd_);
+  CloseSocket(fd_);
 }
 
 std::string ScriptedServer::Url(const std::string& path) const {
@@ -110,20 +87,19 @@ std::vector<ScriptedRequest> ScriptedServer::Requests() {
   return requests_;
 }
 
-void ScriptedServer::Serve(int client) {
+void ScriptedServer::Serve(SocketId client) {
   std::string text;
   char buffer[4096];
   while (text.find("\r\n\r\n") == std::string::npos && !stop_) {
-    pollfd p{client, POLLIN, 0};
-    if (::poll(&p, 1, 20) <= 0) continue;
-    const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+    if (!WaitReadable(client, 20)) continue;
+    const long long n = ReceiveSome(client, buffer, sizeof buffer);
     if (n <= 0) break;
     text.append(buffer, static_cast<std::size_t>(n));
   }
   ScriptedRequest request;
   const std::size_t lineEnd = text.find("\r\n");
   if (lineEnd == std::string::npos) {
-    ::close(client);
+    CloseSocket(client);
     return;
   }
   const std::string line = text.substr(0, lineEnd);
@@ -158,8 +134,8 @@ void ScriptedServer::Serve(int client) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   } else if (reply.end == ScriptedReply::End::Reset) {
-    const linger reset{1, 0};  // close with RST, as a dropped connection looks
-    ::setsockopt(client, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    CloseWithReset(client);
+    return;
   }
-  ::close(client);
+  CloseSocket(client);
 }

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "loopback_socket.h"
+
 struct ScriptedRequest {
   int index = 0;  // 0 for the first request the server saw
   std::string path;
@@ -47,10 +49,10 @@ class ScriptedServer {
   long long BodyBytesSent() const { return bodyBytes_; }
 
  private:
-  void Serve(int client);
+  void Serve(SocketId client);
 
   Handler handler_;
-  int fd_ = -1;
+  SocketId fd_ = kNoSocket;
   int port_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<long long> bodyBytes_{0};

@@ -7,10 +7,13 @@
 #include <string>
 #include <thread>
 
+#include "loopback_socket.h"
+
 class TestServer {
  public:
   TestServer();
-  // HTTPS with the given certificate and key files.
+  // HTTPS with the given certificate and key files (test_server_tls.cpp;
+  // not on Windows, whose cpp-httplib has no TLS here).
   TestServer(const std::string& certFile, const std::string& keyFile);
   ~TestServer();
   httplib::Server& server() { return *server_; }
@@ -38,7 +41,7 @@ class RawServer {
   std::string Url(const std::string& path = "/") const;
 
  private:
-  int fd_ = -1;
+  SocketId fd_ = kNoSocket;
   int port_ = 0;
   Mode mode_;
   std::atomic<bool> stop_{false};

@@ -1,56 +1,71 @@
 #include "vendor_service_process.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <thread>
+
+#include <platform/file_handle.h>
+#include <platform/folder_steps.h>
+#include <platform/os_encoding.h>
+#include <platform/random_bytes.h>
+#include <platform/stop_requests.h>
 
 #include "built_programs.h"
 #include "temp_home.h"
 
 namespace fs = std::filesystem;
 
-extern char** environ;
+namespace {
+
+// Paths as the programs we start take them.
+std::string Narrow(const fs::path& path) {
+  return platform::WideToOsNarrow(platform::WidePath(path));
+}
+
+// A new private folder under an unguessable name in the temporary folder.
+fs::path MakePrivateFolder() {
+  const fs::path temp = fs::temp_directory_path();
+  const platform::FileHandle parent(platform::OpenFolder(temp));
+  for (int attempt = 0; parent.valid() && attempt < 8; ++attempt) {
+    unsigned char random[8];
+    if (!platform::RandomBytes(random, sizeof random)) break;
+    std::string name = "tidewell-vendor-";
+    for (const unsigned char byte : random) {
+      char hex[3];
+      std::snprintf(hex, sizeof hex, "%02x", byte);
+      name += hex;
+    }
+    if (platform::MakeFolderIn(parent.get(), name, 0700) == 0) return temp / name;
+  }
+  return {};
+}
+
+}  // namespace
 
 VendorServiceProcess::VendorServiceProcess(const std::vector<std::string>& extraArgs) {
-  std::string pattern = (fs::temp_directory_path() / "tidewell-vendor-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) return;
-  folder_ = pattern;
+  folder_ = MakePrivateFolder();
+  if (folder_.empty()) return;
   std::vector<std::string> argv = {built::VendorServiceProgram(),
                                    "--port",
                                    "0",
                                    "--port-file",
-                                   (folder_ / "port").string(),
+                                   Narrow(folder_ / "port"),
                                    "--event-log",
-                                   (folder_ / "events.log").string()};
+                                   Narrow(folder_ / "events.log")};
   argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
-  std::vector<char*> args;
-  for (auto& a : argv) args.push_back(a.data());
-  args.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  const std::string output = (folder_ / "output.log").string();
-  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = -1;
-  const int status = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (status != 0) return;
-  pid_ = pid;
+  platform::StartOptions options;
+  options.outputFile = Narrow(folder_ / "output.log");
+  child_ = platform::StartProcess(argv, options);
+  if (child_ == nullptr) return;
 
   // The port file appears, whole, once the program listens.
   for (int i = 0; i < 2000 && port_ <= 0; ++i) {
     const std::string text = ReadTextFile(folder_ / "port");
     if (!text.empty()) port_ = std::atoi(text.c_str());
-    int waitStatus = 0;
-    if (port_ <= 0 && ::waitpid(pid, &waitStatus, WNOHANG) == pid) {
-      pid_ = -1;  // it ended without listening
+    if (port_ <= 0 && child_->HasExited()) {
+      child_.reset();  // it ended without listening
       return;
     }
     if (port_ <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -89,10 +104,9 @@ std::vector<std::string> VendorServiceProcess::EventNames() const {
 std::string VendorServiceProcess::Output() const { return ReadTextFile(folder_ / "output.log"); }
 
 int VendorServiceProcess::Stop() {
-  if (pid_ <= 0) return -1;
-  ::kill(static_cast<pid_t>(pid_), SIGTERM);
-  int status = 0;
-  ::waitpid(static_cast<pid_t>(pid_), &status, 0);
-  pid_ = -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (child_ == nullptr) return -1;
+  if (!child_->HasExited()) platform::RequestStop(child_->Id());
+  const int code = child_->Wait();
+  child_.reset();
+  return code;
 }

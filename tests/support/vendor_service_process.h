@@ -1,10 +1,13 @@
 #pragma once
 // The local vendor service program run for a test: started on an ephemeral
 // port of 127.0.0.1 with a private folder for its port file, event log and
-// output; stopped (SIGTERM) when the object goes.
+// output; asked to stop (platform/stop_requests.h) when the object goes.
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include <platform/process.h>
 
 struct LoggedEvent {
   std::string time, event, channel, version, os, uuid;
@@ -35,12 +38,12 @@ class VendorServiceProcess {
   std::string Output() const;
   const std::filesystem::path& folder() const { return folder_; }
 
-  // SIGTERM, then waits; the exit code, -1 when it ended by a signal or was
-  // not running.
+  // Asks it to stop, then waits; the exit code, -1 when it was killed or
+  // was not running.
   int Stop();
 
  private:
   std::filesystem::path folder_;
-  long pid_ = -1;
+  std::unique_ptr<platform::ChildProcess> child_;
   int port_ = 0;
 };

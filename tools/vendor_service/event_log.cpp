@@ -1,19 +1,18 @@
 #include <tools/vendor_service/event_log.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <cstdio>
 #include <ctime>
+
+#include <platform/append_file.h>
+#include <platform/os_encoding.h>
+#include <tools/vendor_service/utc_time.h>
 
 EventLog::EventLog(const std::string& path) : path_(path) {
   if (path_.empty()) return;
-  fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  file_.reset(platform::OpenPrivateAppendFile(platform::OsPath(platform::OsNarrowToWide(path_))));
 }
 
-EventLog::~EventLog() {
-  if (fd_ >= 0) ::close(fd_);
-}
+EventLog::~EventLog() = default;
 
 std::string EscapeField(const std::string& text) {
   static const char kHex[] = "0123456789ABCDEF";
@@ -32,22 +31,21 @@ std::string EscapeField(const std::string& text) {
 }
 
 std::string EventLog::Append(const ReportedEvent& event) {
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  ::gmtime_r(&now, &utc);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  const UtcTime utc = ToUtc(static_cast<std::int64_t>(std::time(nullptr)));
+  char stamp[40];
+  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02dZ", utc.year, utc.month, utc.day,
+                utc.hour, utc.minute, utc.second);
   const std::string line = std::string(stamp) + '\t' + EscapeField(event.event) + '\t' +
                            EscapeField(event.channel) + '\t' + EscapeField(event.version) + '\t' +
                            EscapeField(event.os) + '\t' + EscapeField(event.uuid);
-  if (fd_ >= 0) {
+  if (file_.valid()) {
     const std::string record = line + '\n';
     std::lock_guard lock(mutex_);
-    // One write per line: O_APPEND keeps concurrent lines whole.
+    // One write per line: appending keeps concurrent lines whole.
     std::size_t done = 0;
     while (done < record.size()) {
-      const ssize_t n = ::write(fd_, record.data() + done, record.size() - done);
-      if (n < 0 && errno == EINTR) continue;
+      const long long n =
+          platform::WriteSome(file_.get(), record.data() + done, record.size() - done);
       if (n <= 0) break;
       done += static_cast<std::size_t>(n);
     }

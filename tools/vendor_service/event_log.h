@@ -7,6 +7,8 @@
 #include <mutex>
 #include <string>
 
+#include <platform/file_handle.h>
+
 struct ReportedEvent {
   std::string event, channel, version, os, uuid;
 };
@@ -18,14 +20,14 @@ class EventLog {
   ~EventLog();
   EventLog(const EventLog&) = delete;
   EventLog& operator=(const EventLog&) = delete;
-  bool Ok() const { return path_.empty() || fd_ >= 0; }
+  bool Ok() const { return path_.empty() || file_.valid(); }
 
   // Appends the event; returns its line (without the newline).
   std::string Append(const ReportedEvent& event);
 
  private:
   std::string path_;
-  int fd_ = -1;
+  platform::FileHandle file_;
   std::mutex mutex_;
 };
 

@@ -1,21 +1,31 @@
 // tidewell_vendor_service: the vendor's service, run locally for `make run`
 // and the end-to-end tests. See vendor_options.cpp for the options.
-#include <pthread.h>
-#include <signal.h>
-
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <platform/atomic_file.h>
+#include <platform/os_encoding.h>
+#include <platform/program_arguments.h>
+#include <platform/stop_requests.h>
 #include <tools/vendor_service/event_log.h>
 #include <tools/vendor_service/vendor_options.h>
 #include <tools/vendor_service/vendor_service.h>
 
 int main(int argc, char** argv) {
+  // The options in the system's narrow encoding, read whole (see
+  // program_arguments.h).
+  std::vector<std::string> narrow = {argc > 0 ? argv[0] : "tidewell_vendor_service"};
+  for (const std::wstring& argument : platform::ProgramArguments(argc, argv)) {
+    narrow.push_back(platform::WideToOsNarrow(argument));
+  }
+  std::vector<char*> arguments;
+  for (std::string& argument : narrow) arguments.push_back(argument.data());
+  arguments.push_back(nullptr);
   VendorOptions options;
   std::string error;
-  if (!ParseVendorOptions(argc, argv, &options, &error)) {
+  if (!ParseVendorOptions(static_cast<int>(narrow.size()), arguments.data(), &options, &error)) {
     std::fprintf(stderr, "tidewell_vendor_service: %s\n%s", error.c_str(), kVendorUsage);
     return 2;
   }
@@ -25,14 +35,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  // Signals are taken by one thread with sigwait: the server's threads never
-  // see them, and stopping happens outside a signal handler.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGINT);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  signal(SIGPIPE, SIG_IGN);
+  // Taken before the server's threads start, so that they never see them.
+  platform::TakeStopRequests();
 
   VendorService service(options, &events);
   if (!service.Bind()) {
@@ -40,8 +44,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!options.portFile.empty()) {
-    const int status = platform::WriteFileAtomically(options.portFile,
-                                                            std::to_string(service.port()) + "\n");
+    const int status =
+        platform::WriteFileAtomically(platform::OsPath(platform::OsNarrowToWide(options.portFile)),
+                                      std::to_string(service.port()) + "\n");
     if (status != 0) {
       std::fprintf(stderr, "tidewell_vendor_service: cannot write %s\n", options.portFile.c_str());
       return 1;
@@ -51,13 +56,12 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   std::thread waiter([&] {
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    platform::WaitForStopRequest();
     service.Stop();
   });
   service.Listen();
   // Listen also ends when the server fails; wake the waiter either way.
-  pthread_kill(waiter.native_handle(), SIGTERM);
+  platform::ReleaseStopWaiter();
   waiter.join();
   return 0;
 }

@@ -1,9 +1,5 @@
 #include <tools/vendor_service/vendor_service.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -12,7 +8,10 @@
 
 #include <catalogue/model_catalogue.h>
 #include <json/json.h>
+#include <platform/file_handle.h>
+#include <platform/file_stamp.h>
 #include <platform/os_encoding.h>
+#include <tools/vendor_service/utc_time.h>
 
 namespace {
 
@@ -41,37 +40,27 @@ void Say(const std::string& line) {
 
 // An HTTP date (IMF-fixdate) for a time in seconds since the epoch; the
 // names are fixed, whatever the locale.
-std::string HttpDate(std::time_t when) {
+std::string HttpDate(std::int64_t when) {
   static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  std::tm utc{};
-  if (::gmtime_r(&when, &utc) == nullptr) return {};
-  char text[40];
-  std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[utc.tm_wday],
-                utc.tm_mday, kMonths[utc.tm_mon], utc.tm_year + 1900, utc.tm_hour, utc.tm_min,
-                utc.tm_sec);
+  const UtcTime utc = ToUtc(when);
+  char text[48];
+  std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[utc.weekday],
+                utc.day, kMonths[utc.month - 1], utc.year, utc.hour, utc.minute, utc.second);
   return text;
 }
 
 // A strong ETag that changes whenever the file is replaced or rewritten:
-// its inode, size and modification time to the nanosecond.
-std::string PackageEtag(const struct stat& st) {
+// its file number, size and modification time to the nanosecond.
+std::string PackageEtag(const platform::FileStamp& stamp) {
   char text[80];
-  std::snprintf(
-      text, sizeof text, "\"%llx-%llx-%llx.%lx\"", static_cast<unsigned long long>(st.st_ino),
-      static_cast<unsigned long long>(st.st_size),
-      static_cast<unsigned long long>(st.st_mtim.tv_sec), static_cast<long>(st.st_mtim.tv_nsec));
+  std::snprintf(text, sizeof text, "\"%llx-%llx-%llx.%lx\"",
+                static_cast<unsigned long long>(stamp.id),
+                static_cast<unsigned long long>(stamp.size),
+                static_cast<unsigned long long>(stamp.modifiedSeconds), stamp.modifiedNanoseconds);
   return text;
 }
-
-// An open package file shared by the response's provider calls.
-struct OpenFile {
-  int fd = -1;
-  ~OpenFile() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 }  // namespace
 
@@ -118,19 +107,25 @@ bool VendorService::ServesModel(const std::string& tag) const {
 void VendorService::ServePackage(int location, const httplib::Request& req,
                                  httplib::Response& res) {
   const std::string name = std::to_string(location + 1);
-  auto file = std::make_shared<OpenFile>();
-  struct stat st;
-  if (options_.locationRefuses[location] || options_.packageFile.empty() ||
-      (file->fd = ::open(options_.packageFile.c_str(), O_RDONLY | O_CLOEXEC)) < 0 ||
-      ::fstat(file->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  // An open package file shared by the response's provider calls.
+  auto file = std::make_shared<platform::FileHandle>();
+  std::optional<platform::FileFacts> facts;
+  std::optional<platform::FileStamp> stamp;
+  if (!options_.locationRefuses[location] && !options_.packageFile.empty()) {
+    file->reset(
+        platform::OpenFileToRead(platform::OsPath(platform::OsNarrowToWide(options_.packageFile))));
+  }
+  if (file->valid()) facts = platform::FactsOf(file->get());
+  if (facts && facts->regular) stamp = platform::StampOf(file->get());
+  if (!stamp) {
     Say("package\t" + name + "\trefused");
     res.status = 404;
     return;
   }
   // Both locations serve the one file: the same validators, as two servers
   // of one vendor would.
-  const std::string etag = PackageEtag(st);
-  const std::string lastModified = HttpDate(st.st_mtim.tv_sec);
+  const std::string etag = PackageEtag(*stamp);
+  const std::string lastModified = HttpDate(stamp->modifiedSeconds);
   res.set_header("ETag", etag);
   res.set_header("Last-Modified", lastModified);
   // A range is for the body the client already holds part of: when
@@ -151,15 +146,14 @@ void VendorService::ServePackage(int location, const httplib::Request& req,
   // The bytes this answer sent, told when it ends (whole or broken off).
   auto sent = std::make_shared<std::uint64_t>(0);
   res.set_content_provider(
-      static_cast<std::size_t>(st.st_size), "application/zip",
+      static_cast<std::size_t>(stamp->size), "application/zip",
       [this, file, breaksAt, sent](std::size_t offset, std::size_t length,
                                    httplib::DataSink& sink) {
         if (stopping_) return false;
         if (breaksAt > 0 && offset >= breaksAt) return false;
         if (breaksAt > 0) length = std::min<std::size_t>(length, breaksAt - offset);
         char block[kChunk];
-        const ssize_t n =
-            ::pread(file->fd, block, std::min(length, kChunk), static_cast<off_t>(offset));
+        const long long n = platform::ReadAt(file->get(), block, std::min(length, kChunk), offset);
         if (n <= 0 || !sink.write(block, static_cast<std::size_t>(n))) return false;
         *sent += static_cast<std::uint64_t>(n);
         return true;

@@ -1,0 +1,22 @@
+#pragma once
+// Plain TCP sockets on 127.0.0.1, for test servers that misbehave on
+// purpose below HTTP: one implementation per system.
+#include <cstddef>
+#include <cstdint>
+
+// A socket descriptor here, a SOCKET on Windows.
+using SocketId = std::int64_t;
+inline constexpr SocketId kNoSocket = -1;
+
+// Listens on an ephemeral port of 127.0.0.1; *port gets it.
+SocketId ListenOnLoopback(int* port);
+// True when a connection or data (or the end) waits, within timeoutMs.
+bool WaitReadable(SocketId socket, int timeoutMs);
+SocketId AcceptClient(SocketId listener);
+// The byte count, 0 at the end, -1 on error.
+long long ReceiveSome(SocketId socket, char* buffer, std::size_t length);
+// False when the peer went away (without ending the process).
+bool SendAll(SocketId socket, const char* data, std::size_t length);
+// Closes with a reset (RST), as a dropped connection looks.
+void CloseWithReset(SocketId socket);
+void CloseSocket(SocketId socket);
