@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "file_util.h"
+#include "win32_files.h"
 
 namespace platform {
 namespace {
 
-using win32::ErrnoFromWin32;
+using win32::ErrnoOf;
 using win32::UniqueHandle;
 
 // A reader or a virus scanner holding the old file without delete sharing
@@ -97,14 +98,14 @@ int WriteFileAtomically(const std::filesystem::path& path, std::string_view data
   std::filesystem::path temp;
   DWORD error = ERROR_SUCCESS;
   UniqueHandle file = CreateTemporary(path, temp, error);
-  if (!file.Valid()) return ErrnoFromWin32(error);
+  if (!file.Valid()) return ErrnoOf(error);
   error = WriteAll(file.Get(), data);
   if (error == ERROR_SUCCESS && !::FlushFileBuffers(file.Get())) error = ::GetLastError();
   file.Reset();
   if (error == ERROR_SUCCESS) error = Replace(temp, path);
   if (error != ERROR_SUCCESS) {
     ::DeleteFileW(temp.c_str());
-    return ErrnoFromWin32(error);
+    return ErrnoOf(error);
   }
   return 0;
 }
@@ -123,11 +124,11 @@ int CreatePrivateFolders(const std::filesystem::path& folder) {
   if (!security.Valid()) return EACCES;
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
     if (const DWORD error = CreateOneFolder(*it, security); error != ERROR_SUCCESS) {
-      return ErrnoFromWin32(error);
+      return ErrnoOf(error);
     }
   }
   const DWORD attributes = ::GetFileAttributesW(folder.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrnoFromWin32(::GetLastError());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrnoOf(::GetLastError());
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 0 : ENOTDIR;
 }
 
@@ -135,9 +136,9 @@ int CreateOwnPrivateFolder(const std::filesystem::path& folder) {
   if (const int error = CreatePrivateFolders(folder); error != 0) return error;
   UniqueHandle handle = win32::OpenEntry(folder, READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-  if (!handle.Valid()) return ErrnoFromWin32(::GetLastError());
+  if (!handle.Valid()) return ErrnoOf(::GetLastError());
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(handle.Get(), &info)) return ErrnoFromWin32(::GetLastError());
+  if (!::GetFileInformationByHandle(handle.Get(), &info)) return ErrnoOf(::GetLastError());
   // A link standing for the folder is left alone, as is someone else's folder.
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return 0;
   PSID owner = nullptr;
@@ -151,7 +152,7 @@ int CreateOwnPrivateFolder(const std::filesystem::path& folder) {
   const bool reclaim = win32::IsOurSid(owner) && win32::GrantsOthers(acl);
   ::LocalFree(descriptor);
   if (!reclaim) return 0;
-  return ErrnoFromWin32(win32::MakePrivate(handle.Get(), true));
+  return ErrnoOf(win32::MakePrivate(handle.Get(), true));
 }
 
 }  // namespace platform

@@ -143,43 +143,4 @@ std::wstring RandomHex() {
   return hex;
 }
 
-int ErrnoFromWin32(DWORD error) {
-  switch (error) {
-    case ERROR_SUCCESS:
-      return 0;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-      return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT:
-    case ERROR_PRIVILEGE_NOT_HELD:
-      return EACCES;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      return EBUSY;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-      return EEXIST;
-    case ERROR_DIRECTORY:
-      return ENOTDIR;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return ENOSPC;
-    case ERROR_FILENAME_EXCED_RANGE:
-      return ENAMETOOLONG;
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_INVALID_PARAMETER:
-      return EINVAL;
-    case ERROR_DIR_NOT_EMPTY:
-      return ENOTEMPTY;
-    case ERROR_NOT_SAME_DEVICE:
-      return EXDEV;
-    default:
-      return EIO;
-  }
-}
-
 }  // namespace platform::win32

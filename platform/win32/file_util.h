@@ -80,7 +80,4 @@ UniqueHandle OpenEntry(const std::filesystem::path& path, DWORD access, DWORD sh
 // random source; empty when it fails.
 std::wstring RandomHex();
 
-// The errno closest to a Windows error number of a file operation.
-int ErrnoFromWin32(DWORD error);
-
 }  // namespace platform::win32
