@@ -183,23 +183,6 @@ KeyHandle NewHandle(OpenKeyRecord record) {
 
 }  // namespace
 
-bool IsPredefinedRoot(KeyHandle key) {
-  switch (key) {
-    case kClassesRoot:
-    case kCurrentUser:
-    case kLocalMachine:
-    case kUsers:
-    case kPerformanceData:
-    case kCurrentConfig:
-    case kDynData:
-    case kCurrentUserLocalSettings:
-    case kPerformanceText:
-    case kPerformanceNlsText:
-      return true;
-    default:
-      return false;
-  }
-}
 
 Status CreateKey(KeyHandle root, std::wstring_view path, std::uint32_t access, KeyHandle* key,
                  std::uint32_t* disposition) {

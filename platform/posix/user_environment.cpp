@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <platform/atomic_file.h>
+#include <platform/environment_text.h>
 #include <platform/known_folders.h>
 #include <platform/os_encoding.h>
 #include <platform/process.h>
@@ -57,19 +58,7 @@ void Announce(std::wstring_view name, std::wstring_view value, const std::functi
   }
 }
 
-bool IsVariableName(std::wstring_view name) {
-  if (name.empty() || (name[0] >= L'0' && name[0] <= L'9')) return false;
-  for (const wchar_t c : name) {
-    const bool ok = (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') ||
-                    (c >= L'0' && c <= L'9') || c == L'_';
-    if (!ok) return false;
-  }
-  return true;
-}
 
-bool IsStorableValue(std::wstring_view value) {
-  return value.find_first_of(std::wstring_view(L"\n\r\0", 3)) == std::wstring_view::npos;
-}
 
 std::string EscapeEnvironmentValue(std::string_view value) {
   std::string out;
@@ -110,7 +99,7 @@ fs::path EnvironmentFile() { return EnvironmentFolder() / "tidewell.conf"; }
 std::optional<EnvWriteError> WriteUserEnvironmentValue(std::wstring_view name,
                                                        std::wstring_view value) {
   const std::string utf8Value = WideToUtf8(value);
-  if (!IsVariableName(name) || !IsStorableValue(value) || (utf8Value.empty() && !value.empty())) {
+  if (!IsEnvironmentVariableName(name) || !IsStorableEnvironmentValue(value) || (utf8Value.empty() && !value.empty())) {
     return EnvWriteError{EnvWriteStep::Set, kErrorInvalidParameter};
   }
   const fs::path folder = EnvironmentFolder();
@@ -150,7 +139,7 @@ std::optional<EnvWriteError> WriteUserEnvironmentValue(std::wstring_view name,
 }
 
 std::optional<std::wstring> ReadUserEnvironmentValue(std::wstring_view name) {
-  if (!IsVariableName(name)) return std::nullopt;
+  if (!IsEnvironmentVariableName(name)) return std::nullopt;
   std::string existing;
   if (posix::ReadFileBytes(EnvironmentFile(), &existing) != 0) return std::nullopt;
   const std::string prefix = WideToUtf8(name) + "=";
@@ -163,7 +152,7 @@ std::optional<std::wstring> ReadUserEnvironmentValue(std::wstring_view name) {
 }
 
 bool RemoveUserEnvironmentValue(std::wstring_view name) {
-  if (!IsVariableName(name)) return false;
+  if (!IsEnvironmentVariableName(name)) return false;
   const fs::path file = EnvironmentFile();
   std::error_code ec;
   if (!fs::exists(fs::symlink_status(file.parent_path(), ec))) return true;

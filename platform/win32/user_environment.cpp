@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <platform/environment_text.h>
 #include <platform/thread_annotations.h>
 
 namespace platform {
@@ -45,27 +46,13 @@ void Announce(std::wstring_view name, std::wstring_view value) {
                       kBroadcastTimeoutMs, &result);
 }
 
-bool IsVariableName(std::wstring_view name) {
-  if (name.empty() || (name[0] >= L'0' && name[0] <= L'9')) return false;
-  for (const wchar_t c : name) {
-    const bool ok = (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') ||
-                    (c >= L'0' && c <= L'9') || c == L'_';
-    if (!ok) return false;
-  }
-  return true;
-}
 
-// The shell builds a block of NAME=value lines from these: a line break or a
-// zero would end the value early or smuggle in another.
-bool IsStorableValue(std::wstring_view value) {
-  return value.find_first_of(std::wstring_view(L"\n\r\0", 3)) == std::wstring_view::npos;
-}
 
 }  // namespace
 
 std::optional<EnvWriteError> WriteUserEnvironmentValue(std::wstring_view name,
                                                        std::wstring_view value) {
-  if (!IsVariableName(name) || !IsStorableValue(value) || value.size() >= 0x7FFFFFFF / 2) {
+  if (!IsEnvironmentVariableName(name) || !IsStorableEnvironmentValue(value) || value.size() >= 0x7FFFFFFF / 2) {
     return EnvWriteError{EnvWriteStep::Set, kErrorInvalidParameter};
   }
   HKEY key = nullptr;
@@ -87,7 +74,7 @@ std::optional<EnvWriteError> WriteUserEnvironmentValue(std::wstring_view name,
 }
 
 std::optional<std::wstring> ReadUserEnvironmentValue(std::wstring_view name) {
-  if (!IsVariableName(name)) return std::nullopt;
+  if (!IsEnvironmentVariableName(name)) return std::nullopt;
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_CURRENT_USER, kEnvironmentKey, 0, KEY_QUERY_VALUE, &key) !=
       ERROR_SUCCESS) {
@@ -119,7 +106,7 @@ std::optional<std::wstring> ReadUserEnvironmentValue(std::wstring_view name) {
 }
 
 bool RemoveUserEnvironmentValue(std::wstring_view name) {
-  if (!IsVariableName(name)) return false;
+  if (!IsEnvironmentVariableName(name)) return false;
   HKEY key = nullptr;
   const LSTATUS opened = RegOpenKeyExW(HKEY_CURRENT_USER, kEnvironmentKey, 0, KEY_SET_VALUE, &key);
   if (opened == ERROR_FILE_NOT_FOUND) return true;
