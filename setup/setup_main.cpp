@@ -22,6 +22,7 @@
 #include <platform/os_encoding.h>
 #include <platform/own_program.h>
 #include <platform/program_arguments.h>
+#include <platform/scratch_user_root.h>
 #include <setup/install_payload.h>
 #include <setup/payload_trailer.h>
 
@@ -91,6 +92,7 @@ fs::path CleanTarget(const fs::path& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::FollowScratchUserRoot();
   const std::vector<std::wstring> args = platform::ProgramArguments(argc, argv);
   fs::path target;
   std::string reason;

@@ -40,6 +40,7 @@ tidewell_test(platform_tests LABEL unit
     unit/platform/environment_test.cpp
     unit/platform/environment_win32_test.cpp
     unit/platform/file_move_test.cpp
+    unit/platform/folder_steps_test.cpp
     unit/platform/folder_ownership_test.cpp
     unit/platform/key_store_test.cpp
     unit/platform/key_store_win32_test.cpp
@@ -120,3 +121,6 @@ target_compile_definitions(install_helper_tests PRIVATE
 tidewell_test(vendor_service_tests LABEL integration
   SOURCES integration/vendor_service_test.cpp
   DEPS JsonCpp::JsonCpp)
+tidewell_test(setup_tests LABEL integration
+  SOURCES integration/setup_test.cpp
+  DEPS tidewell_config)

@@ -284,6 +284,9 @@ int RenameIn(NativeFile dir, const std::string& from, const std::string& to, Ren
   const HANDLE entry = OpenStep(HandleOf(dir), source, DELETE | FILE_READ_ATTRIBUTES, kOpen, 0);
   if (entry == nullptr) return errno;
   // The new name is relative to dir too, so it stays in the same folder.
+  // Straight to the kernel: SetFileInformationByHandle may turn a relative
+  // name into one below the current folder first (Wine's does), which then
+  // clashes with the folder handle given beside it.
   const std::size_t size = sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t);
   std::vector<LONGLONG> buffer(size / sizeof(LONGLONG) + 1);
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -291,9 +294,11 @@ int RenameIn(NativeFile dir, const std::string& from, const std::string& to, Ren
   info->RootDirectory = HandleOf(dir);
   info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
   std::memcpy(info->FileName, target.data(), target.size() * sizeof(wchar_t));
-  const bool renamed = SetFileInformationByHandle(entry, FileRenameInfo, info,
-                                                  static_cast<DWORD>(buffer.size() * sizeof(LONGLONG)));
-  const int error = renamed ? 0 : SetErrnoFromLastError();
+  IO_STATUS_BLOCK io{};
+  const NTSTATUS status =
+      NtSetInformationFile(entry, &io, info, static_cast<ULONG>(buffer.size() * sizeof(LONGLONG)),
+                           FileRenameInformation);
+  const int error = status >= 0 ? 0 : SetErrnoFromStatus(status);
   CloseHandle(entry);
   return error;
 }

@@ -47,11 +47,14 @@ UserSandbox::UserSandbox() : state_(std::make_unique<State>()) {
     --g_depth;
     throw std::runtime_error("cannot redirect HKEY_CURRENT_USER");
   }
+  // The stand-ins the test starts follow it there (platform/scratch_user_root.h).
+  SetEnvironmentVariableW(L"TIDEWELL_SCRATCH_USER_KEY", state_->path.c_str());
 }
 
 UserSandbox::~UserSandbox() {
   --g_depth;
   if (state_->path.empty()) return;
+  SetEnvironmentVariableW(L"TIDEWELL_SCRATCH_USER_KEY", nullptr);
   RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
   RegDeleteTreeW(HKEY_CURRENT_USER, state_->path.c_str());
   RegDeleteKeyW(HKEY_CURRENT_USER, kScratchParent);  // only once empty
