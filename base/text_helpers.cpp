@@ -32,19 +32,21 @@ std::string FormatString(const char* format, ...) {
 
 std::wstring FormatWString(const wchar_t* format, ...) {
   if (format == nullptr) return {};
-  // The wide formatter cannot count, so grow the buffer until the text fits.
+  // The wide formatter cannot count here (-1 for a short buffer), so grow
+  // the buffer until the text fits. MinGW's counts as snprintf does: the
+  // length the whole text needs, with only what fitted written.
   std::wstring out(256, L'\0');
   for (;;) {
     va_list args;
     va_start(args, format);
     const int written = std::vswprintf(out.data(), out.size(), format, args);
     va_end(args);
-    if (written >= 0) {
+    if (written >= 0 && static_cast<std::size_t>(written) < out.size()) {
       out.resize(static_cast<std::size_t>(written));
       return out;
     }
     if (out.size() >= (1u << 24)) return {};  // a formatting error, not a short buffer
-    out.resize(out.size() * 4);
+    out.resize(written > 0 ? static_cast<std::size_t>(written) + 1 : out.size() * 4);
   }
 }
 

@@ -52,8 +52,13 @@ tidewell_test(platform_tests LABEL unit
     unit/platform/tree_removal_win32_test.cpp
     unit/platform/utf_test.cpp
   DEPS tidewell_platform)
-tidewell_test(base_file_tests LABEL unit
-  SOURCES unit/base/file_helpers_test.cpp
+tidewell_test(base_tests LABEL unit
+  SOURCES
+    unit/base/file_helpers_test.cpp
+    unit/base/process_helpers_test.cpp
+    unit/base/process_helpers_win32_test.cpp
+    unit/base/text_helpers_test.cpp
+    unit/base/translate_test.cpp
   DEPS tidewell_base)
 tidewell_test(catalogue_tests LABEL unit
   SOURCES unit/catalogue/model_catalogue_test.cpp
@@ -90,9 +95,15 @@ target_compile_definitions(platform_process_tests PRIVATE
   TIDEWELL_PROBE_PROGRAM="$<TARGET_FILE:probe_program>")
 tidewell_test(package_tests LABEL unit
   SOURCES
+    unit/package/infozip_fixture_test.cpp
+    unit/package/package_digest_test.cpp
     unit/package/package_extract_test.cpp
+    unit/package/package_links_win32.cpp
+    unit/package/package_unpack_test.cpp
     unit/package/path_beneath_win32_test.cpp
     unit/package/zip_layout_test.cpp
+    unit/package/zip_paths_test.cpp
+    unit/package/zip_reader_test.cpp
   DEPS tidewell_package)
 target_compile_definitions(package_tests PRIVATE
   TIDEWELL_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
@@ -124,3 +135,6 @@ tidewell_test(vendor_service_tests LABEL integration
 tidewell_test(setup_tests LABEL integration
   SOURCES integration/setup_test.cpp
   DEPS tidewell_config)
+add_dependencies(base_tests probe_program)
+target_compile_definitions(base_tests PRIVATE
+  TIDEWELL_PROBE_PROGRAM="$<TARGET_FILE:probe_program>")

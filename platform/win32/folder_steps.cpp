@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <platform/utf.h>
+#include <platform/win32/file_util.h>
 #include <platform/win32/win32_files.h>
 
 namespace platform {
@@ -31,8 +32,9 @@ constexpr ULONG kOpenOrCreate = 3;   // FILE_OPEN_IF
 
 // name in dir, reached by the handle: the kernel resolves one step only
 // and, with FILE_OPEN_REPARSE_POINT, never through a junction or link.
+// security, when given, is what a new entry is made with.
 HANDLE OpenStep(HANDLE dir, const std::wstring& name, ACCESS_MASK access, ULONG disposition,
-                ULONG options) {
+                ULONG options, PSECURITY_DESCRIPTOR security = nullptr) {
   UNICODE_STRING object{};
   object.Buffer = const_cast<PWSTR>(name.c_str());
   object.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
@@ -42,6 +44,7 @@ HANDLE OpenStep(HANDLE dir, const std::wstring& name, ACCESS_MASK access, ULONG 
   attributes.RootDirectory = dir;
   attributes.ObjectName = &object;
   attributes.Attributes = OBJ_CASE_INSENSITIVE;
+  attributes.SecurityDescriptor = security;
   IO_STATUS_BLOCK io{};
   HANDLE handle = nullptr;
   const NTSTATUS status =
@@ -52,6 +55,13 @@ HANDLE OpenStep(HANDLE dir, const std::wstring& name, ACCESS_MASK access, ULONG 
     return nullptr;
   }
   return handle;
+}
+
+// A mode that gives the group and others nothing means the user's alone,
+// as it does on POSIX: the private access list. Other modes inherit what
+// the folder passes down, as the umask would shape them there.
+PSECURITY_DESCRIPTOR OwnerOnly(unsigned mode, win32::PrivateSecurity& security) {
+  return (mode & 077) == 0 && security.Valid() ? security.Descriptor() : nullptr;
 }
 
 bool IsLink(HANDLE handle) {
@@ -202,21 +212,24 @@ NativeFile OpenPrivateChildFolder(NativeFile parent, const std::string& name) {
   return FileOf(folder);
 }
 
-int MakeFolderIn(NativeFile dir, const std::string& name, unsigned) {
+int MakeFolderIn(NativeFile dir, const std::string& name, unsigned mode) {
   const std::wstring step = StepName(name);
   if (step.empty()) return errno;
-  const HANDLE folder = OpenStep(HandleOf(dir), step, kFolderAccess, kCreate, FILE_DIRECTORY_FILE);
+  win32::PrivateSecurity security(true);
+  const HANDLE folder = OpenStep(HandleOf(dir), step, kFolderAccess, kCreate, FILE_DIRECTORY_FILE,
+                                 OwnerOnly(mode, security));
   if (folder == nullptr) return errno;
   CloseHandle(folder);
   return 0;
 }
 
-NativeFile CreateNewFileIn(NativeFile dir, const std::string& name, unsigned) {
+NativeFile CreateNewFileIn(NativeFile dir, const std::string& name, unsigned mode) {
   const std::wstring step = StepName(name);
   if (step.empty()) return kNoFile;
+  win32::PrivateSecurity security(false);
   const HANDLE file = OpenStep(HandleOf(dir), step,
                                GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                               kCreate, FILE_NON_DIRECTORY_FILE);
+                               kCreate, FILE_NON_DIRECTORY_FILE, OwnerOnly(mode, security));
   return file == nullptr ? kNoFile : FileOf(file);
 }
 
@@ -284,9 +297,10 @@ int RenameIn(NativeFile dir, const std::string& from, const std::string& to, Ren
   const HANDLE entry = OpenStep(HandleOf(dir), source, DELETE | FILE_READ_ATTRIBUTES, kOpen, 0);
   if (entry == nullptr) return errno;
   // The new name is relative to dir too, so it stays in the same folder.
-  // Straight to the kernel: SetFileInformationByHandle may turn a relative
-  // name into one below the current folder first (Wine's does), which then
-  // clashes with the folder handle given beside it.
+  // Straight to the kernel: SetFileInformationByHandle may make the name a
+  // full path against our working folder first (Wine's does), which then
+  // clashes with the root handle and fails as an invalid parameter.
+  // FILE_RENAME_INFO has the layout of the kernel's FILE_RENAME_INFORMATION.
   const std::size_t size = sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t);
   std::vector<LONGLONG> buffer(size / sizeof(LONGLONG) + 1);
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());

@@ -87,7 +87,10 @@ int SetErrnoFromStatus(NTSTATUS status) {
 
 std::wstring StepName(const std::string& utf8) {
   const std::wstring name = Utf8ToWide(utf8);
-  bool plain = !name.empty() && name != L"." && name != L"..";
+  // Win32 paths drop a name's trailing dots and blanks: "..." would name the
+  // folder itself there, and "a." a different entry than the one made here,
+  // one no path could reach or remove. Such names are refused.
+  bool plain = !name.empty() && name.back() != L'.' && name.back() != L' ';
   for (const wchar_t c : name) {
     if (c < 0x20 || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos) {
       plain = false;

@@ -24,7 +24,7 @@ int SetErrnoFromStatus(NTSTATUS status);
 
 // One step's name as UTF-16, or empty (with errno EINVAL) when it is not a
 // plain name here: separators, a stream's colon, characters the file system
-// refuses, "." and "..".
+// refuses, and a trailing dot or blank (which also covers "." and "..").
 std::wstring StepName(const std::string& utf8);
 
 }  // namespace platform::win32

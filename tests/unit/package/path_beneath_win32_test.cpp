@@ -52,7 +52,8 @@ class PathBeneathWin32Test : public ::testing::Test {
 TEST_F(PathBeneathWin32Test, NamesThatAreMoreThanOneStepHereAreRefused) {
   struct Case {
     const char* name;
-  } cases[] = {{"a\\b"}, {"..\\elsewhere"}, {"c:x"}, {"file.txt:stream"}, {"what?"}, {"a|b"}};
+  } cases[] = {{"a\\b"}, {"..\\elsewhere"}, {"c:x"}, {"file.txt:stream"}, {"what?"}, {"a|b"},
+               {"..."}, {"dotted."}, {"blank "}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     platform::FileHandle file(CreateFileIn(rootFolder_.get(), c.name, 0644));

@@ -1,58 +1,26 @@
-#include <fcntl.h>
+// The reader on every system: entries round trip, hostile names stay inside
+// the root, encrypted, damaged and broken archives, the extraction targets.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <chrono>
+#include <ctime>
 #include <fstream>
-#include <random>
-#include <set>
 
-#include <package/zip_entry_info.h>
-#include <package/zip_reader.h>
-#include <platform/os_encoding.h>
-#include <tests/support/temp_home.h>
-#include <tests/support/zip_builder.h>
+#include <platform/file_handle.h>
+#include <platform/folder_steps.h>
+
+#include "package_links.h"
+#include "zip_reader_fixture.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace zip_reader_test;
 
-// Every path below root, relative.
-std::set<std::string> Tree(const fs::path& root) {
-  std::set<std::string> paths;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    paths.insert(fs::relative(entry.path(), root).string() + (entry.is_directory() ? "/" : ""));
-  }
-  return paths;
+// The file's write time in seconds since 1970.
+long long UnixWriteTime(const fs::path& path) {
+  const auto written = std::chrono::file_clock::to_sys(fs::last_write_time(path));
+  return std::chrono::duration_cast<std::chrono::seconds>(written.time_since_epoch()).count();
 }
-
-class ZipReaderTest : public ::testing::Test {
- protected:
-  ZipReaderTest() : root_(home_.root() / "out"), outside_(home_.root()) {
-    fs::create_directories(root_);
-  }
-  HZIP Open(const std::string& archive, const char* password = nullptr) {
-    archive_ = archive;
-    return ZipOpenMemory(archive_.data(), archive_.size(), password, platform::WidePath(root_));
-  }
-  // Extracts every entry by its sanitised name; returns the results.
-  std::vector<ZRESULT> ExtractAll(HZIP zip) {
-    ZipEntry entry;
-    EXPECT_EQ(ZipItemInfo(zip, -1, &entry), ZR_OK);
-    std::vector<ZRESULT> results;
-    for (int i = 0; i < entry.index; ++i) {
-      ZipEntry item;
-      EXPECT_EQ(ZipItemInfo(zip, i, &item), ZR_OK);
-      results.push_back(ZipExtractItemToFile(zip, i, item.name));
-    }
-    return results;
-  }
-
-  TempHome home_;
-  fs::path root_;
-  fs::path outside_;
-  std::string archive_;
-};
 
 TEST_F(ZipReaderTest, StoredDeflatedAndNestedEntriesRoundTrip) {
   const std::string big = Noise(300000, 1) + std::string(200000, 'z');
@@ -131,19 +99,7 @@ TEST_F(ZipReaderTest, ClimbingNamesStayInsideTheRoot) {
 }
 
 TEST_F(ZipReaderTest, UnixAndDosAttributes) {
-  ZipBuildEntry dosDir = DirectoryEntry("dosdir/", 0);
-  ZipBuildEntry unixDir = DirectoryEntry("unixdir/", 3);
-  ZipBuildEntry readOnly = FileEntry("ro.txt", "r");
-  readOnly.host = 0;
-  readOnly.externalAttributes = 0x21;  // archive + read-only
-  ZipBuildEntry hidden = FileEntry("h.txt", "h");
-  hidden.host = 11;  // NTFS
-  hidden.externalAttributes = 0x06;
-  ZipBuildEntry script = FileEntry("setup.sh", "#!/bin/sh\n");
-  script.externalAttributes = 0100755u << 16;
-  ZipBuildEntry unixReadOnly = FileEntry("u-ro", "x");
-  unixReadOnly.externalAttributes = 0100444u << 16;
-  HZIP zip = Open(BuildZip({dosDir, unixDir, readOnly, hidden, script, unixReadOnly}));
+  HZIP zip = Open(BuildZip(AttributeEntries()));
   std::vector<std::uint32_t> attributes;
   for (int i = 0; i < 6; ++i) {
     ZipEntry entry;
@@ -153,24 +109,12 @@ TEST_F(ZipReaderTest, UnixAndDosAttributes) {
   EXPECT_EQ(attributes, (std::vector<std::uint32_t>{0x10, 0x30, 0x21, 0x06, 0x20, 0x21}));
   EXPECT_EQ(ExtractAll(zip), std::vector<ZRESULT>(6, ZR_OK));
   ZipClose(zip);
-  struct stat info {};
-  ASSERT_EQ(::stat((root_ / "setup.sh").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0755u);  // setups stay runnable
-  ASSERT_EQ(::stat((root_ / "ro.txt").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0222, 0u);
   EXPECT_TRUE(fs::is_directory(root_ / "dosdir"));
   EXPECT_TRUE(fs::is_directory(root_ / "unixdir"));
 }
 
 TEST_F(ZipReaderTest, TimesFromExtendedTimestampOrDosTime) {
-  ZipBuildEntry stamped = FileEntry("stamped", "s");
-  stamped.extra = std::string(
-                      "XY\x02\x00"
-                      "ab",
-                      6) +
-                  ExtendedTimestamp(1700000000, 1700000100, 1600000000);
-  ZipBuildEntry plain = FileEntry("plain", "p");
-  HZIP zip = Open(BuildZip({stamped, plain}));
+  HZIP zip = Open(BuildZip(TimestampEntries()));
   ZipEntry entry;
   ASSERT_EQ(ZipItemInfo(zip, 0, &entry), ZR_OK);
   EXPECT_EQ(entry.writeTime, 1700000000LL * 10000000 + 116444736000000000LL);
@@ -190,10 +134,7 @@ TEST_F(ZipReaderTest, TimesFromExtendedTimestampOrDosTime) {
   EXPECT_EQ(entry.writeTime, UnixTimeToFileTime(std::mktime(&local)));
   EXPECT_EQ(ExtractAll(zip), std::vector<ZRESULT>(2, ZR_OK));
   ZipClose(zip);
-  struct stat info {};
-  ASSERT_EQ(::stat((root_ / "stamped").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mtime, 1700000000);
-  EXPECT_EQ(info.st_atime, 1700000100);
+  EXPECT_EQ(UnixWriteTime(root_ / "stamped"), 1700000000);
 }
 
 TEST_F(ZipReaderTest, EncryptedEntriesNeedTheRightPassword) {
@@ -315,25 +256,21 @@ TEST_F(ZipReaderTest, DescriptorModeAndSources) {
     std::ofstream out(file, std::ios::binary);
     out << "prefix bytes!" << archive;  // the archive starts where the handle stands
   }
-  const int in = ::open(file.c_str(), O_RDONLY);
-  ::lseek(in, 13, SEEK_SET);
-  HZIP zip = ZipOpenDescriptor(in, nullptr, platform::WidePath(root_));
+  platform::FileHandle in(platform::OpenFileToRead(file));
+  ASSERT_TRUE(in.valid());
+  ASSERT_TRUE(platform::SetFilePosition(in.get(), 13));
+  HZIP zip = ZipOpenDescriptor(in.get(), nullptr, platform::WidePath(root_));
   ASSERT_NE(zip, nullptr);
-  const fs::path target = home_.root() / "a.out";
-  int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  EXPECT_EQ(ZipExtractItem(zip, 0, &out, 0, ZIP_HANDLE), ZR_OK);
-  EXPECT_EQ(ZipExtractItem(zip, 1, &out, 0, ZIP_HANDLE), ZR_OK);  // a folder: nothing
-  ::close(out);
+  platform::FileHandle home(platform::OpenFolder(home_.root()));
+  platform::FileHandle out(platform::CreateNewFileIn(home.get(), "a.out", 0600));
+  ASSERT_TRUE(out.valid());
+  platform::NativeFile target = out.get();
+  EXPECT_EQ(ZipExtractItem(zip, 0, &target, 0, ZIP_HANDLE), ZR_OK);
+  EXPECT_EQ(ZipExtractItem(zip, 1, &target, 0, ZIP_HANDLE), ZR_OK);  // a folder: nothing
+  out.reset();
   ZipClose(zip);
-  ::close(in);
-  EXPECT_EQ(ReadTextFile(target), "alpha");
-
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  EXPECT_EQ(ZipOpenDescriptor(fds[0], nullptr), nullptr);
-  EXPECT_EQ(ZipLastResult(), ZR_SEEK);
-  ::close(fds[0]);
-  ::close(fds[1]);
+  in.reset();
+  EXPECT_EQ(ReadTextFile(home_.root() / "a.out"), "alpha");
 
   HZIP fromFile = ZipOpenFile(platform::WidePath(home_.root() / "missing.zip"), nullptr);
   EXPECT_EQ(fromFile, nullptr);
@@ -344,29 +281,23 @@ TEST_F(ZipReaderTest, ExistingFilesAndLinksAreReplacedNotFollowed) {
   std::ofstream(root_ / "a") << "old content that is longer";
   const fs::path victim = home_.root() / "victim.txt";
   std::ofstream(victim) << "must stay";
-  fs::create_symlink(victim, root_ / "b");
+  if (!PlantFileLink(root_ / "b", victim)) GTEST_SKIP() << "no file links here";
   HZIP zip = Open(BuildZip({FileEntry("a", "new"), FileEntry("b", "through the link?")}));
   EXPECT_EQ(ExtractAll(zip), (std::vector<ZRESULT>{ZR_OK, ZR_OK}));
   ZipClose(zip);
   EXPECT_EQ(ReadTextFile(root_ / "a"), "new");
   EXPECT_EQ(ReadTextFile(victim), "must stay");
-  EXPECT_FALSE(fs::is_symlink(root_ / "b"));
+  EXPECT_FALSE(IsLink(root_ / "b"));
   EXPECT_EQ(ReadTextFile(root_ / "b"), "through the link?");
 }
 
-TEST_F(ZipReaderTest, AFailedWriteSaysWhyAndACancelStopsExtraction) {
+TEST_F(ZipReaderTest, ACancelStopsExtraction) {
   // Small entries are written in place, large ones behind on a thread.
   for (const std::size_t size : {std::size_t{100000}, std::size_t{9} << 20}) {
     SCOPED_TRACE(size);
     HZIP zip = Open(BuildZip({FileEntry("a.bin", Noise(size, 1)), FileEntry("b.bin", "b")}));
     ASSERT_NE(zip, nullptr);
     EXPECT_EQ(ZipLastOsError(zip), 0);
-    int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);  // every write: no space left
-    ASSERT_GE(full, 0);
-    EXPECT_EQ(ZipExtractItem(zip, 0, &full, 0, ZIP_HANDLE), ZR_WRITE);
-    EXPECT_EQ(ZipLastOsError(zip), ENOSPC);
-    ::close(full);
-
     const std::atomic<bool> cancel{true};
     EXPECT_EQ(ZipSetCancel(zip, &cancel), ZR_OK);
     EXPECT_EQ(ZipExtractItemToFile(zip, 0, L"a.bin"), ZR_ABORT);

@@ -4,6 +4,7 @@
 //   exit N            exits with N
 //   pieces            prints "one\ntwo-long-line\nthree" and exits with 3
 //   print N [stay]    prints N bytes of 'x', then stays for ever when asked
+//   fill N C [TEXT]   prints N bytes of the character C, then TEXT
 //   env NAME          prints the variable's value
 //   cwd               prints its working folder
 //   sleep MS          sleeps, then exits with 0
@@ -12,6 +13,9 @@
 //                     waiting for the child
 // Named nvidia-smi.exe, it answers as that tool does, as TIDEWELL_FAKE_SMI
 // says: "two" (two cards), "fail" (no driver), "hang".
+// Named recorder*.exe, it stands in for a setup: it writes its arguments,
+// one a line, to the file TIDEWELL_PROBE_RECORD names, waits 0.2 s and
+// adds "done" (so a caller that waited finds that line).
 #include <windows.h>
 
 #include <cstdio>
@@ -57,6 +61,26 @@ int NvidiaSmi() {
   return 9;
 }
 
+void WriteFile(const std::wstring& path, const std::string& text, DWORD disposition) {
+  const HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                    disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  ::CloseHandle(file);
+}
+
+int Recorder(int argc, wchar_t** argv) {
+  wchar_t target[1024] = L"";
+  if (::GetEnvironmentVariableW(L"TIDEWELL_PROBE_RECORD", target, 1024) == 0) return 2;
+  std::string lines;
+  for (int i = 1; i < argc; ++i) lines += Utf8(argv[i]) + "\n";
+  WriteFile(target, lines, CREATE_ALWAYS);
+  ::Sleep(200);
+  WriteFile(target, "done\n", OPEN_ALWAYS);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -66,6 +90,7 @@ int wmain(int argc, wchar_t** argv) {
   const wchar_t* name = std::wcsrchr(ownPath, L'\\');
   name = name != nullptr ? name + 1 : ownPath;
   if (::_wcsnicmp(name, L"nvidia-smi", 10) == 0) return NvidiaSmi();
+  if (::_wcsnicmp(name, L"recorder", 8) == 0) return Recorder(argc, argv);
   if (argc < 2) return 2;
   const std::wstring mode = argv[1];
   if (mode == L"args") {
@@ -86,6 +111,11 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"print" && argc > 2) {
     Write(std::string(std::stoul(argv[2]), 'x'));
     if (argc > 3) ::Sleep(INFINITE);
+    return 0;
+  }
+  if (mode == L"fill" && argc > 3) {
+    Write(std::string(std::stoul(argv[2]), static_cast<char>(argv[3][0])) +
+          (argc > 4 ? Utf8(argv[4]) : std::string()));
     return 0;
   }
   if (mode == L"env" && argc > 2) {
