@@ -9,17 +9,18 @@ add_library(tidewell_test_support STATIC
 target_include_directories(tidewell_test_support PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tidewell_test_support PUBLIC GTest::gtest tidewell_platform
                       PkgConfig::HTTPLIB ZLIB::ZLIB PRIVATE tidewell_options)
+add_subdirectory(fakes)
 # The programs of ours tests drive (tests/support/built_programs.h). The
-# stand-ins and the test package have no Windows build yet: empty paths.
+# test package has no Windows build yet: an empty path.
 target_compile_definitions(tidewell_test_support PRIVATE
   TIDEWELL_SETUP_PROGRAM="$<TARGET_FILE:tidewell_setup>"
   TIDEWELL_ATTACH_PAYLOAD_PROGRAM="$<TARGET_FILE:tidewell_attach_payload>"
   TIDEWELL_VENDOR_SERVICE_PROGRAM="$<TARGET_FILE:tidewell_vendor_service>"
-  TIDEWELL_FAKE_OLLAMA_PROGRAM=""
-  TIDEWELL_FAKE_CHATBOX_PROGRAM=""
+  TIDEWELL_FAKE_OLLAMA_PROGRAM="$<TARGET_FILE:fake_ollama>"
+  TIDEWELL_FAKE_CHATBOX_PROGRAM="$<TARGET_FILE:fake_chatbox>"
   TIDEWELL_TEST_PACKAGE_FILE="")
 add_dependencies(tidewell_test_support tidewell_vendor_service tidewell_setup
-                 tidewell_attach_payload)
+                 tidewell_attach_payload fake_ollama)
 
 function(tidewell_test name)
   cmake_parse_arguments(ARG "" "LABEL" "SOURCES;DEPS" ${ARGN})
@@ -138,3 +139,12 @@ tidewell_test(setup_tests LABEL integration
 add_dependencies(base_tests probe_program)
 target_compile_definitions(base_tests PRIVATE
   TIDEWELL_PROBE_PROGRAM="$<TARGET_FILE:probe_program>")
+tidewell_test(fake_ollama_tests LABEL integration
+  SOURCES integration/fake_ollama_test.cpp integration/fake_ollama_win32_test.cpp
+  DEPS tidewell_platform JsonCpp::JsonCpp)
+add_dependencies(fake_ollama_tests fake_ollama)
+tidewell_test(fake_program_tests LABEL unit
+  SOURCES unit/fakes/ollama_format_test.cpp unit/fakes/chatbox_config_test.cpp
+          unit/fakes/chatbox_load_test.cpp unit/fakes/chatbox_program_test.cpp
+  DEPS tidewell_fake_ollama_core tidewell_fake_chatbox_core)
+add_dependencies(fake_program_tests fake_chatbox)

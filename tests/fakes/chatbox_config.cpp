@@ -7,20 +7,20 @@
 
 #include <json/json.h>
 #include <platform/atomic_file.h>
-#include <platform/posix/file_util.h>
+#include <platform/known_folders.h>
+#include <platform/utf.h>
+#include <platform/whole_file.h>
+#include <tests/fakes/utf8_path.h>
 
 namespace fake_chatbox {
 
 namespace fs = std::filesystem;
 
 fs::path SettingsFile() {
-  fs::path config;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
-    config = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    config = fs::path(home != nullptr ? home : ".") / ".config";
-  }
+  // Electron's userData: the app data folder (XDG_CONFIG_HOME or ~/.config
+  // here, roaming app data on Windows) and the product name.
+  const fs::path config =
+      fake_text::Utf8Path(platform::WideToUtf8(platform::RoamingAppDataFolder()));
   return config / "xyz.chatboxapp.app" / "config.json";
 }
 
@@ -42,7 +42,7 @@ namespace {
 
 std::optional<Json::Value> ReadStore(const fs::path& file) {
   std::string text;
-  if (platform::posix::ReadFileBytes(file, &text) != 0) return std::nullopt;
+  if (!platform::ReadWholeFileExact(file, text)) return std::nullopt;
   return ParseStoreText(text);
 }
 
@@ -77,7 +77,7 @@ Json::Value OpenStore(const fs::path& file) {
   const std::vector<fs::path> backups = Backups(file.parent_path());
   for (auto backup = backups.rbegin(); backup != backups.rend(); ++backup) {
     std::string text;
-    if (platform::posix::ReadFileBytes(*backup, &text) != 0 || !ParseStoreText(text)) continue;
+    if (!platform::ReadWholeFileExact(*backup, text) || !ParseStoreText(text)) continue;
     platform::WriteFileAtomically(file, text);
     return *ParseStoreText(text);
   }

@@ -4,8 +4,10 @@
 // start finds the lock held, passes its command line to the first one (which
 // then brings its window forward) and quits.
 //
-// Both live in the settings folder (private to the user, 0700 when we create
-// it): SingletonLock (flock) and SingletonSocket (a Unix stream socket).
+// Here both live in the settings folder (private to the user, 0700 when we
+// create it): SingletonLock (flock) and SingletonSocket (a Unix stream
+// socket). On Windows the lock is a named mutex of the session and the
+// command line goes through a named pipe, both named from the folder.
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -35,13 +37,9 @@ class SingleInstance {
   void Close();
 
  private:
-  SingleInstance(int lockFd, int listenFd, int wakeRead, int wakeWrite,
-                 std::filesystem::path socket);
-  int lockFd_;
-  int listenFd_;
-  int wakeRead_;
-  int wakeWrite_;
-  std::filesystem::path socket_;
+  struct Parts;  // the system's own handles
+  explicit SingleInstance(std::unique_ptr<Parts> parts);
+  std::unique_ptr<Parts> parts_;
 };
 
 }  // namespace fake_chatbox

@@ -1,13 +1,12 @@
-// The stand-in for the Chatbox client. Installed as `Chatbox` it is the
-// AppImage (see chatbox_appimage.h); under any other name it is the app:
+// The stand-in for the Chatbox client. On Linux, installed as `Chatbox` it
+// is the AppImage (see chatbox_appimage.h); under any other name, and as
+// Chatbox.exe on Windows, it is the app:
 // one instance per settings folder, settings loaded by the rules of the
 // emulated client version (TIDEWELL_FAKE_CHATBOX_VERSION, default 1.20.0),
-// written back on start and again when it is ended (SIGTERM, SIGINT), and
+// written back on start and again when it is ended (a stop request: see
+// platform/stop_requests.h), and
 // one line on stdout saying what a user would see. `--describe` only loads
 // and prints: no lock, no write.
-#include <signal.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -16,11 +15,16 @@
 #include <thread>
 #include <vector>
 
-#include <tests/fakes/chatbox_appimage.h>
+#include <platform/process_variable.h>
+#include <platform/scratch_user_root.h>
+#include <platform/standard_streams.h>
+#include <platform/stop_requests.h>
 #include <tests/fakes/chatbox_config.h>
 #include <tests/fakes/chatbox_instance.h>
 #include <tests/fakes/chatbox_load.h>
+#include <tests/fakes/chatbox_package.h>
 #include <tests/fakes/chatbox_view.h>
+#include <tests/fakes/utf8_path.h>
 #ifdef TIDEWELL_FAKE_CHATBOX_WINDOW
 #include <tests/fakes/chatbox_window.h>
 #endif
@@ -41,24 +45,15 @@ void SayLine(const std::string& line) {
   std::fflush(stdout);
 }
 
-// Waits for SIGTERM or SIGINT (blocked in every thread) and returns.
-void WaitForEnd() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGINT);
-  for (int signal = 0; sigwait(&set, &signal) != 0 || (signal != SIGTERM && signal != SIGINT);) {
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (IsAppImageName(argv[0])) return RunAppImage(argc, argv);
+  platform::FollowScratchUserRoot();
+  platform::WriteStandardStreamsAsBytes();
+  if (const std::optional<int> exitCode = RunPackageStart(argc, argv)) return *exitCode;
 
-  const char* versionName = std::getenv("TIDEWELL_FAKE_CHATBOX_VERSION");
   const std::optional<ClientVersion> client =
-      ClientVersionNamed(versionName != nullptr ? versionName : "");
+      ClientVersionNamed(platform::ProcessVariable("TIDEWELL_FAKE_CHATBOX_VERSION"));
   if (!client) {
     std::fprintf(stderr, "unknown TIDEWELL_FAKE_CHATBOX_VERSION (1.20.0 or 1.9.8)\n");
     return 2;
@@ -69,14 +64,10 @@ int main(int argc, char** argv) {
     SayLine(DescribeView(ViewOf(*client, loaded.held)));
     return 0;
   }
-  EnforceSandbox(argc, argv);
+  CheckSandbox(argc, argv);
 
-  // Signals are taken by WaitForEnd only, whichever thread runs.
-  sigset_t endSignals;
-  sigemptyset(&endSignals);
-  sigaddset(&endSignals, SIGTERM);
-  sigaddset(&endSignals, SIGINT);
-  pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
+  // Stop requests are taken by one waiting thread only, whichever runs.
+  platform::TakeStopRequests();
 
   std::unique_ptr<SingleInstance> instance;
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -86,7 +77,7 @@ int main(int argc, char** argv) {
 
   const LoadedStore loaded = LoadStore(*client, OpenStore(file));
   if (const int error = SaveStore(file, loaded.file); error != 0) {
-    std::fprintf(stderr, "cannot write %s (errno %d)\n", file.c_str(), error);
+    std::fprintf(stderr, "cannot write %s (errno %d)\n", fake_text::PathText(file).c_str(), error);
   }
   const UserView view = ViewOf(*client, loaded.held);
   SayLine(DescribeView(view));
@@ -104,17 +95,17 @@ int main(int argc, char** argv) {
   std::atomic<bool> ending{false};
 #ifdef TIDEWELL_FAKE_CHATBOX_WINDOW
   std::thread signals([&ending] {
-    WaitForEnd();
+    platform::WaitForStopRequest();
     ending = true;
   });
   if (!RunWindow(argc, argv, view, ending)) signals.join();
   if (signals.joinable()) {
     // The window was closed by the user: the app quits like on a signal.
-    if (!ending) ::kill(::getpid(), SIGTERM);
+    if (!ending) platform::ReleaseStopWaiter();
     signals.join();
   }
 #else
-  WaitForEnd();
+  platform::WaitForStopRequest();
   ending = true;
 #endif
 
@@ -123,7 +114,7 @@ int main(int argc, char** argv) {
   const Json::Value onDisk = OpenStore(file);
   if (const int error = SaveStore(file, FileWithSettings(*client, onDisk, loaded.held));
       error != 0) {
-    std::fprintf(stderr, "cannot write %s (errno %d)\n", file.c_str(), error);
+    std::fprintf(stderr, "cannot write %s (errno %d)\n", fake_text::PathText(file).c_str(), error);
   }
   if (instance) {
     instance->Close();

@@ -109,7 +109,7 @@ double ParseRfc3339(const std::string& text) {
   }
   parts.tm_year -= 1900;
   parts.tm_mon -= 1;
-  double seconds = static_cast<double>(::timegm(&parts));
+  double seconds = static_cast<double>(UtcSecondsOf(parts));
   std::size_t at = static_cast<std::size_t>(consumed);
   if (at < text.size() && text[at] == '.') {
     const std::size_t end = text.find_first_not_of("0123456789", at + 1);

@@ -1,8 +1,6 @@
 #include <tests/fakes/ollama_download.h>
 
-#include <fcntl.h>
 #include <httplib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -13,10 +11,15 @@
 
 #include <json/json.h>
 #include <platform/atomic_file.h>
-#include <platform/posix/file_util.h>
+#include <platform/file_handle.h>
+#include <platform/update_file.h>
+#include <platform/whole_file.h>
 #include <tests/fakes/ollama_endpoint.h>
+#include <tests/fakes/utf8_path.h>
 
 namespace fs = std::filesystem;
+using fake_text::PathText;
+using fake_text::Utf8Path;
 
 namespace fake_ollama {
 
@@ -65,7 +68,7 @@ struct DownloadState {
   bool done = false;
   std::string error;
 
-  fs::path PartRecord(int n) const { return partial.string() + "-" + std::to_string(n); }
+  fs::path PartRecord(int n) const { return Utf8Path(PathText(partial) + "-" + std::to_string(n)); }
   // Waits up to the time given; false when cancelled meanwhile.
   bool Sleep(std::chrono::milliseconds time) {
     std::unique_lock lock(mutex);
@@ -91,7 +94,7 @@ int WritePartRecord(const DownloadState& state, const DownloadPart& part) {
 bool ReadPartRecords(DownloadState* state) {
   for (int n = 0;; ++n) {
     std::string text;
-    if (platform::posix::ReadFileBytes(state->PartRecord(n), &text) != 0) return n > 0;
+    if (!platform::ReadWholeFileExact(state->PartRecord(n), text)) return n > 0;
     Json::Value record;
     std::string error;
     const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
@@ -128,9 +131,9 @@ std::shared_ptr<DownloadState> BlobDownloads::Join(const RemoteLayer& layer, con
   state->layer = layer;
   state->url = url;
   state->blob = store_.BlobPath(layer.layer.digest);
-  state->partial = state->blob.string() + "-partial";
+  state->partial = Utf8Path(PathText(state->blob) + "-partial");
   if (const int status = store_.MakeFolders(); status != 0) {
-    *error = "mkdir " + (store_.root() / "blobs").string() + ": " + ErrnoText(status);
+    *error = "mkdir " + PathText(store_.root() / "blobs") + ": " + ErrnoText(status);
     return nullptr;
   }
   if (ReadPartRecords(state.get())) {
@@ -146,7 +149,7 @@ std::shared_ptr<DownloadState> BlobDownloads::Join(const RemoteLayer& layer, con
       DownloadPart part{static_cast<int>(state->parts.size()), offset,
                         std::min(size, state->total - offset), 0};
       if (const int status = WritePartRecord(*state, part); status != 0) {
-        *error = "open " + state->PartRecord(part.n).string() + ": " + ErrnoText(status);
+        *error = "open " + PathText(state->PartRecord(part.n)) + ": " + ErrnoText(status);
         return nullptr;
       }
       state->parts.push_back(part);
@@ -198,11 +201,11 @@ std::string BlobDownloads::Fetch(const RemoteLayer& layer, const std::string& ur
 
 void BlobDownloads::Run(const std::shared_ptr<DownloadState>& state) {
   std::string error;
-  const int fd = ::open(state->partial.c_str(), O_CREAT | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) {
-    error = "open " + state->partial.string() + ": " + ErrnoText(errno);
-  } else if (::ftruncate(fd, state->total) != 0) {
-    error = "truncate " + state->partial.string() + ": " + ErrnoText(errno);
+  platform::FileHandle file(platform::OpenPrivateFileToUpdate(state->partial));
+  if (!file.valid()) {
+    error = "open " + PathText(state->partial) + ": " + ErrnoText(errno);
+  } else if (!platform::TruncateFile(file.get(), static_cast<std::uint64_t>(state->total))) {
+    error = "truncate " + PathText(state->partial) + ": " + ErrnoText(errno);
   }
   std::string base, prefix;
   const bool haveSource = SplitBaseUrl(state->url, &base, &prefix);
@@ -217,8 +220,9 @@ void BlobDownloads::Run(const std::shared_ptr<DownloadState>& state) {
         length = static_cast<std::size_t>(std::min<std::int64_t>(
             static_cast<std::int64_t>(length), stop - (part.offset + part.completed)));
         for (std::size_t done = 0; done < length;) {
-          const ssize_t n = ::pwrite(fd, data + done, length - done,
-                                     part.offset + part.completed + static_cast<off_t>(done));
+          const long long n = platform::WriteAt(
+              file.get(), data + done, length - done,
+              static_cast<std::uint64_t>(part.offset + part.completed) + done);
           if (n <= 0) {
             writeError = n < 0 ? errno : ENOSPC;
             return false;
@@ -266,7 +270,7 @@ void BlobDownloads::Run(const std::shared_ptr<DownloadState>& state) {
       if (state->cancelled) {
         error = "context canceled";
       } else if (writeError != 0) {
-        error = "write " + state->partial.string() + ": " + ErrnoText(writeError);
+        error = "write " + PathText(state->partial) + ": " + ErrnoText(writeError);
       } else if (part.completed == part.size) {
         const auto ran = std::chrono::steady_clock::now() - began;
         const auto wait = kWatchdogTick * (ran / kWatchdogTick + 1) - ran;
@@ -282,16 +286,18 @@ void BlobDownloads::Run(const std::shared_ptr<DownloadState>& state) {
       }
     }
   }
-  if (fd >= 0) {
-    if (error.empty() && ::fsync(fd) != 0)
-      error = "sync " + state->partial.string() + ": " + ErrnoText(errno);
-    ::close(fd);
+  if (file.valid()) {
+    if (error.empty() && !platform::FlushToDisk(file.get()))
+      error = "sync " + PathText(state->partial) + ": " + ErrnoText(errno);
+    file.reset();  // Windows renames no file that is still open
   }
   if (error.empty()) {
-    for (const auto& part : state->parts) ::unlink(state->PartRecord(part.n).c_str());
-    if (::rename(state->partial.c_str(), state->blob.c_str()) != 0) {
-      error = "rename " + state->partial.string() + " " + state->blob.string() + ": " +
-              ErrnoText(errno);
+    std::error_code ec;
+    for (const auto& part : state->parts) fs::remove(state->PartRecord(part.n), ec);
+    fs::rename(state->partial, state->blob, ec);
+    if (ec) {
+      error = "rename " + PathText(state->partial) + " " + PathText(state->blob) + ": " +
+              ErrnoText(ec.value());
     }
   }
   std::lock_guard lock(mutex_);

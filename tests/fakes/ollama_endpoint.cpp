@@ -1,10 +1,11 @@
 #include <tests/fakes/ollama_endpoint.h>
 
-#include <arpa/inet.h>
-
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <string_view>
+
+#include <platform/process_variable.h>
 
 namespace fake_ollama {
 
@@ -44,13 +45,62 @@ bool SplitHostPort(std::string_view hostport, std::string* host, std::string* po
   return true;
 }
 
+// Four decimal numbers up to 255, without leading zeros (which some
+// parsers would read as octal), as Go and inet_pton take them.
+bool IsDottedQuad(std::string_view text) {
+  int parts = 0;
+  for (std::size_t start = 0;; ++parts) {
+    const std::size_t dot = std::min(text.find('.', start), text.size());
+    const std::string_view part = text.substr(start, dot - start);
+    int value = 0;
+    const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
+    if (part.empty() || part.size() > 3 || error != std::errc() ||
+        end != part.data() + part.size() || value > 255 || (part.size() > 1 && part[0] == '0') ||
+        part[0] == '-' || part[0] == '+') {
+      return false;
+    }
+    if (dot == text.size()) return parts == 3;
+    start = dot + 1;
+  }
+}
+
+// Groups of one to four hex digits split by ':', one "::" standing for the
+// missing zero groups, and a dotted quad allowed as the last two groups.
+bool IsIpv6(std::string_view text) {
+  const std::size_t gap = text.find("::");
+  if (gap != std::string_view::npos && text.find("::", gap + 1) != std::string_view::npos) {
+    return false;
+  }
+  int groups = 0;
+  const auto countGroups = [&](std::string_view side, bool last) {
+    if (side.empty()) return true;
+    for (std::size_t start = 0;;) {
+      const std::size_t colon = std::min(side.find(':', start), side.size());
+      const std::string_view group = side.substr(start, colon - start);
+      if (last && colon == side.size() && group.find('.') != std::string_view::npos) {
+        groups += 2;
+        return IsDottedQuad(group);
+      }
+      if (group.empty() || group.size() > 4 ||
+          group.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos) {
+        return false;
+      }
+      ++groups;
+      if (colon == side.size()) return true;
+      start = colon + 1;
+    }
+  };
+  if (gap == std::string_view::npos) return countGroups(text, true) && groups == 8;
+  return countGroups(text.substr(0, gap), false) && countGroups(text.substr(gap + 2), true) &&
+         groups <= 7;
+}
+
 bool IsIpAddress(const std::string& text, bool* v6) {
-  unsigned char buffer[16];
-  if (inet_pton(AF_INET, text.c_str(), buffer) == 1) {
+  if (IsDottedQuad(text)) {
     *v6 = false;
     return true;
   }
-  if (inet_pton(AF_INET6, text.c_str(), buffer) == 1) {
+  if (IsIpv6(text)) {
     *v6 = true;
     return true;
   }
@@ -60,8 +110,8 @@ bool IsIpAddress(const std::string& text, bool* v6) {
 }  // namespace
 
 std::string EnvValue(const char* name) {
-  const char* value = std::getenv(name);
-  return std::string(Trim(Trim(value != nullptr ? value : "", " \t\r\n\v\f"), "\"'"));
+  const std::string value = platform::ProcessVariable(name);
+  return std::string(Trim(Trim(value, " \t\r\n\v\f"), "\"'"));
 }
 
 std::string HostAddress::ConnectHost() const {

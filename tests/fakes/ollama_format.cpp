@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <mutex>
 
 namespace fake_ollama {
 
@@ -63,10 +64,27 @@ std::string BarDuration(std::int64_t seconds) {
   return std::to_string(seconds) + "s";
 }
 
+std::int64_t UtcSecondsOf(const std::tm& parts) {
+  // Days from the civil date, counted in 400-year eras from March 1st.
+  const std::int64_t month = parts.tm_mon + 1;
+  const std::int64_t year = parts.tm_year + 1900 - (month <= 2 ? 1 : 0);
+  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const std::int64_t yearOfEra = year - era * 400;
+  const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + parts.tm_mday - 1;
+  const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  const std::int64_t days = era * 146097 + dayOfEra - 719468;
+  return days * 86400 + parts.tm_hour * 3600 + parts.tm_min * 60 + parts.tm_sec;
+}
+
 std::string Rfc3339Nano(std::int64_t seconds, std::int64_t nanoseconds) {
   const auto when = static_cast<std::time_t>(seconds);
   std::tm local{};
-  ::localtime_r(&when, &local);
+  {
+    // localtime's result is shared by the whole process: one reader at a time.
+    static std::mutex mutex;
+    const std::lock_guard lock(mutex);
+    if (const std::tm* parts = std::localtime(&when); parts != nullptr) local = *parts;
+  }
   char text[80];
   std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
   std::string out = text;
@@ -76,7 +94,7 @@ std::string Rfc3339Nano(std::int64_t seconds, std::int64_t nanoseconds) {
     while (fraction.back() == '0') fraction.pop_back();
     out += fraction;
   }
-  const long offset = local.tm_gmtoff;
+  const long offset = static_cast<long>(UtcSecondsOf(local) - seconds);
   if (offset == 0) return out + "Z";
   const long minutes = std::labs(offset) / 60;
   std::snprintf(text, sizeof text, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60,

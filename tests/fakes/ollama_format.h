@@ -2,6 +2,7 @@
 // How the stand-in runner prints sizes, ages, times and the model table: the
 // real runner's shapes (format/bytes.go, format/time.go, `ollama list`).
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ std::string BarDuration(std::int64_t seconds);
 // "2025-01-28T10:15:30.123456789+08:00", trailing zeros of the fraction
 // dropped (no fraction when it is zero), "Z" for UTC.
 std::string Rfc3339Nano(std::int64_t seconds, std::int64_t nanoseconds);
+// The calendar time in parts (read as UTC) as seconds since 1970 (what
+// timegm does, which Windows lacks).
+std::int64_t UtcSecondsOf(const std::tm& parts);
 
 struct ListedModel {
   std::string name;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include <platform/scratch_user_root.h>
+#include <platform/standard_streams.h>
 #include <tests/fakes/ollama_client.h>
 #include <tests/fakes/ollama_server.h>
 
@@ -37,6 +39,8 @@ int WrongArgs(int expected, int received) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::FollowScratchUserRoot();
+  platform::WriteStandardStreamsAsBytes();
   if (argc == 1) {
     std::fputs(kUsage, stderr);
     return 0;

@@ -1,12 +1,6 @@
 #include <tests/fakes/ollama_server.h>
 
-#include <arpa/inet.h>
 #include <httplib.h>
-#include <netdb.h>
-#include <pthread.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cctype>
@@ -20,14 +14,17 @@
 #include <thread>
 
 #include <json/json.h>
+#include <platform/stop_requests.h>
 #include <tests/fakes/ollama_download.h>
 #include <tests/fakes/ollama_endpoint.h>
 #include <tests/fakes/ollama_format.h>
 #include <tests/fakes/ollama_json.h>
+#include <tests/fakes/ollama_listen.h>
 #include <tests/fakes/ollama_registry.h>
 #include <tests/fakes/ollama_request.h>
 #include <tests/fakes/ollama_store.h>
 #include <tests/fakes/ollama_version.h>
+#include <tests/fakes/utf8_path.h>
 
 namespace fake_ollama {
 
@@ -244,7 +241,8 @@ std::string Server::Pull(const ModelName& name,
                                                            : FileSha256(path))
             : FileSha256(path);
     if ("sha256:" + got != layer.digest) {
-      ::unlink(path.c_str());
+      std::error_code ec;
+      std::filesystem::remove(path, ec);
       return fail("digest mismatch, file must be downloaded again: want " + layer.digest +
                   ", got sha256:" + got);
     }
@@ -255,8 +253,8 @@ std::string Server::Pull(const ModelName& name,
   if (const int status = store_.WriteManifest(name, manifest); status != 0) {
     std::string text = std::strerror(status);
     text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-    return fail("open " + (store_.root() / "manifests" / name.RelativePath()).string() + ": " +
-                text);
+    return fail("open " + fake_text::PathText(store_.root() / "manifests" / name.RelativePath()) +
+                ": " + text);
   }
   std::vector<std::string> unused;
   for (const auto& digest : previous) {
@@ -274,60 +272,22 @@ std::string Server::Pull(const ModelName& name,
 
 std::atomic<bool> g_stop{false};
 
-// Why a bind failed, in Go's words: the bind is tried once more by hand.
-std::string BindError(const std::string& host, int port) {
-  addrinfo hints{}, *found = nullptr;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_PASSIVE;
-  const std::string service = std::to_string(port);
-  if (const int rc =
-          ::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found);
-      rc != 0) {
-    return std::string("lookup ") + host + ": " + gai_strerror(rc);
-  }
-  std::string text = "address already in use";
-  const int fd = ::socket(found->ai_family, SOCK_STREAM, 0);
-  const int yes = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  if (fd >= 0 && ::bind(fd, found->ai_addr, found->ai_addrlen) != 0) {
-    text = std::strerror(errno);
-    text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-  }
-  char numeric[INET6_ADDRSTRLEN] = "";
-  ::getnameinfo(found->ai_addr, found->ai_addrlen, numeric, sizeof numeric, nullptr, 0,
-                NI_NUMERICHOST);
-  if (fd >= 0) ::close(fd);
-  ::freeaddrinfo(found);
-  const std::string address = host.empty() ? "" : std::string(numeric);
-  const std::string shown = address.find(':') != std::string::npos ? "[" + address + "]" : address;
-  return "listen tcp " + shown + ":" + std::to_string(port) + ": bind: " + text;
-}
-
 }  // namespace
 
 int Serve() {
   const RunnerVersion version = CurrentVersion();
   const HostAddress address = ConfiguredHost();
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGINT);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  signal(SIGPIPE, SIG_IGN);
+  platform::TakeStopRequests();
 
   Server server(version);
-  // As Go listens: the address may be reused after a close, but two servers
-  // never share a port (cpp-httplib would also set SO_REUSEPORT).
-  server.http().set_socket_options([](int sock) {
-    const int yes = 1;
-    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
+  server.http().set_socket_options(
+      [](socket_t sock) { SetListenOptions(static_cast<std::uintptr_t>(sock)); });
   const std::string bindHost = address.host.empty() ? "0.0.0.0" : address.host;
   int port = address.port;
   const bool bound = port == 0 ? (port = server.http().bind_to_any_port(bindHost)) > 0
                                : server.http().bind_to_port(bindHost, port);
   if (!bound) {
-    std::fprintf(stderr, "Error: %s\n", BindError(address.host, address.port).c_str());
+    std::fprintf(stderr, "Error: %s\n", BindFailure(address.host, address.port).c_str());
     return 1;
   }
   if (EnvValue("OLLAMA_NOPRUNE").empty()) server.store().Prune();
@@ -338,8 +298,7 @@ int Serve() {
   std::mutex mutex;
   std::condition_variable stopped;
   std::thread waiter([&] {
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    platform::WaitForStopRequest();
     {
       std::lock_guard lock(mutex);
       g_stop = true;
@@ -360,7 +319,7 @@ int Serve() {
   } else {
     server.SkipListen();
   }
-  if (!g_stop) pthread_kill(waiter.native_handle(), SIGTERM);  // ended on its own
+  if (!g_stop) platform::ReleaseStopWaiter();  // ended on its own
   waiter.join();
   return 0;
 }

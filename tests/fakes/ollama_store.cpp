@@ -1,8 +1,5 @@
 #include <tests/fakes/ollama_store.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
@@ -10,10 +7,17 @@
 
 #include <platform/atomic_file.h>
 #include <platform/digest.h>
-#include <platform/posix/file_util.h>
+#include <platform/file_handle.h>
+#include <platform/file_stamp.h>
+#include <platform/known_folders.h>
+#include <platform/utf.h>
+#include <platform/whole_file.h>
 #include <tests/fakes/ollama_endpoint.h>
+#include <tests/fakes/utf8_path.h>
 
 namespace fs = std::filesystem;
+using fake_text::PathText;
+using fake_text::Utf8Path;
 
 namespace fake_ollama {
 
@@ -51,9 +55,8 @@ std::vector<fs::path> SubFolders(const fs::path& folder) {
 }  // namespace
 
 fs::path ModelStoreRoot() {
-  if (const std::string models = EnvValue("OLLAMA_MODELS"); !models.empty()) return models;
-  const char* home = std::getenv("HOME");
-  return fs::path(home != nullptr ? home : ".") / ".ollama" / "models";
+  if (const std::string models = EnvValue("OLLAMA_MODELS"); !models.empty()) return Utf8Path(models);
+  return Utf8Path(platform::WideToUtf8(platform::HomeFolder())) / ".ollama" / "models";
 }
 
 std::string Sha256Hex(const std::string& bytes) {
@@ -86,11 +89,11 @@ fs::path ModelStore::BlobPath(const std::string& digest) const {
 }
 
 std::int64_t ModelStore::BlobSize(const std::string& digest) const {
-  struct stat st {};
-  if (!ValidDigest(digest) || ::lstat(BlobPath(digest).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    return -1;
-  }
-  return st.st_size;
+  std::error_code ec;
+  const fs::path path = ValidDigest(digest) ? BlobPath(digest) : fs::path();
+  if (path.empty() || fs::symlink_status(path, ec).type() != fs::file_type::regular) return -1;
+  const std::uintmax_t size = fs::file_size(path, ec);
+  return ec ? -1 : static_cast<std::int64_t>(size);
 }
 
 int ModelStore::WriteBlob(const std::string& digest, const std::string& bytes) const {
@@ -114,8 +117,8 @@ std::vector<ModelStore::Entry> ModelStore::Manifests() const {
         std::error_code ec;
         for (fs::directory_iterator it(model, ec), end; !ec && it != end; it.increment(ec)) {
           if (it->symlink_status(ec).type() != fs::file_type::regular) continue;
-          ModelName name{host.filename(), space.filename(), model.filename(),
-                         it->path().filename()};
+          ModelName name{PathText(host.filename()), PathText(space.filename()),
+                         PathText(model.filename()), PathText(it->path().filename())};
           if (name.IsValid()) entries.push_back({name, it->path()});
         }
       }
@@ -129,16 +132,18 @@ std::vector<StoredModel> ModelStore::List() const {
   for (const auto& entry : Manifests()) {
     std::string text;
     Json::Value manifest;
-    struct stat st {};
-    if (platform::posix::ReadFileBytes(entry.path, &text) != 0 || !ParseJson(text, &manifest) ||
-        !manifest.isObject() || ::stat(entry.path.c_str(), &st) != 0) {
+    const platform::FileHandle file(platform::OpenFileToRead(entry.path));
+    const std::optional<platform::FileStamp> stamp =
+        file.valid() ? platform::StampOf(file.get()) : std::nullopt;
+    if (!stamp || !platform::ReadWholeFileExact(entry.path, text) || !ParseJson(text, &manifest) ||
+        !manifest.isObject()) {
       continue;  // the real runner skips a manifest it cannot read
     }
     StoredModel model;
     model.name = entry.name.DisplayShortest();
     model.digest = Sha256Hex(text);
-    model.modifiedSeconds = st.st_mtim.tv_sec;
-    model.modifiedNanoseconds = st.st_mtim.tv_nsec;
+    model.modifiedSeconds = stamp->modifiedSeconds;
+    model.modifiedNanoseconds = stamp->modifiedNanoseconds;
     for (const auto& layer : manifest["layers"]) model.size += layer["size"].asInt64();
     model.size += manifest["config"]["size"].asInt64();
 
@@ -146,7 +151,7 @@ std::vector<StoredModel> ModelStore::List() const {
     const std::string configDigest = manifest["config"]["digest"].asString();
     std::string configText;
     if (BlobSize(configDigest) >= 0 &&
-        (platform::posix::ReadFileBytes(BlobPath(configDigest), &configText) != 0 ||
+        (!platform::ReadWholeFileExact(BlobPath(configDigest), configText) ||
          !ParseJson(configText, &config) || !config.isObject())) {
       continue;
     }
@@ -171,7 +176,7 @@ bool ModelStore::Layers(const ModelName& name, std::vector<std::string>* digests
   std::string text;
   Json::Value manifest;
   const fs::path path = root_ / "manifests" / name.RelativePath();
-  if (!name.IsValid() || platform::posix::ReadFileBytes(path, &text) != 0 ||
+  if (!name.IsValid() || !platform::ReadWholeFileExact(path, text) ||
       !ParseJson(text, &manifest) || !manifest.isObject()) {
     return false;
   }
@@ -196,7 +201,8 @@ bool ModelStore::UsedByAny(const std::string& digest) const {
 
 void ModelStore::RemoveUnused(const std::vector<std::string>& digests) const {
   for (const auto& digest : std::set<std::string>(digests.begin(), digests.end())) {
-    if (ValidDigest(digest) && !UsedByAny(digest)) ::unlink(BlobPath(digest).c_str());
+    std::error_code ec;
+    if (ValidDigest(digest) && !UsedByAny(digest)) fs::remove(BlobPath(digest), ec);
   }
 }
 
@@ -204,12 +210,12 @@ void ModelStore::Prune() const {
   std::vector<std::string> candidates;
   std::error_code ec;
   for (fs::directory_iterator it(root_ / "blobs", ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string file = it->path().filename();
+    const std::string file = PathText(it->path().filename());
     const std::string digest = file.starts_with("sha256-") ? "sha256:" + file.substr(7) : "";
     if (ValidDigest(digest)) {
       candidates.push_back(digest);
     } else if (it->symlink_status(ec).type() != fs::file_type::directory) {
-      ::unlink(it->path().c_str());
+      fs::remove(it->path(), ec);
     }
   }
   RemoveUnused(candidates);
@@ -219,11 +225,13 @@ bool ModelStore::Delete(const ModelName& name) const {
   std::vector<std::string> digests;
   if (!Layers(name, &digests)) return false;
   const fs::path path = root_ / "manifests" / name.RelativePath();
-  if (::unlink(path.c_str()) != 0) return false;
-  // Empty folders above it go too, as the real runner prunes them.
+  std::error_code ec;
+  if (!fs::remove(path, ec)) return false;
+  // Empty folders above it go too, as the real runner prunes them (remove
+  // takes a folder only when it is empty).
   for (fs::path folder = path.parent_path(); folder != root_ / "manifests";
        folder = folder.parent_path()) {
-    if (::rmdir(folder.c_str()) != 0) break;
+    if (!fs::remove(folder, ec)) break;
   }
   RemoveUnused(digests);
   return true;

@@ -2,132 +2,15 @@
 // it answers only after its start-up delay, its CLI draws the real progress
 // frames of the release it plays and says the real errors, a pull cancelled
 // by closing the connection stops and resumes, and the store outlives it.
-#include <gtest/gtest.h>
-#include <httplib.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <fstream>
 #include <regex>
-#include <sstream>
 
-#include <json/json.h>
-#include <tests/support/built_programs.h>
-#include <tests/support/child.h>
-#include <tests/support/gate.h>
-#include <tests/support/temp_home.h>
+#include <tests/integration/fake_ollama_fixture.h>
 #include <tests/support/vendor_service_process.h>
 
 namespace {
 
-namespace fs = std::filesystem;
-
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-Json::Value Parse(const std::string& text) {
-  Json::Value value;
-  std::string error;
-  const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
-  EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &error)) << text;
-  return value;
-}
-
-std::size_t Count(const std::string& text, const std::string& part) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-    ++count;
-  return count;
-}
-
-class FakeOllamaTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    port_ = FreePort();
-    ::setenv("OLLAMA_HOST", ("127.0.0.1:" + std::to_string(port_)).c_str(), 1);
-    ::setenv("OLLAMA_MODELS", store().c_str(), 1);
-    ::setenv("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS", "0", 1);
-    ::setenv("TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS", "1", 1);
-  }
-  void TearDown() override {
-    server_.reset();
-    for (const char* name : {"OLLAMA_HOST", "OLLAMA_MODELS", "TIDEWELL_MODEL_SOURCE",
-                             "TIDEWELL_FAKE_OLLAMA_START_DELAY_MS", "TIDEWELL_FAKE_OLLAMA_VERSION",
-                             "TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS"}) {
-      ::unsetenv(name);
-    }
-  }
-  fs::path store() const { return home_.root() / "模型 store"; }
-  // Starts `ollama serve` fetching from source; waits until it answers.
-  void Serve(const std::string& source) {
-    ::setenv("TIDEWELL_MODEL_SOURCE", source.c_str(), 1);
-    server_ = std::make_unique<BackgroundChild>(
-        std::vector<std::string>{built::FakeOllamaProgram(), "serve"});
-    ASSERT_TRUE(Eventually([&] {
-      const auto answer = Client().Get("/");
-      return answer && answer->body == "Ollama is running";
-    }));
-  }
-  httplib::Client Client() const {
-    httplib::Client client("127.0.0.1", port_);
-    client.set_read_timeout(120);
-    return client;
-  }
-  ChildResult Ollama(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {built::FakeOllamaProgram()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return RunChildWithOutput(argv, 120);
-  }
-  // POST /api/pull, streamed; keepGoing sees each line and may end the
-  // request by closing the connection.
-  std::vector<Json::Value> Pull(const std::string& body,
-                                const std::function<bool(const Json::Value&)>& keepGoing = nullptr,
-                                int* status = nullptr) {
-    std::vector<Json::Value> lines;
-    std::string pending;
-    httplib::Request request;
-    request.method = "POST";
-    request.path = "/api/pull";
-    request.body = body;
-    request.response_handler = [&](const httplib::Response& response) {
-      if (status != nullptr) *status = response.status;
-      return true;
-    };
-    request.content_receiver = [&](const char* data, std::size_t length, std::uint64_t,
-                                   std::uint64_t) {
-      pending.append(data, length);
-      for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
-        lines.push_back(Parse(pending.substr(0, end)));
-        pending.erase(0, end + 1);
-        if (keepGoing && !keepGoing(lines.back())) return false;
-      }
-      return true;
-    };
-    Client().send(request);
-    return lines;
-  }
-
-  TempHome home_;
-  int port_ = 0;
-  std::unique_ptr<BackgroundChild> server_;
-};
+using namespace fake_ollama_test;
 
 TEST_F(FakeOllamaTest, HelpNamesTheRunnerOnItsFirstLine) {
   const ChildResult help = Ollama({"help"});
@@ -147,7 +30,7 @@ TEST_F(FakeOllamaTest, WithoutAServerEachReleaseSaysItsOwnWords) {
       {"0.15.5", "Error: could not connect to ollama server, run 'ollama serve' to start it\n"},
   };
   for (const auto& c : cases) {
-    ::setenv("TIDEWELL_FAKE_OLLAMA_VERSION", c.version, 1);
+    SetVariable("TIDEWELL_FAKE_OLLAMA_VERSION", c.version);
     for (const auto& args :
          std::vector<std::vector<std::string>>{{"list"}, {"pull", "deepseek-r1:7b"}}) {
       const ChildResult run = Ollama(args);
@@ -165,38 +48,18 @@ TEST_F(FakeOllamaTest, WithoutAServerEachReleaseSaysItsOwnWords) {
 }
 
 TEST_F(FakeOllamaTest, ARequestDuringTheStartUpDelayIsAnsweredAfterIt) {
-  ::setenv("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS", "2000", 1);
-  ::setenv("TIDEWELL_FAKE_OLLAMA_VERSION", "0.6.8", 1);
+  SetVariable("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS", "2000");
+  SetVariable("TIDEWELL_FAKE_OLLAMA_VERSION", "0.6.8");
   server_ = std::make_unique<BackgroundChild>(
       std::vector<std::string>{built::FakeOllamaProgram(), "serve"});
   // The port is bound at once: the first connection that gets through is
   // made during the delay, and its request waits rather than failing.
-  ASSERT_TRUE(Eventually([&] {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port_));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool connected =
-        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
-  }));
+  ASSERT_TRUE(Eventually([&] { return ConnectsToLoopback(port_); }));
   const auto version = Client().Get("/api/version");
   ASSERT_TRUE(version);
   EXPECT_EQ(version->status, 200);
   EXPECT_EQ(version->body, R"({"version":"0.6.8"})");
   EXPECT_EQ(Ollama({"-v"}).output, "ollama version is 0.6.8\n");
-}
-
-TEST_F(FakeOllamaTest, ASecondServerOnTheSamePortFailsWithTheRealText) {
-  VendorServiceProcess vendor;
-  ASSERT_TRUE(vendor.Started());
-  Serve(vendor.ModelSource());
-  const ChildResult second = Ollama({"serve"});
-  EXPECT_EQ(second.exitCode, 1);
-  EXPECT_EQ(second.errors, "Error: listen tcp 127.0.0.1:" + std::to_string(port_) +
-                               ": bind: address already in use\n");
 }
 
 TEST_F(FakeOllamaTest, PullStreamsTheRealLinesAndTheModelIsListedAndDeleted) {
@@ -324,7 +187,8 @@ TEST_F(FakeOllamaTest, ClosingTheConnectionStopsThePullWhichThenResumes) {
   });
   ASSERT_FALSE(digest.empty());
   const fs::path partial = store() / "blobs" / ("sha256-" + digest.substr(7) + "-partial");
-  const fs::path record = partial.string() + "-0";
+  fs::path record = partial;
+  record += "-0";
   // The download stops with its part record saying how far it came.
   std::int64_t stopped = -1;
   ASSERT_TRUE(Eventually([&] {
@@ -362,7 +226,7 @@ TEST_F(FakeOllamaTest, CliProgressIsDrawnAsEachReleaseDrawsIt) {
   } cases[] = {{"0.5.7", R"(pulling [0-9a-f]{12}\.\.\. )", false, "deepseek-r1:7b"},
                {"0.6.6", "pulling [0-9a-f]{12}: ", true, "deepseek-r1:8b"}};
   for (const auto& c : cases) {
-    ::setenv("TIDEWELL_FAKE_OLLAMA_VERSION", c.version, 1);
+    SetVariable("TIDEWELL_FAKE_OLLAMA_VERSION", c.version);
     Serve(vendor.ModelSource());
     const ChildResult pull = Ollama({"pull", c.tag});
     ASSERT_EQ(pull.exitCode, 0) << pull.errors;

@@ -10,6 +10,9 @@ inline constexpr SocketId kNoSocket = -1;
 
 // Listens on an ephemeral port of 127.0.0.1; *port gets it.
 SocketId ListenOnLoopback(int* port);
+// True when a connection to the port on 127.0.0.1 is accepted (it is then
+// closed at once).
+bool ConnectsToLoopback(int port);
 // True when a connection or data (or the end) waits, within timeoutMs.
 bool WaitReadable(SocketId socket, int timeoutMs);
 SocketId AcceptClient(SocketId listener);

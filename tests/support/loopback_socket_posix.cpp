@@ -25,6 +25,18 @@ SocketId ListenOnLoopback(int* port) {
   return fd;
 }
 
+bool ConnectsToLoopback(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool connected =
+      ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return connected;
+}
+
 bool WaitReadable(SocketId socket, int timeoutMs) {
   pollfd p{Fd(socket), POLLIN, 0};
   return ::poll(&p, 1, timeoutMs) > 0;

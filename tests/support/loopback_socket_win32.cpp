@@ -42,6 +42,20 @@ SocketId ListenOnLoopback(int* port) {
   return Id(s);
 }
 
+bool ConnectsToLoopback(int port) {
+  StartWinsock();
+  const SOCKET s = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
+                              WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<u_short>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool connected =
+      ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  ::closesocket(s);
+  return connected;
+}
+
 bool WaitReadable(SocketId socket, int timeoutMs) {
   WSAPOLLFD p{Raw(socket), POLLRDNORM, 0};
   return WSAPoll(&p, 1, timeoutMs) > 0;

@@ -10,6 +10,7 @@
 #include <tests/fakes/ollama_progress.h>
 #include <tests/fakes/ollama_request.h>
 #include <tests/fakes/ollama_version.h>
+#include <tests/support/variables.h>
 
 namespace {
 
@@ -51,24 +52,25 @@ TEST(FakeOllamaFormat, AgesAndBarDurations) {
   for (const auto& c : durations) EXPECT_EQ(BarDuration(c.seconds), c.text) << c.seconds;
 }
 
-TEST(FakeOllamaFormat, TimesAsGoMarshalsThemInTheLocalZone) {
-  const char* saved = std::getenv("TZ");
-  const std::string previous = saved != nullptr ? saved : "";
+TEST(FakeOllamaFormat, CalendarPartsReadAsUtcGiveUnixSeconds) {
   const struct {
-    const char* zone;
-    std::int64_t nanos;
-    const char* text;
-  } cases[] = {{"UTC", 123456789, "2023-11-14T22:13:20.123456789Z"},
-               {"UTC", 0, "2023-11-14T22:13:20Z"},
-               {"Asia/Shanghai", 120000000, "2023-11-15T06:13:20.12+08:00"},
-               {"America/St_Johns", 5, "2023-11-14T18:43:20.000000005-03:30"}};
+    int year, month, day, hour, minute, second;
+    std::int64_t seconds;
+  } cases[] = {{1970, 1, 1, 0, 0, 0, 0},
+               {2023, 11, 14, 22, 13, 20, 1'700'000'000},
+               {2024, 2, 29, 12, 0, 0, 1'709'208'000},
+               {2000, 3, 1, 0, 0, 0, 951'868'800},
+               {1969, 12, 31, 23, 59, 59, -1}};
   for (const auto& c : cases) {
-    ::setenv("TZ", c.zone, 1);
-    ::tzset();
-    EXPECT_EQ(Rfc3339Nano(1'700'000'000, c.nanos), c.text) << c.zone;
+    std::tm parts{};
+    parts.tm_year = c.year - 1900;
+    parts.tm_mon = c.month - 1;
+    parts.tm_mday = c.day;
+    parts.tm_hour = c.hour;
+    parts.tm_min = c.minute;
+    parts.tm_sec = c.second;
+    EXPECT_EQ(UtcSecondsOf(parts), c.seconds) << c.year << "-" << c.month << "-" << c.day;
   }
-  saved != nullptr ? ::setenv("TZ", previous.c_str(), 1) : ::unsetenv("TZ");
-  ::tzset();
 }
 
 TEST(FakeOllamaFormat, ListTablePadsEveryColumnToItsWidestCellAndFourBlanks) {
@@ -182,17 +184,27 @@ TEST(FakeOllamaEndpoint, HostReadAsTheRealRunnerReadsIt) {
                {"127.0.0.1:70000", "http", "127.0.0.1", 11434},
                {"[::1]:5003", "http", "::1", 5003},
                {"::1", "http", "::1", 11434},
+               // Brackets come off an address the system would take, and only then.
+               {"[::1]", "http", "::1", 11434},
+               {"[10.0.0.1]", "http", "10.0.0.1", 11434},
+               {"[::ffff:10.0.0.1]", "http", "::ffff:10.0.0.1", 11434},
+               {"1:2:3:4:5:6:7:8", "http", "1:2:3:4:5:6:7:8", 11434},
+               {"[1::2::3]", "http", "[1::2::3]", 11434},
+               {"[010.0.0.1]", "http", "[010.0.0.1]", 11434},
+               {"[10.0.0.256]", "http", "[10.0.0.256]", 11434},
+               {"[1:2:3:4:5:6:7:8:9]", "http", "[1:2:3:4:5:6:7:8:9]", 11434},
+               {"[12345::1]", "http", "[12345::1]", 11434},
                {"localhost", "http", "localhost", 11434}};
   for (const auto& c : cases) {
     std::string value = c.value;
     // Quotes and blanks around the value are dropped when it is read from the environment.
-    ::setenv("OLLAMA_HOST", value.c_str(), 1);
+    SetVariable("OLLAMA_HOST", value.c_str());
     const HostAddress address = ConfiguredHost();
     EXPECT_EQ(address.scheme, c.scheme) << value;
     EXPECT_EQ(address.host, c.host) << value;
     EXPECT_EQ(address.port, c.port) << value;
   }
-  ::unsetenv("OLLAMA_HOST");
+  UnsetVariable("OLLAMA_HOST");
   EXPECT_EQ(ParseOllamaHost(":5002").ConnectHost(), "127.0.0.1");
   EXPECT_EQ(ParseOllamaHost("[::1]:5003").HostPort(), "[::1]:5003");
   EXPECT_EQ(ServerPort("127.0.0.1:5000"), 5000);

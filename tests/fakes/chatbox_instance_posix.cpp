@@ -105,22 +105,24 @@ void Notify(const fs::path& path, const std::vector<std::string>& args) {
 
 }  // namespace
 
-SingleInstance::SingleInstance(int lockFd, int listenFd, int wakeRead, int wakeWrite,
-                               fs::path socket)
-    : lockFd_(lockFd),
-      listenFd_(listenFd),
-      wakeRead_(wakeRead),
-      wakeWrite_(wakeWrite),
-      socket_(std::move(socket)) {}
+struct SingleInstance::Parts {
+  int lockFd;
+  int listenFd;
+  int wakeRead;
+  int wakeWrite;
+  fs::path socket;
+};
+
+SingleInstance::SingleInstance(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
 
 SingleInstance::~SingleInstance() {
-  if (listenFd_ >= 0) {
-    ::unlink(socket_.c_str());
-    ::close(listenFd_);
+  if (parts_->listenFd >= 0) {
+    ::unlink(parts_->socket.c_str());
+    ::close(parts_->listenFd);
   }
-  ::close(wakeRead_);
-  ::close(wakeWrite_);
-  ::close(lockFd_);
+  ::close(parts_->wakeRead);
+  ::close(parts_->wakeWrite);
+  ::close(parts_->lockFd);
 }
 
 SingleInstance::Claim SingleInstance::Take(const fs::path& folder,
@@ -148,21 +150,22 @@ SingleInstance::Claim SingleInstance::Take(const fs::path& folder,
   // Without a socket (a folder path too long for one) later starts still
   // find the lock held and quit; they just cannot say so.
   const int listenFd = Listen(socketPath);
-  self->reset(new SingleInstance(lockFd, listenFd, wake[0], wake[1], socketPath));
+  self->reset(new SingleInstance(
+      std::unique_ptr<Parts>(new Parts{lockFd, listenFd, wake[0], wake[1], socketPath})));
   return Claim::First;
 }
 
 std::optional<std::vector<std::string>> SingleInstance::NextStart() {
   for (;;) {
-    pollfd p[2] = {{wakeRead_, POLLIN, 0}, {listenFd_, POLLIN, 0}};
-    const nfds_t count = listenFd_ >= 0 ? 2 : 1;
+    pollfd p[2] = {{parts_->wakeRead, POLLIN, 0}, {parts_->listenFd, POLLIN, 0}};
+    const nfds_t count = parts_->listenFd >= 0 ? 2 : 1;
     if (::poll(p, count, -1) < 0) {
       if (errno == EINTR) continue;
       return std::nullopt;
     }
     if (p[0].revents != 0) return std::nullopt;
     if (count < 2 || (p[1].revents & POLLIN) == 0) continue;
-    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    const int fd = ::accept4(parts_->listenFd, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
     const std::string message = ReadToEnd(fd);
     WriteAll(fd, "ACK");
@@ -180,7 +183,7 @@ std::optional<std::vector<std::string>> SingleInstance::NextStart() {
 
 void SingleInstance::Close() {
   const char byte = 1;
-  (void)!::write(wakeWrite_, &byte, 1);
+  (void)!::write(parts_->wakeWrite, &byte, 1);
 }
 
 }  // namespace fake_chatbox
