@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "win32_files.h"
+
 namespace platform::win32 {
 namespace {
 
@@ -141,6 +143,26 @@ std::wstring RandomHex() {
     hex += kDigits[byte & 15];
   }
   return hex;
+}
+
+NativeFile OpenPrivateRegularFile(const std::filesystem::path& path, DWORD access) {
+  PrivateSecurity security(false);
+  const HANDLE file =
+      CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  security.Attributes(), OPEN_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    SetErrnoFromLastError();
+    return kNoFile;
+  }
+  BY_HANDLE_FILE_INFORMATION about{};
+  if (!GetFileInformationByHandle(file, &about) ||
+      (about.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    CloseHandle(file);
+    errno = ELOOP;
+    return kNoFile;
+  }
+  return FileOf(file);
 }
 
 }  // namespace platform::win32

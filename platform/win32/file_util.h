@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <platform/file_handle.h>
+
 namespace platform::win32 {
 
 // A handle closed when the object goes.
@@ -72,6 +74,11 @@ DWORD MakePrivate(HANDLE handle, bool folder);
 // True when the access list allows something to someone other than the
 // user and SYSTEM (entries that only pass down to children included).
 bool GrantsOthers(PACL acl);
+
+// Opens the file with the access asked, made private when missing; a link
+// planted at the name is opened as itself and refused (ELOOP), as is a
+// folder. kNoFile on failure, with errno set.
+NativeFile OpenPrivateRegularFile(const std::filesystem::path& path, DWORD access);
 
 // Opens an entry itself, never what a link there points at.
 UniqueHandle OpenEntry(const std::filesystem::path& path, DWORD access, DWORD share);
