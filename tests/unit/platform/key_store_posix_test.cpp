@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <platform/key_store.h>
+#include <tests/unit/platform/key_store_access.h>
 #include <tests/support/temp_home.h>
 
 namespace {
@@ -14,30 +15,13 @@ namespace {
 using namespace platform;
 namespace fs = std::filesystem;
 
-std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
-  std::vector<std::uint8_t> out;
-  for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
-  return out;
-}
+using key_store_test::Bytes;
 
 // The store's own files: their modes, format, damage and locking.
-class KeyStoreFiles : public ::testing::Test {
+class KeyStoreFiles : public ::testing::Test, protected key_store_test::KeyAccess {
  protected:
   fs::path StoreFile() const {
     return home_.config() / "Tidewell" / "registry" / "HKEY_CURRENT_USER.json";
-  }
-  KeyHandle Create(const std::wstring& path, std::uint32_t access = kKeyRead | kKeyWrite) {
-    KeyHandle key = 0;
-    EXPECT_EQ(CreateKey(kCurrentUser, path, access, &key, nullptr), kSuccess);
-    return key;
-  }
-  std::vector<std::uint8_t> Read(KeyHandle key, const std::wstring& name, std::uint32_t* type) {
-    std::uint32_t size = 0;
-    EXPECT_EQ(QueryValue(key, name, nullptr, nullptr, &size), kSuccess);
-    std::vector<std::uint8_t> data(size + 1);
-    EXPECT_EQ(QueryValue(key, name, type, data.data(), &size), kSuccess);
-    data.resize(size);
-    return data;
   }
   TempHome home_;
 };

@@ -3,34 +3,18 @@
 #include <vector>
 
 #include <platform/key_store.h>
+#include <tests/unit/platform/key_store_access.h>
 #include <tests/support/user_sandbox.h>
 
 namespace {
 
 using namespace platform;
 
-std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
-  std::vector<std::uint8_t> out;
-  for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
-  return out;
-}
+using key_store_test::Bytes;
 
 // The behaviour every backend shares, against a scratch store of the user.
-class KeyStoreTest : public ::testing::Test {
+class KeyStoreTest : public ::testing::Test, protected key_store_test::KeyAccess {
  protected:
-  KeyHandle Create(const std::wstring& path, std::uint32_t access = kKeyRead | kKeyWrite) {
-    KeyHandle key = 0;
-    EXPECT_EQ(CreateKey(kCurrentUser, path, access, &key, nullptr), kSuccess);
-    return key;
-  }
-  std::vector<std::uint8_t> Read(KeyHandle key, const std::wstring& name, std::uint32_t* type) {
-    std::uint32_t size = 0;
-    EXPECT_EQ(QueryValue(key, name, nullptr, nullptr, &size), kSuccess);
-    std::vector<std::uint8_t> data(size + 1);
-    EXPECT_EQ(QueryValue(key, name, type, data.data(), &size), kSuccess);
-    data.resize(size);
-    return data;
-  }
   UserSandbox sandbox_;
 };
 
