@@ -2,7 +2,7 @@
 # every test. Both install what they need first.
 PRESET ?= default
 
-.PHONY: run test test-% build-% deps clean bench fuzz build-windows test-windows
+.PHONY: run test test-% build-% deps clean bench fuzz build-windows test-windows package
 
 deps:
 	@bash scripts/deps.sh
@@ -22,6 +22,11 @@ test: test-$(PRESET)
 
 test-%: build-%
 	ctest --preset $*
+
+# The Debian packages: build/$(PRESET)/tidewell_<version>_amd64.deb and
+# tidewell-vendor-service_<version>_amd64.deb.
+package: build-$(PRESET)
+	cd build/$(PRESET) && cpack -G DEB
 
 # Benchmarks: an optimised build, run by hand, never by CI.
 bench: deps
