@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include <config/device_id.h>
+#include <config/product_version.h>
 #include <config/reg_key.h>
 #include <platform/os_encoding.h>
 #include <platform/os_info.h>
@@ -22,6 +23,7 @@ AppConstants::AppConstants() {
   serviceBaseUrl = ServiceBaseUrlSetting();
   remoteConfigUrl = serviceBaseUrl + "/api/dpsk/config";
   eventLogUrl = serviceBaseUrl + "/dpsk/log/log";
+  clientVersion = kProductVersion;
   deviceId = ComputeDeviceId();
   osName = platform::OsName();
 

@@ -22,7 +22,7 @@ class AppConstants {
   std::string deviceId;
   std::string channel = "plat_main";
   std::string osName;
-  std::string clientVersion = "1.0.0.1";
+  std::string clientVersion;
   static constexpr int kWorkerThreadCount = 12;
 
   // The service endpoints, formed once from the base URL.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <config/app_constants.h>
+#include <config/product_version.h>
 #include <config/reg_key.h>
 #include <platform/os_encoding.h>
 #include <platform/os_info.h>
@@ -19,7 +20,7 @@ TEST(AppConstants, DefaultsOnAFreshUserAndKeysCreated) {
   TempHome home;
   const AppConstants constants;
   EXPECT_EQ(constants.channel, "plat_main");
-  EXPECT_EQ(constants.clientVersion, "1.0.0.1");
+  EXPECT_EQ(constants.clientVersion, kProductVersion);
   EXPECT_EQ(constants.osName, platform::OsName());
   EXPECT_EQ(constants.deviceId.size(), 32u);
   EXPECT_EQ(constants.kWorkerThreadCount, 12);
