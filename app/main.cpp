@@ -8,15 +8,35 @@
 #include <iostream>
 #include <string>
 
+#include "command_line_table.h"
 #include "startup.h"
 
 namespace {
-// Complete before main runs: every later step reads the constants freely.
-const AppConstants& g_constants = GetAppConstants();
+
+// --help and --version answer at once: nothing is read or written, no
+// display is needed (a package check runs them where there is none).
+bool AnswerInformationOption(int argc, char** argv) {
+  if (argc != 2) return false;
+  std::string text;
+  if (std::strcmp(argv[1], "--help") == 0) {
+    text = HelpText();
+  } else if (std::strcmp(argv[1], "--version") == 0) {
+    text = VersionText();
+  } else {
+    return false;
+  }
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  (void)g_constants;
+  if (AnswerInformationOption(argc, argv)) platform::ExitProcessNow(0);
+  // Complete before anything else runs: every later step, on any thread,
+  // reads the constants freely.
+  (void)GetAppConstants();
   // For a terminal or a script: what is installed, then the exit code says
   // how much (no window, nothing started).
   if (argc == 2 && std::strcmp(argv[1], "--status") == 0) {
