@@ -94,6 +94,9 @@ int RunApplication(int argc, char** argv, const std::wstring& packageFile) {
 
   // 5. Toolkit start-up.
   auto app = std::make_unique<QApplication>(argc, argv);
+  // The menu entry's name: Wayland docks match the window to it by this (X11
+  // ones by the class, which Qt takes from the program's name, "tidewell").
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tidewell.Tidewell"));
   if (!RequiredImageFormatsPresent()) {
     ShowMessageBox(QCoreApplication::translate("Startup", "无法正常初使化SOUI"),
                    QCoreApplication::translate("Startup", "错误"), MessageIcon::Error);
