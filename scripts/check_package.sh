@@ -51,9 +51,8 @@ mkdir -p "$report"
 # Private scratch space: the fresh home the window runs in, the unpacked package.
 work=$(mktemp -d)
 installed=0
-app_pid=
+# The window's program ends with its virtual display (xvfb-run stops it).
 cleanup() {
-  [[ -n $app_pid ]] && kill "$app_pid" 2>/dev/null || true
   if ((installed)); then
     echo "check_package: removing the package after a failed check" >&2
     DEBIAN_FRONTEND=noninteractive as_root apt-get purge -y -q tidewell >/dev/null || true
