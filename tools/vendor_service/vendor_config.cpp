@@ -3,6 +3,8 @@
 #include <charconv>
 #include <map>
 
+#include <platform/os_encoding.h>
+
 namespace {
 
 std::string_view Trim(std::string_view text) {
@@ -22,8 +24,12 @@ bool ParsePort(std::string_view text, int* port) {
 }
 
 // Paths are the service's own files: absolute, so that they never depend on
-// the folder it was started in.
-bool IsAbsolutePath(std::string_view value) { return !value.empty() && value.front() == '/'; }
+// the folder it was started in (on Windows a drive's root counts too).
+bool IsAbsolutePath(std::string_view value) {
+  return !value.empty() &&
+         (value.front() == '/' ||
+          platform::OsPath(platform::OsNarrowToWide(std::string(value))).is_absolute());
+}
 
 bool IsIpv4(std::string_view text) {
   int parts = 0;
