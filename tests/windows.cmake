@@ -133,6 +133,9 @@ target_compile_definitions(install_helper_tests PRIVATE
 tidewell_test(vendor_service_tests LABEL integration
   SOURCES integration/vendor_service_test.cpp
   DEPS JsonCpp::JsonCpp)
+tidewell_test(vendor_config_tests LABEL unit
+  SOURCES unit/tools/vendor_config_test.cpp
+  DEPS tidewell_vendor_config)
 tidewell_test(setup_tests LABEL integration
   SOURCES integration/setup_test.cpp
   DEPS tidewell_config)

@@ -200,4 +200,85 @@ TEST(VendorServiceTest, ABadCommandLineEndsWithUsage) {
   EXPECT_FALSE(vendor.Started());
 }
 
+// A deployment's configuration file, the command line's options over it.
+class DeployedVendorServiceTest : public testing::Test {
+ protected:
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const fs::path path = home_.root() / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
+  }
+  std::string Config(const std::string& extra) {
+    return Write("vendor-service.conf",
+                 "listen_port = 8080\npublic_base_url = https://dl.vendor.example/tw\n" + extra);
+  }
+  TempHome home_;
+};
+
+TEST_F(DeployedVendorServiceTest, AnswersUseThePublicBaseUrl) {
+  const std::string package = Write("deepseek.zip", "abc");
+  Write("deepseek.zip.sha256",
+        "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad  deepseek.zip\n");
+  const std::string withPackage =
+      "package = " + package + "\npackage_sha256_file = " + package + ".sha256\n";
+  const std::string document =
+      Write("config.json", "{\"serviceurl\": \"{public_base_url}/help\", \"extra\": [1]}\n");
+  const struct {
+    std::string extra;
+    std::string serviceUrl, packageUrl;
+    std::string body;  // the document's, when one is served
+  } cases[] = {
+      {withPackage, "https://dl.vendor.example/tw/support",
+       "https://dl.vendor.example/tw/package/deepseek.zip", ""},
+      // No package of its own: none is announced.
+      {"", "https://dl.vendor.example/tw/support", "", ""},
+      {withPackage + "config_document = " + document + "\n", "https://dl.vendor.example/tw/help",
+       "", "{\"serviceurl\": \"https://dl.vendor.example/tw/help\", \"extra\": [1]}\n"},
+  };
+  for (const auto& c : cases) {
+    // --port 0 from the helper wins over the file's 8080.
+    VendorServiceProcess vendor({"--config", Config(c.extra)});
+    ASSERT_TRUE(vendor.Started()) << c.extra;
+    const auto answer = Get(vendor, "/api/dpsk/config");
+    ASSERT_TRUE(answer);
+    const Json::Value config = ParseObject(answer->body);
+    EXPECT_EQ(config["serviceurl"].asString(), c.serviceUrl) << c.extra;
+    EXPECT_EQ(config["DeepSeekUrl"].asString(), c.packageUrl) << c.extra;
+    if (!c.body.empty()) {
+      EXPECT_EQ(answer->body, c.body);
+    }
+    // The package is served where it is announced, the checked bytes.
+    const auto served = Get(vendor, "/package/deepseek.zip");
+    ASSERT_TRUE(served);
+    EXPECT_EQ(served->status, c.extra.empty() ? 404 : 200);
+    if (!c.extra.empty()) {
+      EXPECT_EQ(served->body, "abc");
+    }
+    EXPECT_NE(vendor.Output().find("listening on https://dl.vendor.example/tw"), std::string::npos);
+  }
+}
+
+TEST_F(DeployedVendorServiceTest, ABadConfigurationStopsItWithOneLine) {
+  const std::string package = Write("deepseek.zip", "abd");
+  const struct {
+    std::string extra;
+    std::string line;
+  } cases[] = {
+      {"package = " + package + "\npackage_sha256 = " +
+           "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\n",
+       "does not match the configured"},
+      {"listen_port = 1\n", "line 3: listen_port already set on line 1"},
+      {"config_document = " + Write("bad.json", "{\"serviceurl\": 1}") + "\n",
+       "bad.json: \"serviceurl\" must be a string"},
+  };
+  for (const auto& c : cases) {
+    VendorServiceProcess vendor({"--config", Config(c.extra)});
+    EXPECT_FALSE(vendor.Started()) << c.extra;
+    const std::string output = vendor.Output();
+    EXPECT_NE(output.find(c.line), std::string::npos) << output;
+    // One line: the reason, no usage text.
+    EXPECT_EQ(output.find('\n'), output.size() - 1) << output;
+  }
+}
+
 }  // namespace

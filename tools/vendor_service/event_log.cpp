@@ -14,6 +14,16 @@ EventLog::EventLog(const std::string& path) : path_(path) {
 
 EventLog::~EventLog() = default;
 
+bool EventLog::Reopen() {
+  if (path_.empty()) return true;
+  platform::FileHandle fresh(
+      platform::OpenPrivateAppendFile(platform::OsPath(platform::OsNarrowToWide(path_))));
+  if (!fresh.valid()) return false;
+  std::lock_guard lock(mutex_);
+  file_ = std::move(fresh);
+  return true;
+}
+
 std::string EscapeField(const std::string& text) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
@@ -38,9 +48,9 @@ std::string EventLog::Append(const ReportedEvent& event) {
   const std::string line = std::string(stamp) + '\t' + EscapeField(event.event) + '\t' +
                            EscapeField(event.channel) + '\t' + EscapeField(event.version) + '\t' +
                            EscapeField(event.os) + '\t' + EscapeField(event.uuid);
+  const std::string record = line + '\n';
+  std::lock_guard lock(mutex_);
   if (file_.valid()) {
-    const std::string record = line + '\n';
-    std::lock_guard lock(mutex_);
     // One write per line: appending keeps concurrent lines whole.
     std::size_t done = 0;
     while (done < record.size()) {

@@ -22,6 +22,10 @@ class EventLog {
   EventLog& operator=(const EventLog&) = delete;
   bool Ok() const { return path_.empty() || file_.valid(); }
 
+  // Opens the path afresh (after a log rotation moved the file away); the
+  // file in use is kept when that fails. False with errno set then.
+  bool Reopen();
+
   // Appends the event; returns its line (without the newline).
   std::string Append(const ReportedEvent& event);
 

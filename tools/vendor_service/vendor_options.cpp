@@ -4,7 +4,11 @@
 #include <string_view>
 
 const char* const kVendorUsage =
-    "usage: tidewell_vendor_service [options]\n"
+    "usage: tidewell_vendor_service [--config FILE [--check-config]] [options]\n"
+    "  --config FILE          read the deployment's settings from FILE; the options\n"
+    "                         below, when given too, win over it\n"
+    "  --check-config         check the configuration (and the package's digest)\n"
+    "                         and exit\n"
     "  --port N               listen on 127.0.0.1:N (0, the default: any free port)\n"
     "  --port-file F          also write the port to F\n"
     "  --event-log F          append each reported event to F\n"
@@ -35,6 +39,10 @@ bool ParseNumber(std::string_view text, T* value) {
 bool ParseVendorOptions(int argc, char** argv, VendorOptions* options, std::string* error) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view name = argv[i];
+    if (name == "--check-config") {
+      options->checkConfig = true;
+      continue;
+    }
     if (name == "--no-package-url" || name == "--mirror") {
       (name == "--mirror" ? options->mirror : options->noPackageUrl) = true;
       continue;
@@ -45,7 +53,9 @@ bool ParseVendorOptions(int argc, char** argv, VendorOptions* options, std::stri
     }
     const std::string_view value = argv[++i];
     bool ok = true;
-    if (name == "--port") {
+    if (name == "--config") {
+      options->configFile = value;
+    } else if (name == "--port") {
       ok = ParseNumber(value, &options->port) && options->port >= 0 && options->port < 65536;
     } else if (name == "--port-file") {
       options->portFile = value;

@@ -5,7 +5,18 @@
 #include <string>
 
 struct VendorOptions {
+  // --config: a deployment's configuration file (vendor_config.h); the
+  // other options given with it win over what it says.
+  std::string configFile;
+  bool checkConfig = false;  // check the configuration, then exit
+  std::string listenAddress = "127.0.0.1";
   int port = 0;  // 0: an ephemeral port
+  // Where clients reach the service (behind a proxy, say); empty: its own
+  // address and port.
+  std::string publicBaseUrl;
+  std::string configDocumentFile;  // empty: the built-in answer
+  std::string packageSha256;       // empty: the package is not checked
+  std::string packageSha256File;
   std::string portFile;
   std::string eventLog;
   std::string packageFile;

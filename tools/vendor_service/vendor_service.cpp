@@ -70,16 +70,23 @@ VendorService::VendorService(const VendorOptions& options, EventLog* events)
 }
 
 bool VendorService::Bind() {
+  const std::string& host = options_.listenAddress;
   if (options_.port == 0) {
-    port_ = server_.bind_to_any_port("127.0.0.1");
+    port_ = server_.bind_to_any_port(host);
   } else {
-    port_ = server_.bind_to_port("127.0.0.1", options_.port) ? options_.port : -1;
+    port_ = server_.bind_to_port(host, options_.port) ? options_.port : -1;
   }
   return port_ > 0;
 }
 
+std::string VendorService::ListenUrl() const {
+  const std::string& host = options_.listenAddress;
+  const bool ipv6 = host.find(':') != std::string::npos;
+  return "http://" + (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port_);
+}
+
 std::string VendorService::Url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
+  return (options_.publicBaseUrl.empty() ? ListenUrl() : options_.publicBaseUrl) + path;
 }
 
 void VendorService::Listen() {
@@ -111,7 +118,11 @@ void VendorService::ServePackage(int location, const httplib::Request& req,
   auto file = std::make_shared<platform::FileHandle>();
   std::optional<platform::FileFacts> facts;
   std::optional<platform::FileStamp> stamp;
-  if (!options_.locationRefuses[location] && !options_.packageFile.empty()) {
+  if (options_.locationRefuses[location]) {
+    // Left closed: this location answers 404.
+  } else if (verifiedPackage_.valid()) {
+    file->reset(platform::DuplicateFile(verifiedPackage_.get()));
+  } else if (!options_.packageFile.empty()) {
     file->reset(
         platform::OpenFileToRead(platform::OsPath(platform::OsNarrowToWide(options_.packageFile))));
   }
@@ -165,6 +176,11 @@ void VendorService::Routes() {
   server_.Get("/api/dpsk/config", [this](const httplib::Request&, httplib::Response& res) {
     if (options_.configDelayMs > 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(options_.configDelayMs));
+    }
+    if (!document_.empty()) {
+      res.set_content(document_, "application/json");
+      Say("config");
+      return;
     }
     Json::Value answer(Json::objectValue);
     answer["serviceurl"] = Url("/support");
