@@ -10,17 +10,16 @@ target_include_directories(tidewell_test_support PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tidewell_test_support PUBLIC GTest::gtest tidewell_platform
                       PkgConfig::HTTPLIB ZLIB::ZLIB PRIVATE tidewell_options)
 add_subdirectory(fakes)
-# The programs of ours tests drive (tests/support/built_programs.h). The
-# test package has no Windows build yet: an empty path.
+# The programs of ours tests drive (tests/support/built_programs.h).
 target_compile_definitions(tidewell_test_support PRIVATE
   TIDEWELL_SETUP_PROGRAM="$<TARGET_FILE:tidewell_setup>"
   TIDEWELL_ATTACH_PAYLOAD_PROGRAM="$<TARGET_FILE:tidewell_attach_payload>"
   TIDEWELL_VENDOR_SERVICE_PROGRAM="$<TARGET_FILE:tidewell_vendor_service>"
   TIDEWELL_FAKE_OLLAMA_PROGRAM="$<TARGET_FILE:fake_ollama>"
   TIDEWELL_FAKE_CHATBOX_PROGRAM="$<TARGET_FILE:fake_chatbox>"
-  TIDEWELL_TEST_PACKAGE_FILE="")
+  TIDEWELL_TEST_PACKAGE_FILE="${TIDEWELL_TEST_PACKAGE}")
 add_dependencies(tidewell_test_support tidewell_vendor_service tidewell_setup
-                 tidewell_attach_payload fake_ollama)
+                 tidewell_attach_payload fake_ollama tidewell_test_package)
 
 function(tidewell_test name)
   cmake_parse_arguments(ARG "" "LABEL" "SOURCES;DEPS" ${ARGN})
