@@ -150,3 +150,15 @@ tidewell_test(fake_program_tests LABEL unit
           unit/fakes/chatbox_load_test.cpp unit/fakes/chatbox_program_test.cpp
   DEPS tidewell_fake_ollama_core tidewell_fake_chatbox_core)
 add_dependencies(fake_program_tests fake_chatbox)
+
+# The engine as the window runs it, for the whole-workflow tests.
+add_library(tidewell_engine_harness STATIC support/engine_harness.cpp support/recording_view.cpp)
+target_link_libraries(tidewell_engine_harness PUBLIC tidewell_test_support tidewell_install
+                      PRIVATE tidewell_options)
+tidewell_test(install_workflow_tests LABEL integration
+  SOURCES integration/install_workflow_test.cpp integration/failure_paths_test.cpp
+          integration/manage_installed_test.cpp integration/usage_reports_workflow_test.cpp
+          integration/package_sources_test.cpp integration/graphics_fit_test.cpp
+          integration/workflow_setups_win32.cpp
+  DEPS tidewell_engine_harness tidewell_install tidewell_setup_core ZLIB::ZLIB)
+add_dependencies(install_workflow_tests fake_ollama fake_chatbox tidewell_setup)

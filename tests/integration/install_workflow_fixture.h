@@ -4,7 +4,6 @@
 // source, and a local vendor: shared by the whole-road tests and the
 // failure-path table.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -29,8 +28,10 @@
 #include <service/service_state.h>
 #include <tests/support/built_programs.h>
 #include <tests/support/engine_harness.h>
+#include <tests/integration/workflow_setups.h>
 #include <tests/support/temp_home.h>
 #include <tests/support/test_server.h>
+#include <tests/support/variables.h>
 #include <tests/support/zip_builder.h>
 
 namespace workflow {
@@ -43,12 +44,6 @@ using namespace std::chrono_literals;
 constexpr std::size_t kModelBytes = 3 * 1024 * 1024;
 constexpr std::size_t kChunkBytes = 128 * 1024;
 
-inline ZipBuildEntry Executable(const std::string& name, const std::string& body) {
-  ZipBuildEntry entry = FileEntry(name, "#!/bin/sh\n" + body);
-  entry.externalAttributes = 0100755u << 16;
-  return entry;
-}
-
 // Binds another program's listener on our address as a Go program's (the
 // runner's kind) would: with SO_REUSEADDR, so the connections our stopped
 // server closed, still waiting on the port, do not stop it (cpp-httplib
@@ -56,7 +51,7 @@ inline ZipBuildEntry Executable(const std::string& name, const std::string& body
 inline bool BindStranger(httplib::Server& stranger, int port) {
   stranger.set_socket_options([](socket_t sock) {
     int yes = 1;
-    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes), sizeof yes);
   });
   return stranger.bind_to_port("127.0.0.1", port);
 }
@@ -66,7 +61,7 @@ class InstallWorkflow : public ::testing::Test {
   InstallWorkflow() {
     // Nothing the installation does may set it here: the test sees whether
     // our own environment stays as it was.
-    ::unsetenv("OLLAMA_MODELS");
+    UnsetVariable("OLLAMA_MODELS");
     AppConstants& constants = GetAppConstants();
     saved_ = constants;
     constants.deviceId = "ab12";
@@ -145,12 +140,12 @@ class InstallWorkflow : public ::testing::Test {
     savedRetryWait_ = downloader.firstRetryWaitMs;
     downloader.maxRetries = 1;
     downloader.firstRetryWaitMs = 10;
-    ::setenv("TIDEWELL_MODEL_SOURCE", server_.Url("/models").c_str(), 1);
-    ::setenv("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS", "300", 1);
-    ::setenv("TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS", "1", 1);
+    SetVariable("TIDEWELL_MODEL_SOURCE", server_.Url("/models").c_str());
+    SetVariable("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS", "300");
+    SetVariable("TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS", "1");
     // Downloads of parallel test processes must never meet in a shared folder.
     fs::create_directories(home_.root() / "tmp");
-    ::setenv("TMPDIR", (home_.root() / "tmp").c_str(), 1);
+    SetVariable("TMPDIR", (home_.root() / "tmp").string().c_str());
     platform::SetEnvironmentBroadcastForTesting([](std::wstring_view, std::wstring_view) {});
 
     CServiceState& state = GetServiceState();
@@ -180,33 +175,24 @@ class InstallWorkflow : public ::testing::Test {
     GetAppConstants() = saved_;
     GetFileDownloader().maxRetries = savedRetries_;
     GetFileDownloader().firstRetryWaitMs = savedRetryWait_;
-    ::unsetenv("TIDEWELL_MODEL_SOURCE");
-    ::unsetenv("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS");
-    ::unsetenv("TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS");
-    ::unsetenv("TMPDIR");
-    ::unsetenv("OLLAMA_MODELS");
+    UnsetVariable("TIDEWELL_MODEL_SOURCE");
+    UnsetVariable("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS");
+    UnsetVariable("TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS");
+    UnsetVariable("TMPDIR");
+    UnsetVariable("OLLAMA_MODELS");
   }
 
   void SetPackage(bool withRunnerSetup, bool withClientSetup, bool setupInstallsRunner = true) {
-    std::vector<ZipBuildEntry> entries;
-    if (withRunnerSetup) {
-      entries.push_back(Executable(
-          "deepseek/OllamaSetup",
-          "for a in \"$@\"; do case \"$a\" in /dir=*) d=\"${a#/dir=}\";; esac; done\n"
-          "printf '%s' \"${OLLAMA_MODELS-unset}\" > '" +
-              SetupStoreRecord().string() + "'\n" +
-              std::string(setupInstallsRunner ? "cp '" + runner_.string() + "' \"$d/ollama\"\n"
-                                              : "exit 1\n")));
-    }
-    if (withClientSetup) {
-      const fs::path client = install_ / "chatbox_location";
-      entries.push_back(Executable(
-          "deepseek/Chatbox-1.9.8-Setup",
-          "mkdir -p '" + client.string() + "'\nprintf '#!/bin/sh\\nexec sleep 600\\n' > '" +
-              client.string() + "/Chatbox'\nchmod 755 '" + client.string() + "/Chatbox'\n"));
-    }
+    SetupsWanted wanted;
+    wanted.runnerSetup = withRunnerSetup;
+    wanted.clientSetup = withClientSetup;
+    wanted.setupInstallsRunner = setupInstallsRunner;
+    wanted.runner = runner_;
+    wanted.installFolder = install_;
+    wanted.storeRecord = SetupStoreRecord();
+    const std::string package = BuildZip(PackageSetups(wanted));
     std::lock_guard lock(mutex_);
-    package_ = BuildZip(entries);
+    package_ = package;
   }
 
   std::vector<std::string> Events() {

@@ -3,7 +3,6 @@
 // configuration), the `--package FILE` argument, and the configuration's
 // further locations tried in order, a later one continuing the bytes of an
 // earlier one that serves the same file.
-#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
@@ -45,7 +44,7 @@ class PackageSources : public InstallWorkflow {
     fs::create_directories(folder);
     const fs::path file = folder / "deepseek-offline.zip";
     std::ofstream(file, std::ios::binary) << bytes;
-    ::chmod(file.c_str(), 0644);
+    SetMode(file, 0644);
     return file;
   }
   bool Choose(const fs::path& file) {

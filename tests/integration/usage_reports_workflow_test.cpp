@@ -26,7 +26,7 @@ class UsageReportsWorkflow : public InstallWorkflow,
   ~UsageReportsWorkflow() override {
     // The reports of the run are over before the switch is forgotten.
     GetEventReporter().WaitIdle();
-    ::unsetenv("DO_NOT_TRACK");
+    UnsetVariable("DO_NOT_TRACK");
     ForgetUsageReportsSwitchForTesting();
   }
 };
@@ -34,7 +34,7 @@ class UsageReportsWorkflow : public InstallWorkflow,
 TEST_P(UsageReportsWorkflow, OnlyConfigurationRequestsWhenReportsAreOff) {
   const SwitchRow& row = GetParam();
   SetUsageReportsSwitch(row.switchOn);
-  if (row.doNotTrack != nullptr) ::setenv("DO_NOT_TRACK", row.doNotTrack, 1);
+  if (row.doNotTrack != nullptr) SetVariable("DO_NOT_TRACK", row.doNotTrack);
   harness_->OnUI([&] {
     if (row.held) harness_->engine().HoldReportsUntilSeen();
     harness_->engine().StartStartupWork();

@@ -1,0 +1,25 @@
+#pragma once
+// The two setups the workflow tests' package carries, in this system's own
+// shape: scripts on Linux, our setup program with a payload on Windows.
+#include <filesystem>
+#include <vector>
+
+#include <tests/support/zip_builder.h>
+
+namespace workflow {
+
+struct SetupsWanted {
+  bool runnerSetup = true;
+  bool clientSetup = true;
+  bool setupInstallsRunner = true;  // false: the runner's setup leaves no runner
+  std::filesystem::path runner;     // the runner stand-in
+  std::filesystem::path installFolder;
+  std::filesystem::path storeRecord;  // where a setup notes OLLAMA_MODELS, when it can
+};
+
+std::vector<ZipBuildEntry> PackageSetups(const SetupsWanted& wanted);
+// Whether the runner's setup notes the store it was handed in storeRecord
+// (the scripts can; our setup program does not).
+bool SetupNotesTheStore();
+
+}  // namespace workflow
