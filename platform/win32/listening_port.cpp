@@ -12,6 +12,7 @@
 
 #include "handle.h"
 #include "own_process.h"
+#include "socket_owner.h"
 
 namespace platform {
 namespace {
@@ -72,6 +73,12 @@ PortOwner FindPortOwner(std::uint16_t port) {
   if (!pid) pid = ListenerOf<V6>(AF_INET6, port);
   if (!pid) return owner;
   owner.listening = true;
+  // Id 0 is the idle process, which listens nowhere: the table did not know.
+  if (*pid == 0) {
+    StartWinsock();
+    pid = win32::SocketOwnerByHandles(port);
+    if (!pid) return owner;
+  }
   win32::Handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, *pid));
   if (!process.valid() || !win32::IsOwnProcess(process.get())) return owner;
   owner.sameUser = true;

@@ -3,7 +3,9 @@
 // API) fed by a local model source, and a local vendor.
 #include <tests/integration/install_workflow_fixture.h>
 
+#include <install/runner_login.h>
 #include <platform/listening_port.h>
+#include <platform/user_environment.h>
 
 namespace {
 
@@ -41,13 +43,10 @@ TEST_F(InstallWorkflow, WholeInstallationReachesTheReadyPage) {
   EXPECT_EQ(product.GetStringValue(L"OllamaPath"), platform::WidePath(install_));
   RegKey setupKey(platform::kCurrentUser, L"SOFTWARE\\bd4f3b30-4f23-5853-b30a-61e20eb47251");
   EXPECT_EQ(setupKey.GetStringValue(L"InstallLocation"), layout.chatboxFolder);
-  EXPECT_NE(ReadTextFile(home_.config() / "environment.d" / "tidewell.conf")
-                .find("OLLAMA_MODELS=" + (install_ / "ollama_models").string()),
-            std::string::npos);
+  EXPECT_EQ(platform::ReadUserEnvironmentValue(L"OLLAMA_MODELS"),
+            platform::WidePath(install_ / "ollama_models"));
   // The runner's server comes back with the user's session.
-  EXPECT_NE(
-      ReadTextFile(home_.config() / "autostart" / "tidewell-ollama.desktop").find(" \"serve\""),
-      std::string::npos);
+  EXPECT_TRUE(RunnerServerRegisteredAtLogin(layout));
 
   harness_->OnUI([this] {
     RecordingView& v = harness_->view();
@@ -207,9 +206,8 @@ TEST_F(InstallWorkflow, AfterARestartTryNowStartsOurServerFirst) {
   Json::Value settings;
   ASSERT_TRUE(ParseJson(ReadTextFile(platform::OsPath(ChatboxSettingsFile())), settings));
   EXPECT_EQ(settings["settings"]["providers"]["ollama"]["apiHost"].asString(), after);
-  EXPECT_NE(ReadTextFile(home_.config() / "autostart" / "tidewell-ollama.desktop")
-                .find("OLLAMA_HOST=" + after.substr(7)),
-            std::string::npos);
+  // The login entry follows the server to its new address.
+  EXPECT_TRUE(RunnerServerRegisteredAtLogin(MakeInstallLayout(platform::WidePath(install_))));
   EXPECT_TRUE(StopChatbox(5000));  // the client it started
   stranger.stop();
   serving.join();
