@@ -48,7 +48,9 @@ bool IsInside(const std::string& file, const std::filesystem::path& folder) {
   std::error_code ec;
   const std::filesystem::path root = std::filesystem::weakly_canonical(folder, ec);
   if (ec || file.empty()) return false;
-  const std::filesystem::path path(file);
+  // The OS's own narrow text: a plain path constructor would read it in
+  // whatever code page the C library picks.
+  const std::filesystem::path path = platform::OsPath(platform::OsNarrowToWide(file));
   auto rootPart = root.begin();
   auto pathPart = path.begin();
   for (; rootPart != root.end(); ++rootPart, ++pathPart) {

@@ -96,7 +96,7 @@ class DownloadTest : public ::testing::Test {
     });
     server_.Start();
   }
-  fs::path Destination() const { return home_.root() / "下载 目录" / "deepseek.zip"; }
+  fs::path Destination() const { return home_.root() / fs::path(u8"下载 目录") / "deepseek.zip"; }
   void MakeDestinationFolder() { fs::create_directories(Destination().parent_path()); }
   fs::path PartialFolder() const { return home_.data() / "Tidewell" / "downloads"; }
   std::size_t TempFiles() const {

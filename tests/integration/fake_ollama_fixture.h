@@ -69,7 +69,7 @@ class FakeOllamaTest : public ::testing::Test {
       UnsetVariable(name);
     }
   }
-  fs::path store() const { return home_.root() / "模型 store"; }
+  fs::path store() const { return home_.root() / fs::path(u8"模型 store"); }
   // Starts `ollama serve` fetching from source; waits until it answers.
   void Serve(const std::string& source) {
     SetVariable("TIDEWELL_MODEL_SOURCE", source.c_str());

@@ -68,7 +68,8 @@ class InstallWorkflow : public ::testing::Test {
     constants.channel = "ch01";
     constants.clientVersion = "1.0.0.1";
     constants.osName = "linux";
-    install_ = home_.root() / "安装 目录";
+    // u8: a plain literal would be read in the ANSI code page on Windows.
+    install_ = home_.root() / fs::path(u8"安装 目录");
     runner_ = built::FakeOllamaProgram();
 
     // "break": the package's first half, then the connection goes.

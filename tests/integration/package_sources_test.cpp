@@ -40,7 +40,7 @@ class PackageSources : public InstallWorkflow {
   }
   // The user's file, somewhere of theirs, readable by others as files are.
   fs::path WriteUserFile(const std::string& bytes) {
-    const fs::path folder = home_.root() / "U盘" / "离线安装";
+    const fs::path folder = home_.root() / fs::path(u8"U盘") / fs::path(u8"离线安装");
     fs::create_directories(folder);
     const fs::path file = folder / "deepseek-offline.zip";
     std::ofstream(file, std::ios::binary) << bytes;
@@ -153,7 +153,7 @@ TEST_F(PackageSources, UnusableChoicesAreRefusedAndTheChoiceCanBeUndone) {
     std::wstring cause;
   } refused[] = {
       {home_.root() / "nowhere.zip", L"找不到所选的安装包“nowhere.zip”"},
-      {home_.root() / "U盘", L"不是一个文件"},
+      {home_.root() / fs::path(u8"U盘"), L"不是一个文件"},
   };
   for (const auto& r : refused) {
     EXPECT_FALSE(Choose(r.path));
