@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <install/model_fit.h>
+#include <platform/os_encoding.h>
 #include <platform/os_info.h>
+#include <tests/integration/workflow_setups.h>
 #include <tests/support/engine_harness.h>
 #include <tests/support/temp_home.h>
 
@@ -15,11 +17,8 @@ class GraphicsFit : public ::testing::Test {
     platform::GraphicsProbe probe;
     probe.sysRoot = (home_.root() / "sys").string();
     probe.procRoot = (home_.root() / "proc").string();
-    probe.nvidiaSmi = WriteScript(home_.root() / "bin/nvidia-smi",
-                                  "[ \"$1\" = --query-gpu=name,memory.total ] || exit 2\n"
-                                  "[ \"$2\" = --format=csv,noheader ] || exit 2\n"
-                                  "echo 'NVIDIA GeForce RTX 3060, 12288 MiB'\n")
-                          .string();
+    probe.nvidiaSmi = platform::WideToOsNarrow(
+        platform::WidePath(workflow::OneCardNvidiaSmi(home_.root() / "bin")));
     probe.timeoutMs = 10000;
     harness_.OnUI([&] {
       harness_.engine().graphicsProbe = probe;

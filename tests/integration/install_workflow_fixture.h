@@ -151,7 +151,7 @@ class InstallWorkflow : public ::testing::Test {
 
     CServiceState& state = GetServiceState();
     state = CServiceState();
-    state.workFolder = platform::WidePath(home_.data() / "Tidewell") + L"/";
+    state.workFolder = platform::WidePath(home_.data() / "Tidewell") + platform::PathSeparator();
     fs::create_directories(home_.data() / "Tidewell");
     state.installFolder = std::wstring();
     state.rememberedModelIndex = std::string();

@@ -5,6 +5,7 @@
 
 #include <install/runner_login.h>
 #include <platform/listening_port.h>
+#include <platform/os_encoding.h>
 #include <platform/user_environment.h>
 
 namespace {
@@ -153,7 +154,9 @@ TEST_F(InstallWorkflow, AProgramThatTakesThePortWhileOursStartsIsNotTakenForOurs
   const std::string after = RunnerServerAddress();
   const platform::PortOwner owner = platform::FindPortOwner(
       static_cast<std::uint16_t>(std::stoi(after.substr(after.rfind(':') + 1))));
-  EXPECT_NE(owner.executable.find((install_ / "ollama_location").string()), std::string::npos)
+  EXPECT_NE(platform::OsNarrowToWide(owner.executable)
+                .find(platform::WidePath(install_ / "ollama_location")),
+            std::wstring::npos)
       << owner.executable;
   stranger.stop();
   if (serving.joinable()) serving.join();

@@ -21,5 +21,11 @@ std::vector<ZipBuildEntry> PackageSetups(const SetupsWanted& wanted);
 // Whether the runner's setup notes the store it was handed in storeRecord
 // (the scripts can; our setup program does not).
 bool SetupNotesTheStore();
+// An nvidia-smi stand-in in folder that tells of one RTX 3060 with 12 GB,
+// as the real tool does for its name and memory query.
+std::filesystem::path OneCardNvidiaSmi(const std::filesystem::path& folder);
+// Whether our own settings lie in files of the settings folder (on Windows
+// they are in the registry and the folder may never be made).
+bool SettingsAreFiles();
 
 }  // namespace workflow

@@ -36,6 +36,15 @@ std::vector<ZipBuildEntry> PackageSetups(const SetupsWanted& wanted) {
   return entries;
 }
 
+std::filesystem::path OneCardNvidiaSmi(const std::filesystem::path& folder) {
+  return WriteScript(folder / "nvidia-smi",
+                     "[ \"$1\" = --query-gpu=name,memory.total ] || exit 2\n"
+                     "[ \"$2\" = --format=csv,noheader ] || exit 2\n"
+                     "echo 'NVIDIA GeForce RTX 3060, 12288 MiB'\n");
+}
+
+bool SettingsAreFiles() { return true; }
+
 bool SetupNotesTheStore() { return true; }
 
 }  // namespace workflow

@@ -1,5 +1,6 @@
 #include <tests/integration/workflow_setups.h>
 
+#include <windows.h>
 #include <zlib.h>
 
 #include <fstream>
@@ -50,6 +51,19 @@ std::vector<ZipBuildEntry> PackageSetups(const SetupsWanted& wanted) {
   }
   return entries;
 }
+
+std::filesystem::path OneCardNvidiaSmi(const std::filesystem::path& folder) {
+  // The probe program answers as nvidia-smi under that name; the mode is
+  // inherited by the detection's child.
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path smi = folder / "nvidia-smi.exe";
+  std::filesystem::copy_file(TIDEWELL_PROBE_PROGRAM, smi,
+                             std::filesystem::copy_options::overwrite_existing);
+  ::SetEnvironmentVariableW(L"TIDEWELL_FAKE_SMI", L"one");
+  return smi;
+}
+
+bool SettingsAreFiles() { return false; }
 
 bool SetupNotesTheStore() { return false; }
 

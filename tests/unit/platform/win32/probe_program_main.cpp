@@ -12,7 +12,7 @@
 //                     child's id and its own, and ends at once without
 //                     waiting for the child
 // Named nvidia-smi.exe, it answers as that tool does, as TIDEWELL_FAKE_SMI
-// says: "two" (two cards), "fail" (no driver), "hang".
+// says: "one" or "two" (cards), "fail" (no driver), "hang".
 // Named recorder*.exe, it stands in for a setup: it writes its arguments,
 // one a line, to the file TIDEWELL_PROBE_RECORD names, waits 0.2 s and
 // adds "done" (so a caller that waited finds that line).
@@ -47,6 +47,10 @@ std::string Narrow(const wchar_t* text) { return Utf8(text); }
 int NvidiaSmi() {
   wchar_t mode[32] = L"";
   ::GetEnvironmentVariableW(L"TIDEWELL_FAKE_SMI", mode, 32);
+  if (std::wcscmp(mode, L"one") == 0) {
+    Write("NVIDIA GeForce RTX 3060, 12288 MiB\r\n");
+    return 0;
+  }
   if (std::wcscmp(mode, L"two") == 0) {
     // Its real output: CRLF line ends on Windows.
     Write("NVIDIA GeForce RTX 3060, 12288 MiB\r\nNVIDIA GeForce GTX 1650, 4096 MiB\r\n");
