@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include <tests/support/temp_home.h>
+
 namespace workflow {
 
 namespace {
