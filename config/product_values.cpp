@@ -2,6 +2,7 @@
 
 #include <config/app_constants.h>
 #include <config/reg_key.h>
+#include <platform/key_store.h>
 
 std::optional<std::wstring> ReadProductValue(const wchar_t* name) {
   try {
@@ -11,6 +12,11 @@ std::optional<std::wstring> ReadProductValue(const wchar_t* name) {
   } catch (const winreg::RegException&) {
     return std::nullopt;
   }
+}
+
+bool RemoveProductKey() {
+  return platform::DeleteKeyTree(platform::kCurrentUser, GetAppConstants().productKeyPath) ==
+         platform::kSuccess;
 }
 
 bool WriteProductValue(const wchar_t* name, const std::wstring& data) {

@@ -10,3 +10,7 @@ std::optional<std::wstring> ReadProductValue(const wchar_t* name);
 
 // Writes the value, creating the key when needed; false when it cannot.
 bool WriteProductValue(const wchar_t* name, const std::wstring& data);
+
+// Deletes the product's key with everything in it (uninstall); true when
+// it is gone, also when it was never there.
+bool RemoveProductKey();

@@ -5,6 +5,7 @@
 #include <base/file_helpers.h>
 #include <base/text_helpers.h>
 #include <base/translate.h>
+#include <config/product_values.h>
 #include <config/reg_key.h>
 #include <install/chatbox_client.h>
 #include <install/chatbox_process.h>
@@ -87,7 +88,9 @@ class SettingsStep : public InstallStep {
       }
     }
     const StepOutcome settings = RemoveOurFolder(SettingsFolder(), TW_TR("InstallSteps", "已删除"));
-    outcome.ok = outcome.ok && settings.ok;
+    // Where the settings are the registry's, not the folder's files.
+    const bool keyGone = RemoveProductKey();
+    outcome.ok = outcome.ok && settings.ok && keyGone;
     outcome.leftBehind.insert(outcome.leftBehind.end(), settings.leftBehind.begin(),
                               settings.leftBehind.end());
     return outcome;

@@ -56,5 +56,8 @@ Status QueryValue(KeyHandle key, std::wstring_view name, std::uint32_t* type, st
 Status SetValue(KeyHandle key, std::wstring_view name, std::uint32_t type, const std::uint8_t* data,
                 std::uint32_t size);
 Status CloseKey(KeyHandle key);
+// Deletes the key below root with its subkeys and values; kSuccess also when
+// it was not there. A root itself is never deleted (kErrorAccessDenied).
+Status DeleteKeyTree(KeyHandle root, std::wstring_view path);
 
 }  // namespace platform

@@ -164,3 +164,9 @@ tidewell_test(install_workflow_tests LABEL integration
 add_dependencies(install_workflow_tests fake_ollama fake_chatbox tidewell_setup probe_program)
 target_compile_definitions(install_workflow_tests PRIVATE
   TIDEWELL_PROBE_PROGRAM="$<TARGET_FILE:probe_program>")
+tidewell_test(uninstall_tests LABEL integration
+  SOURCES integration/uninstall_test.cpp integration/workflow_setups_win32.cpp
+  DEPS tidewell_engine_harness tidewell_install tidewell_setup_core ZLIB::ZLIB)
+add_dependencies(uninstall_tests fake_ollama fake_chatbox tidewell_setup probe_program)
+target_compile_definitions(uninstall_tests PRIVATE
+  TIDEWELL_PROBE_PROGRAM="$<TARGET_FILE:probe_program>")

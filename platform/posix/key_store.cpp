@@ -258,6 +258,29 @@ Status SetValue(KeyHandle key, std::wstring_view name, std::uint32_t type, const
   return session.Save();
 }
 
+Status DeleteKeyTree(KeyHandle root, std::wstring_view path) {
+  OpenKeyRecord parent;
+  if (!Resolve(root, &parent)) return kErrorInvalidHandle;
+  const std::wstring full = NormalisePath(parent.path + L"\\" + std::wstring(path));
+  if (full.empty()) return kErrorAccessDenied;
+  // Without a store folder there is nothing to delete, and none is made.
+  RootSession session(parent.root, false);
+  if (session.status() != kSuccess) return session.status();
+  const std::wstring folded = posix::FoldCase(full);
+  const std::wstring below = folded + L"\\";
+  KeyStoreDocument& document = session.document();
+  bool removed = false;
+  for (auto it = document.begin(); it != document.end();) {
+    if (it->first == folded || it->first.compare(0, below.size(), below) == 0) {
+      it = document.erase(it);
+      removed = true;
+    } else {
+      ++it;
+    }
+  }
+  return removed ? session.Save() : kSuccess;
+}
+
 Status CloseKey(KeyHandle key) {
   if (IsPredefinedRoot(key)) return kSuccess;
   HandleTable& handles = Handles();

@@ -89,6 +89,14 @@ Status SetValue(KeyHandle key, std::wstring_view name, std::uint32_t type, const
   return FromLstatus(RegSetValueExW(ToHkey(key), valueName.c_str(), 0, type, bytes, size));
 }
 
+Status DeleteKeyTree(KeyHandle root, std::wstring_view path) {
+  const std::wstring subKey(path);
+  if (subKey.find_first_not_of(L'\\') == std::wstring::npos) return kErrorAccessDenied;
+  // With a subkey named, the key itself goes along with what it holds.
+  const LSTATUS status = ::RegDeleteTreeW(ToHkey(root), subKey.c_str());
+  return status == ERROR_FILE_NOT_FOUND ? kSuccess : FromLstatus(status);
+}
+
 Status CloseKey(KeyHandle key) {
   if (IsPredefinedRoot(key)) return kSuccess;
   return FromLstatus(RegCloseKey(ToHkey(key)));

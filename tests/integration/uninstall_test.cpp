@@ -5,8 +5,6 @@
 // page and from the terminal.
 #include <tests/integration/install_workflow_fixture.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <sstream>
 
@@ -70,11 +68,14 @@ class Uninstall : public InstallWorkflow {
         it.disable_recursion_pending();
         continue;
       }
-      struct stat info {};
-      if (::lstat(it->path().c_str(), &info) != 0) continue;
-      std::string line = relative.string() + " " + std::to_string(info.st_mode);
-      if (S_ISREG(info.st_mode) && it->path().extension() != ".log") {
-        line += " " + std::to_string(info.st_size);
+      const fs::file_status status = it->symlink_status(ec);
+      if (ec) continue;
+      const std::u8string name = relative.generic_u8string();
+      std::string line = std::string(name.begin(), name.end()) + " " +
+                         std::to_string(static_cast<int>(status.type())) + ":" +
+                         std::to_string(static_cast<int>(status.permissions()));
+      if (status.type() == fs::file_type::regular && it->path().extension() != ".log") {
+        line += " " + std::to_string(it->file_size(ec));
       }
       out.insert(line);
     }

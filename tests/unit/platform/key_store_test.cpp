@@ -32,6 +32,36 @@ TEST_F(KeyStoreTest, CreatesKeysWithParentsAndReportsDisposition) {
   EXPECT_EQ(OpenKey(kCurrentUser, L"SOFTWARE\\Missing", kKeyRead, &key), kErrorFileNotFound);
 }
 
+TEST_F(KeyStoreTest, DeletingATreeTakesItsSubkeysAndValuesAndNothingBeside) {
+  const std::vector<std::uint8_t> data = {'x', 0, 0, 0};
+  for (const wchar_t* path : {L"SOFTWARE\\Tidewell\\Sub\\Deep", L"SOFTWARE\\TidewellNext"}) {
+    KeyHandle key = 0;
+    ASSERT_EQ(CreateKey(kCurrentUser, path, kKeyWrite, &key, nullptr), kSuccess);
+    ASSERT_EQ(SetValue(key, L"v", kRegSz, data.data(), 4), kSuccess);
+    CloseKey(key);
+  }
+  KeyHandle key = 0;
+  ASSERT_EQ(CreateKey(kCurrentUser, L"SOFTWARE\\Tidewell", kKeyWrite, &key, nullptr), kSuccess);
+  ASSERT_EQ(SetValue(key, L"OllamaPath", kRegSz, data.data(), 4), kSuccess);
+  CloseKey(key);
+
+  // Names ignore case here as everywhere in the store.
+  EXPECT_EQ(DeleteKeyTree(kCurrentUser, L"software\\TIDEWELL"), kSuccess);
+  for (const wchar_t* gone : {L"SOFTWARE\\Tidewell", L"SOFTWARE\\Tidewell\\Sub\\Deep"}) {
+    EXPECT_EQ(OpenKey(kCurrentUser, gone, kKeyRead, &key), kErrorFileNotFound);
+  }
+  // A key whose name merely begins the same stays, and so does the parent.
+  ASSERT_EQ(OpenKey(kCurrentUser, L"SOFTWARE\\TidewellNext", kKeyRead, &key), kSuccess);
+  std::uint32_t size = 0;
+  EXPECT_EQ(QueryValue(key, L"v", nullptr, nullptr, &size), kSuccess);
+  CloseKey(key);
+  ASSERT_EQ(OpenKey(kCurrentUser, L"SOFTWARE", kKeyRead, &key), kSuccess);
+  CloseKey(key);
+  // Again: nothing there is no failure; a whole root is never deleted.
+  EXPECT_EQ(DeleteKeyTree(kCurrentUser, L"SOFTWARE\\Tidewell"), kSuccess);
+  EXPECT_EQ(DeleteKeyTree(kCurrentUser, L""), kErrorAccessDenied);
+}
+
 TEST_F(KeyStoreTest, ValuesKeepTypeAndExactBytes) {
   const KeyHandle key = Create(L"SOFTWARE\\Tidewell");
   // A string without its terminating zero must come back exactly as stored.
