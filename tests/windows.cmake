@@ -170,3 +170,16 @@ tidewell_test(uninstall_tests LABEL integration
 add_dependencies(uninstall_tests fake_ollama fake_chatbox tidewell_setup probe_program)
 target_compile_definitions(uninstall_tests PRIVATE
   TIDEWELL_PROBE_PROGRAM="$<TARGET_FILE:probe_program>")
+
+# The vendor service's client, downloads and the chat client's settings.
+tidewell_test(service_tests LABEL integration
+  SOURCES integration/service_test.cpp integration/http_stream_test.cpp
+          integration/http_request_test.cpp integration/usage_reports_test.cpp
+  DEPS tidewell_service)
+tidewell_test(download_tests LABEL integration
+  SOURCES integration/download_resume_test.cpp
+  DEPS tidewell_package)
+tidewell_test(chat_client_settings_tests LABEL integration
+  SOURCES integration/chat_client_settings_test.cpp
+  DEPS tidewell_install)
+add_dependencies(chat_client_settings_tests fake_chatbox)

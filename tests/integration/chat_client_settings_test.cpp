@@ -14,6 +14,7 @@
 #include <tests/support/built_programs.h>
 #include <tests/support/child.h>
 #include <tests/support/temp_home.h>
+#include <tests/support/variables.h>
 
 namespace {
 
@@ -46,9 +47,9 @@ constexpr char kOldUser[] = R"({
 })";
 
 std::string Describe(const std::string& version) {
-  ::setenv("TIDEWELL_FAKE_CHATBOX_VERSION", version.c_str(), 1);
+  SetVariable("TIDEWELL_FAKE_CHATBOX_VERSION", version.c_str());
   const ChildResult run = RunChildWithOutput({built::FakeChatboxProgram(), "--describe"}, 30);
-  ::unsetenv("TIDEWELL_FAKE_CHATBOX_VERSION");
+  UnsetVariable("TIDEWELL_FAKE_CHATBOX_VERSION");
   EXPECT_EQ(run.exitCode, 0) << run.output;
   return run.output.substr(0, run.output.find('\n'));
 }

@@ -8,6 +8,7 @@
 #include <random>
 
 #include <package/file_downloader.h>
+#include <tests/support/loopback_socket.h>
 #include <tests/support/scripted_server.h>
 #include <tests/support/temp_home.h>
 
@@ -186,8 +187,15 @@ TEST_F(DownloadResumeTest, AResumeNeverSplicesTwoVersions) {
        "ETag: \"v1\"\r\n"},
   };
   int row = 0;
+  const bool resetsSeen = ResetReachesPeer();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    // A cut answer of unknown length is only told from a whole one by the
+    // reset that ends it.
+    if (!c.firstLengthKnown && !resetsSeen) {
+      std::printf("skipped \"%s\": resets arrive as plain ends here\n", c.name);
+      continue;
+    }
     ScriptedServer server([&](const ScriptedRequest& request) {
       if (request.index == 0) {
         ScriptedReply reply = Answer(200, older, c.firstValidators);

@@ -14,6 +14,7 @@
 #include <service/service_state.h>
 #include <tests/support/temp_home.h>
 #include <tests/support/test_server.h>
+#include <tests/support/variables.h>
 
 namespace {
 
@@ -21,7 +22,7 @@ class UsageReportsWire : public ::testing::Test {
  protected:
   UsageReportsWire() {
     ForgetUsageReportsSwitchForTesting();
-    ::unsetenv("DO_NOT_TRACK");
+    UnsetVariable("DO_NOT_TRACK");
     server_.server().Get(R"(/dpsk/log/log/([^/]+)/.*)",
                          [this](const httplib::Request& req, httplib::Response& res) {
                            std::lock_guard lock(mutex_);
@@ -43,7 +44,7 @@ class UsageReportsWire : public ::testing::Test {
     GetAppConstants().remoteConfigUrl = server_.Url("/api/dpsk/config");
   }
   ~UsageReportsWire() override {
-    ::unsetenv("DO_NOT_TRACK");
+    UnsetVariable("DO_NOT_TRACK");
     ForgetUsageReportsSwitchForTesting();
     GetAppConstants() = saved_;
   }
@@ -80,9 +81,9 @@ TEST_F(UsageReportsWire, OffOrDoNotTrackMeansNoEventRequest) {
     }
     SetUsageReportsSwitch(row.switchOn);
     if (row.doNotTrack != nullptr) {
-      ::setenv("DO_NOT_TRACK", row.doNotTrack, 1);
+      SetVariable("DO_NOT_TRACK", row.doNotTrack);
     } else {
-      ::unsetenv("DO_NOT_TRACK");
+      UnsetVariable("DO_NOT_TRACK");
     }
     CEventReporter reporter;
     reporter.Report("opensoftware");

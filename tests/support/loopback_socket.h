@@ -10,6 +10,8 @@ inline constexpr SocketId kNoSocket = -1;
 
 // Listens on an ephemeral port of 127.0.0.1; *port gets it.
 SocketId ListenOnLoopback(int* port);
+// A connection to the port on 127.0.0.1; kNoSocket when none is made.
+SocketId ConnectToLoopback(int port);
 // True when a connection to the port on 127.0.0.1 is accepted (it is then
 // closed at once).
 bool ConnectsToLoopback(int port);
@@ -23,3 +25,6 @@ bool SendAll(SocketId socket, const char* data, std::size_t length);
 // Closes with a reset (RST), as a dropped connection looks.
 void CloseWithReset(SocketId socket);
 void CloseSocket(SocketId socket);
+// Whether a reset reaches the peer as an error here. Wine turns it into a
+// plain end, which a body of unknown length cannot tell from its last byte.
+bool ResetReachesPeer();

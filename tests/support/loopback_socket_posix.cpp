@@ -25,16 +25,25 @@ SocketId ListenOnLoopback(int* port) {
   return fd;
 }
 
-bool ConnectsToLoopback(int port) {
+SocketId ConnectToLoopback(int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return kNoSocket;
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<std::uint16_t>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool connected =
-      ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  ::close(fd);
-  return connected;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    return kNoSocket;
+  }
+  return fd;
+}
+
+bool ConnectsToLoopback(int port) {
+  const SocketId s = ConnectToLoopback(port);
+  if (s == kNoSocket) return false;
+  CloseSocket(s);
+  return true;
 }
 
 bool WaitReadable(SocketId socket, int timeoutMs) {

@@ -42,18 +42,27 @@ SocketId ListenOnLoopback(int* port) {
   return Id(s);
 }
 
-bool ConnectsToLoopback(int port) {
+SocketId ConnectToLoopback(int port) {
   StartWinsock();
   const SOCKET s = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
                               WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+  if (s == INVALID_SOCKET) return kNoSocket;
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<u_short>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool connected =
-      ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  ::closesocket(s);
-  return connected;
+  if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::closesocket(s);
+    return kNoSocket;
+  }
+  return Id(s);
+}
+
+bool ConnectsToLoopback(int port) {
+  const SocketId s = ConnectToLoopback(port);
+  if (s == kNoSocket) return false;
+  CloseSocket(s);
+  return true;
 }
 
 bool WaitReadable(SocketId socket, int timeoutMs) {

@@ -139,3 +139,30 @@ void ScriptedServer::Serve(SocketId client) {
   }
   CloseSocket(client);
 }
+
+bool ResetReachesPeer() {
+  int port = 0;
+  const SocketId listener = ListenOnLoopback(&port);
+  if (listener == kNoSocket) return true;
+  const SocketId client = ConnectToLoopback(port);
+  bool reached = true;
+  if (client != kNoSocket) {
+    const SocketId accepted = WaitReadable(listener, 5000) ? AcceptClient(listener) : kNoSocket;
+    if (accepted != kNoSocket) {
+      const char byte = 'x';
+      SendAll(accepted, &byte, 1);
+      CloseWithReset(accepted);
+      char buffer[16];
+      long long got = 0;
+      // The byte sent first may or may not be dropped with the reset.
+      for (int i = 0; i < 2 && WaitReadable(client, 5000); ++i) {
+        got = ReceiveSome(client, buffer, sizeof buffer);
+        if (got <= 0) break;
+      }
+      reached = got < 0;
+    }
+    CloseSocket(client);
+  }
+  CloseSocket(listener);
+  return reached;
+}
