@@ -155,21 +155,22 @@ add_dependencies(fake_program_tests fake_chatbox)
 add_library(tidewell_engine_harness STATIC support/engine_harness.cpp support/recording_view.cpp)
 target_link_libraries(tidewell_engine_harness PUBLIC tidewell_test_support tidewell_install
                       PRIVATE tidewell_options)
+# The engine with the Windows package of the stand-ins, installed by our
+# setup program; nvidia-smi's stand-in is the probe program.
+add_library(tidewell_workflow_setups STATIC integration/workflow_setups_win32.cpp)
+target_link_libraries(tidewell_workflow_setups PUBLIC tidewell_test_support
+                      PRIVATE tidewell_setup_core ZLIB::ZLIB tidewell_options)
+target_compile_definitions(tidewell_workflow_setups PRIVATE
+  TIDEWELL_PROBE_PROGRAM="$<TARGET_FILE:probe_program>")
+add_dependencies(tidewell_workflow_setups fake_ollama fake_chatbox tidewell_setup probe_program)
 tidewell_test(install_workflow_tests LABEL integration
   SOURCES integration/install_workflow_test.cpp integration/failure_paths_test.cpp
           integration/manage_installed_test.cpp integration/usage_reports_workflow_test.cpp
           integration/package_sources_test.cpp integration/graphics_fit_test.cpp
-          integration/workflow_setups_win32.cpp
-  DEPS tidewell_engine_harness tidewell_install tidewell_setup_core ZLIB::ZLIB)
-add_dependencies(install_workflow_tests fake_ollama fake_chatbox tidewell_setup probe_program)
-target_compile_definitions(install_workflow_tests PRIVATE
-  TIDEWELL_PROBE_PROGRAM="$<TARGET_FILE:probe_program>")
+  DEPS tidewell_engine_harness tidewell_install tidewell_workflow_setups)
 tidewell_test(uninstall_tests LABEL integration
-  SOURCES integration/uninstall_test.cpp integration/workflow_setups_win32.cpp
-  DEPS tidewell_engine_harness tidewell_install tidewell_setup_core ZLIB::ZLIB)
-add_dependencies(uninstall_tests fake_ollama fake_chatbox tidewell_setup probe_program)
-target_compile_definitions(uninstall_tests PRIVATE
-  TIDEWELL_PROBE_PROGRAM="$<TARGET_FILE:probe_program>")
+  SOURCES integration/uninstall_test.cpp
+  DEPS tidewell_engine_harness tidewell_install tidewell_workflow_setups)
 
 # The vendor service's client, downloads and the chat client's settings.
 tidewell_test(service_tests LABEL integration

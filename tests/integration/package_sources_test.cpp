@@ -180,7 +180,10 @@ TEST_F(PackageSources, UnusableChoicesAreRefusedAndTheChoiceCanBeUndone) {
 }
 
 TEST(PackageArgumentTest, FindsTheFileAndRefusesABadCommandLine) {
-  const std::wstring cwd = platform::WidePath(fs::current_path());
+  // The file as the system writes it from here: C:\media\usb\p.zip on Windows.
+  const auto absolute = [](const char* path) {
+    return platform::WidePath((fs::current_path() / path).lexically_normal());
+  };
   const struct {
     std::vector<const char*> args;
     bool given;
@@ -188,18 +191,18 @@ TEST(PackageArgumentTest, FindsTheFileAndRefusesABadCommandLine) {
     std::string error;
   } cases[] = {
       {{"tidewell"}, false, L"", ""},
-      {{"tidewell", "--package", "/media/usb/p.zip"}, true, L"/media/usb/p.zip", ""},
-      {{"tidewell", "--package=/media/usb/p.zip"}, true, L"/media/usb/p.zip", ""},
+      {{"tidewell", "--package", "/media/usb/p.zip"}, true, absolute("/media/usb/p.zip"), ""},
+      {{"tidewell", "--package=/media/usb/p.zip"}, true, absolute("/media/usb/p.zip"), ""},
       {{"tidewell", "-platform", "offscreen", "--package", "a/../p.zip"},
        true,
-       cwd + L"/p.zip",
+       absolute("p.zip"),
        ""},
       {{"tidewell", "--package"}, false, L"", "--package needs a file"},
       {{"tidewell", "--package="}, false, L"", "--package needs a file"},
       {{"tidewell", "--package", ""}, false, L"", "--package needs a file"},
       {{"tidewell", "--package", "a.zip", "--package", "b.zip"},
        true,
-       cwd + L"/a.zip",
+       absolute("a.zip"),
        "--package given twice"},
   };
   for (const auto& c : cases) {
@@ -294,6 +297,8 @@ TEST_P(Mirrors, AreTriedInOrderAndContinueTheSameFile) {
   std::uint64_t sent[2] = {0, 0};
   std::istringstream lines(vendor.Output());
   for (std::string line; std::getline(lines, line);) {
+    // On Windows the service's standard output ends its lines with CRLF.
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.rfind("package\t", 0) == 0) {
       std::string request = line.substr(8);
       if (const auto at = request.find(std::to_string(half)); at != std::string::npos) {
