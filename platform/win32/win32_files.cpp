@@ -85,12 +85,33 @@ int SetErrnoFromStatus(NTSTATUS status) {
   return errno;
 }
 
+namespace {
+
+// CON, PRN, AUX, NUL, COM0-9 and LPT0-9 (also with an extension or blanks
+// before it): a Win32 path with such a name opens the device, not a file.
+bool IsDeviceName(std::wstring_view name) {
+  std::wstring_view base = name.substr(0, name.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
+  std::wstring upper(base);
+  for (wchar_t& c : upper) c = (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
+  if (upper == L"CON" || upper == L"PRN" || upper == L"AUX" || upper == L"NUL") return true;
+  if (upper.size() != 4) return false;
+  const std::wstring_view stem = std::wstring_view(upper).substr(0, 3);
+  const wchar_t digit = upper[3];
+  const bool numbered = (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' ||
+                        digit == L'\u00B2' || digit == L'\u00B3';
+  return numbered && (stem == L"COM" || stem == L"LPT");
+}
+
+}  // namespace
+
 std::wstring StepName(const std::string& utf8) {
   const std::wstring name = Utf8ToWide(utf8);
   // Win32 paths drop a name's trailing dots and blanks: "..." would name the
   // folder itself there, and "a." a different entry than the one made here,
   // one no path could reach or remove. Such names are refused.
-  bool plain = !name.empty() && name.back() != L'.' && name.back() != L' ';
+  // A device's name is refused for the same reason.
+  bool plain = !name.empty() && name.back() != L'.' && name.back() != L' ' && !IsDeviceName(name);
   for (const wchar_t c : name) {
     if (c < 0x20 || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos) {
       plain = false;

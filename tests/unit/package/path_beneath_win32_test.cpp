@@ -53,7 +53,8 @@ TEST_F(PathBeneathWin32Test, NamesThatAreMoreThanOneStepHereAreRefused) {
   struct Case {
     const char* name;
   } cases[] = {{"a\\b"}, {"..\\elsewhere"}, {"c:x"}, {"file.txt:stream"}, {"what?"}, {"a|b"},
-               {"..."}, {"dotted."}, {"blank "}};
+               {"..."}, {"dotted."}, {"blank "}, {"CON"}, {"nul.txt"}, {"aux .tar.gz"},
+               {"com1"}, {"LPT9.log"}, {"lpt0"}, {"COM\u00B9"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     platform::FileHandle file(CreateFileIn(rootFolder_.get(), c.name, 0644));
@@ -63,6 +64,14 @@ TEST_F(PathBeneathWin32Test, NamesThatAreMoreThanOneStepHereAreRefused) {
   }
   EXPECT_TRUE(fs::is_empty(root_));
   EXPECT_EQ(ReadTextFile(elsewhere_ / "keep.txt"), "must stay");
+}
+
+TEST_F(PathBeneathWin32Test, NamesThatOnlyBeginLikeADeviceAreFiles) {
+  for (const char* name : {"console.txt", "com10", "nullable", "auxiliary.cfg", "coM"}) {
+    SCOPED_TRACE(name);
+    platform::FileHandle file(CreateFileIn(rootFolder_.get(), name, 0644));
+    EXPECT_TRUE(file.valid());
+  }
 }
 
 TEST_F(PathBeneathWin32Test, FilesAndFoldersAreMadeStepByStep) {
