@@ -30,6 +30,9 @@ class DownloadResumeTest : public ::testing::Test {
   DownloadResumeTest() : body_(RandomBytes(2 * 1024 * 1024 + 5, 3)) {
     downloader_.firstRetryWaitMs = 5;
     downloader_.maxRetries = 5;
+    // Every answer here ends at once or not at all: an end that never
+    // arrives costs a few seconds and a resume, not the test's time limit.
+    downloader_.stallSeconds = 5;
   }
   fs::path Destination() const { return home_.root() / "deepseek.zip"; }
   bool Download(ScriptedServer& server, int* code) {
