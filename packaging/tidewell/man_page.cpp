@@ -1,22 +1,21 @@
 // Writes the manual page tidewell(1), made from the command-line table:
 //   tidewell_man_page DATE OUTPUT
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <string>
 
 #include <app/command_line_table.h>
+#include <platform/atomic_file.h>
 
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: %s YYYY-MM-DD OUTPUT\n", argv[0]);
     return 64;
   }
-  const std::string page = ManPageText(argv[1]);
-  std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
-  out.write(page.data(), static_cast<std::streamsize>(page.size()));
-  out.close();
-  if (!out) {
-    std::fprintf(stderr, "cannot write %s\n", argv[2]);
+  // In one step: a build broken off mid-write leaves no half page that
+  // looks up to date to the next one.
+  if (const int error = platform::WriteFileAtomically(argv[2], ManPageText(argv[1])); error != 0) {
+    std::fprintf(stderr, "cannot write %s: %s\n", argv[2], std::strerror(error));
     return 1;
   }
   return 0;

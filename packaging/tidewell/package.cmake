@@ -17,7 +17,8 @@ else()
 
   # The manual page, from the same table as --help.
   add_executable(tidewell_man_page ${tidewell_pkg_src}/man_page.cpp)
-  target_link_libraries(tidewell_man_page PRIVATE tidewell_command_line tidewell_options)
+  target_link_libraries(tidewell_man_page PRIVATE tidewell_command_line tidewell_platform
+                                                  tidewell_options)
   add_custom_command(
     OUTPUT ${tidewell_pkg_out}/tidewell.1 ${tidewell_pkg_out}/tidewell.1.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${tidewell_pkg_out}

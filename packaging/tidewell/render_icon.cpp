@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QImage>
 #include <QPainter>
+#include <QSaveFile>
 #include <QSvgRenderer>
 
 #include <cstdio>
@@ -37,9 +38,10 @@ int main(int argc, char** argv) {
       renderer.render(&painter, QRectF(0, 0, size, size));
     }
     const QString folder = QStringLiteral("%1x%1/apps").arg(size);
-    if (!output.mkpath(folder) ||
-        !image.save(output.filePath(folder + QLatin1Char('/') + name + QStringLiteral(".png")),
-                    "PNG")) {
+    // Written whole or not at all, so a broken build leaves no cut icon.
+    QSaveFile file(output.filePath(folder + QLatin1Char('/') + name + QStringLiteral(".png")));
+    if (!output.mkpath(folder) || !file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") ||
+        !file.commit()) {
       std::fprintf(stderr, "cannot write the %d px icon\n", size);
       return 1;
     }
