@@ -1,4 +1,5 @@
 #include <tests/fakes/chatbox_instance.h>
+#include <tests/fakes/chatbox_instance_message.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -21,7 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kStart = "START";
 constexpr std::size_t kMaxMessage = 64 * 1024;
 constexpr int kPeerWaitMs = 5000;
 
@@ -82,10 +82,8 @@ std::string ReadToEnd(int fd) {
 void Notify(const fs::path& path, const std::vector<std::string>& args) {
   sockaddr_un address{};
   if (!SocketAddress(path, &address)) return;
-  std::string message = std::string(kStart) + '\0';
   std::error_code ec;
-  message += fs::current_path(ec).string();
-  for (const std::string& arg : args) message += '\0' + arg;
+  const std::string message = StartMessage(fs::current_path(ec).string(), args);
   // The holder may have taken the lock a moment before it listens.
   for (int attempt = 0; attempt < 60; ++attempt) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -170,14 +168,7 @@ std::optional<std::vector<std::string>> SingleInstance::NextStart() {
     const std::string message = ReadToEnd(fd);
     WriteAll(fd, "ACK");
     ::close(fd);
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (std::size_t end; (end = message.find('\0', start)) != std::string::npos; start = end + 1) {
-      parts.push_back(message.substr(start, end - start));
-    }
-    parts.push_back(message.substr(start));
-    if (parts.size() < 2 || parts[0] != kStart) continue;
-    return std::vector<std::string>(parts.begin() + 2, parts.end());
+    if (auto args = StartArguments(message)) return args;
   }
 }
 

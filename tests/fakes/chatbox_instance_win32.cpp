@@ -1,4 +1,5 @@
 #include <tests/fakes/chatbox_instance.h>
+#include <tests/fakes/chatbox_instance_message.h>
 
 #include <windows.h>
 
@@ -17,7 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kStart = "START";
 constexpr DWORD kMaxMessage = 64 * 1024;
 
 // One name per settings folder, as the lock is: the folder's digest.
@@ -36,10 +36,8 @@ std::wstring NameFor(const fs::path& folder, const wchar_t* prefix) {
 
 // The later start's side: hand over the command line, wait for the answer.
 void Notify(const std::wstring& pipe, const std::vector<std::string>& args) {
-  std::string message = std::string(kStart) + '\0';
   std::error_code ec;
-  message += fake_text::PathText(fs::current_path(ec));
-  for (const std::string& arg : args) message += '\0' + arg;
+  const std::string message = StartMessage(fake_text::PathText(fs::current_path(ec)), args);
   if (message.size() > kMaxMessage) return;
   // The holder may have taken the lock a moment before it listens.
   for (int attempt = 0; attempt < 60; ++attempt) {
@@ -158,14 +156,7 @@ std::optional<std::vector<std::string>> SingleInstance::NextStart() {
     CloseHandle(pipe);
     if (WaitForSingleObject(parts_->stop, 0) == WAIT_OBJECT_0) return std::nullopt;
     if (message.empty()) continue;
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (std::size_t end; (end = message.find('\0', start)) != std::string::npos; start = end + 1) {
-      parts.push_back(message.substr(start, end - start));
-    }
-    parts.push_back(message.substr(start));
-    if (parts.size() < 2 || parts[0] != kStart) continue;
-    return std::vector<std::string>(parts.begin() + 2, parts.end());
+    if (auto args = StartArguments(message)) return args;
   }
 }
 

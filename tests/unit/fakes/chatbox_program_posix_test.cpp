@@ -17,6 +17,7 @@
 #include <tests/support/built_programs.h>
 #include <tests/support/child.h>
 #include <tests/support/temp_home.h>
+#include <tests/unit/fakes/chatbox_program_samples.h>
 
 extern char** environ;
 
@@ -89,12 +90,8 @@ class Started {
   pid_t pid_ = -1;
 };
 
-constexpr const char* kOurs = R"({"configVersion": 14, "settings": {"__version": 2,
-    "providers": {"ollama": {"apiHost": "http://127.0.0.1:6000", "models": [{"modelId": "deepseek-r1:7b"}]}},
-    "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})";
-constexpr const char* kOursSeen =
-    "provider=ollama model=deepseek-r1:7b host=http://127.0.0.1:6000 ollama-models=deepseek-r1:7b "
-    "offered=ollama\n";
+using chatbox_samples::kOurs;
+using chatbox_samples::kOursSeen;
 
 class ChatboxProgramTest : public ::testing::Test {
  protected:

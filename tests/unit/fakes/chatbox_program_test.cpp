@@ -16,17 +16,14 @@
 #include <tests/support/gate.h>
 #include <tests/support/temp_home.h>
 #include <tests/support/variables.h>
+#include <tests/unit/fakes/chatbox_program_samples.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kOurs = R"({"configVersion": 14, "settings": {"__version": 2,
-    "providers": {"ollama": {"apiHost": "http://127.0.0.1:6000", "models": [{"modelId": "deepseek-r1:7b"}]}},
-    "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})";
-constexpr const char* kOursSeen =
-    "provider=ollama model=deepseek-r1:7b host=http://127.0.0.1:6000 ollama-models=deepseek-r1:7b "
-    "offered=ollama\n";
+using chatbox_samples::kOurs;
+using chatbox_samples::kOursSeen;
 
 class ChatboxStartTest : public ::testing::Test {
  protected:
