@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include <platform/digest.h>
+#include <package/package_digest.h>
 #include <platform/os_encoding.h>
 #include <platform/whole_file.h>
 #include <tools/vendor_service/config_document.h>
@@ -20,16 +20,6 @@ bool ReadFile(const std::string& path, std::string* bytes, std::string* error) {
   if (platform::ReadWholeFileExact(PathOf(path), *bytes)) return true;
   *error = path + ": cannot read" + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
   return false;
-}
-
-std::string Hex(const std::vector<unsigned char>& bytes) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (const unsigned char byte : bytes) {
-    out += kHex[byte >> 4];
-    out += kHex[byte & 0xf];
-  }
-  return out;
 }
 
 }  // namespace
@@ -89,28 +79,21 @@ bool OpenVerifiedPackage(const VendorOptions& options, platform::FileHandle* fil
     *error = options.packageFile + ": not a regular file";
     return false;
   }
-  platform::Digest digest(platform::DigestKind::Sha256);
-  std::vector<char> block(1 << 20);
-  std::uint64_t offset = 0;
-  while (true) {
-    const long long n = platform::ReadAt(opened.get(), block.data(), block.size(), offset);
-    if (n < 0) {
-      *error = options.packageFile + ": cannot read: " + std::strerror(errno);
+  // The bytes checked are the bytes served: the same descriptor, read by
+  // offset from then on.
+  errno = 0;
+  switch (CheckDescriptorDigest(opened.get(), options.packageSha256, nullptr)) {
+    case DigestCheck::Match:
+      break;
+    case DigestCheck::Mismatch:
+      *error = options.packageFile + ": SHA-256 " + FileSha256Hex(options.packageFile) +
+               " does not match the configured " + options.packageSha256;
       return false;
-    }
-    if (n == 0) break;
-    digest.Update(block.data(), static_cast<std::size_t>(n));
-    offset += static_cast<std::uint64_t>(n);
-  }
-  const auto sum = digest.Finish();
-  if (!sum) {
-    *error = options.packageFile + ": cannot compute its SHA-256";
-    return false;
-  }
-  if (Hex(*sum) != options.packageSha256) {
-    *error = options.packageFile + ": SHA-256 " + Hex(*sum) + " does not match the configured " +
-             options.packageSha256;
-    return false;
+    case DigestCheck::Unreadable:
+    case DigestCheck::Cancelled:
+      *error = options.packageFile + ": cannot read" +
+               (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
+      return false;
   }
   *file = std::move(opened);
   return true;
