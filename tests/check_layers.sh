@@ -20,7 +20,7 @@ declare -A allowed=(
   [setup]="platform base config package"
   [ui]="platform base config catalogue work install"
   [app]="platform base config catalogue work service ui install"
-  [tools]="platform base config catalogue"
+  [tools]="platform base config catalogue package"
 )
 project_dirs="platform base config catalogue work net service package install setup ui app tools tests"
 # What ui/ and app/ may take from install/.
