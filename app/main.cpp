@@ -2,6 +2,7 @@
 #include <install/install_engine.h>
 #include <install/uninstall_command.h>
 #include <platform/process_exit.h>
+#include <platform/program_arguments.h>
 
 #include <cstdio>
 #include <cstring>
@@ -64,7 +65,7 @@ int main(int argc, char** argv) {
   }
   // A package on disk to install from: a command line without its file is
   // refused before any window opens.
-  const PackageArgument package = FindPackageArgument(argc, argv);
+  const PackageArgument package = FindPackageArgument(platform::ProgramArguments(argc, argv));
   if (!package.error.empty()) {
     std::fprintf(stderr, "tidewell: %s\n%s\n", package.error.c_str(), kPackageUsage);
     platform::ExitProcessNow(64);

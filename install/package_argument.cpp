@@ -7,19 +7,19 @@
 
 const char kPackageUsage[] = "usage: tidewell [--package FILE.zip]";
 
-PackageArgument FindPackageArgument(int argc, const char* const* argv) {
+PackageArgument FindPackageArgument(const std::vector<std::wstring>& arguments) {
   PackageArgument found;
-  constexpr std::string_view kOption = "--package";
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    std::string_view value;
+  constexpr std::wstring_view kOption = L"--package";
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::wstring_view arg = arguments[i];
+    std::wstring_view value;
     if (arg == kOption) {
-      if (i + 1 >= argc || std::string_view(argv[i + 1]).empty()) {
+      if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
         found.error = "--package needs a file";
         return found;
       }
-      value = argv[++i];
-    } else if (arg.substr(0, kOption.size() + 1) == "--package=") {
+      value = arguments[++i];
+    } else if (arg.substr(0, kOption.size() + 1) == L"--package=") {
       value = arg.substr(kOption.size() + 1);
       if (value.empty()) {
         found.error = "--package needs a file";
@@ -33,9 +33,10 @@ PackageArgument FindPackageArgument(int argc, const char* const* argv) {
       return found;
     }
     found.given = true;
+    const std::filesystem::path given = platform::OsPath(value);
     std::error_code ec;
-    std::filesystem::path path = std::filesystem::absolute(std::filesystem::path(value), ec);
-    if (ec) path = std::filesystem::path(value);
+    std::filesystem::path path = std::filesystem::absolute(given, ec);
+    if (ec) path = given;
     found.file = platform::WidePath(path.lexically_normal());
   }
   return found;

@@ -3,6 +3,7 @@
 // package chosen, as if picked in its file dialog. Other arguments (the
 // toolkit's own) are left alone.
 #include <string>
+#include <vector>
 
 struct PackageArgument {
   bool given = false;
@@ -14,6 +15,8 @@ struct PackageArgument {
   std::string error;
 };
 
-PackageArgument FindPackageArgument(int argc, const char* const* argv);
+// arguments: the program's own, argv[1] onwards, whole (platform::ProgramArguments:
+// on Windows main's argv would have lost a name outside the ANSI code page).
+PackageArgument FindPackageArgument(const std::vector<std::wstring>& arguments);
 
 extern const char kPackageUsage[];

@@ -10,6 +10,8 @@
 #include <install/local_package.h>
 #include <install/package_argument.h>
 #include <json/json.h>
+#include <platform/os_encoding.h>
+#include <platform/utf.h>
 #include <tests/integration/install_workflow_fixture.h>
 #include <tests/support/vendor_service_process.h>
 
@@ -181,34 +183,37 @@ TEST_F(PackageSources, UnusableChoicesAreRefusedAndTheChoiceCanBeUndone) {
 
 TEST(PackageArgumentTest, FindsTheFileAndRefusesABadCommandLine) {
   // The file as the system writes it from here: C:\media\usb\p.zip on Windows.
-  const auto absolute = [](const char* path) {
-    return platform::WidePath((fs::current_path() / path).lexically_normal());
+  const auto absolute = [](const wchar_t* path) {
+    return platform::WidePath((fs::current_path() / platform::OsPath(path)).lexically_normal());
   };
   const struct {
-    std::vector<const char*> args;
+    std::vector<std::wstring> args;
     bool given;
     std::wstring file;
     std::string error;
   } cases[] = {
-      {{"tidewell"}, false, L"", ""},
-      {{"tidewell", "--package", "/media/usb/p.zip"}, true, absolute("/media/usb/p.zip"), ""},
-      {{"tidewell", "--package=/media/usb/p.zip"}, true, absolute("/media/usb/p.zip"), ""},
-      {{"tidewell", "-platform", "offscreen", "--package", "a/../p.zip"},
+      {{L"tidewell"}, false, L"", ""},
+      {{L"tidewell", L"--package", L"/media/usb/p.zip"}, true, absolute(L"/media/usb/p.zip"), ""},
+      {{L"tidewell", L"--package=/media/usb/p.zip"}, true, absolute(L"/media/usb/p.zip"), ""},
+      {{L"tidewell", L"-platform", L"offscreen", L"--package", L"a/../p.zip"},
        true,
-       absolute("p.zip"),
+       absolute(L"p.zip"),
        ""},
-      {{"tidewell", "--package"}, false, L"", "--package needs a file"},
-      {{"tidewell", "--package="}, false, L"", "--package needs a file"},
-      {{"tidewell", "--package", ""}, false, L"", "--package needs a file"},
-      {{"tidewell", "--package", "a.zip", "--package", "b.zip"},
+      // Outside any one ANSI code page (Chinese and Cyrillic), with a blank:
+      // nothing on the way narrows it.
+      {{L"tidewell", L"--package", L"安装 包/пакет.zip"}, true, absolute(L"安装 包/пакет.zip"), ""},
+      {{L"tidewell", L"--package"}, false, L"", "--package needs a file"},
+      {{L"tidewell", L"--package="}, false, L"", "--package needs a file"},
+      {{L"tidewell", L"--package", L""}, false, L"", "--package needs a file"},
+      {{L"tidewell", L"--package", L"a.zip", L"--package", L"b.zip"},
        true,
-       absolute("a.zip"),
+       absolute(L"a.zip"),
        "--package given twice"},
   };
   for (const auto& c : cases) {
     const PackageArgument found =
-        FindPackageArgument(static_cast<int>(c.args.size()), c.args.data());
-    const std::string line = c.args.size() > 1 ? c.args.back() : "";
+        FindPackageArgument(std::vector<std::wstring>(c.args.begin() + 1, c.args.end()));
+    const std::string line = c.args.size() > 1 ? platform::WideToUtf8(c.args.back()) : "";
     EXPECT_EQ(found.given, c.given) << line;
     EXPECT_EQ(found.file, c.file) << line;
     EXPECT_EQ(found.error, c.error) << line;
