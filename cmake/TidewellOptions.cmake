@@ -19,6 +19,13 @@ else()
     target_compile_options(tidewell_options INTERFACE -Werror)
   endif()
 endif()
+if(NOT WIN32 AND NOT TIDEWELL_SANITIZE)
+  # The C library's checked forms of memcpy, snprintf and the rest where the
+  # sizes are known, as Debian builds its packages. They need an optimised
+  # build, and the sanitizers check the same more closely.
+  target_compile_definitions(tidewell_options INTERFACE
+    $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
+endif()
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   # Checks the lock annotations of platform/thread_annotations.h: state marked
   # as guarded is touched only with its lock held.
