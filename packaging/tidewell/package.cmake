@@ -59,11 +59,21 @@ else()
   configure_file(${tidewell_pkg_src}/${tidewell_app_id}.metainfo.xml.in
                  ${tidewell_pkg_out}/${tidewell_app_id}.metainfo.xml @ONLY)
 
+  # The program stripped as dh_strip does it, the compiler's notes included.
+  add_custom_command(
+    OUTPUT ${tidewell_pkg_out}/tidewell
+    COMMAND ${CMAKE_STRIP} --remove-section=.comment --remove-section=.note --strip-unneeded
+            -o ${tidewell_pkg_out}/tidewell $<TARGET_FILE:tidewell>
+    DEPENDS tidewell
+    VERBATIM)
+
   add_custom_target(tidewell_package_files ALL
-    DEPENDS ${tidewell_pkg_out}/tidewell.1.gz ${tidewell_icon_pngs} ${tidewell_pkg_out}/changelog.gz)
+    DEPENDS ${tidewell_pkg_out}/tidewell ${tidewell_pkg_out}/tidewell.1.gz ${tidewell_icon_pngs}
+            ${tidewell_pkg_out}/changelog.gz)
 
   include(GNUInstallDirs)
-  install(TARGETS tidewell RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tidewell)
+  install(PROGRAMS ${tidewell_pkg_out}/tidewell DESTINATION ${CMAKE_INSTALL_BINDIR}
+          COMPONENT tidewell)
   install(FILES ${tidewell_pkg_out}/tidewell.1.gz
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tidewell)
   install(FILES ${tidewell_pkg_src}/${tidewell_app_id}.desktop
