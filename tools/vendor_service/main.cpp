@@ -54,6 +54,10 @@ bool Configure(int argc, char** argv, VendorOptions* options, std::string* error
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reopen request (logrotate, an admin) may come while the package is
+  // still being hashed; unblocked, SIGHUP would end the service, which
+  // systemd counts as a clean exit and so does not restart.
+  TakeReopenRequests();
   if (argc > 0) {
     const std::string self = argv[0];
     g_name = self.substr(self.find_last_of("/\\") + 1);
@@ -105,7 +109,6 @@ int main(int argc, char** argv) {
 
   // Taken before the server's threads start, so that they never see them.
   platform::TakeStopRequests();
-  TakeReopenRequests();
 
   if (!service.Bind()) {
     return Fail(kFailed, "cannot listen on " + options.listenAddress + " port " +
@@ -138,11 +141,13 @@ int main(int argc, char** argv) {
     platform::WaitForStopRequest();
     service.Stop();
   });
-  service.Listen();
+  const bool listened = service.Listen();
   // Listen also ends when the server fails; wake the waiter either way.
   platform::ReleaseStopWaiter();
   waiter.join();
   StopServingReopenRequests();
   reopener.join();
+  // A listener that broke down is a failure, so that systemd restarts it.
+  if (!listened) return Fail(kFailed, "stopped accepting connections on " + service.ListenUrl());
   return 0;
 }

@@ -89,9 +89,10 @@ std::string VendorService::Url(const std::string& path) const {
   return (options_.publicBaseUrl.empty() ? ListenUrl() : options_.publicBaseUrl) + path;
 }
 
-void VendorService::Listen() {
-  server_.listen_after_bind();
+bool VendorService::Listen() {
+  const bool listened = server_.listen_after_bind();
   listenEnded_ = true;
+  return listened;
 }
 
 void VendorService::Stop() {

@@ -29,8 +29,9 @@ class VendorService {
   std::string ListenUrl() const;
   // The URL clients are given for path: the public base URL, or ListenUrl.
   std::string Url(const std::string& path) const;
-  // Serves until Stop; call after Bind.
-  void Listen();
+  // Serves until Stop; call after Bind. False when the listener broke down
+  // (accept failed for good) rather than being stopped.
+  bool Listen();
   // From any thread, also before Listen has started.
   void Stop();
 
