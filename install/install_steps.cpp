@@ -5,6 +5,7 @@
 #include <base/file_helpers.h>
 #include <base/text_helpers.h>
 #include <base/translate.h>
+#include <config/app_constants.h>
 #include <config/product_values.h>
 #include <config/reg_key.h>
 #include <install/chatbox_client.h>
@@ -93,6 +94,10 @@ class SettingsStep : public InstallStep {
     outcome.ok = outcome.ok && settings.ok && keyGone;
     outcome.leftBehind.insert(outcome.leftBehind.end(), settings.leftBehind.begin(),
                               settings.leftBehind.end());
+    // Named like the files left, so the person sees what stayed.
+    if (!keyGone) {
+      outcome.leftBehind.push_back(L"HKEY_CURRENT_USER\\" + GetAppConstants().productKeyPath);
+    }
     return outcome;
   }
 };
