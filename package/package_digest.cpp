@@ -97,15 +97,16 @@ DigestCheck CheckFileDigest(const std::string& path, const std::string& sha256He
 }
 
 DigestCheck CheckDescriptorDigest(platform::NativeFile fd, const std::string& sha256Hex,
-                                  const std::atomic<bool>* cancel) {
+                                  const std::atomic<bool>* cancel, std::string* actual) {
   if (sha256Hex.empty()) return DigestCheck::Match;
   if (!IsHexDigest(sha256Hex)) return DigestCheck::Mismatch;
   if (!platform::SetFilePosition(fd, 0)) return DigestCheck::Unreadable;
-  std::string actual;
-  if (const DigestCheck read = HashDescriptor(fd, cancel, &actual); read != DigestCheck::Match) {
-    return read;
+  std::string read;
+  if (const DigestCheck status = HashDescriptor(fd, cancel, &read); status != DigestCheck::Match) {
+    return status;
   }
-  return Compare(actual, sha256Hex);
+  if (actual != nullptr) *actual = read;
+  return Compare(read, sha256Hex);
 }
 
 DigestCheck CheckPackageDigest(const std::wstring& archive, const std::string& sha256Hex,

@@ -21,9 +21,12 @@ DigestCheck CheckFileDigest(const std::string& path, const std::string& sha256He
 
 // The same for an open file, read from its start (the descriptor's position
 // is left at its end); the caller keeps the descriptor. Checking and then
-// using one descriptor means the bytes checked are the bytes used.
+// using one descriptor means the bytes checked are the bytes used. actual,
+// when given, gets the digest read (lowercase hexadecimal), so a mismatch
+// can be named without reading the file again.
 DigestCheck CheckDescriptorDigest(platform::NativeFile fd, const std::string& sha256Hex,
-                                  const std::atomic<bool>* cancel);
+                                  const std::atomic<bool>* cancel,
+                                  std::string* actual = nullptr);
 
 // True when sha256Hex is empty (nothing to check) or names the archive's
 // SHA-256 (64 hexadecimal digits, either case). False for a mismatch, a

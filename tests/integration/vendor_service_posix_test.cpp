@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -67,10 +66,8 @@ TEST(VendorServiceSignals, AReopenRequestDuringStartUpDoesNotEndIt) {
   ASSERT_GE(writer, 0) << "the service no longer waits for its package";
   ::close(writer);
   EXPECT_EQ(child->Wait(), 78);
-  std::ifstream output(options.outputFile);
-  std::stringstream text;
-  text << output.rdbuf();
-  EXPECT_NE(text.str().find("not a regular file"), std::string::npos) << text.str();
+  const std::string output = ReadTextFile(options.outputFile);
+  EXPECT_NE(output.find("not a regular file"), std::string::npos) << output;
 }
 
 }  // namespace

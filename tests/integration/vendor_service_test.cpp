@@ -266,7 +266,9 @@ TEST_F(DeployedVendorServiceTest, ABadConfigurationStopsItWithOneLine) {
   } cases[] = {
       {"package = " + package + "\npackage_sha256 = " +
            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\n",
-       "does not match the configured"},
+       // The digest it read, named: SHA-256 of "abd".
+       "SHA-256 a52d159f262b2c6ddb724a61840befc36eb30c88877a4030b65cbe86298449c9 does not match "
+       "the configured"},
       {"listen_port = 1\n", "line 3: listen_port already set on line 1"},
       {"config_document = " + Write("bad.json", "{\"serviceurl\": 1}") + "\n",
        "bad.json: \"serviceurl\" must be a string"},

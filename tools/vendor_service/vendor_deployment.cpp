@@ -82,12 +82,13 @@ bool OpenVerifiedPackage(const VendorOptions& options, platform::FileHandle* fil
   // The bytes checked are the bytes served: the same descriptor, read by
   // offset from then on.
   errno = 0;
-  switch (CheckDescriptorDigest(opened.get(), options.packageSha256, nullptr)) {
+  std::string actual;
+  switch (CheckDescriptorDigest(opened.get(), options.packageSha256, nullptr, &actual)) {
     case DigestCheck::Match:
       break;
     case DigestCheck::Mismatch:
-      *error = options.packageFile + ": SHA-256 " + FileSha256Hex(options.packageFile) +
-               " does not match the configured " + options.packageSha256;
+      *error = options.packageFile + ": SHA-256 " + actual + " does not match the configured " +
+               options.packageSha256;
       return false;
     case DigestCheck::Unreadable:
     case DigestCheck::Cancelled:
