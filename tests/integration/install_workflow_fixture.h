@@ -24,6 +24,7 @@
 #include <package/package_digest.h>
 #include <platform/os_encoding.h>
 #include <platform/user_environment.h>
+#include <platform/utf.h>
 #include <service/event_reporter.h>
 #include <service/service_state.h>
 #include <tests/support/built_programs.h>
@@ -211,6 +212,8 @@ class InstallWorkflow : public ::testing::Test {
       RecordingView& v = harness_->view();
       std::string text = "stage=" + v.Stage() + " page=" + std::to_string(v.pages["tab_pages2"]) +
                          " messages=" + std::to_string(v.messages.size());
+      // The last one says why, when the workflow gave up.
+      if (!v.messages.empty()) text += " last=" + platform::WideToUtf8(v.messages.back());
       if (!v.pulls[0].empty()) {
         text += " pull phase=" + std::to_string(static_cast<int>(v.pulls[0].back().phase)) +
                 " error=" + v.pulls[0].back().errorText;
