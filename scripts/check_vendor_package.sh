@@ -12,6 +12,10 @@ shopt -s nullglob
 debs=("$build"/tidewell-vendor-service_*_amd64.deb)
 [[ ${#debs[@]} -eq 1 ]] || { echo "expected one tidewell-vendor-service .deb in $build" >&2; exit 1; }
 deb=$(realpath "${debs[0]}")
+# The checkout and the build hold the package's sources and its build; the
+# search for leftovers skips them wherever the checkout lives.
+source_tree=$(cd "$(dirname "$0")/.." && pwd -P)
+build_tree=$(realpath "$build")
 name=tidewell-vendor-service
 unit=/lib/systemd/system/$name.service
 conf=/etc/$name/vendor-service.conf
@@ -45,7 +49,8 @@ listing() {
   find / -xdev \( -path /proc -o -path /sys -o -path /dev -o -path /run -o -path /tmp \
     -o -path /work -o -path /root -o -path /home -o -path /var/cache -o -path /var/lib/apt \
     -o -path /var/lib/dpkg -o -path /var/log/apt -o -path /var/tmp -o -path /var/log/dpkg.log \
-    -o -path /var/log/alternatives.log -o -path /var/lib/logrotate \) -prune -o -print | sort
+    -o -path /var/log/alternatives.log -o -path /var/lib/logrotate \
+    -o -path "$source_tree" -o -path "$build_tree" \) -prune -o -print | sort
 }
 listing >"$work/before"
 
@@ -132,7 +137,8 @@ DEBIAN_FRONTEND=noninteractive apt-get purge -y -q $name
 listing >"$work/after"
 if ! diff "$work/before" "$work/after"; then fail "purging left the entries above"; fi
 # (man-db's cache of formatted pages is its own, refreshed by itself.)
-left=$(find / -xdev \( -path /proc -o -path /work -o -path "$work" -o -path /var/cache/man \) -prune \
+left=$(find / -xdev \( -path /proc -o -path /work -o -path "$work" -o -path /var/cache/man \
+  -o -path "$source_tree" -o -path "$build_tree" \) -prune \
   -o -name "*$name*" -print)
 [[ -z $left ]] || fail "left after purge: $left"
 echo "vendor package OK"
