@@ -25,4 +25,21 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
   fi
   flock -u 9
 fi
-exec wine "$@"
+# Wine's server and the system programs it starts (services, explorer, a
+# console's conhost) inherit the output of the program that started them and
+# stay while any other program uses the prefix. Handed our own output, they
+# would keep it open after the program ended, and a test runner reading it
+# to its end would wait on them (ctest did, until its time limit). So the
+# program writes to a private file of the build's, streamed from there.
+out=$(mktemp "$(dirname "$WINEPREFIX")/wine-output.XXXXXX")
+trap 'rm -f "$out"' EXIT
+status=0
+# (A job in the background would read from /dev/null unless told otherwise.)
+wine "$@" <&0 >"$out" 2>&1 &
+program=$!
+trap 'kill "$program" 2>/dev/null; exit 143' INT TERM
+tail -f -s 0.1 --pid="$program" -c +1 "$out" &
+streaming=$!
+wait "$program" || status=$?
+wait "$streaming" || true
+exit "$status"
