@@ -1,4 +1,5 @@
 // The deployed vendor service and the signals logrotate and systemd send it.
+#include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -60,9 +61,15 @@ TEST(VendorServiceSignals, AReopenRequestDuringStartUpDoesNotEndIt) {
   }
   EXPECT_TRUE(held) << "SIGHUP is not held back while the package is opened";
   ::kill(static_cast<pid_t>(child->Id()), SIGHUP);
-  // Let the opening finish: a FIFO is no package, and it says so. (Without
-  // waiting: a service that has ended leaves no reader, and then ENXIO.)
-  const int writer = ::open(package.c_str(), O_WRONLY | O_NONBLOCK);
+  // Let the opening finish: a FIFO is no package, and it says so. Holding
+  // the signal comes first in the service, so it may not be opening yet:
+  // until its reader is there, a writer that does not wait gets ENXIO.
+  int writer = -1;
+  for (int i = 0; i < 1000 && writer < 0 && !child->HasExited(); ++i) {
+    writer = ::open(package.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer < 0 && errno != ENXIO) break;
+    if (writer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   ASSERT_GE(writer, 0) << "the service no longer waits for its package";
   ::close(writer);
   EXPECT_EQ(child->Wait(), 78);
