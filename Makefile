@@ -54,6 +54,9 @@ build-windows:
 	cmake --preset windows
 	cmake --build --preset windows
 
+# A failed test is run once more: a few workflow cases fail now and then
+# under Wine only (README, "Known limits on Windows"); the first failure
+# stays in the log.
 test-windows: build-windows
-	ctest --preset windows
+	ctest --preset windows --repeat until-pass:2
 	@bash scripts/wine_run.sh --stop
