@@ -35,8 +35,8 @@ bool HoldsHangup(long pid) {
 // logrotate may ask for a reopen at any moment, also while the package is
 // still being checked at start. The package here is a FIFO, so the service
 // waits in opening it for as long as the test wants; the reopen request
-// comes then. It must not end the service: systemd counts death by SIGHUP
-// as a clean exit and would not restart it.
+// comes before that opening ends. It must not end the service: systemd
+// counts death by SIGHUP as a clean exit and would not restart it.
 TEST(VendorServiceSignals, AReopenRequestDuringStartUpDoesNotEndIt) {
   TempHome home;
   const fs::path package = home.root() / "deepseek.zip";
