@@ -20,7 +20,10 @@ struct LoginProgram {
 // cannot be written safely (a line break, a control character, a bad id).
 bool RegisterLoginProgram(const LoginProgram& program);
 // Removes what RegisterLoginProgram wrote for the id, and the folders it
-// made for it once they are empty.
+// made for it once they are empty. Where a user manager runs, the unit is
+// first stopped and disabled (`systemctl --user disable --now`), and the
+// manager reloads once the files are gone; each call waits a bounded time.
+// On POSIX an id RegisterLoginProgram would refuse names no file and is ignored.
 void UnregisterLoginProgram(const std::string& id);
 // True when the program starts with the next login as given: the enabled
 // unit or the autostart entry holds exactly what RegisterLoginProgram

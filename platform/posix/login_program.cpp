@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
 #include <platform/atomic_file.h>
+#include <platform/process.h>
 #include <platform/tree_removal.h>
 #include <platform/whole_file.h>
 
@@ -14,6 +16,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// systemd gives a stopping service 90 seconds by default; the runner ends
+// within a few. Past these limits we go on without the manager's answer.
+constexpr int kStopTimeoutMs = 30000;
+constexpr int kReloadTimeoutMs = 15000;
+
 bool IsSafeText(const std::string& text) {
   for (const char c : text) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
@@ -21,13 +28,19 @@ bool IsSafeText(const std::string& text) {
   return true;
 }
 
+// The id names files and a unit: no path separators, no dots.
+bool IsValidId(const std::string& id) {
+  if (id.empty()) return false;
+  for (const char c : id) {
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) return false;
+  }
+  return true;
+}
+
 bool IsValid(const LoginProgram& program) {
-  if (program.id.empty() || program.argv.empty() || program.argv[0].empty() ||
+  if (!IsValidId(program.id) || program.argv.empty() || program.argv[0].empty() ||
       program.argv[0][0] != '/') {
     return false;
-  }
-  for (const char c : program.id) {
-    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) return false;
   }
   if (!IsSafeText(program.description)) return false;
   for (const auto& list : {program.argv, program.environment}) {
@@ -86,6 +99,31 @@ bool UserManagerRuns() {
   if (runtime == nullptr || runtime[0] != '/') return false;
   std::error_code ec;
   return fs::exists(fs::path(runtime) / "systemd" / "private", ec);
+}
+
+// Runs `systemctl --user ...` and waits at most timeoutMs; a manager that
+// does not answer in time is left to finish on its own. Best effort: what
+// systemctl says goes nowhere, and its exit code changes nothing for us.
+void RunSystemctlWithin(const std::vector<std::string>& arguments, int timeoutMs) {
+  std::vector<std::string> argv = {"systemctl", "--user"};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  PipeOptions options;
+  options.withErrors = true;
+  auto pipe = StartWithOutputPipe(argv, options);
+  if (!pipe) return;
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  char buffer[1024];
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) {
+      pipe->Kill();
+      break;
+    }
+    if (pipe->ReadSome(buffer, sizeof buffer, static_cast<int>(left)) < 0) break;
+  }
+  pipe->Close();
 }
 
 fs::path UnitFile(const std::string& id) {
@@ -148,6 +186,13 @@ bool RegisterLoginProgram(const LoginProgram& program) {
 }
 
 void UnregisterLoginProgram(const std::string& id) {
+  if (!IsValidId(id)) return;
+  // A running manager keeps the unit loaded, and with Restart=on-failure
+  // would start the program again while its folders go: it is stopped and
+  // disabled first, and told to forget the unit once the files are gone.
+  const bool managed = UserManagerRuns();
+  // "--": an id may start with '-', which systemctl would read as an option.
+  if (managed) RunSystemctlWithin({"disable", "--now", "--", id + ".service"}, kStopTimeoutMs);
   std::error_code ec;
   fs::remove(UnitLink(id), ec);
   fs::remove(UnitFile(id), ec);
@@ -156,6 +201,7 @@ void UnregisterLoginProgram(const std::string& id) {
        {UnitLink(id).parent_path(), UnitFile(id).parent_path(), AutostartFile(id).parent_path()}) {
     RemoveEmptyFolder(folder);
   }
+  if (managed) RunSystemctlWithin({"daemon-reload"}, kReloadTimeoutMs);
 }
 
 bool IsLoginProgramRegistered(const LoginProgram& program) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,40 @@ platform::LoginProgram Program(const std::string& path) {
           "Tidewell local model runner",
           {path, "serve"},
           {"OLLAMA_HOST=127.0.0.1:11434", "OLLAMA_MODELS=" + path + "/models"}};
+}
+
+// A stand-in systemctl first on PATH: each call adds a line with its
+// arguments and whether the unit file was still there. The real one is
+// never reached, so no test touches the session's own manager.
+class StandInSystemctl {
+ public:
+  explicit StandInSystemctl(const TempHome& home)
+      : record_(home.root() / "systemctl.txt"),
+        unit_(home.config() / "systemd" / "user" / "tidewell-ollama.service") {
+    WriteScript(home.root() / "bin" / "systemctl",
+                "line=$(printf '%s|' \"$@\"); if [ -e '" + unit_.string() +
+                    "' ]; then s=unit; else s=gone; fi; printf '%s%s\\n' \"$line\" \"$s\" >> '" +
+                    record_.string() + "'");
+    const char* path = ::getenv("PATH");
+    savedPath_ = path != nullptr ? path : "";
+    ::setenv("PATH", ((home.root() / "bin").string() + ":" + savedPath_).c_str(), 1);
+  }
+  ~StandInSystemctl() { ::setenv("PATH", savedPath_.c_str(), 1); }
+  std::string Calls() const { return ReadTextFile(record_); }
+
+ private:
+  fs::path record_;
+  fs::path unit_;
+  std::string savedPath_;
+};
+
+// What tells us a user manager runs: its private socket in the runtime
+// folder (a plain file does).
+void StartUserManager() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  ASSERT_NE(runtime, nullptr);
+  fs::create_directories(fs::path(runtime) / "systemd");
+  std::ofstream(fs::path(runtime) / "systemd" / "private").put('\0');
 }
 
 // Paths people have: blanks, quotes, '%', '$', backslashes, Chinese. Each
@@ -59,6 +94,7 @@ TEST(LoginProgramFiles, UnsafeValuesAreRefusedAndNothingIsWritten) {
 
 TEST(LoginProgramFiles, AUserManagerGetsAnEnabledUnitOtherwiseAnAutostartEntry) {
   TempHome home;
+  StandInSystemctl systemctl(home);
   const fs::path entry = home.config() / "autostart" / "tidewell-ollama.desktop";
   const fs::path unit = home.config() / "systemd" / "user" / "tidewell-ollama.service";
   const fs::path wants =
@@ -92,6 +128,44 @@ TEST(LoginProgramFiles, AUserManagerGetsAnEnabledUnitOtherwiseAnAutostartEntry) 
   // The folders made for it go once empty.
   EXPECT_FALSE(fs::exists(home.config() / "autostart"));
   EXPECT_FALSE(fs::exists(wants.parent_path()));
+}
+
+// A running manager would keep (and restart) the program while its files
+// go: it is stopped and disabled while the unit is there, and reloads after.
+TEST(LoginProgramFiles, TheManagerStopsTheUnitBeforeItsFilesGoAndReloadsAfter) {
+  struct Case {
+    bool manager;
+    std::string calls;
+  };
+  const Case cases[] = {
+      {true,
+       "--user|disable|--now|--|tidewell-ollama.service|unit\n"
+       "--user|daemon-reload|gone\n"},
+      {false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.manager);
+    TempHome home;
+    StandInSystemctl systemctl(home);
+    if (c.manager) StartUserManager();
+    ASSERT_TRUE(platform::RegisterLoginProgram(Program("/opt/o")));
+    EXPECT_EQ(systemctl.Calls(), "");  // enabling touches nothing running
+    platform::UnregisterLoginProgram("tidewell-ollama");
+    EXPECT_FALSE(platform::IsLoginProgramRegistered(Program("/opt/o")));
+    EXPECT_EQ(systemctl.Calls(), c.calls);
+  }
+}
+
+TEST(LoginProgramFiles, AnIdThatNamesNoUnitReachesNoCommandLine) {
+  TempHome home;
+  StandInSystemctl systemctl(home);
+  StartUserManager();
+  ASSERT_TRUE(platform::RegisterLoginProgram(Program("/opt/o")));
+  for (const std::string id : {"", "../user/tidewell-ollama", "Bad Id", "a.service", "x\n"}) {
+    platform::UnregisterLoginProgram(id);
+  }
+  EXPECT_EQ(systemctl.Calls(), "");
+  EXPECT_TRUE(platform::IsLoginProgramRegistered(Program("/opt/o")));
 }
 
 }  // namespace
