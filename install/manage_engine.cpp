@@ -15,6 +15,7 @@
 namespace {
 
 constexpr long kStatusTimeoutMs = 5000;
+constexpr long kProbeTimeoutMs = 2000;
 // Removing a large model's files takes a while on a slow disk.
 constexpr long kDeleteTimeoutMs = 120000;
 constexpr char kBusyWithInstallText[] =
@@ -26,6 +27,23 @@ std::vector<std::string> ListedNames(const InstallLayout& layout) {
     for (const RunnerModel& model : *models) names.push_back(model.name);
   }
   return names;
+}
+
+enum class ServerFound { kOurs, kStranger, kNone };
+
+// Our server, started when nothing answers on its address. A runner of
+// another program there speaks not for this installation: it is never
+// asked to delete, and ours is not moved to another port behind the user's
+// back (the client talks to that address).
+ServerFound OurServerStarted(const InstallLayout& layout) {
+  if (!RunnerServerIsOurs(layout) && RunnerAnswers(RunnerServerAddress(), kProbeTimeoutMs)) {
+    return ServerFound::kStranger;
+  }
+  if (EnsureRunnerServer(layout, {}, kRunnerServerAnswerTimeoutMs) != RunnerServerState::Ready ||
+      !RunnerServerIsOurs(layout)) {
+    return ServerFound::kNone;
+  }
+  return ServerFound::kOurs;
 }
 
 }  // namespace
@@ -100,26 +118,54 @@ void CManageEngine::RemoveModel(const std::string& name) {
   StartWork(
       FormatWString(TW_TR("ManageEngine", "正在删除模型 %ls…").c_str(), Utf8ToWide(name).c_str()),
       [this, name, layout = CurrentInstallLayout()](Action::IAction* action) {
-        const bool removed = DeleteRunnerModel(RunnerServerAddress(), name, kDeleteTimeoutMs);
+        const ServerFound server = OurServerStarted(layout);
+        const bool removed = server == ServerFound::kOurs &&
+                             DeleteRunnerModel(RunnerServerAddress(), name, kDeleteTimeoutMs);
         const std::vector<std::string> remaining = ListedNames(layout);
-        // The client must not greet the user with a model that is gone.
-        const bool settingsKept =
-            DropModelFromChatboxConfig(layout, name, remaining) == ChatboxConfigResult::kWritten;
+        // The client must not greet the user with a model that is gone, nor
+        // lose one the runner still has.
+        const bool settingsKept = !removed || DropModelFromChatboxConfig(layout, name, remaining) ==
+                                                  ChatboxConfigResult::kWritten;
         InstalledStatus status = CollectInstalledStatus(layout, kStatusTimeoutMs);
         action->RunOnUI([&] {
-          EndWork(std::move(status), remaining);
-          if (!removed) {
+          if (server == ServerFound::kOurs) {
+            EndWork(std::move(status), remaining);
+          } else {
+            // Nothing was removed, and without our server nothing was
+            // listed: the main window keeps the models it shows.
+            m_busy = false;
+            m_view.ShowManageBusy(L"");
+            m_status = std::move(status);
+            ShowPage();
+          }
+          const std::wstring wide = Utf8ToWide(name);
+          if (server == ServerFound::kStranger) {
+            m_view.ShowManageReport(
+                TW_TR("ManageEngine", "删除模型"),
+                {FormatWString(TW_TR("ManageEngine",
+                                     "模型 %ls 没有删除：模型服务的地址上运行的是其他程序，"
+                                     "不是本程序安装的 Ollama。")
+                                   .c_str(),
+                               wide.c_str())});
+          } else if (server == ServerFound::kNone) {
+            m_view.ShowManageReport(
+                TW_TR("ManageEngine", "删除模型"),
+                {FormatWString(
+                    TW_TR("ManageEngine", "模型 %ls 没有删除：本程序安装的模型服务未能启动。")
+                        .c_str(),
+                    wide.c_str())});
+          } else if (!removed) {
             m_view.ShowManageReport(
                 TW_TR("ManageEngine", "删除模型"),
                 {FormatWString(
                     TW_TR("ManageEngine", "模型 %ls 未能删除：模型服务没有响应或已没有这个模型。")
                         .c_str(),
-                    Utf8ToWide(name).c_str())});
+                    wide.c_str())});
           } else if (!settingsKept) {
             m_view.ShowManageReport(TW_TR("ManageEngine", "删除模型"),
                                     {tw::Translate("ChatboxClient", kChatboxSettingsUnusableText)});
           }
-          if (remaining.empty()) ClosePage();
+          if (removed && remaining.empty()) ClosePage();
           return 0;
         });
         return 0;

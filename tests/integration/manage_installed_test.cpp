@@ -5,6 +5,7 @@
 
 #include <install/chatbox_client.h>
 #include <install/installed_status.h>
+#include <install/manage_engine.h>
 #include <platform/disk_space.h>
 
 #include <algorithm>
@@ -14,8 +15,75 @@ namespace {
 using namespace workflow;
 namespace fs = std::filesystem;
 
+// The manage page: whether it is busy, and its reports' lines.
+class ManagePage : public IManageView {
+ public:
+  void ShowManagePage(const InstalledStatus&, bool) override {}
+  void ShowManageBusy(const std::wstring& text) override { busy = text; }
+  bool AskUninstall(std::uint64_t, std::uint64_t, UninstallChoice&) override { return false; }
+  void ShowManageReport(const std::wstring&, const std::vector<std::wstring>& lines) override {
+    reports.push_back(lines);
+  }
+  void HideManagePage() override {}
+
+  std::wstring busy;
+  std::vector<std::vector<std::wstring>> reports;
+};
+
+// Another program answering on our address as a runner would, counting the
+// deletes it is asked for.
+class StrangerRunner {
+ public:
+  explicit StrangerRunner(const std::string& address) {
+    server_.Get("/", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content("Ollama is running", "text/plain");
+    });
+    server_.Delete("/api/delete",
+                   [this](const httplib::Request&, httplib::Response&) { ++deletes; });
+    bound = BindStranger(server_, std::stoi(address.substr(address.rfind(':') + 1)));
+    if (!bound) return;
+    serving_ = std::thread([this] { server_.listen_after_bind(); });
+    // A stop that comes before the server runs is ignored: it must be running.
+    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ~StrangerRunner() {
+    if (!bound) return;
+    server_.stop();
+    serving_.join();
+  }
+
+  bool bound = false;
+  std::atomic<int> deletes{0};
+
+ private:
+  httplib::Server server_;
+  std::thread serving_;
+};
+
 class ManageInstalled : public InstallWorkflow {
  protected:
+  // Removes the model from the manage page; the lines of its one report.
+  std::vector<std::wstring> RemoveFromPage(const std::string& tag) {
+    auto manage = harness_->OnUI([&] {
+      return std::make_shared<CManageEngine>(page_, harness_->view(), harness_->engine(),
+                                             harness_->owner());
+    });
+    harness_->OnUI([&] { manage->RemoveModel(tag); });
+    EXPECT_TRUE(harness_->WaitUntil(
+        [&](RecordingView&) { return page_.busy.empty() && !page_.reports.empty(); }));
+    return harness_->OnUI([&] {
+      EXPECT_EQ(page_.reports.size(), 1u);
+      return page_.reports.empty() ? std::vector<std::wstring>{} : page_.reports.back();
+    });
+  }
+  // The model is still in the store and the client still chats with it.
+  void ExpectKeptAndChosen(const std::string& tag) {
+    EXPECT_TRUE(StoreHas(tag));
+    EXPECT_TRUE(ChatboxConfigHasModel(tag));
+    Json::Value settings;
+    ASSERT_TRUE(ReadChatboxSettings(settings));
+    EXPECT_EQ(settings["settings"]["defaultChatModel"]["model"].asString(), tag);
+  }
   InstallLayout Layout() const { return MakeInstallLayout(platform::WidePath(install_)); }
   std::vector<std::string> ListedNames() {
     std::vector<std::string> names;
@@ -27,6 +95,8 @@ class ManageInstalled : public InstallWorkflow {
     std::sort(names.begin(), names.end());
     return names;
   }
+
+  ManagePage page_;
 };
 
 TEST_F(ManageInstalled, StatusListsEachPartWithItsSizeAndTheModelTheClientUses) {
@@ -161,6 +231,41 @@ TEST_F(ManageInstalled, RemovingModelsThroughTheRunnerAndFromTheClientSettings) 
     ASSERT_TRUE(ParseJson(ReadTextFile(platform::OsPath(ChatboxSettingsBackup(number))), backup));
     EXPECT_EQ(backup["settings"]["defaultChatModel"]["model"].asString(), model) << number;
   }
+}
+
+// The runner refuses to delete a model whose manifest it cannot read; its
+// files stay, and so does the client's choice of it.
+TEST_F(ManageInstalled, AModelTheRunnerDoesNotDeleteStaysTheClientsChoice) {
+  ASSERT_NO_FATAL_FAILURE(InstallTwoModels());
+  std::ofstream(install_ / "ollama_models" / "manifests" / "registry.ollama.ai" / "library" /
+                "deepseek-r1" / "7b")
+      << "not a manifest";
+  const std::vector<std::wstring> report = RemoveFromPage("deepseek-r1:7b");
+  ASSERT_EQ(report.size(), 1u);
+  EXPECT_NE(report[0].find(L"未能删除"), std::wstring::npos);
+  ExpectKeptAndChosen("deepseek-r1:7b");
+}
+
+// Another program's runner on our address does not speak for this
+// installation: it is never asked to delete, ours is not moved elsewhere,
+// and the client's settings and the main window stay as they were.
+TEST_F(ManageInstalled, AnotherProgramOnOurAddressIsNotAskedToDelete) {
+  ASSERT_NO_FATAL_FAILURE(InstallTwoModels());
+  StopStartedRunnerServer();
+  const std::string address = RunnerServerAddress();
+  StrangerRunner stranger(address);
+  ASSERT_TRUE(stranger.bound);
+  const std::vector<std::wstring> report = RemoveFromPage("deepseek-r1:7b");
+  EXPECT_EQ(stranger.deletes, 0);
+  EXPECT_EQ(RunnerServerAddress(), address);
+  ASSERT_EQ(report.size(), 1u);
+  EXPECT_NE(report[0].find(L"其他程序"), std::wstring::npos);
+  ExpectKeptAndChosen("deepseek-r1:7b");
+  harness_->OnUI([&] {
+    RecordingView& v = harness_->view();
+    EXPECT_EQ(v.pages["tab_pages2"], 1);
+    EXPECT_EQ(v.texts["modelstrTxt"], L"已下载 deepseek-r1:7b");
+  });
 }
 
 }  // namespace
