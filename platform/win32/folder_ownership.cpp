@@ -83,3 +83,30 @@ bool IsFolderOurOwn(const std::wstring& path) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+std::optional<ObjectIdentity> IdentityAt(const std::wstring& path) {
+  if (path.empty()) return std::nullopt;
+  // The object itself: a junction or symbolic link is opened, not followed.
+  win32::UniqueHandle handle(::CreateFileW(
+      OsPath(path).c_str(), FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handle.Valid()) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return ObjectIdentity{};
+    return std::nullopt;
+  }
+  BY_HANDLE_FILE_INFORMATION about{};
+  if (!::GetFileInformationByHandle(handle.Get(), &about)) return std::nullopt;
+  ObjectIdentity identity;
+  identity.kind = (about.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? ObjectKind::Link
+                  : (about.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)   ? ObjectKind::Folder
+                                                                          : ObjectKind::File;
+  identity.device = about.dwVolumeSerialNumber;
+  identity.index = (static_cast<std::uint64_t>(about.nFileIndexHigh) << 32) | about.nFileIndexLow;
+  return identity;
+}
+
+}  // namespace platform
