@@ -31,6 +31,14 @@ std::optional<std::wstring> ReadUserEnvironmentValue(std::wstring_view name);
 // True when no entry is left, also when there was none.
 bool RemoveUserEnvironmentValue(std::wstring_view name);
 
+// A value the user set for NAME themselves, outside what we write (another
+// environment.d file here; nothing on Windows, where the one store is
+// shared and the caller's record tells whose value it holds).
+std::optional<std::wstring> UsersOwnEnvironmentValue(std::wstring_view name);
+// True where what we write is a file of our own (here), so any value in it
+// is ours; false where the store is shared with the user (Windows).
+bool UserEnvironmentStoreIsOurOwn();
+
 // Tells running programs that the user environment changed. Best effort.
 void BroadcastEnvironmentChange(std::wstring_view name, std::wstring_view value);
 

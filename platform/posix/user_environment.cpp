@@ -6,6 +6,7 @@
 // such a value is refused.
 #include <platform/user_environment.h>
 
+#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -177,6 +178,34 @@ bool RemoveUserEnvironmentValue(std::wstring_view name) {
   }
   return WriteFileAtomically(file, out) == 0;
 }
+
+std::optional<std::wstring> UsersOwnEnvironmentValue(std::wstring_view name) {
+  if (!IsEnvironmentVariableName(name)) return std::nullopt;
+  // systemd reads every *.conf in name order and the last assignment wins;
+  // any file but ours that sets the name is the user's choice.
+  std::vector<fs::path> files;
+  std::error_code ec;
+  for (fs::directory_iterator it(EnvironmentFolder(), ec), end; !ec && it != end;
+       it.increment(ec)) {
+    if (it->path().extension() == ".conf" && it->path().filename() != EnvironmentFile().filename())
+      files.push_back(it->path());
+  }
+  std::sort(files.begin(), files.end());
+  const std::string prefix = WideToUtf8(name) + "=";
+  std::optional<std::wstring> found;
+  for (const fs::path& file : files) {
+    std::string text;
+    if (posix::ReadFileBytes(file, &text) != 0) continue;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind(prefix, 0) == 0)
+        found = Utf8ToWide(UnescapeEnvironmentValue(line.substr(prefix.size())));
+    }
+  }
+  return found;
+}
+
+bool UserEnvironmentStoreIsOurOwn() { return true; }
 
 void BroadcastEnvironmentChange(std::wstring_view name, std::wstring_view value) {
   Announce(name, value, [&] {

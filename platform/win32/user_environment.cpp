@@ -129,4 +129,8 @@ void SetEnvironmentBroadcastForTesting(EnvironmentBroadcast broadcast) {
   hook.replacement = std::move(broadcast);
 }
 
+std::optional<std::wstring> UsersOwnEnvironmentValue(std::wstring_view) { return std::nullopt; }
+
+bool UserEnvironmentStoreIsOurOwn() { return false; }
+
 }  // namespace platform
