@@ -14,6 +14,8 @@
 #include <install/chatbox_process.h>
 #include <install/chatbox_settings.h>
 #include <install/install_layout.h>
+#include <install/install_record.h>
+#include <install/owned_files.h>
 #include <platform/atomic_file.h>
 #include <platform/file_handle.h>
 #include <platform/folder_steps.h>
@@ -151,16 +153,24 @@ void WriteChatboxSetupKey(const std::wstring& folder) {
 void InstallChatbox() { InstallChatbox(CurrentInstallLayout()); }
 
 void InstallChatbox(const InstallLayout& layout) {
-  if (!DirectoryExists(layout.chatboxFolder)) CreateDirectoryTree(layout.chatboxFolder);
+  // The setup replaces the folder it installs into: never one of the user's.
+  if (ClaimFolder(layout.chatboxFolder, "client") != FolderClaim::Ours) return;
   WriteChatboxSetupKey(layout.chatboxFolder);
   bool installed = false;
   if (!FileExists(layout.chatboxExecutable)) {
+    RemoveSetupLeftovers(layout.chatboxFolder);
+    UpdateInstallRecord([&](InstallRecord& record) {
+      record.SetValue("setup", WideToUtf8(layout.chatboxFolder), L"client");
+    });
     RunProcess(layout.chatboxSetup, {L"/S"}, true);
     installed = true;
   }
   // A new AppImage replaces the unpacked copy of an older one.
   if ((installed || !FileExists(layout.chatboxProgram)) && IsAppImage(layout.chatboxExecutable)) {
     UnpackChatbox(layout);
+  }
+  if (installed || !LoadInstallRecord().IsOurs(layout.chatboxProgram)) {
+    RecordTree(layout.chatboxFolder, "client");
   }
 }
 

@@ -12,10 +12,12 @@
 #include <install/chatbox_process.h>
 #include <install/engine_task.h>
 #include <install/install_layout.h>
+#include <install/install_record.h>
 #include <install/install_steps.h>
 #include <install/installed_status.h>
 #include <install/local_package.h>
 #include <install/model_fit.h>
+#include <install/owned_files.h>
 #include <install/ollama_runner.h>
 #include <install/package_step.h>
 #include <install/progress_text.h>
@@ -213,7 +215,8 @@ std::wstring CInstallEngine::RestoreInstallFolder() {
   std::wstring folder = LoadInstallPath();
   if (folder.empty()) folder = DefaultInstallFolder();
   GetServiceState().installFolder = folder;
-  if (!DirectoryExists(folder)) CreateDirectoryTree(folder);
+  // Made as the installation's own (recorded), so uninstall takes it back.
+  if (!DirectoryExists(folder) && IsAbsolutePath(folder)) ClaimFolder(folder, "settings");
   return folder;
 }
 
@@ -247,10 +250,19 @@ void CInstallEngine::OnInstallClick() {
   ShowCause(L"");
   const std::wstring folder = m_view.GetChildText("InstPath");
   // A relative folder would land wherever the program was started from.
-  if (IsAbsolutePath(folder) && !DirectoryExists(folder)) CreateDirectoryTree(folder);
+  // One we make is recorded as ours, so that uninstall takes it back.
+  if (IsAbsolutePath(folder) && !DirectoryExists(folder)) ClaimFolder(folder, "settings");
   // Programs are run from the folder: another user's, or one others can write, is refused.
   if (!IsAbsolutePath(folder) || !DirectoryExists(folder) || !platform::IsFolderOurOwn(folder)) {
     m_view.ShowMessage(tw::Translate("InstallEngine", kNoFolderText),
+                       tw::Translate("InstallEngine", kNoFolderCaption));
+    return;
+  }
+  // Nothing of the user's is replaced: a folder the installation would write
+  // to that stands there already and is not ours stops it before anything.
+  if (const std::vector<std::wstring> foreign = ForeignFoldersIn(MakeInstallLayout(folder));
+      !foreign.empty()) {
+    m_view.ShowMessage(ForeignFolderText(folder, foreign.front()),
                        tw::Translate("InstallEngine", kNoFolderCaption));
     return;
   }
@@ -271,6 +283,8 @@ void CInstallEngine::OnInstallClick() {
     if (!m_view.AskToContinue(text, TW_TR("InstallEngine", "磁盘空间不足"))) return;
   }
   GetServiceState().installFolder = folder;
+  // What a broken-off uninstall meant to remove is wanted again now.
+  ClearPendingUninstall();
   SaveInstallPath();
   m_view.ShowChild(kInstallImage, false);
   m_view.ShowChild(kPackageImage, true);
@@ -548,6 +562,12 @@ PullResult CInstallEngine::PullSelectedModel(Action::IAction* action, const Inst
 PullResult CInstallEngine::PullModel(const std::wstring& tag, int row, Action::IAction* action,
                                      const InstallLayout& layout) {
   SetCurrentModel(tag);
+  // What the runner wrote into our store for us, whatever the outcome (a
+  // broken-off pull leaves its parts).
+  struct RecordStore {
+    const std::wstring& store;
+    ~RecordStore() { RecordAddedIn(store, "store"); }
+  } record{layout.modelStore};
   return RunModelPull(
       layout, WideToUtf8(tag),
       [this, row, action](const PullProgress& progress) {
@@ -605,9 +625,32 @@ RunnerCheck CInstallEngine::DetectInstalledModel(const InstallLayout& layout) {
 
 void CInstallEngine::StartInstalledModelDetection() {
   StartAction([this, layout = CurrentInstallLayout()](Action::IAction* action) {
-    // An uninstall broken off last time is finished first: nothing of it is
-    // then taken for an installation.
-    FinishPendingUninstall(nullptr);
+    // An uninstall broken off last time is finished first, once the user
+    // agrees: nothing of it is then taken for an installation.
+    if (UninstallPending() && action->RunOnUI([this] {
+          return m_view.AskToContinue(
+                     TW_TR("InstallEngine",
+                           "上次的卸载没有完成。现在完成卸载吗？\n选择“否”则保持现状，"
+                           "重新安装或修复后将不再提示。"),
+                     TW_TR("InstallEngine", "完成卸载"))
+                     ? 1
+                     : 0;
+        }) == 1) {
+      UninstallReport report;
+      FinishPendingUninstall(&report);
+      action->RunOnUI([this, &report] {
+        std::wstring text;
+        for (const std::wstring& line : report.lines) text += line + L"\n";
+        if (!report.leftBehind.empty()) {
+          text += TW_TR("InstallEngine", "以下内容不是本程序安装的或按您的选择保留，未删除：") +
+                  L"\n";
+          for (const std::wstring& path : report.leftBehind) text += path + L"\n";
+        }
+        m_view.ShowMessage(text, report.ok ? TW_TR("InstallEngine", "卸载完成")
+                                           : TW_TR("InstallEngine", "卸载未能全部完成"));
+        return 0;
+      });
+    }
     const RunnerCheck check = DetectInstalledModel(layout);
     if (!check.found) return 0;
     action->RunOnUI([this, &check] {
@@ -771,6 +814,12 @@ int CInstallEngine::InstalledStatusText(std::string& text) {
   if (folder.empty()) folder = DefaultInstallFolder();
   const InstalledStatus status = CollectInstalledStatus(MakeInstallLayout(folder), 3000);
   text = InstalledStatusReport(status, RunnerServerAddress());
+  // What the installation recorded it made: what uninstall will take back.
+  const InstallRecord record = LoadInstallRecord();
+  text += record.installFolders.empty() && record.objects.empty()
+              ? std::string("Installation record: none\n")
+              : "Installation record (" + platform::WideToOsNarrow(InstallRecordFile()) + "):\n" +
+                    InstallRecordText(record);
   return static_cast<int>(StateOf(status));
 }
 

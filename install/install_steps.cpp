@@ -10,7 +10,9 @@
 #include <config/reg_key.h>
 #include <install/chatbox_client.h>
 #include <install/chatbox_process.h>
+#include <install/install_record.h>
 #include <install/ollama_runner.h>
+#include <install/owned_files.h>
 #include <install/package_step.h>
 #include <install/program_stop.h>
 #include <install/runner_api.h>
@@ -48,7 +50,22 @@ bool Exists(const std::wstring& path) {
   return fs::exists(fs::symlink_status(platform::OsPath(path), ec));
 }
 
-// A folder we made, with everything in it; it is ours as a whole.
+// What the record says we made at and below path goes; anything else
+// stays and is named.
+StepOutcome RemoveRecordedFolder(const std::wstring& path) {
+  const Removal removal = RemoveRecorded(path);
+  StepOutcome outcome = Done(removal.left.empty() ? TW_TR("InstallSteps", "已删除")
+                             : removal.removedAnything
+                                 ? TW_TR("InstallSteps", "已删除本程序创建的内容，其余保留")
+                                 : TW_TR("InstallSteps", "不是本程序创建的，保留"));
+  outcome.ok = removal.ok;
+  if (!removal.ok) outcome.text = Fill(TW_TR("InstallSteps", "未能全部删除：%ls"), path);
+  outcome.leftBehind = removal.left;
+  return outcome;
+}
+
+// A folder of our product's own name in our per-user data or settings
+// place, with everything in it; it is ours as a whole.
 StepOutcome RemoveOurFolder(const std::wstring& path, std::wstring removed) {
   if (platform::RemoveTree(platform::OsPath(path))) return Done(std::move(removed));
   StepOutcome outcome = Failed(Fill(TW_TR("InstallSteps", "未能全部删除：%ls"), path));
@@ -72,7 +89,10 @@ class SettingsStep : public InstallStep {
     return Failed(TW_TR("InstallSteps", "未记录安装位置"));
   }
   StepOutcome Perform(const StepContext& context) override {
-    if (SaveInstallPath(context.installation.layout.installFolder))
+    const std::wstring& folder = context.installation.layout.installFolder;
+    if (ClaimFolder(folder, Name()) == FolderClaim::Failed)
+      return Failed(TW_TR("InstallSteps", "无法创建安装位置"));
+    if (SaveInstallPath(folder))
       return Done(TW_TR("InstallSteps", "已记录安装位置"));
     return Failed(TW_TR("InstallSteps", "无法写入设置"));
   }
@@ -81,10 +101,17 @@ class SettingsStep : public InstallStep {
   // it, then the settings folder, whose uninstall marker goes with it.
   StepOutcome Undo(const StepContext& context) override {
     StepOutcome outcome = RemoveOurFolder(WorkFolder(), TW_TR("InstallSteps", "已删除"));
-    const fs::path install = platform::OsPath(context.installation.layout.installFolder);
-    std::error_code ec;
-    if (!platform::RemoveEmptyFolder(install)) {
-      for (const auto& entry : fs::directory_iterator(install, ec)) {
+    // The install folder only when we made it: the home folder or any
+    // other the user picked stays, whatever it holds.
+    const InstallRecord record = LoadInstallRecord();
+    std::vector<std::wstring> folders = record.installFolders;
+    folders.push_back(context.installation.layout.installFolder);
+    for (const std::wstring& install : folders) {
+      if (!record.IsOurs(install)) continue;
+      const fs::path path = platform::OsPath(install);
+      std::error_code ec;
+      if (platform::RemoveEmptyFolder(path)) continue;
+      for (const auto& entry : fs::directory_iterator(path, ec)) {
         outcome.leftBehind.push_back(platform::WidePath(entry.path()));
       }
     }
@@ -132,8 +159,7 @@ class PackageStep : public InstallStep {
         platform::RemoveTree(entry.path());
       }
     }
-    return RemoveOurFolder(context.installation.layout.unpackFolder,
-                           TW_TR("InstallSteps", "已删除"));
+    return RemoveRecordedFolder(context.installation.layout.unpackFolder);
   }
 };
 
@@ -143,7 +169,13 @@ class StoreStep : public InstallStep {
   std::wstring Title() const override { return TW_TR("InstallSteps", "模型存放目录"); }
   StepOutcome Check(const StepContext& context) const override {
     const std::wstring& store = context.installation.layout.modelStore;
+    const auto identity = platform::IdentityAt(store);
+    // The runner would follow a link wherever it points: said, never mended.
+    if (identity && identity->kind == platform::ObjectKind::Link)
+      return Failed(TW_TR("InstallSteps", "已被换成指向别处的链接，未作改动"));
     if (!DirectoryExists(store)) return Failed(TW_TR("InstallSteps", "不存在"));
+    if (!LoadInstallRecord().MayUse(store))
+      return Failed(TW_TR("InstallSteps", "不是本程序创建的，未作改动"));
     // The runner keeps what it pulls there: someone else's folder is not.
     if (!platform::IsFolderOurOwn(store))
       return Failed(TW_TR("InstallSteps", "不属于当前用户或可被他人修改"));
@@ -151,8 +183,15 @@ class StoreStep : public InstallStep {
   }
   StepOutcome Perform(const StepContext& context) override {
     const std::wstring& store = context.installation.layout.modelStore;
-    if (!DirectoryExists(store) && !CreateDirectoryTree(store))
-      return Failed(TW_TR("InstallSteps", "无法创建"));
+    switch (ClaimFolder(store, Name(), IsRunnerStoreLayout)) {
+      case FolderClaim::Failed:
+        return Failed(TW_TR("InstallSteps", "无法创建"));
+      case FolderClaim::NotOurs:
+        return Failed(Fill(TW_TR("InstallSteps", "%ls 不是本程序创建的，未作改动"), store));
+      case FolderClaim::Ours:
+      case FolderClaim::Adopted:
+        break;
+    }
     return Check(context);
   }
   StepOutcome Undo(const StepContext& context) override {
@@ -162,7 +201,7 @@ class StoreStep : public InstallStep {
       if (Exists(store)) kept.leftBehind.push_back(store);
       return kept;
     }
-    return RemoveOurFolder(store, TW_TR("InstallSteps", "已删除"));
+    return RemoveRecordedFolder(store);
   }
 };
 
@@ -171,28 +210,27 @@ class EnvironmentStep : public InstallStep {
   const char* Name() const override { return "environment"; }
   std::wstring Title() const override { return TW_TR("InstallSteps", "环境变量 OLLAMA_MODELS"); }
   StepOutcome Check(const StepContext& context) const override {
+    if (platform::UsersOwnEnvironmentValue(kStoreVariable))
+      return Done(TW_TR("InstallSteps", "使用您自己的设置"));
     const auto value = platform::ReadUserEnvironmentValue(kStoreVariable);
     if (value == context.installation.layout.modelStore) return Done(TW_TR("InstallSteps", "正常"));
     return Failed(value ? TW_TR("InstallSteps", "指向别处") : TW_TR("InstallSteps", "未设置"));
   }
   StepOutcome Perform(const StepContext& context) override {
-    if (SetEnvironmentValue(kStoreVariable, context.installation.layout.modelStore)) {
-      return Done(TW_TR("InstallSteps", "已设置"));
+    switch (PointStoreVariable(context.installation.layout)) {
+      case StoreVariable::Set:
+        return Done(TW_TR("InstallSteps", "已设置"));
+      case StoreVariable::UsersOwn:
+        return Done(TW_TR("InstallSteps", "使用您自己的设置"));
+      case StoreVariable::Failed:
+        break;
     }
     return Failed(TW_TR("InstallSteps", "无法设置"));
   }
-  // Only our value goes: one the user set since points elsewhere and stays.
-  // A store that is kept keeps its entry, so a runner the user starts
-  // later still finds the models.
-  StepOutcome Undo(const StepContext& context) override {
-    const auto value = platform::ReadUserEnvironmentValue(kStoreVariable);
-    if (!value) return Done(TW_TR("InstallSteps", "已删除"));
-    if (*value != context.installation.layout.modelStore)
-      return Done(TW_TR("InstallSteps", "不是本程序设置的，保留"));
-    if (context.keepModels) return Done(TW_TR("InstallSteps", "模型保留，保留"));
-    if (!platform::RemoveUserEnvironmentValue(kStoreVariable))
-      return Failed(TW_TR("InstallSteps", "无法删除"));
-    platform::BroadcastEnvironmentRemoval(kStoreVariable);
+  // Ours always goes (our server is given the store itself); a value the
+  // user set elsewhere stays.
+  StepOutcome Undo(const StepContext&) override {
+    if (!RemoveStoreVariable()) return Failed(TW_TR("InstallSteps", "无法删除"));
     return Done(TW_TR("InstallSteps", "已删除"));
   }
 };
@@ -219,7 +257,8 @@ class RunnerStep : public InstallStep {
   StepOutcome Undo(const StepContext& context) override {
     const InstallLayout& layout = context.installation.layout;
     if (!StopRunner(layout)) return Failed(TW_TR("InstallSteps", "无法结束正在运行的 Ollama"));
-    return RemoveOurFolder(layout.ollamaFolder, TW_TR("InstallSteps", "已删除"));
+    RemoveSetupLeftovers(layout.ollamaFolder);
+    return RemoveRecordedFolder(layout.ollamaFolder);
   }
 };
 
@@ -269,6 +308,7 @@ class ClientStep : public InstallStep {
     InstallChatbox(layout);
     if (!FileExists(layout.chatboxProgram) && IsAppImage(layout.chatboxExecutable)) {
       UnpackChatbox(layout);
+      RecordTree(layout.chatboxFolder, Name());
     }
     if (FileExists(ChatboxProgramPath(layout))) return Done(TW_TR("InstallSteps", "已重新安装"));
     return Failed(TW_TR("InstallSteps", "安装失败"));
@@ -279,7 +319,8 @@ class ClientStep : public InstallStep {
     const InstallLayout& layout = context.installation.layout;
     if (!StopChatboxIn(layout.chatboxFolder))
       return Failed(TW_TR("InstallSteps", "无法结束正在运行的 Chatbox"));
-    return RemoveOurFolder(layout.chatboxFolder, TW_TR("InstallSteps", "已删除"));
+    RemoveSetupLeftovers(layout.chatboxFolder);
+    return RemoveRecordedFolder(layout.chatboxFolder);
   }
 };
 
@@ -348,7 +389,7 @@ class LoginStep : public InstallStep {
     return Failed(TW_TR("InstallSteps", "无法登记"));
   }
   StepOutcome Undo(const StepContext&) override {
-    UnregisterRunnerServerAtLogin();
+    if (!UnregisterRunnerServerAtLogin()) return Done(TW_TR("InstallSteps", "未登记"));
     return Done(TW_TR("InstallSteps", "已取消"));
   }
 };

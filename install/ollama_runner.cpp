@@ -1,18 +1,27 @@
 #include <install/ollama_runner.h>
 
+#include <cstring>
+
 #include <base/file_helpers.h>
 #include <base/process_helpers.h>
 #include <base/text_helpers.h>
 #include <config/product_values.h>
 #include <config/reg_key.h>
 #include <install/install_layout.h>
+#include <install/install_record.h>
+#include <install/owned_files.h>
 #include <install/shell_helpers.h>
 #include <platform/os_encoding.h>
+#include <platform/process_variable.h>
+#include <platform/user_environment.h>
 #include <service/service_state.h>
 
 namespace {
 
 constexpr char kHelpFirstLineMark[] = "Large language model runner";
+constexpr char kStoreVariable[] = "OLLAMA_MODELS";
+
+std::wstring Wide(const char* ascii) { return std::wstring(ascii, ascii + std::strlen(ascii)); }
 
 std::string OsString(const std::wstring& text) { return platform::WideToOsNarrow(text); }
 
@@ -33,26 +42,68 @@ void SetOllamaModelsDir() { SetOllamaModelsDir(CurrentInstallLayout()); }
 
 void SetOllamaModelsDir(const InstallLayout& layout) {
   const std::wstring store = layout.modelStore;
-  if (!DirectoryExists(store)) CreateDirectoryTree(store);
-  SetEnvironmentValue(L"OLLAMA_MODELS", store);
+  const FolderClaim claim = ClaimFolder(store, "store", IsRunnerStoreLayout);
+  if (claim == FolderClaim::NotOurs || claim == FolderClaim::Failed) return;
+  PointStoreVariable(layout);
+}
+
+StoreVariable PointStoreVariable(const InstallLayout& layout) {
+  const std::wstring& store = layout.modelStore;
+  const RecordedValue* ours = LoadInstallRecord().FindValue("environment", kStoreVariable);
+  const std::wstring session = platform::OsNarrowToWide(platform::ProcessVariable("OLLAMA_MODELS"));
+  const bool sessionIsOurs = session.empty() || session == store || (ours && session == ours->value);
+  if (!sessionIsOurs || platform::UsersOwnEnvironmentValue(Wide(kStoreVariable))) {
+    return StoreVariable::UsersOwn;
+  }
+  if (!SetEnvironmentValue(Wide(kStoreVariable), store)) return StoreVariable::Failed;
+  UpdateInstallRecord(
+      [&](InstallRecord& record) { record.SetValue("environment", kStoreVariable, store); });
+  return StoreVariable::Set;
+}
+
+bool RemoveStoreVariable() {
+  const RecordedValue* recorded = nullptr;
+  const InstallRecord record = LoadInstallRecord();
+  recorded = record.FindValue("environment", kStoreVariable);
+  const auto value = platform::ReadUserEnvironmentValue(Wide(kStoreVariable));
+  if (!value) return true;
+  // Where the store is shared with the user, only the value we set is ours.
+  if (!platform::UserEnvironmentStoreIsOurOwn() && (!recorded || *value != recorded->value)) {
+    return true;
+  }
+  if (!platform::RemoveUserEnvironmentValue(Wide(kStoreVariable))) return false;
+  platform::BroadcastEnvironmentRemoval(Wide(kStoreVariable));
+  UpdateInstallRecord([](InstallRecord& r) { r.DropValue("environment", kStoreVariable); });
+  return true;
 }
 
 void InstallOllama() { InstallOllama(CurrentInstallLayout()); }
 
 void InstallOllama(const InstallLayout& layout) {
-  if (!DirectoryExists(layout.ollamaFolder)) CreateDirectoryTree(layout.ollamaFolder);
+  // The setup replaces the folder it installs into: never one of the user's.
+  if (ClaimFolder(layout.ollamaFolder, "runner") != FolderClaim::Ours) return;
   SetOllamaModelsDir(layout);
+  RemoveSetupLeftovers(layout.ollamaFolder);
+  UpdateInstallRecord([&](InstallRecord& record) {
+    record.SetValue("setup", WideToUtf8(layout.ollamaFolder), L"runner");
+  });
   // The folder travels as one argument, whatever it contains. A runner the
   // setup starts keeps its models in our store; our own environment stays
   // untouched, as other threads read it.
   RunInstallerHidden(layout.ollamaSetup, {L"/silent", L"/dir=" + layout.ollamaFolder},
                      {"OLLAMA_MODELS=" + OsString(layout.modelStore)});
+  RecordTree(layout.ollamaFolder, "runner");
 }
 
 void SaveInstallPath() { SaveInstallPath(GetServiceState().installFolder); }
 
 bool SaveInstallPath(const std::wstring& folder) {
-  return WriteProductValue(L"OllamaPath", folder);
+  if (!WriteProductValue(L"OllamaPath", folder)) return false;
+  // Every folder ever installed into, so uninstall finds each.
+  return UpdateInstallRecord([&](InstallRecord& record) {
+    record.AddInstallFolder(folder);
+    record.SetValue("key", "OllamaPath", folder);
+  });
 }
 
 std::wstring LoadInstallPath() { return ReadProductValue(L"OllamaPath").value_or(std::wstring()); }

@@ -25,6 +25,16 @@ void InstallOllama(const InstallLayout& layout);
 void SetOllamaModelsDir();
 void SetOllamaModelsDir(const InstallLayout& layout);
 
+enum class StoreVariable { Set, UsersOwn, Failed };
+// Points the user's OLLAMA_MODELS at the store and records it, unless the
+// user set a value of their own (in their session, or another file of the
+// per-user environment): theirs wins, and our server is given the store
+// anyway.
+StoreVariable PointStoreVariable(const InstallLayout& layout);
+// Takes our OLLAMA_MODELS entry back (never the user's own); true when none
+// of ours is left.
+bool RemoveStoreVariable();
+
 // The install folder in the key store ("OllamaPath").
 void SaveInstallPath();
 bool SaveInstallPath(const std::wstring& folder);

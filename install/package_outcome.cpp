@@ -1,5 +1,7 @@
 #include <install/package_outcome.h>
 
+#include <install/owned_files.h>
+
 #include <base/text_helpers.h>
 #include <base/translate.h>
 #include <install/space_text.h>
@@ -69,6 +71,8 @@ std::wstring PackageFaultText(const PackageOutcome& o) {
                 "磁盘空间不足：需要 %ls，只剩 %ls。请清理磁盘或换个安装位置后再安装。")
               .c_str(),
           Bytes(o.neededBytes).c_str(), Bytes(o.freeBytes).c_str());
+    case PackageFault::NotOurs:
+      return ForeignFolderText(o.installFolder, o.foreignName);
     case PackageFault::FolderNotWritable:
       return TW_TR("PackageOutcome", "安装位置无法写入，请换一个安装位置后再点击安装。");
     case PackageFault::SaveFailed:

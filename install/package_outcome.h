@@ -16,6 +16,7 @@ enum class PackageFault {
   Damaged,         // the package is not the announced one, or not a whole archive
   NoSpace,         // the disk cannot hold it
   FolderNotWritable,
+  NotOurs,  // a folder the package would replace is not one we made
   SaveFailed,  // the per-user data folder cannot hold the package
   Internal,    // a step failed for a reason of the program's own
   // The package the user chose on disk (it is never removed):
@@ -35,6 +36,8 @@ struct PackageOutcome {
   int locations = 0;                          // download faults: locations asked
   std::uint64_t neededBytes = 0;              // NoSpace
   std::uint64_t freeBytes = 0;
+  std::wstring installFolder;  // NotOurs: where, and the folder's name
+  std::wstring foreignName;
 };
 
 struct UnpackResult;

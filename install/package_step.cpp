@@ -4,6 +4,8 @@
 
 #include <base/file_helpers.h>
 #include <install/install_layout.h>
+#include <install/install_record.h>
+#include <install/owned_files.h>
 #include <install/local_package.h>
 #include <package/download_folder.h>
 #include <package/file_downloader.h>
@@ -11,6 +13,7 @@
 #include <package/package_unpack.h>
 #include <platform/atomic_file.h>
 #include <platform/disk_space.h>
+#include <platform/folder_ownership.h>
 #include <platform/os_encoding.h>
 #include <service/event_reporter.h>
 #include <service/service_state.h>
@@ -68,8 +71,9 @@ PackageOutcome DownloadFault(int errorCode, const std::wstring& archive) {
 
 }  // namespace
 
-PackageOutcome FetchAndUnpackPackage(const Installation& installation,
-                                     const std::atomic<bool>* cancel) {
+namespace {
+
+PackageOutcome FetchAndUnpack(const Installation& installation, const std::atomic<bool>* cancel) {
   // A package chosen on disk needs neither an address nor the kept archive.
   if (!installation.localPackage.empty()) return UnpackLocalPackage(installation, cancel);
   const std::wstring& installFolder = installation.layout.installFolder;
@@ -108,6 +112,26 @@ PackageOutcome FetchAndUnpackPackage(const Installation& installation,
   // Whole, but not the package: the next click downloads it again.
   Discard(archive);
   return FaultOutcome(PackageFault::Damaged);
+}
+
+}  // namespace
+
+PackageOutcome FetchAndUnpackPackage(const Installation& installation,
+                                     const std::atomic<bool>* cancel) {
+  // The unpack replaces its folder as a whole: never one of the user's.
+  const InstallLayout& layout = installation.layout;
+  const auto standing = platform::IdentityAt(layout.unpackFolder);
+  if (!standing || (standing->kind != platform::ObjectKind::Missing &&
+                    !LoadInstallRecord().IsOurs(layout.unpackFolder))) {
+    PackageOutcome outcome = FaultOutcome(PackageFault::NotOurs);
+    outcome.installFolder = layout.installFolder;
+    outcome.foreignName = platform::WidePath(platform::OsPath(layout.unpackFolder).filename());
+    return outcome;
+  }
+  PackageOutcome outcome = FetchAndUnpack(installation, cancel);
+  // Recorded whatever the outcome: a folder the unpack left is ours too.
+  RecordTree(layout.unpackFolder, "package");
+  return outcome;
 }
 
 void PostPackageOutcome(int installation, PackageOutcome outcome, ConfigFetch config, long status) {

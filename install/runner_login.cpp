@@ -1,6 +1,7 @@
 #include <install/runner_login.h>
 
 #include <install/install_layout.h>
+#include <install/install_record.h>
 #include <install/runner_server.h>
 #include <platform/login_program.h>
 #include <platform/os_encoding.h>
@@ -23,7 +24,10 @@ platform::LoginProgram RunnerServerProgram(const InstallLayout& layout) {
 }  // namespace
 
 bool RegisterRunnerServerAtLogin(const InstallLayout& layout) {
-  return platform::RegisterLoginProgram(RunnerServerProgram(layout));
+  if (!platform::RegisterLoginProgram(RunnerServerProgram(layout))) return false;
+  return UpdateInstallRecord([&](InstallRecord& record) {
+    record.SetValue("login", kLoginId, layout.ollamaExecutable);
+  });
 }
 
 bool RunnerServerRegisteredAtLogin(const InstallLayout& layout) {
@@ -32,4 +36,10 @@ bool RunnerServerRegisteredAtLogin(const InstallLayout& layout) {
 
 bool RegisterRunnerServerAtLogin() { return RegisterRunnerServerAtLogin(CurrentInstallLayout()); }
 
-void UnregisterRunnerServerAtLogin() { platform::UnregisterLoginProgram(kLoginId); }
+bool UnregisterRunnerServerAtLogin() {
+  // Only a registration the record says we made.
+  if (LoadInstallRecord().FindValue("login", kLoginId) == nullptr) return false;
+  platform::UnregisterLoginProgram(kLoginId);
+  UpdateInstallRecord([](InstallRecord& record) { record.DropValue("login", kLoginId); });
+  return true;
+}

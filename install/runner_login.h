@@ -9,4 +9,5 @@ bool RegisterRunnerServerAtLogin(const InstallLayout& layout);
 // True when the registration is there and names this layout's runner on our
 // address.
 bool RunnerServerRegisteredAtLogin(const InstallLayout& layout);
-void UnregisterRunnerServerAtLogin();
+// False when the record holds no registration of ours (nothing is removed).
+bool UnregisterRunnerServerAtLogin();

@@ -9,6 +9,7 @@
 #include <base/translate.h>
 #include <config/json_text.h>
 #include <install/install_layout.h>
+#include <install/install_record.h>
 #include <platform/atomic_file.h>
 #include <platform/os_encoding.h>
 #include <platform/whole_file.h>
@@ -54,10 +55,21 @@ std::wstring Line(const InstallStep& step, const std::wstring& text) {
                        text.c_str());
 }
 
+// The steps whose objects lie below an install folder: undone for every
+// folder ever installed into.
+bool PerFolder(std::string_view name) {
+  return name == "package" || name == "store" || name == "runner" || name == "client";
+}
+
 }  // namespace
 
 UninstallReport UninstallEverything(const StepContext& context) {
   UninstallReport report;
+  std::vector<std::wstring> folders = LoadInstallRecord().installFolders;
+  const std::wstring& current = context.installation.layout.installFolder;
+  if (!current.empty() && std::find(folders.begin(), folders.end(), current) == folders.end()) {
+    folders.push_back(current);
+  }
   // Without the marker a broken-off run could not be finished: then the
   // settings (which the marker would have gone with) stay too.
   const bool marked = WriteMarker(context);
@@ -72,24 +84,44 @@ UninstallReport UninstallEverything(const StepContext& context) {
       break;
     }
     if (context.beforeStep) context.beforeStep(step->Name());
-    const StepOutcome outcome = step->Undo(context);
-    report.ok = report.ok && outcome.ok;
-    report.lines.push_back(Line(*step, outcome.text));
-    report.leftBehind.insert(report.leftBehind.end(), outcome.leftBehind.begin(),
-                             outcome.leftBehind.end());
+    const bool perFolder = PerFolder(step->Name());
+    for (const std::wstring& folder : perFolder ? folders : std::vector<std::wstring>{current}) {
+      StepContext each = context;
+      if (perFolder) each.installation.layout = MakeInstallLayout(folder);
+      const StepOutcome outcome = step->Undo(each);
+      report.ok = report.ok && outcome.ok;
+      // Where several folders were installed into, each line names its own.
+      report.lines.push_back(Line(*step, perFolder && folders.size() > 1
+                                             ? outcome.text + L"（" + folder + L"）"
+                                             : outcome.text));
+      report.leftBehind.insert(report.leftBehind.end(), outcome.leftBehind.begin(),
+                               outcome.leftBehind.end());
+    }
   }
   return report;
 }
 
-bool FinishPendingUninstall(UninstallReport* report) {
+bool UninstallPending() {
+  StepContext context;
+  return ReadMarker(context);
+}
+
+void ClearPendingUninstall() {
+  std::error_code ec;
+  fs::remove(MarkerFile(), ec);
+}
+
+bool FinishPendingUninstall(UninstallReport* report, bool keepModels) {
   StepContext context;
   if (!ReadMarker(context)) return false;
+  context.keepModels = context.keepModels || keepModels;
   UninstallReport finished = UninstallEverything(context);
   if (report != nullptr) *report = std::move(finished);
   return true;
 }
 
 std::vector<std::wstring> RepairInstallation(const StepContext& context, bool* allWell) {
+  ClearPendingUninstall();
   std::vector<std::wstring> lines;
   bool well = true;
   auto steps = MakeInstallSteps();

@@ -20,8 +20,14 @@ struct UninstallReport {
 UninstallReport UninstallEverything(const StepContext& context);
 
 // The uninstall a marker names, finished; false (report untouched) when no
-// uninstall is pending.
-bool FinishPendingUninstall(UninstallReport* report);
+// uninstall is pending. keepModels: the models stay even where the run
+// broken off would have removed them (asked again when finishing).
+bool FinishPendingUninstall(UninstallReport* report, bool keepModels = false);
+// Whether an uninstall was broken off and waits to be finished.
+bool UninstallPending();
+// An installation or repair starts: what a broken-off uninstall meant to
+// remove is wanted again, so it is no longer finished later.
+void ClearPendingUninstall();
 
 // Checks each step and performs the ones that fail, in the installation's
 // order; a line per step says what was found and what was done. The kept

@@ -5,6 +5,7 @@
 #include <base/text_helpers.h>
 #include <config/app_constants.h>
 #include <install/install_layout.h>
+#include <install/install_record.h>
 #include <install/installed_status.h>
 #include <install/ollama_runner.h>
 #include <install/runner_server.h>
@@ -34,6 +35,13 @@ int Finish(const UninstallReport& report, std::ostream& out) {
   return report.ok ? kUninstallDone : kUninstallIncomplete;
 }
 
+bool Confirmed(const char* question, std::istream& in, std::ostream& out) {
+  out << question << "? [y/N] " << std::flush;
+  std::string answer;
+  std::getline(in, answer);
+  return answer == "y" || answer == "Y" || answer == "yes";
+}
+
 }  // namespace
 
 int RunUninstallCommand(const UninstallCommandOptions& options, std::istream& in,
@@ -46,8 +54,14 @@ int RunUninstallCommand(const UninstallCommandOptions& options, std::istream& in
     return kUninstallOpen;
   }
   UninstallReport report;
-  if (FinishPendingUninstall(&report)) {
+  if (UninstallPending()) {
+    out << "An uninstall of Tidewell was broken off.\n";
+    if (!options.assumeYes && !Confirmed("Finish it", in, out)) {
+      out << "Nothing was removed.\n";
+      return kUninstallNotConfirmed;
+    }
     out << "Finishing the uninstall that was broken off:\n";
+    FinishPendingUninstall(&report, options.keepModels);
     return Finish(report, out);
   }
 
@@ -57,7 +71,8 @@ int RunUninstallCommand(const UninstallCommandOptions& options, std::istream& in
       CollectInstalledStatus(MakeInstallLayout(folder), kStatusTimeoutMs);
   const bool anything = status.runner.present || status.modelStore.present ||
                         status.chatClient.present || status.package.present ||
-                        status.settings.present || status.work.present;
+                        status.settings.present || status.work.present ||
+                        !LoadInstallRecord().installFolders.empty();
   if (!anything) {
     out << "Nothing of Tidewell is installed.\n";
     return kUninstallDone;
@@ -67,14 +82,9 @@ int RunUninstallCommand(const UninstallCommandOptions& options, std::istream& in
       status.totalBytes - (options.keepModels ? status.modelStore.bytes : 0);
   out << "Everything above goes" << (options.keepModels ? ", except the models," : "") << " (about "
       << Size(freed) << ").\n";
-  if (!options.assumeYes) {
-    out << "Uninstall? [y/N] " << std::flush;
-    std::string answer;
-    std::getline(in, answer);
-    if (answer != "y" && answer != "Y" && answer != "yes") {
-      out << "Nothing was removed.\n";
-      return kUninstallNotConfirmed;
-    }
+  if (!options.assumeYes && !Confirmed("Uninstall", in, out)) {
+    out << "Nothing was removed.\n";
+    return kUninstallNotConfirmed;
   }
 
   // Told once, before anything goes; it waits for nothing but its leaving.

@@ -3,125 +3,12 @@
 // leaves the home folder as it was before the installation (an uninstall
 // broken off at any step is finished by the next start), from the manage
 // page and from the terminal.
-#include <tests/integration/install_workflow_fixture.h>
-
-#include <algorithm>
-#include <sstream>
-
-#include <install/chatbox_client.h>
-#include <install/install_steps.h>
-#include <install/installed_status.h>
-#include <install/manage_engine.h>
-#include <install/ollama_runner.h>
-#include <install/step_runs.h>
-#include <install/uninstall_command.h>
+#include <tests/integration/uninstall_fixture.h>
 
 namespace {
 
 using namespace workflow;
 namespace fs = std::filesystem;
-
-class RecordingManageView : public IManageView {
- public:
-  void ShowManagePage(const InstalledStatus& shown, bool known) override {
-    status = shown;
-    sizesKnown = known;
-    ++pagesShown;
-  }
-  void ShowManageBusy(const std::wstring& text) override { busy = text; }
-  bool AskUninstall(std::uint64_t, std::uint64_t, UninstallChoice& asked) override {
-    asked = choice;
-    return true;
-  }
-  void ShowManageReport(const std::wstring& title,
-                        const std::vector<std::wstring>& lines) override {
-    reports.push_back({title, lines});
-  }
-  void HideManagePage() override { pageShown = false; }
-
-  InstalledStatus status;
-  bool sizesKnown = false;
-  int pagesShown = 0;
-  bool pageShown = true;
-  std::wstring busy;
-  UninstallChoice choice;
-  std::vector<std::pair<std::wstring, std::vector<std::wstring>>> reports;
-};
-
-// One thread-safe marker the steps' hook throws to break a run off.
-struct PowerCut {};
-
-class Uninstall : public InstallWorkflow {
- protected:
-  // Everything below the test's home, as "path type mode [size]": links are
-  // listed, never followed. The test's own scratch folders and the runtime
-  // folder (cleared with the session, never below the home) are left out;
-  // log sizes change whenever a server runs.
-  std::set<std::string> Listing() const {
-    std::set<std::string> out;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(home_.root(), ec);
-         it != fs::recursive_directory_iterator(); it.increment(ec)) {
-      const fs::path relative = it->path().lexically_relative(home_.root());
-      const std::string first = relative.begin()->string();
-      if (first == "tmp" || first == "run" || relative == "setup-store") {
-        it.disable_recursion_pending();
-        continue;
-      }
-      const fs::file_status status = it->symlink_status(ec);
-      if (ec) continue;
-      const std::u8string name = relative.generic_u8string();
-      std::string line = std::string(name.begin(), name.end()) + " " +
-                         std::to_string(static_cast<int>(status.type())) + ":" +
-                         std::to_string(static_cast<int>(status.permissions()));
-      if (status.type() == fs::file_type::regular && it->path().extension() != ".log") {
-        line += " " + std::to_string(it->file_size(ec));
-      }
-      out.insert(line);
-    }
-    return out;
-  }
-  // The home as it was before the installation: the fixture made our work
-  // folder and key store as the program's start would.
-  std::set<std::string> BeforeInstall() {
-    std::set<std::string> listing = Listing();
-    for (auto it = listing.begin(); it != listing.end();) {
-      const bool ours = it->rfind("data/Tidewell", 0) == 0 || it->rfind("config/Tidewell", 0) == 0;
-      it = ours ? listing.erase(it) : std::next(it);
-    }
-    return listing;
-  }
-  static std::string Difference(const std::set<std::string>& a, const std::set<std::string>& b) {
-    std::string text;
-    for (const auto& line : a) {
-      if (b.count(line) == 0) text += "  only before: " + line + "\n";
-    }
-    for (const auto& line : b) {
-      if (a.count(line) == 0) text += "  only after:  " + line + "\n";
-    }
-    return text;
-  }
-  StepContext Context(bool removeChatSettings = true) {
-    StepContext context;
-    context.installation = harness_->OnUI([] { return TakeInstallation(); });
-    context.removeChatSettings = removeChatSettings;
-    return context;
-  }
-  void InstallOneModel() {
-    Click();
-    ASSERT_TRUE(WaitForReadyPage());
-  }
-  std::shared_ptr<CManageEngine> MakeManage(RecordingManageView& view) {
-    return harness_->OnUI([&] {
-      return std::make_shared<CManageEngine>(view, harness_->view(), harness_->engine(),
-                                             harness_->owner());
-    });
-  }
-  bool WaitIdle(RecordingManageView& view, std::size_t reports) {
-    return harness_->WaitUntil(
-        [&](RecordingView&) { return view.busy.empty() && view.reports.size() >= reports; });
-  }
-};
 
 TEST_F(Uninstall, EachStepUndoesWhatItPerformsAndChecksBoth) {
   ASSERT_NO_FATAL_FAILURE(InstallOneModel());
@@ -187,15 +74,16 @@ TEST_F(Uninstall, RemoveAModelRepairWhatWasDeletedThenUninstallFromThePageAndThe
   }
   EXPECT_TRUE(StoreHas("deepseek-r1:1.5b"));
 
-  // Uninstall from the page, keeping the models: the store and its
-  // environment entry stay, with the client's settings (the user's).
+  // Uninstall from the page, keeping the models: the store stays, handed
+  // over to the user, with the client's settings (the user's); our
+  // environment entry goes (our server was given the store itself).
   page.choice.keepModels = true;
   harness_->OnUI([&] { manage->Uninstall(); });
   ASSERT_TRUE(WaitIdle(page, 2));
   EXPECT_EQ(page.reports[1].first, L"卸载完成");
   EXPECT_FALSE(page.pageShown);
   EXPECT_TRUE(StoreHas("deepseek-r1:1.5b"));
-  EXPECT_EQ(platform::ReadUserEnvironmentValue(L"OLLAMA_MODELS"), layout.modelStore);
+  EXPECT_EQ(platform::ReadUserEnvironmentValue(L"OLLAMA_MODELS"), std::nullopt);
   EXPECT_FALSE(fs::exists(install_ / "ollama_location"));
   EXPECT_FALSE(fs::exists(home_.config() / "Tidewell"));
   harness_->OnUI([&] {
@@ -206,8 +94,9 @@ TEST_F(Uninstall, RemoveAModelRepairWhatWasDeletedThenUninstallFromThePageAndThe
   const std::vector<std::string> events = Events();
   EXPECT_EQ(std::count(events.begin(), events.end(), "uninstall"), 1);
 
-  // The terminal: a "no" removes nothing; --yes takes the models too. What
-  // is left is what was there before, and the client's own settings.
+  // The terminal: a "no" removes nothing; --yes takes what is recorded.
+  // What is left is what was there before, the client's own settings and
+  // the kept models, which are no longer ours to remove.
   harness_->OnUI([&] { GetServiceState().installFolder = layout.installFolder; });
   SaveInstallPath(layout.installFolder);
   const std::set<std::string> kept = Listing();
@@ -220,8 +109,12 @@ TEST_F(Uninstall, RemoveAModelRepairWhatWasDeletedThenUninstallFromThePageAndThe
   yes.assumeYes = true;
   EXPECT_EQ(RunUninstallCommand(yes, none, said), kUninstallDone) << said.str();
   std::set<std::string> after = Listing();
+  EXPECT_TRUE(StoreHas("deepseek-r1:1.5b"));
+  const std::string models = platform::WideToUtf8(platform::WidePath(install_.filename()));
   for (auto it = after.begin(); it != after.end();) {
-    it = it->rfind("config/xyz.chatboxapp.app", 0) == 0 ? after.erase(it) : std::next(it);
+    it = it->rfind("config/xyz.chatboxapp.app", 0) == 0 || it->rfind(models, 0) == 0
+             ? after.erase(it)
+             : std::next(it);
   }
   EXPECT_EQ(after, before) << Difference(before, after);
 }
