@@ -33,9 +33,16 @@ Json::Value NewChatboxSettings(const std::string& model, const std::string& host
 
 // Adds the model to the runner's model list (kept as it is otherwise), points
 // the runner provider at host and makes the model the default; for a document
-// an old client may read, the flat keys too. Every other member stays as it
-// was. False, with root unchanged, when root is no object or a place the
-// model must go holds a value of another kind (someone else's: left alone).
+// an old client may read, the flat keys too. A flat document (version 3 to
+// 9) is first taken to version 10 as the current client's own steps would
+// take it, our flat choice in it (chats split and converted, providers built
+// from the flat keys): at its first start that client would otherwise
+// rebuild the providers and drop our list. Where we would not end exactly
+// where it does (values it may take otherwise or throw on, the step to 3
+// that moves its own browser data, custom providers the old client still
+// reads) the document stays flat. Every other member stays as it was.
+// False, with root unchanged, when root is no object or a place the model
+// must go holds a value of another kind (someone else's: left alone).
 bool MergeChatboxSettings(Json::Value& root, const std::string& model, const std::string& host);
 
 // True when the client that reads this document would chat with the model on

@@ -141,13 +141,25 @@ LoadedStore LoadCurrent(Json::Value file) {
     loaded.migrated = true;
     if (version > 0 && version < kLastFileStoreVersion) {
       for (const std::string& key : file.getMemberNames()) {
-        if (key != "settings" && key != "configs" && key != "configVersion") file.removeMember(key);
+        if (key != "settings" && key != "configs" && key != "configVersion") {
+          loaded.browser[key] = file[key];
+          file.removeMember(key);
+        }
       }
     }
-    for (int step = version; step < kCurrentVersion; ++step) {
+    // A step that throws ends the migration where it stands.
+    int step = version;
+    for (; step < kCurrentVersion; ++step) {
       Json::Value& settings = file["settings"];
-      if (step == 9 && Truthy(settings) && settings.isObject()) {
-        settings = MigrateSettings9To10(settings);
+      if (step == 7 && !MigrateSessions7To8(loaded.browser)) break;
+      if (step == 9) {
+        const Json::Value before = settings;
+        if (Truthy(settings) && settings.isObject()) {
+          const std::optional<Json::Value> rebuilt = MigrateSettings9To10(settings);
+          if (!rebuilt) break;
+          settings = *rebuilt;
+        }
+        MigrateSessions9To10(loaded.browser, before);
       } else if (step == 10 && Truthy(settings) && settings.isObject()) {
         const Json::Value& size = Member(settings, "fontSize");
         if (size.isNumeric() && size.asDouble() == 16) {
@@ -156,7 +168,8 @@ LoadedStore LoadCurrent(Json::Value file) {
       }
       if (settings.isNull()) file.removeMember("settings");
     }
-    file["configVersion"] = kCurrentVersion;
+    if (file["settings"].isNull()) file.removeMember("settings");
+    file["configVersion"] = step;
   }
   loaded.held = HydrateCurrent(file["settings"]);
   file["settings"] = SettingsToSave(ClientVersion::V1_20_0, loaded.held);

@@ -26,6 +26,10 @@ struct LoadedStore {
   Json::Value file;
   // The settings the client holds in memory (what it shows and saves).
   Json::Value held;
+  // The browser store the current desktop client keeps everything else in:
+  // the file's other keys it moved there from an older file, as its
+  // migrations leave them (chat sessions among them).
+  Json::Value browser{Json::objectValue};
   bool firstRun = false;
   bool migrated = false;  // migrations ran from an older configVersion
 };

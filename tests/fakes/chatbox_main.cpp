@@ -6,7 +6,8 @@
 // written back on start and again when it is ended (a stop request: see
 // platform/stop_requests.h), and
 // one line on stdout saying what a user would see. `--describe` only loads
-// and prints: no lock, no write.
+// and prints: no lock, no write (with `--chats`, a second line: the chats
+// the current client lists after moving and migrating an older file's).
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +63,7 @@ int main(int argc, char** argv) {
   if (HasArg(argc, argv, "--describe")) {
     const LoadedStore loaded = LoadStore(*client, OpenStore(file));
     SayLine(DescribeView(ViewOf(*client, loaded.held)));
+    if (HasArg(argc, argv, "--chats")) SayLine(DescribeChats(loaded.browser));
     return 0;
   }
   CheckSandbox(argc, argv);

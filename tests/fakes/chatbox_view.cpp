@@ -110,6 +110,23 @@ std::string Joined(const std::vector<std::string>& items) {
 
 }  // namespace
 
+std::string DescribeChats(const Json::Value& browser) {
+  std::vector<std::string> chats;
+  const Json::Value& list = Member(browser, "chat-sessions-list");
+  if (list.isArray()) {
+    for (const Json::Value& meta : list) {
+      const std::string id = StringOf(Member(meta, "id"));
+      const Json::Value& session = Member(browser, ("session:" + id).c_str());
+      const Json::Value& settings = Member(session, "settings");
+      chats.push_back(id + ":" +
+                      (session.isObject() ? StringOf(Member(settings, "provider")) + "/" +
+                                                StringOf(Member(settings, "modelId"))
+                                          : std::string("?")));
+    }
+  }
+  return "chats=" + Joined(chats);
+}
+
 UserView ViewOf(ClientVersion client, const Json::Value& held) {
   return client == ClientVersion::V1_9_8 ? LegacyView(held) : CurrentView(held);
 }

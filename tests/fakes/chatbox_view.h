@@ -27,4 +27,10 @@ UserView ViewOf(ClientVersion client, const Json::Value& held);
 // control character shown as '?'.
 std::string DescribeView(const UserView& view);
 
+// The current client's chat list, from its browser store
+// (LoadedStore::browser): "chats=ID:PROVIDER/MODEL,..." for each listed
+// session, with the provider and model its settings name ("?" where the
+// session is missing).
+std::string DescribeChats(const Json::Value& browser);
+
 }  // namespace fake_chatbox

@@ -55,12 +55,16 @@ const char kVersion6[] = R"({
   "settings": {"aiProvider": "openai", "openaiKey": "sk-user", "ollamaHost": "http://10.0.0.5:11434",
                "ollamaModel": "llama3:8b", "theme": 0, "fontSize": 14}
 })";
+// Taken to version 10 as the client would: providers built from the flat
+// keys (the OpenAI key among them), custom providers made anew (none).
 const char kVersion6After[] = R"({
-  "configVersion": 6, "myCopilots": [{"name": "翻译"}],
+  "configVersion": 10, "myCopilots": [{"name": "翻译"}],
   "settings": {"aiProvider": "ollama", "openaiKey": "sk-user", "ollamaHost": "http://127.0.0.1:11999",
                "ollamaModel": "deepseek-r1:7b", "theme": 0, "fontSize": 14,
-               "providers": {"ollama": {"apiHost": "http://127.0.0.1:11999",
+               "providers": {"openai": {"apiKey": "sk-user"},
+                             "ollama": {"apiHost": "http://127.0.0.1:11999",
                                         "models": [{"modelId": "deepseek-r1:7b"}]}},
+               "customProviders": [],
                "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}
 })";
 
@@ -136,6 +140,124 @@ TEST(ChatboxSettingsRules, MergeAddsOurModelAndChangesNothingElse) {
     const Json::Value once = root;
     ASSERT_TRUE(MergeChatboxSettings(root, kModel, kHost));
     EXPECT_EQ(root, once);
+  }
+}
+
+// What the client's steps to 10 make of a flat document, done by us: its
+// first start then keeps the list we add.
+TEST(ChatboxSettingsRules, AFlatDocumentGoesToVersion10AsTheClientWouldTakeIt) {
+  const std::vector<MergeCase> cases = {
+      {"chats split, then each in the new form", R"({"configVersion": 7,
+         "chat-sessions": [
+           {"id": "s1", "name": "A", "type": "chat", "starred": true, "messages": [{"id": "m"}],
+            "settings": {"aiProvider": "openai", "model": "gpt-4", "temperature": 0.3}},
+           {"id": "s2", "name": "B", "type": "chat", "settings": {"temperature": null}},
+           {"id": "s3", "name": "C"}],
+         "settings": {"aiProvider": "openai", "model": "gpt-4o", "temperature": 0.7, "topP": 1}})",
+       R"({"configVersion": 10,
+         "chat-sessions": [
+           {"id": "s1", "name": "A", "type": "chat", "starred": true, "messages": [{"id": "m"}],
+            "settings": {"aiProvider": "openai", "model": "gpt-4", "temperature": 0.3}},
+           {"id": "s2", "name": "B", "type": "chat", "settings": {"temperature": null}},
+           {"id": "s3", "name": "C"}],
+         "chat-sessions-list": [{"id": "s1", "name": "A", "type": "chat", "starred": true},
+                                {"id": "s2", "name": "B", "type": "chat"}, {"id": "s3", "name": "C"}],
+         "session:s1": {"id": "s1", "name": "A", "type": "chat", "starred": true,
+                        "messages": [{"id": "m"}], "settings": {"provider": "openai",
+                        "modelId": "gpt-4", "temperature": 0.3, "topP": 1}},
+         "session:s2": {"id": "s2", "name": "B", "type": "chat", "settings": {"provider": "ollama",
+                        "modelId": "deepseek-r1:7b", "temperature": 0.7, "topP": 1}},
+         "session:s3": {"id": "s3", "name": "C", "settings": {"provider": "chatbox-ai",
+                        "modelId": "DALL-E-3", "imageGenerateNum": 3, "dalleStyle": "vivid"}},
+         "settings": {"aiProvider": "ollama", "model": "gpt-4o", "temperature": 0.7, "topP": 1,
+           "ollamaHost": "http://127.0.0.1:11999", "ollamaModel": "deepseek-r1:7b",
+           "providers": {"ollama": {"apiHost": "http://127.0.0.1:11999",
+                                    "models": [{"modelId": "deepseek-r1:7b"}]}},
+           "customProviders": [],
+           "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})"},
+      {"providers built anew: the client's OpenAI models first, ours replace an old list",
+       R"({"configVersion": 9, "settings": {"openaiKey": "sk", "openaiCustomModel": "my-gpt",
+         "openaiCustomModelOptions": ["gpt-4o", "x", "x"], "azureApikey": "ak",
+         "azureDeploymentNameOptions": ["d1"], "geminiAPIHost": "https://g", "xAIKey": "",
+         "providers": {"ollama": {"models": [{"modelId": "old"}]}}}})",
+       R"({"configVersion": 10, "settings": {"openaiKey": "sk", "openaiCustomModel": "my-gpt",
+         "openaiCustomModelOptions": ["gpt-4o", "x", "x"], "azureApikey": "ak",
+         "azureDeploymentNameOptions": ["d1"], "geminiAPIHost": "https://g", "xAIKey": "",
+         "aiProvider": "ollama", "ollamaHost": "http://127.0.0.1:11999",
+         "ollamaModel": "deepseek-r1:7b",
+         "providers": {
+           "openai": {"apiKey": "sk", "models": [
+             {"modelId": "gpt-5.4", "capabilities": ["vision", "tool_use", "reasoning"],
+              "contextWindow": 1050000, "maxOutput": 128000},
+             {"modelId": "gpt-5-mini", "capabilities": ["vision", "tool_use", "reasoning"],
+              "contextWindow": 400000, "maxOutput": 128000},
+             {"modelId": "gpt-4o", "capabilities": ["vision", "tool_use"],
+              "contextWindow": 128000, "maxOutput": 16384},
+             {"modelId": "gpt-4o-mini", "capabilities": ["vision", "tool_use"],
+              "contextWindow": 128000, "maxOutput": 16384},
+             {"modelId": "o4-mini", "capabilities": ["vision", "tool_use", "reasoning"],
+              "contextWindow": 200000, "maxOutput": 100000},
+             {"modelId": "o3-pro", "capabilities": ["vision", "tool_use", "reasoning"],
+              "contextWindow": 200000, "maxOutput": 100000},
+             {"modelId": "o3-mini", "capabilities": ["vision", "tool_use", "reasoning"],
+              "contextWindow": 200000, "maxOutput": 100000},
+             {"modelId": "text-embedding-3-small", "type": "embedding"},
+             {"modelId": "my-gpt"}, {"modelId": "x"}]},
+           "azure": {"apiKey": "ak", "models": [{"modelId": "d1"}]},
+           "gemini": {"apiHost": "https://g"},
+           "ollama": {"apiHost": "http://127.0.0.1:11999", "models": [{"modelId": "deepseek-r1:7b"}]}},
+         "customProviders": [],
+         "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})"},
+      {"OpenAI options that are no list: the client's try leaves OpenAI out",
+       R"({"configVersion": 9, "settings": {"openaiKey": "sk", "openaiCustomModelOptions": "x"}})",
+       R"({"configVersion": 10, "settings": {"openaiKey": "sk", "openaiCustomModelOptions": "x",
+         "aiProvider": "ollama", "ollamaHost": "http://127.0.0.1:11999",
+         "ollamaModel": "deepseek-r1:7b",
+         "providers": {"ollama": {"apiHost": "http://127.0.0.1:11999",
+                                  "models": [{"modelId": "deepseek-r1:7b"}]}},
+         "customProviders": [],
+         "defaultChatModel": {"provider": "ollama", "model": "deepseek-r1:7b"}}})"},
+  };
+  for (const MergeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Json::Value root = Parsed(c.before);
+    ASSERT_TRUE(MergeChatboxSettings(root, kModel, kHost));
+    EXPECT_EQ(root, Parsed(c.after)) << root.toStyledString();
+    EXPECT_EQ(ChatboxLayoutOf(root), ChatboxLayout::kProviders);
+    EXPECT_TRUE(ChatboxSettingsUseModel(root, kModel));
+  }
+}
+
+// Where the client's steps would do what we cannot (its own browser data,
+// a throw) or take the old client's custom providers from it, the document
+// keeps its version and gets both layouts, its chats untouched.
+TEST(ChatboxSettingsRules, AFlatDocumentTheClientMustTakeItselfStaysFlat) {
+  const std::vector<std::string> documents = {
+      R"({"configVersion": 2, "settings": {}})",
+      R"({"configVersion": -1, "settings": {}})",
+      R"({"configVersion": 6, "settings": {"customProviders": [{"id": "c", "name": "Mine"}]}})",
+      R"({"configVersion": 6, "settings": {"azureApikey": "k", "azureDeploymentNameOptions": "d"}})",
+      R"({"configVersion": 6, "chat-sessions": {"id": "s"}})",
+      R"({"configVersion": 6, "chat-sessions": [{"name": "no id"}]})",
+      R"({"configVersion": 6, "chat-sessions": [{"id": 5}]})",
+      R"({"configVersion": 8, "chat-sessions-list": [null]})",
+      R"({"configVersion": 8, "chat-sessions-list": [{"id": "s"}],
+          "session:s": {"id": "s", "type": "chat", "settings": {"aiProvider": "mistral"}}})",
+  };
+  for (const std::string& text : documents) {
+    SCOPED_TRACE(text);
+    const Json::Value before = Parsed(text);
+    Json::Value root = before;
+    ASSERT_TRUE(MergeChatboxSettings(root, kModel, kHost));
+    Json::Value expected = before;
+    expected["settings"] = root["settings"];
+    EXPECT_EQ(root, expected) << root.toStyledString();
+    const Json::Value& settings = root["settings"];
+    EXPECT_FALSE(settings.isMember("customProviders") &&
+                 !before["settings"].isMember("customProviders"));
+    EXPECT_EQ(settings["aiProvider"], "ollama");
+    EXPECT_EQ(settings["providers"]["ollama"]["models"][0]["modelId"], kModel);
+    EXPECT_TRUE(ChatboxSettingsUseModel(root, kModel));
   }
 }
 
