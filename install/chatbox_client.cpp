@@ -1,5 +1,6 @@
 #include <install/chatbox_client.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
@@ -8,6 +9,7 @@
 #include <base/file_helpers.h>
 #include <base/process_helpers.h>
 #include <base/text_helpers.h>
+#include <catalogue/model_catalogue.h>
 #include <config/app_constants.h>
 #include <config/json_text.h>
 #include <config/reg_key.h>
@@ -117,25 +119,151 @@ SettingsChange PlanChange(const fs::path& file, const SettingsEdit& edit) {
   return change;
 }
 
-ChatboxConfigResult EditSettings(const InstallLayout& layout, const SettingsEdit& edit) {
+ChatboxConfigResult WriteChange(const fs::path& file, const SettingsChange& change)
+    TW_REQUIRES(g_settingsMutex);
+
+ChatboxConfigResult EditSettings(const InstallLayout& layout, const SettingsEdit& edit,
+                                 const ChatboxRestart& restart) {
   CMutexLock lock(g_settingsMutex);
   const fs::path file = platform::OsPath(ChatboxSettingsFile());
   SettingsChange change = PlanChange(file, edit);
   if (!change.needed) return change.result;
-  // A running client would write its own settings over ours when it ends:
-  // it ends first, and the file is read again as it left it.
-  if (!StopChatboxIn(layout.chatboxFolder)) return ChatboxConfigResult::kWriteFailed;
+  // A running client would write its own settings over ours when it ends,
+  // and ending it may cut off an answer: only when the user agrees does it
+  // end first, and the file is read again as it left it.
+  bool restarting = false;
+  if (ChatboxRunsIn(layout.chatboxFolder)) {
+    if (!restart || !restart()) return ChatboxConfigResult::kClientRunning;
+    if (!StopChatboxIn(layout.chatboxFolder)) return ChatboxConfigResult::kWriteFailed;
+    restarting = true;
+  }
   change = PlanChange(file, edit);
-  if (!change.needed) return change.result;
+  if (!change.needed) {
+    if (restarting) StartChatbox(layout);
+    return change.result;
+  }
+  const ChatboxConfigResult written = WriteChange(file, change);
+  if (restarting) StartChatbox(layout);
+  return written;
+}
 
+// The numbered backups, as they stand after a rotation, are ours.
+void RecordBackups() {
+  for (int number = 1; number <= kChatboxSettingsBackups; ++number) {
+    const std::wstring backup = ChatboxSettingsBackup(number);
+    if (FileExists(backup)) RecordTree(backup, "client-settings");
+  }
+}
+
+// Before our first change: the user's file as it was, never rotated away.
+bool KeepUsersFirstFile(const SettingsChange& change) TW_REQUIRES(g_settingsMutex) {
+  if (LoadInstallRecord().FindValue("client-settings", "first") != nullptr) return true;
+  const std::wstring first = ChatboxSettingsFirstBackup();
+  if (change.existed) {
+    if (platform::WriteFileAtomically(platform::OsPath(first), change.original) != 0) return false;
+    RecordTree(first, "client-settings");
+  }
+  return UpdateInstallRecord([&](InstallRecord& record) {
+    record.SetValue("client-settings", "first", change.existed ? first : std::wstring());
+  });
+}
+
+ChatboxConfigResult WriteChange(const fs::path& file, const SettingsChange& change)
+    TW_REQUIRES(g_settingsMutex) {
   std::string text;
   if (!WriteJson(change.root, text)) return ChatboxConfigResult::kWriteFailed;
   if (platform::CreatePrivateFolders(file.parent_path()) != 0) {
     return ChatboxConfigResult::kWriteFailed;
   }
+  if (!KeepUsersFirstFile(change)) return ChatboxConfigResult::kWriteFailed;
   if (change.existed && !KeepBackup(change.original)) return ChatboxConfigResult::kWriteFailed;
+  RecordBackups();
   return platform::WriteFileAtomically(file, text) == 0 ? ChatboxConfigResult::kWritten
                                                         : ChatboxConfigResult::kWriteFailed;
+}
+
+// The member at the path below root, or null.
+const Json::Value* At(const Json::Value& root, std::initializer_list<const char*> path) {
+  const Json::Value* value = &root;
+  for (const char* name : path) {
+    if (!value->isObject() || !value->isMember(name)) return nullptr;
+    value = &(*value)[name];
+  }
+  return value;
+}
+
+// Puts the member at the path back as original has it, or takes it out
+// where original has none. A parent the client made something else of is
+// left alone.
+void PutBack(Json::Value& current, const Json::Value& original,
+             std::initializer_list<const char*> path) {
+  Json::Value* parent = &current;
+  const char* last = nullptr;
+  std::size_t depth = 0;
+  for (const char* name : path) {
+    if (++depth == path.size()) {
+      last = name;
+      break;
+    }
+    if (!parent->isObject() || !parent->isMember(name)) return;
+    parent = &(*parent)[name];
+  }
+  if (!parent->isObject()) return;
+  if (const Json::Value* was = At(original, path)) {
+    (*parent)[last] = *was;
+  } else {
+    parent->removeMember(last);
+  }
+}
+
+bool ListedIn(const Json::Value* models, const Json::Value& entry) {
+  if (models == nullptr || !models->isArray()) return false;
+  for (const Json::Value& each : *models) {
+    if (each == entry) return true;
+  }
+  return false;
+}
+
+// Removes the member when it is an empty object that original did not have.
+void DropIfAdded(Json::Value& current, const Json::Value& original,
+                 std::initializer_list<const char*> parentPath, const char* name) {
+  const Json::Value* parent = At(current, parentPath);
+  if (parent == nullptr || !parent->isObject()) return;
+  const Json::Value* member = At(*parent, {name});
+  if (member == nullptr || !member->isObject() || !member->empty()) return;
+  Json::Value* target = &current;
+  for (const char* step : parentPath) target = &(*target)[step];
+  const Json::Value* had = At(original, parentPath);
+  if (had == nullptr || At(*had, {name}) == nullptr) target->removeMember(name);
+}
+
+// What we put into a document, taken back as the user had it: the chosen
+// provider, host and model, our models in the runner's list, and the
+// containers we made for them.
+void RestoreChoice(Json::Value& current, const Json::Value& original,
+                   const std::vector<std::string>& ours) {
+  for (const char* flat : {"aiProvider", "ollamaHost", "ollamaModel", "defaultChatModel"}) {
+    PutBack(current, original, {"settings", flat});
+  }
+  PutBack(current, original, {"settings", "providers", "ollama", "apiHost"});
+  const Json::Value* found = At(current, {"settings", "providers", "ollama", "models"});
+  if (found != nullptr && found->isArray()) {
+    Json::Value& models = current["settings"]["providers"]["ollama"]["models"];
+    const Json::Value* had = At(original, {"settings", "providers", "ollama", "models"});
+    Json::Value kept(Json::arrayValue);
+    for (const Json::Value& entry : models) {
+      const Json::Value* id = At(entry, {"modelId"});
+      const bool ourModel = id != nullptr && id->isString() &&
+                            std::find(ours.begin(), ours.end(), id->asString()) != ours.end();
+      if (!ourModel || ListedIn(had, entry)) kept.append(entry);
+    }
+    models = kept;
+    if (models.empty() && had == nullptr) {
+      current["settings"]["providers"]["ollama"].removeMember("models");
+    }
+  }
+  DropIfAdded(current, original, {"settings", "providers"}, "ollama");
+  DropIfAdded(current, original, {"settings"}, "providers");
 }
 
 }  // namespace
@@ -178,29 +306,67 @@ std::wstring ChatboxSettingsBackup(int number) {
   return ChatboxSettingsFile() + L".before-tidewell-" + std::to_wstring(number);
 }
 
-ChatboxConfigResult WriteChatboxConfig(const std::string& tag, const std::string& host) {
-  return WriteChatboxConfig(CurrentInstallLayout(), tag, host);
+ChatboxConfigResult WriteChatboxConfig(const std::string& tag, const std::string& host,
+                                       const ChatboxRestart& restart) {
+  return WriteChatboxConfig(CurrentInstallLayout(), tag, host, restart);
 }
 
 ChatboxConfigResult WriteChatboxConfig(const InstallLayout& layout, const std::string& tag,
-                                       const std::string& host) {
+                                       const std::string& host, const ChatboxRestart& restart) {
   const std::string model = Narrow936ToUtf8(tag);
   if (model.empty() || host.empty()) return ChatboxConfigResult::kWriteFailed;
   SettingsEdit edit;
   edit.fresh = [&] { return NewChatboxSettings(model, host); };
   edit.apply = [&](Json::Value& root) { return MergeChatboxSettings(root, model, host); };
-  return EditSettings(layout, edit);
+  return EditSettings(layout, edit, restart);
 }
 
 ChatboxConfigResult DropModelFromChatboxConfig(const InstallLayout& layout, const std::string& tag,
-                                               const std::vector<std::string>& remaining) {
+                                               const std::vector<std::string>& remaining,
+                                               const ChatboxRestart& restart) {
   if (tag.empty()) return ChatboxConfigResult::kWriteFailed;
   SettingsEdit edit;  // a missing file names no model: nothing to do
   edit.apply = [&](Json::Value& root) {
     DropChatboxModel(root, tag, remaining);
     return true;
   };
-  return EditSettings(layout, edit);
+  return EditSettings(layout, edit, restart);
+}
+
+std::wstring ChatboxSettingsFirstBackup() { return ChatboxSettingsFile() + L".before-tidewell"; }
+
+bool RestoreUsersChatboxChoice() {
+  CMutexLock lock(g_settingsMutex);
+  const InstallRecord record = LoadInstallRecord();
+  const RecordedValue* first = record.FindValue("client-settings", "first");
+  if (first == nullptr) return true;  // never changed by us
+  Json::Value original(Json::objectValue);
+  std::string bytes;
+  if (!first->value.empty() &&
+      (ReadSettingsFile(platform::OsPath(first->value), bytes) != FileState::kRead ||
+       !ParseJson(bytes, original) || !original.isObject())) {
+    return false;
+  }
+  const fs::path file = platform::OsPath(ChatboxSettingsFile());
+  const FileState state = ReadSettingsFile(file, bytes);
+  if (state == FileState::kUnusable) return false;
+  if (state == FileState::kRead && !bytes.empty()) {
+    Json::Value current;
+    if (!ParseJson(bytes, current) || !current.isObject()) return false;
+    std::vector<std::string> ours;
+    for (const ModelEntry& model : ModelCatalogue()) {
+      ours.push_back(WideToUtf8(std::wstring(model.tag)));
+    }
+    RestoreChoice(current, original, ours);
+    std::string text;
+    if (!WriteJson(current, text) || platform::WriteFileAtomically(file, text) != 0) return false;
+  }
+  RemoveRecorded(ChatboxSettingsFirstBackup());
+  for (int number = 1; number <= kChatboxSettingsBackups; ++number) {
+    RemoveRecorded(ChatboxSettingsBackup(number));
+  }
+  UpdateInstallRecord([](InstallRecord& r) { r.DropValue("client-settings", "first"); });
+  return true;
 }
 
 bool ReadChatboxSettings(Json::Value& root) {

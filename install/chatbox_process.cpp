@@ -151,6 +151,13 @@ bool StopChatboxIn(const std::wstring& chatboxFolder, int timeoutMs) {
   return true;
 }
 
+bool ChatboxRunsIn(const std::wstring& chatboxFolder) {
+  CMutexLock lock(g_mutex);
+  if (g_started && !g_started->HasExited()) return true;
+  return !chatboxFolder.empty() &&
+         !platform::FindProcessesInFolder(platform::OsPath(chatboxFolder)).empty();
+}
+
 SandboxCheck SetChatboxSandboxCheck(SandboxCheck check) {
   CMutexLock lock(g_mutex);
   const SandboxCheck previous = g_sandboxCheck;

@@ -42,6 +42,10 @@ bool StartChatbox(const InstallLayout& layout);
 bool StopChatbox(int timeoutMs = kChatboxStopTimeoutMs);
 bool StopChatboxIn(const std::wstring& chatboxFolder, int timeoutMs = kChatboxStopTimeoutMs);
 
+// True while the client we started, or any process of this user running
+// from the client folder, is there.
+bool ChatboxRunsIn(const std::wstring& chatboxFolder);
+
 // Where StartChatbox learns why the sandbox cannot start (empty: it can).
 // The platform's check unless replaced; returns the one it replaces.
 using SandboxCheck = std::string (*)();

@@ -112,6 +112,13 @@ void CInstallEngine::StartAction(std::function<int(Action::IAction*)> task,
       std::move(onThrow));
 }
 
+bool CInstallEngine::ManageWorkBlocks() {
+  if (!m_manageWorkRunning) return false;
+  m_view.ShowMessage(TW_TR("InstallEngine", "正在修复或卸载，请等它完成后再操作。"),
+                     tw::Translate("InstallEngine", kNetworkCaption));
+  return true;
+}
+
 bool CInstallEngine::WorkRunning() const { return m_packageRunning || m_tasksRunning.load() > 0; }
 
 void CInstallEngine::ShowInstalledModels(const std::vector<std::string>& names) {
@@ -246,6 +253,7 @@ void CInstallEngine::OpenCustomerService() {
 bool CInstallEngine::RemoteConfigReady() const { return m_configReady; }
 
 void CInstallEngine::OnInstallClick() {
+  if (ManageWorkBlocks()) return;
   ReportEvent("clickInstallPack", true);
   ShowCause(L"");
   const std::wstring folder = m_view.GetChildText("InstPath");
@@ -680,6 +688,7 @@ void CInstallEngine::ShowDownloadedModel(const std::string& number) {
 }
 
 void CInstallEngine::OnModelRowDownloadClick(int row) {
+  if (ManageWorkBlocks()) return;
   ShowRowCause(row, L"");
   if (!ConfirmRowPullFits(row)) return;
   m_activeModelRow = row;
@@ -759,7 +768,18 @@ void CInstallEngine::ShowModelRowProgress(int row, bool idle) {
 
 void CInstallEngine::ConfigureChatClient(const std::string& tag, Action::IAction* action,
                                          const InstallLayout& layout) {
-  if (WriteChatboxConfig(layout, tag, RunnerServerAddress()) != ChatboxConfigResult::kUnusable) {
+  // A running client is restarted only when the user agrees; otherwise
+  // its next start by try-now takes the change.
+  const ChatboxRestart ask = [this, action] {
+    return action->RunOnUI([this] {
+             return m_view.AskToContinue(tw::Translate("ChatboxClient", kChatboxRestartText),
+                                         tw::Translate("ChatboxClient", kChatboxRestartCaption))
+                        ? 1
+                        : 0;
+           }) == 1;
+  };
+  if (WriteChatboxConfig(layout, tag, RunnerServerAddress(), ask) !=
+      ChatboxConfigResult::kUnusable) {
     return;
   }
   action->RunOnUI([this] {
@@ -770,6 +790,7 @@ void CInstallEngine::ConfigureChatClient(const std::string& tag, Action::IAction
 }
 
 void CInstallEngine::TryNow() {
+  if (ManageWorkBlocks()) return;
   // Starting the runner's server and the client may take a while: the
   // image stays disabled until the client has been started.
   m_view.EnableChild(kTryNowImage, false);

@@ -136,6 +136,9 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   // Whether an installation, a pull or other work of the window runs: the
   // manage page changes nothing meanwhile.
   bool WorkRunning() const;
+  // The manage page's repair, removal or uninstall runs: nothing of the
+  // window's starts meanwhile (window thread).
+  void SetManageWorkRunning(bool running) { m_manageWorkRunning = running; }
   // After models were removed: the ready page and the model list show what
   // the runner still has (names as it lists them); with nothing of the
   // catalogue left, the window returns to the install page.
@@ -238,6 +241,9 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   // The graphics cards once detected (window thread).
   std::optional<std::vector<platform::GraphicsCard>> m_graphicsCards;
   bool m_installWaitingForConfig = false;
+  bool m_manageWorkRunning = false;
+  // True (after saying so) while the manage page's work runs.
+  bool ManageWorkBlocks();
   bool m_serviceWaitingForConfig = false;
   // The package chosen on disk; empty: downloaded (window thread).
   std::wstring m_localPackage;

@@ -337,11 +337,14 @@ class ClientSettingsStep : public InstallStep {
     const StepOutcome now = CheckAgainst(models);
     if (now.ok || !models || models->empty()) return now;
     const std::string& model = models->front().name;
-    switch (WriteChatboxConfig(context.installation.layout, OsText(model), RunnerServerAddress())) {
+    switch (WriteChatboxConfig(context.installation.layout, OsText(model), RunnerServerAddress(),
+                               context.restartClient)) {
       case ChatboxConfigResult::kWritten:
         return Done(Fill(TW_TR("InstallSteps", "已改为使用 %ls"), Utf8ToWide(model)));
       case ChatboxConfigResult::kUnusable:
         return Failed(TW_TR("InstallSteps", "设置文件无法读取，已保持原样"));
+      case ChatboxConfigResult::kClientRunning:
+        return Failed(TW_TR("InstallSteps", "Chatbox 正在运行，关闭后再修复即可"));
       case ChatboxConfigResult::kWriteFailed:
         break;
     }
@@ -349,14 +352,19 @@ class ClientSettingsStep : public InstallStep {
   }
   // The client's settings hold the user's chats: they go only when asked.
   StepOutcome Undo(const StepContext& context) override {
-    if (!context.removeChatSettings) {
-      StepOutcome kept = Done(TW_TR("InstallSteps", "已保留"));
-      if (Exists(ChatboxSettingsFolder())) kept.leftBehind.push_back(ChatboxSettingsFolder());
-      return kept;
-    }
+    // The client goes with the uninstall; ended first, it cannot write its
+    // settings back over what is put back.
     if (!StopChatboxIn(context.installation.layout.chatboxFolder)) {
       return Failed(TW_TR("InstallSteps", "无法结束正在运行的 Chatbox"));
     }
+    if (!context.removeChatSettings) {
+      if (!RestoreUsersChatboxChoice())
+        return Failed(TW_TR("InstallSteps", "设置文件无法读取，已保持原样"));
+      StepOutcome kept = Done(TW_TR("InstallSteps", "已保留，模型选择已恢复为安装前的设置"));
+      if (Exists(ChatboxSettingsFolder())) kept.leftBehind.push_back(ChatboxSettingsFolder());
+      return kept;
+    }
+    UpdateInstallRecord([](InstallRecord& r) { r.DropValue("client-settings", "first"); });
     return RemoveOurFolder(ChatboxSettingsFolder(), TW_TR("InstallSteps", "已删除"));
   }
 

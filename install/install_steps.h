@@ -27,6 +27,9 @@ struct StepContext {
   // Called before each step runs; tests throw from it to break a run off
   // there as a power cut would.
   std::function<void(const char* step)> beforeStep;
+  // Asked when the chat client's settings must change while our client
+  // runs: true to restart it now. Without it a running client is left be.
+  std::function<bool()> restartClient;
 };
 
 struct StepOutcome {

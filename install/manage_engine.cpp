@@ -76,15 +76,33 @@ void CManageEngine::RefreshPage() {
 
 void CManageEngine::StartWork(const std::wstring& busyText,
                               std::function<int(Action::IAction*)> task) {
-  m_busy = true;
+  SetBusy(true);
   m_view.ShowManageBusy(busyText);
   StartEngineTask(m_owner, shared_from_this(), std::move(task), [this] {
-    m_busy = false;
+    SetBusy(false);
     m_view.ShowManageBusy(L"");
     m_view.ShowManageReport(TW_TR("ManageEngine", "提示"),
                             {TW_TR("ManageEngine", "操作未能完成，请重试。")});
     RefreshPage();
   });
+}
+
+ChatboxRestart CManageEngine::AskRestart(Action::IAction* action) {
+  return [this, action] {
+    return action->RunOnUI([this] {
+             return m_installView.AskToContinue(
+                        tw::Translate("ChatboxClient", kChatboxRestartText),
+                        tw::Translate("ChatboxClient", kChatboxRestartCaption))
+                        ? 1
+                        : 0;
+           }) == 1;
+  };
+}
+
+void CManageEngine::SetBusy(bool busy) {
+  m_busy = busy;
+  // One gate for both: the window starts nothing while this runs.
+  m_installEngine.SetManageWorkRunning(busy);
 }
 
 bool CManageEngine::CanStart() {
@@ -96,7 +114,7 @@ bool CManageEngine::CanStart() {
 }
 
 void CManageEngine::EndWork(InstalledStatus status, const std::vector<std::string>& models) {
-  m_busy = false;
+  SetBusy(false);
   m_view.ShowManageBusy(L"");
   m_status = std::move(status);
   ShowPage();
@@ -124,8 +142,12 @@ void CManageEngine::RemoveModel(const std::string& name) {
         const std::vector<std::string> remaining = ListedNames(layout);
         // The client must not greet the user with a model that is gone, nor
         // lose one the runner still has.
-        const bool settingsKept = !removed || DropModelFromChatboxConfig(layout, name, remaining) ==
-                                                  ChatboxConfigResult::kWritten;
+        const ChatboxConfigResult dropped =
+            removed ? DropModelFromChatboxConfig(layout, name, remaining, AskRestart(action))
+                    : ChatboxConfigResult::kWritten;
+        // A running client the user keeps takes the change at its next start.
+        const bool settingsKept = dropped == ChatboxConfigResult::kWritten ||
+                                  dropped == ChatboxConfigResult::kClientRunning;
         InstalledStatus status = CollectInstalledStatus(layout, kStatusTimeoutMs);
         action->RunOnUI([&] {
           if (server == ServerFound::kOurs) {
@@ -133,7 +155,7 @@ void CManageEngine::RemoveModel(const std::string& name) {
           } else {
             // Nothing was removed, and without our server nothing was
             // listed: the main window keeps the models it shows.
-            m_busy = false;
+            SetBusy(false);
             m_view.ShowManageBusy(L"");
             m_status = std::move(status);
             ShowPage();
@@ -178,7 +200,9 @@ void CManageEngine::Repair() {
   context.installation = TakeInstallation();
   StartWork(TW_TR("ManageEngine", "正在检查并修复…"), [this, context](Action::IAction* action) {
     bool allWell = false;
-    std::vector<std::wstring> lines = RepairInstallation(context, &allWell);
+    StepContext asking = context;
+    asking.restartClient = AskRestart(action);
+    std::vector<std::wstring> lines = RepairInstallation(asking, &allWell);
     const std::vector<std::string> models = ListedNames(context.installation.layout);
     InstalledStatus status = CollectInstalledStatus(context.installation.layout, kStatusTimeoutMs);
     action->RunOnUI([&] {
@@ -205,7 +229,7 @@ void CManageEngine::Uninstall() {
   StartWork(TW_TR("ManageEngine", "正在卸载…"), [this, context](Action::IAction* action) {
     const UninstallReport report = UninstallEverything(context);
     action->RunOnUI([&] {
-      m_busy = false;
+      SetBusy(false);
       m_view.ShowManageBusy(L"");
       ClosePage();
       m_installEngine.ShowInstalledModels({});
@@ -230,6 +254,8 @@ void CManageEngine::ShowPage() {
 }
 
 void CManageEngine::ClosePage() {
+  // A repair or uninstall ends with its report on the page.
+  if (m_busy) return;
   m_pageOpen = false;
   m_view.HideManagePage();
   m_installView.HideOverlay();

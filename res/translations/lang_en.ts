@@ -11,6 +11,32 @@
     <context>
         <name>InstallEngine</name>
         <message>
+            <source>以下内容不是本程序安装的或按您的选择保留，未删除：</source>
+            <translation>Not removed, because this program did not install it or you chose to keep it:</translation>
+        </message>
+        <message>
+            <source>卸载完成</source>
+            <translation>Uninstalled</translation>
+        </message>
+        <message>
+            <source>卸载未能全部完成</source>
+            <translation>Uninstall not fully completed</translation>
+        </message>
+        <message>
+            <source>上次的卸载没有完成。现在完成卸载吗？
+选择“否”则保持现状，重新安装或修复后将不再提示。</source>
+            <translation>The last uninstall did not finish. Finish it now?
+Choose No to leave everything as it is; after an installation or a repair you will not be asked again.</translation>
+        </message>
+        <message>
+            <source>完成卸载</source>
+            <translation>Finish uninstall</translation>
+        </message>
+        <message>
+            <source>正在修复或卸载，请等它完成后再操作。</source>
+            <translation>A repair or uninstall is running. Please wait until it has finished.</translation>
+        </message>
+        <message>
             <source>DeepSeek安装不存在，不能安装!</source>
             <translation>The DeepSeek install folder does not exist: cannot install!</translation>
         </message>
@@ -87,6 +113,34 @@ Install anyway?</translation>
     </context>
     <context>
         <name>InstallSteps</name>
+        <message>
+            <source>已删除本程序创建的内容，其余保留</source>
+            <translation>removed what this program made; the rest kept</translation>
+        </message>
+        <message>
+            <source>不是本程序创建的，保留</source>
+            <translation>not made by this program; kept</translation>
+        </message>
+        <message>
+            <source>无法创建安装位置</source>
+            <translation>cannot create the install location</translation>
+        </message>
+        <message>
+            <source>%ls 不是本程序创建的，未作改动</source>
+            <translation>%ls was not made by this program; left unchanged</translation>
+        </message>
+        <message>
+            <source>已被换成指向别处的链接，未作改动</source>
+            <translation>replaced by a link to somewhere else; left unchanged</translation>
+        </message>
+        <message>
+            <source>不是本程序创建的，未作改动</source>
+            <translation>not made by this program; left unchanged</translation>
+        </message>
+        <message>
+            <source>使用您自己的设置</source>
+            <translation>your own setting is used</translation>
+        </message>
         <message>
             <source>未能全部删除：%ls</source>
             <translation>not all removed: %ls</translation>
@@ -375,6 +429,14 @@ Install anyway?</translation>
     </context>
     <context>
         <name>ManageEngine</name>
+        <message>
+            <source>模型 %ls 没有删除：本程序安装的模型服务未能启动。</source>
+            <translation>Model %ls was not removed: this program's model service could not be started.</translation>
+        </message>
+        <message>
+            <source>模型 %ls 没有删除：模型服务的地址上运行的是其他程序，不是本程序安装的 Ollama。</source>
+            <translation>Model %ls was not removed: another program, not the Ollama this program installed, runs at the model service's address.</translation>
+        </message>
         <message>
             <source>正在安装或下载模型，请等它完成后再操作。</source>
             <translation>Installing or downloading a model: please wait until it is done.</translation>
@@ -1338,6 +1400,13 @@ Click install again; if it fails again, contact support.</translation>
         <message>
             <source>下载此模型并在 Chatbox 中使用</source>
             <translation>Download this model and use it in Chatbox</translation>
+        </message>
+    </context>
+    <context>
+        <name>OwnedFiles</name>
+        <message>
+            <source>安装位置 %ls 中已有不是本程序创建的文件夹 %ls。为免改动您的文件，安装没有进行。请选择其他安装位置，或将这个文件夹移到别处后再安装。</source>
+            <translation>The install location %ls already holds a folder %ls that this program did not create. To leave your files untouched, nothing was installed. Choose another install location, or move that folder elsewhere and install again.</translation>
         </message>
     </context>
 </TS>

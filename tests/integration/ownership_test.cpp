@@ -7,6 +7,7 @@
 
 #include <functional>
 
+#include <install/chatbox_process.h>
 #include <install/install_record.h>
 
 namespace {
@@ -60,7 +61,16 @@ TEST_F(Ownership, ASameNamedObjectOfTheUsersIsLeftAsItWasByInstallRepairAndUnins
     const char* folder;  // the install folder below the home ("" for the home itself)
     std::function<void(const fs::path& install, const fs::path& home)> place;
     const wchar_t* stopsAt;  // the folder the installation stops at, or null
+    // After the uninstall: what a listing cannot tell.
+    std::function<void(const fs::path& home)> after = {};
   };
+  // A current client's settings chosen by the user: a remote runner and
+  // another provider's model.
+  const std::string usersSettings =
+      R"({"configVersion":12,"settings":{"theme":"dark","providers":{"ollama":{)"
+      R"("apiHost":"http://10.0.0.5:11434","models":[{"modelId":"llama3:8b"}]}},)"
+      R"("defaultChatModel":{"provider":"openai","model":"gpt-4o"}},)"
+      R"("chat-sessions-list":[{"id":"s1"}]})";
   const std::vector<Case> cases = {
       {"a project named like the unpacked package, in the home picked as install folder", "",
        [](const fs::path& install, const fs::path&) {
@@ -104,6 +114,21 @@ TEST_F(Ownership, ASameNamedObjectOfTheUsersIsLeftAsItWasByInstallRepairAndUnins
          Put(home / "config" / "environment.d" / "ollama.conf", "OLLAMA_MODELS=/srv/models\n");
        },
        nullptr},
+      {"the user's own chat client settings: their choice comes back", "f",
+       [&](const fs::path&, const fs::path& home) {
+         Put(home / "config" / "xyz.chatboxapp.app" / "config.json", usersSettings);
+       },
+       nullptr,
+       [&](const fs::path& home) {
+         const fs::path folder = home / "config" / "xyz.chatboxapp.app";
+         Json::Value now;
+         Json::Value before;
+         ASSERT_TRUE(ParseJson(ReadTextFile(folder / "config.json"), now));
+         ASSERT_TRUE(ParseJson(usersSettings, before));
+         EXPECT_EQ(now, before) << now.toStyledString();
+         // Our backups went with us.
+         EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+       }},
   };
   for (const Case& each : cases) {
     SCOPED_TRACE(each.name);
@@ -133,6 +158,7 @@ TEST_F(Ownership, ASameNamedObjectOfTheUsersIsLeftAsItWasByInstallRepairAndUnins
     const std::set<std::string> after = UsersFiles();
     EXPECT_EQ(after, before) << Difference(before, after);
     EXPECT_FALSE(fs::exists(platform::OsPath(InstallRecordFile())));
+    if (each.after) each.after(home_.root());
   }
 }
 
@@ -236,6 +262,80 @@ TEST_F(Ownership, SetupLeftoversGoAndAStoreReplacedByALinkIsNamedNotEmptied) {
   fs::remove(install_);
   std::set<std::string> after = UsersFiles();
   EXPECT_EQ(after, before) << Difference(before, after);
+}
+
+TEST_F(Ownership, NothingOfTheWindowStartsWhileRepairRunsNorClosesItsPage) {
+  ASSERT_NO_FATAL_FAILURE(InstallOneModel());
+  RecordingManageView page;
+  auto manage = MakeManage(page);
+  harness_->OnUI([&] {
+    manage->OpenManagePage();
+    manage->Repair();
+    // Try-now, a model-list pull and the install click each say why not.
+    harness_->engine().TryNow();
+    harness_->engine().OnModelRowDownloadClick(2);
+    harness_->engine().OnInstallClick();
+    manage->ClosePage();
+    EXPECT_TRUE(page.pageShown);
+    EXPECT_FALSE(harness_->engine().WorkRunning());
+  });
+  const std::vector<std::wstring> messages = Messages();
+  ASSERT_EQ(messages.size(), 3u);
+  for (const std::wstring& message : messages) {
+    EXPECT_NE(message.find(L"正在修复或卸载"), std::wstring::npos) << Narrow(message);
+  }
+  ASSERT_TRUE(WaitIdle(page, 1));
+  // Once it ended, the window works again.
+  harness_->OnUI([&] { harness_->engine().TryNow(); });
+  EXPECT_TRUE(
+      harness_->WaitUntil([&](RecordingView&) { return !harness_->engine().WorkRunning(); }));
+  EXPECT_EQ(Messages().size(), 3u);
+  EXPECT_TRUE(StopChatbox(5000));  // the client try-now started
+}
+
+TEST_F(Ownership, ARunningChatClientIsRestartedOnlyWhenTheUserAgrees) {
+  ASSERT_NO_FATAL_FAILURE(InstallOneModel());
+  const InstallLayout layout = MakeInstallLayout(platform::WidePath(install_));
+  const auto pullRow = [&](int row, bool agree) {
+    harness_->OnUI([&] {
+      harness_->view().answerContinue = agree;
+      harness_->view().questions.clear();
+      harness_->engine().OnModelRowDownloadClick(row);
+    });
+    const std::string button = "adked_btn" + std::to_string(row);
+    const std::string progress = "winProgress" + std::to_string(row);
+    ASSERT_TRUE(harness_->WaitUntil(
+        [&](RecordingView& v) { return v.IsShown(button) && !v.IsShown(progress); }));
+    // Asked once (a large model may first be asked about its fit).
+    const std::vector<std::wstring> questions =
+        harness_->OnUI([&] { return harness_->view().questions; });
+    EXPECT_EQ(std::count_if(questions.begin(), questions.end(),
+                            [](const std::wstring& question) {
+                              return question.find(L"Chatbox 需要重新启动") != std::wstring::npos;
+                            }),
+              1);
+  };
+  // A client left running would hold the test's output open.
+  struct StopClient {
+    ~StopClient() { StopChatbox(5000); }
+  } stopClient;
+  // Declined: the client goes on as it was, and so do its settings...
+  ASSERT_TRUE(StartChatbox(layout));
+  ASSERT_NO_FATAL_FAILURE(pullRow(2, false));
+  EXPECT_TRUE(ChatboxRunsIn(layout.chatboxFolder));
+  EXPECT_TRUE(ChatboxConfigHasModel("deepseek-r1:1.5b"));
+  // ...until its next start by try-now, which takes the new model.
+  ASSERT_TRUE(StopChatbox(5000));
+  harness_->OnUI([&] { harness_->engine().TryNow(); });
+  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) {
+    return v.enabled.count("imgOnceTiYan") != 0 && v.enabled["imgOnceTiYan"];
+  }));
+  EXPECT_TRUE(ChatboxConfigHasModel("deepseek-r1:7b"));
+  EXPECT_TRUE(ChatboxRunsIn(layout.chatboxFolder));
+  // Agreed: ended, changed, started again.
+  ASSERT_NO_FATAL_FAILURE(pullRow(3, true));
+  EXPECT_TRUE(ChatboxConfigHasModel("deepseek-r1:8b"));
+  EXPECT_TRUE(ChatboxRunsIn(layout.chatboxFolder));
 }
 
 }  // namespace

@@ -88,15 +88,32 @@ TEST_F(ChatboxConfigFilePosix, TheRunningClientEndsFirstAndWhatItSavesOnTheWayOu
   ASSERT_TRUE(StartChatbox());
   ASSERT_TRUE(Eventually([&] { return fs::exists(ready); }));
 
-  EXPECT_EQ(WriteChatboxConfig("deepseek-r1:7b", kHost), ChatboxConfigResult::kWritten);
+  // Not to be restarted: it goes on, and the file stays as it is.
+  bool asked = false;
+  EXPECT_EQ(WriteChatboxConfig("deepseek-r1:7b", kHost,
+                               [&] {
+                                 asked = true;
+                                 return false;
+                               }),
+            ChatboxConfigResult::kClientRunning);
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(Read()["settings"]["theme"], 1);
+  const pid_t first = std::stoi(ReadTextFile(ready));
+  EXPECT_EQ(::kill(first, 0), 0);
+  EXPECT_EQ(WriteChatboxConfig("deepseek-r1:7b", kHost), ChatboxConfigResult::kClientRunning);
+
+  // Restarted: it ends first, what it saves on the way out stays, and it
+  // is started again.
+  fs::remove(ready);
+  EXPECT_EQ(WriteChatboxConfig("deepseek-r1:7b", kHost, [] { return true; }),
+            ChatboxConfigResult::kWritten);
   EXPECT_EQ(Read()["settings"]["theme"], 2);
   EXPECT_TRUE(ChatboxConfigHasModel("deepseek-r1:7b"));
   EXPECT_EQ(ReadTextFile(Backup(1)), R"({"configVersion": 14, "settings": {"theme": 2}})");
+  ASSERT_TRUE(Eventually([&] { return fs::exists(ready); }));
+  EXPECT_NE(std::stoi(ReadTextFile(ready)), first);
 
   // With nothing to change, a running client is left running.
-  fs::remove(ready);
-  ASSERT_TRUE(StartChatbox());
-  ASSERT_TRUE(Eventually([&] { return fs::exists(ready); }));
   EXPECT_EQ(WriteChatboxConfig("deepseek-r1:7b", kHost), ChatboxConfigResult::kWritten);
   const pid_t client = std::stoi(ReadTextFile(ready));
   EXPECT_EQ(::kill(client, 0), 0);
