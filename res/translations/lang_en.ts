@@ -4,6 +4,16 @@
     <context>
         <name>ChatboxClient</name>
         <message>
+            <source>Chatbox 需要重新启动才能使用新模型。现在重新启动 Chatbox 吗？
+正在生成的回答会被中断；选择“否”则在下次点击“立即体验”时使用新模型。</source>
+            <translation>Chatbox must restart to use the new model. Restart Chatbox now?
+An answer being written would be cut off; choose No to use the new model the next time you click "Try it now".</translation>
+        </message>
+        <message>
+            <source>重新启动 Chatbox</source>
+            <translation>Restart Chatbox</translation>
+        </message>
+        <message>
             <source>无法读取聊天客户端 Chatbox 的设置文件，该文件已保持原样，未作任何修改。请打开 Chatbox，在设置中自行选择模型。</source>
             <translation>Chatbox's settings file could not be read; it was left exactly as it was. Open Chatbox and choose the model in its settings.</translation>
         </message>
@@ -113,6 +123,14 @@ Install anyway?</translation>
     </context>
     <context>
         <name>InstallSteps</name>
+        <message>
+            <source>Chatbox 正在运行，关闭后再修复即可</source>
+            <translation>Chatbox is running; close it and repair again</translation>
+        </message>
+        <message>
+            <source>已保留，模型选择已恢复为安装前的设置</source>
+            <translation>kept; the model choice is back as it was before the installation</translation>
+        </message>
         <message>
             <source>已删除本程序创建的内容，其余保留</source>
             <translation>removed what this program made; the rest kept</translation>
