@@ -632,7 +632,18 @@ RunnerCheck CInstallEngine::DetectInstalledModel(const InstallLayout& layout) {
 }
 
 void CInstallEngine::StartInstalledModelDetection() {
-  StartAction([this, layout = CurrentInstallLayout()](Action::IAction* action) {
+  const InstallLayout layout = CurrentInstallLayout();
+  // What the record and the store on disk say, at once: the window never
+  // shows "not installed" (and takes an install click) while the server
+  // starts. The runner confirms it below.
+  const std::string onDisk =
+      UninstallPending() ? std::string()
+                         : CatalogueModelOnDisk(layout, GetServiceState().rememberedModelIndex);
+  if (!onDisk.empty()) {
+    ShowDownloadedModel(onDisk);
+    m_view.SelectTabPage("tab_pages2", 1);
+  }
+  StartAction([this, layout, onDisk](Action::IAction* action) {
     // An uninstall broken off last time is finished first, once the user
     // agrees: nothing of it is then taken for an installation.
     if (UninstallPending() && action->RunOnUI([this] {
@@ -660,7 +671,16 @@ void CInstallEngine::StartInstalledModelDetection() {
       });
     }
     const RunnerCheck check = DetectInstalledModel(layout);
-    if (!check.found) return 0;
+    if (!check.found) {
+      // The runner answers and has none of them after all.
+      if (!onDisk.empty() && check.server == RunnerServerState::Ready) {
+        action->RunOnUI([this] {
+          ShowInstalledModels({});
+          return 0;
+        });
+      }
+      return 0;
+    }
     action->RunOnUI([this, &check] {
       ShowDownloadedModel(check.number);
       m_view.SelectTabPage("tab_pages2", 1);

@@ -8,9 +8,11 @@
 #include <base/file_helpers.h>
 #include <base/process_helpers.h>
 #include <base/text_helpers.h>
+#include <catalogue/model_catalogue.h>
 #include <config/app_constants.h>
 #include <install/chatbox_client.h>
 #include <install/chatbox_settings.h>
+#include <install/install_record.h>
 #include <install/ollama_runner.h>
 #include <install/runner_api.h>
 #include <install/runner_server.h>
@@ -191,4 +193,24 @@ std::string InstalledStatusReport(const InstalledStatus& status, const std::stri
   PartLine(out, "work folder", status.work);
   out += "total: " + Size(status.totalBytes) + "\n";
   return out;
+}
+
+std::string CatalogueModelOnDisk(const InstallLayout& layout, const std::string& preferred) {
+  const InstallRecord record = LoadInstallRecord();
+  if (!record.IsOurs(layout.ollamaExecutable) || !record.MayUse(layout.modelStore)) return {};
+  std::string found;
+  for (int row = 1; row <= kModelCount; ++row) {
+    const std::string number = std::to_string(row);
+    const std::string tag = WideToUtf8(ModelTagForNumber(number));
+    const std::size_t colon = tag.find(':');
+    // The runner's own layout: manifests/<registry>/library/<name>/<size>.
+    const std::filesystem::path manifest = platform::OsPath(layout.modelStore) / "manifests" /
+                                           "registry.ollama.ai" / "library" /
+                                           tag.substr(0, colon) / tag.substr(colon + 1);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(manifest, ec))) continue;
+    found = number;
+    if (number == preferred) break;
+  }
+  return found;
 }

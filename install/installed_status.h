@@ -67,3 +67,9 @@ std::optional<std::string> ChatClientVersion(const InstallLayout& layout);
 // Gathers the status below the layout. Each request to the runner server at
 // RunnerServerAddress() waits at most timeoutMs; no server is started.
 InstalledStatus CollectInstalledStatus(const InstallLayout& layout, long timeoutMs);
+
+// The catalogue number ("1" to "7") of a model the installation record
+// vouches for, read from the model store's manifests on disk without asking
+// the runner: preferred when it is there, else the largest; empty when the
+// record holds no runner and store of ours or no catalogue model is there.
+std::string CatalogueModelOnDisk(const InstallLayout& layout, const std::string& preferred);

@@ -293,6 +293,23 @@ TEST_F(Ownership, NothingOfTheWindowStartsWhileRepairRunsNorClosesItsPage) {
   EXPECT_TRUE(StopChatbox(5000));  // the client try-now started
 }
 
+TEST_F(Ownership, TheNextStartShowsTheReadyPageAtOnceFromTheRecordAndTheStore) {
+  ASSERT_NO_FATAL_FAILURE(InstallOneModel());
+  StopStartedRunnerServer();
+  harness_->OnUI([&] {
+    RecordingView& v = harness_->view();
+    v.pages["tab_pages2"] = 0;
+    v.texts["modelstrTxt"] = L"";
+    harness_->engine().StartInstalledModelDetection();
+    // Before the runner could have been asked: no install page meanwhile.
+    EXPECT_EQ(v.pages["tab_pages2"], 1);
+    EXPECT_EQ(v.texts["modelstrTxt"], L"已下载 deepseek-r1:1.5b");
+  });
+  EXPECT_TRUE(
+      harness_->WaitUntil([&](RecordingView&) { return !harness_->engine().WorkRunning(); }));
+  EXPECT_EQ(harness_->OnUI([&] { return harness_->view().pages["tab_pages2"]; }), 1);
+}
+
 TEST_F(Ownership, ARunningChatClientIsRestartedOnlyWhenTheUserAgrees) {
   ASSERT_NO_FATAL_FAILURE(InstallOneModel());
   const InstallLayout layout = MakeInstallLayout(platform::WidePath(install_));
