@@ -369,6 +369,25 @@ bool RestoreUsersChatboxChoice() {
   return true;
 }
 
+ChatboxConfigResult ListModelInChatboxConfig(const InstallLayout& layout, const std::string& model,
+                                             const std::string& host,
+                                             const ChatboxRestart& restart) {
+  if (model.empty() || host.empty()) return ChatboxConfigResult::kWriteFailed;
+  SettingsEdit edit;  // a missing file has no choice of the user's to keep
+  edit.apply = [&](Json::Value& root) { return ListChatboxModel(root, model, host); };
+  return EditSettings(layout, edit, restart);
+}
+
+bool ChatboxConfigListsModel(const std::string& model) {
+  Json::Value root;
+  return ReadChatboxSettings(root) && ChatboxSettingsListModel(root, model);
+}
+
+bool ChatboxConfigChoseOtherModel(const std::vector<std::string>& ours) {
+  Json::Value root;
+  return ReadChatboxSettings(root) && ChatboxUserChoseOtherModel(root, ours);
+}
+
 bool ReadChatboxSettings(Json::Value& root) {
   std::string bytes;
   return ReadSettingsFile(platform::OsPath(ChatboxSettingsFile()), bytes) == FileState::kRead &&

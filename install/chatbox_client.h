@@ -71,6 +71,17 @@ ChatboxConfigResult WriteChatboxConfig(const InstallLayout& layout, const std::s
 ChatboxConfigResult DropModelFromChatboxConfig(const InstallLayout& layout, const std::string& tag,
                                                const std::vector<std::string>& remaining,
                                                const ChatboxRestart& restart = {});
+// Offers the model (UTF-8) on the runner at host without choosing it, the
+// same way and with the same safety as WriteChatboxConfig: for a user who
+// chose another model themselves.
+ChatboxConfigResult ListModelInChatboxConfig(const InstallLayout& layout, const std::string& model,
+                                             const std::string& host,
+                                             const ChatboxRestart& restart = {});
+// True when the client offers the model (UTF-8) on the runner, and when the
+// user chose a model of their own there (none of ours, UTF-8).
+bool ChatboxConfigListsModel(const std::string& model);
+bool ChatboxConfigChoseOtherModel(const std::vector<std::string>& ours);
+
 // True when the client that reads the settings file would chat with the
 // model (tag in the OS narrow encoding) on the runner.
 bool ChatboxConfigHasModel(const std::string& tag);

@@ -507,3 +507,47 @@ bool DropChatboxModel(Json::Value& root, const std::string& model,
   const bool flat = DropFlat(settings, model, next);
   return providers || flat;
 }
+
+bool ChatboxUserChoseOtherModel(const Json::Value& root, const std::vector<std::string>& ours) {
+  const Json::Value* settings = Member(root, "settings");
+  if (settings == nullptr) return false;
+  const auto ourModel = [&](const Json::Value* provider, const Json::Value* model) {
+    if (!IsString(provider, kProvider) || model == nullptr || !model->isString()) return false;
+    return std::find(ours.begin(), ours.end(), model->asString()) != ours.end();
+  };
+  if (ChatboxLayoutOf(root) == ChatboxLayout::kFlat) {
+    const Json::Value* provider = Member(*settings, "aiProvider");
+    return Truthy(provider) && !ourModel(provider, Member(*settings, "ollamaModel"));
+  }
+  const Json::Value* chosen = Member(*settings, "defaultChatModel");
+  if (chosen == nullptr || !chosen->isObject() || !Truthy(Member(*chosen, "model"))) return false;
+  return !ourModel(Member(*chosen, "provider"), Member(*chosen, "model"));
+}
+
+bool ChatboxSettingsListModel(const Json::Value& root, const std::string& model) {
+  const Json::Value* settings = Member(root, "settings");
+  if (settings == nullptr || model.empty()) return false;
+  if (ChatboxLayoutOf(root) == ChatboxLayout::kFlat) return FlatUsesModel(*settings, model);
+  const Json::Value* runner = Member(*settings, "providers");
+  runner = runner ? Member(*runner, kProvider) : nullptr;
+  const Json::Value* models = runner ? Member(*runner, "models") : nullptr;
+  return models != nullptr && models->isArray() && ListsModel(*models, model);
+}
+
+bool ListChatboxModel(Json::Value& root, const std::string& model, const std::string& host) {
+  if (!root.isObject() || model.empty() || ChatboxLayoutOf(root) == ChatboxLayout::kFlat) {
+    return false;
+  }
+  Json::Value listed = root;
+  Json::Value* settings = MemberOfKind(listed, "settings", Json::objectValue);
+  Json::Value* providers =
+      settings ? MemberOfKind(*settings, "providers", Json::objectValue) : nullptr;
+  Json::Value* runner =
+      providers ? MemberOfKind(*providers, kProvider, Json::objectValue) : nullptr;
+  Json::Value* models = runner ? MemberOfKind(*runner, "models", Json::arrayValue) : nullptr;
+  if (models == nullptr || !SetString(*runner, "apiHost", host)) return false;
+  if (!ListsModel(*models, model)) models->append(ModelEntry(Json::Value(model)));
+  root = std::move(listed);
+  return true;
+}
+

@@ -59,3 +59,17 @@ bool ChatboxSettingsUseModel(const Json::Value& root, const std::string& model);
 // holding a value of another kind is left alone. True when anything changed.
 bool DropChatboxModel(Json::Value& root, const std::string& model,
                       const std::vector<std::string>& remaining);
+
+// The user chose a model of their own in the client: the document's choice
+// (the providers' default, or the flat choice where only that is read) is
+// set and is none of ours (UTF-8 runner names) on the runner.
+bool ChatboxUserChoseOtherModel(const Json::Value& root, const std::vector<std::string>& ours);
+// True when the client offers the model on the runner: it is in the
+// runner's model list (the flat choice, where only that is read).
+bool ChatboxSettingsListModel(const Json::Value& root, const std::string& model);
+// Offers the model on the runner at host without choosing it: into the
+// runner's model list, the runner pointed at host; the user's choice stays.
+// False, root unchanged, for a document whose client reads no list (flat)
+// or where a place holds a value of another kind.
+bool ListChatboxModel(Json::Value& root, const std::string& model, const std::string& host);
+

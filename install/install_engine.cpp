@@ -293,7 +293,9 @@ void CInstallEngine::OnInstallClick() {
   GetServiceState().installFolder = folder;
   // What a broken-off uninstall meant to remove is wanted again now.
   ClearPendingUninstall();
-  SaveInstallPath();
+  StepContext settings;
+  settings.installation.layout = MakeInstallLayout(folder);
+  PerformInstallStep("settings", settings);
   m_view.ShowChild(kInstallImage, false);
   m_view.ShowChild(kPackageImage, true);
   // A package on disk waits for nothing: a digest already announced is
@@ -500,7 +502,9 @@ int CInstallEngine::InstallStackTask(Action::IAction* action, const InstallLayou
   // user with an error: they are written once the runner lists it.
   if (downloaded) {
     Step("client");
-    ConfigureChatClient(modelTag(), action, layout);
+    context.model = Narrow936ToUtf8(modelTag());
+    context.restartClient = AskRestart(action);
+    if (PerformInstallStep("client-settings", context).unusable) TellSettingsUnusable(action);
     // From now on the runner's server starts with the user's session.
     PerformInstallStep("login", context);
   }
@@ -788,9 +792,16 @@ void CInstallEngine::ShowModelRowProgress(int row, bool idle) {
 
 void CInstallEngine::ConfigureChatClient(const std::string& tag, Action::IAction* action,
                                          const InstallLayout& layout) {
+  if (WriteChatboxConfig(layout, tag, RunnerServerAddress(), AskRestart(action)) ==
+      ChatboxConfigResult::kUnusable) {
+    TellSettingsUnusable(action);
+  }
+}
+
+ChatboxRestart CInstallEngine::AskRestart(Action::IAction* action) {
   // A running client is restarted only when the user agrees; otherwise
   // its next start by try-now takes the change.
-  const ChatboxRestart ask = [this, action] {
+  return [this, action] {
     return action->RunOnUI([this] {
              return m_view.AskToContinue(tw::Translate("ChatboxClient", kChatboxRestartText),
                                          tw::Translate("ChatboxClient", kChatboxRestartCaption))
@@ -798,10 +809,9 @@ void CInstallEngine::ConfigureChatClient(const std::string& tag, Action::IAction
                         : 0;
            }) == 1;
   };
-  if (WriteChatboxConfig(layout, tag, RunnerServerAddress(), ask) !=
-      ChatboxConfigResult::kUnusable) {
-    return;
-  }
+}
+
+void CInstallEngine::TellSettingsUnusable(Action::IAction* action) {
   action->RunOnUI([this] {
     m_view.ShowMessage(tw::Translate("ChatboxClient", kChatboxSettingsUnusableText),
                        tw::Translate("InstallEngine", kNetworkCaption));

@@ -42,8 +42,14 @@ constexpr long kRunnerAskTimeoutMs = 5000;
 // and the client's settings calls take.
 std::string OsText(const std::string& utf8) { return platform::WideToOsNarrow(Utf8ToWide(utf8)); }
 
-StepOutcome Done(std::wstring text) { return StepOutcome{true, std::move(text), {}}; }
-StepOutcome Failed(std::wstring text) { return StepOutcome{false, std::move(text), {}}; }
+StepOutcome Outcome(bool ok, std::wstring text) {
+  StepOutcome outcome;
+  outcome.ok = ok;
+  outcome.text = std::move(text);
+  return outcome;
+}
+StepOutcome Done(std::wstring text) { return Outcome(true, std::move(text)); }
+StepOutcome Failed(std::wstring text) { return Outcome(false, std::move(text)); }
 
 bool Exists(const std::wstring& path) {
   std::error_code ec;
@@ -331,18 +337,34 @@ class ClientSettingsStep : public InstallStep {
   StepOutcome Check(const StepContext& context) const override {
     return CheckAgainst(ListOurRunnerModels(context.installation.layout, kRunnerAskTimeoutMs));
   }
-  // The first installed model becomes the client's, on our server.
+  // The installation's model (else the first installed one) becomes the
+  // client's, on our server; a model the user chose there themselves stays
+  // chosen, ours is only offered beside it.
   StepOutcome Perform(const StepContext& context) override {
     const auto models = ListOurRunnerModels(context.installation.layout, kRunnerAskTimeoutMs);
-    const StepOutcome now = CheckAgainst(models);
-    if (now.ok || !models || models->empty()) return now;
-    const std::string& model = models->front().name;
-    switch (WriteChatboxConfig(context.installation.layout, OsText(model), RunnerServerAddress(),
-                               context.restartClient)) {
+    if (context.model.empty()) {
+      const StepOutcome now = CheckAgainst(models);
+      if (now.ok || !models || models->empty()) return now;
+    } else if (ChatboxConfigHasModel(OsText(context.model))) {
+      return Done(Fill(TW_TR("InstallSteps", "使用 %ls"), Utf8ToWide(context.model)));
+    }
+    const std::string model = context.model.empty() ? models->front().name : context.model;
+    const bool usersOwn = context.model.empty() && ChatboxConfigChoseOtherModel(Names(*models));
+    const ChatboxConfigResult result =
+        usersOwn ? ListModelInChatboxConfig(context.installation.layout, model,
+                                            RunnerServerAddress(), context.restartClient)
+                 : WriteChatboxConfig(context.installation.layout, OsText(model),
+                                      RunnerServerAddress(), context.restartClient);
+    switch (result) {
       case ChatboxConfigResult::kWritten:
-        return Done(Fill(TW_TR("InstallSteps", "已改为使用 %ls"), Utf8ToWide(model)));
-      case ChatboxConfigResult::kUnusable:
-        return Failed(TW_TR("InstallSteps", "设置文件无法读取，已保持原样"));
+        return Done(Fill(usersOwn ? TW_TR("InstallSteps", "已加入 %ls，保留您选择的模型")
+                                  : TW_TR("InstallSteps", "已改为使用 %ls"),
+                         Utf8ToWide(model)));
+      case ChatboxConfigResult::kUnusable: {
+        StepOutcome unusable = Failed(TW_TR("InstallSteps", "设置文件无法读取，已保持原样"));
+        unusable.unusable = true;
+        return unusable;
+      }
       case ChatboxConfigResult::kClientRunning:
         return Failed(TW_TR("InstallSteps", "Chatbox 正在运行，关闭后再修复即可"));
       case ChatboxConfigResult::kWriteFailed:
@@ -369,12 +391,26 @@ class ClientSettingsStep : public InstallStep {
   }
 
  private:
-  // Whether the client's settings name one of the models our server lists.
+  static std::vector<std::string> Names(const std::vector<RunnerModel>& models) {
+    std::vector<std::string> names;
+    for (const RunnerModel& model : models) names.push_back(model.name);
+    return names;
+  }
+  // Whether the client's settings name one of the models our server lists,
+  // or offer one beside a model the user chose there themselves.
   static StepOutcome CheckAgainst(const std::optional<std::vector<RunnerModel>>& models) {
     if (!models) return Failed(TW_TR("InstallSteps", "模型服务未运行，无法检查"));
     for (const RunnerModel& model : *models) {
       if (ChatboxConfigHasModel(OsText(model.name))) {
         return Done(Fill(TW_TR("InstallSteps", "使用 %ls"), Utf8ToWide(model.name)));
+      }
+    }
+    if (ChatboxConfigChoseOtherModel(Names(*models))) {
+      for (const RunnerModel& model : *models) {
+        if (ChatboxConfigListsModel(model.name)) {
+          return Done(Fill(TW_TR("InstallSteps", "可选用 %ls（您选择了其他模型）"),
+                           Utf8ToWide(model.name)));
+        }
       }
     }
     return Failed(models->empty() ? TW_TR("InstallSteps", "还没有下载模型")

@@ -30,6 +30,9 @@ struct StepContext {
   // Asked when the chat client's settings must change while our client
   // runs: true to restart it now. Without it a running client is left be.
   std::function<bool()> restartClient;
+  // The model the installation pulled (UTF-8): the chat client's settings
+  // step chooses it. Empty: the first model the runner lists.
+  std::string model;
 };
 
 struct StepOutcome {
@@ -37,6 +40,9 @@ struct StepOutcome {
   std::wstring text;  // what was found or done, for the user (Chinese)
   // What an undo left because it is not ours (or could not be removed).
   std::vector<std::wstring> leftBehind;
+  // The file the step would change could not be used and was left as it
+  // was: the caller tells the user how to choose by hand.
+  bool unusable = false;
 };
 
 class InstallStep {

@@ -124,6 +124,14 @@ Install anyway?</translation>
     <context>
         <name>InstallSteps</name>
         <message>
+            <source>已加入 %ls，保留您选择的模型</source>
+            <translation>added %ls; the model you chose stays chosen</translation>
+        </message>
+        <message>
+            <source>可选用 %ls（您选择了其他模型）</source>
+            <translation>%ls can be chosen (you chose another model)</translation>
+        </message>
+        <message>
             <source>Chatbox 正在运行，关闭后再修复即可</source>
             <translation>Chatbox is running; close it and repair again</translation>
         </message>

@@ -293,6 +293,33 @@ TEST_F(Ownership, NothingOfTheWindowStartsWhileRepairRunsNorClosesItsPage) {
   EXPECT_TRUE(StopChatbox(5000));  // the client try-now started
 }
 
+TEST_F(Ownership, RepairOffersOurModelBesideOneTheUserChoseAndNeverOverridesIt) {
+  ASSERT_NO_FATAL_FAILURE(InstallOneModel());
+  const fs::path file = platform::OsPath(ChatboxSettingsFile());
+  // The user chose another provider's model in the client, and (second
+  // round) took ours off its list too.
+  for (const bool dropOurs : {false, true}) {
+    SCOPED_TRACE(dropOurs);
+    Json::Value settings;
+    ASSERT_TRUE(ParseJson(ReadTextFile(file), settings));
+    settings["settings"]["defaultChatModel"]["provider"] = "openai";
+    settings["settings"]["defaultChatModel"]["model"] = "gpt-4o";
+    if (dropOurs) settings["settings"]["providers"]["ollama"]["models"] = Json::arrayValue;
+    std::string text;
+    ASSERT_TRUE(WriteJson(settings, text));
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+
+    bool allWell = false;
+    const std::vector<std::wstring> lines = RepairInstallation(Context(), &allWell);
+    std::wstring said;
+    for (const std::wstring& line : lines) said += line + L"\n";
+    EXPECT_TRUE(allWell) << Narrow(said);
+    ASSERT_TRUE(ParseJson(ReadTextFile(file), settings));
+    EXPECT_EQ(settings["settings"]["defaultChatModel"]["model"].asString(), "gpt-4o");
+    EXPECT_TRUE(ChatboxConfigListsModel("deepseek-r1:1.5b"));
+  }
+}
+
 TEST_F(Ownership, TheNextStartShowsTheReadyPageAtOnceFromTheRecordAndTheStore) {
   ASSERT_NO_FATAL_FAILURE(InstallOneModel());
   StopStartedRunnerServer();
