@@ -24,6 +24,12 @@ platform::LoginProgram RunnerServerProgram(const InstallLayout& layout) {
 }  // namespace
 
 bool RegisterRunnerServerAtLogin(const InstallLayout& layout) {
+  // A registration of that name that the record does not hold is the
+  // user's own: never replaced.
+  if (LoadInstallRecord().FindValue("login", kLoginId) == nullptr &&
+      platform::IsLoginIdTaken(kLoginId)) {
+    return false;
+  }
   if (!platform::RegisterLoginProgram(RunnerServerProgram(layout))) return false;
   return UpdateInstallRecord([&](InstallRecord& record) {
     record.SetValue("login", kLoginId, layout.ollamaExecutable);

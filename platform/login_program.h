@@ -30,6 +30,10 @@ void UnregisterLoginProgram(const std::string& id);
 // writes for it.
 bool IsLoginProgramRegistered(const LoginProgram& program);
 
+// True when anything stands registered under the id, ours or not (a unit
+// file, its enabling link, an autostart entry; a Run value on Windows).
+bool IsLoginIdTaken(const std::string& id);
+
 // The texts written, exposed for tests: the unit file and the entry.
 std::string SystemdUnitText(const LoginProgram& program);
 std::string AutostartEntryText(const LoginProgram& program);

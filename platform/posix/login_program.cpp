@@ -215,4 +215,12 @@ bool IsLoginProgramRegistered(const LoginProgram& program) {
   return ReadWholeFileExact(AutostartFile(program.id), text) && text == AutostartEntryText(program);
 }
 
+bool IsLoginIdTaken(const std::string& id) {
+  std::error_code ec;
+  for (const fs::path& path : {UnitFile(id), UnitLink(id), AutostartFile(id)}) {
+    if (fs::exists(fs::symlink_status(path, ec))) return true;
+  }
+  return false;
+}
+
 }  // namespace platform

@@ -122,4 +122,9 @@ bool IsLoginProgramRegistered(const LoginProgram& program) {
   return stored == expected;
 }
 
+bool IsLoginIdTaken(const std::string& id) {
+  return RegGetValueW(HKEY_CURRENT_USER, kRunKey, Wide(id).c_str(), RRF_RT_ANY, nullptr, nullptr,
+                      nullptr) == ERROR_SUCCESS;
+}
+
 }  // namespace platform

@@ -114,6 +114,12 @@ TEST_F(Ownership, ASameNamedObjectOfTheUsersIsLeftAsItWasByInstallRepairAndUnins
          Put(home / "config" / "environment.d" / "ollama.conf", "OLLAMA_MODELS=/srv/models\n");
        },
        nullptr},
+      {"the user's own login entry under our name", "g",
+       [](const fs::path&, const fs::path& home) {
+         Put(home / "config" / "autostart" / "tidewell-ollama.desktop",
+             "[Desktop Entry]\nType=Application\nName=mine\nExec=/usr/bin/true\n");
+       },
+       nullptr},
       {"the user's own chat client settings: their choice comes back", "f",
        [&](const fs::path&, const fs::path& home) {
          Put(home / "config" / "xyz.chatboxapp.app" / "config.json", usersSettings);
