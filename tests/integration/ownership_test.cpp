@@ -8,6 +8,7 @@
 #include <functional>
 
 #include <install/chatbox_process.h>
+#include <install/install_engine.h>
 #include <install/install_record.h>
 
 namespace {
@@ -177,6 +178,19 @@ TEST_F(Ownership, UninstallTakesBackEveryFolderEverInstalledInto) {
   fs::create_directories(other);
   harness_->OnUI([&] { GetServiceState().installFolder = platform::WidePath(other); });
   SaveInstallPath(platform::WidePath(other));
+  // --status shows the record: both folders, and what was made in the first.
+  std::string status;
+  CInstallEngine::InstalledStatusText(status);
+  EXPECT_NE(status.find("install folder  " + platform::WideToOsNarrow(platform::WidePath(install_))),
+            std::string::npos)
+      << status;
+  EXPECT_NE(status.find("install folder  " + platform::WideToOsNarrow(platform::WidePath(other))),
+            std::string::npos)
+      << status;
+  EXPECT_NE(status.find("made    folder " +
+                        platform::WideToOsNarrow(platform::WidePath(install_)) + " ("),
+            std::string::npos)
+      << status;
   UninstallFromTheTerminal();
   fs::remove(other);
   EXPECT_FALSE(fs::exists(install_ / "ollama_location"));
