@@ -651,13 +651,13 @@ void CInstallEngine::StartInstalledModelDetection() {
     // An uninstall broken off last time is finished first, once the user
     // agrees: nothing of it is then taken for an installation.
     if (UninstallPending() && action->RunOnUI([this] {
-          return m_view.AskToContinue(
-                     TW_TR("InstallEngine",
-                           "上次的卸载没有完成。现在完成卸载吗？\n选择“否”则保持现状，"
-                           "重新安装或修复后将不再提示。"),
-                     TW_TR("InstallEngine", "完成卸载"))
-                     ? 1
-                     : 0;
+          // Nothing of the window starts while it finishes.
+          m_manageWorkRunning = m_view.AskToContinue(
+              TW_TR("InstallEngine",
+                    "上次的卸载没有完成。现在完成卸载吗？\n选择“否”则保持现状，"
+                    "重新安装或修复后将不再提示。"),
+              TW_TR("InstallEngine", "完成卸载"));
+          return m_manageWorkRunning ? 1 : 0;
         }) == 1) {
       UninstallReport report;
       FinishPendingUninstall(&report);
@@ -669,6 +669,7 @@ void CInstallEngine::StartInstalledModelDetection() {
                   L"\n";
           for (const std::wstring& path : report.leftBehind) text += path + L"\n";
         }
+        m_manageWorkRunning = false;
         m_view.ShowMessage(text, report.ok ? TW_TR("InstallEngine", "卸载完成")
                                            : TW_TR("InstallEngine", "卸载未能全部完成"));
         return 0;
