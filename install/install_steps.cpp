@@ -116,7 +116,15 @@ class SettingsStep : public InstallStep {
       if (!record.IsOurs(install)) continue;
       const fs::path path = platform::OsPath(install);
       std::error_code ec;
-      if (platform::RemoveEmptyFolder(path)) continue;
+      if (platform::RemoveEmptyFolder(path)) {
+        // Parents the click made for it go too, once empty.
+        for (fs::path parent = path.parent_path();
+             parent.has_relative_path() && record.IsOurs(platform::WidePath(parent)) &&
+             platform::RemoveEmptyFolder(parent);
+             parent = parent.parent_path()) {
+        }
+        continue;
+      }
       for (const auto& entry : fs::directory_iterator(path, ec)) {
         outcome.leftBehind.push_back(platform::WidePath(entry.path()));
       }

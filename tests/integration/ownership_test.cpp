@@ -199,6 +199,16 @@ TEST_F(Ownership, UninstallTakesBackEveryFolderEverInstalledInto) {
   EXPECT_EQ(after, before) << Difference(before, after);
 }
 
+TEST_F(Ownership, FoldersTheClickMadeGoWithTheUninstall) {
+  const std::set<std::string> before = UsersFiles();
+  ChooseFolder(home_.root() / "new" / "deeper");
+  Click();
+  ASSERT_TRUE(WaitForReadyPage());
+  UninstallFromTheTerminal();
+  const std::set<std::string> after = UsersFiles();
+  EXPECT_EQ(after, before) << Difference(before, after);
+}
+
 TEST_F(Ownership, ABrokenOffUninstallIsFinishedOnlyWhenAskedNeverOverANewInstallation) {
   ASSERT_NO_FATAL_FAILURE(InstallOneModel());
   const auto breakOffAt = [&](const std::string& cutAt) {
