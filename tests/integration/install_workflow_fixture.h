@@ -18,6 +18,7 @@
 #include <config/reg_key.h>
 #include <install/chatbox_process.h>
 #include <install/install_layout.h>
+#include <install/manage_view.h>
 #include <install/runner_api.h>
 #include <install/runner_server.h>
 #include <package/file_downloader.h>
@@ -56,6 +57,35 @@ inline bool BindStranger(httplib::Server& stranger, int port) {
   });
   return stranger.bind_to_port("127.0.0.1", port);
 }
+
+// The manage page as the engine drives it: what it shows, whether it is
+// busy, and each report with its title.
+class RecordingManageView : public IManageView {
+ public:
+  void ShowManagePage(const InstalledStatus& shown, bool known) override {
+    status = shown;
+    sizesKnown = known;
+    ++pagesShown;
+  }
+  void ShowManageBusy(const std::wstring& text) override { busy = text; }
+  bool AskUninstall(std::uint64_t, std::uint64_t, UninstallChoice& asked) override {
+    asked = choice;
+    return true;
+  }
+  void ShowManageReport(const std::wstring& title,
+                        const std::vector<std::wstring>& lines) override {
+    reports.push_back({title, lines});
+  }
+  void HideManagePage() override { pageShown = false; }
+
+  InstalledStatus status;
+  bool sizesKnown = false;
+  int pagesShown = 0;
+  bool pageShown = true;
+  std::wstring busy;
+  UninstallChoice choice;
+  std::vector<std::pair<std::wstring, std::vector<std::wstring>>> reports;
+};
 
 class InstallWorkflow : public ::testing::Test {
  protected:

@@ -15,21 +15,6 @@ namespace {
 using namespace workflow;
 namespace fs = std::filesystem;
 
-// The manage page: whether it is busy, and its reports' lines.
-class ManagePage : public IManageView {
- public:
-  void ShowManagePage(const InstalledStatus&, bool) override {}
-  void ShowManageBusy(const std::wstring& text) override { busy = text; }
-  bool AskUninstall(std::uint64_t, std::uint64_t, UninstallChoice&) override { return false; }
-  void ShowManageReport(const std::wstring&, const std::vector<std::wstring>& lines) override {
-    reports.push_back(lines);
-  }
-  void HideManagePage() override {}
-
-  std::wstring busy;
-  std::vector<std::vector<std::wstring>> reports;
-};
-
 // Another program answering on our address as a runner would, counting the
 // deletes it is asked for.
 class StrangerRunner {
@@ -73,7 +58,7 @@ class ManageInstalled : public InstallWorkflow {
         [&](RecordingView&) { return page_.busy.empty() && !page_.reports.empty(); }));
     return harness_->OnUI([&] {
       EXPECT_EQ(page_.reports.size(), 1u);
-      return page_.reports.empty() ? std::vector<std::wstring>{} : page_.reports.back();
+      return page_.reports.empty() ? std::vector<std::wstring>{} : page_.reports.back().second;
     });
   }
   // The model is still in the store and the client still chats with it.
@@ -96,7 +81,7 @@ class ManageInstalled : public InstallWorkflow {
     return names;
   }
 
-  ManagePage page_;
+  RecordingManageView page_;
 };
 
 TEST_F(ManageInstalled, StatusListsEachPartWithItsSizeAndTheModelTheClientUses) {
@@ -238,39 +223,54 @@ TEST_F(ManageInstalled, RemovingModelsThroughTheRunnerAndFromTheClientSettings) 
   }
 }
 
-// The runner refuses to delete a model whose manifest it cannot read; its
-// files stay, and so does the client's choice of it.
-TEST_F(ManageInstalled, AModelTheRunnerDoesNotDeleteStaysTheClientsChoice) {
-  ASSERT_NO_FATAL_FAILURE(InstallTwoModels());
-  std::ofstream(install_ / "ollama_models" / "manifests" / "registry.ollama.ai" / "library" /
-                "deepseek-r1" / "7b")
-      << "not a manifest";
-  const std::vector<std::wstring> report = RemoveFromPage("deepseek-r1:7b");
-  ASSERT_EQ(report.size(), 1u);
-  EXPECT_NE(report[0].find(L"未能删除"), std::wstring::npos);
-  ExpectKeptAndChosen("deepseek-r1:7b");
-}
-
-// Another program's runner on our address does not speak for this
-// installation: it is never asked to delete, ours is not moved elsewhere,
-// and the client's settings and the main window stay as they were.
-TEST_F(ManageInstalled, AnotherProgramOnOurAddressIsNotAskedToDelete) {
-  ASSERT_NO_FATAL_FAILURE(InstallTwoModels());
-  StopStartedRunnerServer();
-  const std::string address = RunnerServerAddress();
-  StrangerRunner stranger(address);
-  ASSERT_TRUE(stranger.bound);
-  const std::vector<std::wstring> report = RemoveFromPage("deepseek-r1:7b");
-  EXPECT_EQ(stranger.deletes, 0);
-  EXPECT_EQ(RunnerServerAddress(), address);
-  ASSERT_EQ(report.size(), 1u);
-  EXPECT_NE(report[0].find(L"其他程序"), std::wstring::npos);
-  ExpectKeptAndChosen("deepseek-r1:7b");
-  harness_->OnUI([&] {
-    RecordingView& v = harness_->view();
-    EXPECT_EQ(v.pages["tab_pages2"], 1);
-    EXPECT_EQ(v.texts["modelstrTxt"], L"已下载 deepseek-r1:7b");
-  });
+// A removal that does not happen leaves the model and the client's choice
+// of it: the runner refuses (a manifest it cannot read), or another
+// program's runner answers on our address (never asked to delete, ours not
+// moved elsewhere, the main window as it was).
+TEST_F(ManageInstalled, AModelNotRemovedStaysTheClientsChoice) {
+  struct Case {
+    const char* name;
+    bool stranger;
+    const wchar_t* reportSays;
+  };
+  const Case cases[] = {
+      {"another program's runner on our address", true, L"其他程序"},
+      {"the runner refuses", false, L"未能删除"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Each case from the install page again: 1.5b, then 7b for the client.
+    harness_->OnUI([&] {
+      RecordingView& v = harness_->view();
+      v.selectedModel = 0;
+      v.pages["tab_pages2"] = 0;
+    });
+    ASSERT_NO_FATAL_FAILURE(InstallTwoModels());
+    std::unique_ptr<StrangerRunner> stranger;
+    const std::string address = RunnerServerAddress();
+    if (c.stranger) {
+      StopStartedRunnerServer();
+      stranger = std::make_unique<StrangerRunner>(address);
+      ASSERT_TRUE(stranger->bound);
+    } else {
+      std::ofstream(install_ / "ollama_models" / "manifests" / "registry.ollama.ai" / "library" /
+                    "deepseek-r1" / "7b")
+          << "not a manifest";
+    }
+    page_.reports.clear();
+    const std::vector<std::wstring> report = RemoveFromPage("deepseek-r1:7b");
+    ASSERT_EQ(report.size(), 1u);
+    EXPECT_NE(report[0].find(c.reportSays), std::wstring::npos);
+    ExpectKeptAndChosen("deepseek-r1:7b");
+    if (!stranger) continue;
+    EXPECT_EQ(stranger->deletes, 0);
+    EXPECT_EQ(RunnerServerAddress(), address);
+    harness_->OnUI([&] {
+      RecordingView& v = harness_->view();
+      EXPECT_EQ(v.pages["tab_pages2"], 1);
+      EXPECT_EQ(v.texts["modelstrTxt"], L"已下载 deepseek-r1:7b");
+    });
+  }
 }
 
 }  // namespace

@@ -16,33 +16,6 @@
 
 namespace workflow {
 
-class RecordingManageView : public IManageView {
- public:
-  void ShowManagePage(const InstalledStatus& shown, bool known) override {
-    status = shown;
-    sizesKnown = known;
-    ++pagesShown;
-  }
-  void ShowManageBusy(const std::wstring& text) override { busy = text; }
-  bool AskUninstall(std::uint64_t, std::uint64_t, UninstallChoice& asked) override {
-    asked = choice;
-    return true;
-  }
-  void ShowManageReport(const std::wstring& title,
-                        const std::vector<std::wstring>& lines) override {
-    reports.push_back({title, lines});
-  }
-  void HideManagePage() override { pageShown = false; }
-
-  InstalledStatus status;
-  bool sizesKnown = false;
-  int pagesShown = 0;
-  bool pageShown = true;
-  std::wstring busy;
-  UninstallChoice choice;
-  std::vector<std::pair<std::wstring, std::vector<std::wstring>>> reports;
-};
-
 // One thread-safe marker the steps' hook throws to break a run off.
 struct PowerCut {};
 
