@@ -1,7 +1,5 @@
 #include <install/ollama_runner.h>
 
-#include <cstring>
-
 #include <base/file_helpers.h>
 #include <base/process_helpers.h>
 #include <base/text_helpers.h>
@@ -19,9 +17,10 @@
 namespace {
 
 constexpr char kHelpFirstLineMark[] = "Large language model runner";
-constexpr char kStoreVariable[] = "OLLAMA_MODELS";
-
-std::wstring Wide(const char* ascii) { return std::wstring(ascii, ascii + std::strlen(ascii)); }
+// The variable's name, as the environment calls take it and as the record
+// keeps it.
+constexpr wchar_t kStoreVariable[] = L"OLLAMA_MODELS";
+constexpr char kStoreRecordName[] = "OLLAMA_MODELS";
 
 std::string OsString(const std::wstring& text) { return platform::WideToOsNarrow(text); }
 
@@ -49,31 +48,32 @@ void SetOllamaModelsDir(const InstallLayout& layout) {
 
 StoreVariable PointStoreVariable(const InstallLayout& layout) {
   const std::wstring& store = layout.modelStore;
-  const RecordedValue* ours = LoadInstallRecord().FindValue("environment", kStoreVariable);
-  const std::wstring session = platform::OsNarrowToWide(platform::ProcessVariable("OLLAMA_MODELS"));
+  const InstallRecord record = LoadInstallRecord();
+  const RecordedValue* ours = record.FindValue("environment", kStoreRecordName);
+  // The session's own value, as UTF-8 on every system.
+  const std::wstring session = Utf8ToWide(platform::ProcessVariable(kStoreRecordName));
   const bool sessionIsOurs = session.empty() || session == store || (ours && session == ours->value);
-  if (!sessionIsOurs || platform::UsersOwnEnvironmentValue(Wide(kStoreVariable))) {
+  if (!sessionIsOurs || platform::UsersOwnEnvironmentValue(kStoreVariable)) {
     return StoreVariable::UsersOwn;
   }
-  if (!SetEnvironmentValue(Wide(kStoreVariable), store)) return StoreVariable::Failed;
+  if (!SetEnvironmentValue(kStoreVariable, store)) return StoreVariable::Failed;
   UpdateInstallRecord(
-      [&](InstallRecord& record) { record.SetValue("environment", kStoreVariable, store); });
+      [&](InstallRecord& record) { record.SetValue("environment", kStoreRecordName, store); });
   return StoreVariable::Set;
 }
 
 bool RemoveStoreVariable() {
-  const RecordedValue* recorded = nullptr;
   const InstallRecord record = LoadInstallRecord();
-  recorded = record.FindValue("environment", kStoreVariable);
-  const auto value = platform::ReadUserEnvironmentValue(Wide(kStoreVariable));
+  const RecordedValue* recorded = record.FindValue("environment", kStoreRecordName);
+  const auto value = platform::ReadUserEnvironmentValue(kStoreVariable);
   if (!value) return true;
   // Where the store is shared with the user, only the value we set is ours.
   if (!platform::UserEnvironmentStoreIsOurOwn() && (!recorded || *value != recorded->value)) {
     return true;
   }
-  if (!platform::RemoveUserEnvironmentValue(Wide(kStoreVariable))) return false;
-  platform::BroadcastEnvironmentRemoval(Wide(kStoreVariable));
-  UpdateInstallRecord([](InstallRecord& r) { r.DropValue("environment", kStoreVariable); });
+  if (!platform::RemoveUserEnvironmentValue(kStoreVariable)) return false;
+  platform::BroadcastEnvironmentRemoval(kStoreVariable);
+  UpdateInstallRecord([](InstallRecord& r) { r.DropValue("environment", kStoreRecordName); });
   return true;
 }
 
