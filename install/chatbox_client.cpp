@@ -1,6 +1,5 @@
 #include <install/chatbox_client.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
@@ -182,90 +181,6 @@ ChatboxConfigResult WriteChange(const fs::path& file, const SettingsChange& chan
                                                         : ChatboxConfigResult::kWriteFailed;
 }
 
-// The member at the path below root, or null.
-const Json::Value* At(const Json::Value& root, std::initializer_list<const char*> path) {
-  const Json::Value* value = &root;
-  for (const char* name : path) {
-    if (!value->isObject() || !value->isMember(name)) return nullptr;
-    value = &(*value)[name];
-  }
-  return value;
-}
-
-// Puts the member at the path back as original has it, or takes it out
-// where original has none. A parent the client made something else of is
-// left alone.
-void PutBack(Json::Value& current, const Json::Value& original,
-             std::initializer_list<const char*> path) {
-  Json::Value* parent = &current;
-  const char* last = nullptr;
-  std::size_t depth = 0;
-  for (const char* name : path) {
-    if (++depth == path.size()) {
-      last = name;
-      break;
-    }
-    if (!parent->isObject() || !parent->isMember(name)) return;
-    parent = &(*parent)[name];
-  }
-  if (!parent->isObject()) return;
-  if (const Json::Value* was = At(original, path)) {
-    (*parent)[last] = *was;
-  } else {
-    parent->removeMember(last);
-  }
-}
-
-bool ListedIn(const Json::Value* models, const Json::Value& entry) {
-  if (models == nullptr || !models->isArray()) return false;
-  for (const Json::Value& each : *models) {
-    if (each == entry) return true;
-  }
-  return false;
-}
-
-// Removes the member when it is an empty object that original did not have.
-void DropIfAdded(Json::Value& current, const Json::Value& original,
-                 std::initializer_list<const char*> parentPath, const char* name) {
-  const Json::Value* parent = At(current, parentPath);
-  if (parent == nullptr || !parent->isObject()) return;
-  const Json::Value* member = At(*parent, {name});
-  if (member == nullptr || !member->isObject() || !member->empty()) return;
-  Json::Value* target = &current;
-  for (const char* step : parentPath) target = &(*target)[step];
-  const Json::Value* had = At(original, parentPath);
-  if (had == nullptr || At(*had, {name}) == nullptr) target->removeMember(name);
-}
-
-// What we put into a document, taken back as the user had it: the chosen
-// provider, host and model, our models in the runner's list, and the
-// containers we made for them.
-void RestoreChoice(Json::Value& current, const Json::Value& original,
-                   const std::vector<std::string>& ours) {
-  for (const char* flat : {"aiProvider", "ollamaHost", "ollamaModel", "defaultChatModel"}) {
-    PutBack(current, original, {"settings", flat});
-  }
-  PutBack(current, original, {"settings", "providers", "ollama", "apiHost"});
-  const Json::Value* found = At(current, {"settings", "providers", "ollama", "models"});
-  if (found != nullptr && found->isArray()) {
-    Json::Value& models = current["settings"]["providers"]["ollama"]["models"];
-    const Json::Value* had = At(original, {"settings", "providers", "ollama", "models"});
-    Json::Value kept(Json::arrayValue);
-    for (const Json::Value& entry : models) {
-      const Json::Value* id = At(entry, {"modelId"});
-      const bool ourModel = id != nullptr && id->isString() &&
-                            std::find(ours.begin(), ours.end(), id->asString()) != ours.end();
-      if (!ourModel || ListedIn(had, entry)) kept.append(entry);
-    }
-    models = kept;
-    if (models.empty() && had == nullptr) {
-      current["settings"]["providers"]["ollama"].removeMember("models");
-    }
-  }
-  DropIfAdded(current, original, {"settings", "providers"}, "ollama");
-  DropIfAdded(current, original, {"settings"}, "providers");
-}
-
 }  // namespace
 
 void WriteChatboxSetupKey(const std::wstring& folder) {
@@ -357,7 +272,7 @@ bool RestoreUsersChatboxChoice() {
     for (const ModelEntry& model : ModelCatalogue()) {
       ours.push_back(WideToUtf8(std::wstring(model.tag)));
     }
-    RestoreChoice(current, original, ours);
+    RestoreChatboxChoice(current, original, ours);
     std::string text;
     if (!WriteJson(current, text) || platform::WriteFileAtomically(file, text) != 0) return false;
   }

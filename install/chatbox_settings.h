@@ -73,3 +73,10 @@ bool ChatboxSettingsListModel(const Json::Value& root, const std::string& model)
 // or where a place holds a value of another kind.
 bool ListChatboxModel(Json::Value& root, const std::string& model, const std::string& host);
 
+// Uninstall: what we put into a document (current) is taken back as the
+// user had it (original, the file before our first change; an empty object
+// when there was none): the chosen provider, host and model, our models
+// (UTF-8 runner names) in the runner's list, and the containers we made for
+// them. Everything else (chats, the client's own changes) stays.
+void RestoreChatboxChoice(Json::Value& current, const Json::Value& original,
+                          const std::vector<std::string>& ours);
