@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include <platform/login_program.h>
 #include <tests/support/temp_home.h>
+#include <tests/support/variables.h>
 
 namespace {
 
@@ -30,11 +31,11 @@ class StandInSystemctl {
                 "line=$(printf '%s|' \"$@\"); if [ -e '" + unit_.string() +
                     "' ]; then s=unit; else s=gone; fi; printf '%s%s\\n' \"$line\" \"$s\" >> '" +
                     record_.string() + "'");
-    const char* path = ::getenv("PATH");
+    const char* path = std::getenv("PATH");
     savedPath_ = path != nullptr ? path : "";
-    ::setenv("PATH", ((home.root() / "bin").string() + ":" + savedPath_).c_str(), 1);
+    SetVariable("PATH", ((home.root() / "bin").string() + ":" + savedPath_).c_str());
   }
-  ~StandInSystemctl() { ::setenv("PATH", savedPath_.c_str(), 1); }
+  ~StandInSystemctl() { SetVariable("PATH", savedPath_.c_str()); }
   std::string Calls() const { return ReadTextFile(record_); }
 
  private:
