@@ -160,29 +160,22 @@ void CManageEngine::RemoveModel(const std::string& name) {
             m_status = std::move(status);
             ShowPage();
           }
-          const std::wstring wide = Utf8ToWide(name);
+          // Why nothing (or not all) was done, in one line of the report.
+          std::wstring format;
           if (server == ServerFound::kStranger) {
-            m_view.ShowManageReport(
-                TW_TR("ManageEngine", "删除模型"),
-                {FormatWString(TW_TR("ManageEngine",
-                                     "模型 %ls 没有删除：模型服务的地址上运行的是其他程序，"
-                                     "不是本程序安装的 Ollama。")
-                                   .c_str(),
-                               wide.c_str())});
+            format = TW_TR("ManageEngine",
+                           "模型 %ls 没有删除：模型服务的地址上运行的是其他程序，"
+                           "不是本程序安装的 Ollama。");
           } else if (server == ServerFound::kNone) {
-            m_view.ShowManageReport(
-                TW_TR("ManageEngine", "删除模型"),
-                {FormatWString(
-                    TW_TR("ManageEngine", "模型 %ls 没有删除：本程序安装的模型服务未能启动。")
-                        .c_str(),
-                    wide.c_str())});
+            format = TW_TR("ManageEngine", "模型 %ls 没有删除：本程序安装的模型服务未能启动。");
           } else if (!removed) {
+            format =
+                TW_TR("ManageEngine", "模型 %ls 未能删除：模型服务没有响应或已没有这个模型。");
+          }
+          if (!format.empty()) {
             m_view.ShowManageReport(
                 TW_TR("ManageEngine", "删除模型"),
-                {FormatWString(
-                    TW_TR("ManageEngine", "模型 %ls 未能删除：模型服务没有响应或已没有这个模型。")
-                        .c_str(),
-                    wide.c_str())});
+                {FormatWString(format.c_str(), Utf8ToWide(name).c_str())});
           } else if (!settingsKept) {
             m_view.ShowManageReport(TW_TR("ManageEngine", "删除模型"),
                                     {tw::Translate("ChatboxClient", kChatboxSettingsUnusableText)});
