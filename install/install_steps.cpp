@@ -146,6 +146,7 @@ class SettingsStep : public InstallStep {
 class PackageStep : public InstallStep {
  public:
   const char* Name() const override { return "package"; }
+  bool BelowInstallFolder() const override { return true; }
   std::wstring Title() const override { return TW_TR("InstallSteps", "安装包"); }
   StepOutcome Check(const StepContext& context) const override {
     const InstallLayout& layout = context.installation.layout;
@@ -180,6 +181,7 @@ class PackageStep : public InstallStep {
 class StoreStep : public InstallStep {
  public:
   const char* Name() const override { return "store"; }
+  bool BelowInstallFolder() const override { return true; }
   std::wstring Title() const override { return TW_TR("InstallSteps", "模型存放目录"); }
   StepOutcome Check(const StepContext& context) const override {
     const std::wstring& store = context.installation.layout.modelStore;
@@ -252,6 +254,7 @@ class EnvironmentStep : public InstallStep {
 class RunnerStep : public InstallStep {
  public:
   const char* Name() const override { return "runner"; }
+  bool BelowInstallFolder() const override { return true; }
   std::wstring Title() const override { return TW_TR("InstallSteps", "运行程序 Ollama"); }
   StepOutcome Check(const StepContext& context) const override {
     if (IsOllamaInstalled(context.installation.layout)) return Done(TW_TR("InstallSteps", "正常"));
@@ -309,6 +312,7 @@ class ServerStep : public InstallStep {
 class ClientStep : public InstallStep {
  public:
   const char* Name() const override { return "client"; }
+  bool BelowInstallFolder() const override { return true; }
   std::wstring Title() const override { return TW_TR("InstallSteps", "聊天客户端 Chatbox"); }
   StepOutcome Check(const StepContext& context) const override {
     if (FileExists(ChatboxProgramPath(context.installation.layout)))

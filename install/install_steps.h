@@ -53,6 +53,9 @@ class InstallStep {
   virtual const char* Name() const = 0;
   // What it is, for the user.
   virtual std::wstring Title() const = 0;
+  // Whether what it puts there lies below the install folder: uninstall then
+  // undoes it for every folder ever installed into.
+  virtual bool BelowInstallFolder() const { return false; }
   // Whether what the step puts there is there and ours; text says what is
   // wrong.
   virtual StepOutcome Check(const StepContext& context) const = 0;

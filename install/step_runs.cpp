@@ -55,12 +55,6 @@ std::wstring Line(const InstallStep& step, const std::wstring& text) {
                        text.c_str());
 }
 
-// The steps whose objects lie below an install folder: undone for every
-// folder ever installed into.
-bool PerFolder(std::string_view name) {
-  return name == "package" || name == "store" || name == "runner" || name == "client";
-}
-
 }  // namespace
 
 UninstallReport UninstallEverything(const StepContext& context) {
@@ -84,7 +78,7 @@ UninstallReport UninstallEverything(const StepContext& context) {
       break;
     }
     if (context.beforeStep) context.beforeStep(step->Name());
-    const bool perFolder = PerFolder(step->Name());
+    const bool perFolder = step->BelowInstallFolder();
     for (const std::wstring& folder : perFolder ? folders : std::vector<std::wstring>{current}) {
       StepContext each = context;
       if (perFolder) each.installation.layout = MakeInstallLayout(folder);
