@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include <base/translate.h>
+
 void StartEngineTask(Action::IActionCallback* owner, std::shared_ptr<const void> keepAlive,
                      std::function<int(Action::IAction*)> task, std::function<void()> onThrow) {
   auto* action = new Action::CActionBase(owner);
@@ -25,4 +27,16 @@ void StartEngineTask(Action::IActionCallback* owner, std::shared_ptr<const void>
       },
       false);
   action->Release();  // the factory keeps it until its completion is delivered
+}
+
+ChatboxRestart AskBeforeRestartingChatbox(IInstallView& view, Action::IAction* action) {
+  // Otherwise the client's next start by try-now takes the change.
+  return [&view, action] {
+    return action->RunOnUI([&view] {
+             return view.AskToContinue(tw::Translate("ChatboxClient", kChatboxRestartText),
+                                       tw::Translate("ChatboxClient", kChatboxRestartCaption))
+                        ? 1
+                        : 0;
+           }) == 1;
+  };
 }

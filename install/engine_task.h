@@ -5,9 +5,15 @@
 #include <functional>
 #include <memory>
 
+#include <install/chatbox_client.h>
+#include <install/install_view.h>
 #include <work/action.h>
 
 // A task that throws ends on its failure path: onThrow runs on the window
 // thread instead of whatever the task had left to do.
 void StartEngineTask(Action::IActionCallback* owner, std::shared_ptr<const void> keepAlive,
                      std::function<int(Action::IAction*)> task, std::function<void()> onThrow = {});
+
+// Asks the user on the window, from the worker running action, before our
+// running chat client is restarted for a settings change.
+ChatboxRestart AskBeforeRestartingChatbox(IInstallView& view, Action::IAction* action);

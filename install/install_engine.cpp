@@ -503,7 +503,7 @@ int CInstallEngine::InstallStackTask(Action::IAction* action, const InstallLayou
   if (downloaded) {
     Step("client");
     context.model = Narrow936ToUtf8(modelTag());
-    context.restartClient = AskRestart(action);
+    context.restartClient = AskBeforeRestartingChatbox(m_view, action);
     if (PerformInstallStep("client-settings", context).unusable) TellSettingsUnusable(action);
     // From now on the runner's server starts with the user's session.
     PerformInstallStep("login", context);
@@ -793,23 +793,10 @@ void CInstallEngine::ShowModelRowProgress(int row, bool idle) {
 
 void CInstallEngine::ConfigureChatClient(const std::string& tag, Action::IAction* action,
                                          const InstallLayout& layout) {
-  if (WriteChatboxConfig(layout, tag, RunnerServerAddress(), AskRestart(action)) ==
+  if (WriteChatboxConfig(layout, tag, RunnerServerAddress(), AskBeforeRestartingChatbox(m_view, action)) ==
       ChatboxConfigResult::kUnusable) {
     TellSettingsUnusable(action);
   }
-}
-
-ChatboxRestart CInstallEngine::AskRestart(Action::IAction* action) {
-  // A running client is restarted only when the user agrees; otherwise
-  // its next start by try-now takes the change.
-  return [this, action] {
-    return action->RunOnUI([this] {
-             return m_view.AskToContinue(tw::Translate("ChatboxClient", kChatboxRestartText),
-                                         tw::Translate("ChatboxClient", kChatboxRestartCaption))
-                        ? 1
-                        : 0;
-           }) == 1;
-  };
 }
 
 void CInstallEngine::TellSettingsUnusable(Action::IAction* action) {

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include <install/chatbox_client.h>
 #include <install/install_view.h>
 #include <install/installation.h>
 #include <install/model_pull.h>
@@ -203,8 +202,6 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   // file could not be used. Worker.
   void ConfigureChatClient(const std::string& tag, Action::IAction* action,
                            const InstallLayout& layout);
-  // Asks (from a worker) before our running chat client is restarted.
-  ChatboxRestart AskRestart(Action::IAction* action);
   // The box that says the client's settings file could not be used.
   void TellSettingsUnusable(Action::IAction* action);
   void OpenCustomerService();

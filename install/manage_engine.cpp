@@ -87,18 +87,6 @@ void CManageEngine::StartWork(const std::wstring& busyText,
   });
 }
 
-ChatboxRestart CManageEngine::AskRestart(Action::IAction* action) {
-  return [this, action] {
-    return action->RunOnUI([this] {
-             return m_installView.AskToContinue(
-                        tw::Translate("ChatboxClient", kChatboxRestartText),
-                        tw::Translate("ChatboxClient", kChatboxRestartCaption))
-                        ? 1
-                        : 0;
-           }) == 1;
-  };
-}
-
 void CManageEngine::SetBusy(bool busy) {
   m_busy = busy;
   // One gate for both: the window starts nothing while this runs.
@@ -143,7 +131,7 @@ void CManageEngine::RemoveModel(const std::string& name) {
         // The client must not greet the user with a model that is gone, nor
         // lose one the runner still has.
         const ChatboxConfigResult dropped =
-            removed ? DropModelFromChatboxConfig(layout, name, remaining, AskRestart(action))
+            removed ? DropModelFromChatboxConfig(layout, name, remaining, AskBeforeRestartingChatbox(m_installView, action))
                     : ChatboxConfigResult::kWritten;
         // A running client the user keeps takes the change at its next start.
         const bool settingsKept = dropped == ChatboxConfigResult::kWritten ||
@@ -194,7 +182,7 @@ void CManageEngine::Repair() {
   StartWork(TW_TR("ManageEngine", "正在检查并修复…"), [this, context](Action::IAction* action) {
     bool allWell = false;
     StepContext asking = context;
-    asking.restartClient = AskRestart(action);
+    asking.restartClient = AskBeforeRestartingChatbox(m_installView, action);
     std::vector<std::wstring> lines = RepairInstallation(asking, &allWell);
     const std::vector<std::string> models = ListedNames(context.installation.layout);
     InstalledStatus status = CollectInstalledStatus(context.installation.layout, kStatusTimeoutMs);

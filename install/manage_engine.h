@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include <install/chatbox_client.h>
 #include <install/manage_view.h>
 
 namespace Action {
@@ -41,8 +40,6 @@ class CManageEngine : public std::enable_shared_from_this<CManageEngine> {
   // Nothing else of the page's or the window's runs (else says so).
   bool CanStart();
   void SetBusy(bool busy);
-  // Asks, from the worker, before our running chat client is restarted.
-  ChatboxRestart AskRestart(Action::IAction* action);
   // A piece of work ended: the buttons on again, the figures and the ready
   // page as they are now (the models as the runner lists them).
   void EndWork(InstalledStatus status, const std::vector<std::string>& models);
