@@ -92,6 +92,21 @@ std::string UnescapeEnvironmentValue(std::string_view stored) {
   return out;
 }
 
+// The value a file's NAME= lines give; the last one where later lines win
+// (as systemd reads them), else the first.
+std::optional<std::wstring> AssignedIn(const std::string& text, std::wstring_view name,
+                                       bool lastWins) {
+  const std::string prefix = WideToUtf8(name) + "=";
+  std::optional<std::wstring> found;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(prefix, 0) != 0) continue;
+    found = Utf8ToWide(UnescapeEnvironmentValue(line.substr(prefix.size())));
+    if (!lastWins) break;
+  }
+  return found;
+}
+
 fs::path EnvironmentFolder() { return OsPath(RoamingAppDataFolder()) / "environment.d"; }
 fs::path EnvironmentFile() { return EnvironmentFolder() / "tidewell.conf"; }
 
@@ -143,13 +158,7 @@ std::optional<std::wstring> ReadUserEnvironmentValue(std::wstring_view name) {
   if (!IsEnvironmentVariableName(name)) return std::nullopt;
   std::string existing;
   if (posix::ReadFileBytes(EnvironmentFile(), &existing) != 0) return std::nullopt;
-  const std::string prefix = WideToUtf8(name) + "=";
-  std::istringstream in(existing);
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind(prefix, 0) == 0)
-      return Utf8ToWide(UnescapeEnvironmentValue(line.substr(prefix.size())));
-  }
-  return std::nullopt;
+  return AssignedIn(existing, name, false);
 }
 
 bool RemoveUserEnvironmentValue(std::wstring_view name) {
@@ -191,16 +200,11 @@ std::optional<std::wstring> UsersOwnEnvironmentValue(std::wstring_view name) {
       files.push_back(it->path());
   }
   std::sort(files.begin(), files.end());
-  const std::string prefix = WideToUtf8(name) + "=";
   std::optional<std::wstring> found;
   for (const fs::path& file : files) {
     std::string text;
     if (posix::ReadFileBytes(file, &text) != 0) continue;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-      if (line.rfind(prefix, 0) == 0)
-        found = Utf8ToWide(UnescapeEnvironmentValue(line.substr(prefix.size())));
-    }
+    if (auto value = AssignedIn(text, name, true)) found = std::move(value);
   }
   return found;
 }
