@@ -48,8 +48,8 @@ void SetOllamaModelsDir(const InstallLayout& layout) {
 
 StoreVariable PointStoreVariable(const InstallLayout& layout) {
   const std::wstring& store = layout.modelStore;
-  const InstallRecord record = LoadInstallRecord();
-  const RecordedValue* ours = record.FindValue("environment", kStoreRecordName);
+  const InstallRecord saved = LoadInstallRecord();
+  const RecordedValue* ours = saved.FindValue("environment", kStoreRecordName);
   // The session's own value, as UTF-8 on every system.
   const std::wstring session = Utf8ToWide(platform::ProcessVariable(kStoreRecordName));
   const bool sessionIsOurs = session.empty() || session == store || (ours && session == ours->value);
