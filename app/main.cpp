@@ -1,5 +1,6 @@
 #include <config/app_constants.h>
 #include <install/install_engine.h>
+#include <install/status_command.h>
 #include <install/uninstall_command.h>
 #include <platform/process_exit.h>
 #include <platform/program_arguments.h>
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
   // how much (no window, nothing started).
   if (argc == 2 && std::strcmp(argv[1], "--status") == 0) {
     std::string text;
-    const int code = CInstallEngine::InstalledStatusText(text);
+    const int code = InstalledStatusText(text);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
     platform::ExitProcessNow(code);

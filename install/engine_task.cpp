@@ -3,6 +3,7 @@
 #include <exception>
 
 #include <base/translate.h>
+#include <install/chatbox_client.h>
 
 void StartEngineTask(Action::IActionCallback* owner, std::shared_ptr<const void> keepAlive,
                      std::function<int(Action::IAction*)> task, std::function<void()> onThrow) {
@@ -29,11 +30,12 @@ void StartEngineTask(Action::IActionCallback* owner, std::shared_ptr<const void>
   action->Release();  // the factory keeps it until its completion is delivered
 }
 
-ChatboxRestart AskBeforeRestartingChatbox(IInstallView& view, Action::IAction* action) {
+std::function<bool()> AskBeforeRestartingChatbox(IUserQuestions& questions,
+                                                 Action::IAction* action) {
   // Otherwise the client's next start by try-now takes the change.
-  return [&view, action] {
-    return action->RunOnUI([&view] {
-             return view.AskToContinue(tw::Translate("ChatboxClient", kChatboxRestartText),
+  return [&questions, action] {
+    return action->RunOnUI([&questions] {
+             return questions.AskToContinue(tw::Translate("ChatboxClient", kChatboxRestartText),
                                        tw::Translate("ChatboxClient", kChatboxRestartCaption))
                         ? 1
                         : 0;

@@ -5,8 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include <install/chatbox_client.h>
-#include <install/install_view.h>
+#include <install/user_questions.h>
 #include <work/action.h>
 
 // A task that throws ends on its failure path: onThrow runs on the window
@@ -16,4 +15,5 @@ void StartEngineTask(Action::IActionCallback* owner, std::shared_ptr<const void>
 
 // Asks the user on the window, from the worker running action, before our
 // running chat client is restarted for a settings change.
-ChatboxRestart AskBeforeRestartingChatbox(IInstallView& view, Action::IAction* action);
+std::function<bool()> AskBeforeRestartingChatbox(IUserQuestions& questions,
+                                                 Action::IAction* action);

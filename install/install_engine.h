@@ -1,29 +1,32 @@
 #pragma once
 // The installation engine behind the main window: the one-click
 // installation in two actions (package; runner, model, chat client), the
-// model list's downloads, the chat client's launch and the tutorial. The
-// window's handlers delegate here; the engine reaches the window only
-// through its view interface, on the window thread.
+// model list's downloads, try-now, the tutorial, the install form's figures
+// and the start-up work. The window's handlers call in; the engine publishes
+// what it shows as one `EngineState` through its view and asks the user
+// through it, always on the window thread. Each job lives in a file of its
+// own: install_click.cpp, install_stack.cpp, model_list.cpp, ready_page.cpp,
+// install_form.cpp and startup_work.cpp.
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include <install/engine_state.h>
 #include <install/install_view.h>
 #include <install/installation.h>
+#include <install/model_checks.h>
 #include <install/model_pull.h>
 // The window and start-up take `--package FILE` through the engine.
 #include <install/package_argument.h>
 #include <install/package_outcome.h>
-#include <install/pull_failure.h>
-#include <install/runner_server.h>
 #include <platform/graphics_cards.h>
 #include <platform/thread_annotations.h>
 #include <work/action.h>
+#include <work/notify_center.h>
 #include <work/ui_events.h>
 
 namespace Action {
@@ -31,23 +34,19 @@ class IActionCallback;
 }
 
 // Held by a shared pointer: a running task keeps the engine alive after the
-// window has gone (its calls to the window are dropped then).
-// What the runner showed after a pull or at start-up.
-struct RunnerCheck {
-  RunnerServerState server = RunnerServerState::NoRunner;
-  bool found = false;  // it answers and lists a catalogue model
-  std::string number;  // the catalogue number to show ("1" to "7")
-  // Why the installation's pull failed, when it did.
-  PullCause pullCause = PullCause::Unknown;
-  std::string pullError;  // the runner's words
-};
-
-class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
+// window has gone (it publishes nothing then).
+class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>, private IEventMap {
  public:
   // owner: the window that owns the engine's actions (registered with the
-  // action factory while it lives).
+  // action factory while it lives). The engine hears the package events
+  // itself until DetachView.
   CInstallEngine(IInstallView& view, Action::IActionCallback* owner);
+  ~CInstallEngine() override;
+  // The window is going: nothing is published or asked any more.
+  void DetachView();
+  const EngineState& state() const { return m_state; }
 
+  // ---- Reports and the remote configuration (startup_work.cpp) ----
   // Telemetry: appends "Deepseek" when asked; reports leave in order, on a
   // thread of their own, and only while the user allows them. A report made
   // here comes from the user's own click: it ends a hold (below).
@@ -60,24 +59,25 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   void ReleaseHeldReports();
   // The window closes before either: the held reports never leave.
   void DropHeldReports();
-
   // Start-up, off the window thread so the window shows at once: the two
   // start-up reports, then the remote configuration, in that order.
   void StartStartupWork();
   // The remote configuration has arrived or failed for good: an install
   // click or a customer-service click that waited for it goes on.
   void OnRemoteConfigReady();
-  bool RemoteConfigReady() const;
+  bool RemoteConfigReady() const { return m_configReady; }
   // The install folder remembered from an earlier run, or the default one;
   // created and made the current one.
   std::wstring RestoreInstallFolder();
-  // Looks for an installed catalogue model on a worker; when one is found
-  // the window shows it on the finished page.
+  // Shows the ready page at once when the record and the store vouch for a
+  // model, finishes a broken-off uninstall once the user agrees, and lets
+  // the runner confirm on a worker.
   void StartInstalledModelDetection();
   void OnCustomerServiceClick();
 
-  // Installation, window thread.
-  void OnInstallClick();
+  // ---- The installation's first half, window thread (install_click.cpp) ----
+  // folder: as typed or picked; listIndex: the selected model.
+  void OnInstallClick(const std::wstring& folder, int listIndex);
   // The package chosen on disk ("从本地安装包安装", `--package FILE`): a file
   // that is not there or cannot be read is refused with its cause under the
   // install image (false). While one is chosen the install click installs
@@ -88,88 +88,70 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   // Back to downloading the package.
   void ClearLocalPackage();
   const std::wstring& localPackage() const { return m_localPackage; }
-  void OnPackageFailed(EventArgs& event);
-  void OnPackageReady(EventArgs& event);
   // The package overlay's 50 ms refresh.
   void OnProgressTimer();
-  // The overlay's close button.
+  // The progress overlay's close button.
   void OnOverlayClose();
 
-  // Installation, second action's task (worker).
+  // ---- The second half, on a worker (install_stack.cpp) ----
   int InstallStackTask(Action::IAction* action, const InstallLayout& layout);
-  // Run through the action on the window thread; the runner has been asked
-  // on the worker before (the window never waits for it).
-  int ShowModelDownloading();
-  int ConfirmModelOrReset(const RunnerCheck& check);
-  int ShowInstallFinished(bool modelDownloaded, const RunnerCheck& check);
-
-  // Models. The runner is asked only on workers.
-  PullResult PullSelectedModel(Action::IAction* action, const InstallLayout& layout);
-  // Pulls the tag; progress goes to the row (0: the installation's pull).
+  // Pulls the tag; progress is published for the row (0: the
+  // installation's pull).
   PullResult PullModel(const std::wstring& tag, int row, Action::IAction* action,
                        const InstallLayout& layout);
   void SetCurrentModel(const std::wstring& tag) TW_EXCLUDES(m_mutex);
   // Whether the runner lists the tag exactly; reports what it found.
   bool IsModelDownloaded(const std::string& tag);
-  bool IsModelDownloaded(const std::string& tag, const InstallLayout& layout);
-  // What the runner has of the catalogue, for the window to show.
+  // What the runner has of the catalogue.
   RunnerCheck DetectInstalledModel();
-  RunnerCheck DetectInstalledModel(const InstallLayout& layout);
+  // Window thread: the ready page's model line and the model list's row.
   void ShowDownloadedModel(const std::string& number) TW_EXCLUDES(m_mutex);
-  // A model-list row's download button.
-  void OnModelRowDownloadClick(int row);
-  void StartOtherModelDownload();
-  int OtherModelTask(const std::wstring& tag, int row, Action::IAction* action,
-                     const InstallLayout& layout);
-  void ShowModelRowProgress(int row, bool idle);
-
-  // Chat client: the click on the window thread, the work on a worker.
-  void TryNow();
-  int TryNowTask(Action::IAction* action, const InstallLayout& layout);
-  void RaiseChatboxWindow();
-
-  void OpenUserTutorial();
-  // The work folder the guide's archive lies in, made again when an
-  // uninstall took it (the window puts the archive back there).
-  std::wstring TutorialFolder();
-
-  // Whether an installation, a pull or other work of the window runs: the
-  // manage page changes nothing meanwhile.
-  bool WorkRunning() const;
-  // The manage page's repair, removal or uninstall runs: nothing of the
-  // window's starts meanwhile (window thread).
-  void SetManageWorkRunning(bool running) { m_manageWorkRunning = running; }
   // After models were removed: the ready page and the model list show what
   // the runner still has (names as it lists them); with nothing of the
   // catalogue left, the window returns to the install page.
   void ShowInstalledModels(const std::vector<std::string>& names);
 
-  // `tidewell --status`: what is installed below the remembered install
-  // folder (or the default one), as text for a terminal, without starting
-  // anything. Returns the exit code: 0 all there, 1 part of it, 2 nothing of
-  // ours.
-  static int InstalledStatusText(std::string& text);
+  // ---- The model list (model_list.cpp) ----
+  void OnModelRowDownloadClick(int row);
+  int OtherModelTask(const std::wstring& tag, int row, Action::IAction* action,
+                     const InstallLayout& layout);
 
-  // The install form, window thread: the selected model's needs beside this
-  // machine's memory, and the free space where a folder would go.
+  // ---- The ready page: try-now and the tutorial (ready_page.cpp) ----
+  void TryNow();
+  void OpenUserTutorial();
+  // The work folder the guide's archive lies in, made again when an
+  // uninstall took it (the window puts the archive back there).
+  std::wstring TutorialFolder();
+
+  // ---- The install form (install_form.cpp) ----
+  // The selected model's needs beside this machine's memory and cards.
   void ShowModelNeeds(int listIndex);
   // The graphics cards, looked for once on a worker within the probe's
   // time limit; until they are known the form says nothing of them.
   void StartGraphicsDetection();
-  // Window thread: the cards found; the form's card line and each model
-  // row's mark follow. Only the first set counts (detection runs once).
+  // The cards found; the form's card line and each model row's mark
+  // follow. Only the first set counts (detection runs once).
   void ShowGraphicsCards(const std::vector<platform::GraphicsCard>& cards);
   void ShowFreeSpace(const std::wstring& folder);
   // A picked folder as the form takes it: a file-system root gets a folder
   // of its own.
   static std::wstring FolderForPickedPath(std::wstring path);
-  // Formats a pull's progress for the row and hands both to the view.
-  void ShowPullProgress(int row, const PullProgress& progress);
+
+  // ---- What runs ----
+  // Whether an installation, a pull or other work of the window runs: the
+  // manage page changes nothing meanwhile.
+  bool WorkRunning() const;
+  // The manage page's repair, removal or uninstall runs: nothing of the
+  // window's starts meanwhile (window thread).
+  void SetManageWorkRunning(bool running);
+
+  // A pull's progress as a row (0: the installation's own, naming the
+  // tag) shows it.
+  static PullShown DescribePull(int row, const std::string& tag, const PullProgress& progress);
 
   // State shared with the workers.
   std::string modelTag() const TW_EXCLUDES(m_mutex);
   std::string modelIndexText() const TW_EXCLUDES(m_mutex);
-  int activeModelRow() const { return m_activeModelRow; }
 
   // Tests shorten the pull's stall time.
   PullOptions pullOptions;
@@ -180,17 +162,26 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   std::function<void(const char* step)> stepHookForTesting;
 
  private:
+  // The package events of our installations (window thread).
+  void OnEvent(EventArgs& event) override;
+  void OnPackageFailed(const EventQrCodeDisChanged3& failed);
+  void OnPackageReady(const EventDownModelChanged3& ready);
+  // Shows the state as it now is.
+  void Publish();
+  // Asks the user; false (and nothing shown) once the window has gone.
+  bool Ask(const std::wstring& text, const std::wstring& caption);
+  void Tell(const std::wstring& text, const std::wstring& caption);
+  // A worker's call on the window thread, while the window lives.
+  void OnWindow(Action::IAction* action, const std::function<void()>& fn);
   void StartInstall();
   // Asks the service for its configuration on a worker; OnRemoteConfigReady
   // follows on the window thread.
   void StartConfigFetch();
-  // The line under the install image, and the one in a model row: empty
-  // hides it.
-  void ShowCause(const std::wstring& text);
-  void ShowRowCause(int row, const std::wstring& text);
-  // The chosen package's line and its two links.
+  void OpenCustomerService();
+  void ShowWaitingForService();
+  void SetCause(const std::wstring& text);
+  void SetRowCause(int row, const std::wstring& text);
   void ShowLocalPackage();
-  // Each model row's mark: on the card, in main memory only, or not at all.
   void ShowModelFits();
   // True once the cards are known and the largest holds the model whole:
   // main memory then matters little.
@@ -198,23 +189,42 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   // A list pull that may not fit the disk or the memory: true to go on.
   bool ConfirmRowPullFits(int row);
   void Step(const char* name);
-  // Points the chat client at the tag; tells the user when its settings
-  // file could not be used. Worker.
+  // Points the chat client at the tag (UTF-8); tells the user when its
+  // settings file could not be used. Worker.
   void ConfigureChatClient(const std::string& tag, Action::IAction* action,
                            const InstallLayout& layout);
-  // The box that says the client's settings file could not be used.
   void TellSettingsUnusable(Action::IAction* action);
-  void OpenCustomerService();
+  // A restart question for the chat client, asked from a worker.
+  std::function<bool()> AskBeforeRestartingChatbox(Action::IAction* action);
   // A task that throws ends on its failure path: onThrow runs on the window
   // thread instead of whatever the task had left to do.
   void StartAction(std::function<int(Action::IAction*)> task, std::function<void()> onThrow = {});
-  void ReturnToIdle(std::string_view shownImage);
+  // Back to the install image; what the last pull said goes with its stage.
+  void ReturnToIdle();
+  void ShowStage(InstallStage stage);
+  // The model stage; returns the model chosen at the click.
+  int ShowModelDownloading();
+  PullResult PullSelectedModel(int listIndex, Action::IAction* action, const InstallLayout& layout);
+  void StartOtherModelDownload();
+  // The model is there (true: the ready page follows), or the install image
+  // again with the failure's box.
+  bool ConfirmModelOrReset(const RunnerCheck& check);
+  void ShowInstallFinished(bool modelDownloaded, const RunnerCheck& check);
   // The box after a failed pull: its true cause when known, else the
   // network text.
   void ShowPullFailure(const RunnerCheck& check);
+  // Formats a pull's progress for its row and publishes it.
+  void ShowPullProgress(int row, const PullProgress& progress);
+  void ShowModelRowProgress(int row, bool idle);
+  // True (after saying so) while the manage page's work runs.
+  bool ManageWorkBlocks();
+  // The uninstall broken off last time, finished once the user agrees
+  // (worker).
+  void OfferPendingUninstall(Action::IAction* action);
 
-  IInstallView& m_view;
+  IInstallView* m_view;
   Action::IActionCallback* m_owner;
+  EngineState m_state;
   mutable CMutex m_mutex;
   std::string m_modelTag TW_GUARDED_BY(m_mutex);
   std::string m_modelIndexText TW_GUARDED_BY(m_mutex);
@@ -231,22 +241,22 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine> {
   int m_installation = 0;
   std::shared_ptr<std::atomic<bool>> m_cancel = std::make_shared<std::atomic<bool>>(false);
   bool m_packageRunning = false;
-  // What the running installation works on, taken at its click.
+  // What the running installation works on, taken at its click, and the
+  // model it pulls.
   Installation m_installing;
+  int m_installingModel = 0;
   // The package's speed, measured over windows of about a second so the
-  // figure does not jitter (window thread).
+  // figure does not jitter.
   std::chrono::steady_clock::time_point m_speedStart{};
   long long m_speedBytes = 0;
   double m_bytesPerSecond = 0;
   // Tasks started and not yet ended (the count is the workers' too).
   std::atomic<int> m_tasksRunning{0};
-  // The graphics cards once detected (window thread).
+  // The graphics cards once detected, and the model the form shows.
   std::optional<std::vector<platform::GraphicsCard>> m_graphicsCards;
+  int m_formModel = 0;
   bool m_installWaitingForConfig = false;
-  bool m_manageWorkRunning = false;
-  // True (after saying so) while the manage page's work runs.
-  bool ManageWorkBlocks();
   bool m_serviceWaitingForConfig = false;
-  // The package chosen on disk; empty: downloaded (window thread).
+  // The package chosen on disk; empty: downloaded.
   std::wstring m_localPackage;
 };

@@ -5,7 +5,7 @@
 #include <install/chatbox_client.h>
 #include <install/engine_task.h>
 #include <install/install_engine.h>
-#include <install/install_view.h>
+#include <install/user_questions.h>
 #include <install/runner_api.h>
 #include <install/runner_server.h>
 #include <install/space_text.h>
@@ -48,16 +48,15 @@ ServerFound OurServerStarted(const InstallLayout& layout) {
 
 }  // namespace
 
-CManageEngine::CManageEngine(IManageView& view, IInstallView& installView,
+CManageEngine::CManageEngine(IManageView& view, IUserQuestions& questions,
                              CInstallEngine& installEngine, Action::IActionCallback* owner)
-    : m_view(view), m_installView(installView), m_installEngine(installEngine), m_owner(owner) {}
+    : m_view(view), m_questions(questions), m_installEngine(installEngine), m_owner(owner) {}
 
 void CManageEngine::OpenManagePage() {
   // Where everything lives is known at once; sizes and models follow.
   m_status = InstalledPartsAt(CurrentInstallLayout());
   m_pageOpen = true;
   m_view.ShowManagePage(m_status, false);
-  m_installView.ShowOverlay(OverlayPage::Manage);
   if (!m_busy) RefreshPage();
 }
 
@@ -96,7 +95,7 @@ void CManageEngine::SetBusy(bool busy) {
 bool CManageEngine::CanStart() {
   if (m_busy) return false;
   if (!m_installEngine.WorkRunning()) return true;
-  m_installView.ShowMessage(tw::Translate("ManageEngine", kBusyWithInstallText),
+  m_questions.ShowMessage(tw::Translate("ManageEngine", kBusyWithInstallText),
                             TW_TR("ManageEngine", "提示"));
   return false;
 }
@@ -120,7 +119,7 @@ void CManageEngine::RemoveModel(const std::string& name) {
                           "确定删除模型 %ls 吗？\n将释放约 %ls 磁盘空间，之后需要时可以重新下载。")
                         .c_str(),
                     Utf8ToWide(name).c_str(), FormatFreeSpace(size).c_str());
-  if (!m_installView.AskToContinue(question, TW_TR("ManageEngine", "删除模型"))) return;
+  if (!m_questions.AskToContinue(question, TW_TR("ManageEngine", "删除模型"))) return;
   StartWork(
       FormatWString(TW_TR("ManageEngine", "正在删除模型 %ls…").c_str(), Utf8ToWide(name).c_str()),
       [this, name, layout = CurrentInstallLayout()](Action::IAction* action) {
@@ -131,7 +130,7 @@ void CManageEngine::RemoveModel(const std::string& name) {
         // The client must not greet the user with a model that is gone, nor
         // lose one the runner still has.
         const ChatboxConfigResult dropped =
-            removed ? DropModelFromChatboxConfig(layout, name, remaining, AskBeforeRestartingChatbox(m_installView, action))
+            removed ? DropModelFromChatboxConfig(layout, name, remaining, AskBeforeRestartingChatbox(m_questions, action))
                     : ChatboxConfigResult::kWritten;
         // A running client the user keeps takes the change at its next start.
         const bool settingsKept = dropped == ChatboxConfigResult::kWritten ||
@@ -182,7 +181,7 @@ void CManageEngine::Repair() {
   StartWork(TW_TR("ManageEngine", "正在检查并修复…"), [this, context](Action::IAction* action) {
     bool allWell = false;
     StepContext asking = context;
-    asking.restartClient = AskBeforeRestartingChatbox(m_installView, action);
+    asking.restartClient = AskBeforeRestartingChatbox(m_questions, action);
     std::vector<std::wstring> lines = RepairInstallation(asking, &allWell);
     const std::vector<std::string> models = ListedNames(context.installation.layout);
     InstalledStatus status = CollectInstalledStatus(context.installation.layout, kStatusTimeoutMs);
@@ -239,5 +238,4 @@ void CManageEngine::ClosePage() {
   if (m_busy) return;
   m_pageOpen = false;
   m_view.HideManagePage();
-  m_installView.HideOverlay();
 }

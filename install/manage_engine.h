@@ -14,11 +14,13 @@ struct IAction;
 class IActionCallback;
 }  // namespace Action
 class CInstallEngine;
-class IInstallView;
+class IUserQuestions;
 
 class CManageEngine : public std::enable_shared_from_this<CManageEngine> {
  public:
-  CManageEngine(IManageView& view, IInstallView& installView, CInstallEngine& installEngine,
+  // questions: the window's boxes; installEngine: the window's other work,
+  // which this waits for and which shows what models remain.
+  CManageEngine(IManageView& view, IUserQuestions& questions, CInstallEngine& installEngine,
                 Action::IActionCallback* owner);
 
   // "管理": the page shows at once; sizes and models follow from a worker.
@@ -34,7 +36,7 @@ class CManageEngine : public std::enable_shared_from_this<CManageEngine> {
 
  private:
   IManageView& m_view;
-  IInstallView& m_installView;
+  IUserQuestions& m_questions;
   CInstallEngine& m_installEngine;
   Action::IActionCallback* m_owner;
   // Nothing else of the page's or the window's runs (else says so).

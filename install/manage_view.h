@@ -15,8 +15,8 @@ struct UninstallChoice {
 
 class IManageView {
  public:
-  // Opens the page (or refreshes it) with the status; sizes may still be
-  // unknown (sizesKnown false), and are shown as being counted.
+  // Opens the page over the window (or refreshes it) with the status; sizes
+  // may still be unknown (sizesKnown false), and are shown as being counted.
   virtual void ShowManagePage(const InstalledStatus& status, bool sizesKnown) = 0;
   // While repair, removal or uninstall runs the page's buttons are off and
   // the text says what is happening; an empty text ends it.
@@ -28,6 +28,7 @@ class IManageView {
   // What repair or uninstall found and did, a line each.
   virtual void ShowManageReport(const std::wstring& title,
                                 const std::vector<std::wstring>& lines) = 0;
+  // Closes the page and the overlay it stands on.
   virtual void HideManagePage() = 0;
 
  protected:

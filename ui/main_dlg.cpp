@@ -7,9 +7,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -47,9 +45,6 @@ CMainDlg::PackagePicker& PackagePickerHook() {
   return picker;
 }
 
-// Where the model stage's artwork draws its bar (stage_model.gif, 425 x 130).
-constexpr QRect kModelStageBar(128, 94, 260, 8);
-
 QString Q(const std::wstring& text) { return QString::fromStdWString(text); }
 QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -64,17 +59,17 @@ CMainDlg::CMainDlg(QWidget* parent) : QWidget(parent) {
   // top-level window keeps its taskbar entry.
   setWindowFlag(Qt::FramelessWindowHint);
   setFixedSize(kWidth, kHeight);  // not resizable
-  m_engine = std::make_shared<CInstallEngine>(*this, this);
+  m_engine = std::make_shared<CInstallEngine>(m_presenter, this);
   m_progressTimer.setInterval(kProgressTimerMs);
   m_progressTimer.setObjectName(QString::number(kProgressTimerId));
   connect(&m_progressTimer, &QTimer::timeout, this, &CMainDlg::OnProgressTick);
-  if (INotifyCenter* center = INotifyCenter::getSingletonPtr()) center->RegisterEventMap(this);
 }
 
 CMainDlg::~CMainDlg() {
   // Closed before the notice was: what waited for it never leaves.
   m_engine->DropHeldReports();
-  if (INotifyCenter* center = INotifyCenter::getSingletonPtr()) center->UnregisterEventMap(this);
+  // A task may keep the engine alive: it shows nothing once we are gone.
+  m_engine->DetachView();
 }
 
 bool CMainDlg::Create() {
@@ -84,10 +79,11 @@ bool CMainDlg::Create() {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(m_root);
+  m_presenter.SetRoot(m_root);
   ShareOverlayCloseButton(m_root);
   if (auto* overlay = findChild<QStackedWidget*>(QStringLiteral("tab_Tip"))) {
     m_managePage = new CManagePage(*overlay);
-    m_manage = std::make_shared<CManageEngine>(*m_managePage, *this, *m_engine, this);
+    m_manage = std::make_shared<CManageEngine>(*m_managePage, m_presenter, *m_engine, this);
     m_managePage->SetActions({[this](const std::string& model) { m_manage->RemoveModel(model); },
                               [this] { m_manage->Repair(); }, [this] { m_manage->Uninstall(); }});
   }
@@ -102,13 +98,11 @@ bool CMainDlg::Create() {
   ConnectClick("btnManage", [this] {
     if (m_manage) m_manage->OpenManagePage();
   });
-  ConnectClick("imgNoDownDeekSeek", [this] { m_engine->OnInstallClick(); });
+  ConnectClick("imgNoDownDeekSeek",
+               [this] { m_engine->OnInstallClick(InstallFolderText(), SelectedModelIndex()); });
   Connect("btnSelDir", &CMainDlg::OnSelectFolder);
   Connect("btnLocalPkg", &CMainDlg::OnSelectLocalPackage);
-  ConnectClick("btnDownloadPkg", [this] {
-    m_engine->ClearLocalPackage();
-    if (QWidget* line = Child("localPkgTxt")) line->setToolTip(QString());
-  });
+  ConnectClick("btnDownloadPkg", [this] { m_engine->ClearLocalPackage(); });
   Connect("imgOnceTiYan", &CMainDlg::OnTryNowClick);
   Connect("imgDownOtherModel", &CMainDlg::OnOtherModelsClick);
   Connect("imgUserTutorial", &CMainDlg::OnTutorialClick);
@@ -146,11 +140,15 @@ void CMainDlg::OnInitDialog() {
   if (m_usage != nullptr && m_usage->ShowNoticeOnFirstStart()) m_engine->HoldReportsUntilSeen();
   m_engine->StartStartupWork();
   const std::wstring folder = m_engine->RestoreInstallFolder();
-  SetChildText("InstPath", folder);
+  if (auto* path = findChild<QLineEdit*>(QStringLiteral("InstPath"))) {
+    path->setText(QString::fromStdWString(folder));
+  }
   // The real figure from the start: a placeholder would mislead.
   m_engine->ShowFreeSpace(folder);
   OnModelSelectionChanged();
-  SelectTabPage("tab_pages", 0);
+  if (auto* pages = findChild<QStackedWidget*>(QStringLiteral("tab_pages"))) {
+    pages->setCurrentIndex(0);
+  }
   m_engine->StartInstalledModelDetection();
   m_engine->StartGraphicsDetection();
 }
@@ -177,7 +175,7 @@ void CMainDlg::changeEvent(QEvent* event) {
   if (m_usage != nullptr) m_usage->Refresh();
   // What the engine wrote follows its next update; these it shows at once.
   OnModelSelectionChanged();
-  m_engine->ShowFreeSpace(GetChildText("InstPath"));
+  m_engine->ShowFreeSpace(InstallFolderText());
 }
 
 void CMainDlg::OnLanguageClick() {
@@ -210,11 +208,6 @@ void CMainDlg::ShowLanguageSwitch() {
   }
 }
 
-void CMainDlg::OnEvent(EventArgs& event) {
-  if (event.GetID() == EventQrCodeDisChanged3::EventID) m_engine->OnPackageFailed(event);
-  if (event.GetID() == EventDownModelChanged3::EventID) m_engine->OnPackageReady(event);
-}
-
 // ---- Handlers ----------------------------------------------------------------
 
 void CMainDlg::OnModelSelectionChanged() { m_engine->ShowModelNeeds(SelectedModelIndex()); }
@@ -222,12 +215,12 @@ void CMainDlg::OnModelSelectionChanged() { m_engine->ShowModelNeeds(SelectedMode
 void CMainDlg::SetFolderPickerForTesting(FolderPicker picker) { Picker() = std::move(picker); }
 
 void CMainDlg::OnSelectFolder() {
-  const QString picked = BrowseForFolder(this, FolderDialogStart(Q(GetChildText("InstPath"))));
+  const QString picked = BrowseForFolder(this, FolderDialogStart(Q(InstallFolderText())));
   if (picked.isEmpty()) return;
   const std::wstring path =
       CInstallEngine::FolderForPickedPath(QDir::toNativeSeparators(picked).toStdWString());
-  SetChildText("InstPath", path);
-  m_engine->ShowFreeSpace(path);
+  // The field's own change shows the new folder's free space.
+  if (auto* edit = findChild<QLineEdit*>(QStringLiteral("InstPath"))) edit->setText(Q(path));
 }
 
 void CMainDlg::SetPackagePickerForTesting(PackagePicker picker) {
@@ -243,10 +236,7 @@ void CMainDlg::OnSelectLocalPackage() {
 }
 
 bool CMainDlg::UseLocalPackage(const std::wstring& path) {
-  if (!m_engine->ChooseLocalPackage(path)) return false;
-  // The line has room for the name; the whole path is a hover away.
-  if (QWidget* line = Child("localPkgTxt")) line->setToolTip(Q(path));
-  return true;
+  return m_engine->ChooseLocalPackage(path);
 }
 
 void CMainDlg::OnTryNowClick() {
@@ -269,54 +259,27 @@ void CMainDlg::OnTutorialClick() {
 void CMainDlg::OnOverlayClose() {
   if (m_manage && OverlayShows(OverlayPage::Manage)) {
     m_manage->ClosePage();
-  } else {
+  } else if (OverlayShows(OverlayPage::Progress)) {
     m_engine->OnOverlayClose();
+  } else {
+    HideOverlay();
   }
 }
 
 void CMainDlg::OnProgressTick() { m_engine->OnProgressTimer(); }
 
-// ---- The engine's view -------------------------------------------------------
+// ---- The form's inputs and the overlay ----------------------------------------
 
 QWidget* CMainDlg::Child(std::string_view name) const {
   return m_root == nullptr ? nullptr : m_root->findChild<QWidget*>(Q(name));
 }
 
-void CMainDlg::ShowChild(std::string_view name, bool show) {
-  if (QWidget* child = Child(name)) child->setVisible(show);
+std::wstring CMainDlg::InstallFolderText() const {
+  auto* edit = qobject_cast<QLineEdit*>(Child("InstPath"));
+  return edit != nullptr ? edit->text().trimmed().toStdWString() : std::wstring();
 }
 
-void CMainDlg::SetChildText(std::string_view name, const std::wstring& text) {
-  QWidget* child = Child(name);
-  if (auto* label = qobject_cast<QLabel*>(child)) {
-    label->setText(Q(text));
-  } else if (auto* edit = qobject_cast<QLineEdit*>(child)) {
-    edit->setText(Q(text));
-  } else if (auto* button = qobject_cast<QAbstractButton*>(child)) {
-    button->setText(Q(text));
-  }
-}
-
-std::wstring CMainDlg::GetChildText(std::string_view name) {
-  QWidget* child = Child(name);
-  if (auto* edit = qobject_cast<QLineEdit*>(child)) return edit->text().trimmed().toStdWString();
-  if (auto* label = qobject_cast<QLabel*>(child)) return label->text().toStdWString();
-  return std::wstring();
-}
-
-void CMainDlg::EnableChild(std::string_view name, bool enable) {
-  if (QWidget* child = Child(name)) child->setEnabled(enable);
-}
-
-void CMainDlg::SetChildValue(std::string_view name, int value) {
-  if (auto* bar = qobject_cast<QProgressBar*>(Child(name))) bar->setValue(value);
-}
-
-void CMainDlg::SelectTabPage(std::string_view tab, int page) {
-  if (auto* stack = qobject_cast<QStackedWidget*>(Child(tab))) stack->setCurrentIndex(page);
-}
-
-int CMainDlg::SelectedModelIndex() {
+int CMainDlg::SelectedModelIndex() const {
   auto* models = qobject_cast<QComboBox*>(Child("cbx_Model"));
   return models != nullptr ? models->currentIndex() : -1;
 }
@@ -336,50 +299,8 @@ void CMainDlg::HideOverlay() {
   overlay->setCurrentIndex(0);
 }
 
-bool CMainDlg::OverlayShows(OverlayPage page) {
+bool CMainDlg::OverlayShows(OverlayPage page) const {
   auto* overlay = qobject_cast<QStackedWidget*>(Child("tab_Tip"));
   return overlay != nullptr && overlay->isVisibleTo(m_root) &&
          overlay->currentIndex() == static_cast<int>(page);
-}
-
-void CMainDlg::StartProgressTimer() { m_progressTimer.start(); }
-
-void CMainDlg::StopProgressTimer() { m_progressTimer.stop(); }
-
-void CMainDlg::ShowMessage(const std::wstring& text, const std::wstring& caption) {
-  ShowMessageBox(Q(text), Q(caption), MessageIcon::Information);
-}
-
-bool CMainDlg::AskToContinue(const std::wstring& text, const std::wstring& caption) {
-  return AskQuestion(Q(text), Q(caption));
-}
-
-void CMainDlg::ShowPullProgress(int row, const PullProgress& progress) {
-  m_engine->ShowPullProgress(row, progress);
-}
-
-void CMainDlg::ShowPullProgress(int row, const PullProgress& progress, const PullTexts& texts) {
-  if (row == 0) {
-    SetChildText("stageProgressTxt", texts.line);
-    // Once the runner reports a share the stage's bar shows it; before that
-    // it keeps its running stripes.
-    if (auto* stage = qobject_cast<SGifPlayer*>(Child("imgDownModeling"))) {
-      stage->SetMeter(kModelStageBar, progress.phase == PullPhase::Pulling ? progress.percent : -1);
-    }
-    return;
-  }
-  const std::string number = std::to_string(row);
-  SetChildText("progress_value" + number, texts.line);
-  // The row has room for a few words only; the whole text is a hover away.
-  if (QWidget* value = Child("progress_value" + number)) value->setToolTip(Q(texts.full));
-  if (auto* bar = qobject_cast<QProgressBar*>(Child("prog_value" + number))) {
-    bar->setVisible(progress.phase == PullPhase::Pulling);
-    bar->setValue(progress.percent);
-  }
-}
-
-void CMainDlg::MarkChildWarning(std::string_view name, bool warning) {
-  if (QWidget* child = Child(name)) {
-    child->setStyleSheet(warning ? QStringLiteral("color: #c0392b;") : QString());
-  }
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The program's only window, built from the main layout. It owns the actions
-// it starts, receives the application's UI events while it exists, and is
-// the installation engine's view: its handlers delegate to the engine.
+// it starts; its handlers call the engines, and its presenter shows what the
+// installation engine publishes.
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -9,18 +9,15 @@
 #include <memory>
 
 #include <install/install_engine.h>
-#include <install/install_view.h>
 #include <install/manage_engine.h>
+#include <ui/overlay_close.h>
+#include <ui/window_presenter.h>
 #include <work/action_factory.h>
-#include <work/notify_center.h>
 
 class CManagePage;
 class CUsageSwitch;
 
-class CMainDlg : public QWidget,
-                 public Action::CActionRegister<CMainDlg>,
-                 public IEventMap,
-                 public IInstallView {
+class CMainDlg : public QWidget, public Action::CActionRegister<CMainDlg> {
  public:
   static constexpr int kWidth = 818;
   static constexpr int kHeight = 618;
@@ -41,8 +38,9 @@ class CMainDlg : public QWidget,
   // Centres the window on the work area of the screen it will show on.
   void CenterWindow();
 
-  void OnEvent(EventArgs& event) override;
   CInstallEngine& engine() { return *m_engine; }
+  // Shows engine states (the sample states for screenshots show their own).
+  IInstallView& presenter() { return m_presenter; }
   // The manage page on the overlay, the manage engine's view (null before
   // Create()).
   CManagePage* managePage() { return m_managePage; }
@@ -72,25 +70,14 @@ class CMainDlg : public QWidget,
   // engine, the other pages through the installation's.
   void OnOverlayClose();
 
-  // IInstallView
-  void ShowChild(std::string_view name, bool show) override;
-  void SetChildText(std::string_view name, const std::wstring& text) override;
-  std::wstring GetChildText(std::string_view name) override;
-  void EnableChild(std::string_view name, bool enable) override;
-  void SetChildValue(std::string_view name, int value) override;
-  void SelectTabPage(std::string_view tab, int page) override;
-  int SelectedModelIndex() override;
-  void ShowOverlay(OverlayPage page) override;
-  void HideOverlay() override;
-  bool OverlayShows(OverlayPage page) override;
-  void StartProgressTimer() override;
-  void StopProgressTimer() override;
-  void ShowMessage(const std::wstring& text, const std::wstring& caption) override;
-  bool AskToContinue(const std::wstring& text, const std::wstring& caption) override;
-  void ShowPullProgress(int row, const PullProgress& progress, const PullTexts& texts) override;
-  void MarkChildWarning(std::string_view name, bool warning) override;
-  // A pull's progress as the engine words it (samples and tests).
-  void ShowPullProgress(int row, const PullProgress& progress);
+  // The install form's inputs.
+  std::wstring InstallFolderText() const;
+  int SelectedModelIndex() const;
+  // The overlay's pages: the model list is the window's own; the others
+  // belong to the engines.
+  void ShowOverlay(OverlayPage page);
+  void HideOverlay();
+  bool OverlayShows(OverlayPage page) const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -107,9 +94,10 @@ class CMainDlg : public QWidget,
   void ShowLanguageSwitch();
 
   QWidget* m_root = nullptr;
+  QTimer m_progressTimer;
+  CWindowPresenter m_presenter{m_progressTimer};
   std::shared_ptr<CInstallEngine> m_engine;
   CManagePage* m_managePage = nullptr;  // owned by the overlay
   std::shared_ptr<CManageEngine> m_manage;
   CUsageSwitch* m_usage = nullptr;  // owned by the layout's root
-  QTimer m_progressTimer;
 };

@@ -14,7 +14,7 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
-#include <install/install_view.h>
+#include <ui/overlay_close.h>
 #include <ui/manage_dialogs.h>
 #include <ui/message_box.h>
 #include <ui/size_text.h>

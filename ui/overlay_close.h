@@ -8,3 +8,6 @@ class QWidget;
 // joins them; does nothing when either is missing. A page's dialog is its
 // child with the dynamic property "tipDialog" set.
 void ShareOverlayCloseButton(QWidget* root);
+
+// The overlay's pages, in the layout's order.
+enum class OverlayPage { Progress = 0, ModelList = 1, Manage = 2 };

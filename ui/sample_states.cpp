@@ -3,8 +3,6 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QLabel>
-#include <QProgressBar>
 #include <QStackedWidget>
 #include <QWidget>
 
@@ -15,18 +13,6 @@
 #include <ui/usage_switch.h>
 
 namespace {
-
-void SetText(QWidget& window, const char* name, const QString& text) {
-  if (auto* label = window.findChild<QLabel*>(QLatin1String(name))) label->setText(text);
-}
-
-void ShowOnly(QWidget& window, const char* shown) {
-  for (const char* stage :
-       {"imgNoDownDeekSeek", "imgDownDeekSeek", "imgInstDeekSeek", "imgDownModeling"}) {
-    if (auto* w = window.findChild<QWidget*>(QLatin1String(stage)))
-      w->setVisible(qstrcmp(stage, shown) == 0);
-  }
-}
 
 // A pull well under way, with every figure the texts can show.
 PullProgress SamplePull() {
@@ -89,9 +75,12 @@ std::vector<platform::GraphicsCard> SampleGraphicsCards() {
   return {card};
 }
 
-void SelectPage(QWidget& window, const char* stack, int page) {
-  if (auto* w = window.findChild<QStackedWidget*>(QLatin1String(stack))) w->setCurrentIndex(page);
+std::wstring W(const char* context, const char* text) {
+  return QCoreApplication::translate(context, text).toStdWString();
 }
+
+// The form as the engine leaves it at start-up, for a state to change.
+EngineState Sample(CMainDlg& window) { return window.engine().state(); }
 
 }  // namespace
 
@@ -108,60 +97,52 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
   if (CUsageSwitch* usage = window.usageSwitch()) {
     usage->ShowNotice(state == QLatin1String("notice"));
   }
+  EngineState shown = Sample(window);
   if (state == QLatin1String("local_package")) {
     // A long name, shortened in the middle as the engine does.
-    SetText(window, "localPkgTxt",
-            QCoreApplication::translate("SampleStates", "本地安装包：deepseek-of…025-03.zip"));
-    for (const char* name : {"localPkgTxt", "btnDownloadPkg"}) {
-      if (auto* w = window.findChild<QWidget*>(QLatin1String(name))) w->show();
-    }
-    if (auto* w = window.findChild<QWidget*>(QStringLiteral("btnLocalPkg"))) w->hide();
+    shown.localPackage = L"/home/lin/Downloads/deepseek-offline-2025-03.zip";
+    shown.localPackageLine = W("SampleStates", "本地安装包：deepseek-of…025-03.zip");
   } else if (state == QLatin1String("download")) {
-    ShowOnly(window, "imgDownDeekSeek");
-    SetText(window, "stageProgressTxt",
-            QCoreApplication::translate("SampleStates", "安装包 42% · 已下载 512.0 MB / 1.19 GB"));
+    shown.stage = InstallStage::Package;
+    shown.installPull.line = W("SampleStates", "安装包 42% · 已下载 512.0 MB / 1.19 GB");
   } else if (state == QLatin1String("setup")) {
-    ShowOnly(window, "imgInstDeekSeek");
-    SetText(window, "stageProgressTxt",
-            QCoreApplication::translate("SampleStates", "正在安装运行器…"));
+    shown.stage = InstallStage::Runner;
+    shown.installPull.line = W("SampleStates", "正在安装运行器…");
   } else if (state == QLatin1String("model")) {
-    ShowOnly(window, "imgDownModeling");
-    window.ShowPullProgress(0, SamplePull());
-    SetText(window, "memInfoTxt",
-            QCoreApplication::translate("SampleStates",
-                                        "本机内存 16 GB，此模型建议 8 GB 以上：可以流畅运行。"));
+    shown.stage = InstallStage::Model;
+    shown.installPull = CInstallEngine::DescribePull(0, "deepseek-r1:1.5b", SamplePull());
+    shown.form.memoryLine =
+        W("SampleStates", "本机内存 16 GB，此模型建议 8 GB 以上：可以流畅运行。");
   } else if (state == QLatin1String("runner")) {
-    ShowOnly(window, "imgDownModeling");
-    SetText(window, "stageProgressTxt",
-            QCoreApplication::translate("SampleStates",
-                                        "deepseek-r1:1.5b  正在启动模型运行程序，首次约需一分钟…"));
+    shown.stage = InstallStage::Model;
+    shown.installPull.line =
+        W("SampleStates", "deepseek-r1:1.5b  正在启动模型运行程序，首次约需一分钟…");
   } else if (state == QLatin1String("finished")) {
-    SelectPage(window, "tab_pages2", 1);
-    SetText(window, "modelstrTxt",
-            QCoreApplication::translate("SampleStates", "已下载 deepseek-r1:1.5b"));
+    shown.stage = InstallStage::Ready;
+    shown.readyModel = W("SampleStates", "已下载 deepseek-r1:1.5b");
   } else if (state == QLatin1String("gpu")) {
     // The form with a card that holds the selected model.
     if (auto* models = window.findChild<QComboBox*>(QStringLiteral("cbx_Model")))
       models->setCurrentIndex(1);
     window.engine().ShowGraphicsCards(SampleGraphicsCards());
-  } else if (state == QLatin1String("progress") || state == QLatin1String("models")) {
-    auto* overlay = window.findChild<QStackedWidget*>(QStringLiteral("tab_Tip"));
-    if (overlay == nullptr) return;
-    overlay->setCurrentIndex(state == QLatin1String("progress") ? 0 : 1);
-    overlay->show();
-    if (auto* bar = window.findChild<QProgressBar*>(QStringLiteral("prog_value")))
-      bar->setValue(42);
-    SetText(window, "progTxtValue", QStringLiteral("(42 %)"));
-    SetText(window, "progDetailTxt",
-            QCoreApplication::translate("SampleStates",
-                                        "已下载 512.0 MB / 1.19 GB · 6.4 MB/s · 剩余约 2 分钟"));
-    if (state == QLatin1String("models")) {
-      if (auto* b = window.findChild<QWidget*>(QStringLiteral("adked_btn2"))) b->hide();
-      if (auto* box = window.findChild<QWidget*>(QStringLiteral("winProgress2"))) box->show();
-      if (auto* b = window.findChild<QWidget*>(QStringLiteral("adked_btn1"))) b->setEnabled(false);
-      window.ShowPullProgress(2, SamplePull());
-      window.engine().ShowGraphicsCards(SampleGraphicsCards());
-    }
+    return;
+  } else if (state == QLatin1String("progress")) {
+    shown.overlay.shown = ProgressOverlay::Package;
+    shown.overlay.title = W("InstallEngine", "正在下载安装包，请耐心等待...");
+    shown.overlay.percent = 42;
+    shown.overlay.percentText = L"(42 %)";
+    shown.overlay.detail =
+        W("SampleStates", "已下载 512.0 MB / 1.19 GB · 6.4 MB/s · 剩余约 2 分钟");
+  } else if (state == QLatin1String("models")) {
+    window.engine().ShowGraphicsCards(SampleGraphicsCards());
+    shown = Sample(window);
+    shown.stage = InstallStage::Ready;
+    shown.rows[0].installed = true;
+    shown.rows[1].pulling = true;
+    shown.rows[1].pull = CInstallEngine::DescribePull(2, "deepseek-r1:7b", SamplePull());
+    window.presenter().ShowState(shown);
+    window.ShowOverlay(OverlayPage::ModelList);
+    return;
   } else if (state == QLatin1String("manage") || state == QLatin1String("uninstall") ||
              state == QLatin1String("repair")) {
     CManagePage* page = window.managePage();
@@ -179,5 +160,7 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
                                        SampleRepairLines());
       report->show();
     }
+    return;
   }
+  window.presenter().ShowState(shown);
 }

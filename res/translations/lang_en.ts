@@ -47,6 +47,10 @@ Choose No to leave everything as it is; after an installation or a repair you wi
             <translation>A repair or uninstall is running. Please wait until it has finished.</translation>
         </message>
         <message>
+            <source>安装位置不可用：请选择一个以完整路径写出、属于您自己且其他用户不能写入的文件夹。</source>
+            <translation>This install location cannot be used: choose a folder written as a full path that belongs to you and that other users cannot write to.</translation>
+        </message>
+        <message>
             <source>DeepSeek安装不存在，不能安装!</source>
             <translation>The DeepSeek install folder does not exist: cannot install!</translation>
         </message>

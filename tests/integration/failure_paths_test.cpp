@@ -84,15 +84,15 @@ TEST_P(FailurePaths, ReturnToTheInstallImageNamingTheCause) {
   Arrange(path.arrange);
   Click();
   ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) {
-    return v.Stage() == "imgNoDownDeekSeek" && !v.overlayVisible && v.IsShown("causeTxt");
+    return v.Stage() == InstallStage::Idle && !v.OverlayShown() && !v.state.cause.empty();
   })) << Describe();
   harness_->OnUI([&] {
     RecordingView& v = harness_->view();
-    EXPECT_NE(v.texts["causeTxt"].find(path.cause), std::wstring::npos)
-        << Narrow(v.texts["causeTxt"]);
+    EXPECT_NE(v.state.cause.find(path.cause), std::wstring::npos)
+        << Narrow(v.state.cause);
     EXPECT_TRUE(v.messages.empty());  // the return stays silent: no box
-    EXPECT_FALSE(v.timerRunning);
-    EXPECT_TRUE(v.texts["stageProgressTxt"].empty());
+    EXPECT_NE(v.state.overlay.shown, ProgressOverlay::Package);  // nor its timer
+    EXPECT_TRUE(v.state.installPull.line.empty());
   });
   EXPECT_EQ(Events(), path.events);
   EXPECT_EQ(fs::exists(Archive()), path.archiveKept);
@@ -101,9 +101,9 @@ TEST_P(FailurePaths, ReturnToTheInstallImageNamingTheCause) {
   // The line stays until the next click, which clears it.
   harness_->OnUI([this] {
     harness_->engine().stepHookForTesting = nullptr;
-    harness_->view().texts["InstPath"] = L"relative";  // refused at once
-    harness_->engine().OnInstallClick();
-    EXPECT_FALSE(harness_->view().IsShown("causeTxt"));
+    harness_->view().installFolder = L"relative";  // refused at once
+    harness_->ClickInstall();
+    EXPECT_TRUE(harness_->view().state.cause.empty());
   });
 }
 
@@ -159,12 +159,12 @@ TEST_F(InstallWorkflow, CustomerServiceAsksAgainAndNamesTheCause) {
   }
   harness_->OnUI([this] {
     harness_->engine().OnCustomerServiceClick();
-    EXPECT_TRUE(harness_->view().OverlayShows(OverlayPage::Progress));
+    EXPECT_EQ(harness_->view().state.overlay.shown, ProgressOverlay::WaitingForService);
   });
   ASSERT_TRUE(harness_->WaitUntil(
-      [](RecordingView& v) { return !v.overlayVisible && v.IsShown("causeTxt"); }));
+      [](RecordingView& v) { return !v.OverlayShown() && !v.state.cause.empty(); }));
   harness_->OnUI([this] {
-    EXPECT_NE(harness_->view().texts["causeTxt"].find(L"服务器暂时出错（错误 500）"),
+    EXPECT_NE(harness_->view().state.cause.find(L"服务器暂时出错（错误 500）"),
               std::wstring::npos);
   });
   std::lock_guard lock(mutex_);
@@ -194,14 +194,14 @@ TEST_F(InstallWorkflow, ClosingTheOverlayStopsEveryStep) {
   ASSERT_TRUE(held.WaitFor(std::chrono::seconds(10)));
   harness_->OnUI([this] {
     harness_->engine().OnOverlayClose();
-    EXPECT_FALSE(harness_->view().overlayVisible);
+    EXPECT_FALSE(harness_->view().OverlayShown());
   });
   released.Open();
-  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return v.IsShown("causeTxt"); }));
+  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return !v.state.cause.empty(); }));
   harness_->OnUI([this] {
     RecordingView& v = harness_->view();
-    EXPECT_NE(v.texts["causeTxt"].find(L"已取消安装"), std::wstring::npos);
-    EXPECT_EQ(v.Stage(), "imgNoDownDeekSeek");
+    EXPECT_NE(v.state.cause.find(L"已取消安装"), std::wstring::npos);
+    EXPECT_EQ(v.Stage(), InstallStage::Idle);
   });
   EXPECT_TRUE(fs::exists(Archive()));               // nothing wrong with it
   EXPECT_FALSE(fs::exists(install_ / "deepseek"));  // and nothing unpacked
@@ -218,12 +218,11 @@ TEST_F(InstallWorkflow, ModelListRowsNameTheirOwnFailures) {
   Click();
   ASSERT_TRUE(WaitForReadyPage());
   harness_->OnUI([this] { harness_->engine().OnModelRowDownloadClick(4); });  // not served
-  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return v.IsShown("ai_cause4"); }));
+  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return !v.Row(4).cause.empty(); }));
   harness_->OnUI([this] {
     RecordingView& v = harness_->view();
-    EXPECT_EQ(v.texts["ai_cause4"].rfind(L"下载失败（", 0), 0u) << Narrow(v.texts["ai_cause4"]);
-    EXPECT_FALSE(v.IsShown("ai_date4"));
-    EXPECT_TRUE(v.IsShown("adked_btn4"));
+    EXPECT_EQ(v.Row(4).cause.rfind(L"下载失败（", 0), 0u) << Narrow(v.Row(4).cause);
+    EXPECT_FALSE(v.Row(4).pulling);
     EXPECT_TRUE(v.messages.empty());
   });
   EXPECT_EQ(Events().back(), "modelDownFailsDeepseek");
@@ -233,10 +232,10 @@ TEST_F(InstallWorkflow, ModelListRowsNameTheirOwnFailures) {
       if (std::string(name) == "list pull") throw std::bad_alloc();
     };
     harness_->engine().OnModelRowDownloadClick(2);
-    EXPECT_FALSE(harness_->view().IsShown("ai_cause2"));
+    EXPECT_TRUE(harness_->view().Row(2).cause.empty());  // the click cleared it
   });
   ASSERT_TRUE(harness_->WaitUntil(
-      [](RecordingView& v) { return v.IsShown("ai_cause2") && v.IsShown("adked_btn2"); }));
+      [](RecordingView& v) { return !v.Row(2).cause.empty() && !v.Row(2).pulling; }));
 
   harness_->OnUI([this] {
     RecordingView& v = harness_->view();
@@ -245,7 +244,7 @@ TEST_F(InstallWorkflow, ModelListRowsNameTheirOwnFailures) {
     harness_->engine().OnModelRowDownloadClick(7);  // 671b: 404 GB, 32 GB of memory
     if (v.questions.empty()) return;                // a machine that holds it
     EXPECT_EQ(v.questions.back().rfind(L"提示|", 0), 0u);
-    EXPECT_FALSE(v.IsShown("winProgress7"));
+    EXPECT_FALSE(v.Row(7).pulling);
   });
 }
 

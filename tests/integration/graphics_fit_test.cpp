@@ -4,6 +4,7 @@
 
 #include <install/model_fit.h>
 #include <platform/os_encoding.h>
+#include <platform/utf.h>
 #include <platform/os_info.h>
 #include <tests/integration/workflow_setups.h>
 #include <tests/support/engine_harness.h>
@@ -28,10 +29,13 @@ class GraphicsFit : public ::testing::Test {
   }
 
   bool CardLineSet() {
-    return harness_.OnUI([&] { return harness_.view().texts.count("gpuInfoTxt") == 1; });
+    return harness_.OnUI([&] { return harness_.view().state.form.cardKnown; });
   }
-  std::wstring Text(const std::string& name) {
-    return harness_.OnUI([&] { return harness_.view().texts[name]; });
+  std::wstring CardLine() {
+    return harness_.OnUI([&] { return harness_.view().state.form.cardLine; });
+  }
+  std::wstring Fit(int row) {
+    return harness_.OnUI([&] { return harness_.view().Row(row).fit; });
   }
 
   TempHome home_;
@@ -41,27 +45,28 @@ class GraphicsFit : public ::testing::Test {
 TEST_F(GraphicsFit, LineAndRowMarksFollowTheDetectedCard) {
   // Nothing is said of the card before it is known.
   EXPECT_FALSE(CardLineSet());
-  EXPECT_FALSE(harness_.OnUI([&] { return harness_.view().shown.count("ai_fit1") == 1; }));
+  EXPECT_TRUE(Fit(1).empty());
   harness_.OnUI([&] { harness_.engine().StartGraphicsDetection(); });
   ASSERT_TRUE(
-      harness_.WaitUntil([](RecordingView& view) { return view.texts.count("gpuInfoTxt") == 1; }));
+      harness_.WaitUntil([](RecordingView& view) { return view.state.form.cardKnown; }));
 
-  EXPECT_EQ(Text("gpuInfoTxt"), L"显卡 NVIDIA GeForce RTX 3060 12 GB：可用显卡加速");
+  EXPECT_EQ(CardLine(), L"显卡 NVIDIA GeForce RTX 3060 12 GB：可用显卡加速");
   const std::uint64_t memory = platform::TotalMemoryBytes();
   for (int row = 1; row <= 7; ++row) {
-    const std::string name = "ai_fit" + std::to_string(row);
+    SCOPED_TRACE(row);
     // Up to 14B on a 12 GB card; the rest as this machine's memory allows.
     const ModelFit fit = row <= 4 ? ModelFit::GraphicsCard : FitForListIndex(row - 1, 0, memory);
-    EXPECT_EQ(Text(name), ModelFitTag(fit)) << name;
+    EXPECT_EQ(Fit(row), ModelFitTag(fit));
     harness_.OnUI([&] {
-      EXPECT_EQ(harness_.view().IsShown(name), fit != ModelFit::Unknown) << name;
-      EXPECT_EQ(harness_.view().warnings[name], fit == ModelFit::TooLarge) << name;
+      // An unknown fit is no mark at all.
+      EXPECT_EQ(!harness_.view().Row(row).fit.empty(), fit != ModelFit::Unknown);
+      EXPECT_EQ(harness_.view().Row(row).fitWarning, fit == ModelFit::TooLarge);
     });
   }
 
   // Another model: the line weighs the card against it.
   harness_.OnUI([&] { harness_.engine().ShowModelNeeds(4); });
-  const std::wstring line = Text("gpuInfoTxt");
+  const std::wstring line = CardLine();
   EXPECT_EQ(line.rfind(L"显卡 NVIDIA GeForce RTX 3060 12 GB", 0), 0u) << line;
   EXPECT_NE(line.find(L"显存不足"), std::wstring::npos) << line;
 
@@ -70,25 +75,25 @@ TEST_F(GraphicsFit, LineAndRowMarksFollowTheDetectedCard) {
     harness_.engine().ShowGraphicsCards({});
     harness_.engine().ShowModelNeeds(2);
   });
-  EXPECT_EQ(Text("gpuInfoTxt"), L"显卡 NVIDIA GeForce RTX 3060 12 GB：可用显卡加速");
-  EXPECT_EQ(Text("ai_fit1"), L"显卡可运行");
+  EXPECT_EQ(CardLine(), L"显卡 NVIDIA GeForce RTX 3060 12 GB：可用显卡加速");
+  EXPECT_EQ(Fit(1), L"显卡可运行");
 }
 
 TEST_F(GraphicsFit, WithoutACardTheModelRunsOnTheProcessor) {
   harness_.OnUI([&] {
     harness_.engine().graphicsProbe.nvidiaSmi = (home_.root() / "bin/missing").string();
-    harness_.view().selectedModel = 0;
+    harness_.engine().ShowModelNeeds(0);
     harness_.engine().StartGraphicsDetection();
   });
   ASSERT_TRUE(
-      harness_.WaitUntil([](RecordingView& view) { return view.texts.count("gpuInfoTxt") == 1; }));
+      harness_.WaitUntil([](RecordingView& view) { return view.state.form.cardKnown; }));
   const ModelFit fit = FitForListIndex(0, 0, platform::TotalMemoryBytes());
   ASSERT_NE(fit, ModelFit::GraphicsCard);
-  EXPECT_EQ(Text("gpuInfoTxt"), GraphicsCardLine(nullptr, fit));
+  EXPECT_EQ(CardLine(), GraphicsCardLine(nullptr, fit));
   if (fit == ModelFit::MainMemory) {
-    EXPECT_EQ(Text("gpuInfoTxt"), L"将使用 CPU 运行，速度较慢");
+    EXPECT_EQ(CardLine(), L"将使用 CPU 运行，速度较慢");
   }
-  EXPECT_EQ(Text("ai_fit1"), ModelFitTag(fit));
+  EXPECT_EQ(Fit(1), ModelFitTag(fit));
 }
 
 // A card that holds the model whole outweighs too little main memory: the
@@ -119,9 +124,10 @@ TEST_F(GraphicsFit, ACardThatHoldsTheModelOutweighsMainMemory) {
     });
     harness.OnUI([&] {
       RecordingView& view = harness.view();
-      EXPECT_EQ(view.warnings["memInfoTxt"], c.memoryWarned);
-      EXPECT_EQ(view.texts["memInfoTxt"].find(L"内存不足") != std::wstring::npos, c.memoryWarned)
-          << view.texts["memInfoTxt"];
+      const std::wstring& line = view.state.form.memoryLine;
+      EXPECT_EQ(view.state.form.memoryWarning, c.memoryWarned);
+      EXPECT_EQ(line.find(L"内存不足") != std::wstring::npos, c.memoryWarned)
+          << platform::WideToUtf8(line);
       // The disk may be too small either way; the memory is asked about only
       // without the card.
       const std::wstring asked = view.questions.empty() ? std::wstring() : view.questions.back();

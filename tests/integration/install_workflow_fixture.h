@@ -65,6 +65,7 @@ class RecordingManageView : public IManageView {
   void ShowManagePage(const InstalledStatus& shown, bool known) override {
     status = shown;
     sizesKnown = known;
+    pageShown = true;
     ++pagesShown;
   }
   void ShowManageBusy(const std::wstring& text) override { busy = text; }
@@ -81,7 +82,7 @@ class RecordingManageView : public IManageView {
   InstalledStatus status;
   bool sizesKnown = false;
   int pagesShown = 0;
-  bool pageShown = true;
+  bool pageShown = false;
   std::wstring busy;
   UninstallChoice choice;
   std::vector<std::pair<std::wstring, std::vector<std::wstring>>> reports;
@@ -190,7 +191,7 @@ class InstallWorkflow : public ::testing::Test {
     SetPackage(true, true);
     harness_ = std::make_unique<EngineHarness>();
     harness_->OnUI([this] {
-      harness_->view().texts["InstPath"] = platform::WidePath(install_);
+      harness_->view().installFolder = platform::WidePath(install_);
       harness_->engine().pullOptions.publishEveryMs = 0;
       harness_->engine().OnRemoteConfigReady();
     });
@@ -234,13 +235,13 @@ class InstallWorkflow : public ::testing::Test {
   }
 
   void Click() {
-    harness_->OnUI([this] { harness_->engine().OnInstallClick(); });
+    harness_->OnUI([this] { harness_->ClickInstall(); });
   }
   // What the view shows, for failure messages.
   std::string Describe() {
     return harness_->OnUI([this] {
       RecordingView& v = harness_->view();
-      std::string text = "stage=" + v.Stage() + " page=" + std::to_string(v.pages["tab_pages2"]) +
+      std::string text = std::string("stage=") + StageName(v.Stage()) +
                          " messages=" + std::to_string(v.messages.size());
       // The last one says why, when the workflow gave up.
       if (!v.messages.empty()) text += " last=" + platform::WideToUtf8(v.messages.back());
@@ -253,7 +254,7 @@ class InstallWorkflow : public ::testing::Test {
   }
   bool WaitForReadyPage() {
     const bool ready =
-        harness_->WaitUntil([](RecordingView& v) { return v.pages["tab_pages2"] == 1; });
+        harness_->WaitUntil([](RecordingView& v) { return v.Ready(); });
     if (!ready) ADD_FAILURE() << Describe();
     return ready;
   }
@@ -262,17 +263,13 @@ class InstallWorkflow : public ::testing::Test {
   void InstallTwoModels() {
     Click();
     ASSERT_TRUE(WaitForReadyPage());
-    harness_->OnUI([this] {
-      RecordingView& v = harness_->view();
-      v.pages["tab_pages2"] = 0;
-      v.selectedModel = 1;
-    });
+    harness_->OnUI([this] { harness_->view().selectedModel = 1; });
     Click();
     ASSERT_TRUE(WaitForReadyPage());
   }
-  bool WaitForStage(const std::string& stage) {
+  bool WaitForStage(InstallStage stage) {
     return harness_->WaitUntil(
-        [&](RecordingView& v) { return v.Stage() == stage && !v.overlayVisible; });
+        [&](RecordingView& v) { return v.Stage() == stage && !v.OverlayShown(); });
   }
   bool WaitForMessage() {
     return harness_->WaitUntil([](RecordingView& v) { return !v.messages.empty(); });
@@ -290,7 +287,7 @@ class InstallWorkflow : public ::testing::Test {
     if (words != kNetworkWords) {
       EXPECT_EQ(messages[0].find(kNetworkWords), std::wstring::npos);
     }
-    return WaitForStage("imgNoDownDeekSeek");
+    return WaitForStage(InstallStage::Idle);
   }
   static std::string Narrow(const std::wstring& text) { return WideToUtf8(text); }
   static constexpr wchar_t kNetworkWords[] = L"网络不畅，关闭软件后重新打开即可!";

@@ -17,16 +17,28 @@ TEST_F(InstallWorkflow, UnusableFolderShowsTheMessageAndStartsNothing) {
   const fs::path open = home_.root() / "open";
   fs::create_directory(open);
   fs::permissions(open, fs::perms::all, fs::perm_options::replace);
-  const std::vector<std::wstring> folders = {L"/proc/no/such/folder", L"relative/folder", L"",
-                                             platform::WidePath(theirs), platform::WidePath(open)};
-  for (const std::wstring& folder : folders) {
-    harness_->OnUI([&] { harness_->view().texts["InstPath"] = folder; });
+  // A folder that cannot be made says so; one that is there but unusable
+  // says why it is refused.
+  const std::wstring noFolder = L"安装失败|DeepSeek安装不存在，不能安装!";
+  const std::wstring unusable =
+      L"安装失败|安装位置不可用：请选择一个以完整路径写出、属于您自己且其他用户不能写入的文件夹。";
+  const struct {
+    std::wstring folder;
+    std::wstring message;
+  } cases[] = {{L"/proc/no/such/folder", noFolder},
+               {L"relative/folder", unusable},
+               {L"", unusable},
+               {platform::WidePath(theirs), unusable},
+               {platform::WidePath(open), unusable}};
+  std::vector<std::wstring> expected;
+  for (const auto& c : cases) {
+    harness_->OnUI([&] { harness_->view().installFolder = c.folder; });
     Click();
-    EXPECT_EQ(harness_->OnUI([this] { return harness_->view().Stage(); }), "imgNoDownDeekSeek");
+    EXPECT_EQ(harness_->OnUI([this] { return harness_->view().Stage(); }), InstallStage::Idle);
+    expected.push_back(c.message);
   }
-  EXPECT_EQ(Messages(),
-            std::vector<std::wstring>(folders.size(), L"安装失败|DeepSeek安装不存在，不能安装!"));
-  EXPECT_EQ(Events(), std::vector<std::string>(folders.size(), "clickInstallPackDeepseek"));
+  EXPECT_EQ(Messages(), expected);
+  EXPECT_EQ(Events(), std::vector<std::string>(std::size(cases), "clickInstallPackDeepseek"));
   EXPECT_EQ(packageRequests_.load(), 0);
   EXPECT_FALSE(fs::exists("relative"));
 }

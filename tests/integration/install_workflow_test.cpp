@@ -51,8 +51,8 @@ TEST_F(InstallWorkflow, WholeInstallationReachesTheReadyPage) {
 
   harness_->OnUI([this] {
     RecordingView& v = harness_->view();
-    EXPECT_EQ(v.texts["modelstrTxt"], L"已下载 deepseek-r1:1.5b");
-    EXPECT_FALSE(v.enabled["adked_btn1"]);
+    EXPECT_EQ(v.state.readyModel, L"已下载 deepseek-r1:1.5b");
+    EXPECT_TRUE(v.Row(1).installed);
     EXPECT_TRUE(v.messages.empty());
     const auto& pulls = v.pulls[0];
     ASSERT_FALSE(pulls.empty());
@@ -175,12 +175,12 @@ TEST_F(InstallWorkflow, AfterARestartTheDetectedModelIsTheOneTheClientGets) {
   harness_.reset();
   harness_ = std::make_unique<EngineHarness>();
   GetServiceState().rememberedModelIndex = std::string();
-  harness_->engine().StartInstalledModelDetection();
-  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return v.pages["tab_pages2"] == 1; }));
+  harness_->OnUI([this] { harness_->engine().StartInstalledModelDetection(); });
+  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return v.Ready(); }));
   EXPECT_EQ(harness_->engine().modelTag(), "deepseek-r1:1.5b");
   harness_->OnUI([this] {
-    EXPECT_EQ(harness_->view().texts["modelstrTxt"], L"已下载 deepseek-r1:1.5b");
-    EXPECT_FALSE(harness_->view().enabled["adked_btn1"]);
+    EXPECT_EQ(harness_->view().state.readyModel, L"已下载 deepseek-r1:1.5b");
+    EXPECT_TRUE(harness_->view().Row(1).installed);
   });
 }
 
@@ -199,10 +199,11 @@ TEST_F(InstallWorkflow, AfterARestartTryNowStartsOurServerFirst) {
   ASSERT_TRUE(BindStranger(stranger, oldPort));
   std::thread serving([&] { stranger.listen_after_bind(); });
 
-  harness_->OnUI([this] { harness_->engine().TryNow(); });
-  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) {
-    return v.enabled.count("imgOnceTiYan") != 0 && v.enabled["imgOnceTiYan"];
-  }));
+  harness_->OnUI([this] {
+    harness_->engine().TryNow();
+    EXPECT_TRUE(harness_->view().state.tryNowBusy);
+  });
+  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return !v.state.tryNowBusy; }));
   const std::string after = RunnerServerAddress();
   EXPECT_NE(after, before);
   EXPECT_TRUE(RunnerAnswers(after, 1000));
@@ -242,7 +243,7 @@ TEST_F(InstallWorkflow, AnotherFamilysModelOfTheSameSizeIsNotTakenForOurs) {
 TEST_F(InstallWorkflow, PackageWithoutAnInstallerIsDeletedAndFetchedAgain) {
   SetPackage(true, false);
   Click();
-  ASSERT_TRUE(WaitForStage("imgNoDownDeekSeek"));
+  ASSERT_TRUE(WaitForStage(InstallStage::Idle));
   EXPECT_FALSE(fs::exists(Archive()));
   SetPackage(true, true);
   Click();
@@ -253,7 +254,7 @@ TEST_F(InstallWorkflow, PackageWithoutAnInstallerIsDeletedAndFetchedAgain) {
 TEST_F(InstallWorkflow, PackageNotMatchingTheAnnouncedDigestIsNeverUsed) {
   GetServiceState().packageSha256 = std::string(64, '0');
   Click();
-  ASSERT_TRUE(WaitForStage("imgNoDownDeekSeek"));
+  ASSERT_TRUE(WaitForStage(InstallStage::Idle));
   EXPECT_FALSE(fs::exists(Archive()));
   EXPECT_FALSE(fs::exists(install_ / "deepseek"));  // nothing was unpacked
 
@@ -266,7 +267,6 @@ TEST_F(InstallWorkflow, PackageNotMatchingTheAnnouncedDigestIsNeverUsed) {
   std::ofstream(copy, std::ios::binary) << package_;
   GetServiceState().packageSha256 = FileSha256Hex(copy.string());
   std::ofstream(Archive(), std::ios::binary | std::ios::trunc) << "tampered";
-  harness_->OnUI([this] { harness_->view().pages["tab_pages2"] = 0; });
   Click();
   ASSERT_TRUE(WaitForReadyPage());
   EXPECT_EQ(packageRequests_.load(), 3);
@@ -323,14 +323,10 @@ TEST_F(InstallWorkflow, PulledModelMissingWhileOthersAreListedReturnsToIdle) {
     std::lock_guard lock(mutex_);
     available_ = {"deepseek-r1:8b"};
   }
-  harness_->OnUI([this] {
-    RecordingView& v = harness_->view();
-    v.pages["tab_pages2"] = 0;
-    v.selectedModel = 0;
-  });
+  harness_->OnUI([this] { harness_->view().selectedModel = 0; });
   Click();
   ASSERT_TRUE(ShowsTheCauseAndReturnsToIdle(L"找不到所选的模型"));
-  EXPECT_EQ(harness_->OnUI([this] { return harness_->view().pages["tab_pages2"]; }), 0);
+  EXPECT_FALSE(harness_->OnUI([this] { return harness_->view().Ready(); }));
   // Another model is there, this one is not: the pull failed.
   const std::vector<std::string> events = Events();
   const std::vector<std::string> second(events.end() - 6, events.end());
@@ -343,18 +339,16 @@ TEST_F(InstallWorkflow, ModelListRowsPullAtOnceAndEachReturnsItsOwnRow) {
   harness_->OnUI([this] {
     harness_->engine().OnModelRowDownloadClick(2);
     harness_->engine().OnModelRowDownloadClick(3);
-    EXPECT_TRUE(harness_->view().IsShown("winProgress2"));
-    EXPECT_TRUE(harness_->view().IsShown("winProgress3"));
-    EXPECT_FALSE(harness_->view().IsShown("adked_btn2"));
+    EXPECT_TRUE(harness_->view().Row(2).pulling);
+    EXPECT_TRUE(harness_->view().Row(3).pulling);
   });
   ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) {
-    return v.IsShown("adked_btn2") && v.IsShown("adked_btn3") && !v.IsShown("winProgress2") &&
-           !v.IsShown("winProgress3");
+    return !v.Row(2).pulling && !v.Row(3).pulling;
   }));
   harness_->OnUI([this] {
     RecordingView& v = harness_->view();
-    EXPECT_FALSE(v.enabled["adked_btn2"]);  // shown as downloaded
-    EXPECT_FALSE(v.enabled["adked_btn3"]);
+    EXPECT_TRUE(v.Row(2).installed);  // shown as downloaded
+    EXPECT_TRUE(v.Row(3).installed);
     EXPECT_EQ(v.pulls[2].back().phase, PullPhase::Success);
     EXPECT_EQ(v.pulls[3].back().phase, PullPhase::Success);
   });
@@ -362,34 +356,42 @@ TEST_F(InstallWorkflow, ModelListRowsPullAtOnceAndEachReturnsItsOwnRow) {
   EXPECT_TRUE(StoreHas("deepseek-r1:8b"));
 }
 
+// A package on disk has no download to move the figure: what the timer
+// reads is what is shown, and the overlay goes at 100 %.
 TEST_F(InstallWorkflow, ProgressOverlayFollowsTheIntegerPercent) {
-  harness_->OnUI([this] {
+  const fs::path local = home_.root() / "local.zip";
+  {
+    std::lock_guard lock(mutex_);
+    std::ofstream(local, std::ios::binary) << package_;
+  }
+  harness_->OnUI([&] {
     RecordingView& v = harness_->view();
-    v.ShowOverlay(OverlayPage::Progress);
-    v.timerRunning = true;
+    ASSERT_TRUE(harness_->engine().ChooseLocalPackage(platform::WidePath(local)));
+    harness_->ClickInstall();
+    ASSERT_EQ(v.state.overlay.shown, ProgressOverlay::Package);
     downloadPercent = 99.9;
     harness_->engine().OnProgressTimer();
-    EXPECT_EQ(v.values["prog_value"], 99);
-    EXPECT_EQ(v.texts["progTxtValue"], L"(99 %)");
-    EXPECT_TRUE(v.overlayVisible);
+    EXPECT_EQ(v.state.overlay.percent, 99);
+    EXPECT_EQ(v.state.overlay.percentText, L"(99 %)");
+    EXPECT_TRUE(v.OverlayShown());
     downloadPercent = 100;
     harness_->engine().OnProgressTimer();
-    EXPECT_EQ(v.texts["progTxtValue"], L"(100 %)");
-    EXPECT_FALSE(v.overlayVisible);
-    EXPECT_FALSE(v.timerRunning);
+    EXPECT_EQ(v.state.overlay.percentText, L"(100 %)");
+    EXPECT_FALSE(v.OverlayShown());
   });
+  ASSERT_TRUE(WaitForReadyPage());
 }
 
 TEST_F(InstallWorkflow, InstallWaitsForTheConfigurationThenGoesOn) {
   harness_.reset();
   harness_ = std::make_unique<EngineHarness>();
-  harness_->OnUI([this] { harness_->view().texts["InstPath"] = platform::WidePath(install_); });
+  harness_->OnUI([this] { harness_->view().installFolder = platform::WidePath(install_); });
   Click();
   harness_->OnUI([this] {
     RecordingView& v = harness_->view();
-    EXPECT_TRUE(v.OverlayShows(OverlayPage::Progress));
-    EXPECT_EQ(v.texts["progTxt"], L"正在连接服务，请稍候...");
-    EXPECT_EQ(v.Stage(), "imgDownDeekSeek");
+    EXPECT_EQ(v.state.overlay.shown, ProgressOverlay::WaitingForService);
+    EXPECT_EQ(v.state.overlay.title, L"正在连接服务，请稍候...");
+    EXPECT_EQ(v.Stage(), InstallStage::Package);
   });
   EXPECT_EQ(packageRequests_.load(), 0);
   harness_->OnUI([this] { harness_->engine().OnRemoteConfigReady(); });
@@ -400,11 +402,11 @@ TEST_F(InstallWorkflow, ClosingTheOverlayWhileWaitingReturnsToIdle) {
   harness_.reset();
   harness_ = std::make_unique<EngineHarness>();
   harness_->OnUI([this] {
-    harness_->view().texts["InstPath"] = platform::WidePath(install_);
-    harness_->engine().OnInstallClick();
+    harness_->view().installFolder = platform::WidePath(install_);
+    harness_->ClickInstall();
     harness_->engine().OnOverlayClose();
-    EXPECT_EQ(harness_->view().Stage(), "imgNoDownDeekSeek");
-    EXPECT_FALSE(harness_->view().overlayVisible);
+    EXPECT_EQ(harness_->view().Stage(), InstallStage::Idle);
+    EXPECT_FALSE(harness_->view().OverlayShown());
     harness_->engine().OnRemoteConfigReady();  // nothing waits any more
   });
   EXPECT_EQ(packageRequests_.load(), 0);
@@ -415,11 +417,11 @@ TEST_F(InstallWorkflow, TooLittleSpaceAsksBeforeStarting) {
     RecordingView& v = harness_->view();
     v.selectedModel = 6;  // 404 GB
     v.answerContinue = false;
-    harness_->engine().OnInstallClick();
+    harness_->ClickInstall();
     if (v.questions.empty()) return;  // a disk that large: nothing to ask
     EXPECT_NE(v.questions[0].find(L"磁盘空间不足|"), std::wstring::npos);
-    EXPECT_EQ(v.Stage(), "imgNoDownDeekSeek");
-    EXPECT_FALSE(v.overlayVisible);
+    EXPECT_EQ(v.Stage(), InstallStage::Idle);
+    EXPECT_FALSE(v.OverlayShown());
   });
   EXPECT_EQ(packageRequests_.load(), 0);
 }

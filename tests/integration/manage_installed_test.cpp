@@ -240,11 +240,7 @@ TEST_F(ManageInstalled, AModelNotRemovedStaysTheClientsChoice) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     // Each case from the install page again: 1.5b, then 7b for the client.
-    harness_->OnUI([&] {
-      RecordingView& v = harness_->view();
-      v.selectedModel = 0;
-      v.pages["tab_pages2"] = 0;
-    });
+    harness_->OnUI([&] { harness_->view().selectedModel = 0; });
     ASSERT_NO_FATAL_FAILURE(InstallTwoModels());
     std::unique_ptr<StrangerRunner> stranger;
     const std::string address = RunnerServerAddress();
@@ -267,8 +263,8 @@ TEST_F(ManageInstalled, AModelNotRemovedStaysTheClientsChoice) {
     EXPECT_EQ(RunnerServerAddress(), address);
     harness_->OnUI([&] {
       RecordingView& v = harness_->view();
-      EXPECT_EQ(v.pages["tab_pages2"], 1);
-      EXPECT_EQ(v.texts["modelstrTxt"], L"已下载 deepseek-r1:7b");
+      EXPECT_TRUE(v.Ready());
+      EXPECT_EQ(v.state.readyModel, L"已下载 deepseek-r1:7b");
     });
   }
 }

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+#include <install/status_command.h>
 #include <install/chatbox_process.h>
 #include <install/install_engine.h>
 #include <install/install_record.h>
@@ -47,10 +48,9 @@ class Ownership : public Uninstall {
     SetPackage(true, true);
     harness_->OnUI([&] {
       RecordingView& v = harness_->view();
-      v.texts["InstPath"] = platform::WidePath(folder);
+      v.installFolder = platform::WidePath(folder);
       // Repair and uninstall work on the folder chosen, as after a click.
       GetServiceState().installFolder = platform::WidePath(folder);
-      v.pages["tab_pages2"] = 0;
       v.messages.clear();
     });
   }
@@ -180,7 +180,7 @@ TEST_F(Ownership, UninstallTakesBackEveryFolderEverInstalledInto) {
   SaveInstallPath(platform::WidePath(other));
   // --status shows the record: both folders, and what was made in the first.
   std::string status;
-  CInstallEngine::InstalledStatusText(status);
+  InstalledStatusText(status);
   EXPECT_NE(status.find("install folder  " + platform::WideToOsNarrow(platform::WidePath(install_))),
             std::string::npos)
       << status;
@@ -223,11 +223,7 @@ TEST_F(Ownership, ABrokenOffUninstallIsFinishedOnlyWhenAskedNeverOverANewInstall
 
   // A new installation wants it all again: the next start asks nothing and
   // removes nothing.
-  harness_->OnUI([&] {
-    RecordingView& v = harness_->view();
-    v.answerContinue = true;
-    v.pages["tab_pages2"] = 0;
-  });
+  harness_->OnUI([&] { harness_->view().answerContinue = true; });
   ASSERT_NO_FATAL_FAILURE(InstallOneModel());
   EXPECT_FALSE(UninstallPending());
   nextStart();
@@ -294,7 +290,7 @@ TEST_F(Ownership, NothingOfTheWindowStartsWhileRepairRunsNorClosesItsPage) {
     // Try-now, a model-list pull and the install click each say why not.
     harness_->engine().TryNow();
     harness_->engine().OnModelRowDownloadClick(2);
-    harness_->engine().OnInstallClick();
+    harness_->ClickInstall();
     manage->ClosePage();
     EXPECT_TRUE(page.pageShown);
     EXPECT_FALSE(harness_->engine().WorkRunning());
@@ -343,18 +339,20 @@ TEST_F(Ownership, RepairOffersOurModelBesideOneTheUserChoseAndNeverOverridesIt) 
 TEST_F(Ownership, TheNextStartShowsTheReadyPageAtOnceFromTheRecordAndTheStore) {
   ASSERT_NO_FATAL_FAILURE(InstallOneModel());
   StopStartedRunnerServer();
+  // A new window and engine, as after a restart.
+  harness_.reset();
+  harness_ = std::make_unique<EngineHarness>();
   harness_->OnUI([&] {
     RecordingView& v = harness_->view();
-    v.pages["tab_pages2"] = 0;
-    v.texts["modelstrTxt"] = L"";
+    ASSERT_FALSE(v.Ready());
     harness_->engine().StartInstalledModelDetection();
     // Before the runner could have been asked: no install page meanwhile.
-    EXPECT_EQ(v.pages["tab_pages2"], 1);
-    EXPECT_EQ(v.texts["modelstrTxt"], L"已下载 deepseek-r1:1.5b");
+    EXPECT_TRUE(v.Ready());
+    EXPECT_EQ(v.state.readyModel, L"已下载 deepseek-r1:1.5b");
   });
   EXPECT_TRUE(
       harness_->WaitUntil([&](RecordingView&) { return !harness_->engine().WorkRunning(); }));
-  EXPECT_EQ(harness_->OnUI([&] { return harness_->view().pages["tab_pages2"]; }), 1);
+  EXPECT_TRUE(harness_->OnUI([&] { return harness_->view().Ready(); }));
 }
 
 TEST_F(Ownership, ARunningChatClientIsRestartedOnlyWhenTheUserAgrees) {
@@ -366,10 +364,7 @@ TEST_F(Ownership, ARunningChatClientIsRestartedOnlyWhenTheUserAgrees) {
       harness_->view().questions.clear();
       harness_->engine().OnModelRowDownloadClick(row);
     });
-    const std::string button = "adked_btn" + std::to_string(row);
-    const std::string progress = "winProgress" + std::to_string(row);
-    ASSERT_TRUE(harness_->WaitUntil(
-        [&](RecordingView& v) { return v.IsShown(button) && !v.IsShown(progress); }));
+    ASSERT_TRUE(harness_->WaitUntil([&](RecordingView& v) { return !v.Row(row).pulling; }));
     // Asked once (a large model may first be asked about its fit).
     const std::vector<std::wstring> questions =
         harness_->OnUI([&] { return harness_->view().questions; });
@@ -391,9 +386,7 @@ TEST_F(Ownership, ARunningChatClientIsRestartedOnlyWhenTheUserAgrees) {
   // ...until its next start by try-now, which takes the new model.
   ASSERT_TRUE(StopChatbox(5000));
   harness_->OnUI([&] { harness_->engine().TryNow(); });
-  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) {
-    return v.enabled.count("imgOnceTiYan") != 0 && v.enabled["imgOnceTiYan"];
-  }));
+  ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return !v.state.tryNowBusy; }));
   EXPECT_TRUE(ChatboxConfigHasModel("deepseek-r1:7b"));
   EXPECT_TRUE(ChatboxRunsIn(layout.chatboxFolder));
   // Agreed: ended, changed, started again.

@@ -36,7 +36,7 @@ class PackageSources : public InstallWorkflow {
     harness_.reset();
     harness_ = std::make_unique<EngineHarness>();
     harness_->OnUI([this] {
-      harness_->view().texts["InstPath"] = platform::WidePath(install_);
+      harness_->view().installFolder = platform::WidePath(install_);
       harness_->engine().pullOptions.publishEveryMs = 0;
     });
   }
@@ -56,12 +56,12 @@ class PackageSources : public InstallWorkflow {
   std::wstring Cause() {
     return harness_->OnUI([this] {
       RecordingView& v = harness_->view();
-      return v.IsShown("causeTxt") ? v.texts["causeTxt"] : std::wstring();
+      return !v.state.cause.empty() ? v.state.cause : std::wstring();
     });
   }
   bool WaitForRefusal() {
     return harness_->WaitUntil([](RecordingView& v) {
-      return v.Stage() == "imgNoDownDeekSeek" && !v.overlayVisible && v.IsShown("causeTxt");
+      return v.Stage() == InstallStage::Idle && !v.OverlayShown() && !v.state.cause.empty();
     });
   }
 };
@@ -107,12 +107,10 @@ TEST_P(LocalPackages, AreCheckedAndNeverDownloadedOrRemoved) {
     GetServiceState().packageSha256 = std::string(64, 'a');
   }
   ASSERT_TRUE(Choose(file));
-  harness_->OnUI([this] {
+  harness_->OnUI([&] {
     RecordingView& v = harness_->view();
-    EXPECT_TRUE(v.IsShown("localPkgTxt"));
-    EXPECT_NE(v.texts["localPkgTxt"].find(L"deepseek-offline.zip"), std::wstring::npos);
-    EXPECT_TRUE(v.IsShown("btnDownloadPkg"));
-    EXPECT_FALSE(v.IsShown("btnLocalPkg"));
+    EXPECT_EQ(v.state.localPackage, platform::WidePath(file));
+    EXPECT_NE(v.state.localPackageLine.find(L"deepseek-offline.zip"), std::wstring::npos);
   });
   Click();
   if (c.cause.empty()) {
@@ -162,7 +160,7 @@ TEST_F(PackageSources, UnusableChoicesAreRefusedAndTheChoiceCanBeUndone) {
     EXPECT_NE(Cause().find(r.cause), std::wstring::npos) << Narrow(Cause());
     harness_->OnUI([this] {
       EXPECT_TRUE(harness_->engine().localPackage().empty());
-      EXPECT_FALSE(harness_->view().IsShown("localPkgTxt"));
+      EXPECT_TRUE(harness_->view().state.localPackage.empty());
     });
   }
   ASSERT_TRUE(Choose(good));
@@ -171,8 +169,8 @@ TEST_F(PackageSources, UnusableChoicesAreRefusedAndTheChoiceCanBeUndone) {
   harness_->OnUI([this] {
     RecordingView& v = harness_->view();
     EXPECT_TRUE(harness_->engine().localPackage().empty());
-    EXPECT_FALSE(v.IsShown("localPkgTxt"));
-    EXPECT_TRUE(v.IsShown("btnLocalPkg"));
+    EXPECT_TRUE(v.state.localPackage.empty());
+    EXPECT_TRUE(v.state.localPackageLine.empty());
   });
   // Downloading again.
   Click();

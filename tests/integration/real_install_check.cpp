@@ -21,16 +21,16 @@
 namespace {
 
 void PrintView(RecordingView& view) {
-  std::printf("stage: %s\nready page: %s\n", view.Stage().c_str(),
-              view.pages["tab_pages2"] == 1 ? "yes" : "no");
+  std::printf("stage: %s\n", StageName(view.Stage()));
   for (const std::wstring& message : view.messages) {
     std::printf("message: %s\n", platform::WideToUtf8(message).c_str());
   }
   for (const std::wstring& question : view.questions) {
     std::printf("question (answered yes): %s\n", platform::WideToUtf8(question).c_str());
   }
-  for (const char* text : {"modelstrTxt", "stageProgressTxt", "progTxt"}) {
-    std::printf("%s: %s\n", text, platform::WideToUtf8(view.texts[text]).c_str());
+  const EngineState& state = view.state;
+  for (const std::wstring* text : {&state.readyModel, &state.installPull.line, &state.cause}) {
+    std::printf("%s\n", platform::WideToUtf8(*text).c_str());
   }
   const auto pulls = view.pulls.find(0);
   if (pulls != view.pulls.end() && !pulls->second.empty()) {
@@ -68,16 +68,16 @@ int main(int argc, char** argv) {
   {
     EngineHarness harness;
     harness.OnUI([&] {
-      harness.view().texts["InstPath"] = platform::WidePath(install);
+      harness.view().installFolder = platform::WidePath(install);
       harness.view().answerContinue = true;
       harness.engine().OnRemoteConfigReady();
-      harness.engine().OnInstallClick();
+      harness.ClickInstall();
     });
     harness.WaitUntil(
-        [](RecordingView& v) { return v.pages["tab_pages2"] == 1 || !v.messages.empty(); },
+        [](RecordingView& v) { return v.Ready() || !v.messages.empty(); },
         std::chrono::minutes(minutes));
     harness.OnUI([&] {
-      ready = harness.view().pages["tab_pages2"] == 1 && harness.view().messages.empty();
+      ready = harness.view().Ready() && harness.view().messages.empty();
       PrintView(harness.view());
     });
   }

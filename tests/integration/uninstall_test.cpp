@@ -43,7 +43,7 @@ TEST_F(Uninstall, RemoveAModelRepairWhatWasDeletedThenUninstallFromThePageAndThe
 
   // The page opens at once with where things are, then with their sizes.
   harness_->OnUI([&] { manage->OpenManagePage(); });
-  EXPECT_TRUE(harness_->OnUI([&] { return harness_->view().OverlayShows(OverlayPage::Manage); }));
+  EXPECT_TRUE(harness_->OnUI([&] { return page.pageShown; }));
   ASSERT_TRUE(harness_->WaitUntil([&](RecordingView&) { return page.sizesKnown; }));
   EXPECT_EQ(page.status.models.size(), 2u);
 
@@ -58,8 +58,8 @@ TEST_F(Uninstall, RemoveAModelRepairWhatWasDeletedThenUninstallFromThePageAndThe
     RecordingView& v = harness_->view();
     EXPECT_EQ(v.questions.size(), 1u);
     EXPECT_NE(v.questions.back().find(L"deepseek-r1:7b"), std::wstring::npos);
-    EXPECT_EQ(v.texts["modelstrTxt"], L"已下载 deepseek-r1:1.5b");
-    EXPECT_EQ(v.pages["tab_pages2"], 1);
+    EXPECT_EQ(v.state.readyModel, L"已下载 deepseek-r1:1.5b");
+    EXPECT_TRUE(v.Ready());
   });
 
   // The runner deleted by hand: repair installs it again from the kept
@@ -88,8 +88,7 @@ TEST_F(Uninstall, RemoveAModelRepairWhatWasDeletedThenUninstallFromThePageAndThe
   EXPECT_FALSE(fs::exists(home_.config() / "Tidewell"));
   harness_->OnUI([&] {
     RecordingView& v = harness_->view();
-    EXPECT_EQ(v.pages["tab_pages2"], 0);
-    EXPECT_EQ(v.Stage(), "imgNoDownDeekSeek");
+    EXPECT_EQ(v.Stage(), InstallStage::Idle);
   });
   const std::vector<std::string> events = Events();
   EXPECT_EQ(std::count(events.begin(), events.end(), "uninstall"), 1);

@@ -4,30 +4,13 @@
 
 #include <config/app_constants.h>
 
-class EngineHarness::Owner : public Action::CActionRegister<Owner>, public IEventMap {
- public:
-  explicit Owner(CInstallEngine*& engine) : engine_(engine) {}
-  void OnEvent(EventArgs& event) override {
-    if (engine_ == nullptr) return;
-    if (event.GetID() == EventQrCodeDisChanged3::EventID) engine_->OnPackageFailed(event);
-    if (event.GetID() == EventDownModelChanged3::EventID) engine_->OnPackageReady(event);
-  }
-
- private:
-  CInstallEngine*& engine_;
-};
-
-namespace {
-CInstallEngine* g_routed = nullptr;
-}
+class EngineHarness::Owner : public Action::CActionRegister<Owner> {};
 
 EngineHarness::EngineHarness() : module_(AppConstants::kWorkerThreadCount) {
   DeclareApplicationEvents(center_);
   center_.RunOnUISync([this] {
-    owner_ = std::make_unique<Owner>(g_routed);
-    center_.RegisterEventMap(owner_.get());
+    owner_ = std::make_unique<Owner>();
     engine_ = std::make_shared<CInstallEngine>(view_, owner_.get());
-    g_routed = engine_.get();
   });
 }
 
@@ -37,8 +20,7 @@ EngineHarness::~EngineHarness() {
   // As the program: the window goes first (pending completions are dropped),
   // then the pool drains before the factory its tasks report to.
   center_.RunOnUISync([this] {
-    g_routed = nullptr;
-    center_.UnregisterEventMap(owner_.get());
+    engine_->DetachView();
     owner_.reset();
   });
   module_.stop();

@@ -1,7 +1,7 @@
 #pragma once
 // The engine as the window runs it: notify center (its own window thread),
-// worker pool, action factory, a registered owner that routes the package
-// events to the engine, and a recording view.
+// worker pool, action factory, a registered owner of the engine's actions,
+// and a recording view.
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -33,6 +33,9 @@ class EngineHarness {
                  std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
   CInstallEngine& engine() { return *engine_; }
+  // The install image's click with the form as the view holds it (window
+  // thread).
+  void ClickInstall() { engine_->OnInstallClick(view_.installFolder, view_.selectedModel); }
   // The window that owns the engine's actions (other engines of the window
   // start theirs on it too).
   Action::IActionCallback* owner();

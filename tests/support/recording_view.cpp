@@ -1,28 +1,30 @@
 #include <tests/support/recording_view.h>
 
-namespace {
-const char* const kStages[] = {"imgNoDownDeekSeek", "imgDownDeekSeek", "imgInstDeekSeek",
-                               "imgDownModeling"};
-}
-
-RecordingView::RecordingView() {
-  // As the layout starts: the install image only, the first install form page.
-  for (const char* stage : kStages) shown[stage] = false;
-  shown["imgNoDownDeekSeek"] = true;
-  pages["tab_pages2"] = 0;
-}
-
-bool RecordingView::IsShown(const std::string& name) const {
-  const auto it = shown.find(name);
-  return it != shown.end() && it->second;
-}
-
-std::string RecordingView::Stage() const {
-  std::string stage;
-  for (const char* name : kStages) {
-    if (!IsShown(name)) continue;
-    if (!stage.empty()) return "";
-    stage = name;
+void RecordingView::ShowState(const EngineState& shown) {
+  if (shown.installPull.updates != state.installPull.updates) {
+    pulls[0].push_back(shown.installPull.progress);
   }
-  return stage;
+  for (int row = 1; row <= kModelCount; ++row) {
+    if (shown.rows[row - 1].pull.updates != state.rows[row - 1].pull.updates) {
+      pulls[row].push_back(shown.rows[row - 1].pull.progress);
+    }
+  }
+  if (stages.empty() || stages.back() != shown.stage) stages.push_back(shown.stage);
+  state = shown;
+}
+
+const char* StageName(InstallStage stage) {
+  switch (stage) {
+    case InstallStage::Idle:
+      return "idle";
+    case InstallStage::Package:
+      return "package";
+    case InstallStage::Runner:
+      return "runner";
+    case InstallStage::Model:
+      return "model";
+    case InstallStage::Ready:
+      return "ready";
+  }
+  return "?";
 }

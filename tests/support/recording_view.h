@@ -1,6 +1,8 @@
 #pragma once
-// The engine's view for tests: remembers what the window would show. Every
-// call comes on the (plain) window thread; tests read it there too.
+// The engine's view for tests: keeps the state the engine published last,
+// each pull's progress as it came, and the boxes, with the answer given.
+// Every call comes on the (plain) window thread; tests read it there too.
+// It also holds the install form's inputs, as the window would.
 #include <map>
 #include <string>
 #include <vector>
@@ -9,32 +11,7 @@
 
 class RecordingView : public IInstallView {
  public:
-  RecordingView();
-
-  void ShowChild(std::string_view name, bool show) override { shown[std::string(name)] = show; }
-  void SetChildText(std::string_view name, const std::wstring& text) override {
-    texts[std::string(name)] = text;
-  }
-  std::wstring GetChildText(std::string_view name) override { return texts[std::string(name)]; }
-  void EnableChild(std::string_view name, bool enable) override {
-    enabled[std::string(name)] = enable;
-  }
-  void SetChildValue(std::string_view name, int value) override {
-    values[std::string(name)] = value;
-  }
-  void SelectTabPage(std::string_view tab, int page) override { pages[std::string(tab)] = page; }
-  int SelectedModelIndex() override { return selectedModel; }
-  void ShowOverlay(OverlayPage page) override {
-    overlayVisible = true;
-    overlayPage = page;
-  }
-  void HideOverlay() override {
-    overlayVisible = false;
-    overlayPage = OverlayPage::Progress;
-  }
-  bool OverlayShows(OverlayPage page) override { return overlayVisible && overlayPage == page; }
-  void StartProgressTimer() override { timerRunning = true; }
-  void StopProgressTimer() override { timerRunning = false; }
+  void ShowState(const EngineState& shown) override;
   void ShowMessage(const std::wstring& text, const std::wstring& caption) override {
     messages.push_back(caption + L"|" + text);
   }
@@ -42,31 +19,25 @@ class RecordingView : public IInstallView {
     questions.push_back(caption + L"|" + text);
     return answerContinue;
   }
-  void ShowPullProgress(int row, const PullProgress& progress, const PullTexts& words) override {
-    pulls[row].push_back(progress);
-    pullTexts[row] = words;
-  }
-  void MarkChildWarning(std::string_view name, bool warning) override {
-    warnings[std::string(name)] = warning;
-  }
 
-  // The one stage image shown, or "" when none or several are.
-  std::string Stage() const;
-  bool IsShown(const std::string& name) const;
+  // The stage the window shows, and whether it shows the ready page.
+  InstallStage Stage() const { return state.stage; }
+  bool Ready() const { return state.stage == InstallStage::Ready; }
+  bool OverlayShown() const { return state.overlay.shown != ProgressOverlay::Hidden; }
+  const ModelRowState& Row(int row) const { return state.rows[row - 1]; }
 
-  std::map<std::string, bool> shown;
-  std::map<std::string, std::wstring> texts;
-  std::map<std::string, bool> enabled;
-  std::map<std::string, int> values;
-  std::map<std::string, int> pages;
+  EngineState state;
+  // Every publication's progress of each pull (0: the installation's own).
   std::map<int, std::vector<PullProgress>> pulls;
-  std::map<int, PullTexts> pullTexts;  // the latest of each row
-  std::map<std::string, bool> warnings;
+  // Every stage the window went through, in order, once each time.
+  std::vector<InstallStage> stages;
   std::vector<std::wstring> messages;
   std::vector<std::wstring> questions;
-  bool overlayVisible = false;
-  OverlayPage overlayPage = OverlayPage::Progress;
-  bool timerRunning = false;
-  int selectedModel = 0;
   bool answerContinue = true;
+  // The install form as the user left it.
+  std::wstring installFolder;
+  int selectedModel = 0;
 };
+
+// For failure messages.
+const char* StageName(InstallStage stage);

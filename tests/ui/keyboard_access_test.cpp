@@ -46,6 +46,11 @@ class KeyboardAccess : public ::testing::Test {
     EXPECT_NE(child, nullptr) << name;
     return child;
   }
+  void SelectMainPage(int page) {
+    if (auto* pages = qobject_cast<QStackedWidget*>(Find("tab_pages2"))) {
+      pages->setCurrentIndex(page);
+    }
+  }
   // The key goes where a person's would: to the focused control.
   void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QWidget* focused = window_.focusWidget();
@@ -96,7 +101,7 @@ TEST_F(KeyboardAccess, EachPageHasNamedFocusableStopsInReadingOrder) {
   for (const PageCase& page : cases) {
     SCOPED_TRACE(page.label);
     window_.HideOverlay();
-    window_.SelectTabPage("tab_pages2", page.mainPage);
+    SelectMainPage(page.mainPage);
     if (page.overlayPage >= 0) window_.ShowOverlay(static_cast<OverlayPage>(page.overlayPage));
     const QList<QWidget*> chain = access_->TabChain();
     EXPECT_EQ(Names(chain), page.order);
@@ -162,7 +167,7 @@ TEST_F(KeyboardAccess, EnterPressesAButtonAndTheInstallCard) {
 }
 
 TEST_F(KeyboardAccess, EscapeClosesTheModelListAndTheFocusReturns) {
-  window_.SelectTabPage("tab_pages2", 1);
+  SelectMainPage(1);
   Find("imgDownOtherModel")->setFocus();
   window_.ShowOverlay(OverlayPage::ModelList);
   // The first row's button takes the focus once the overlay is up.

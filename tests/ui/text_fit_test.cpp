@@ -90,6 +90,15 @@ class TextsFit : public ::testing::Test {
   Action::CActionFactory factory_;
 };
 
+// The model list as its sample shows it: row 1 there, row 2 pulling.
+EngineState ModelsShown(CMainDlg& window) {
+  EngineState state = window.engine().state();
+  state.stage = InstallStage::Ready;
+  state.rows[0].installed = true;
+  state.rows[1].pulling = true;
+  return state;
+}
+
 TEST_F(TextsFit, InEveryState) {
   for (const QString& state : SampleStateNames()) {
     CMainDlg window;
@@ -140,8 +149,10 @@ TEST_F(TextsFit, InEveryPullPhaseOfARow) {
   CMainDlg window;
   Open(window);
   ShowSampleState(window, QStringLiteral("models"));
+  EngineState state = ModelsShown(window);
   for (const PullProgress& progress : samples) {
-    window.ShowPullProgress(2, progress);
+    state.rows[1].pull = CInstallEngine::DescribePull(2, "deepseek-r1:7b", progress);
+    window.presenter().ShowState(state);
     QApplication::processEvents();
     const auto faults = TextsThatDoNotFit(window);
     EXPECT_TRUE(faults.empty()) << "phase " << static_cast<int>(progress.phase) << " " << Scale()
@@ -179,18 +190,19 @@ TEST_F(TextsFit, EveryCauseLine) {
   for (PullCause cause : causes) lines.push_back(PullCauseLine(cause));
   CMainDlg window;
   Open(window);
+  EngineState state = window.engine().state();
   for (const std::wstring& line : lines) {
-    window.SetChildText("causeTxt", line);
-    window.ShowChild("causeTxt", true);
+    state.cause = line;
+    window.presenter().ShowState(state);
     QApplication::processEvents();
     const auto faults = TextsThatDoNotFit(window);
     EXPECT_TRUE(faults.empty()) << Scale() << Join(faults);
   }
   ShowSampleState(window, QStringLiteral("models"));
+  state = ModelsShown(window);
   for (PullCause cause : causes) {
-    window.SetChildText("ai_cause3", Utf8ToWide(PullRowFailureText(cause)));
-    window.ShowChild("ai_cause3", true);
-    window.ShowChild("ai_date3", false);
+    state.rows[2].cause = Utf8ToWide(PullRowFailureText(cause));
+    window.presenter().ShowState(state);
     QApplication::processEvents();
     const auto faults = TextsThatDoNotFit(window);
     EXPECT_TRUE(faults.empty()) << Scale() << Join(faults);
@@ -237,24 +249,26 @@ TEST_F(TextsFit, GraphicsCardLinesAndRowMarks) {
   card.memoryBytes = 1023ull << 30;
   CMainDlg window;
   Open(window);
-  window.SetChildText("memInfoTxt",
-                      L"本机内存 1024 GB，此模型建议 512 GB 以上：内存不足，"
-                      L"运行会很慢或无法运行，建议选择更小的模型。");
+  EngineState state = window.engine().state();
+  state.form.memoryLine =
+      L"本机内存 1024 GB，此模型建议 512 GB 以上：内存不足，"
+      L"运行会很慢或无法运行，建议选择更小的模型。";
+  state.form.cardKnown = true;
   for (const ModelFit fit : {ModelFit::GraphicsCard, ModelFit::MainMemory, ModelFit::TooLarge}) {
     for (const platform::GraphicsCard* each :
          {&card, static_cast<platform::GraphicsCard*>(nullptr)}) {
-      window.SetChildText("gpuInfoTxt", GraphicsCardLine(each, fit));
+      state.form.cardLine = GraphicsCardLine(each, fit);
+      window.presenter().ShowState(state);
       QApplication::processEvents();
       const auto faults = TextsThatDoNotFit(window);
       EXPECT_TRUE(faults.empty()) << Scale() << Join(faults);
     }
   }
   ShowSampleState(window, QStringLiteral("models"));
+  state = ModelsShown(window);
   for (const ModelFit fit : {ModelFit::GraphicsCard, ModelFit::MainMemory, ModelFit::TooLarge}) {
-    for (int row = 1; row <= kModelCount; ++row) {
-      window.SetChildText("ai_fit" + std::to_string(row), ModelFitTag(fit));
-      window.ShowChild("ai_fit" + std::to_string(row), true);
-    }
+    for (int row = 1; row <= kModelCount; ++row) state.rows[row - 1].fit = ModelFitTag(fit);
+    window.presenter().ShowState(state);
     QApplication::processEvents();
     const auto faults = TextsThatDoNotFit(window);
     EXPECT_TRUE(faults.empty()) << Scale() << Join(faults);
