@@ -60,6 +60,7 @@ CMainDlg::CMainDlg(QWidget* parent) : QWidget(parent) {
   setWindowFlag(Qt::FramelessWindowHint);
   setFixedSize(kWidth, kHeight);  // not resizable
   m_engine = std::make_shared<CInstallEngine>(m_presenter, this);
+  m_progressTimer.setParent(this);  // found by its id, as a window timer is
   m_progressTimer.setInterval(kProgressTimerMs);
   m_progressTimer.setObjectName(QString::number(kProgressTimerId));
   connect(&m_progressTimer, &QTimer::timeout, this, &CMainDlg::OnProgressTick);
