@@ -38,10 +38,6 @@ constexpr wchar_t kStoreVariable[] = L"OLLAMA_MODELS";
 constexpr int kRunnerStopTimeoutMs = 5000;
 constexpr long kRunnerAskTimeoutMs = 5000;
 
-// A model name as the runner gives it (UTF-8) in the encoding file names
-// and the client's settings calls take.
-std::string OsText(const std::string& utf8) { return platform::WideToOsNarrow(Utf8ToWide(utf8)); }
-
 StepOutcome Outcome(bool ok, std::wstring text) {
   StepOutcome outcome;
   outcome.ok = ok;
@@ -357,7 +353,7 @@ class ClientSettingsStep : public InstallStep {
     if (context.model.empty()) {
       const StepOutcome now = CheckAgainst(models);
       if (now.ok || !models || models->empty()) return now;
-    } else if (ChatboxConfigHasModel(OsText(context.model))) {
+    } else if (ChatboxConfigHasModel(context.model)) {
       return Done(Fill(TW_TR("InstallSteps", "使用 %ls"), Utf8ToWide(context.model)));
     }
     const std::string model = context.model.empty() ? models->front().name : context.model;
@@ -365,7 +361,7 @@ class ClientSettingsStep : public InstallStep {
     const ChatboxConfigResult result =
         usersOwn ? ListModelInChatboxConfig(context.installation.layout, model,
                                             RunnerServerAddress(), context.restartClient)
-                 : WriteChatboxConfig(context.installation.layout, OsText(model),
+                 : WriteChatboxConfig(context.installation.layout, model,
                                       RunnerServerAddress(), context.restartClient);
     switch (result) {
       case ChatboxConfigResult::kWritten:
@@ -413,7 +409,7 @@ class ClientSettingsStep : public InstallStep {
   static StepOutcome CheckAgainst(const std::optional<std::vector<RunnerModel>>& models) {
     if (!models) return Failed(TW_TR("InstallSteps", "模型服务未运行，无法检查"));
     for (const RunnerModel& model : *models) {
-      if (ChatboxConfigHasModel(OsText(model.name))) {
+      if (ChatboxConfigHasModel(model.name)) {
         return Done(Fill(TW_TR("InstallSteps", "使用 %ls"), Utf8ToWide(model.name)));
       }
     }
