@@ -3,6 +3,7 @@
 // Three numberings: list index 0..6 (the drop-down), row 1..7 (the model
 // list page), and the catalogue number "1".."7" (equal to the row).
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,14 +12,20 @@ struct ModelEntry {
   int row;
   std::wstring_view tag;
   std::wstring_view listItemText;
+  // The two texts are only shown; what the program decides on is the numbers
+  // below, which say the same (a test holds them together).
   std::wstring_view sizeText;
   std::wstring_view requirementText;
+  std::uint64_t downloadBytes;
+  std::uint64_t recommendedMemoryBytes;
 };
 
 inline constexpr int kModelCount = 7;
 inline constexpr int kDefaultModelListIndex = 0;
 
 const std::array<ModelEntry, kModelCount>& ModelCatalogue();
+// The entry at a list index; nullptr out of range.
+const ModelEntry* ModelEntryForListIndex(int listIndex);
 
 std::wstring ModelTagForListIndex(int listIndex);
 std::wstring ModelTagForRow(int row);

@@ -228,7 +228,9 @@ ChatboxConfigResult WriteChatboxConfig(const std::string& tag, const std::string
 
 ChatboxConfigResult WriteChatboxConfig(const InstallLayout& layout, const std::string& tag,
                                        const std::string& host, const ChatboxRestart& restart) {
-  const std::string model = Narrow936ToUtf8(tag);
+  // Malformed UTF-8 comes back empty and is refused; nothing past a zero
+  // byte reaches the file.
+  const std::string model = WideToUtf8(Utf8ToWide(tag));
   if (model.empty() || host.empty()) return ChatboxConfigResult::kWriteFailed;
   SettingsEdit edit;
   edit.fresh = [&] { return NewChatboxSettings(model, host); };
@@ -311,5 +313,5 @@ bool ReadChatboxSettings(Json::Value& root) {
 
 bool ChatboxConfigHasModel(const std::string& tag) {
   Json::Value root;
-  return ReadChatboxSettings(root) && ChatboxSettingsUseModel(root, Narrow936ToUtf8(tag));
+  return ReadChatboxSettings(root) && ChatboxSettingsUseModel(root, tag);
 }

@@ -2,7 +2,8 @@
 // The chat client: its silent setup, the key its setup reads, and its
 // settings file pointed at the pulled model without losing anything the
 // user set there. The forms without a layout take the current install
-// folder's.
+// folder's. Model tags are UTF-8 throughout, as the runner names them and
+// the settings file stores them.
 #include <json/value.h>
 
 #include <string>
@@ -49,15 +50,15 @@ enum class ChatboxConfigResult {
 #include <functional>
 using ChatboxRestart = std::function<bool()>;
 
-// Points the client's settings at the model (tag in the OS narrow encoding)
-// on the runner at host ("http://127.0.0.1:11434"). A running client is
-// restarted only when restart says so (it writes its settings back when it
-// ends, so it ends before the file changes). A missing file is
-// created with both layouts; an existing one keeps everything else the user
-// set. A file that is a link, is no regular file, cannot be read or is no
-// JSON object is never touched. Before each change the file as it was is
-// kept as the newest of the backups. The file is replaced in one step and
-// private. Callers on any thread; one at a time.
+// Points the client's settings at the model (tag, UTF-8) on the runner at
+// host ("http://127.0.0.1:11434"). A running client is restarted only when
+// restart says so (it writes its settings back when it ends, so it ends
+// before the file changes). A missing file is created with both layouts; an
+// existing one keeps everything else the user set. A file that is a link,
+// is no regular file, cannot be read or is no JSON object is never touched;
+// nor is any for a tag that is no UTF-8. Before each change the file as it
+// was is kept as the newest of the backups. The file is replaced in one step
+// and private. Callers on any thread; one at a time.
 ChatboxConfigResult WriteChatboxConfig(const std::string& tag, const std::string& host,
                                        const ChatboxRestart& restart = {});
 // The same for the client below the given layout.
@@ -83,7 +84,7 @@ bool ChatboxConfigListsModel(const std::string& model);
 bool ChatboxConfigChoseOtherModel(const std::vector<std::string>& ours);
 
 // True when the client that reads the settings file would chat with the
-// model (tag in the OS narrow encoding) on the runner.
+// model (tag, UTF-8) on the runner.
 bool ChatboxConfigHasModel(const std::string& tag);
 
 // The client's settings document: false unless the file is a regular file

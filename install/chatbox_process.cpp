@@ -100,8 +100,6 @@ std::vector<std::string> ChatboxArguments(const std::string& sandboxRestriction)
   return {"--no-sandbox"};
 }
 
-bool StartChatbox() { return StartChatbox(CurrentInstallLayout()); }
-
 bool StartChatbox(const InstallLayout& layout) {
   if (!FileExists(layout.chatboxProgram) && IsAppImage(layout.chatboxExecutable)) {
     UnpackChatbox(layout);

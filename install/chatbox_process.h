@@ -29,18 +29,19 @@ std::wstring ChatboxProgramPath(const InstallLayout& layout);
 // cannot start is given (it would abort at start otherwise).
 std::vector<std::string> ChatboxArguments(const std::string& sandboxRestriction);
 
-// Starts the client of the install folder in the service state, detached,
-// unpacking it first when it is an AppImage not yet unpacked, and remembers
-// it. Says in the log when the sandbox is switched off. True when it started.
-bool StartChatbox();
+// Starts the client below the layout, detached, unpacking it first when it
+// is an AppImage not yet unpacked, and remembers it. Says in the log when the
+// sandbox is switched off. True when it started.
 bool StartChatbox(const InstallLayout& layout);
 
 // Ends the client we started and every process of this user whose program
-// file lies inside the client folder: asks them to end, waits up to
-// timeoutMs for them, then ends those left at once and waits for them too.
-// True when none is left. Callers on any thread; one stop at a time.
-bool StopChatbox(int timeoutMs = kChatboxStopTimeoutMs);
+// file lies inside chatboxFolder: asks them to end, waits up to timeoutMs for
+// them, then ends those left at once and waits for them too. True when none
+// is left. Callers on any thread; one stop at a time.
 bool StopChatboxIn(const std::wstring& chatboxFolder, int timeoutMs = kChatboxStopTimeoutMs);
+// The same for the client folder below the install folder the window holds
+// now (none without one: only the client we started).
+bool StopChatbox(int timeoutMs = kChatboxStopTimeoutMs);
 
 // True while the client we started, or any process of this user running
 // from the client folder, is there.

@@ -3,11 +3,15 @@
 // it, check that it is there and take it back: the kept package, the
 // runner's files, its model store, the environment entry, the runner's
 // server, the chat client's files, its settings change, the login
-// registration and our own settings. The installation performs them in its
-// order, repair checks each and performs what fails, uninstall undoes them
-// in reverse. Every undo is safe to run again on what an earlier, broken-off
-// one left, and removes only what is ours: folders are walked without
-// following links, and a folder holding anything else keeps it.
+// registration and our own settings. The installation performs the settings,
+// store, environment, runner, client, client-settings and login steps one by
+// one (PerformInstallStep); the package and the server it reaches through the
+// calls their steps make too (FetchAndUnpackPackage, the pull's
+// EnsureRunnerServer). Repair checks each and performs what fails, uninstall
+// undoes them in reverse. Every undo is safe to run again on what an
+// earlier, broken-off one left, and removes only what is ours: folders are
+// walked without following links, and a folder holding anything else keeps
+// it.
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -63,7 +67,7 @@ class InstallStep {
   virtual StepOutcome Undo(const StepContext& context) = 0;
 };
 
-// The steps in the order the installation performs them.
+// The steps in the installation's order.
 std::vector<std::unique_ptr<InstallStep>> MakeInstallSteps();
 
 // Performs the named step alone (the installation's own stages).

@@ -66,11 +66,6 @@ PullResult Failed(PullFailure failure, const std::string& text) {
 
 }  // namespace
 
-PullResult RunModelPull(const std::string& tag, const PullObserver& observer,
-                        const PullOptions& options) {
-  return RunModelPull(CurrentInstallLayout(), tag, observer, options);
-}
-
 PullResult RunModelPull(const InstallLayout& layout, const std::string& tag,
                         const PullObserver& observer, const PullOptions& options) {
   auto publish = [&](const PullProgress& progress) {

@@ -27,9 +27,7 @@ struct PullResult {
   PullFailure failure = PullFailure::None;
 };
 
-// Pulls the tag (UTF-8), starting our runner server first when needed.
-PullResult RunModelPull(const std::string& tag, const PullObserver& observer,
-                        const PullOptions& options = {});
-// The same into the runner below the given layout (a task's own copy).
+// Pulls the tag (UTF-8) into the runner below the layout (a task's own
+// copy), starting our runner server first when needed.
 PullResult RunModelPull(const InstallLayout& layout, const std::string& tag,
                         const PullObserver& observer, const PullOptions& options);

@@ -12,7 +12,6 @@
 #include <platform/os_encoding.h>
 #include <platform/process_variable.h>
 #include <platform/user_environment.h>
-#include <service/service_state.h>
 
 namespace {
 
@@ -94,8 +93,6 @@ void InstallOllama(const InstallLayout& layout) {
                      {"OLLAMA_MODELS=" + OsString(layout.modelStore)});
   RecordTree(layout.ollamaFolder, "runner");
 }
-
-void SaveInstallPath() { SaveInstallPath(GetServiceState().installFolder); }
 
 bool SaveInstallPath(const std::wstring& folder) {
   if (!WriteProductValue(L"OllamaPath", folder)) return false;

@@ -36,6 +36,5 @@ StoreVariable PointStoreVariable(const InstallLayout& layout);
 bool RemoveStoreVariable();
 
 // The install folder in the key store ("OllamaPath").
-void SaveInstallPath();
 bool SaveInstallPath(const std::wstring& folder);
 std::wstring LoadInstallPath();

@@ -1,6 +1,8 @@
 #pragma once
 // Why a model pull failed, in words a person can act on. The runner's own
-// text is English and technical: it never stands alone in the window.
+// text is English and technical: it never stands alone in the window. Wide
+// texts are the platform's wide characters (UTF-16 on Windows, UTF-32
+// elsewhere); narrow ones are UTF-8.
 #include <string>
 
 #include <install/model_pull.h>
@@ -19,14 +21,14 @@ PullCause ClassifyPull(const PullResult& result);
 // The same from the error text alone (ours or the runner's), for the window.
 PullCause ClassifyPullText(const std::string& errorText);
 
-// The box text that names the cause and the next step (UTF-16); empty for
-// the network and unknown causes, where the usual network text stands.
+// The box text that names the cause and the next step (wide); empty for the
+// network and unknown causes, where the usual network text stands.
 std::wstring PullFailureMessage(PullCause cause, const std::string& runnerText);
 
 // A few words for the stage line under the image (UTF-8).
 std::string PullCauseWords(PullCause cause);
 // The line under the install image after the installation's pull failed
-// (UTF-16); an unknown cause is named as the network, as the box does.
+// (wide); an unknown cause is named as the network, as the box does.
 std::wstring PullCauseLine(PullCause cause);
 // A model row's line after its pull failed: the cause and the next step,
 // short enough for the row (UTF-8).

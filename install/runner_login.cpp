@@ -5,7 +5,6 @@
 #include <install/runner_server.h>
 #include <platform/login_program.h>
 #include <platform/os_encoding.h>
-#include <service/service_state.h>
 
 namespace {
 
@@ -39,8 +38,6 @@ bool RegisterRunnerServerAtLogin(const InstallLayout& layout) {
 bool RunnerServerRegisteredAtLogin(const InstallLayout& layout) {
   return platform::IsLoginProgramRegistered(RunnerServerProgram(layout));
 }
-
-bool RegisterRunnerServerAtLogin() { return RegisterRunnerServerAtLogin(CurrentInstallLayout()); }
 
 bool UnregisterRunnerServerAtLogin() {
   // Only a registration the record says we made.

@@ -3,8 +3,7 @@
 // it after a restart without opening the assistant.
 #include <install/install_layout.h>
 
-// Registers `ollama serve` from the install folder on our address.
-bool RegisterRunnerServerAtLogin();
+// Registers `ollama serve` of the layout's runner on our address.
 bool RegisterRunnerServerAtLogin(const InstallLayout& layout);
 // True when the registration is there and names this layout's runner on our
 // address.

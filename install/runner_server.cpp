@@ -123,10 +123,6 @@ std::string RunnerServerHostPort() { return "127.0.0.1:" + std::to_string(Stored
 
 std::string RunnerServerAddress() { return AddressOf(StoredPort()); }
 
-RunnerServerState EnsureRunnerServer(const std::function<void()>& onWaiting, int timeoutMs) {
-  return EnsureRunnerServer(CurrentInstallLayout(), onWaiting, timeoutMs);
-}
-
 RunnerServerState EnsureRunnerServer(const InstallLayout& layout,
                                      const std::function<void()>& onWaiting, int timeoutMs) {
   CMutexLock lock(g_serverMutex);

@@ -23,12 +23,9 @@ enum class RunnerServerState {
   NotAnswering  // started (or found) but it never answered in time
 };
 
-// Makes sure our server answers, starting it when needed. onWaiting is
-// called once when the caller has to wait for it. Callers on any thread; one
-// start at a time.
-RunnerServerState EnsureRunnerServer(const std::function<void()>& onWaiting = {},
-                                     int timeoutMs = kRunnerServerAnswerTimeoutMs);
-// The same for the runner below the given layout (a task's own copy).
+// Makes sure our server, the runner below the layout (a task's own copy),
+// answers, starting it when needed. onWaiting is called once when the caller
+// has to wait for it. Callers on any thread; one start at a time.
 RunnerServerState EnsureRunnerServer(const InstallLayout& layout,
                                      const std::function<void()>& onWaiting, int timeoutMs);
 // "http://127.0.0.1:PORT" of our server: the address kept in the key store,

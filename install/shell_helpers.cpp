@@ -14,8 +14,6 @@ bool ShellOpenInExplorer(platform::WindowHandle /*owner*/, const std::wstring& p
   return platform::ShellOpenInFileManager(platform::WideToOsNarrow(parameters));
 }
 
-bool Is64BitWindows() { return platform::IsNative64BitOs(); }
-
 void DebugPrint(const char* format, ...) {
   va_list args;
   va_start(args, format);

@@ -1,4 +1,5 @@
 #pragma once
+// Opening things with the user's own programs, and the developer trace.
 #include <string>
 
 #include <base/text_helpers.h>
@@ -8,7 +9,5 @@
 bool ShellOpen(platform::WindowHandle owner, const std::wstring& target);
 // Opens the file or folder in the file manager.
 bool ShellOpenInExplorer(platform::WindowHandle owner, const std::wstring& parameters);
-// True on a 64-bit operating system.
-bool Is64BitWindows();
 // Formats like FormatString and sends the text to the developer trace.
 void DebugPrint(const char* format, ...) TIDEWELL_PRINTF(1, 2);

@@ -1,7 +1,5 @@
 #include <install/space_text.h>
 
-#include <cmath>
-#include <cwchar>
 #include <utility>
 
 #include <base/text_helpers.h>
@@ -10,13 +8,6 @@
 namespace {
 
 constexpr double kGiB = 1024.0 * 1024.0 * 1024.0;
-
-// The number in front of "GB" in text after start, in bytes.
-std::uint64_t GigabytesAt(const std::wstring& text, std::size_t start) {
-  if (start >= text.size()) return 0;
-  const double value = std::wcstod(text.c_str() + start, nullptr);
-  return value > 0 ? static_cast<std::uint64_t>(std::llround(value * kGiB)) : 0;
-}
 
 }  // namespace
 
@@ -34,13 +25,13 @@ bool MemoryIsEnough(std::uint64_t memory, std::uint64_t needed) {
 }
 
 std::uint64_t RequiredBytesForListIndex(int listIndex) {
-  return GigabytesAt(SizeTextForListIndex(listIndex), 0);
+  const ModelEntry* entry = ModelEntryForListIndex(listIndex);
+  return entry != nullptr ? entry->downloadBytes : 0;
 }
 
 std::uint64_t RequiredMemoryForListIndex(int listIndex) {
-  const std::wstring text = RequirementTextForListIndex(listIndex);
-  const std::size_t at = text.find(L"内存");
-  return at == std::wstring::npos ? 0 : GigabytesAt(text, at + 2);
+  const ModelEntry* entry = ModelEntryForListIndex(listIndex);
+  return entry != nullptr ? entry->recommendedMemoryBytes : 0;
 }
 
 std::pair<std::wstring, std::wstring> SplitRequirementText(const std::wstring& text) {

@@ -9,8 +9,6 @@ namespace platform {
 std::string OsName();
 // The name the Windows version table gives for major.minor.
 std::string OsNameForWindowsVersion(unsigned major, unsigned minor);
-// True on a 64-bit operating system.
-bool IsNative64BitOs();
 // Program names carry this suffix (".exe" on Windows, nothing here).
 std::wstring ExecutableSuffix();
 // The machine's physical memory in bytes; 0 when unknown.

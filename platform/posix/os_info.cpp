@@ -1,10 +1,8 @@
 #include <platform/os_info.h>
 
-#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 
 namespace platform {
 
@@ -15,14 +13,6 @@ std::uint64_t TotalMemoryBytes() {
   const long pageSize = ::sysconf(_SC_PAGESIZE);
   if (pages <= 0 || pageSize <= 0) return 0;
   return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
-}
-
-bool IsNative64BitOs() {
-  utsname info{};
-  if (::uname(&info) != 0) return sizeof(void*) == 8;
-  const std::string machine = info.machine;
-  return machine == "x86_64" || machine == "aarch64" || machine == "ppc64le" ||
-         machine == "riscv64" || machine == "s390x";
 }
 
 std::wstring ExecutableSuffix() { return L""; }

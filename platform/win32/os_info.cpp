@@ -30,19 +30,6 @@ std::string OsName() {
   return OsNameForWindowsVersion(info.dwMajorVersion, info.dwMinorVersion);
 }
 
-bool IsNative64BitOs() {
-  SYSTEM_INFO info{};
-  GetNativeSystemInfo(&info);
-  switch (info.wProcessorArchitecture) {
-    case PROCESSOR_ARCHITECTURE_AMD64:
-    case PROCESSOR_ARCHITECTURE_ARM64:
-    case PROCESSOR_ARCHITECTURE_IA64:
-      return true;
-    default:
-      return false;
-  }
-}
-
 std::wstring ExecutableSuffix() { return L".exe"; }
 
 std::uint64_t TotalMemoryBytes() {

@@ -5,7 +5,6 @@
 #include <QStyle>
 
 #include <ui/controls/control_attributes.h>
-#include <work/notify_center.h>
 
 SStaticEx::SStaticEx(QWidget* parent) : QLabel(parent) {}
 
@@ -15,22 +14,9 @@ void SStaticEx::SetEndEllipsis(bool on) {
   update();
 }
 
-void SStaticEx::FireHover(int over) {
-  INotifyCenter* center = INotifyCenter::getSingletonPtr();
-  if (center == nullptr) return;
-  EventMouseMoveUpOrLeaveChanged event;
-  event.bMouseOver = over;
-  center->FireEventSync(event);
-}
-
 void SStaticEx::enterEvent(QEnterEvent* event) {
+  // The text may have changed since the last time: the tooltip follows it.
   if (m_endEllipsis) setToolTip(text());
-  FireHover(1);
-  event->accept();
-}
-
-void SStaticEx::leaveEvent(QEvent* event) {
-  FireHover(0);
   event->accept();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// "textex": a label that tells the window when the pointer is over it, and,
-// when it cuts its text with an ellipsis at the end, shows the whole text as
-// a tooltip. The "endEllipsis" attribute turns the ellipsis on.
+// "textex": a label that, when it cuts its text with an ellipsis at the end,
+// shows the whole text as a tooltip while the pointer is over it. The
+// "endEllipsis" attribute turns the ellipsis on.
 #include <QLabel>
 
 class SStaticEx : public QLabel {
@@ -18,11 +18,8 @@ class SStaticEx : public QLabel {
  protected:
   bool event(QEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
-  void leaveEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  void FireHover(int over);
-
   bool m_endEllipsis = false;
 };

@@ -1,8 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <cwchar>
+#include <string>
+
 #include <catalogue/model_catalogue.h>
 
 namespace {
+
+// The number that follows label in text ("内存 8GB+" → 8), in bytes; 0 when
+// the label is not there.
+std::uint64_t GigabytesAfter(std::wstring_view text, std::wstring_view label) {
+  const std::size_t at = text.find(label);
+  if (at == std::wstring_view::npos) return 0;
+  const std::wstring rest(text.substr(at + label.size()));
+  return static_cast<std::uint64_t>(
+      std::llround(std::wcstod(rest.c_str(), nullptr) * 1073741824.0));
+}
 
 TEST(Catalogue, ThreeNumberingsAgree) {
   for (const ModelEntry& entry : ModelCatalogue()) {
@@ -38,6 +53,24 @@ TEST(Catalogue, TextsAsShown) {
     EXPECT_NE(std::wstring(entry.requirementText).find(L"内存"), std::wstring::npos);
   }
 }
+
+class CatalogueEntry : public testing::TestWithParam<int> {};
+
+// The texts are shown, the numbers decide: both must say the same of each model.
+TEST_P(CatalogueEntry, NumbersAgreeWithTheTextsShown) {
+  const ModelEntry& entry = ModelCatalogue()[static_cast<std::size_t>(GetParam())];
+  EXPECT_GT(entry.downloadBytes, 0u);
+  EXPECT_GT(entry.recommendedMemoryBytes, 0u);
+  EXPECT_EQ(GigabytesAfter(entry.sizeText, L""), entry.downloadBytes) << "size text";
+  EXPECT_EQ(GigabytesAfter(entry.requirementText, L"大小 "), entry.downloadBytes)
+      << "requirement text";
+  EXPECT_EQ(GigabytesAfter(entry.requirementText, L"内存 "), entry.recommendedMemoryBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(SevenModels, CatalogueEntry, testing::Range(0, kModelCount),
+                         [](const testing::TestParamInfo<int>& each) {
+                           return "ListIndex" + std::to_string(each.param);
+                         });
 
 TEST(Catalogue, ModelIndexOfUsesTheFirstSizeMarkerFound) {
   EXPECT_EQ(ModelIndexOf(L"llama3:8b"), "3");  // any family of that size

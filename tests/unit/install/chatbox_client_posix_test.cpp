@@ -85,7 +85,7 @@ TEST_F(ChatboxConfigFilePosix, TheRunningClientEndsFirstAndWhatItSavesOnTheWayOu
           // Bounded, so a copy that is never stopped still goes away.
           "i=0; while [ $i -lt 600 ]; do sleep 0.05; i=$((i + 1)); done");
   Write(R"({"configVersion": 14, "settings": {"theme": 1}})");
-  ASSERT_TRUE(StartChatbox());
+  ASSERT_TRUE(StartChatbox(layout));
   ASSERT_TRUE(Eventually([&] { return fs::exists(ready); }));
 
   // Not to be restarted: it goes on, and the file stays as it is.
@@ -117,7 +117,7 @@ TEST_F(ChatboxConfigFilePosix, TheRunningClientEndsFirstAndWhatItSavesOnTheWayOu
   EXPECT_EQ(WriteChatboxConfig("deepseek-r1:7b", kHost), ChatboxConfigResult::kWritten);
   const pid_t client = std::stoi(ReadTextFile(ready));
   EXPECT_EQ(::kill(client, 0), 0);
-  EXPECT_TRUE(StopChatbox());
+  EXPECT_TRUE(StopChatboxIn(layout.chatboxFolder));
   GetServiceState().installFolder = std::wstring();
 }
 

@@ -8,8 +8,8 @@
 #include <install/install_layout.h>
 #include <platform/os_encoding.h>
 #include <service/service_state.h>
-#include <tests/unit/install/chatbox_config_fixture.h>
 #include <tests/support/temp_home.h>
+#include <tests/unit/install/chatbox_config_fixture.h>
 
 #include <filesystem>
 #include <fstream>
@@ -116,8 +116,27 @@ TEST_F(ChatboxConfigFile, UnusableFilesAreLeftExactlyAsTheyWere) {
 
 TEST_F(ChatboxConfigFile, TagsThatCannotBeTextAreRefused) {
   EXPECT_EQ(WriteChatboxConfig("", kHost), ChatboxConfigResult::kWriteFailed);
+  EXPECT_EQ(WriteChatboxConfig("deepseek-r1:\xff", kHost), ChatboxConfigResult::kWriteFailed);
   EXPECT_EQ(WriteChatboxConfig("deepseek-r1:7b", ""), ChatboxConfigResult::kWriteFailed);
   EXPECT_FALSE(fs::exists(File()));
+}
+
+// Tags are UTF-8 on every platform: the file's document holds them as given,
+// and they are found again by the same bytes.
+TEST_F(ChatboxConfigFile, TagsAreWrittenAndFoundAsTheirUtf8Bytes) {
+  const std::vector<std::string> tags = {
+      "deepseek-r1:1.5b",
+      "\xe6\xa8\xa1\xe5\x9e\x8b:7b",  // "模型:7b"
+      "caf\xc3\xa9-r1:8b",            // "café-r1:8b"
+  };
+  for (const std::string& tag : tags) {
+    SCOPED_TRACE(tag);
+    fs::remove_all(File());
+    ASSERT_EQ(WriteChatboxConfig(tag, kHost), ChatboxConfigResult::kWritten);
+    EXPECT_EQ(Read(), NewChatboxSettings(tag, kHost));
+    EXPECT_TRUE(ChatboxConfigHasModel(tag));
+    EXPECT_TRUE(ChatboxConfigListsModel(tag));
+  }
 }
 
 TEST_F(ChatboxConfigFile, WritersOnSeveralThreadsLoseNoModel) {

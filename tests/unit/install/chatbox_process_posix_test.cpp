@@ -47,7 +47,7 @@ class ChatboxProcess : public ::testing::Test {
     fs::create_directories(folder_);
   }
   void TearDown() override {
-    StopChatbox();
+    StopChatboxIn(layout_.chatboxFolder);
     GetServiceState().installFolder = std::wstring();
   }
 
@@ -67,7 +67,7 @@ TEST_F(ChatboxProcess, OnlyProgramsFromOurClientFolderAreEndedAndAwaited) {
   ASSERT_TRUE(outside && sibling && client && helper);
   ASSERT_TRUE(Eventually([&] { return platform::FindProcessesInFolder(folder_).size() == 2; }));
 
-  EXPECT_TRUE(StopChatbox());
+  EXPECT_TRUE(StopChatboxIn(layout_.chatboxFolder));
   EXPECT_TRUE(platform::FindProcessesInFolder(folder_).empty());
   EXPECT_EQ(client->Wait(), -1);  // ended by the signal
   EXPECT_EQ(helper->Wait(), -1);
@@ -109,7 +109,7 @@ TEST_F(ChatboxProcess, TheStartedClientIsRememberedAndGetsNoSandboxOnlyWhereItCa
   for (const Case& c : cases) {
     fs::remove(args);
     SetChatboxSandboxCheck(c.check);
-    ASSERT_TRUE(StartChatbox());
+    ASSERT_TRUE(StartChatbox(layout_));
     ASSERT_TRUE(Eventually([&] { return fs::exists(args); }));
     std::vector<std::string> lines = Lines(ReadTextFile(args));
     ASSERT_FALSE(lines.empty());
@@ -117,7 +117,7 @@ TEST_F(ChatboxProcess, TheStartedClientIsRememberedAndGetsNoSandboxOnlyWhereItCa
     lines.erase(lines.begin());
     EXPECT_EQ(lines, c.arguments);
     EXPECT_EQ(::kill(static_cast<pid_t>(id), 0), 0);
-    EXPECT_TRUE(StopChatbox());
+    EXPECT_TRUE(StopChatboxIn(layout_.chatboxFolder));
     EXPECT_NE(::kill(static_cast<pid_t>(id), 0), 0);  // ended and reaped
   }
   SetChatboxSandboxCheck(platformCheck);
@@ -154,9 +154,9 @@ TEST_F(ChatboxProcess, AnAppImageIsUnpackedOverTheOlderCopyAndStartedFromThere) 
 
   // Not yet unpacked: starting unpacks it first.
   fs::remove_all(app);
-  ASSERT_TRUE(StartChatbox());
+  ASSERT_TRUE(StartChatbox(layout_));
   EXPECT_TRUE(fs::exists(app / "AppRun"));
-  EXPECT_TRUE(StopChatbox());
+  EXPECT_TRUE(StopChatboxIn(layout_.chatboxFolder));
 }
 
 TEST_F(ChatboxProcess, APlainProgramIsStartedAsItIs) {

@@ -12,7 +12,7 @@ TEST(SpaceText, FreeSpaceInTheLargestUnitAboveOne) {
   EXPECT_EQ(FormatFreeSpace(0), L"0 B");
 }
 
-TEST(SpaceText, ModelNeedsFromTheCatalogueTexts) {
+TEST(SpaceText, ModelNeedsFromTheCatalogue) {
   EXPECT_EQ(RequiredBytesForListIndex(0), 1181116006u);  // 1.1 GiB
   EXPECT_EQ(RequiredBytesForListIndex(4), 20ull << 30);
   EXPECT_EQ(RequiredBytesForListIndex(7), 0u);

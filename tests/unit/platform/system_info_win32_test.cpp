@@ -38,7 +38,6 @@ TEST(OsInfoWindows, NamesOnThisSystem) {
   const std::string name = platform::OsName();
   EXPECT_TRUE(name.rfind("windows", 0) == 0 || name.rfind("Windows", 0) == 0) << name;
   EXPECT_EQ(platform::ExecutableSuffix(), L".exe");
-  EXPECT_TRUE(platform::IsNative64BitOs());
   EXPECT_EQ(platform::PathSeparator(), L'\\');
 }
 
