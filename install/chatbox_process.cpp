@@ -17,7 +17,6 @@
 #include <platform/process_lookup.h>
 #include <platform/thread_annotations.h>
 #include <platform/user_namespaces.h>
-#include <service/service_state.h>
 
 namespace {
 
@@ -126,14 +125,6 @@ bool StartChatbox(const InstallLayout& layout) {
   // lets only one instance live.
   g_started = std::move(child);
   return true;
-}
-
-bool StopChatbox(int timeoutMs) {
-  // Without an install folder there is no client folder: only the started one.
-  const std::wstring installFolder = GetServiceState().installFolder;
-  return StopChatboxIn(
-      installFolder.empty() ? std::wstring() : MakeInstallLayout(installFolder).chatboxFolder,
-      timeoutMs);
 }
 
 bool StopChatboxIn(const std::wstring& chatboxFolder, int timeoutMs) {

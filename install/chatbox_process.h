@@ -39,10 +39,6 @@ bool StartChatbox(const InstallLayout& layout);
 // them, then ends those left at once and waits for them too. True when none
 // is left. Callers on any thread; one stop at a time.
 bool StopChatboxIn(const std::wstring& chatboxFolder, int timeoutMs = kChatboxStopTimeoutMs);
-// The same for the client folder below the install folder the window holds
-// now (none without one: only the client we started).
-bool StopChatbox(int timeoutMs = kChatboxStopTimeoutMs);
-
 // True while the client we started, or any process of this user running
 // from the client folder, is there.
 bool ChatboxRunsIn(const std::wstring& chatboxFolder);

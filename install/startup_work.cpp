@@ -90,7 +90,8 @@ void CInstallEngine::OnCustomerServiceClick() {
 void CInstallEngine::OpenCustomerService() {
   const std::string& url = GetServiceState().serviceUrl;
   if (!url.empty()) {
-    ShellOpen(0, Utf8ToWide(url));
+    // Kept in the system's narrow encoding, as the configuration gave it.
+    ShellOpen(0, ToWide936(url));
   } else if (m_configFetch != ConfigFetch::Applied) {
     SetCause(ConfigFaultText(m_configFetch, m_configStatus));
   }

@@ -37,8 +37,6 @@ void INotifyCenter::FireEventSync(EventArgs& event) {
 }
 
 void DeclareApplicationEvents(INotifyCenter& center) {
-  center.addEvent(EventMouseMoveUpOrLeaveChanged::EventID,
-                  EventMouseMoveUpOrLeaveChanged::EventName);
   center.addEvent(EventQrCodeDisChanged3::EventID, EventQrCodeDisChanged3::EventName);
   center.addEvent(EventDownModelChanged3::EventID, EventDownModelChanged3::EventName);
 }

@@ -28,14 +28,6 @@ class TplEventArgs : public EventArgs {
   }
 };
 
-class EventMouseMoveUpOrLeaveChanged : public TplEventArgs<EventMouseMoveUpOrLeaveChanged> {
- public:
-  static constexpr int EventID = 10010101;
-  static constexpr const char* EventName = "On_Event_MouseMoveUpOrLeaveChanged";
-  static constexpr const char* ClassName = "EventMouseMoveUpOrLeaveChanged";
-  int bMouseOver = 0;  // 1 while the pointer hovers the control
-};
-
 class EventQrCodeDisChanged3 : public TplEventArgs<EventQrCodeDisChanged3> {
  public:
   static constexpr int EventID = 10010105;

@@ -212,7 +212,8 @@ TEST_F(InstallWorkflow, AfterARestartTryNowStartsOurServerFirst) {
   EXPECT_EQ(settings["settings"]["providers"]["ollama"]["apiHost"].asString(), after);
   // The login entry follows the server to its new address.
   EXPECT_TRUE(RunnerServerRegisteredAtLogin(MakeInstallLayout(platform::WidePath(install_))));
-  EXPECT_TRUE(StopChatbox(5000));  // the client it started
+  // The client it started.
+  EXPECT_TRUE(StopChatboxIn(MakeInstallLayout(platform::WidePath(install_)).chatboxFolder, 5000));
   stranger.stop();
   serving.join();
 }

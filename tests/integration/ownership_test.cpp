@@ -306,7 +306,8 @@ TEST_F(Ownership, NothingOfTheWindowStartsWhileRepairRunsNorClosesItsPage) {
   EXPECT_TRUE(
       harness_->WaitUntil([&](RecordingView&) { return !harness_->engine().WorkRunning(); }));
   EXPECT_EQ(Messages().size(), 3u);
-  EXPECT_TRUE(StopChatbox(5000));  // the client try-now started
+  // The client try-now started.
+  EXPECT_TRUE(StopChatboxIn(MakeInstallLayout(platform::WidePath(install_)).chatboxFolder, 5000));
 }
 
 TEST_F(Ownership, RepairOffersOurModelBesideOneTheUserChoseAndNeverOverridesIt) {
@@ -376,15 +377,16 @@ TEST_F(Ownership, ARunningChatClientIsRestartedOnlyWhenTheUserAgrees) {
   };
   // A client left running would hold the test's output open.
   struct StopClient {
-    ~StopClient() { StopChatbox(5000); }
-  } stopClient;
+    const std::wstring& folder;
+    ~StopClient() { StopChatboxIn(folder, 5000); }
+  } stopClient{layout.chatboxFolder};
   // Declined: the client goes on as it was, and so do its settings...
   ASSERT_TRUE(StartChatbox(layout));
   ASSERT_NO_FATAL_FAILURE(pullRow(2, false));
   EXPECT_TRUE(ChatboxRunsIn(layout.chatboxFolder));
   EXPECT_TRUE(ChatboxConfigHasModel("deepseek-r1:1.5b"));
   // ...until its next start by try-now, which takes the new model.
-  ASSERT_TRUE(StopChatbox(5000));
+  ASSERT_TRUE(StopChatboxIn(layout.chatboxFolder, 5000));
   harness_->OnUI([&] { harness_->engine().TryNow(); });
   ASSERT_TRUE(harness_->WaitUntil([](RecordingView& v) { return !v.state.tryNowBusy; }));
   EXPECT_TRUE(ChatboxConfigHasModel("deepseek-r1:7b"));

@@ -16,12 +16,12 @@ struct Undeclared : TplEventArgs<Undeclared> {
 struct RecordingMap : IEventMap {
   void OnEvent(EventArgs& event) override {
     seen.push_back(std::string(event.GetName()) + "/" + std::to_string(event.idFrom));
-    if (event.IsClass("EventMouseMoveUpOrLeaveChanged")) {
-      hover = static_cast<EventMouseMoveUpOrLeaveChanged&>(event).bMouseOver;
+    if (event.IsClass("EventQrCodeDisChanged3")) {
+      cause = static_cast<EventQrCodeDisChanged3&>(event).cause;
     }
   }
   std::vector<std::string> seen;
-  int hover = -1;
+  std::wstring cause;
 };
 
 TEST(NotifyCenter, SyncRunsOnTheWindowThreadAndNeverWaitsForItself) {
@@ -59,9 +59,9 @@ TEST(NotifyCenter, DeclaredEventsReachTheMapsFromWorkers) {
   });
   worker.join();
   center.RunOnUISync([&] {
-    EventMouseMoveUpOrLeaveChanged hover;
-    hover.bMouseOver = 1;
-    center.FireEventSync(hover);
+    EventQrCodeDisChanged3 failed;
+    failed.cause = L"why";
+    center.FireEventSync(failed);
     Undeclared undeclared;
     center.FireEventSync(undeclared);
   });
@@ -70,8 +70,8 @@ TEST(NotifyCenter, DeclaredEventsReachTheMapsFromWorkers) {
   center.RunOnUISync([] {});
   EXPECT_EQ(map.seen, (std::vector<std::string>{"On_Event_DownModelChanged3/0",
                                                 "On_Event_QrCodeDisChanged3/0",
-                                                "On_Event_MouseMoveUpOrLeaveChanged/0"}));
-  EXPECT_EQ(map.hover, 1);
+                                                "On_Event_QrCodeDisChanged3/0"}));
+  EXPECT_EQ(map.cause, L"why");  // the payload of the last one
   EventDownModelChanged3 event;
   EXPECT_EQ(event.GetID(), 10010106);
   EXPECT_TRUE(event.IsClass("EventDownModelChanged3"));
