@@ -127,6 +127,7 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
     window.engine().ShowGraphicsCards(SampleGraphicsCards());
     return;
   } else if (state == QLatin1String("progress")) {
+    shown.stage = InstallStage::Package;
     shown.overlay.shown = ProgressOverlay::Package;
     shown.overlay.title = W("InstallEngine", "正在下载安装包，请耐心等待...");
     shown.overlay.percent = 42;
@@ -140,8 +141,9 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
     shown.rows[0].installed = true;
     shown.rows[1].pulling = true;
     shown.rows[1].pull = CInstallEngine::DescribePull(2, "deepseek-r1:7b", SamplePull());
-    window.presenter().ShowState(shown);
+    window.engine().DetachView();
     window.ShowOverlay(OverlayPage::ModelList);
+    window.presenter().ShowState(shown);
     return;
   } else if (state == QLatin1String("manage") || state == QLatin1String("uninstall") ||
              state == QLatin1String("repair")) {
@@ -162,5 +164,8 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
     }
     return;
   }
+  // The engine's own start-up work goes on behind the picture: it shows
+  // nothing more, or it would put its own state back.
+  window.engine().DetachView();
   window.presenter().ShowState(shown);
 }
