@@ -3,6 +3,7 @@
 // change. The window's presenter alone knows which widget shows what; tests
 // read the same value.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -82,7 +83,12 @@ struct EngineState {
   std::wstring readyModel;
   // Try-now is starting the runner and the client.
   bool tryNowBusy = false;
-  std::array<ModelRowState, kModelCount> rows;  // rows[row - 1]
+  std::array<ModelRowState, kModelCount> rows;
+  // Row 1 to 7 of the model list.
+  ModelRowState& row(int number) { return rows[static_cast<std::size_t>(number - 1)]; }
+  const ModelRowState& row(int number) const {
+    return rows[static_cast<std::size_t>(number - 1)];
+  }
   InstallFormState form;
   // The manage page's repair, removal or uninstall runs.
   bool manageWorkRunning = false;

@@ -125,7 +125,7 @@ void CInstallEngine::SetCause(const std::wstring& text) {
 }
 
 void CInstallEngine::SetRowCause(int row, const std::wstring& text) {
-  m_state.rows[row - 1].cause = text;
+  m_state.row(row).cause = text;
   Publish();
 }
 
@@ -134,7 +134,7 @@ void CInstallEngine::ShowDownloadedModel(const std::string& number) {
   for (int row = 1; row <= kModelCount; ++row) {
     if (number != std::to_string(row)) continue;
     tag = ModelTagForNumber(number);
-    m_state.rows[row - 1].installed = true;
+    m_state.row(row).installed = true;
     break;
   }
   if (!tag.empty()) {
@@ -151,7 +151,7 @@ void CInstallEngine::ShowInstalledModels(const std::vector<std::string>& names) 
   for (int row = 1; row <= kModelCount; ++row) {
     const std::string tag = WideToUtf8(ModelTagForNumber(std::to_string(row)));
     const bool installed = std::find(names.begin(), names.end(), tag) != names.end();
-    m_state.rows[row - 1].installed = installed;
+    m_state.row(row).installed = installed;
     if (installed && (shown.empty() || std::to_string(row) == modelIndexText())) {
       shown = std::to_string(row);
     }

@@ -85,8 +85,8 @@ void CInstallEngine::ShowModelFits() {
   const std::uint64_t memory = platform::TotalMemoryBytes();
   for (int row = 1; row <= kModelCount; ++row) {
     const ModelFit fit = FitForListIndex(row - 1, card ? card->memoryBytes : 0, memory);
-    m_state.rows[row - 1].fit = ModelFitTag(fit);
-    m_state.rows[row - 1].fitWarning = fit == ModelFit::TooLarge;
+    m_state.row(row).fit = ModelFitTag(fit);
+    m_state.row(row).fitWarning = fit == ModelFit::TooLarge;
   }
 }
 

@@ -148,7 +148,7 @@ PullResult CInstallEngine::PullModel(const std::wstring& tag, int row, Action::I
 }
 
 void CInstallEngine::ShowPullProgress(int row, const PullProgress& progress) {
-  PullShown& shown = row == 0 ? m_state.installPull : m_state.rows[row - 1].pull;
+  PullShown& shown = row == 0 ? m_state.installPull : m_state.row(row).pull;
   const std::uint64_t updates = shown.updates + 1;
   shown = DescribePull(row, row == 0 ? modelTag() : std::string(), progress);
   shown.updates = updates;

@@ -28,7 +28,7 @@ void CInstallEngine::StartOtherModelDownload() {
   StartAction([this, tag, row, layout = CurrentInstallLayout()](
                   Action::IAction* action) { return OtherModelTask(tag, row, action, layout); },
               [this, row] {
-                m_state.rows[row - 1].cause = Utf8ToWide(PullRowFailureText(PullCause::Unknown));
+                m_state.row(row).cause = Utf8ToWide(PullRowFailureText(PullCause::Unknown));
                 ShowModelRowProgress(row, true);
               });
 }
@@ -76,7 +76,7 @@ int CInstallEngine::OtherModelTask(const std::wstring& tag, int row, Action::IAc
   const std::wstring cause =
       downloaded ? std::wstring() : Utf8ToWide(PullRowFailureText(ClassifyPull(pull)));
   OnWindow(action, [&] {
-    m_state.rows[row - 1].cause = cause;
+    m_state.row(row).cause = cause;
     ShowModelRowProgress(row, true);
     if (downloaded) ShowDownloadedModel(number);
   });
@@ -84,6 +84,6 @@ int CInstallEngine::OtherModelTask(const std::wstring& tag, int row, Action::IAc
 }
 
 void CInstallEngine::ShowModelRowProgress(int row, bool idle) {
-  m_state.rows[row - 1].pulling = !idle;
+  m_state.row(row).pulling = !idle;
   Publish();
 }

@@ -64,7 +64,7 @@ void CWindowPresenter::ShowState(const EngineState& state) {
   Show("btnLocalPkg", !chosen);
   SetText("modelstrTxt", state.readyModel);
   if (QWidget* tryNow = Child("imgOnceTiYan")) tryNow->setEnabled(!state.tryNowBusy);
-  for (int row = 1; row <= kModelCount; ++row) ShowRow(row, state.rows[row - 1]);
+  for (int row = 1; row <= kModelCount; ++row) ShowRow(row, state.row(row));
   ShowForm(state.form);
 }
 

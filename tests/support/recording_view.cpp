@@ -5,8 +5,8 @@ void RecordingView::ShowState(const EngineState& shown) {
     pulls[0].push_back(shown.installPull.progress);
   }
   for (int row = 1; row <= kModelCount; ++row) {
-    if (shown.rows[row - 1].pull.updates != state.rows[row - 1].pull.updates) {
-      pulls[row].push_back(shown.rows[row - 1].pull.progress);
+    if (shown.row(row).pull.updates != state.row(row).pull.updates) {
+      pulls[row].push_back(shown.row(row).pull.progress);
     }
   }
   if (stages.empty() || stages.back() != shown.stage) stages.push_back(shown.stage);

@@ -24,7 +24,7 @@ class RecordingView : public IInstallView {
   InstallStage Stage() const { return state.stage; }
   bool Ready() const { return state.stage == InstallStage::Ready; }
   bool OverlayShown() const { return state.overlay.shown != ProgressOverlay::Hidden; }
-  const ModelRowState& Row(int row) const { return state.rows[row - 1]; }
+  const ModelRowState& Row(int row) const { return state.row(row); }
 
   EngineState state;
   // Every publication's progress of each pull (0: the installation's own).

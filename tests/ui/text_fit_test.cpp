@@ -267,7 +267,7 @@ TEST_F(TextsFit, GraphicsCardLinesAndRowMarks) {
   ShowSampleState(window, QStringLiteral("models"));
   state = ModelsShown(window);
   for (const ModelFit fit : {ModelFit::GraphicsCard, ModelFit::MainMemory, ModelFit::TooLarge}) {
-    for (int row = 1; row <= kModelCount; ++row) state.rows[row - 1].fit = ModelFitTag(fit);
+    for (int row = 1; row <= kModelCount; ++row) state.row(row).fit = ModelFitTag(fit);
     window.presenter().ShowState(state);
     QApplication::processEvents();
     const auto faults = TextsThatDoNotFit(window);
