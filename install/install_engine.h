@@ -93,19 +93,16 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>, priv
   // The progress overlay's close button.
   void OnOverlayClose();
 
-  // ---- The second half, on a worker (install_stack.cpp) ----
-  int InstallStackTask(Action::IAction* action, const InstallLayout& layout);
+  // ---- Pulls and the runner's models (install_stack.cpp; what is shown of
+  // them, install_engine.cpp) ----
   // Pulls the tag; progress is published for the row (0: the
   // installation's pull).
   PullResult PullModel(const std::wstring& tag, int row, Action::IAction* action,
                        const InstallLayout& layout);
-  void SetCurrentModel(const std::wstring& tag) TW_EXCLUDES(m_mutex);
   // Whether the runner lists the tag exactly; reports what it found.
   bool IsModelDownloaded(const std::string& tag);
   // What the runner has of the catalogue.
   RunnerCheck DetectInstalledModel();
-  // Window thread: the ready page's model line and the model list's row.
-  void ShowDownloadedModel(const std::string& number) TW_EXCLUDES(m_mutex);
   // After models were removed: the ready page and the model list show what
   // the runner still has (names as it lists them); with nothing of the
   // catalogue left, the window returns to the install page.
@@ -113,8 +110,6 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>, priv
 
   // ---- The model list (model_list.cpp) ----
   void OnModelRowDownloadClick(int row);
-  int OtherModelTask(const std::wstring& tag, int row, Action::IAction* action,
-                     const InstallLayout& layout);
 
   // ---- The ready page: try-now and the tutorial (ready_page.cpp) ----
   void TryNow();
@@ -151,7 +146,6 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>, priv
 
   // State shared with the workers.
   std::string modelTag() const TW_EXCLUDES(m_mutex);
-  std::string modelIndexText() const TW_EXCLUDES(m_mutex);
 
   // Tests shorten the pull's stall time.
   PullOptions pullOptions;
@@ -162,6 +156,15 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>, priv
   std::function<void(const char* step)> stepHookForTesting;
 
  private:
+  // The second half of the installation, on a worker.
+  int InstallStackTask(Action::IAction* action, const InstallLayout& layout);
+  // A model row's pull, on a worker.
+  int OtherModelTask(const std::wstring& tag, int row, Action::IAction* action,
+                     const InstallLayout& layout);
+  void SetCurrentModel(const std::wstring& tag) TW_EXCLUDES(m_mutex);
+  std::string modelIndexText() const TW_EXCLUDES(m_mutex);
+  // The ready page's model line and the model list's row.
+  void ShowDownloadedModel(const std::string& number) TW_EXCLUDES(m_mutex);
   // The package events of our installations (window thread).
   void OnEvent(EventArgs& event) override;
   void OnPackageFailed(const EventQrCodeDisChanged3& failed);
