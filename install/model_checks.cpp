@@ -8,7 +8,7 @@
 #include <install/runner_api.h>
 #include <service/event_reporter.h>
 
-bool RunnerListsModel(const std::string& tag, const InstallLayout& layout, long serverTimeoutMs) {
+bool RunnerListsModel(const std::string& tag, const InstallLayout& layout, int serverTimeoutMs) {
   std::vector<RunnerModel> models;
   if (EnsureRunnerServer(layout, {}, serverTimeoutMs) == RunnerServerState::Ready) {
     models = ListRunnerModels(RunnerServerAddress(), kRunnerCommandTimeoutMs).value_or(models);
@@ -23,7 +23,7 @@ bool RunnerListsModel(const std::string& tag, const InstallLayout& layout, long 
 }
 
 RunnerCheck FindCatalogueModel(const InstallLayout& layout, const std::string& remembered,
-                               long serverTimeoutMs) {
+                               int serverTimeoutMs) {
   RunnerCheck check;
   if (!IsOllamaInstalled(layout)) return check;
   check.server = EnsureRunnerServer(layout, {}, serverTimeoutMs);

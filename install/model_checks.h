@@ -19,9 +19,9 @@ struct RunnerCheck {
 
 // Whether our runner lists the tag (UTF-8, compared without case); reports
 // "modelDownSucc" or "modelDownFails" for it.
-bool RunnerListsModel(const std::string& tag, const InstallLayout& layout, long serverTimeoutMs);
+bool RunnerListsModel(const std::string& tag, const InstallLayout& layout, int serverTimeoutMs);
 // The catalogue model our runner has: the remembered one ("1" to "7") when
 // it is listed, else the last listed one. Only the catalogue's own tags
 // count: "llama3:8b" is not "deepseek-r1:8b".
 RunnerCheck FindCatalogueModel(const InstallLayout& layout, const std::string& remembered,
-                               long serverTimeoutMs);
+                               int serverTimeoutMs);
