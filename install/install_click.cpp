@@ -144,7 +144,10 @@ void CInstallEngine::ShowLocalPackage() {
 
 void CInstallEngine::StartInstall() {
   downloadPercent = 0;
-  m_state.installPull = PullShown{};
+  // A new pull's progress; its count of publications goes on.
+  m_state.installPull.progress = PullProgress{};
+  m_state.installPull.line.clear();
+  m_state.installPull.full.clear();
   m_state.overlay = PackageOverlayState{};
   m_state.overlay.shown = ProgressOverlay::Package;
   m_state.overlay.title = m_localPackage.empty()

@@ -124,14 +124,21 @@ void CInstallEngine::StartInstalledModelDetection() {
     OfferPendingUninstall(action);
     const RunnerCheck check = FindCatalogueModel(
         layout, GetServiceState().rememberedModelIndex, pullOptions.serverTimeoutMs);
+    // An installation the user started meanwhile goes on to its own end.
+    const auto installing = [this] {
+      return m_state.stage != InstallStage::Idle && m_state.stage != InstallStage::Ready;
+    };
     if (!check.found) {
       // The runner answers and has none of them after all.
       if (!onDisk.empty() && check.server == RunnerServerState::Ready) {
-        OnWindow(action, [this] { ShowInstalledModels({}); });
+        OnWindow(action, [&] {
+          if (!installing()) ShowInstalledModels({});
+        });
       }
       return 0;
     }
-    OnWindow(action, [this, &check] {
+    OnWindow(action, [&] {
+      if (installing()) return;
       m_state.stage = InstallStage::Ready;
       ShowDownloadedModel(check.number);
     });

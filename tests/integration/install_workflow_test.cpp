@@ -168,6 +168,50 @@ TEST_F(InstallWorkflow, SecondInstallReusesTheArchiveAndTheRunner) {
   EXPECT_TRUE(StoreHas("deepseek-r1:7b")) << Describe();
 }
 
+// The start-up look at what is installed waits for the runner; an
+// installation the user starts meanwhile goes on to its own end, and the
+// look's answer does not show the ready page in the middle of it.
+TEST_F(InstallWorkflow, AStartUpLookEndingDuringAnInstallationLeavesItBe) {
+  Click();
+  ASSERT_TRUE(WaitForReadyPage());
+  StopStartedRunnerServer();
+  SetVariable("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS", "3000");
+  // A new start, as the fixture makes one.
+  harness_.reset();
+  harness_ = std::make_unique<EngineHarness>();
+  harness_->OnUI([this] {
+    RecordingView& v = harness_->view();
+    v.installFolder = platform::WidePath(install_);
+    harness_->engine().pullOptions.publishEveryMs = 0;
+    harness_->engine().OnRemoteConfigReady();
+    harness_->engine().StartInstalledModelDetection();
+    ASSERT_TRUE(v.Ready());  // from the record and the store, at once
+  });
+  // The look has started our server and waits for it to answer (were the
+  // click first to the server, the look would answer after the installation
+  // and the case would prove nothing, never fail).
+  std::this_thread::sleep_for(1s);
+  harness_->OnUI([this] {
+    harness_->view().stages.clear();
+    harness_->ClickInstall();
+  });
+  // The ready page comes once the pull is done, not before.
+  PullPhase phase = PullPhase::Starting;
+  ASSERT_TRUE(harness_->WaitUntil([&](RecordingView& v) {
+    if (!v.Ready() || v.stages.size() < 2) return false;
+    phase = v.pulls[0].empty() ? PullPhase::Starting : v.pulls[0].back().phase;
+    return true;
+  }));
+  EXPECT_EQ(phase, PullPhase::Success);
+  ASSERT_TRUE(WaitForReadyPage());
+  EXPECT_EQ(harness_->OnUI([this] { return harness_->view().stages; }),
+            (std::vector<InstallStage>{InstallStage::Ready,  // the click's first line cleared
+                                       InstallStage::Package, InstallStage::Runner,
+                                       InstallStage::Model, InstallStage::Ready}));
+  EXPECT_TRUE(
+      harness_->WaitUntil([this](RecordingView&) { return !harness_->engine().WorkRunning(); }));
+}
+
 TEST_F(InstallWorkflow, AfterARestartTheDetectedModelIsTheOneTheClientGets) {
   Click();
   ASSERT_TRUE(WaitForReadyPage());
