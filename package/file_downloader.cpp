@@ -101,16 +101,24 @@ int CFileDownloader::OnTransferInfo(void* stops, long long, long long, long long
   return 0;
 }
 
-// 1, 2, 4, ... times the first wait; false when stopped meanwhile.
-bool CFileDownloader::WaitBeforeRetry(int retry, const std::atomic<bool>* stop) const {
+// False when stopped meanwhile.
+bool CFileDownloader::WaitBeforeRetry(long waitMs, const std::atomic<bool>* stop) const {
   const StopFlags stops{stop};
-  const auto until = std::chrono::steady_clock::now() +
-                     std::chrono::milliseconds(firstRetryWaitMs << std::min(retry, 10));
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   while (std::chrono::steady_clock::now() < until) {
     if (stops.Stopped()) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return !stops.Stopped();
+}
+
+long DownloadRetryWaitMs(long status, long long retryAfterSeconds, int idle, long firstWaitMs) {
+  // A busy server's own word, within reason; otherwise 1, 2, 4, ... times
+  // the first wait.
+  if ((status == 429 || status == 503) && retryAfterSeconds > 0) {
+    return static_cast<long>(std::min(retryAfterSeconds, kMaxRetryAfterSeconds)) * 1000;
+  }
+  return firstWaitMs << std::min(idle, 10);
 }
 
 bool CFileDownloader::Download(const std::string& url, const std::string& destination,
@@ -168,7 +176,15 @@ bool CFileDownloader::Download(const std::vector<std::string>& urls, const std::
   // validators and size match, which If-Range makes it prove) continues it.
   const auto fetchFrom = [&](const std::string& url) {
     CURLcode result = CURLE_OK;
-    for (int retry = 0;; ++retry) {
+    // Attempts in a row that added nothing: only they wait and count
+    // against the limit. One that brought bytes is followed at once, so a
+    // line that drops now and then costs no waiting and still finishes.
+    int idle = 0;
+    // How far the body on disk has come: an attempt that has to start again
+    // from zero (no validator to resume on) brings bytes without bringing
+    // the file nearer, and counts as one without progress.
+    long long furthest = body.onDisk();
+    for (;;) {
       if (stops.Stopped()) {  // a stop that came before the first byte
         stops.SayInterrupted();
         return CURLE_ABORTED_BY_CALLBACK;
@@ -222,6 +238,9 @@ bool CFileDownloader::Download(const std::vector<std::string>& urls, const std::
         stops.SayInterrupted();
         return CURLE_ABORTED_BY_CALLBACK;
       }
+      // Bytes that fit the body on disk; a range that does not fit starts over.
+      const bool progressed = body.onDisk() > furthest && !body.badRange();
+      if (progressed) furthest = body.onDisk();
       if (body.badRange()) {
         body.Restart();  // a range that does not fit: the body from the start
       } else if (status == 416 && body.onDisk() > 0) {
@@ -229,11 +248,18 @@ bool CFileDownloader::Download(const std::vector<std::string>& urls, const std::
       } else if (!Retryable(result, status)) {
         return result;
       }
-      if (retry >= maxRetries) return result;
-      if (!WaitBeforeRetry(retry, stop)) {
+      if (progressed) {
+        idle = 0;
+        continue;
+      }
+      if (idle >= maxRetries) return result;
+      curl_off_t retryAfter = 0;
+      curl_easy_getinfo(h, CURLINFO_RETRY_AFTER, &retryAfter);
+      if (!WaitBeforeRetry(DownloadRetryWaitMs(status, retryAfter, idle, firstRetryWaitMs), stop)) {
         stops.SayInterrupted();
         return CURLE_ABORTED_BY_CALLBACK;
       }
+      ++idle;
     }
   };
 

@@ -67,16 +67,25 @@ class CFileDownloader {
 
   // Tests shorten these.
   long stallSeconds = 30;        // no byte for this long ends an attempt
-  int maxRetries = 5;            // attempts after the first
-  long firstRetryWaitMs = 1000;  // doubled before each further retry
+  // Attempts in a row that receive nothing, after the first; one that
+  // brings bytes is followed at once and starts the count again.
+  int maxRetries = 5;
+  long firstRetryWaitMs = 1000;  // doubled before each further such attempt
   std::string caFile;            // certificates to trust instead of the system's (tests)
 
  private:
   static int OnTransferInfo(void* stops, long long, long long, long long, long long);
-  bool WaitBeforeRetry(int retry, const std::atomic<bool>* stop) const;
+  bool WaitBeforeRetry(long waitMs, const std::atomic<bool>* stop) const;
 
   platform::NativeFile file = platform::kNoFile;  // the open partial file during a transfer
 };
+
+// The longest Retry-After (429, 503) a download waits for.
+inline constexpr long long kMaxRetryAfterSeconds = 30;
+// How long to wait before the next attempt, after `idle` attempts in a row
+// that received nothing, the last answered with status and Retry-After
+// (seconds; 0 without one).
+long DownloadRetryWaitMs(long status, long long retryAfterSeconds, int idle, long firstWaitMs);
 
 // Ten random letters and digits. The documented name of the partial file's
 // name source; partial files are now made by CreatePartialFile, so only

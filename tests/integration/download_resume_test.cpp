@@ -236,11 +236,11 @@ TEST_F(DownloadResumeTest, AResumeNeverSplicesTwoVersions) {
   }
 }
 
-TEST_F(DownloadResumeTest, RetriesAreBoundedAndTheLastErrorIsReported) {
+TEST_F(DownloadResumeTest, RetriesWithoutBytesAreBoundedAndTheLastErrorIsReported) {
   downloader_.maxRetries = 2;
   ScriptedServer server([&](const ScriptedRequest& request) {
     ScriptedReply reply = ServeWithRanges(request, body_, kEtag);
-    reply.sendBytes = std::min<std::size_t>(1000, reply.body.size());  // never the whole
+    reply.sendBytes = 0;  // the headers, never a byte of the body
     return reply;
   });
   int code = 0;
@@ -253,11 +253,46 @@ TEST_F(DownloadResumeTest, RetriesAreBoundedAndTheLastErrorIsReported) {
   EXPECT_FALSE(fs::exists(Destination()));
 }
 
+// A line that drops every few hundred kilobytes: each attempt that brought
+// bytes is followed at once and counts nothing against the limit, so the
+// download finishes however often it breaks; and a busy server's answer
+// without bytes is waited out and then resumed.
+TEST_F(DownloadResumeTest, AttemptsThatBringBytesAreFollowedAtOnceAndNeverRunOut) {
+  downloader_.maxRetries = 1;
+  ScriptedServer server([&](const ScriptedRequest& request) {
+    if (request.index == 3) return Answer(503, "", "Retry-After: 1\r\n");
+    ScriptedReply reply = ServeWithRanges(request, body_, kEtag);
+    reply.sendBytes = std::min<std::size_t>(300 * 1024, reply.body.size());
+    reply.end = ScriptedReply::End::Reset;
+    return reply;
+  });
+  int code = 0;
+  ASSERT_TRUE(Download(server, &code)) << code;
+  EXPECT_EQ(ReadTextFile(Destination()), body_);
+  EXPECT_GT(server.Requests().size(), 7u);  // 2 MiB in pieces of 300 KiB, and the 503
+}
+
+TEST(DownloadRetryWait, DoublesWithoutBytesAndTakesABusyServersWordWithinReason) {
+  const struct {
+    long status;
+    long long retryAfter;
+    int idle;
+    long waitMs;
+  } cases[] = {
+      {0, 0, 0, 1000},    {0, 0, 1, 2000},    {0, 0, 2, 4000},      {500, 7, 0, 1000},
+      {503, 7, 0, 7000},  {429, 2, 3, 2000},  {429, 3600, 0, 30000}, {503, 0, 1, 2000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.status) + " after " + std::to_string(c.retryAfter));
+    EXPECT_EQ(DownloadRetryWaitMs(c.status, c.retryAfter, c.idle, 1000), c.waitMs);
+  }
+}
+
 TEST_F(DownloadResumeTest, CancellingDuringAWaitEndsAtOnce) {
   downloader_.firstRetryWaitMs = 60000;
   ScriptedServer server([&](const ScriptedRequest& request) {
     ScriptedReply reply = ServeWithRanges(request, body_, kEtag);
-    reply.sendBytes = 1000;
+    reply.sendBytes = 0;  // nothing: the next attempt waits
     reply.end = ScriptedReply::End::Reset;
     return reply;
   });

@@ -333,12 +333,13 @@ TEST_P(Mirrors, AreTriedInOrderAndContinueTheSameFile) {
 INSTANTIATE_TEST_SUITE_P(
     Vendor, Mirrors,
     ::testing::Values(
-        // The fixture allows one retry per location: the first is asked
-        // again from where it stopped, breaks at once, and the mirror goes on.
+        // The fixture allows one retry after an attempt that brought nothing:
+        // the first location is asked again at once from where it stopped,
+        // breaks at once, once more after a wait, and the mirror goes on.
         MirrorCase{"FirstBreaksTheMirrorContinues",
                    {"--location-breaks-at", "1:HALF"},
                    L"",
-                   {"1\tfrom 0", "1\tfrom HALF", "2\tfrom HALF"},
+                   {"1\tfrom 0", "1\tfrom HALF", "1\tfrom HALF", "2\tfrom HALF"},
                    Part::UpToHalf,
                    Part::FromHalf},
         MirrorCase{"FirstRefusesTheMirrorStartsOver",
@@ -350,13 +351,13 @@ INSTANTIATE_TEST_SUITE_P(
         MirrorCase{"AllFailTheLastRefusal",
                    {"--location-breaks-at", "1:HALF", "--location-refuses", "2"},
                    L"2 个下载地址都试过了：服务器没有给出安装包",
-                   {"1\tfrom 0", "1\tfrom HALF", "2\trefused"},
+                   {"1\tfrom 0", "1\tfrom HALF", "1\tfrom HALF", "2\trefused"},
                    Part::UpToHalf,
                    Part::Nothing},
         MirrorCase{"AllFailTheLastBreak",
                    {"--location-refuses", "1", "--location-breaks-at", "2:HALF"},
                    L"2 个下载地址都试过了：安装包下载中断",
-                   {"1\trefused", "2\tfrom 0", "2\tfrom HALF"},
+                   {"1\trefused", "2\tfrom 0", "2\tfrom HALF", "2\tfrom HALF"},
                    Part::Nothing,
                    Part::UpToHalf}),
     [](const ::testing::TestParamInfo<MirrorCase>& row) { return row.param.name; });
