@@ -65,7 +65,7 @@ std::string PackageEtag(const platform::FileStamp& stamp) {
 }  // namespace
 
 VendorService::VendorService(const VendorOptions& options, EventLog* events)
-    : options_(options), events_(events) {
+    : options_(options), events_(events), modelPacer_(options.modelRate) {
   Routes();
 }
 
@@ -224,13 +224,11 @@ void VendorService::Routes() {
     }
     const bool broken = options_.brokenModels.count(tag) != 0;
     const std::uint64_t size = options_.modelSizeBytes;
-    const auto start =
-        std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
     Say("model\t" + tag + (broken ? "\tbroken" : ""));
     res.set_content_provider(
         static_cast<std::size_t>(size), "application/octet-stream",
-        [this, tag, broken, size, start](std::size_t offset, std::size_t length,
-                                         httplib::DataSink& sink) {
+        [this, tag, broken, size](std::size_t offset, std::size_t length,
+                                  httplib::DataSink& sink) {
           if (stopping_) return false;
           // Dropping the connection halfway: the client sees a short body.
           if (broken && offset >= size / 2) return false;
@@ -240,8 +238,8 @@ void VendorService::Routes() {
           for (std::size_t i = 0; i < n; ++i)
             block[i] = static_cast<char>(ModelByte(seed, offset + i));
           if (options_.modelRate > 0) {
-            const auto due =
-                *start + std::chrono::microseconds((offset + n) * 1000000ull / options_.modelRate);
+            // Paced by what this answer sends, on the timeline all share.
+            const auto due = modelPacer_.Reserve(n);
             while (!stopping_ && std::chrono::steady_clock::now() < due) {
               std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }

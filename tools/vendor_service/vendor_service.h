@@ -9,6 +9,7 @@
 #include <string>
 
 #include <platform/file_handle.h>
+#include <tools/vendor_service/byte_pacer.h>
 #include <tools/vendor_service/event_log.h>
 #include <tools/vendor_service/vendor_options.h>
 
@@ -49,4 +50,6 @@ class VendorService {
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> listenEnded_{false};
+  // The models' rate, shared by all their answers.
+  BytePacer modelPacer_;
 };
