@@ -241,7 +241,8 @@ void VendorService::Routes() {
             // Paced by what this answer sends, on the timeline all share.
             const auto due = modelPacer_.Reserve(n);
             while (!stopping_ && std::chrono::steady_clock::now() < due) {
-              std::this_thread::sleep_for(std::chrono::milliseconds(10));
+              std::this_thread::sleep_until(
+                  std::min(due, std::chrono::steady_clock::now() + std::chrono::milliseconds(50)));
             }
           }
           return sink.write(block.data(), block.size());
