@@ -3,6 +3,7 @@
 
 #include <ctime>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -105,14 +106,25 @@ std::int64_t DosTimeToFileTime(std::uint16_t date, std::uint16_t time) {
   local.tm_min = (time >> 5) & 0x3F;
   local.tm_sec = 2 * (time & 0x1F);
   local.tm_isdst = -1;
+  // mktime looks at the time zone file on every call, and the entries of
+  // one archive share few times: the answers are kept (a few thousand at
+  // most, for the process's life; the zone does not change under us).
+  static std::unordered_map<std::uint32_t, std::int64_t> known;
+  const std::uint32_t key = (static_cast<std::uint32_t>(date) << 16) | time;
   std::lock_guard lock(timeZone);
-  return UnixTimeToFileTime(static_cast<std::int64_t>(std::mktime(&local)));
+  if (const auto it = known.find(key); it != known.end()) return it->second;
+  if (known.size() >= 4096) known.clear();
+  const std::int64_t value = UnixTimeToFileTime(static_cast<std::int64_t>(std::mktime(&local)));
+  known.emplace(key, value);
+  return value;
 }
 
 EntryTimes EntryTimesFrom(std::uint16_t dosDate, std::uint16_t dosTime, const std::uint8_t* extra,
                           std::size_t extraLength) {
-  const std::int64_t dos = DosTimeToFileTime(dosDate, dosTime);
-  EntryTimes times{dos, dos, dos};
+  // The DOS time is local time to a zone's rules, and costly to turn into
+  // an instant: only what the extended timestamp leaves open takes it.
+  bool set[3] = {false, false, false};
+  EntryTimes times{0, 0, 0};
   std::size_t at = 0;
   while (extra != nullptr && at + 4 <= extraLength) {
     const std::size_t size = static_cast<std::size_t>(extra[at + 2] | (extra[at + 3] << 8));
@@ -131,12 +143,20 @@ EntryTimes EntryTimesFrom(std::uint16_t dosDate, std::uint16_t dosTime, const st
                                         (static_cast<std::uint32_t>(extra[p + 2]) << 16) |
                                         (static_cast<std::uint32_t>(extra[p + 3]) << 24);
           *targets[bit] = UnixTimeToFileTime(static_cast<std::int32_t>(seconds));
+          set[bit] = true;
           p += 4;
         }
       }
       break;
     }
     at = data + size;
+  }
+  if (!set[0] || !set[1] || !set[2]) {
+    const std::int64_t dos = DosTimeToFileTime(dosDate, dosTime);
+    std::int64_t* targets[] = {&times.write, &times.access, &times.create};
+    for (int bit = 0; bit < 3; ++bit) {
+      if (!set[bit]) *targets[bit] = dos;
+    }
   }
   return times;
 }
