@@ -110,7 +110,8 @@ std::int64_t DosTimeToFileTime(std::uint16_t date, std::uint16_t time) {
   // one archive share few times: the answers are kept (a few thousand at
   // most, for the process's life; the zone does not change under us).
   static std::unordered_map<std::uint32_t, std::int64_t> known;
-  const std::uint32_t key = (static_cast<std::uint32_t>(date) << 16) | time;
+  const std::uint32_t key =
+      (static_cast<std::uint32_t>(date) << 16) | static_cast<std::uint32_t>(time);
   std::lock_guard lock(timeZone);
   if (const auto it = known.find(key); it != known.end()) return it->second;
   if (known.size() >= 4096) known.clear();
