@@ -47,11 +47,13 @@ void CInstallEngine::OnInstallClick(const std::wstring& folder, int listIndex) {
   SetCause(L"");
   // A relative folder would land wherever the program was started from.
   // One we make is recorded as ours, so that uninstall takes it back.
-  if (IsAbsolutePath(folder) && !DirectoryExists(folder)) ClaimFolder(folder, "settings");
   if (IsAbsolutePath(folder) && !DirectoryExists(folder)) {
-    Tell(tw::Translate("InstallEngine", kNoFolderText),
-         tw::Translate("InstallEngine", kInstallFailedCaption));
-    return;
+    ClaimFolder(folder, "settings");
+    if (!DirectoryExists(folder)) {
+      Tell(tw::Translate("InstallEngine", kNoFolderText),
+           tw::Translate("InstallEngine", kInstallFailedCaption));
+      return;
+    }
   }
   // Programs are run from the folder: another user's, or one others can write, is refused.
   if (!IsAbsolutePath(folder) || !platform::IsFolderOurOwn(folder)) {
@@ -71,7 +73,7 @@ void CInstallEngine::OnInstallClick(const std::wstring& folder, int listIndex) {
   // model, the package, its unpacked copy and the installed programs.
   const std::uint64_t required =
       RequiredBytesForListIndex(listIndex) +
-      PackageFootprintBytes(m_localPackage.empty() ? PackageArchivePath() : m_localPackage);
+      PackageFootprintBytes(m_state.localPackage.empty() ? PackageArchivePath() : m_state.localPackage);
   if (const auto free = platform::FreeDiskSpace(folder); free && required > *free) {
     const std::wstring text = FormatWString(
         TW_TR("InstallEngine",
@@ -92,7 +94,7 @@ void CInstallEngine::OnInstallClick(const std::wstring& folder, int listIndex) {
   m_state.stage = InstallStage::Package;
   // A package on disk waits for nothing: a digest already announced is
   // checked, none is not waited for.
-  if (!m_localPackage.empty()) {
+  if (!m_state.localPackage.empty()) {
     StartInstall();
     return;
   }
@@ -121,24 +123,23 @@ bool CInstallEngine::ChooseLocalPackage(const std::wstring& path) {
     return false;
   }
   m_state.cause.clear();
-  m_localPackage = path;
+  m_state.localPackage = path;
   ShowLocalPackage();
   return true;
 }
 
 void CInstallEngine::ClearLocalPackage() {
-  m_localPackage.clear();
+  m_state.localPackage.clear();
   m_state.cause.clear();
   ShowLocalPackage();
 }
 
 void CInstallEngine::ShowLocalPackage() {
-  m_state.localPackage = m_localPackage;
   m_state.localPackageLine =
-      m_localPackage.empty()
+      m_state.localPackage.empty()
           ? std::wstring()
           : FormatWString(TW_TR("InstallEngine", "本地安装包：%ls").c_str(),
-                          LocalPackageShownName(m_localPackage, kShownNameChars).c_str());
+                          LocalPackageShownName(m_state.localPackage, kShownNameChars).c_str());
   Publish();
 }
 
@@ -150,7 +151,7 @@ void CInstallEngine::StartInstall() {
   m_state.installPull.full.clear();
   m_state.overlay = PackageOverlayState{};
   m_state.overlay.shown = ProgressOverlay::Package;
-  m_state.overlay.title = m_localPackage.empty()
+  m_state.overlay.title = m_state.localPackage.empty()
                               ? tw::Translate("InstallEngine", kDownloadingPackageText)
                               : tw::Translate("InstallEngine", kCheckingLocalPackageText);
   m_state.overlay.percentText = L"(0 %)";
@@ -163,7 +164,7 @@ void CInstallEngine::StartInstall() {
   m_cancel = std::make_shared<std::atomic<bool>>(false);
   m_packageRunning = true;
   m_installing = TakeInstallation();
-  m_installing.localPackage = m_localPackage;
+  m_installing.localPackage = m_state.localPackage;
   Publish();
   // The window hears of the end through the package events.
   const ConfigFetch config = m_configFetch;
@@ -209,19 +210,20 @@ void CInstallEngine::OnProgressTimer() {
 
 void CInstallEngine::OnOverlayClose() {
   m_serviceWaitingForConfig = false;
+  const bool packageShown = m_state.overlay.shown == ProgressOverlay::Package;
+  m_state.overlay.shown = ProgressOverlay::Hidden;
   if (m_installWaitingForConfig) {
     // Nothing has started yet: back to the install image.
     m_installWaitingForConfig = false;
-    m_state.stage = InstallStage::Idle;
-    m_state.installPull.line.clear();
-    m_state.installPull.full.clear();
-  } else if (m_packageRunning && m_state.overlay.shown == ProgressOverlay::Package) {
+    ReturnToIdle();
+    return;
+  }
+  if (m_packageRunning && packageShown) {
     // Whatever step it is in (a download, the check of a kept archive,
     // the unpack), the installation stops and says so.
     m_cancel->store(true);
     GetFileDownloader().Cancel();
   }
-  m_state.overlay.shown = ProgressOverlay::Hidden;
   Publish();
 }
 

@@ -87,7 +87,7 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>, priv
   bool ChooseLocalPackage(const std::wstring& path);
   // Back to downloading the package.
   void ClearLocalPackage();
-  const std::wstring& localPackage() const { return m_localPackage; }
+  const std::wstring& localPackage() const { return m_state.localPackage; }
   // The package overlay's 50 ms refresh.
   void OnProgressTimer();
   // The progress overlay's close button.
@@ -260,6 +260,4 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>, priv
   int m_formModel = 0;
   bool m_installWaitingForConfig = false;
   bool m_serviceWaitingForConfig = false;
-  // The package chosen on disk; empty: downloaded.
-  std::wstring m_localPackage;
 };
