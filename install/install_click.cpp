@@ -50,14 +50,14 @@ void CInstallEngine::OnInstallClick(const std::wstring& folder, int listIndex) {
   if (IsAbsolutePath(folder) && !DirectoryExists(folder)) {
     ClaimFolder(folder, "settings");
     if (!DirectoryExists(folder)) {
-      Tell(tw::Translate("InstallEngine", kNoFolderText),
+      ShowMessage(tw::Translate("InstallEngine", kNoFolderText),
            tw::Translate("InstallEngine", kInstallFailedCaption));
       return;
     }
   }
   // Programs are run from the folder: another user's, or one others can write, is refused.
   if (!IsAbsolutePath(folder) || !platform::IsFolderOurOwn(folder)) {
-    Tell(tw::Translate("InstallEngine", kUnusableFolderText),
+    ShowMessage(tw::Translate("InstallEngine", kUnusableFolderText),
          tw::Translate("InstallEngine", kInstallFailedCaption));
     return;
   }
@@ -65,7 +65,7 @@ void CInstallEngine::OnInstallClick(const std::wstring& folder, int listIndex) {
   // to that stands there already and is not ours stops it before anything.
   if (const std::vector<std::wstring> foreign = ForeignFoldersIn(MakeInstallLayout(folder));
       !foreign.empty()) {
-    Tell(ForeignFolderText(folder, foreign.front()),
+    ShowMessage(ForeignFolderText(folder, foreign.front()),
          tw::Translate("InstallEngine", kInstallFailedCaption));
     return;
   }
@@ -82,7 +82,7 @@ void CInstallEngine::OnInstallClick(const std::wstring& folder, int listIndex) {
             .c_str(),
         SizeTextForListIndex(listIndex).c_str(), FormatFreeSpace(required).c_str(),
         FormatFreeSpace(*free).c_str());
-    if (!Ask(text, TW_TR("InstallEngine", "磁盘空间不足"))) return;
+    if (!AskToContinue(text, TW_TR("InstallEngine", "磁盘空间不足"))) return;
   }
   GetServiceState().installFolder = folder;
   m_installingModel = listIndex;

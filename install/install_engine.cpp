@@ -5,7 +5,6 @@
 #include <base/text_helpers.h>
 #include <base/translate.h>
 #include <catalogue/model_catalogue.h>
-#include <install/chatbox_client.h>
 #include <install/engine_task.h>
 #include <install/install_layout.h>
 #include <service/service_state.h>
@@ -32,11 +31,11 @@ void CInstallEngine::Publish() {
   if (m_view != nullptr) m_view->ShowState(m_state);
 }
 
-bool CInstallEngine::Ask(const std::wstring& text, const std::wstring& caption) {
+bool CInstallEngine::AskToContinue(const std::wstring& text, const std::wstring& caption) {
   return m_view != nullptr && m_view->AskToContinue(text, caption);
 }
 
-void CInstallEngine::Tell(const std::wstring& text, const std::wstring& caption) {
+void CInstallEngine::ShowMessage(const std::wstring& text, const std::wstring& caption) {
   if (m_view != nullptr) m_view->ShowMessage(text, caption);
 }
 
@@ -76,18 +75,6 @@ void CInstallEngine::Step(const char* name) {
   if (stepHookForTesting) stepHookForTesting(name);
 }
 
-std::function<bool()> CInstallEngine::AskBeforeRestartingChatbox(Action::IAction* action) {
-  // Otherwise the client's next start by try-now takes the change.
-  return [this, action] {
-    bool yes = false;
-    OnWindow(action, [&] {
-      yes = Ask(tw::Translate("ChatboxClient", kChatboxRestartText),
-                tw::Translate("ChatboxClient", kChatboxRestartCaption));
-    });
-    return yes;
-  };
-}
-
 // ---- What runs ---------------------------------------------------------------
 
 bool CInstallEngine::WorkRunning() const { return m_packageRunning || m_tasksRunning.load() > 0; }
@@ -99,7 +86,7 @@ void CInstallEngine::SetManageWorkRunning(bool running) {
 
 bool CInstallEngine::ManageWorkBlocks() {
   if (!m_state.manageWorkRunning) return false;
-  Tell(TW_TR("InstallEngine", "正在修复或卸载，请等它完成后再操作。"),
+  ShowMessage(TW_TR("InstallEngine", "正在修复或卸载，请等它完成后再操作。"),
        tw::Translate("InstallEngine", kNoticeCaption));
   return true;
 }

@@ -35,7 +35,9 @@ class IActionCallback;
 
 // Held by a shared pointer: a running task keeps the engine alive after the
 // window has gone (it publishes nothing then).
-class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>, private IEventMap {
+class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>,
+                       private IEventMap,
+                       private IUserQuestions {
  public:
   // owner: the window that owns the engine's actions (registered with the
   // action factory while it lives). The engine hears the package events
@@ -171,9 +173,9 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>, priv
   void OnPackageReady(const EventDownModelChanged3& ready);
   // Shows the state as it now is.
   void Publish();
-  // Asks the user; false (and nothing shown) once the window has gone.
-  bool Ask(const std::wstring& text, const std::wstring& caption);
-  void Tell(const std::wstring& text, const std::wstring& caption);
+  // The window's boxes; false (and nothing shown) once the window has gone.
+  bool AskToContinue(const std::wstring& text, const std::wstring& caption) override;
+  void ShowMessage(const std::wstring& text, const std::wstring& caption) override;
   // A worker's call on the window thread, while the window lives.
   void OnWindow(Action::IAction* action, const std::function<void()>& fn);
   void StartInstall();
@@ -197,8 +199,6 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>, priv
   void ConfigureChatClient(const std::string& tag, Action::IAction* action,
                            const InstallLayout& layout);
   void TellSettingsUnusable(Action::IAction* action);
-  // A restart question for the chat client, asked from a worker.
-  std::function<bool()> AskBeforeRestartingChatbox(Action::IAction* action);
   // A task that throws ends on its failure path: onThrow runs on the window
   // thread instead of whatever the task had left to do.
   void StartAction(std::function<int(Action::IAction*)> task, std::function<void()> onThrow = {});

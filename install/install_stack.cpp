@@ -7,6 +7,7 @@
 #include <base/translate.h>
 #include <catalogue/model_catalogue.h>
 #include <install/chatbox_client.h>
+#include <install/engine_task.h>
 #include <install/install_steps.h>
 #include <install/owned_files.h>
 #include <install/progress_text.h>
@@ -63,7 +64,7 @@ int CInstallEngine::InstallStackTask(Action::IAction* action, const InstallLayou
   if (downloaded) {
     Step("client");
     context.model = modelTag();
-    context.restartClient = AskBeforeRestartingChatbox(action);
+    context.restartClient = AskBeforeRestartingChatbox(*this, action);
     if (PerformInstallStep("client-settings", context).unusable) TellSettingsUnusable(action);
     // From now on the runner's server starts with the user's session.
     PerformInstallStep("login", context);
@@ -97,7 +98,7 @@ void CInstallEngine::ShowPullFailure(const RunnerCheck& check) {
   const std::wstring text = PullFailureMessage(cause, check.pullError);
   // The box goes; the line under the install image keeps the cause in view.
   SetCause(PullCauseLine(cause));
-  Tell(text.empty() ? tw::Translate("InstallEngine", kNetworkText) : text,
+  ShowMessage(text.empty() ? tw::Translate("InstallEngine", kNetworkText) : text,
        tw::Translate("InstallEngine", kNetworkCaption));
 }
 

@@ -57,7 +57,7 @@ bool CInstallEngine::ConfirmRowPullFits(int row) {
         FormatFreeSpace(needed).c_str(), FormatFreeSpace(memory).c_str());
   }
   if (text.empty()) return true;
-  return Ask(text + TW_TR("InstallEngine", "仍要下载吗？"), TW_TR("InstallEngine", "提示"));
+  return AskToContinue(text + TW_TR("InstallEngine", "仍要下载吗？"), TW_TR("InstallEngine", "提示"));
 }
 
 int CInstallEngine::OtherModelTask(const std::wstring& tag, int row, Action::IAction* action,

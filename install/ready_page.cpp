@@ -7,6 +7,7 @@
 #include <base/translate.h>
 #include <catalogue/tutorial_guide.h>
 #include <install/chatbox_client.h>
+#include <install/engine_task.h>
 #include <install/chatbox_process.h>
 #include <install/runner_login.h>
 #include <install/runner_server.h>
@@ -66,14 +67,14 @@ void CInstallEngine::TryNow() {
 void CInstallEngine::ConfigureChatClient(const std::string& tag, Action::IAction* action,
                                          const InstallLayout& layout) {
   if (WriteChatboxConfig(layout, tag, RunnerServerAddress(),
-                         AskBeforeRestartingChatbox(action)) == ChatboxConfigResult::kUnusable) {
+                         AskBeforeRestartingChatbox(*this, action)) == ChatboxConfigResult::kUnusable) {
     TellSettingsUnusable(action);
   }
 }
 
 void CInstallEngine::TellSettingsUnusable(Action::IAction* action) {
   OnWindow(action, [this] {
-    Tell(tw::Translate("ChatboxClient", kChatboxSettingsUnusableText),
+    ShowMessage(tw::Translate("ChatboxClient", kChatboxSettingsUnusableText),
          TW_TR("InstallEngine", "提示"));
   });
 }

@@ -153,7 +153,7 @@ void CInstallEngine::OfferPendingUninstall(Action::IAction* action) {
   bool agreed = false;
   OnWindow(action, [&] {
     // Nothing of the window starts while it finishes.
-    agreed = Ask(TW_TR("InstallEngine",
+    agreed = AskToContinue(TW_TR("InstallEngine",
                        "上次的卸载没有完成。现在完成卸载吗？\n选择“否”则保持现状，"
                        "重新安装或修复后将不再提示。"),
                  TW_TR("InstallEngine", "完成卸载"));
@@ -170,7 +170,7 @@ void CInstallEngine::OfferPendingUninstall(Action::IAction* action) {
       for (const std::wstring& path : report.leftBehind) text += path + L"\n";
     }
     SetManageWorkRunning(false);
-    Tell(text, report.ok ? TW_TR("InstallEngine", "卸载完成")
+    ShowMessage(text, report.ok ? TW_TR("InstallEngine", "卸载完成")
                          : TW_TR("InstallEngine", "卸载未能全部完成"));
   });
 }
