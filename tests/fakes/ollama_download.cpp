@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include <json/json.h>
@@ -63,16 +64,26 @@ struct DownloadState {
   std::atomic<bool> cancelled{false};
   int references = 0;  // guarded by the manager's mutex
 
+  // A part failed for good: the others stop, as an error group's do.
+  std::atomic<bool> failed{false};
+
   std::mutex mutex;
   std::condition_variable changed;
   bool done = false;
   std::string error;
+  std::string firstFailure;  // the failed part's error, under mutex
 
   fs::path PartRecord(int n) const { return Utf8Path(PathText(partial) + "-" + std::to_string(n)); }
-  // Waits up to the time given; false when cancelled meanwhile.
+  bool Stopping() const { return cancelled.load() || failed.load(); }
+  // Waits up to the time given; false when stopped meanwhile.
   bool Sleep(std::chrono::milliseconds time) {
     std::unique_lock lock(mutex);
-    return !changed.wait_for(lock, time, [this] { return cancelled.load(); });
+    return !changed.wait_for(lock, time, [this] { return Stopping(); });
+  }
+  void Fail(const std::string& text) {
+    std::lock_guard lock(mutex);
+    if (!failed.exchange(true)) firstFailure = text;
+    changed.notify_all();
   }
 };
 
@@ -199,6 +210,94 @@ std::string BlobDownloads::Fetch(const RemoteLayer& layer, const std::string& ur
   return error;
 }
 
+namespace {
+
+// One part's transfer with its retries, on its own thread: "" once the part
+// is complete, else why it stopped.
+std::string FetchPart(DownloadState& state, DownloadPart& part, platform::NativeFile fd) {
+  std::string base, prefix;
+  const bool haveSource = SplitBaseUrl(state.url, &base, &prefix);
+  std::string error;
+  for (int attempt = 0; error.empty() && part.completed < part.size; ++attempt) {
+    const auto began = std::chrono::steady_clock::now();
+    const std::int64_t start = part.offset + part.completed, stop = part.offset + part.size;
+    int writeError = 0;
+    std::string transfer;
+    const auto take = [&](const char* data, std::size_t length) {
+      if (state.Stopping()) return false;
+      length = static_cast<std::size_t>(std::min<std::int64_t>(
+          static_cast<std::int64_t>(length), stop - (part.offset + part.completed)));
+      for (std::size_t done = 0; done < length;) {
+        const long long n =
+            platform::WriteAt(fd, data + done, length - done,
+                              static_cast<std::uint64_t>(part.offset + part.completed) + done);
+        if (n <= 0) {
+          writeError = n < 0 ? errno : ENOSPC;
+          return false;
+        }
+        done += static_cast<std::size_t>(n);
+      }
+      part.completed += static_cast<std::int64_t>(length);
+      state.completed += static_cast<std::int64_t>(length);
+      return true;
+    };
+    if (!state.layer.fromSource) {
+      take(state.layer.bytes.data() + start, static_cast<std::size_t>(stop - start));
+    } else if (!haveSource) {
+      transfer = "unsupported protocol scheme";
+    } else {
+      httplib::Client client(base);
+      client.set_connection_timeout(10);
+      client.set_read_timeout(30);
+      const httplib::Headers range = {
+          {"Range", "bytes=" + std::to_string(start) + "-" + std::to_string(stop - 1)}};
+      std::int64_t skip = 0;  // a source that ignores the range sends it all
+      int status = 0;
+      const httplib::Result result = client.Get(
+          state.url.substr(base.size()), range,
+          [&](const httplib::Response& response) {
+            status = response.status;
+            if (status == 200) skip = start;
+            return status == 200 || status == 206;
+          },
+          [&](const char* data, std::size_t length) {
+            const auto dropped = static_cast<std::size_t>(
+                std::min<std::int64_t>(skip, static_cast<std::int64_t>(length)));
+            skip -= static_cast<std::int64_t>(dropped);
+            return take(data + dropped, length - dropped);
+          });
+      if (status != 0 && status != 200 && status != 206) {
+        transfer = "unexpected status code " + std::to_string(status);
+      } else if (!result && result.error() != httplib::Error::Canceled) {
+        transfer = TransportError(state.url, base.substr(7), static_cast<int>(result.error()));
+      } else if (part.completed < part.size && writeError == 0 && !state.Stopping()) {
+        transfer = "unexpected EOF";
+      }
+    }
+    WritePartRecord(state, part);
+    if (state.Stopping()) {
+      error = "context canceled";
+    } else if (writeError != 0) {
+      error = "write " + PathText(state.partial) + ": " + ErrnoText(writeError);
+    } else if (part.completed == part.size) {
+      const auto ran = std::chrono::steady_clock::now() - began;
+      const auto wait = kWatchdogTick * (ran / kWatchdogTick + 1) - ran;
+      if (!state.Sleep(std::chrono::duration_cast<std::chrono::milliseconds>(wait))) {
+        error = "context canceled";
+      }
+    } else if (!transfer.empty()) {
+      if (attempt + 1 >= kMaxRetries) {
+        error = "max retries exceeded: " + transfer;
+      } else if (!state.Sleep(RetryBase() * (1 << attempt))) {
+        error = "context canceled";
+      }
+    }
+  }
+  return error;
+}
+
+}  // namespace
+
 void BlobDownloads::Run(const std::shared_ptr<DownloadState>& state) {
   std::string error;
   platform::FileHandle file(platform::OpenPrivateFileToUpdate(state->partial));
@@ -207,83 +306,23 @@ void BlobDownloads::Run(const std::shared_ptr<DownloadState>& state) {
   } else if (!platform::TruncateFile(file.get(), static_cast<std::uint64_t>(state->total))) {
     error = "truncate " + PathText(state->partial) + ": " + ErrnoText(errno);
   }
-  std::string base, prefix;
-  const bool haveSource = SplitBaseUrl(state->url, &base, &prefix);
-  for (auto& part : state->parts) {
-    for (int attempt = 0; error.empty() && part.completed < part.size; ++attempt) {
-      const auto began = std::chrono::steady_clock::now();
-      const std::int64_t start = part.offset + part.completed, stop = part.offset + part.size;
-      int writeError = 0;
-      std::string transfer;
-      const auto take = [&](const char* data, std::size_t length) {
-        if (state->cancelled) return false;
-        length = static_cast<std::size_t>(std::min<std::int64_t>(
-            static_cast<std::int64_t>(length), stop - (part.offset + part.completed)));
-        for (std::size_t done = 0; done < length;) {
-          const long long n = platform::WriteAt(
-              file.get(), data + done, length - done,
-              static_cast<std::uint64_t>(part.offset + part.completed) + done);
-          if (n <= 0) {
-            writeError = n < 0 ? errno : ENOSPC;
-            return false;
-          }
-          done += static_cast<std::size_t>(n);
-        }
-        part.completed += static_cast<std::int64_t>(length);
-        state->completed += static_cast<std::int64_t>(length);
-        return true;
-      };
-      if (!state->layer.fromSource) {
-        take(state->layer.bytes.data() + start, static_cast<std::size_t>(stop - start));
-      } else if (!haveSource) {
-        transfer = "unsupported protocol scheme";
-      } else {
-        httplib::Client client(base);
-        client.set_connection_timeout(10);
-        client.set_read_timeout(30);
-        const httplib::Headers range = {
-            {"Range", "bytes=" + std::to_string(start) + "-" + std::to_string(stop - 1)}};
-        std::int64_t skip = 0;  // a source that ignores the range sends it all
-        int status = 0;
-        const httplib::Result result = client.Get(
-            state->url.substr(base.size()), range,
-            [&](const httplib::Response& response) {
-              status = response.status;
-              if (status == 200) skip = start;
-              return status == 200 || status == 206;
-            },
-            [&](const char* data, std::size_t length) {
-              const auto dropped = static_cast<std::size_t>(
-                  std::min<std::int64_t>(skip, static_cast<std::int64_t>(length)));
-              skip -= static_cast<std::int64_t>(dropped);
-              return take(data + dropped, length - dropped);
-            });
-        if (status != 0 && status != 200 && status != 206) {
-          transfer = "unexpected status code " + std::to_string(status);
-        } else if (!result && result.error() != httplib::Error::Canceled) {
-          transfer = TransportError(state->url, base.substr(7), static_cast<int>(result.error()));
-        } else if (part.completed < part.size && writeError == 0 && !state->cancelled) {
-          transfer = "unexpected EOF";
-        }
-      }
-      WritePartRecord(*state, part);
-      if (state->cancelled) {
-        error = "context canceled";
-      } else if (writeError != 0) {
-        error = "write " + PathText(state->partial) + ": " + ErrnoText(writeError);
-      } else if (part.completed == part.size) {
-        const auto ran = std::chrono::steady_clock::now() - began;
-        const auto wait = kWatchdogTick * (ran / kWatchdogTick + 1) - ran;
-        if (!state->Sleep(std::chrono::duration_cast<std::chrono::milliseconds>(wait))) {
-          error = "context canceled";
-        }
-      } else if (!transfer.empty()) {
-        if (attempt + 1 >= kMaxRetries) {
-          error = "max retries exceeded: " + transfer;
-        } else if (!state->Sleep(RetryBase() * (1 << attempt))) {
-          error = "context canceled";
-        }
-      }
+  if (error.empty()) {
+    // Every unfinished part at once (there are at most 16), each with its
+    // own range request; the first that fails for good stops the others.
+    std::vector<std::thread> parts;
+    for (auto& part : state->parts) {
+      if (part.completed >= part.size) continue;
+      parts.emplace_back([&state, &part, fd = file.get()] {
+        const std::string failure = FetchPart(*state, part, fd);
+        if (!failure.empty() && !state->cancelled) state->Fail(failure);
+      });
+    }
+    for (auto& each : parts) each.join();
+    if (state->cancelled) {
+      error = "context canceled";
+    } else if (state->failed) {
+      std::lock_guard lock(state->mutex);
+      error = state->firstFailure;
     }
   }
   if (file.valid()) {

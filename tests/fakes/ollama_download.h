@@ -4,7 +4,8 @@
 // cancelled when the last waiter leaves. The bytes go to
 // "<blob>-partial" with a record per part ("<blob>-partial-N"), so a
 // cancelled or failed download resumes where it stopped; a finished one is
-// renamed to the blob. A failed transfer is retried six times, waiting 1, 2,
+// renamed to the blob. The parts (at most 16) are fetched at once, each
+// with its own range request. A failed transfer is retried six times, waiting 1, 2,
 // 4, ... seconds (TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS scales the wait).
 #include <atomic>
 #include <condition_variable>
