@@ -3,6 +3,8 @@
 // the window hears of each stage.
 #include <install/install_engine.h>
 
+#include <future>
+
 #include <base/text_helpers.h>
 #include <base/translate.h>
 #include <catalogue/model_catalogue.h>
@@ -38,8 +40,12 @@ int CInstallEngine::InstallStackTask(Action::IAction* action, const InstallLayou
   OnWindow(action, [&] { listIndex = ShowModelDownloading(); });
   ReportEvent("DownModelStart", true);
   Step("pull");
+  // The chat client's files come from the unpacked package, not the
+  // network: they go in while the model arrives.
+  std::future<StepOutcome> client =
+      std::async(std::launch::async, [&context] { return PerformInstallStep("client", context); });
   const PullResult pull = PullSelectedModel(listIndex, action, layout);
-  PerformInstallStep("client", context);
+  client.get();
   ReportEvent("DownModelEnd", true);
   // A server that never answered is not asked (and waited for) again.
   RunnerCheck check;
