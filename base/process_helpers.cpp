@@ -12,6 +12,7 @@
 namespace {
 
 constexpr unsigned kSettleMilliseconds = 1000;
+constexpr unsigned kSettlePollMilliseconds = 20;
 constexpr wchar_t kWizardClass[] = L"TWizardForm";
 constexpr wchar_t kWizardTitle[] = L"Setup - Ollama version 0.5.7";
 
@@ -48,7 +49,12 @@ bool RunInstallerHidden(const std::wstring& executable, const std::vector<std::w
                         const std::vector<std::string>& environment) {
   auto child = Start(executable, arguments, true, environment);
   if (!child) return false;
-  platform::SleepMilliseconds(kSettleMilliseconds);
+  // A silent setup is often done within the second its wizard gets to show:
+  // one that has ended has no window left to hide.
+  for (unsigned waited = 0; waited < kSettleMilliseconds; waited += kSettlePollMilliseconds) {
+    if (child->HasExited()) return true;
+    platform::SleepMilliseconds(kSettlePollMilliseconds);
+  }
   // One look only: a wizard that opens later stays visible.
   const platform::WindowHandle wizard = platform::FindTopLevelWindow(kWizardClass, kWizardTitle);
   if (platform::IsWindowHandle(wizard)) platform::HideWindow(wizard);

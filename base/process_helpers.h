@@ -16,7 +16,8 @@ std::size_t CommandLineUnits(const std::wstring& executable,
                              const std::vector<std::wstring>& arguments);
 
 // Starts a setup with its window hidden, hides the setup wizard's window one
-// second later when it shows, and waits for the setup to end. environment
+// second later when it shows (unless the setup has ended by then), and waits
+// for the setup to end. environment
 // holds NAME=VALUE entries the setup gets on top of ours.
 bool RunInstallerHidden(const std::wstring& executable, const std::vector<std::wstring>& arguments,
                         const std::vector<std::string>& environment = {});

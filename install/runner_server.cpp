@@ -94,6 +94,8 @@ bool OursAnswers(std::uint16_t port, const InstallLayout& layout) {
          IsOurServer(platform::FindPortOwner(port), layout);
 }
 
+constexpr int kAnswerPollMs = 50;
+
 enum class Wait { Answered, Exited, TimedOut, Taken };
 
 // The server we started, stopped and reaped (it may still be starting).
@@ -113,7 +115,9 @@ Wait WaitForAnswer(std::uint16_t port, const InstallLayout& layout, Clock::time_
     }
     if (watchChild && (g_server == nullptr || g_server->HasExited())) return Wait::Exited;
     if (Clock::now() >= deadline) return Wait::TimedOut;
-    platform::SleepMilliseconds(200);
+    // A refused connection on loopback costs next to nothing; a starting
+    // runner usually answers within a few hundred milliseconds.
+    platform::SleepMilliseconds(kAnswerPollMs);
   }
 }
 
