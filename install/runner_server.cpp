@@ -172,8 +172,11 @@ RunnerServerState EnsureRunnerServer(const InstallLayout& layout,
     if (waited == Wait::Answered) return RunnerServerState::Ready;
     if (waited == Wait::TimedOut) return RunnerServerState::NotAnswering;
     // It ended at once, or another program answers there: the port was
-    // taken meanwhile. Ours goes; the next round picks another port.
+    // taken meanwhile. Ours goes; the next round tries another port (a port
+    // that is bound but not listening looks free to the look above).
     EndStartedServer();
+    port = platform::PickFreeLoopbackPort();
+    if (port == 0) return RunnerServerState::NotAnswering;
   }
   return RunnerServerState::NotAnswering;
 }

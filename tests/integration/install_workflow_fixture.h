@@ -15,6 +15,7 @@
 #include <base/text_helpers.h>
 #include <config/app_constants.h>
 #include <config/json_text.h>
+#include <config/product_values.h>
 #include <config/reg_key.h>
 #include <install/chatbox_process.h>
 #include <install/install_layout.h>
@@ -249,6 +250,10 @@ class InstallWorkflow : public ::testing::Test {
         text += " pull phase=" + std::to_string(static_cast<int>(v.pulls[0].back().phase)) +
                 " error=" + v.pulls[0].back().errorText;
       }
+      // The runner server's own words on why it did not serve.
+      const std::string log = ReadTextFile(
+          platform::OsPath(GetServiceState().workFolder + L"runner-server.log"));
+      if (!log.empty()) text += "\nrunner server log:\n" + log.substr(log.size() > 2000 ? log.size() - 2000 : 0);
       return text;
     });
   }

@@ -1,6 +1,9 @@
 // The workflow's cases that need POSIX owners and modes.
 #include <tests/integration/install_workflow_fixture.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -41,6 +44,29 @@ TEST_F(InstallWorkflow, UnusableFolderShowsTheMessageAndStartsNothing) {
   EXPECT_EQ(Events(), std::vector<std::string>(std::size(cases), "clickInstallPackDeepseek"));
   EXPECT_EQ(packageRequests_.load(), 0);
   EXPECT_FALSE(fs::exists("relative"));
+}
+
+
+// A port another program has bound without listening on it looks free, and
+// our server, started there, ends at once: the next try is on another port
+// instead of the same one again.
+TEST_F(InstallWorkflow, APortBoundButNotListeningSendsOurServerElsewhere) {
+  Click();
+  ASSERT_TRUE(WaitForReadyPage());
+  StopStartedRunnerServer();
+  const int holder = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const std::string bound = std::to_string(ntohs(address.sin_port));
+  ASSERT_TRUE(WriteProductValue(L"OllamaPort", platform::Utf8ToWide(bound)));
+  EXPECT_EQ(EnsureRunnerServer(CurrentInstallLayout(), {}, 30000), RunnerServerState::Ready);
+  EXPECT_NE(RunnerServerAddress(), "http://127.0.0.1:" + bound);
+  EXPECT_TRUE(RunnerAnswers(RunnerServerAddress(), 2000));
+  ::close(holder);
 }
 
 }  // namespace
