@@ -6,12 +6,9 @@
 # every 10 ms. The chat client's login entry is the last thing written
 # before the ready page shows.
 # Run by hand: bash benchmarks/click_to_ready.sh [runs] (default build;
-# needs xdotool and openbox, installed here when missing).
+# the session script installs xdotool and openbox when missing).
 set -euo pipefail
 runs="${1:-3}"
-for tool in xdotool openbox; do
-  command -v "$tool" >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$tool"
-done
 # shellcheck source=../docs/screenshots/xvfb_session.sh
 source "$(dirname "$0")/../docs/screenshots/xvfb_session.sh" click-bench
 

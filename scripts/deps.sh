@@ -11,7 +11,6 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev openssl
   clang libclang-rt-14-dev
   fonts-wqy-microhei fonts-dejavu-core xvfb xauth  # the guide: Chinese, English
-  imagemagick  # joins the stage animation frames (res/artwork/make_gifs.sh)
   zip zstd  # the package builder: runner release archives are .tgz or .tar.zst
 )
 

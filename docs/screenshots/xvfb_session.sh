@@ -8,6 +8,13 @@ service="$build/tools/vendor_service/tidewell_vendor_service"
 package="$build/test_package/deepseek.zip"
 out="$root/docs/screenshots"
 
+# The window is captured with ImageMagick's import, driven by xdotool under
+# openbox: tools for these scripts only, not for the build or the tests.
+for tool in import:imagemagick xdotool:xdotool openbox:openbox; do
+  command -v "${tool%%:*}" >/dev/null ||
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${tool#*:}" >/dev/null
+done
+
 work=$(mktemp -d "${TMPDIR:-/tmp}/tidewell-$1.XXXXXXXX")
 pids=()
 cleanup() {
