@@ -29,6 +29,22 @@ std::string HumanBytes(std::int64_t bytes) {
   return text;
 }
 
+std::string HumanBytes2(std::uint64_t bytes) {
+  static const struct {
+    std::uint64_t size;
+    const char* unit;
+  } kUnits[] = {{1ULL << 30, "GiB"}, {1ULL << 20, "MiB"}, {1ULL << 10, "KiB"}};
+  char text[48];
+  for (const auto& unit : kUnits) {
+    if (bytes < unit.size) continue;
+    std::snprintf(text, sizeof text, "%.1f %s",
+                  static_cast<double>(bytes) / static_cast<double>(unit.size), unit.unit);
+    return text;
+  }
+  std::snprintf(text, sizeof text, "%llu B", static_cast<unsigned long long>(bytes));
+  return text;
+}
+
 std::string HumanDuration(double seconds) {
   const auto count = [](std::int64_t n, const char* unit) {
     return std::to_string(n) + " " + unit;
@@ -100,6 +116,37 @@ std::string Rfc3339Nano(std::int64_t seconds, std::int64_t nanoseconds) {
   std::snprintf(text, sizeof text, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60,
                 minutes % 60);
   return out + text;
+}
+
+std::string Rfc3339NanoUtc(std::int64_t seconds, std::int64_t nanoseconds) {
+  // The civil date from the days since 1970, in 400-year eras from March 1st
+  // (gmtime's result is shared by the whole process, and Windows names its
+  // reentrant form differently).
+  const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+  const std::int64_t inDay = seconds - days * 86400;
+  const std::int64_t shifted = days + 719468;
+  const std::int64_t era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
+  const std::int64_t dayOfEra = shifted - era * 146097;
+  const std::int64_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+  const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+  const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+  const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  char text[80];
+  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld",
+                static_cast<long long>(year), static_cast<long long>(month),
+                static_cast<long long>(day), static_cast<long long>(inDay / 3600),
+                static_cast<long long>(inDay / 60 % 60), static_cast<long long>(inDay % 60));
+  std::string out = text;
+  if (nanoseconds > 0) {
+    std::snprintf(text, sizeof text, ".%09lld", static_cast<long long>(nanoseconds));
+    std::string fraction = text;
+    while (fraction.back() == '0') fraction.pop_back();
+    out += fraction;
+  }
+  return out + "Z";
 }
 
 std::string ListTable(const std::vector<ListedModel>& models) {

@@ -175,6 +175,22 @@ const char* JsonTypeName(const Json::Value& value) {
   }
 }
 
+bool Fits(FieldKind kind, const Json::Value& item) {
+  switch (kind) {
+    case FieldKind::kString:
+      return item.isString();
+    case FieldKind::kBool:
+      return item.isBool();
+    case FieldKind::kArray:
+      return item.isArray();
+    case FieldKind::kObject:
+      return item.isObject();
+    case FieldKind::kAny:
+      break;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string CheckJsonSyntax(const std::string& text, std::size_t* end) {
@@ -216,12 +232,13 @@ bool DecodeRequest(const std::string& body, const std::string& goType,
       if (::strcasecmp(key.c_str(), field.name) != 0) continue;
       const Json::Value& item = value[key];
       if (item.isNull()) break;
-      const bool fits = field.kind == FieldKind::kString ? item.isString() : item.isBool();
-      if (!fits) {
+      if (!Fits(field.kind, item)) {
         if (error->empty()) {
+          const char* type = field.goType != nullptr            ? field.goType
+                             : field.kind == FieldKind::kString ? "string"
+                                                                : "bool";
           *error = std::string("json: cannot unmarshal ") + JsonTypeName(item) +
-                   " into Go struct field " + goType + "." + field.name + " of type " +
-                   (field.kind == FieldKind::kString ? "string" : "bool");
+                   " into Go struct field " + goType + "." + field.name + " of type " + type;
         }
         break;
       }

@@ -9,11 +9,19 @@
 
 namespace fake_ollama {
 
-enum class FieldKind { kString, kBool };
+// kAny is taken as it comes: its own reader checks it (keep_alive, whose Go
+// type reads a number or a string).
+enum class FieldKind { kString, kBool, kArray, kObject, kAny };
 
 struct RequestField {
+  // goType names the Go type in a type error when it is not plain "string"
+  // or "bool": "[]api.Message", "map[string]interface {}".
+  constexpr RequestField(const char* fieldName, FieldKind fieldKind,
+                         const char* fieldGoType = nullptr)
+      : name(fieldName), kind(fieldKind), goType(fieldGoType) {}
   const char* name;  // the JSON key, "model"
   FieldKind kind;
+  const char* goType;
 };
 
 // Reads body as Go decodes into the struct goType ("PullRequest") with the

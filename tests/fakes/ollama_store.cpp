@@ -188,6 +188,25 @@ bool ModelStore::Layers(const ModelName& name, std::vector<std::string>* digests
   return true;
 }
 
+bool ModelStore::Weights(const ModelName& name, Layer* weights) const {
+  std::string text;
+  Json::Value manifest;
+  const fs::path path = root_ / "manifests" / name.RelativePath();
+  if (!name.IsValid() || !platform::ReadWholeFileExact(path, text) ||
+      !ParseJson(text, &manifest) || !manifest.isObject()) {
+    return false;
+  }
+  for (const auto& layer : manifest["layers"]) {
+    if (layer["mediaType"].asString() != "application/vnd.ollama.image.model") continue;
+    weights->mediaType = layer["mediaType"].asString();
+    weights->digest = layer["digest"].asString();
+    const std::int64_t stored = BlobSize(weights->digest);
+    weights->size = stored >= 0 ? stored : layer["size"].asInt64();
+    return true;
+  }
+  return false;
+}
+
 bool ModelStore::UsedByAny(const std::string& digest) const {
   for (const auto& entry : Manifests()) {
     std::vector<std::string> digests;

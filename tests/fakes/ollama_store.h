@@ -50,6 +50,11 @@ class ModelStore {
   // there is none.
   bool Layers(const ModelName& name, std::vector<std::string>* digests) const;
 
+  // The model's weights, its application/vnd.ollama.image.model layer, with
+  // the size of the blob in the store (the manifest's when the blob is
+  // missing); false when there is no such model or it names no weights.
+  bool Weights(const ModelName& name, Layer* weights) const;
+
   std::filesystem::path BlobPath(const std::string& digest) const;
   // The blob's size when it is there (a regular file), else -1.
   std::int64_t BlobSize(const std::string& digest) const;

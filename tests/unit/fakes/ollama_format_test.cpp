@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <memory>
+#include <optional>
 
 #include <tests/fakes/ollama_endpoint.h>
 #include <tests/fakes/ollama_format.h>
@@ -33,6 +36,32 @@ TEST(FakeOllamaFormat, SizesInDecimalUnitsAsTheRealRunnerRoundsThem) {
                {404430188519, "404 GB"},
                {1500000000000, "1.5 TB"}};
   for (const auto& c : cases) EXPECT_EQ(HumanBytes(c.bytes), c.text) << c.bytes;
+}
+
+TEST(FakeOllamaFormat, MemoryInBinaryUnitsWithOneDecimalAsTheServerWordsIt) {
+  const struct {
+    std::uint64_t bytes;
+    const char* text;
+  } cases[] = {{0, "0 B"},
+               {1023, "1023 B"},
+               {1024, "1.0 KiB"},
+               {1536, "1.5 KiB"},
+               {268435456, "256.0 MiB"},
+               {4000000000, "3.7 GiB"},
+               {5536895135, "5.2 GiB"}};
+  for (const auto& c : cases) EXPECT_EQ(HumanBytes2(c.bytes), c.text) << c.bytes;
+}
+
+TEST(FakeOllamaFormat, UtcTimesAsGoMarshalsThem) {
+  const struct {
+    std::int64_t seconds, nanoseconds;
+    const char* text;
+  } cases[] = {{0, 0, "1970-01-01T00:00:00Z"},
+               {1'700'000'000, 123'456'789, "2023-11-14T22:13:20.123456789Z"},
+               {1'709'208'000, 500'000'000, "2024-02-29T12:00:00.5Z"},
+               {951'868'800, 1'000, "2000-03-01T00:00:00.000001Z"},
+               {-1, 0, "1969-12-31T23:59:59Z"}};
+  for (const auto& c : cases) EXPECT_EQ(Rfc3339NanoUtc(c.seconds, c.nanoseconds), c.text);
 }
 
 TEST(FakeOllamaFormat, AgesAndBarDurations) {
@@ -245,7 +274,9 @@ TEST(FakeOllamaNames, NamesAreCompletedAndCheckedAsTheRealRunnerDoes) {
 
 TEST(FakeOllamaRequest, BodiesAreReadAsGoReadsThem) {
   const std::vector<RequestField> fields = {{"model", FieldKind::kString},
-                                            {"stream", FieldKind::kBool}};
+                                            {"stream", FieldKind::kBool},
+                                            {"messages", FieldKind::kArray, "[]api.Message"},
+                                            {"keep_alive", FieldKind::kAny}};
   const struct {
     const char* body;
     const char* error;  // "" when it is read
@@ -268,6 +299,11 @@ TEST(FakeOllamaRequest, BodiesAreReadAsGoReadsThem) {
        "json: cannot unmarshal number into Go struct field PullRequest.model of type string", ""},
       {R"({"stream":"no"})",
        "json: cannot unmarshal string into Go struct field PullRequest.stream of type bool", ""},
+      {R"({"messages":"hi"})",
+       "json: cannot unmarshal string into Go struct field PullRequest.messages of type "
+       "[]api.Message",
+       ""},
+      {R"({"model":"a:1","keep_alive":[1],"messages":[]})", "", "a:1"},
   };
   for (const auto& c : cases) {
     Json::Value out;
