@@ -12,6 +12,7 @@
 #include <tests/fakes/ollama_names.h>
 #include <tests/fakes/ollama_progress.h>
 #include <tests/fakes/ollama_request.h>
+#include <tests/fakes/ollama_scheduler.h>
 #include <tests/fakes/ollama_version.h>
 #include <tests/support/variables.h>
 
@@ -62,6 +63,66 @@ TEST(FakeOllamaFormat, UtcTimesAsGoMarshalsThem) {
                {951'868'800, 1'000, "2000-03-01T00:00:00.000001Z"},
                {-1, 0, "1969-12-31T23:59:59Z"}};
   for (const auto& c : cases) EXPECT_EQ(Rfc3339NanoUtc(c.seconds, c.nanoseconds), c.text);
+}
+
+TEST(FakeOllamaScheduler, DurationsAreReadAsGoReadsThem) {
+  const struct {
+    const char* text;
+    std::int64_t nanoseconds;
+    const char* error;  // "" when it is read
+  } cases[] = {{"5m", 300'000'000'000, ""},
+               {"1h30m", 5'400'000'000'000, ""},
+               {"1.5s", 1'500'000'000, ""},
+               {".5s", 500'000'000, ""},
+               {"-1s", -1'000'000'000, ""},
+               {"300ms", 300'000'000, ""},
+               {"2\xc2\xb5s", 2'000, ""},
+               {"0", 0, ""},
+               {"", 0, R"(time: invalid duration "")"},
+               {"-", 0, R"(time: invalid duration "-")"},
+               {"x", 0, R"(time: invalid duration "x")"},
+               {"5", 0, R"(time: missing unit in duration "5")"},
+               {"1d", 0, R"(time: unknown unit "d" in duration "1d")"},
+               {"99999999999h", 0, R"(time: invalid duration "99999999999h")"}};
+  for (const auto& c : cases) {
+    Nanoseconds duration{};
+    std::string error;
+    EXPECT_EQ(ParseGoDuration(c.text, &duration, &error), c.error[0] == '\0') << c.text;
+    EXPECT_EQ(error, c.error) << c.text;
+    if (c.error[0] == '\0') {
+      EXPECT_EQ(duration.count(), c.nanoseconds) << c.text;
+    }
+  }
+}
+
+TEST(FakeOllamaScheduler, KeepAliveIsWholeSecondsOrADurationAndNegativeIsForever) {
+  const struct {
+    const char* json;
+    std::optional<Nanoseconds> keepAlive;
+    const char* error;
+  } cases[] = {{"null", std::nullopt, ""},
+               {"0", Nanoseconds::zero(), ""},
+               {"1.9", std::chrono::seconds(1), ""},
+               {"-1", Nanoseconds::max(), ""},
+               {R"("10m")", std::chrono::minutes(10), ""},
+               {R"("-5m")", Nanoseconds::max(), ""},
+               {"true", std::nullopt, "Unsupported type: 'bool'"},
+               {"[]", std::nullopt, "Unsupported type: '[]interface {}'"},
+               {"{}", std::nullopt, "Unsupported type: 'map[string]interface {}'"}};
+  for (const auto& c : cases) {
+    Json::Value value;
+    std::string parseError;
+    const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+    ASSERT_TRUE(reader->parse(c.json, c.json + std::strlen(c.json), &value, &parseError)) << c.json;
+    std::optional<Nanoseconds> keepAlive;
+    EXPECT_EQ(ReadKeepAlive(value, &keepAlive), c.error) << c.json;
+    EXPECT_EQ(keepAlive, c.keepAlive) << c.json;
+  }
+}
+
+TEST(FakeOllamaScheduler, AModelNeedsItsWeightsAnEighthMoreAnd256MiB) {
+  EXPECT_EQ(MemoryNeed(0), 268'435'456u);
+  EXPECT_EQ(MemoryNeed(4'683'075'271), 5'536'895'135u);
 }
 
 TEST(FakeOllamaFormat, AgesAndBarDurations) {
