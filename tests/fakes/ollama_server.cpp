@@ -18,6 +18,7 @@
 #include <tests/fakes/ollama_download.h>
 #include <tests/fakes/ollama_endpoint.h>
 #include <tests/fakes/ollama_format.h>
+#include <tests/fakes/ollama_generate.h>
 #include <tests/fakes/ollama_json.h>
 #include <tests/fakes/ollama_listen.h>
 #include <tests/fakes/ollama_registry.h>
@@ -114,6 +115,7 @@ class Server {
   httplib::Server http_;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> listenEnded_{false};
+  Generation generation_{store_, stopping_};
 };
 
 void Server::Routes() {
@@ -169,6 +171,20 @@ void Server::Routes() {
                                        sink.done();
                                        return true;
                                      });
+  });
+  http_.Post("/api/generate", [this](const httplib::Request& req, httplib::Response& res) {
+    generation_.Generate(req, res);
+  });
+  http_.Post("/api/chat", [this](const httplib::Request& req, httplib::Response& res) {
+    generation_.Chat(req, res);
+  });
+  http_.Get("/api/ps", [this](const httplib::Request& req, httplib::Response& res) {
+    // The real server routes GET alone here.
+    if (req.method == "HEAD") {
+      res.status = 404;
+      return;
+    }
+    generation_.Running(res);
   });
   http_.Delete("/api/delete", [this](const httplib::Request& req, httplib::Response& res) {
     Json::Value body;
