@@ -60,12 +60,15 @@ class FakeOllamaTest : public ::testing::Test {
     SetVariable("OLLAMA_MODELS", fake_text::PathText(store()).c_str());
     SetVariable("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS", "0");
     SetVariable("TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS", "1");
+    SetVariable("TIDEWELL_FAKE_OLLAMA_LOAD_MS", "50");
   }
   void TearDown() override {
     server_.reset();
-    for (const char* name : {"OLLAMA_HOST", "OLLAMA_MODELS", "TIDEWELL_MODEL_SOURCE",
-                             "TIDEWELL_FAKE_OLLAMA_START_DELAY_MS", "TIDEWELL_FAKE_OLLAMA_VERSION",
-                             "TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS"}) {
+    for (const char* name :
+         {"OLLAMA_HOST", "OLLAMA_MODELS", "TIDEWELL_MODEL_SOURCE",
+          "TIDEWELL_FAKE_OLLAMA_START_DELAY_MS", "TIDEWELL_FAKE_OLLAMA_VERSION",
+          "TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS", "TIDEWELL_FAKE_OLLAMA_LOAD_MS",
+          "TIDEWELL_FAKE_OLLAMA_FREE_MEMORY_BYTES", "TIDEWELL_FAKE_OLLAMA_DIE_WHILE_LOADING"}) {
       UnsetVariable(name);
     }
   }

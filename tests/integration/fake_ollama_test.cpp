@@ -250,4 +250,281 @@ TEST_F(FakeOllamaTest, CliProgressIsDrawnAsEachReleaseDrawsIt) {
   }
 }
 
+// A model as a pull leaves it in the store; its weights a sparse file of the
+// size given, which is what the runner sizes its memory by.
+void PutModel(const fs::path& store, const std::string& tag, std::uintmax_t weightBytes,
+              char weightsHex, char configHex) {
+  const std::string weights(64, weightsHex), config(64, configHex);
+  const std::string configText =
+      R"({"model_format":"gguf","model_family":"qwen2","model_families":["qwen2"],)"
+      R"("model_type":"7.6B","file_type":"Q4_K_M"})";
+  fs::create_directories(store / "blobs");
+  std::ofstream(store / "blobs" / ("sha256-" + config)) << configText;
+  std::ofstream(store / "blobs" / ("sha256-" + weights)).close();
+  fs::resize_file(store / "blobs" / ("sha256-" + weights), weightBytes);
+  const fs::path manifest = store / "manifests/registry.ollama.ai/library/deepseek-r1" / tag;
+  fs::create_directories(manifest.parent_path());
+  std::ofstream(manifest)
+      << R"({"schemaVersion":2,"mediaType":"application/vnd.docker.distribution.manifest.v2+json",)"
+      << R"("config":{"mediaType":"application/vnd.docker.container.image.v1+json","digest":"sha256:)"
+      << config << R"(","size":)" << configText.size()
+      << R"(},"layers":[{"mediaType":"application/vnd.ollama.image.model","digest":"sha256:)"
+      << weights << R"(","size":)" << weightBytes << "}]}";
+}
+
+// deepseek-r1:7b's weights: with an eighth more and 256 MiB, 5.2 GiB.
+constexpr std::uintmax_t kWeights = 4683075271;
+const std::string kAnswerText = "<think>\n\n</think>\n\nHello! How can I assist you today? 😊";
+
+// A string as the runner's encoder writes it: '<', '>' and '&' escaped.
+std::string GoQuoted(const Json::Value& text) {
+  Json::StreamWriterBuilder builder;
+  builder["emitUTF8"] = true;
+  std::string out;
+  for (const char c : Json::writeString(builder, text)) {
+    out += c == '<' ? "\\u003c" : c == '>' ? "\\u003e" : c == '&' ? "\\u0026" : std::string(1, c);
+  }
+  return out;
+}
+
+const char* const kCreatedAt = R"("created_at":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(\.\d{1,9})?Z")";
+
+class FakeOllamaGenerateTest : public FakeOllamaTest {
+ protected:
+  void Serve() {
+    PutModel(store(), "7b", kWeights, 'a', 'c');
+    FakeOllamaTest::Serve("");
+  }
+  httplib::Result Post(const std::string& path, const std::string& body) {
+    return Client().Post(path, body, "application/json");
+  }
+  Json::Value Running() {
+    const auto ps = Client().Get("/api/ps");
+    EXPECT_TRUE(ps && ps->status == 200);
+    return ps ? Parse(ps->body)["models"] : Json::Value();
+  }
+};
+
+TEST_F(FakeOllamaGenerateTest, AnswersStreamATokenALineOrComeWholeAndEndWithTheirReason) {
+  Serve();
+  const struct {
+    const char* path;
+    const char* body;
+    bool stream;
+    const char* reason;
+    std::size_t tokens;
+  } cases[] = {
+      {"/api/generate", R"({"model":"deepseek-r1:7b","prompt":"Hi there"})", true, "stop", 14},
+      {"/api/generate", R"({"model":"deepseek-r1:7b","prompt":"Hi","stream":false})", false, "stop",
+       14},
+      {"/api/generate", R"({"model":"deepseek-r1:7b","prompt":"Hi","options":{"num_predict":3}})",
+       true, "length", 3},
+      {"/api/chat", R"({"model":"deepseek-r1:7b","messages":[{"role":"user","content":"Hi"}]})",
+       true, "stop", 14},
+      {"/api/chat",
+       R"({"model":"deepseek-r1:7b","messages":[{"role":"user","content":"Hi"}],"stream":false,)"
+       R"("options":{"num_predict":5}})",
+       false, "length", 5},
+  };
+  for (const auto& c : cases) {
+    const bool chat = std::string(c.path) == "/api/chat";
+    const auto answer = Post(c.path, c.body);
+    ASSERT_TRUE(answer) << c.body;
+    EXPECT_EQ(answer->status, 200) << c.body;
+    EXPECT_EQ(answer->get_header_value("Content-Type"),
+              c.stream ? "application/x-ndjson" : "application/json; charset=utf-8");
+    const std::vector<std::string> lines = Lines(answer->body);
+    ASSERT_EQ(lines.size(), c.stream ? c.tokens + 1 : 1u) << answer->body;
+    std::string text;
+    const std::string model = Parse(lines[0])["model"].asString();
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+      // Each token alone, in the struct's field order, nothing empty shown.
+      const std::string piece = std::regex_replace(lines[i], std::regex(kCreatedAt), "T");
+      const Json::Value line = Parse(lines[i]);
+      text += chat ? line["message"]["content"].asString() : line["response"].asString();
+      const std::string content = GoQuoted(chat ? line["message"]["content"] : line["response"]);
+      EXPECT_EQ(piece, "{\"model\":\"" + model + "\",T," +
+                           (chat ? R"("message":{"role":"assistant","content":)" + content + "}"
+                                 : R"("response":)" + content) +
+                           R"(,"done":false})");
+    }
+    const Json::Value last = Parse(lines.back());
+    text += chat ? last["message"]["content"].asString() : last["response"].asString();
+    EXPECT_EQ(text, kAnswerText.substr(0, text.size())) << c.body;
+    EXPECT_EQ(last["eval_count"].asUInt64(), c.tokens) << c.body;
+    EXPECT_EQ(c.tokens == 14, text == kAnswerText) << c.body;
+    const std::string ending = chat ? R"("message":\{"role":"assistant","content":".*"\},)"
+                                      R"("done_reason":")" +
+                                          std::string(c.reason) + R"(","done":true,)"
+                                    : R"("response":".*","done":true,"done_reason":")" +
+                                          std::string(c.reason) + R"(","context":\[[0-9,]+\],)";
+    EXPECT_TRUE(std::regex_match(
+        lines.back(),
+        std::regex("\\{\"model\":\"" + model + "\"," + kCreatedAt + "," + ending +
+                   R"("total_duration":\d+,"load_duration":\d+,"prompt_eval_count":\d+,)"
+                   R"("prompt_eval_duration":\d+,"eval_count":\d+,"eval_duration":\d+\})")))
+        << lines.back();
+    EXPECT_GE(last["total_duration"].asInt64(), last["eval_duration"].asInt64());
+    if (!chat) {
+      EXPECT_EQ(last["context"].size(), last["prompt_eval_count"].asUInt() + c.tokens);
+    }
+  }
+}
+
+TEST_F(FakeOllamaGenerateTest, NothingToAnswerLoadsTheModelAndKeepAliveZeroUnloadsIt) {
+  Serve();
+  EXPECT_EQ(Running().size(), 0u);
+  const struct {
+    const char* path;
+    const char* body;
+    const char* answer;  // after created_at
+    std::size_t running;
+  } cases[] = {
+      {"/api/generate", R"({"model":"deepseek-r1:7b"})",
+       R"("response":"","done":true,"done_reason":"load"})", 1},
+      {"/api/generate", R"({"model":"deepseek-r1:7b","prompt":"","keep_alive":0})",
+       R"("response":"","done":true,"done_reason":"unload"})", 0},
+      {"/api/chat", R"({"model":"deepseek-r1:7b","messages":[]})",
+       R"("message":{"role":"assistant","content":""},"done_reason":"load","done":true})", 1},
+      {"/api/chat", R"({"model":"deepseek-r1:7b","keep_alive":"0s"})",
+       R"("message":{"role":"assistant","content":""},"done_reason":"unload","done":true})", 0},
+  };
+  for (const auto& c : cases) {
+    const auto answer = Post(c.path, c.body);
+    ASSERT_TRUE(answer) << c.body;
+    EXPECT_EQ(answer->status, 200) << c.body;
+    EXPECT_TRUE(std::regex_match(
+        answer->body, std::regex(R"(\{"model":"deepseek-r1:7b",)" + std::string(kCreatedAt) + "," +
+                                 std::regex_replace(c.answer, std::regex(R"([{}])"), R"(\$&)"))))
+        << answer->body;
+    EXPECT_EQ(Running().size(), c.running) << c.body;
+  }
+}
+
+TEST_F(FakeOllamaGenerateTest, RequestsTheRealServerRefusesGetItsStatusAndWords) {
+  Serve();
+  const struct {
+    const char* path;
+    const char* body;
+    int status;
+    const char* answer;
+  } cases[] = {
+      {"/api/generate", R"({"model":"deepseek-r1:70b","prompt":"Hi"})", 404,
+       R"({"error":"model 'deepseek-r1:70b' not found"})"},
+      {"/api/chat", R"({"model":"deepseek-r1:70b","messages":[]})", 404,
+       R"({"error":"model \"deepseek-r1:70b\" not found, try pulling it first"})"},
+      {"/api/generate", R"({"prompt":"Hi"})", 404, R"({"error":"model '' not found"})"},
+      {"/api/chat", R"({"messages":[{"role":"user","content":"Hi"}]})", 400,
+       R"({"error":"model is required"})"},
+      {"/api/chat", "", 400, R"({"error":"missing request body"})"},
+      {"/api/chat", R"({"model":"deepseek-r1:7b","messages":"Hi"})", 400,
+       R"({"error":"json: cannot unmarshal string into Go struct field ChatRequest.messages of type []api.Message"})"},
+      {"/api/generate", R"({"model":"deepseek-r1:7b","keep_alive":"5 minutes"})", 400,
+       R"({"error":"time: unknown unit \" minutes\" in duration \"5 minutes\""})"},
+      {"/api/generate", R"({"model":"deepseek-r1:7b","keep_alive":true})", 400,
+       R"({"error":"Unsupported type: 'bool'"})"},
+      {"/api/generate",
+       R"({"model":"deepseek-r1:7b","prompt":"Hi","raw":true,"system":"Be brief"})", 400,
+       R"({"error":"raw mode does not support template, system, or context"})"},
+      {"/api/generate", R"({"model":"deepseek-r1:7b","prompt":"Hi","options":{"num_predict":"9"}})",
+       500, R"({"error":"option \"num_predict\" must be of type integer"})"},
+  };
+  for (const auto& c : cases) {
+    const auto answer = Post(c.path, c.body);
+    ASSERT_TRUE(answer) << c.body;
+    EXPECT_EQ(answer->status, c.status) << c.body;
+    EXPECT_EQ(answer->body, c.answer) << c.body;
+  }
+  EXPECT_EQ(Running().size(), 0u);
+}
+
+TEST_F(FakeOllamaGenerateTest, AModelNeedingMoreMemoryThanIsFreeFailsAsTheRealLoadDoes) {
+  const struct {
+    const char* free;
+    int status;
+    const char* error;  // "" when it loads
+  } cases[] = {
+      {"4000000000", 500,
+       "model requires more system memory (5.2 GiB) than is available (3.7 GiB)"},
+      {"1000", 500, "model requires more system memory (5.2 GiB) than is available (1000 B)"},
+      {"6000000000", 200, ""},
+  };
+  for (const auto& c : cases) {
+    SetVariable("TIDEWELL_FAKE_OLLAMA_FREE_MEMORY_BYTES", c.free);
+    Serve();
+    for (const char* path : {"/api/generate", "/api/chat"}) {
+      const auto answer = Post(path, R"({"model":"deepseek-r1:7b"})");
+      ASSERT_TRUE(answer);
+      EXPECT_EQ(answer->status, c.status) << c.free << path;
+      if (c.error[0] != '\0') {
+        EXPECT_EQ(answer->body, "{\"error\":\"" + std::string(c.error) + "\"}") << path;
+      }
+    }
+    EXPECT_EQ(Running().size(), c.error[0] == '\0' ? 1u : 0u) << c.free;
+    server_->Stop();
+  }
+}
+
+TEST_F(FakeOllamaGenerateTest, AModelThatDoesNotFitBesideAnIdleOneUnloadsIt) {
+  // Room for one model of the two.
+  SetVariable("TIDEWELL_FAKE_OLLAMA_FREE_MEMORY_BYTES", "8000000000");
+  PutModel(store(), "8b", kWeights, 'b', 'd');
+  Serve();
+  for (const char* model : {"deepseek-r1:7b", "deepseek-r1:8b"}) {
+    const auto answer = Post("/api/generate", "{\"model\":\"" + std::string(model) + "\"}");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 200) << answer->body;
+    const Json::Value running = Running();
+    ASSERT_EQ(running.size(), 1u);
+    EXPECT_EQ(running[0]["name"].asString(), model);
+  }
+}
+
+TEST_F(FakeOllamaGenerateTest, ARunnerThatDiesWhileLoadingFailsEveryLoad) {
+  SetVariable("TIDEWELL_FAKE_OLLAMA_DIE_WHILE_LOADING", "1");
+  Serve();
+  for (const char* path : {"/api/generate", "/api/chat", "/api/generate"}) {
+    const auto answer = Post(path, R"({"model":"deepseek-r1:7b"})");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 500) << path;
+    EXPECT_EQ(answer->body, R"({"error":"llama runner process has terminated: exit status 2"})");
+  }
+  EXPECT_EQ(Running().size(), 0u);
+}
+
+TEST_F(FakeOllamaGenerateTest, TheFirstRequestWaitsForTheLoadAndLaterOnesFindTheModelLoaded) {
+  SetVariable("TIDEWELL_FAKE_OLLAMA_LOAD_MS", "1500");
+  Serve();
+  const auto first =
+      Post("/api/generate", R"({"model":"deepseek-r1:7b","prompt":"Hi","stream":false,)"
+                            R"("keep_alive":"1h"})");
+  ASSERT_TRUE(first);
+  EXPECT_GE(Parse(first->body)["load_duration"].asInt64(), 1'500'000'000);
+  // Held for its keep-alive: listed with what it needs, on no graphics card.
+  const Json::Value running = Running();
+  ASSERT_EQ(running.size(), 1u);
+  EXPECT_EQ(running[0]["name"].asString(), "deepseek-r1:7b");
+  EXPECT_EQ(running[0]["model"].asString(), "deepseek-r1:7b");
+  EXPECT_EQ(running[0]["size"].asUInt64(), kWeights + kWeights / 8 + (256u << 20));
+  EXPECT_EQ(running[0]["size_vram"].asInt(), 0);
+  // Listed in the struct's field order.
+  const auto ps = Client().Get("/api/ps");
+  ASSERT_TRUE(ps);
+  EXPECT_TRUE(std::regex_match(
+      ps->body,
+      std::regex(R"(\{"models":\[\{"name":"deepseek-r1:7b","model":"deepseek-r1:7b","size":\d+,)"
+                 R"("digest":"[0-9a-f]{64}","details":\{"parent_model":"","format":"gguf",)"
+                 R"("family":"qwen2","families":\["qwen2"\],"parameter_size":"7.6B",)"
+                 R"("quantization_level":"Q4_K_M"\},)"
+                 R"re("expires_at":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(\.\d{1,9})?(Z|[+-]\d\d:\d\d)",)re"
+                 R"("size_vram":0\}\]\})")))
+      << ps->body;
+  // The next request finds it loaded and gives it a keep-alive of a second,
+  // after which it goes.
+  const auto second = Post("/api/chat", R"({"model":"deepseek-r1:7b","keep_alive":1})");
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->status, 200);
+  EXPECT_TRUE(Eventually([&] { return Running().empty(); }));
+}
+
 }  // namespace
