@@ -81,8 +81,8 @@ class Scheduler {
   explicit Scheduler(const std::atomic<bool>& stopping);
 
   // Holds the model with these weights for a request, loading it first when
-  // it is not loaded (models are told apart by their weights, as the real
-  // one tells runners apart by the weights' file). keepAlive, when given,
+  // it is not loaded (a model is known by its weights, as the real one
+  // keys its runners by the weights' file). keepAlive, when given,
   // becomes the model's. "" with *lease set, or the error text, which the
   // real server answers with status 500.
   std::string Acquire(const Layer& weights, const std::string& name,
