@@ -92,6 +92,21 @@ std::int64_t UtcSecondsOf(const std::tm& parts) {
   return days * 86400 + parts.tm_hour * 3600 + parts.tm_min * 60 + parts.tm_sec;
 }
 
+namespace {
+
+// ".5" for half a second, as Go writes it: trailing zeros dropped, none at all
+// for a whole second.
+std::string NanosecondFraction(std::int64_t nanoseconds) {
+  if (nanoseconds <= 0) return {};
+  char text[32];
+  std::snprintf(text, sizeof text, ".%09lld", static_cast<long long>(nanoseconds));
+  std::string fraction = text;
+  while (fraction.back() == '0') fraction.pop_back();
+  return fraction;
+}
+
+}  // namespace
+
 std::string Rfc3339Nano(std::int64_t seconds, std::int64_t nanoseconds) {
   const auto when = static_cast<std::time_t>(seconds);
   std::tm local{};
@@ -104,12 +119,7 @@ std::string Rfc3339Nano(std::int64_t seconds, std::int64_t nanoseconds) {
   char text[80];
   std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
   std::string out = text;
-  if (nanoseconds > 0) {
-    std::snprintf(text, sizeof text, ".%09lld", static_cast<long long>(nanoseconds));
-    std::string fraction = text;
-    while (fraction.back() == '0') fraction.pop_back();
-    out += fraction;
-  }
+  out += NanosecondFraction(nanoseconds);
   const long offset = static_cast<long>(UtcSecondsOf(local) - seconds);
   if (offset == 0) return out + "Z";
   const long minutes = std::labs(offset) / 60;
@@ -140,12 +150,7 @@ std::string Rfc3339NanoUtc(std::int64_t seconds, std::int64_t nanoseconds) {
                 static_cast<long long>(day), static_cast<long long>(inDay / 3600),
                 static_cast<long long>(inDay / 60 % 60), static_cast<long long>(inDay % 60));
   std::string out = text;
-  if (nanoseconds > 0) {
-    std::snprintf(text, sizeof text, ".%09lld", static_cast<long long>(nanoseconds));
-    std::string fraction = text;
-    while (fraction.back() == '0') fraction.pop_back();
-    out += fraction;
-  }
+  out += NanosecondFraction(nanoseconds);
   return out + "Z";
 }
 

@@ -172,14 +172,16 @@ std::vector<StoredModel> ModelStore::List() const {
   return models;
 }
 
-bool ModelStore::Layers(const ModelName& name, std::vector<std::string>* digests) const {
+bool ModelStore::ReadManifest(const ModelName& name, Json::Value* manifest) const {
   std::string text;
-  Json::Value manifest;
   const fs::path path = root_ / "manifests" / name.RelativePath();
-  if (!name.IsValid() || !platform::ReadWholeFileExact(path, text) ||
-      !ParseJson(text, &manifest) || !manifest.isObject()) {
-    return false;
-  }
+  return name.IsValid() && platform::ReadWholeFileExact(path, text) && ParseJson(text, manifest) &&
+         manifest->isObject();
+}
+
+bool ModelStore::Layers(const ModelName& name, std::vector<std::string>* digests) const {
+  Json::Value manifest;
+  if (!ReadManifest(name, &manifest)) return false;
   digests->clear();
   for (const auto& layer : manifest["layers"]) digests->push_back(layer["digest"].asString());
   if (manifest["config"]["digest"].isString()) {
@@ -189,13 +191,8 @@ bool ModelStore::Layers(const ModelName& name, std::vector<std::string>* digests
 }
 
 bool ModelStore::Weights(const ModelName& name, Layer* weights) const {
-  std::string text;
   Json::Value manifest;
-  const fs::path path = root_ / "manifests" / name.RelativePath();
-  if (!name.IsValid() || !platform::ReadWholeFileExact(path, text) ||
-      !ParseJson(text, &manifest) || !manifest.isObject()) {
-    return false;
-  }
+  if (!ReadManifest(name, &manifest)) return false;
   for (const auto& layer : manifest["layers"]) {
     if (layer["mediaType"].asString() != "application/vnd.ollama.image.model") continue;
     weights->mediaType = layer["mediaType"].asString();

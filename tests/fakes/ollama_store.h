@@ -75,6 +75,8 @@ class ModelStore {
   int MakeFolders() const;
 
  private:
+  // The model's manifest as a JSON object; false when it has none.
+  bool ReadManifest(const ModelName& name, Json::Value* manifest) const;
   struct Entry {
     ModelName name;
     std::filesystem::path path;
