@@ -120,11 +120,6 @@ TEST(FakeOllamaScheduler, KeepAliveIsWholeSecondsOrADurationAndNegativeIsForever
   }
 }
 
-TEST(FakeOllamaScheduler, AModelNeedsItsWeightsAnEighthMoreAnd256MiB) {
-  EXPECT_EQ(MemoryNeed(0), 268'435'456u);
-  EXPECT_EQ(MemoryNeed(4'683'075'271), 5'536'895'135u);
-}
-
 TEST(FakeOllamaFormat, AgesAndBarDurations) {
   const struct {
     double seconds;
