@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include <config/json_text.h>
+#include <install/stream_lines.h>
 #include <net/http_stream.h>
 
 namespace {
@@ -15,7 +16,6 @@ constexpr long kBaseLimitMs = 60'000;
 constexpr long kLimitMsPerGiB = 20'000;  // a slow disk reads a GiB in well under that
 constexpr long kConnectMs = 5'000;
 constexpr int kAnswerTokens = 4;
-constexpr std::size_t kMaxLine = 64 * 1024;  // an answer line is short; more is not the runner
 
 bool Contains(const std::string& text, std::string_view part) {
   return text.find(part) != std::string::npos;
@@ -36,26 +36,18 @@ std::string Figure(const std::string& text, std::string_view marker) {
 class AnswerReader {
  public:
   void Feed(std::string_view bytes) {
-    for (const char c : bytes) {
-      if (c != '\n') {
-        if (line_.size() < kMaxLine) line_ += c;
-        continue;
-      }
-      Take();
-      line_.clear();
-    }
+    lines_.Feed(bytes, [this](std::string_view line) { return Take(line); });
   }
   void Finish() {
-    if (!line_.empty()) Take();
-    line_.clear();
+    lines_.Finish([this](std::string_view line) { return Take(line); });
   }
   bool answered = false, done = false;
   std::string error;
 
  private:
-  void Take() {
+  bool Take(std::string_view line) {
     Json::Value value;
-    if (!ParseJson(line_, value) || !value.isObject()) return;
+    if (!ParseJson(std::string(line), value) || !value.isObject()) return false;
     if (value["error"].isString()) error = value["error"].asString();
     const Json::Value& piece = value["response"];
     const Json::Value& message = value["message"]["content"];
@@ -64,8 +56,9 @@ class AnswerReader {
       answered = true;
     }
     if (value["done"].isBool() && value["done"].asBool()) done = true;
+    return true;
   }
-  std::string line_;
+  StreamLines lines_;
 };
 
 long long Since(Clock::time_point start) {
@@ -117,12 +110,10 @@ FirstAnswer AskFirstAnswer(const std::string& address, const std::string& tag,
 
   const Clock::time_point start = Clock::now();
   AnswerReader reader;
-  std::string errorBody;  // a refusal is one JSON object, not a stream
   long long firstTokenMs = -1;
   bool late = false, stopped = false;
   HttpStreamHandlers handlers;
   handlers.onData = [&](std::string_view bytes) {
-    if (errorBody.size() < kMaxLine) errorBody.append(bytes.substr(0, kMaxLine - errorBody.size()));
     reader.Feed(bytes);
     if (reader.answered && firstTokenMs < 0) firstTokenMs = Since(start);
     // The first piece is the proof; the rest of the few tokens follow at once.
@@ -160,11 +151,6 @@ FirstAnswer AskFirstAnswer(const std::string& address, const std::string& tag,
     answer.runnerText = result.error;
     return answer;
   }
-  std::string text = reader.error;
-  if (text.empty()) {
-    Json::Value value;
-    if (ParseJson(errorBody, value) && value.isObject() && value["error"].isString())
-      text = value["error"].asString();
-  }
-  return FirstAnswerFromError(result.status, text);
+  // A refusal is one JSON object without a line end: the reader's last line.
+  return FirstAnswerFromError(result.status, reader.error);
 }

@@ -8,7 +8,6 @@
 namespace {
 
 // No status line comes near this; a longer one is not the runner's.
-constexpr std::size_t kMaxLineBytes = 64 * 1024;
 
 std::uint64_t Count(const Json::Value& value) {
   return value.isUInt64() ? value.asUInt64() : 0;  // negatives, doubles, text: none
@@ -39,32 +38,11 @@ std::string FormatByteSize(std::uint64_t bytes) {
 }
 
 bool PullStreamReader::Feed(std::string_view bytes) {
-  bool changed = false;
-  while (!bytes.empty()) {
-    const std::size_t end = bytes.find('\n');
-    const std::string_view piece = bytes.substr(0, end);
-    if (!m_overlong) {
-      if (m_pending.size() + piece.size() > kMaxLineBytes) {
-        m_overlong = true;
-        m_pending.clear();
-      } else {
-        m_pending.append(piece);
-      }
-    }
-    if (end == std::string_view::npos) break;
-    if (!m_overlong) changed = TakeLine(m_pending) || changed;
-    m_pending.clear();
-    m_overlong = false;
-    bytes.remove_prefix(end + 1);
-  }
-  return changed;
+  return m_lines.Feed(bytes, [this](std::string_view line) { return TakeLine(line); });
 }
 
 bool PullStreamReader::Finish() {
-  const bool changed = !m_overlong && TakeLine(m_pending);
-  m_pending.clear();
-  m_overlong = false;
-  return changed;
+  return m_lines.Finish([this](std::string_view line) { return TakeLine(line); });
 }
 
 bool PullStreamReader::TakeLine(std::string_view line) {

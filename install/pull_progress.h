@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include <install/stream_lines.h>
+
 enum class PullPhase {
   StartingRunner,  // waiting for the runner's server to answer
   Starting,
@@ -48,8 +50,7 @@ class PullStreamReader {
   };
 
   PullProgress m_progress;
-  std::string m_pending;
-  bool m_overlong = false;                // the current line outgrew the limit: skipped
+  StreamLines m_lines;
   std::map<std::string, Layer> m_layers;  // by digest
 };
 
