@@ -10,6 +10,7 @@
 #include <tests/fakes/ollama_format.h>
 #include <tests/fakes/ollama_json.h>
 #include <tests/fakes/ollama_names.h>
+#include <tests/fakes/ollama_reply.h>
 #include <tests/fakes/ollama_request.h>
 
 namespace fake_ollama {
@@ -18,7 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kJson = "application/json; charset=utf-8";
 // The answer, cut where a tokenizer would cut it: what a small reasoning
 // model says to a greeting.
 const std::vector<std::string> kAnswer = {"<think>", "\n\n",   "</think>", "\n\n", "Hello",
@@ -50,13 +50,6 @@ const std::vector<RequestField> kChatFields = {
     {"keep_alive", FieldKind::kAny},
     {"tools", FieldKind::kArray, "api.Tools"},
     {"options", FieldKind::kObject, "map[string]interface {}"}};
-
-void SendError(httplib::Response& res, int status, const std::string& text) {
-  Json::Value error(Json::objectValue);
-  error["error"] = text;
-  res.status = status;
-  res.set_content(GoJson(error), kJson);
-}
 
 // A JSON object written in the order its fields are added, as Go writes a
 // struct: the two answers order done and done_reason differently, which
@@ -240,7 +233,7 @@ void Generation::Generate(const httplib::Request& req, httplib::Response& res) {
   }
   if (prompt.empty() && keepAlive && *keepAlive < std::chrono::seconds(1)) {
     scheduler_.Expire(weights.digest);
-    return res.set_content(Finished(false, turn->model, "unload"), kJson);
+    return res.set_content(Finished(false, turn->model, "unload"), kJsonType);
   }
   if (body["raw"].asBool() && (!body["template"].asString().empty() ||
                                !body["system"].asString().empty() || !body["context"].empty())) {
@@ -253,7 +246,7 @@ void Generation::Generate(const httplib::Request& req, httplib::Response& res) {
   }
   turn->loaded = Clock::now();
   if (prompt.empty()) {
-    return res.set_content(Finished(false, turn->model, "load"), kJson);
+    return res.set_content(Finished(false, turn->model, "load"), kJsonType);
   }
   // The model's template around it: the start, the user's turn, the
   // assistant's turn.
@@ -287,7 +280,7 @@ void Generation::Chat(const httplib::Request& req, httplib::Response& res) {
   if (body["messages"].empty() && keepAlive && *keepAlive < std::chrono::seconds(1)) {
     if (!found) return SendError(res, 404, "model '" + turn->model + "' not found");
     scheduler_.Expire(weights.digest);
-    return res.set_content(Finished(true, turn->model, "unload"), kJson);
+    return res.set_content(Finished(true, turn->model, "unload"), kJsonType);
   }
   if (!name.IsValid()) return SendError(res, 400, "model is required");
   if (!found) {
@@ -301,7 +294,7 @@ void Generation::Chat(const httplib::Request& req, httplib::Response& res) {
   }
   turn->loaded = Clock::now();
   if (body["messages"].empty()) {
-    return res.set_content(Finished(true, turn->model, "load"), kJson);
+    return res.set_content(Finished(true, turn->model, "load"), kJsonType);
   }
   // Each message after its role's marker, between the start and the
   // assistant's turn.
@@ -332,7 +325,7 @@ void Generation::Running(httplib::Response& res) {
         .Add("size_vram", 0);  // the stand-in has no graphics card
     models += (models.empty() ? "" : ",") + entry.Text();
   }
-  res.set_content(GoObject().Raw("models", "[" + models + "]").Text(), kJson);
+  res.set_content(GoObject().Raw("models", "[" + models + "]").Text(), kJsonType);
 }
 
 void Generation::Answer(const std::shared_ptr<Turn>& turn, httplib::Response& res) {
@@ -381,7 +374,7 @@ void Generation::Answer(const std::shared_ptr<Turn>& turn, httplib::Response& re
             &last)) {
       return SendError(res, 500, "context canceled");
     }
-    return res.set_content(AnswerJson(turn->chat, turn->model, last), kJson);
+    return res.set_content(AnswerJson(turn->chat, turn->model, last), kJsonType);
   }
   res.set_chunked_content_provider(
       "application/x-ndjson", [this, turn, complete](std::size_t, httplib::DataSink& sink) {

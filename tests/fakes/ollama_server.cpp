@@ -22,6 +22,7 @@
 #include <tests/fakes/ollama_json.h>
 #include <tests/fakes/ollama_listen.h>
 #include <tests/fakes/ollama_registry.h>
+#include <tests/fakes/ollama_reply.h>
 #include <tests/fakes/ollama_request.h>
 #include <tests/fakes/ollama_store.h>
 #include <tests/fakes/ollama_version.h>
@@ -31,23 +32,10 @@ namespace fake_ollama {
 
 namespace {
 
-constexpr const char* kJson = "application/json; charset=utf-8";
-
 Json::Value Status(const std::string& status) {
   Json::Value message(Json::objectValue);
   message["status"] = status;
   return message;
-}
-
-Json::Value ErrorObject(const std::string& text) {
-  Json::Value message(Json::objectValue);
-  message["error"] = text;
-  return message;
-}
-
-void SendJson(httplib::Response& res, int status, const Json::Value& value) {
-  res.status = status;
-  res.set_content(GoJson(value), kJson);
 }
 
 std::string FileSha256(const std::filesystem::path& path) {
@@ -147,16 +135,16 @@ void Server::Routes() {
     Json::Value body;
     std::string error;
     if (!DecodeRequest(req.body, "PullRequest", kPullFields, &body, &error)) {
-      return SendJson(res, 400, ErrorObject(error));
+      return SendError(res, 400, error);
     }
     const std::string model = body["model"].asString();
     const ModelName name = ParseModelName(model.empty() ? body["name"].asString() : model);
-    if (!name.IsValid()) return SendJson(res, 400, ErrorObject("invalid model name"));
+    if (!name.IsValid()) return SendError(res, 400, "invalid model name");
     if (body["stream"].isBool() && !body["stream"].asBool()) {
       // One answer once it is over: the last status, or the error with 500.
       error = Pull(name, [](const Json::Value&) { return true; });
       return error.empty() ? SendJson(res, 200, Status("success"))
-                           : SendJson(res, 500, ErrorObject(error));
+                           : SendError(res, 500, error);
     }
     res.set_chunked_content_provider("application/x-ndjson",
                                      [this, name](std::size_t, httplib::DataSink& sink) {
@@ -190,16 +178,16 @@ void Server::Routes() {
     Json::Value body;
     std::string error;
     if (!DecodeRequest(req.body, "DeleteRequest", kDeleteFields, &body, &error)) {
-      return SendJson(res, 400, ErrorObject(error));
+      return SendError(res, 400, error);
     }
     const std::string model = body["model"].asString();
     const std::string given = model.empty() ? body["name"].asString() : model;
     const ModelName name = ParseModelName(given);
     if (!name.IsValid()) {
-      return SendJson(res, 400, ErrorObject("name \"" + given + "\" is invalid"));
+      return SendError(res, 400, "name \"" + given + "\" is invalid");
     }
     if (!store_.Delete(name)) {
-      return SendJson(res, 404, ErrorObject("model '" + given + "' not found"));
+      return SendError(res, 404, "model '" + given + "' not found");
     }
     res.status = 200;
   });
