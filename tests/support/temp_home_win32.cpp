@@ -89,11 +89,38 @@ TempHome::TempHome() {
   }
 }
 
+namespace {
+
+// Removes what can go and leaves the rest. Under Wine the console host of a
+// runner server a test started can outlive the server and keep its log
+// open; std::filesystem::remove_all then retries that file for ever. A
+// link or junction goes itself; what it leads to is never walked.
+void RemoveWhatCanGo(const fs::path& folder) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path entry = it->path();
+    const DWORD attributes = ::GetFileAttributesW(entry.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+    const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (isFolder && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) RemoveWhatCanGo(entry);
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      ::SetFileAttributesW(entry.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    }
+    if (isFolder) {
+      ::RemoveDirectoryW(entry.c_str());
+    } else {
+      ::DeleteFileW(entry.c_str());
+    }
+  }
+  ::RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
 TempHome::~TempHome() {
   registry_.reset();
   for (const auto& [name, value] : saved_) RestoreVariable(name, value);
-  std::error_code ec;
-  fs::remove_all(root_, ec);
+  RemoveWhatCanGo(root_);
 }
 
 fs::path WriteScript(const fs::path& path, const std::string& body) {
