@@ -45,12 +45,24 @@ struct PackageOverlayState {
   std::wstring detail;       // bytes, speed and time left; empty for a package on disk
 };
 
+// A model's first answer, asked once its pull has ended.
+enum class AnswerPhase { NotAsked, Loading, Answered, Failed };
+
+struct AnswerShown {
+  AnswerPhase phase = AnswerPhase::NotAsked;
+  // Loading with the time waited, the time to the first token, or the
+  // failure in a few words.
+  std::wstring line;
+  std::wstring full;  // the failure as a sentence, with the way out
+};
+
 // One row of the model list.
 struct ModelRowState {
   bool installed = false;  // the runner has it: its download button is off
   bool pulling = false;    // its progress shows instead of its button
   PullShown pull;          // the latest progress of its pull
   std::wstring cause;      // why its last pull failed; empty: its date shows
+  AnswerShown answer;      // its model's first answer after its pull
   std::wstring fit;        // where it can run; empty: not known
   bool fitWarning = false;
 };
@@ -81,6 +93,9 @@ struct EngineState {
   std::wstring localPackageLine;
   // The ready page's model line ("已下载 deepseek-r1:7b").
   std::wstring readyModel;
+  // The ready model's first answer (while loading, the line under the
+  // model image).
+  AnswerShown answer;
   // Try-now is starting the runner and the client.
   bool tryNowBusy = false;
   std::array<ModelRowState, kModelCount> rows;

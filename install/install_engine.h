@@ -16,6 +16,7 @@
 #include <vector>
 
 #include <install/engine_state.h>
+#include <install/first_answer.h>
 #include <install/install_view.h>
 #include <install/installation.h>
 #include <install/model_checks.h>
@@ -219,6 +220,15 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>,
   // Formats a pull's progress for its row and publishes it.
   void ShowPullProgress(int row, const PullProgress& progress);
   void ShowModelRowProgress(int row, bool idle);
+  // The model's first answer after its pull (row 0: the installation's),
+  // shown as it goes; on the pull's worker.
+  FirstAnswer CheckFirstAnswer(int row, const std::string& tag, Action::IAction* action,
+                               const InstallLayout& layout);
+  long AnswerLimitMs(const std::string& tag) const;
+  void ShowAnswer(int row, const AnswerShown& shown);
+  // A failed first answer's box; where memory ran out, a smaller model that
+  // fits is offered for download.
+  void OfferWayOut(const std::string& tag, const FirstAnswer& answer);
   // True (after saying so) while the manage page's work runs.
   bool ManageWorkBlocks();
   // The uninstall broken off last time, finished once the user agrees

@@ -75,12 +75,24 @@ int CInstallEngine::InstallStackTask(Action::IAction* action, const InstallLayou
     // From now on the runner's server starts with the user's session.
     PerformInstallStep("login", context);
   }
-  // The last step: once the ready page shows, this task touches nothing.
-  OnWindow(action, [&] { ShowInstallFinished(downloaded, check); });
+  // Listed is not working: the model loads and answers once before the
+  // ready page says it is there (and stays loaded for the chat client).
+  FirstAnswer answer;
+  answer.cause = FirstAnswerCause::Answered;
+  if (downloaded) answer = CheckFirstAnswer(0, modelTag(), action, layout);
+  // The last step: once the ready page shows, this task touches nothing
+  // but the box that names a failed answer.
+  OnWindow(action, [&] {
+    ShowInstallFinished(downloaded, check);
+    if (downloaded && answer.cause != FirstAnswerCause::Answered) {
+      OfferWayOut(modelTag(), answer);
+    }
+  });
   return 0;
 }
 
 int CInstallEngine::ShowModelDownloading() {
+  m_state.answer = {};
   ShowStage(InstallStage::Model);
   return m_installingModel;
 }

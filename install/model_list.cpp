@@ -5,6 +5,7 @@
 #include <base/text_helpers.h>
 #include <base/translate.h>
 #include <catalogue/model_catalogue.h>
+#include <install/answer_text.h>
 #include <install/model_fit.h>
 #include <install/progress_text.h>
 #include <install/pull_failure.h>
@@ -16,6 +17,7 @@
 void CInstallEngine::OnModelRowDownloadClick(int row) {
   if (ManageWorkBlocks()) return;
   SetRowCause(row, L"");
+  m_state.row(row).answer = {};
   if (!ConfirmRowPullFits(row)) return;
   m_activeModelRow = row;
   ShowModelRowProgress(row, false);
@@ -68,17 +70,25 @@ int CInstallEngine::OtherModelTask(const std::wstring& tag, int row, Action::IAc
   const std::string utf8Tag = WideToUtf8(tag);
   const bool downloaded = RunnerListsModel(utf8Tag, layout, pullOptions.serverTimeoutMs);
   const std::string number = ModelIndexOf(tag);
+  FirstAnswer answer;
   if (downloaded) {
     GetServiceState().rememberedModelIndex = number;
     ConfigureChatClient(utf8Tag, action, layout);
+    answer = CheckFirstAnswer(row, utf8Tag, action, layout);
   }
+  const bool answered = answer.cause == FirstAnswerCause::Answered;
   // A failed row says why in its own line, until its next click.
-  const std::wstring cause =
-      downloaded ? std::wstring() : Utf8ToWide(PullRowFailureText(ClassifyPull(pull)));
+  std::wstring cause;
+  if (!downloaded) cause = Utf8ToWide(PullRowFailureText(ClassifyPull(pull)));
+  if (downloaded && !answered) cause = AnswerShortLine(answer);
   OnWindow(action, [&] {
     m_state.row(row).cause = cause;
     ShowModelRowProgress(row, true);
-    if (downloaded) ShowDownloadedModel(number);
+    if (!downloaded) return;
+    // The ready page speaks of the model pulled last.
+    m_state.answer = m_state.row(row).answer;
+    ShowDownloadedModel(number);
+    if (!answered) OfferWayOut(utf8Tag, answer);
   });
   return 0;
 }

@@ -11,6 +11,8 @@ struct PullOptions {
   int stallAfterMs = 60000;  // no new bytes for this long: reported as stalled
   int publishEveryMs = 250;  // at most this often, besides phase changes
   int serverTimeoutMs = kRunnerServerAnswerTimeoutMs;
+  // The first answer after a pull; 0: by the model's size.
+  long firstAnswerLimitMs = 0;
 };
 
 using PullObserver = std::function<void(const PullProgress&)>;

@@ -32,6 +32,14 @@ void RaiseChatboxWindow() {
 
 void CInstallEngine::TryNow() {
   if (ManageWorkBlocks()) return;
+  // A client pointed at a model that could not answer would fail the
+  // same way, in English, inside its chat.
+  if (m_state.answer.phase == AnswerPhase::Failed &&
+      !AskToContinue(m_state.answer.full + L"\n\n" +
+                         TW_TR("InstallEngine", "聊天客户端里它多半也无法回答。仍要打开吗？"),
+                     TW_TR("InstallEngine", "提示"))) {
+    return;
+  }
   // Starting the runner's server and the client may take a while: the
   // image stays disabled until the client has been started.
   m_state.tryNowBusy = true;

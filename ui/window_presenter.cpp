@@ -7,6 +7,7 @@
 #include <QStackedWidget>
 #include <QTimer>
 
+#include <base/translate.h>
 #include <ui/controls/gif_player.h>
 #include <ui/message_box.h>
 #include <ui/overlay_close.h>
@@ -62,7 +63,7 @@ void CWindowPresenter::ShowState(const EngineState& state) {
   Show("localPkgTxt", chosen);
   Show("btnDownloadPkg", chosen);
   Show("btnLocalPkg", !chosen);
-  SetText("modelstrTxt", state.readyModel);
+  ShowReadyModel(state);
   if (QWidget* tryNow = Child("imgOnceTiYan")) tryNow->setEnabled(!state.tryNowBusy);
   for (int row = 1; row <= kModelCount; ++row) ShowRow(row, state.row(row));
   ShowForm(state.form);
@@ -77,13 +78,27 @@ void CWindowPresenter::ShowStage(const EngineState& state) {
   SetText("causeTxt", state.cause);
   Show("causeTxt", !state.cause.empty());
   const PullShown& pull = state.installPull;
-  SetText("stageProgressTxt", pull.line);
+  // Once pulled, the model loads for its first answer under the same image.
+  const bool loading = state.answer.phase == AnswerPhase::Loading;
+  SetText("stageProgressTxt", loading ? state.answer.line : pull.line);
   // Once the runner reports a share the stage's bar shows it; before that
   // it keeps its running stripes.
   if (auto* image = qobject_cast<SGifPlayer*>(Child("imgDownModeling"))) {
     image->SetMeter(kModelStageBar,
                     pull.progress.phase == PullPhase::Pulling ? pull.progress.percent : -1);
   }
+}
+
+void CWindowPresenter::ShowReadyModel(const EngineState& state) {
+  const AnswerShown& answer = state.answer;
+  const bool told = answer.phase == AnswerPhase::Answered || answer.phase == AnswerPhase::Failed;
+  SetText("modelstrTxt", told ? state.readyModel + L" · " + answer.line : state.readyModel);
+  MarkWarning("modelstrTxt", answer.phase == AnswerPhase::Failed);
+  if (QWidget* line = Child("modelstrTxt")) line->setToolTip(Q(answer.full));
+  // The page's title does not claim what the model has not shown.
+  SetText("finishTitle", answer.phase == AnswerPhase::Failed
+                             ? TW_TR("mainRoot", "模型已下载，但还没能在本机回答")
+                             : TW_TR("mainRoot", "安装完成，DeepSeek 已可在本机使用"));
 }
 
 void CWindowPresenter::ShowOverlay(const PackageOverlayState& overlay) {
@@ -119,9 +134,11 @@ void CWindowPresenter::ShowRow(int row, const ModelRowState& state) {
   if (QWidget* child = Child(button)) child->setEnabled(!state.installed);
   Show(RowName("winProgress", row), state.pulling);
   const std::string value = RowName("progress_value", row);
-  SetText(value, state.pull.line);
+  // Once pulled, the model loads for its first answer in the same place.
+  const bool loading = state.answer.phase == AnswerPhase::Loading;
+  SetText(value, loading ? state.answer.line : state.pull.line);
   // The row has room for a few words only; the whole text is a hover away.
-  if (QWidget* child = Child(value)) child->setToolTip(Q(state.pull.full));
+  if (QWidget* child = Child(value)) child->setToolTip(Q(loading ? state.answer.line : state.pull.full));
   if (auto* bar = qobject_cast<QProgressBar*>(Child(RowName("prog_value", row)))) {
     bar->setVisible(state.pull.progress.phase == PullPhase::Pulling);
     bar->setValue(state.pull.progress.percent);

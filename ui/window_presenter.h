@@ -28,6 +28,7 @@ class CWindowPresenter : public IInstallView {
   void SetText(std::string_view name, const std::wstring& text);
   void MarkWarning(std::string_view name, bool warning);
   void ShowStage(const EngineState& state);
+  void ShowReadyModel(const EngineState& state);
   void ShowOverlay(const PackageOverlayState& overlay);
   void ShowRow(int row, const ModelRowState& state);
   void ShowForm(const InstallFormState& form);

@@ -21,6 +21,14 @@ An answer being written would be cut off; choose No to use the new model the nex
     <context>
         <name>InstallEngine</name>
         <message>
+            <source>要现在下载本机可以运行的 %ls（%ls）吗？</source>
+            <translation>Download %ls (%ls), which this computer can run, now?</translation>
+        </message>
+        <message>
+            <source>聊天客户端里它多半也无法回答。仍要打开吗？</source>
+            <translation>It will most likely not answer in the chat client either. Open it anyway?</translation>
+        </message>
+        <message>
             <source>以下内容不是本程序安装的或按您的选择保留，未删除：</source>
             <translation>Not removed, because this program did not install it or you chose to keep it:</translation>
         </message>
@@ -1002,6 +1010,10 @@ Click install again; if it fails again, contact support.</translation>
     <context>
         <name>mainRoot</name>
         <message>
+            <source>模型已下载，但还没能在本机回答</source>
+            <translation>The model is downloaded but has not answered on this computer yet</translation>
+        </message>
+        <message>
             <source>Tidewell</source>
             <translation>Tidewell</translation>
         </message>
@@ -1437,6 +1449,69 @@ Click install again; if it fails again, contact support.</translation>
         <message>
             <source>安装位置 %ls 中已有不是本程序创建的文件夹 %ls。为免改动您的文件，安装没有进行。请选择其他安装位置，或将这个文件夹移到别处后再安装。</source>
             <translation>The install location %ls already holds a folder %ls that this program did not create. To leave your files untouched, nothing was installed. Choose another install location, or move that folder elsewhere and install again.</translation>
+        </message>
+    </context>
+    <context>
+        <name>FirstAnswer</name>
+        <message>
+            <source>正在加载模型，第一次需要一些时间… %lld 秒</source>
+            <translation>Loading the model; the first time takes a while… %lld s</translation>
+        </message>
+        <message>
+            <source>首次回答用时 %ls 秒</source>
+            <translation>first answer in %ls s</translation>
+        </message>
+        <message>
+            <source>内存不足，暂时无法回答</source>
+            <translation>not enough memory to answer yet</translation>
+        </message>
+        <message>
+            <source>显卡内存不足，暂时无法回答</source>
+            <translation>not enough graphics memory to answer yet</translation>
+        </message>
+        <message>
+            <source>加载时运行程序退出，暂时无法回答</source>
+            <translation>the runner quit while loading; no answer yet</translation>
+        </message>
+        <message>
+            <source>加载超时，暂时无法回答</source>
+            <translation>loading took too long; no answer yet</translation>
+        </message>
+        <message>
+            <source>暂时无法回答</source>
+            <translation>cannot answer yet</translation>
+        </message>
+        <message>
+            <source>模型已下载，但本机可用内存不够运行它：它需要 %ls，现在只有 %ls 可用。关闭一些程序后可以再试，或改用较小的模型。</source>
+            <translation>The model is downloaded, but this computer does not have enough free memory to run it: it needs %ls and only %ls is available. Close some programs and try again, or use a smaller model.</translation>
+        </message>
+        <message>
+            <source>模型已下载，但本机可用内存不够运行它。关闭一些程序后可以再试，或改用较小的模型。</source>
+            <translation>The model is downloaded, but this computer does not have enough free memory to run it. Close some programs and try again, or use a smaller model.</translation>
+        </message>
+        <message>
+            <source>模型已下载，但显卡内存不够，加载时失败。关闭占用显卡的程序后可以再试，或改用较小的模型。</source>
+            <translation>The model is downloaded, but the graphics card ran out of memory while loading it. Close programs that use the graphics card and try again, or use a smaller model.</translation>
+        </message>
+        <message>
+            <source>模型已下载，但模型运行程序在加载模型时意外退出。可以在“管理”中修复后再试，或改用较小的模型。</source>
+            <translation>The model is downloaded, but the model runner quit unexpectedly while loading it. Repair the installation under "Manage" and try again, or use a smaller model.</translation>
+        </message>
+        <message>
+            <source>模型已下载，但 %ld 秒内没有给出回答。本机可能太忙或内存不足；可以稍后再试，或改用较小的模型。</source>
+            <translation>The model is downloaded, but it gave no answer within %ld seconds. This computer may be too busy or short of memory; try again later, or use a smaller model.</translation>
+        </message>
+        <message>
+            <source>模型运行程序里找不到这个模型，请重新下载。</source>
+            <translation>The model runner does not have this model. Please download it again.</translation>
+        </message>
+        <message>
+            <source>模型运行程序没有响应，模型还不能回答。可以在“管理”中修复后再试。</source>
+            <translation>The model runner does not respond, so the model cannot answer yet. Repair the installation under "Manage" and try again.</translation>
+        </message>
+        <message>
+            <source>模型已下载，但还不能回答：%ls</source>
+            <translation>The model is downloaded but cannot answer yet: %ls</translation>
         </message>
     </context>
 </TS>

@@ -71,6 +71,8 @@ class WindowSession : public ::testing::Test {
     // The runner retries a broken download with waits from a second up: a
     // millisecond here keeps the failing cases short.
     ::setenv("TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS", "1", 1);
+    // The first answer loads the model: quickly here.
+    ::setenv("TIDEWELL_FAKE_OLLAMA_LOAD_MS", "50", 1);
     platform::SetEnvironmentBroadcastForTesting([](std::wstring_view, std::wstring_view) {});
     SetMessageBoxHandler([this](const QString& text, const QString& caption, MessageIcon) {
       messages_.push_back(caption + "|" + text);
@@ -103,7 +105,7 @@ class WindowSession : public ::testing::Test {
     SetQuestionHandler(nullptr);
     GetAppConstants() = saved_;
     for (const char* name : {"TMPDIR", "TIDEWELL_MODEL_SOURCE", "OLLAMA_MODELS",
-                             "TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS"}) {
+                             "TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS", "TIDEWELL_FAKE_OLLAMA_LOAD_MS"}) {
       ::unsetenv(name);
     }
   }

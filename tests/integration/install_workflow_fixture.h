@@ -177,6 +177,8 @@ class InstallWorkflow : public ::testing::Test {
     SetVariable("TIDEWELL_MODEL_SOURCE", server_.Url("/models").c_str());
     SetVariable("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS", "300");
     SetVariable("TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS", "1");
+    // The first answer loads the model: quickly, unless a test says otherwise.
+    SetVariable("TIDEWELL_FAKE_OLLAMA_LOAD_MS", "50");
     // Downloads of parallel test processes must never meet in a shared folder.
     fs::create_directories(home_.root() / "tmp");
     SetVariable("TMPDIR", (home_.root() / "tmp").string().c_str());

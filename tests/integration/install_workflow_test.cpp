@@ -21,7 +21,8 @@ TEST_F(InstallWorkflow, WholeInstallationReachesTheReadyPage) {
   EXPECT_EQ(Events(),
             (std::vector<std::string>{"clickInstallPackDeepseek", "InstallOllamaStartDeepseek",
                                       "InstallOllamaEndDeepseek", "DownModelStartDeepseek",
-                                      "DownModelEndDeepseek", "modelDownSuccDeepseek"}));
+                                      "DownModelEndDeepseek", "modelDownSuccDeepseek",
+                                      "FirstAnswerOkDeepseek"}));
   const InstallLayout layout = MakeInstallLayout(platform::WidePath(install_));
   EXPECT_TRUE(fs::exists(platform::OsPath(layout.ollamaExecutable)));
   EXPECT_TRUE(fs::exists(platform::OsPath(layout.chatboxExecutable)));

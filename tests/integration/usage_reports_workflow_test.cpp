@@ -56,7 +56,9 @@ TEST_P(UsageReportsWorkflow, OnlyConfigurationRequestsWhenReportsAreOff) {
                                         "DownModelStartDeepseek",
                                         "DownModelEndDeepseek",
                                         "modelDownSuccDeepseek",
-                                        "modelDownSuccDeepseek"};
+                                        "FirstAnswerOkDeepseek",
+                                        "modelDownSuccDeepseek",
+                                        "FirstAnswerOkDeepseek"};
   EXPECT_EQ(Events(), row.eventsLeave ? all : std::vector<std::string>{});
   std::lock_guard lock(mutex_);
   EXPECT_EQ(configRequests_, 1);  // the installation still has its configuration

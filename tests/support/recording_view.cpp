@@ -10,6 +10,7 @@ void RecordingView::ShowState(const EngineState& shown) {
     }
   }
   if (stages.empty() || stages.back() != shown.stage) stages.push_back(shown.stage);
+  if (shown.answer.line != state.answer.line) answerLines.push_back(shown.answer.line);
   state = shown;
 }
 

@@ -31,6 +31,8 @@ class RecordingView : public IInstallView {
   std::map<int, std::vector<PullProgress>> pulls;
   // Every stage the window went through, in order, once each time.
   std::vector<InstallStage> stages;
+  // Each line the ready model's first answer showed, in order.
+  std::vector<std::wstring> answerLines;
   std::vector<std::wstring> messages;
   std::vector<std::wstring> questions;
   bool answerContinue = true;
