@@ -1,6 +1,8 @@
 // A model's first answer after its pull: asked of our runner on the pull's
 // worker, with the time passing shown, then the outcome on the ready page
 // or in the model's row, and reported.
+#include <install/answer_check.h>
+
 #include <install/install_engine.h>
 
 #include <base/text_helpers.h>
@@ -18,10 +20,29 @@ const ModelEntry* EntryOfTag(const std::string& tag) {
 
 }  // namespace
 
-long CInstallEngine::AnswerLimitMs(const std::string& tag) const {
-  if (pullOptions.firstAnswerLimitMs > 0) return pullOptions.firstAnswerLimitMs;
+long AnswerLimitForTag(const std::string& tag) {
   const ModelEntry* entry = EntryOfTag(tag);
   return FirstAnswerLimitMs(entry != nullptr ? entry->downloadBytes : 0);
+}
+
+FirstAnswer AskOurRunner(const InstallLayout& layout, const std::string& tag, int serverTimeoutMs,
+                         long limitMs, const std::function<bool(long long waitedMs)>& onTick) {
+  // Usually our server has just served a pull; after a repair or an update
+  // it may have to start.
+  if (EnsureRunnerServer(layout, {}, serverTimeoutMs) != RunnerServerState::Ready) {
+    FirstAnswer answer;
+    answer.cause = FirstAnswerCause::NoServer;
+    return answer;
+  }
+  FirstAnswerOptions options;
+  options.limitMs = limitMs;
+  options.onTick = onTick;
+  return AskFirstAnswer(RunnerServerAddress(), tag, options);
+}
+
+long CInstallEngine::AnswerLimitMs(const std::string& tag) const {
+  if (pullOptions.firstAnswerLimitMs > 0) return pullOptions.firstAnswerLimitMs;
+  return AnswerLimitForTag(tag);
 }
 
 FirstAnswer CInstallEngine::CheckFirstAnswer(int row, const std::string& tag,
@@ -33,19 +54,11 @@ FirstAnswer CInstallEngine::CheckFirstAnswer(int row, const std::string& tag,
   };
   show({AnswerPhase::Loading, AnswerLoadingLine(0), {}});
   const long limitMs = AnswerLimitMs(tag);
-  FirstAnswer answer;
-  answer.cause = FirstAnswerCause::NoServer;
-  // The pull has just used our server; this finds it again (or starts it
-  // after a repair).
-  if (EnsureRunnerServer(layout, {}, pullOptions.serverTimeoutMs) == RunnerServerState::Ready) {
-    FirstAnswerOptions options;
-    options.limitMs = limitMs;
-    options.onTick = [&](long long waitedMs) {
-      show({AnswerPhase::Loading, AnswerLoadingLine(waitedMs), {}});
-      return !action->IsCancelled();
-    };
-    answer = AskFirstAnswer(RunnerServerAddress(), tag, options);
-  }
+  const FirstAnswer answer =
+      AskOurRunner(layout, tag, pullOptions.serverTimeoutMs, limitMs, [&](long long waitedMs) {
+        show({AnswerPhase::Loading, AnswerLoadingLine(waitedMs), {}});
+        return !action->IsCancelled();
+      });
   ReportEvent(AnswerEventName(answer.cause), true);
   const bool answered = answer.cause == FirstAnswerCause::Answered;
   show({answered ? AnswerPhase::Answered : AnswerPhase::Failed, AnswerShortLine(answer),

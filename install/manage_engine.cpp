@@ -1,7 +1,12 @@
 #include <install/manage_engine.h>
 
+#include <algorithm>
+
 #include <base/text_helpers.h>
 #include <base/translate.h>
+#include <catalogue/model_catalogue.h>
+#include <install/answer_check.h>
+#include <install/answer_text.h>
 #include <install/chatbox_client.h>
 #include <install/engine_task.h>
 #include <install/install_engine.h>
@@ -11,6 +16,7 @@
 #include <install/space_text.h>
 #include <install/step_runs.h>
 #include <platform/os_encoding.h>
+#include <service/service_state.h>
 
 namespace {
 
@@ -184,6 +190,10 @@ void CManageEngine::Repair() {
     asking.restartClient = AskBeforeRestartingChatbox(m_questions, action);
     std::vector<std::wstring> lines = RepairInstallation(asking, &allWell);
     const std::vector<std::string> models = ListedNames(context.installation.layout);
+    if (!models.empty()) {
+      const bool answered = CheckRepairedModel(context.installation.layout, models, action, lines);
+      allWell = allWell && answered;
+    }
     InstalledStatus status = CollectInstalledStatus(context.installation.layout, kStatusTimeoutMs);
     action->RunOnUI([&] {
       EndWork(std::move(status), models);
@@ -194,6 +204,31 @@ void CManageEngine::Repair() {
     });
     return 0;
   });
+}
+
+bool CManageEngine::CheckRepairedModel(const InstallLayout& layout,
+                                       const std::vector<std::string>& models,
+                                       Action::IAction* action, std::vector<std::wstring>& lines) {
+  // A repaired runner proves itself the way a new one does: the model the
+  // ready page shows (else the first listed) answers once.
+  const std::string remembered =
+      WideToUtf8(ModelTagForNumber(std::string(GetServiceState().rememberedModelIndex)));
+  const bool listed = std::find(models.begin(), models.end(), remembered) != models.end();
+  const std::string model = listed ? remembered : models.front();
+  const long limitMs = AnswerLimitForTag(model);
+  const FirstAnswer answer =
+      AskOurRunner(layout, model, kRunnerServerAnswerTimeoutMs, limitMs, [&](long long waitedMs) {
+        action->RunOnUI([&] {
+          m_view.ShowManageBusy(AnswerLoadingLine(waitedMs));
+          return 0;
+        });
+        return !action->IsCancelled();
+      });
+  m_installEngine.ReportEvent(AnswerEventName(answer.cause), true);
+  const bool answered = answer.cause == FirstAnswerCause::Answered;
+  lines.push_back(Utf8ToWide(model) + L"：" +
+                  (answered ? AnswerShortLine(answer) : AnswerFailureText(answer, limitMs)));
+  return answered;
 }
 
 void CManageEngine::Uninstall() {

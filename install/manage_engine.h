@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <install/install_layout.h>
 #include <install/manage_view.h>
 
 namespace Action {
@@ -47,6 +48,9 @@ class CManageEngine : public std::enable_shared_from_this<CManageEngine> {
   void EndWork(InstalledStatus status, const std::vector<std::string>& models);
   // Starts work on a worker with the page's buttons off until it ends.
   void StartWork(const std::wstring& busyText, std::function<int(Action::IAction*)> task);
+  // After a repair: the model answers once; a report line says how it went.
+  bool CheckRepairedModel(const InstallLayout& layout, const std::vector<std::string>& models,
+                          Action::IAction* action, std::vector<std::wstring>& lines);
   // The page again with fresh figures, counted on a worker.
   void RefreshPage();
   // The latest figures, on the page while it is open.

@@ -165,6 +165,7 @@ target_compile_definitions(tidewell_workflow_setups PRIVATE
 add_dependencies(tidewell_workflow_setups fake_ollama fake_chatbox tidewell_setup probe_program)
 tidewell_test(install_workflow_tests LABEL integration
   SOURCES integration/install_workflow_test.cpp integration/failure_paths_test.cpp
+          integration/first_answer_workflow_test.cpp
           integration/manage_installed_test.cpp integration/usage_reports_workflow_test.cpp
           integration/package_sources_test.cpp integration/graphics_fit_test.cpp
   DEPS tidewell_engine_harness tidewell_install tidewell_workflow_setups)

@@ -34,6 +34,22 @@ TEST_F(Uninstall, EachStepUndoesWhatItPerformsAndChecksBoth) {
   }
 }
 
+// Repair that leaves a runner whose model cannot load does not say all is well.
+TEST_F(Uninstall, ARepairWhoseModelCannotAnswerSaysSo) {
+  ASSERT_NO_FATAL_FAILURE(InstallOneModel());
+  SetVariable("TIDEWELL_FAKE_OLLAMA_DIE_WHILE_LOADING", "1");
+  StopStartedRunnerServer();  // the repair's check starts one that reads it
+  RecordingManageView page;
+  auto manage = MakeManage(page);
+  harness_->OnUI([&] { manage->Repair(); });
+  ASSERT_TRUE(WaitIdle(page, 0));
+  EXPECT_EQ(page.reports[0].first, L"修复未能全部完成");
+  ASSERT_FALSE(page.reports[0].second.empty());
+  EXPECT_NE(page.reports[0].second.back().find(L"意外退出"), std::wstring::npos)
+      << WideToUtf8(page.reports[0].second.back());
+  EXPECT_TRUE(StoreHas("deepseek-r1:1.5b"));
+}
+
 TEST_F(Uninstall, RemoveAModelRepairWhatWasDeletedThenUninstallFromThePageAndTheTerminal) {
   const std::set<std::string> before = BeforeInstall();
   ASSERT_NO_FATAL_FAILURE(InstallTwoModels());
@@ -69,6 +85,10 @@ TEST_F(Uninstall, RemoveAModelRepairWhatWasDeletedThenUninstallFromThePageAndThe
   harness_->OnUI([&] { manage->Repair(); });
   ASSERT_TRUE(WaitIdle(page, 1));
   EXPECT_EQ(page.reports[0].first, L"修复完成");
+  // The repaired runner proved itself with the model's first answer.
+  ASSERT_FALSE(page.reports[0].second.empty());
+  EXPECT_EQ(page.reports[0].second.back().rfind(L"deepseek-r1:1.5b：首次回答用时 ", 0), 0u)
+      << WideToUtf8(page.reports[0].second.back());
   for (const auto& step : MakeInstallSteps()) {
     EXPECT_TRUE(step->Check(Context()).ok) << step->Name();
   }

@@ -1,3 +1,4 @@
+#include <install/answer_text.h>
 #include <install/first_answer.h>
 
 #include <gtest/gtest.h>
@@ -144,6 +145,44 @@ TEST(FirstAnswer, NothingListeningIsNoServer) {
   const FirstAnswer answer =
       AskFirstAnswer("http://127.0.0.1:" + std::to_string(port), "deepseek-r1:1.5b", options);
   EXPECT_EQ(answer.cause, FirstAnswerCause::NoServer);
+}
+
+}  // namespace
+
+namespace {
+
+// The runner's figures read back, and the smaller model that fits the
+// memory it said was free.
+TEST(FirstAnswer, ASmallerModelIsOfferedByTheRunnersOwnFigures) {
+  EXPECT_EQ(RunnerFigureBytes("15.3 GiB"), static_cast<std::uint64_t>(15.3 * (1ULL << 30)));
+  EXPECT_EQ(RunnerFigureBytes("512.0 MiB"), 512ULL << 20);
+  EXPECT_EQ(RunnerFigureBytes("900 B"), 900u);
+  for (const char* notAFigure : {"", "GiB", "12 XB", "-3 GiB", "nan GiB"}) {
+    EXPECT_EQ(RunnerFigureBytes(notAFigure), 0u) << notAFigure;
+  }
+  const struct {
+    int failed;  // list index
+    FirstAnswerCause cause;
+    const char* needed;
+    const char* available;
+    int offered;
+  } cases[] = {
+      // 14b needs 15.3 of 11.2 GiB: 8b (4.9 of 9.0 GB) needs about 8.3.
+      {3, FirstAnswerCause::NotEnoughMemory, "15.3 GiB", "11.2 GiB", 2},
+      {1, FirstAnswerCause::NotEnoughMemory, "5.2 GiB", "3.0 GiB", 0},
+      {1, FirstAnswerCause::NotEnoughMemory, "5.2 GiB", "0.5 GiB", -1},  // nothing fits
+      {0, FirstAnswerCause::NotEnoughMemory, "1.5 GiB", "1.0 GiB", -1},  // nothing smaller
+      {3, FirstAnswerCause::NotEnoughMemory, "", "11.2 GiB", -1},        // no figures
+      {3, FirstAnswerCause::NotEnoughGraphicsMemory, "15.3 GiB", "11.2 GiB", -1},
+  };
+  for (const auto& c : cases) {
+    FirstAnswer answer;
+    answer.cause = c.cause;
+    answer.neededMemory = c.needed;
+    answer.availableMemory = c.available;
+    EXPECT_EQ(LargestModelThatFits(c.failed, answer), c.offered)
+        << c.failed << " " << c.needed << " " << c.available;
+  }
 }
 
 }  // namespace
