@@ -1,5 +1,7 @@
 #include <ui/sample_states.h>
 
+#include <install/answer_text.h>
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -89,7 +91,7 @@ QStringList SampleStateNames() {
           QStringLiteral("runner"),   QStringLiteral("finished"), QStringLiteral("progress"),
           QStringLiteral("models"),   QStringLiteral("manage"),   QStringLiteral("uninstall"),
           QStringLiteral("repair"),   QStringLiteral("notice"),   QStringLiteral("local_package"),
-          QStringLiteral("gpu")};
+          QStringLiteral("gpu"),      QStringLiteral("loading"),  QStringLiteral("not_answered")};
 }
 
 void ShowSampleState(CMainDlg& window, const QString& state) {
@@ -117,9 +119,25 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
     shown.stage = InstallStage::Model;
     shown.installPull.line =
         W("SampleStates", "deepseek-r1:1.5b  正在启动模型运行程序，首次约需一分钟…");
+  } else if (state == QLatin1String("loading")) {
+    shown.stage = InstallStage::Model;
+    shown.installPull = CInstallEngine::DescribePull(0, "deepseek-r1:1.5b", SamplePull());
+    shown.answer = {AnswerPhase::Loading, AnswerLoadingLine(12'000), {}};
   } else if (state == QLatin1String("finished")) {
     shown.stage = InstallStage::Ready;
     shown.readyModel = W("SampleStates", "已下载 deepseek-r1:1.5b");
+    FirstAnswer answer;
+    answer.cause = FirstAnswerCause::Answered;
+    answer.firstTokenMs = 2'400;
+    shown.answer = {AnswerPhase::Answered, AnswerShortLine(answer), {}};
+  } else if (state == QLatin1String("not_answered")) {
+    // 7b on a machine whose free memory the runner finds too small.
+    shown.stage = InstallStage::Ready;
+    shown.readyModel = W("SampleStates", "已下载 deepseek-r1:7b");
+    const FirstAnswer answer = FirstAnswerFromError(
+        500, "model requires more system memory (5.2 GiB) than is available (3.7 GiB)");
+    shown.answer = {AnswerPhase::Failed, AnswerShortLine(answer),
+                    AnswerFailureText(answer, FirstAnswerLimitMs(0))};
   } else if (state == QLatin1String("gpu")) {
     // The form with a card that holds the selected model.
     if (auto* models = window.findChild<QComboBox*>(QStringLiteral("cbx_Model")))
