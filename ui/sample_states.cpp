@@ -1,7 +1,5 @@
 #include <ui/sample_states.h>
 
-#include <install/answer_text.h>
-
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -122,22 +120,20 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
   } else if (state == QLatin1String("loading")) {
     shown.stage = InstallStage::Model;
     shown.installPull = CInstallEngine::DescribePull(0, "deepseek-r1:1.5b", SamplePull());
-    shown.answer = {AnswerPhase::Loading, AnswerLoadingLine(12'000), {}};
+    shown.answer = {AnswerPhase::Loading,
+                    W("SampleStates", "正在加载模型，第一次需要一些时间… 12 秒"), {}};
   } else if (state == QLatin1String("finished")) {
     shown.stage = InstallStage::Ready;
     shown.readyModel = W("SampleStates", "已下载 deepseek-r1:1.5b");
-    FirstAnswer answer;
-    answer.cause = FirstAnswerCause::Answered;
-    answer.firstTokenMs = 2'400;
-    shown.answer = {AnswerPhase::Answered, AnswerShortLine(answer), {}};
+    shown.answer = {AnswerPhase::Answered, W("SampleStates", "首次回答用时 2.4 秒"), {}};
   } else if (state == QLatin1String("not_answered")) {
     // 7b on a machine whose free memory the runner finds too small.
     shown.stage = InstallStage::Ready;
     shown.readyModel = W("SampleStates", "已下载 deepseek-r1:7b");
-    const FirstAnswer answer = FirstAnswerFromError(
-        500, "model requires more system memory (5.2 GiB) than is available (3.7 GiB)");
-    shown.answer = {AnswerPhase::Failed, AnswerShortLine(answer),
-                    AnswerFailureText(answer, FirstAnswerLimitMs(0))};
+    shown.answer = {AnswerPhase::Failed, W("SampleStates", "内存不足，暂时无法回答"),
+                    W("SampleStates",
+                      "模型已下载，但本机可用内存不够运行它：它需要 5.2 GiB，现在只有 3.7 GiB "
+                      "可用。关闭一些程序后可以再试，或改用较小的模型。")};
   } else if (state == QLatin1String("gpu")) {
     // The form with a card that holds the selected model.
     if (auto* models = window.findChild<QComboBox*>(QStringLiteral("cbx_Model")))

@@ -921,6 +921,26 @@ Click install again; if it fails again, contact support.</translation>
     <context>
         <name>SampleStates</name>
         <message>
+            <source>正在加载模型，第一次需要一些时间… 12 秒</source>
+            <translation>Loading the model; the first time takes a while… 12 s</translation>
+        </message>
+        <message>
+            <source>首次回答用时 2.4 秒</source>
+            <translation>first answer in 2.4 s</translation>
+        </message>
+        <message>
+            <source>已下载 deepseek-r1:7b</source>
+            <translation>Downloaded deepseek-r1:7b</translation>
+        </message>
+        <message>
+            <source>内存不足，暂时无法回答</source>
+            <translation>not enough memory to answer yet</translation>
+        </message>
+        <message>
+            <source>模型已下载，但本机可用内存不够运行它：它需要 5.2 GiB，现在只有 3.7 GiB 可用。关闭一些程序后可以再试，或改用较小的模型。</source>
+            <translation>The model is downloaded, but this computer does not have enough free memory to run it: it needs 5.2 GiB and only 3.7 GiB is available. Close some programs and try again, or use a smaller model.</translation>
+        </message>
+        <message>
             <source>安装包：完好</source>
             <translation>Install package: intact</translation>
         </message>
