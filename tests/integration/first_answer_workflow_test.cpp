@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 
 namespace {
 
@@ -22,6 +23,9 @@ struct AnswerCase {
   const wchar_t* offered;     // the smaller model offered; empty: none
   const char* event;
 };
+
+// Logs name the case, not its bytes.
+void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
 
 bool Has(const std::wstring& text, const wchar_t* part) {
   return text.find(part) != std::wstring::npos;
