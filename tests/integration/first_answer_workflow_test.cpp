@@ -22,6 +22,7 @@ struct AnswerCase {
   const wchar_t* box;         // the box's words; empty: no box
   const wchar_t* offered;     // the smaller model offered; empty: none
   const char* event;
+  long limitMs = 0;           // the first answer's limit; 0: by the model's size
 };
 
 // Logs name the case, not its bytes.
@@ -44,6 +45,7 @@ TEST_P(FirstAnswerWorkflow, TheReadyPageSaysWhetherTheModelAnswered) {
     harness_->view().selectedModel = c.model;
     // The offered model is not taken here: the store keeps what it had.
     harness_->view().answerContinue = false;
+    harness_->engine().pullOptions.firstAnswerLimitMs = c.limitMs;
   });
   Click();
   ASSERT_TRUE(WaitForReadyPage());
@@ -91,6 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"RunnerEndsWhileLoading", 0, "", "1", "50", AnswerPhase::Failed,
                    L"加载时运行程序退出", L"意外退出", L"", "FirstAnswerRunnerEnded"},
         // A slow first load is waited for, its seconds shown, and not failed.
+        AnswerCase{"NoAnswerWithinTheLimit", 0, "", "0", "5000", AnswerPhase::Failed,
+                   L"加载超时", L"1 秒内没有给出回答", L"", "FirstAnswerTimeout", 1000},
         AnswerCase{"SlowFirstLoad", 0, "", "0", "2600", AnswerPhase::Answered, L"首次回答用时 2.",
                    L"", L"", "FirstAnswerOk"}),
     [](const ::testing::TestParamInfo<AnswerCase>& each) { return std::string(each.param.name); });
