@@ -1,7 +1,5 @@
 #include "login_launcher.h"
 
-#include <windows.h>
-
 #include <platform/win32/own_process.h>
 
 namespace platform::win32 {

@@ -45,12 +45,16 @@ bool IsValidId(const std::string& id) {
 // login may expand %NAME% in them, so no text may hold a '%'.
 std::optional<std::wstring> CommandLine(const LoginProgram& program) {
   if (!IsValidId(program.id) || !IsPlainText(program.description)) return std::nullopt;
-  win32::LaunchRequest request;
-  for (const auto* list : {&program.environment, &program.argv}) {
-    for (const std::string& text : *list) {
-      if (!Converts(text) || text.find('%') != std::string::npos) return std::nullopt;
-      (list == &program.argv ? request.argv : request.environment).push_back(Wide(text));
+  const auto widen = [](const std::vector<std::string>& texts, std::vector<std::wstring>* out) {
+    for (const std::string& text : texts) {
+      if (!Converts(text) || text.find('%') != std::string::npos) return false;
+      out->push_back(Wide(text));
     }
+    return true;
+  };
+  win32::LaunchRequest request;
+  if (!widen(program.environment, &request.environment) || !widen(program.argv, &request.argv)) {
+    return std::nullopt;
   }
   std::vector<std::wstring> arguments = win32::LauncherArguments(request);
   if (!win32::ParseLauncherArguments(arguments)) return std::nullopt;
