@@ -178,21 +178,16 @@ TEST_F(RunnerLauncherTest, RefusedArgumentsStartNothing) {
   const fs::path script = home_.root() / "plain" / "ollama.cmd";
   fs::copy_file(built::FakeOllamaProgram(), script);
   const std::string models = "OLLAMA_MODELS=" + Narrow(home_.root() / "models");
+  // The form's finer points are the unit tests' (login_program_win32_test).
   const std::vector<std::vector<std::string>> cases = {
       {},
-      {program, "serve"},                                         // no "--"
+      {program, "serve"},                                            // no "--"
+      {"--env", models, "--"},                                       // no program
       {"--env", "ollama_host=127.0.0.1:1", "--", program, "serve"},  // lower case
-      {"--env", "1HOST=x", "--", program, "serve"},
-      {"--env", "OLLAMA HOST=x", "--", program, "serve"},
-      {"--env", "OLLAMA_HOST", "--", program, "serve"},           // no '='
+      {"--env", "OLLAMA_HOST", "--", program, "serve"},              // no '='
       {"--env", "OLLAMA_MODELS=C:\\a\nb", "--", program, "serve"},
-      {"--env", "OLLAMA_MODELS=C:\\a\rb", "--", program, "serve"},
-      {"--env", models, "--", program, "serve\n"},
-      {"--env"},
-      {"--env", models},
-      {"--env", models, "--"},
+      {"--env", models, "--", program, "serve\r"},
       {"--", "ollama.exe", "serve"},
-      {"--", "runner\\ollama.exe", "serve"},
       {"--", "C:ollama.exe", "serve"},
       {"--", Narrow(home_.root() / "missing" / "ollama.exe"), "serve"},
       {"--", Narrow(home_.root() / "runner"), "serve"},
