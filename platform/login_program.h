@@ -1,9 +1,10 @@
 #pragma once
 // A program that starts with the user's session from the next login on: a
 // systemd user unit where a user manager runs, an XDG autostart entry
-// elsewhere; on Windows a value under the user's Run key, through cmd.exe
-// when there are environment entries, which may then hold no '"' or '%'.
-// Nothing is started now.
+// elsewhere; on Windows a value under the user's Run key naming our launcher
+// (beside our own program), which starts the program hidden with the
+// environment entries: there entry names are [A-Z_][A-Z0-9_]*, argv[0] a
+// .exe and no text holds a '%'. Nothing is started now.
 #include <string>
 #include <vector>
 

@@ -20,6 +20,18 @@ target_compile_definitions(tidewell_test_support PRIVATE
   TIDEWELL_TEST_PACKAGE_FILE="${TIDEWELL_TEST_PACKAGE}")
 add_dependencies(tidewell_test_support tidewell_vendor_service tidewell_setup
                  tidewell_attach_payload fake_ollama tidewell_test_package)
+# Our launcher of the runner at login stands beside the test programs, as it
+# stands beside the program it ships with: the login registration names it
+# there (platform/win32/login_launcher.h).
+set(tidewell_launcher_copy ${CMAKE_CURRENT_BINARY_DIR}/tidewell-runner.exe)
+add_custom_command(
+  OUTPUT ${tidewell_launcher_copy}
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:tidewell_runner_launcher>
+          ${tidewell_launcher_copy}
+  DEPENDS tidewell_runner_launcher
+  VERBATIM)
+add_custom_target(tidewell_launcher_beside_tests DEPENDS ${tidewell_launcher_copy})
+add_dependencies(tidewell_test_support tidewell_launcher_beside_tests)
 
 function(tidewell_test name)
   cmake_parse_arguments(ARG "" "LABEL" "SOURCES;DEPS" ${ARGN})
@@ -145,6 +157,10 @@ tidewell_test(fake_ollama_tests LABEL integration
   SOURCES integration/fake_ollama_test.cpp integration/fake_ollama_win32_test.cpp
   DEPS tidewell_platform JsonCpp::JsonCpp)
 add_dependencies(fake_ollama_tests fake_ollama)
+tidewell_test(runner_launcher_tests LABEL integration
+  SOURCES integration/runner_launcher_win32_test.cpp
+  DEPS tidewell_platform)
+add_dependencies(runner_launcher_tests fake_ollama)
 tidewell_test(fake_program_tests LABEL unit
   SOURCES unit/fakes/ollama_format_test.cpp unit/fakes/chatbox_config_test.cpp
           unit/fakes/chatbox_load_test.cpp unit/fakes/chatbox_program_test.cpp

@@ -1,100 +1,89 @@
 // A program started at login on Windows: a value named by the id under the
-// user's Run key, holding the command line. The Run key has no place for an
-// environment, so with environment entries the line goes through cmd.exe:
-//   "…\cmd.exe" /d /v:off /s /c "set "NAME=VALUE"&&"program" "arg""
-// Inside quotes cmd takes every character as it is except '%', and a '"'
-// would end the quotes; values holding either are refused. A Windows path
-// holds neither '"' nor, in practice, '%'.
+// user's Run key. The Run key holds a command line and no environment, and a
+// console program started from it opens a console window; so the value
+// names our launcher (login_launcher.h), which starts the program hidden
+// with the environment entries and ends:
+//   "C:\…\tidewell-runner.exe" --env NAME=VALUE -- "C:\…\ollama.exe" serve
+// Each word is quoted as the launcher splits its command line again.
 #include <platform/login_program.h>
 
 #include <windows.h>
 
+#include <optional>
+
+#include <platform/command_line.h>
 #include <platform/os_encoding.h>
+#include <platform/win32/login_launcher.h>
 
 namespace platform {
 namespace {
 
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-bool IsSafeText(const std::string& text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '"' || c == '%') return false;
-  }
-  return true;
-}
-
-bool IsAbsolute(const std::wstring& path) {
-  if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return true;
-  return path.size() >= 3 && path[0] == L'\\' && path[1] == L'\\';
-}
-
 // The program's texts are in the narrow encoding of the system's interfaces.
 std::wstring Wide(const std::string& text) { return OsNarrowToWide(text); }
 
 bool Converts(const std::string& text) { return text.empty() || !Wide(text).empty(); }
 
-bool IsValid(const LoginProgram& program) {
-  if (program.id.empty() || program.argv.empty() || !IsAbsolute(Wide(program.argv[0]))) {
-    return false;
-  }
-  for (const char c : program.id) {
-    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) return false;
-  }
-  if (!IsSafeText(program.description)) return false;
-  for (const auto& list : {program.argv, program.environment}) {
-    for (const std::string& value : list) {
-      if (!IsSafeText(value) || !Converts(value)) return false;
-    }
-  }
-  for (const std::string& entry : program.environment) {
-    const auto equals = entry.find('=');
-    if (equals == 0 || equals == std::string::npos) return false;
+bool IsPlainText(const std::string& text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
   }
   return true;
 }
 
-// One argument in quotes as the C runtime splits a command line: with no '"'
-// inside, only backslashes before the closing quote need doubling.
-std::wstring Quoted(const std::wstring& word) {
-  std::wstring out = L"\"" + word;
-  for (auto it = word.rbegin(); it != word.rend() && *it == L'\\'; ++it) out += L'\\';
-  return out + L"\"";
+bool IsValidId(const std::string& id) {
+  if (id.empty()) return false;
+  for (const char c : id) {
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) return false;
+  }
+  return true;
 }
 
-std::wstring CommandInterpreter() {
-  wchar_t folder[MAX_PATH + 1] = {};
-  const UINT length = GetSystemDirectoryW(folder, MAX_PATH + 1);
-  if (length == 0 || length > MAX_PATH) return L"C:\\Windows\\System32\\cmd.exe";
-  return std::wstring(folder, length) + L"\\cmd.exe";
+// The value written for the program; nullopt when it cannot be written
+// safely or the launcher would refuse it. Whoever starts the Run values at
+// login may expand %NAME% in them, so no text may hold a '%'.
+std::optional<std::wstring> CommandLine(const LoginProgram& program) {
+  if (!IsValidId(program.id) || !IsPlainText(program.description)) return std::nullopt;
+  const auto widen = [](const std::vector<std::string>& texts, std::vector<std::wstring>* out) {
+    for (const std::string& text : texts) {
+      if (!Converts(text) || text.find('%') != std::string::npos) return false;
+      out->push_back(Wide(text));
+    }
+    return true;
+  };
+  win32::LaunchRequest request;
+  if (!widen(program.environment, &request.environment) || !widen(program.argv, &request.argv)) {
+    return std::nullopt;
+  }
+  std::vector<std::wstring> arguments = win32::LauncherArguments(request);
+  if (!win32::ParseLauncherArguments(arguments)) return std::nullopt;
+  const std::wstring launcher = win32::LoginLauncherPath();
+  if (launcher.empty() || launcher.find(L'%') != std::wstring::npos) return std::nullopt;
+  arguments.insert(arguments.begin(), launcher);
+  return BuildCommandLine(arguments);
 }
 
-std::wstring CommandLine(const LoginProgram& program) {
-  std::wstring line;
-  for (const std::string& word : program.argv) {
-    line += (line.empty() ? L"" : L" ") + Quoted(Wide(word));
-  }
-  if (program.environment.empty()) return line;
-  std::wstring sets;
-  for (const std::string& entry : program.environment) {
-    sets += L"set \"" + Wide(entry) + L"\"&&";
-  }
-  return Quoted(CommandInterpreter()) + L" /d /v:off /s /c \"" + sets + line + L"\"";
+// The value is of use only while the launcher it names is there.
+bool LauncherPresent() {
+  const DWORD attributes = GetFileAttributesW(win32::LoginLauncherPath().c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 }  // namespace
 
 bool RegisterLoginProgram(const LoginProgram& program) {
-  if (!IsValid(program)) return false;
+  const std::optional<std::wstring> line = CommandLine(program);
+  if (!line || !LauncherPresent()) return false;
   HKEY key = nullptr;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
   const std::wstring name = Wide(program.id);
-  const std::wstring line = CommandLine(program);
   const LSTATUS status =
-      RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(line.c_str()),
-                     static_cast<DWORD>((line.size() + 1) * sizeof(wchar_t)));
+      RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(line->c_str()),
+                     static_cast<DWORD>((line->size() + 1) * sizeof(wchar_t)));
   RegCloseKey(key);
   return status == ERROR_SUCCESS;
 }
@@ -108,9 +97,9 @@ void UnregisterLoginProgram(const std::string& id) {
 }
 
 bool IsLoginProgramRegistered(const LoginProgram& program) {
-  if (!IsValid(program)) return false;
-  const std::wstring expected = CommandLine(program);
-  std::wstring stored(expected.size() + 2, L'\0');
+  const std::optional<std::wstring> expected = CommandLine(program);
+  if (!expected || !LauncherPresent()) return false;
+  std::wstring stored(expected->size() + 2, L'\0');
   DWORD type = 0;
   auto bytes = static_cast<DWORD>(stored.size() * sizeof(wchar_t));
   const LSTATUS status =
@@ -119,7 +108,7 @@ bool IsLoginProgramRegistered(const LoginProgram& program) {
   if (status != ERROR_SUCCESS) return false;
   stored.resize(bytes / sizeof(wchar_t));
   if (!stored.empty() && stored.back() == L'\0') stored.pop_back();
-  return stored == expected;
+  return stored == *expected;
 }
 
 bool IsLoginIdTaken(const std::string& id) {

@@ -5,30 +5,12 @@
 #include <string>
 
 #include <platform/win32/handle.h>
+#include <platform/win32/own_process.h>
 
 namespace platform {
 
-namespace {
-
-// The module's path, however long it is.
-std::wstring OwnPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    if (path.size() >= 32768) return {};
-    path.resize(path.size() * 2);
-  }
-}
-
-}  // namespace
-
 bool MapOwnProgramFile(const std::uint8_t** data, std::size_t* size, std::string* reason) {
-  const std::wstring path = OwnPath();
+  const std::wstring path = win32::OwnProgramPath();
   // Shared for reading only: nobody may change the file while it is mapped.
   win32::Handle file(path.empty()
                          ? INVALID_HANDLE_VALUE
@@ -51,5 +33,23 @@ bool MapOwnProgramFile(const std::uint8_t** data, std::size_t* size, std::string
   *size = static_cast<std::size_t>(length.QuadPart);
   return true;
 }
+
+namespace win32 {
+
+std::wstring OwnProgramPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    if (path.size() >= 32768) return {};
+    path.resize(path.size() * 2);
+  }
+}
+
+}  // namespace win32
 
 }  // namespace platform

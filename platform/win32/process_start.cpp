@@ -54,6 +54,14 @@ Handle InheritableCopy(DWORD which) {
   return Handle(copy);
 }
 
+// The NUL device, inheritable, in place of one of our standard handles.
+Handle NullDevice(DWORD) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  return Handle(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 bool HasFolderPart(const std::wstring& program) {
   return program.find_first_of(L"\\/:") != std::wstring::npos;
 }
@@ -68,11 +76,12 @@ Started Start(const StartRequest& request) {
 
   // Only the standard handles reach the child: a long-lived program we
   // start must not keep our files, pipes or sockets open.
-  Handle input = InheritableCopy(STD_INPUT_HANDLE);
+  auto standardCopy = request.nullStandardHandles ? NullDevice : InheritableCopy;
+  Handle input = standardCopy(STD_INPUT_HANDLE);
   Handle output;
   Handle errors;
-  if (request.output == nullptr) output = InheritableCopy(STD_OUTPUT_HANDLE);
-  if (request.errors == nullptr) errors = InheritableCopy(STD_ERROR_HANDLE);
+  if (request.output == nullptr) output = standardCopy(STD_OUTPUT_HANDLE);
+  if (request.errors == nullptr) errors = standardCopy(STD_ERROR_HANDLE);
   const HANDLE standard[3] = {input.get(),
                               request.output != nullptr ? request.output : output.get(),
                               request.errors != nullptr ? request.errors : errors.get()};

@@ -16,6 +16,11 @@ struct StartRequest {
   std::wstring workingDirectory;         // empty: ours
   bool hidden = false;                   // no window: SW_HIDE, and no console of its own
   bool breakaway = false;                // out of the job we are in, when it lets us
+  // Its standard handles are the NUL device where not given below, never
+  // ours: a program that outlives us keeps nothing of our caller's open.
+  // (Without handles of its own a console program may be handed ours: Wine
+  // does so.)
+  bool nullStandardHandles = false;
   // Where its standard output and error go; null: ours.
   HANDLE output = nullptr;
   HANDLE errors = nullptr;

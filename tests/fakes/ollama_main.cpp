@@ -11,6 +11,7 @@
 #include <platform/standard_streams.h>
 #include <tests/fakes/ollama_client.h>
 #include <tests/fakes/ollama_server.h>
+#include <tests/fakes/ollama_start_report.h>
 
 namespace {
 
@@ -53,7 +54,9 @@ int main(int argc, char** argv) {
   }
   if (command == "-v" || command == "--version") return fake_ollama::ShowVersion();
   if (command == "serve" || command == "start") {
-    return args == 0 ? fake_ollama::Serve() : WrongArgs(0, args);
+    if (args != 0) return WrongArgs(0, args);
+    fake_ollama::WriteStartReport();
+    return fake_ollama::Serve();
   }
   if (command == "list" || command == "ls") {
     return fake_ollama::ListModels(args > 0 ? argv[2] : "");

@@ -3,13 +3,15 @@
 #include <platform/known_folders.h>
 #include <platform/login_program.h>
 #include <platform/os_encoding.h>
+#include <platform/os_info.h>
 #include <tests/support/user_sandbox.h>
 
 namespace {
 
-// An absolute path on this system; nothing is written there.
+// An absolute path to a program on this system; nothing is written there.
 std::string ProgramPath(const std::wstring& name) {
-  return platform::WideToOsNarrow(platform::TempFolder() + platform::PathSeparator() + name);
+  return platform::WideToOsNarrow(platform::TempFolder() + platform::PathSeparator() + name +
+                                  platform::ExecutableSuffix());
 }
 
 platform::LoginProgram Program(const std::string& path) {
@@ -25,7 +27,7 @@ TEST(LoginProgram, RegisteredAsGivenUntilUnregistered) {
   EXPECT_FALSE(platform::IsLoginProgramRegistered(Program(path)));
   ASSERT_TRUE(platform::RegisterLoginProgram(Program(path)));
   EXPECT_TRUE(platform::IsLoginProgramRegistered(Program(path)));
-  EXPECT_FALSE(platform::IsLoginProgramRegistered(Program(path + "-other")));
+  EXPECT_FALSE(platform::IsLoginProgramRegistered(Program(ProgramPath(L"另一个"))));
   auto noEnvironment = Program(path);
   noEnvironment.environment.clear();
   EXPECT_FALSE(platform::IsLoginProgramRegistered(noEnvironment));
@@ -42,7 +44,7 @@ TEST(LoginProgram, UnsafeValuesAreRefusedAndNothingIsRegistered) {
   UserSandbox sandbox;
   const std::string path = ProgramPath(L"o");
   for (const auto& program :
-       {Program(path + "\nbreak"), Program("relative/ollama"), Program(path + "\there"),
+       {Program(ProgramPath(L"o\nbreak")), Program("relative/ollama"), Program(ProgramPath(L"o\there")),
         platform::LoginProgram{"Bad Id", "d", {path}, {}},
         platform::LoginProgram{"ok", "d", {path}, {"=novalue"}},
         platform::LoginProgram{"ok", "d", {path}, {"NOEQUALS"}},

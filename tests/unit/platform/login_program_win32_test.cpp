@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <platform/command_line.h>
 #include <platform/login_program.h>
+#include <platform/win32/login_launcher.h>
 #include <tests/support/user_sandbox.h>
 
 namespace {
@@ -16,14 +18,14 @@ std::wstring RunValue(const wchar_t* name) {
   return data;
 }
 
-std::wstring Shell() {
-  wchar_t folder[MAX_PATH + 1] = {};
-  const UINT length = GetSystemDirectoryW(folder, MAX_PATH + 1);
-  return L"\"" + std::wstring(folder, length) + L"\\cmd.exe\"";
+// Our launcher beside this program, as the line names it.
+std::wstring Launcher() {
+  return platform::QuoteProgramName(platform::win32::LoginLauncherPath());
 }
 
-// The Run key's value is the command line the shell starts at login.
-TEST(LoginProgramRunKey, TheCommandLineQuotesEveryWord) {
+// The Run key's value is the command line the shell starts at login: our
+// launcher, never cmd.exe, with the words quoted as the launcher splits them.
+TEST(LoginProgramRunKey, TheLineNamesOurLauncherWithTheEnvironmentAndTheProgram) {
   UserSandbox sandbox;
   struct Case {
     platform::LoginProgram program;
@@ -31,13 +33,14 @@ TEST(LoginProgramRunKey, TheCommandLineQuotesEveryWord) {
   };
   const Case cases[] = {
       {{"plain", "d", {"C:\\Program Files\\o.exe", "serve"}, {}},
-       L"\"C:\\Program Files\\o.exe\" \"serve\""},
-      // A trailing backslash must not escape the closing quote.
-      {{"folder-arg", "d", {"C:\\o.exe", "D:\\models\\"}, {}}, L"\"C:\\o.exe\" \"D:\\models\\\\\""},
-      // '&', '^', '|' and '<' are plain text inside cmd's quotes.
-      {{"with-env", "d", {"C:\\a&b^c\\o.exe", "serve"}, {"OLLAMA_MODELS=D:\\x|y<z", "H=1"}},
-       Shell() + L" /d /v:off /s /c \"set \"OLLAMA_MODELS=D:\\x|y<z\"&&set \"H=1\"&&"
-                 L"\"C:\\a&b^c\\o.exe\" \"serve\"\""},
+       Launcher() + L" -- \"C:\\Program Files\\o.exe\" serve"},
+      // A trailing backslash must not escape a closing quote.
+      {{"folder-arg", "d", {"C:\\o.exe", "D:\\my models\\"}, {}},
+       Launcher() + L" -- C:\\o.exe \"D:\\my models\\\\\""},
+      // '&', '^', '|' and '<' are plain text: no shell reads the line.
+      {{"with-env", "d", {"C:\\a&b^c\\o.exe", "serve"}, {"OLLAMA_MODELS=D:\\x y|z<", "H=1"}},
+       Launcher() + L" --env \"OLLAMA_MODELS=D:\\x y|z<\" --env H=1 -- C:\\a&b^c\\o.exe serve"},
+      {{"quote", "d", {"C:\\o.exe", "a\"b"}, {}}, Launcher() + L" -- C:\\o.exe \"a\\\"b\""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.program.id);
@@ -50,17 +53,56 @@ TEST(LoginProgramRunKey, TheCommandLineQuotesEveryWord) {
   }
 }
 
-// A '"' would end the quotes and '%' expands even inside them.
-TEST(LoginProgramRunKey, WhatCmdWouldReadAsSyntaxIsRefused) {
+// What the launcher would refuse is never registered; '%' may be expanded
+// by whoever starts the Run values.
+TEST(LoginProgramRunKey, WhatTheLauncherWouldRefuseIsNotRegistered) {
   UserSandbox sandbox;
   for (const platform::LoginProgram& program :
-       {platform::LoginProgram{"q", "d", {"C:\\o.exe", "a\"b"}, {}},
-        platform::LoginProgram{"p", "d", {"C:\\100%\\o.exe"}, {}},
+       {platform::LoginProgram{"p", "d", {"C:\\100%\\o.exe"}, {}},
         platform::LoginProgram{"e", "d", {"C:\\o.exe"}, {"X=%PATH%"}},
+        platform::LoginProgram{"l", "d", {"C:\\o.exe"}, {"lower=1"}},
+        platform::LoginProgram{"b", "d", {"C:\\o.exe"}, {"A B=1"}},
+        platform::LoginProgram{"n", "d", {"C:\\o.exe"}, {"9A=1"}},
+        platform::LoginProgram{"x", "d", {"C:\\o.cmd"}, {}},
+        platform::LoginProgram{"r", "d", {"o.exe"}, {}},
         platform::LoginProgram{"s", "d", {"/opt/o"}, {}}}) {
     EXPECT_FALSE(platform::RegisterLoginProgram(program)) << program.id;
+    EXPECT_FALSE(platform::IsLoginIdTaken(program.id)) << program.id;
   }
-  EXPECT_EQ(RunValue(L"q"), L"(none)");
+}
+
+// The launcher's own reading of its arguments, one row per form.
+TEST(LoginLauncherArguments, ReadBackAsWrittenOrRefused) {
+  const platform::win32::LaunchRequest request{{L"OLLAMA_HOST=127.0.0.1:1", L"_X9=a=b"},
+                                               {L"\\\\host\\share\\o.EXE", L"serve", L""}};
+  const auto read = platform::win32::ParseLauncherArguments(
+      platform::win32::LauncherArguments(request));
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->environment, request.environment);
+  EXPECT_EQ(read->argv, request.argv);
+  struct Case {
+    std::vector<std::wstring> arguments;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {{L"--", L"C:\\o.exe"}, true},
+      {{L"--env", L"A=", L"--", L"C:\\o.exe"}, true},
+      {{L"--", L"C:\\o.exe", L"--env", L"a"}, true},  // the program's own words
+      {{L"C:\\o.exe"}, false},
+      {{L"--env", L"A=1", L"C:\\o.exe"}, false},
+      {{L"--environment", L"A=1", L"--", L"C:\\o.exe"}, false},
+      {{L"--env", L"A=1\t", L"--", L"C:\\o.exe"}, false},
+      {{L"--", L"C:\\o.exe", L"x\ny"}, false},
+      {{L"--", L"C:\\.exe"}, false},
+      {{L"--", L"\\\\?\\C:\\o.exe"}, false},
+      {{L"--", L"\\o.exe"}, false},
+      {{L"--"}, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::win32::ParseLauncherArguments(c.arguments).has_value(), c.accepted)
+        << c.arguments.size() << " " << std::string(c.arguments.back().begin(),
+                                                     c.arguments.back().end());
+  }
 }
 
 }  // namespace
