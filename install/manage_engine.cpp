@@ -210,7 +210,17 @@ void CManageEngine::Update() {
             [this, context](Action::IAction* action) {
               StepContext asking = context;
               // A running client is closed for the update only when the user agrees.
-              asking.restartClient = AskBeforeRestartingChatbox(m_questions, action);
+              asking.restartClient = [this, action] {
+                return action->RunOnUI([this] {
+                         return m_questions.AskToContinue(
+                                    TW_TR("ManageEngine",
+                                          "更新需要关闭正在运行的 Chatbox，更新后会重新打开。"
+                                          "现在关闭吗？"),
+                                    TW_TR("ManageEngine", "更新"))
+                                    ? 1
+                                    : 0;
+                       }) == 1;
+              };
               UpdateCalls calls;
               calls.report = [this](const std::string& event) {
                 m_installEngine.ReportEvent(event, false);

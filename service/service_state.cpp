@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-include <base/package_version.h>
+#include <base/package_version.h>
 #include <config/app_constants.h>
 #include <config/json_text.h>
 #include <platform/atomic_file.h>
