@@ -117,12 +117,14 @@ UpdateStage PendingUpdateStage() {
 }
 
 std::string PendingUpdateVersion() {
-  const RecordedValue* version = LoadInstallRecord().FindValue(kKind, "version");
+  const InstallRecord record = LoadInstallRecord();
+  const RecordedValue* version = record.FindValue(kKind, "version");
   return version != nullptr ? WideToUtf8(version->value) : std::string();
 }
 
 InstallLayout PendingUpdateLayout() {
-  const RecordedValue* folder = LoadInstallRecord().FindValue(kKind, "folder");
+  const InstallRecord record = LoadInstallRecord();
+  const RecordedValue* folder = record.FindValue(kKind, "folder");
   return MakeInstallLayout(folder != nullptr ? folder->value : std::wstring());
 }
 
@@ -191,7 +193,8 @@ bool FinishUpdate(const InstallLayout& layout, const std::string& version) {
 }
 
 std::string InstalledPackageVersion(bool* found) {
-  const RecordedValue* version = LoadInstallRecord().FindValue(kPackageKind, "version");
+  const InstallRecord record = LoadInstallRecord();
+  const RecordedValue* version = record.FindValue(kPackageKind, "version");
   if (found != nullptr) *found = version != nullptr;
   return version != nullptr ? WideToUtf8(version->value) : std::string();
 }

@@ -33,6 +33,20 @@ std::map<std::string, std::string> Tree(const fs::path& root) {
   return out;
 }
 
+// The names whose bytes differ between two trees, or that only one has.
+std::string Differences(const std::map<std::string, std::string>& a,
+                        const std::map<std::string, std::string>& b) {
+  std::string names;
+  for (const auto& [name, bytes] : a) {
+    const auto other = b.find(name);
+    if (other == b.end() || other->second != bytes) names += name + " ";
+  }
+  for (const auto& [name, bytes] : b) {
+    if (a.count(name) == 0) names += name + " ";
+  }
+  return names;
+}
+
 class Update : public Uninstall {
  protected:
   Update() {
@@ -124,7 +138,7 @@ TEST_F(Update, ToTheNextPackageFromThePageAndTheTerminalKeepingModelsAndChats) {
       EXPECT_EQ(page.status.updateVersion, "");
     }
     EXPECT_EQ(Kept(), kept);
-    EXPECT_NE(Programs(), programs);
+    EXPECT_NE(Differences(Programs(), programs), "");
     EXPECT_EQ(RunnerVersion(), "0.6.0");
     EXPECT_EQ(InstalledPackageVersion(nullptr), "1.10");
     EXPECT_FALSE(UpdateOffered("1.10"));
@@ -158,7 +172,7 @@ TEST_F(Update, ARunnerThatDoesNotAnswerIsRolledBackToTheOldOneWhichAnswers) {
     StepContext context = Context();
     const UpdateReport report = UpdatePackage(context, {});
     EXPECT_EQ(report.result, UpdateResult::RolledBack) << WideToUtf8(report.cause);
-    EXPECT_EQ(Programs(), programs);
+    EXPECT_EQ(Differences(Programs(), programs), "");
     EXPECT_EQ(Kept(), kept);
     EXPECT_EQ(RunnerVersion(), "0.5.7");
     EXPECT_EQ(InstalledPackageVersion(nullptr), "1.9");
@@ -206,7 +220,9 @@ TEST_F(Update, OneBrokenOffAtAnyStepIsFinishedOrRolledBackByTheNextStart) {
     EXPECT_EQ(Kept(), kept);
     EXPECT_EQ(InstalledPackageVersion(nullptr), cut.updated ? "1.10" : "1.9");
     EXPECT_EQ(RunnerVersion(), cut.updated ? "0.6.0" : "0.5.7");
-    if (!cut.updated) EXPECT_EQ(Programs(), programs);
+    if (!cut.updated) {
+      EXPECT_EQ(Differences(Programs(), programs), "");
+    }
     ASSERT_NO_FATAL_FAILURE(ExpectAnswersOn(address));
   }
 }
