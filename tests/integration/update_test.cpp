@@ -6,8 +6,10 @@
 #include <tests/integration/uninstall_fixture.h>
 
 #include <map>
+#include <optional>
 
 #include <install/first_answer.h>
+#include <install/install_record.h>
 #include <install/package_update.h>
 #include <install/update_command.h>
 #include <install/update_journal.h>
@@ -158,6 +160,35 @@ TEST_F(Update, ToTheNextPackageFromThePageAndTheTerminalKeepingModelsAndChats) {
     }
     harness_->OnUI([] { GetServiceState().packageVersion = "1.9"; });
   }
+}
+
+TEST_F(Update, IsOfferedOnlyForANewerVersionOrOverAnInstallationFromBeforeVersions) {
+  ASSERT_NO_FATAL_FAILURE(InstallFirstVersion());
+  struct Row {
+    std::optional<std::string> installed;  // nothing: made before versions were recorded
+    std::string named;
+    bool offered;
+  };
+  for (const Row& row : std::vector<Row>{{"1.9", "1.10", true},
+                                         {"1.10", "1.9", false},
+                                         {"1.10", "1.10.0", false},
+                                         {"1.9", "", false},
+                                         {"1.9", "1.10-beta", false},
+                                         {std::nullopt, "1.0", true},
+                                         {"", "1.10", false}}) {
+    SCOPED_TRACE(row.installed.value_or("none") + " → " + row.named);
+    UpdateInstallRecord([&](InstallRecord& record) {
+      if (row.installed) {
+        record.SetValue("package", "version", Utf8ToWide(*row.installed));
+      } else {
+        record.DropValue("package", "version");
+      }
+    });
+    EXPECT_EQ(UpdateOffered(row.named), row.offered);
+  }
+  // Nothing of ours installed: nothing to update.
+  ASSERT_TRUE(UninstallEverything(Context()).ok);
+  EXPECT_FALSE(UpdateOffered("99"));
 }
 
 TEST_F(Update, ARunnerThatDoesNotAnswerIsRolledBackToTheOldOneWhichAnswers) {
