@@ -118,8 +118,7 @@ class Run {
     }
     SetUpdateStage(UpdateStage::Finish, m_version, m_layout);
     Hook("clean-up");
-    if (!FinishUpdate(m_layout, m_version))
-      m_report.lines.push_back(TW_TR("PackageUpdate", "旧版本的文件未能全部删除，下次启动时继续"));
+    Finish();
     if (clientRan) StartChatbox(m_layout);
     m_report.result = UpdateResult::Updated;
     m_report.lines.push_back(install_step::Fill(
@@ -155,11 +154,7 @@ class Run {
   // answered, otherwise rolled back.
   UpdateReport Resume(UpdateStage stage) {
     if (stage == UpdateStage::Finish) {
-      if (!FinishUpdate(m_layout, m_version)) {
-        m_report.result = UpdateResult::Incomplete;
-        m_report.lines.push_back(TW_TR("PackageUpdate", "旧版本的文件未能全部删除，下次启动时继续"));
-        return m_report;
-      }
+      Finish();
       m_report.result = UpdateResult::Updated;
       m_report.lines.push_back(install_step::Fill(TW_TR("PackageUpdate", "上次的更新已完成：%ls"),
                                                   Utf8ToWide(m_version)));
@@ -174,6 +169,13 @@ class Run {
     m_report.result = UpdateResult::NotStarted;
     m_report.cause = cause;
     return m_report;
+  }
+  // The old programs go; what of them stays is named.
+  void Finish() {
+    std::vector<std::wstring> left;
+    if (FinishUpdate(m_layout, m_version, &left)) return;
+    m_report.lines.push_back(TW_TR("PackageUpdate", "旧版本的以下文件未能删除，下次更新时再删除："));
+    m_report.lines.insert(m_report.lines.end(), left.begin(), left.end());
   }
   void Hook(const char* step) const {
     if (m_context.beforeStep) m_context.beforeStep(step);

@@ -4,6 +4,7 @@
 #include <array>
 #include <filesystem>
 
+#include <base/package_version.h>
 #include <base/text_helpers.h>
 #include <install/chatbox_process.h>
 #include <install/install_record.h>
@@ -148,6 +149,8 @@ std::wstring SetAsideFolder(const InstallLayout& layout) {
 
 bool SetAsideOldPrograms(const InstallLayout& layout) {
   const std::wstring aside = SetAsideFolder(layout);
+  // What an earlier update could not remove of its old programs.
+  RemoveRecorded(aside);
   if (ClaimFolder(aside, "update") != FolderClaim::Ours) return false;
   for (const std::wstring& part : Parts(layout)) {
     if (!Exists(part)) continue;
@@ -182,14 +185,16 @@ bool RestoreOldPrograms(const InstallLayout& layout, std::vector<std::wstring>* 
   return true;
 }
 
-bool FinishUpdate(const InstallLayout& layout, const std::string& version) {
-  const std::wstring aside = SetAsideFolder(layout);
-  for (const std::wstring& part : Parts(layout)) FollowMove(part, Join(aside, Leaf(part)));
-  const Removal removal = RemoveRecorded(aside);
-  if (!removal.ok) return false;
-  RecordPackageVersion(version);
+bool FinishUpdate(const InstallLayout& layout, const std::string& version,
+                  std::vector<std::wstring>* left) {
+  const Removal removal = RemoveRecorded(SetAsideFolder(layout));
+  if (left != nullptr) left->insert(left->end(), removal.left.begin(), removal.left.end());
+  // The new programs answered: that stands whatever of the old stays (a
+  // file the user put there, one in use), and the next update takes back
+  // what is ours of it first.
+  RecordPackageVersion(IsPackageVersion(version) ? version : std::string());
   DropStage();
-  return true;
+  return removal.ok && removal.left.empty();
 }
 
 std::string InstalledPackageVersion(bool* found) {

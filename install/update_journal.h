@@ -43,9 +43,11 @@ bool SetAsideOldPrograms(const InstallLayout& layout);
 // what stood in the way.
 bool RestoreOldPrograms(const InstallLayout& layout, std::vector<std::wstring>* left);
 
-// The set-aside folder goes (only what the record says we made) and the
-// stage is cleared; the version becomes the installed one.
-bool FinishUpdate(const InstallLayout& layout, const std::string& version);
+// The set-aside folder goes (only what the record says we made), the
+// version becomes the installed one and the stage is cleared. False when
+// something of it stayed (named in left).
+bool FinishUpdate(const InstallLayout& layout, const std::string& version,
+                  std::vector<std::wstring>* left);
 
 // The installed package's version in the record; found false for an
 // installation made before versions were recorded.

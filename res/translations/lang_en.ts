@@ -813,8 +813,8 @@ This frees about %ls of disk space; you can download it again when needed.</tran
             <translation>Asking %ls for its first answer…</translation>
         </message>
         <message>
-            <source>旧版本的文件未能全部删除，下次启动时继续</source>
-            <translation>Not all files of the old version could be removed; the next start goes on</translation>
+            <source>旧版本的以下文件未能删除，下次更新时再删除：</source>
+            <translation>These files of the old version could not be removed; the next update removes them:</translation>
         </message>
         <message>
             <source>已更新到 %ls：Ollama 和 Chatbox 已替换，模型和聊天记录保持不变</source>

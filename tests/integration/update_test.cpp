@@ -214,6 +214,26 @@ TEST_F(Update, ARunnerThatDoesNotAnswerIsRolledBackToTheOldOneWhichAnswers) {
   }
 }
 
+TEST_F(Update, AFileOfTheUsersInAReplacedFolderIsKeptAndNamed) {
+  if (!SetupsCarryVariables()) GTEST_SKIP() << "the setups here cannot play another runner";
+  ASSERT_NO_FATAL_FAILURE(InstallFirstVersion());
+  std::ofstream(install_ / "ollama_location" / "notes.txt") << "mine";
+  OfferNextVersion();
+  StepContext context = Context();
+  const UpdateReport report = UpdatePackage(context, {});
+  EXPECT_EQ(report.result, UpdateResult::Updated);
+  const fs::path kept = install_ / "update_previous" / "ollama_location" / "notes.txt";
+  EXPECT_EQ(ReadTextFile(kept), "mine");
+  std::string said;
+  for (const std::wstring& line : report.lines) said += WideToUtf8(line) + "\n";
+  EXPECT_NE(std::find(report.lines.begin(), report.lines.end(), platform::WidePath(kept)),
+            report.lines.end())
+      << said;
+  // Only the user's file and the folders holding it stay of the old runner.
+  EXPECT_EQ(Tree(install_ / "update_previous").size(), 2u);
+  EXPECT_EQ(InstalledPackageVersion(nullptr), "1.10");
+}
+
 TEST_F(Update, OneBrokenOffAtAnyStepIsFinishedOrRolledBackByTheNextStart) {
   if (!SetupsCarryVariables()) GTEST_SKIP() << "the setups here cannot play another runner";
   ASSERT_NO_FATAL_FAILURE(InstallFirstVersion());

@@ -218,7 +218,7 @@ TEST_F(ManagePageTest, BusyTurnsEveryButtonOffUntilItEnds) {
     return on;
   };
   const int all = static_cast<int>(page_->findChildren<QAbstractButton*>().size());
-  ASSERT_EQ(all, 4);  // two removes, repair, uninstall
+  ASSERT_EQ(all, 5);  // two removes, update (hidden: no newer package), repair, uninstall
   auto* busy = page_->findChild<QLabel*>("manageBusy");
   page_->ShowManageBusy(L"正在删除 deepseek-r1:7b…");
   EXPECT_EQ(enabledButtons(), 0);
