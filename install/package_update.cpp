@@ -78,10 +78,11 @@ class Run {
     if (!UpdateOffered(m_version))
       return NotStarted(TW_TR("PackageUpdate", "已是最新版本，无需更新"));
     Hook("stop");
-    const bool clientRan = ChatboxRunsIn(m_layout.chatboxFolder);
-    if (clientRan && (!m_context.restartClient || !m_context.restartClient()))
+    m_clientRan = ChatboxRunsIn(m_layout.chatboxFolder);
+    if (m_clientRan && (!m_context.restartClient || !m_context.restartClient()))
       return NotStarted(TW_TR("PackageUpdate", "Chatbox 正在运行，关闭后再更新即可"));
     Say(TW_TR("PackageUpdate", "正在停止模型服务和 Chatbox…"));
+    m_stopped = true;
     if (!PerformUndo("server") || !StopChatboxIn(m_layout.chatboxFolder))
       return NotStarted(TW_TR("PackageUpdate", "无法结束正在运行的 Ollama 或 Chatbox"));
     Report("UpdateStart");
@@ -119,7 +120,7 @@ class Run {
     SetUpdateStage(UpdateStage::Finish, m_version, m_layout);
     Hook("clean-up");
     Finish();
-    if (clientRan) StartChatbox(m_layout);
+    if (m_clientRan) StartChatbox(m_layout);
     m_report.result = UpdateResult::Updated;
     m_report.lines.push_back(install_step::Fill(
         TW_TR("PackageUpdate", "已更新到 %ls：Ollama 和 Chatbox 已替换，模型和聊天记录保持不变"),
@@ -146,6 +147,7 @@ class Run {
         EnsureRunnerServer(m_layout, {}, kRunnerServerAnswerTimeoutMs) == RunnerServerState::Ready;
     m_report.lines.push_back(answers ? TW_TR("PackageUpdate", "已恢复旧版本，模型服务正常运行")
                                      : TW_TR("PackageUpdate", "已恢复旧版本，但模型服务没有启动"));
+    if (m_clientRan) StartChatbox(m_layout);
     Report("UpdateRolledBack");
     return m_report;
   }
@@ -168,6 +170,11 @@ class Run {
   UpdateReport NotStarted(const std::wstring& cause) {
     m_report.result = UpdateResult::NotStarted;
     m_report.cause = cause;
+    // What was stopped for nothing runs again as it did.
+    if (m_stopped) {
+      EnsureRunnerServer(m_layout, {}, kRunnerServerAnswerTimeoutMs);
+      if (m_clientRan) StartChatbox(m_layout);
+    }
     return m_report;
   }
   // The old programs go; what of them stays is named.
@@ -206,6 +213,8 @@ class Run {
   const UpdateCalls& m_calls;
   const InstallLayout& m_layout;
   const std::string& m_version;
+  bool m_clientRan = false;  // our chat client ran: it is started again at the end
+  bool m_stopped = false;    // our server and client were stopped
   UpdateReport m_report;
 };
 

@@ -214,6 +214,29 @@ TEST_F(Update, ARunnerThatDoesNotAnswerIsRolledBackToTheOldOneWhichAnswers) {
   }
 }
 
+TEST_F(Update, ARunningChatClientIsClosedOnlyWhenTheUserAgreesAndStartedAgain) {
+  if (!SetupsCarryVariables()) GTEST_SKIP() << "the setups here cannot play another runner";
+  ASSERT_NO_FATAL_FAILURE(InstallFirstVersion());
+  const InstallLayout layout = MakeInstallLayout(platform::WidePath(install_));
+  for (const bool agrees : {false, true}) {
+    SCOPED_TRACE(agrees ? "agrees" : "declines");
+    ASSERT_TRUE(StartChatbox(layout));
+    OfferNextVersion();
+    StepContext context = Context();
+    int asked = 0;
+    context.restartClient = [&] {
+      ++asked;
+      return agrees;
+    };
+    const UpdateReport report = UpdatePackage(context, {});
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(report.result, agrees ? UpdateResult::Updated : UpdateResult::NotStarted);
+    EXPECT_TRUE(ChatboxRunsIn(layout.chatboxFolder));
+    EXPECT_EQ(InstalledPackageVersion(nullptr), agrees ? "1.10" : "1.9");
+  }
+  EXPECT_TRUE(StopChatboxIn(layout.chatboxFolder));
+}
+
 TEST_F(Update, AFileOfTheUsersInAReplacedFolderIsKeptAndNamed) {
   if (!SetupsCarryVariables()) GTEST_SKIP() << "the setups here cannot play another runner";
   ASSERT_NO_FATAL_FAILURE(InstallFirstVersion());
