@@ -201,8 +201,12 @@ TEST_F(Update, ARunnerThatDoesNotAnswerIsRolledBackToTheOldOneWhichAnswers) {
     SCOPED_TRACE(static_cast<int>(runner));
     OfferNextVersion(runner);
     StepContext context = Context();
-    const UpdateReport report = UpdatePackage(context, {});
+    std::vector<std::string> events;
+    UpdateCalls calls;
+    calls.report = [&](const std::string& event) { events.push_back(event); };
+    const UpdateReport report = UpdatePackage(context, calls);
     EXPECT_EQ(report.result, UpdateResult::RolledBack) << WideToUtf8(report.cause);
+    EXPECT_EQ(events, (std::vector<std::string>{"UpdateStart", "UpdateRolledBack"}));
     EXPECT_EQ(Differences(Programs(), programs), "");
     EXPECT_EQ(Kept(), kept);
     EXPECT_EQ(RunnerVersion(), "0.5.7");
