@@ -10,13 +10,13 @@
 #include <catalogue/model_catalogue.h>
 #include <install/chatbox_client.h>
 #include <install/engine_task.h>
-#include <install/update_journal.h>
 #include <install/install_steps.h>
 #include <install/ollama_runner.h>
 #include <install/owned_files.h>
 #include <install/progress_text.h>
 #include <install/pull_failure.h>
 #include <install/runner_server.h>
+#include <install/update_journal.h>
 #include <service/service_state.h>
 
 namespace {

@@ -162,6 +162,19 @@ TEST_F(Update, ToTheNextPackageFromThePageAndTheTerminalKeepingModelsAndChats) {
   }
 }
 
+TEST_F(Update, TheTerminalSaysWhenNothingNewerIsNamedAndChangesNothing) {
+  ASSERT_NO_FATAL_FAILURE(InstallFirstVersion());
+  const auto programs = Programs();
+  std::istringstream none;
+  std::ostringstream said;
+  EXPECT_EQ(RunUpdateCommand(none, said), kUpdateDone);
+  EXPECT_NE(said.str().find("No update: the installed package is version 1.9, the service names 1.9."),
+            std::string::npos)
+      << said.str();
+  EXPECT_EQ(Differences(Programs(), programs), "");
+  EXPECT_EQ(InstalledPackageVersion(nullptr), "1.9");
+}
+
 TEST_F(Update, IsOfferedOnlyForANewerVersionOrOverAnInstallationFromBeforeVersions) {
   ASSERT_NO_FATAL_FAILURE(InstallFirstVersion());
   struct Row {
