@@ -244,8 +244,12 @@ bool FinishPendingUpdate(UpdateReport* report, const UpdateCalls& calls) {
   StepContext context;
   context.installation.layout = PendingUpdateLayout();
   context.installation.packageVersion = PendingUpdateVersion();
-  // A folder that is no absolute path is none of ours to work in.
-  if (!platform::OsPath(context.installation.layout.installFolder).is_absolute()) return false;
+  // A folder that is no absolute path is none of ours to work in: the stage
+  // goes, or every start would find it again.
+  if (!platform::OsPath(context.installation.layout.installFolder).is_absolute()) {
+    SetUpdateStage(UpdateStage::None, {}, context.installation.layout);
+    return false;
+  }
   UpdateReport finished = Run(context, calls).Resume(stage);
   if (report != nullptr) *report = std::move(finished);
   return true;

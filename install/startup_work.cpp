@@ -184,11 +184,12 @@ void CInstallEngine::FinishBrokenOffUpdate(Action::IAction* action) {
   UpdateCalls calls;
   calls.report = [this](const std::string& event) { ReportEvent(event, false); };
   UpdateReport report;
-  FinishPendingUpdate(&report, calls);
+  const bool settled = FinishPendingUpdate(&report, calls);
   OnWindow(action, [&] {
+    SetManageWorkRunning(false);
+    if (!settled) return;
     std::wstring text = report.cause.empty() ? std::wstring() : report.cause + L"\n";
     for (const std::wstring& line : report.lines) text += line + L"\n";
-    SetManageWorkRunning(false);
     ShowMessage(text, UpdateReportTitle(report));
   });
 }
