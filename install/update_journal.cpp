@@ -152,6 +152,10 @@ bool SetAsideOldPrograms(const InstallLayout& layout) {
   // What an earlier update could not remove of its old programs.
   RemoveRecorded(aside);
   if (ClaimFolder(aside, "update") != FolderClaim::Ours) return false;
+  // The old programs wait there for no one else.
+  std::error_code ec;
+  std::filesystem::permissions(platform::OsPath(aside), std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::replace, ec);
   for (const std::wstring& part : Parts(layout)) {
     if (!Exists(part)) continue;
     // Only what the record says we made is moved: anything else there

@@ -272,8 +272,11 @@ TEST_F(Update, AFileOfTheUsersInAReplacedFolderIsKeptAndNamed) {
   EXPECT_NE(std::find(report.lines.begin(), report.lines.end(), platform::WidePath(kept)),
             report.lines.end())
       << said;
-  // Only the user's file and the folders holding it stay of the old runner.
+  // Only the user's file and the folders holding it stay of the old runner,
+  // in a folder only its owner may enter.
   EXPECT_EQ(Tree(install_ / "update_previous").size(), 2u);
+  EXPECT_EQ(fs::status(install_ / "update_previous").permissions() & fs::perms::all,
+            fs::perms::owner_all);
   EXPECT_EQ(InstalledPackageVersion(nullptr), "1.10");
 }
 
