@@ -4,15 +4,15 @@
 
 namespace {
 
-// The next dotted part from pos on, without its leading zeros (numbers of
+// The next dotted number from pos on, without its leading zeros (numbers of
 // any length compare without overflow).
-std::string_view NextPart(std::string_view text, std::size_t& pos) {
+std::string_view NextNumber(std::string_view text, std::size_t& pos) {
   if (pos >= text.size()) return {};
   const std::size_t end = std::min(text.find('.', pos), text.size());
-  std::string_view part = text.substr(pos, end - pos);
+  std::string_view number = text.substr(pos, end - pos);
   pos = end + 1;
-  while (part.size() > 1 && part.front() == '0') part.remove_prefix(1);
-  return part == "0" ? std::string_view() : part;
+  while (number.size() > 1 && number.front() == '0') number.remove_prefix(1);
+  return number == "0" ? std::string_view() : number;
 }
 
 }  // namespace
@@ -33,8 +33,8 @@ int ComparePackageVersions(std::string_view a, std::string_view b) {
   std::size_t pa = 0;
   std::size_t pb = 0;
   while (pa < a.size() || pb < b.size()) {
-    const std::string_view x = NextPart(a, pa);
-    const std::string_view y = NextPart(b, pb);
+    const std::string_view x = NextNumber(a, pa);
+    const std::string_view y = NextNumber(b, pb);
     if (x.size() != y.size()) return x.size() < y.size() ? -1 : 1;
     if (const int order = x.compare(y); order != 0) return order < 0 ? -1 : 1;
   }

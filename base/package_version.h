@@ -4,11 +4,11 @@
 #include <cstddef>
 #include <string_view>
 
-// Digits and dots only, no empty part, at most kMaxPackageVersionChars: what
+// Digits and dots only, no empty number, at most kMaxPackageVersionChars: what
 // may reach the record and the screen.
 inline constexpr std::size_t kMaxPackageVersionChars = 64;
 bool IsPackageVersion(std::string_view text);
 
-// <0, 0 or >0 as a is older than, the same as or newer than b; missing parts
+// <0, 0 or >0 as a is older than, the same as or newer than b; missing numbers
 // count as 0 ("1.2" equals "1.2.0"). Both must be package versions.
 int ComparePackageVersions(std::string_view a, std::string_view b);

@@ -39,7 +39,7 @@ std::wstring Leaf(const std::wstring& path) {
 // What an update replaces: the unpacked package (its setups), the runner
 // and the chat client. The model store and the client's own settings
 // folder are never among them.
-std::array<std::wstring, 3> Parts(const InstallLayout& layout) {
+std::array<std::wstring, 3> ReplacedFolders(const InstallLayout& layout) {
   return {layout.unpackFolder, layout.ollamaFolder, layout.chatboxFolder};
 }
 
@@ -156,12 +156,12 @@ bool SetAsideOldPrograms(const InstallLayout& layout) {
   std::error_code ec;
   std::filesystem::permissions(platform::OsPath(aside), std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::replace, ec);
-  for (const std::wstring& part : Parts(layout)) {
-    if (!Exists(part)) continue;
+  for (const std::wstring& folder : ReplacedFolders(layout)) {
+    if (!Exists(folder)) continue;
     // Only what the record says we made is moved: anything else there
     // stays where the user put it.
-    if (!LoadInstallRecord().IsOurs(part)) return false;
-    if (!Move(part, Join(aside, Leaf(part)))) return false;
+    if (!LoadInstallRecord().IsOurs(folder)) return false;
+    if (!Move(folder, Join(aside, Leaf(folder)))) return false;
   }
   return true;
 }
@@ -169,15 +169,15 @@ bool SetAsideOldPrograms(const InstallLayout& layout) {
 bool RestoreOldPrograms(const InstallLayout& layout, std::vector<std::wstring>* left) {
   const std::wstring aside = SetAsideFolder(layout);
   bool restored = StopPrograms(layout);
-  for (const std::wstring& part : Parts(layout)) {
-    const std::wstring old = Join(aside, Leaf(part));
+  for (const std::wstring& folder : ReplacedFolders(layout)) {
+    const std::wstring old = Join(aside, Leaf(folder));
     // Either side of a move a power cut interrupted.
-    FollowMove(part, old);
-    FollowMove(old, part);
+    FollowMove(folder, old);
+    FollowMove(old, folder);
     if (!Exists(old)) continue;  // never set aside, or back already
-    RemoveSetupLeftovers(part);
-    const Removal removal = RemoveRecorded(part);
-    if (Exists(part) || !Move(old, part)) {
+    RemoveSetupLeftovers(folder);
+    const Removal removal = RemoveRecorded(folder);
+    if (Exists(folder) || !Move(old, folder)) {
       restored = false;
       if (left != nullptr) left->insert(left->end(), removal.left.begin(), removal.left.end());
     }
