@@ -16,12 +16,14 @@ constexpr std::string_view kDescription =
     "folder the user chooses, pulls the chosen size of the DeepSeek-R1 model through it and "
     "installs the Chatbox chat client pointed at that model. The install package comes from the "
     "vendor service. Everything it installs stays in the user's home folder; the window's "
-    "manage page, or --uninstall, removes it again.";
+    "manage page, or --uninstall, removes it again; when the vendor names a newer package, the "
+    "manage page, or --update, replaces the runner and the chat client with its own.";
 
 constexpr std::array kSynopsis = {
     std::string_view("tidewell [--package FILE]"),
     std::string_view("tidewell --status"),
     std::string_view("tidewell --uninstall [--keep-models] [--yes]"),
+    std::string_view("tidewell --update"),
     std::string_view("tidewell --help | --version"),
 };
 
@@ -41,6 +43,15 @@ constexpr std::array kRows = {
                    "models. Exit status 0 when removed (or nothing was there), 1 when a part "
                    "could not be removed, 2 when not confirmed, 3 when the window is open, 64 for "
                    "a wrong option."},
+    CommandLineRow{Kind::Option, "--update",
+                   "Ask the vendor service for the current install package and, when its version "
+                   "is newer than the installed one, replace the Ollama runner and the Chatbox "
+                   "client with those of the new package, without a window. The models, the model "
+                   "store and Chatbox's own settings and chats stay. A new runner that does not "
+                   "answer is taken out and the old one put back. An update broken off earlier is "
+                   "finished or rolled back first. Prints a line for each stage and the outcome. "
+                   "Exit status 0 when updated or already current, 1 when not updated (rolled "
+                   "back, no answer from the service, or the window is open)."},
     CommandLineRow{Kind::Option, "--help", "Print this help and exit."},
     CommandLineRow{Kind::Option, "--version", "Print the version and exit."},
     CommandLineRow{Kind::Environment, "TIDEWELL_SERVICE_URL",

@@ -2,6 +2,7 @@
 #include <install/install_engine.h>
 #include <install/status_command.h>
 #include <install/uninstall_command.h>
+#include <install/update_command.h>
 #include <platform/process_exit.h>
 #include <platform/program_arguments.h>
 
@@ -61,6 +62,11 @@ int main(int argc, char** argv) {
       }
     }
     const int code = RunUninstallCommand(options, std::cin, std::cout);
+    std::cout.flush();
+    platform::ExitProcessNow(code);
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--update") == 0) {
+    const int code = RunUpdateCommand(std::cin, std::cout);
     std::cout.flush();
     platform::ExitProcessNow(code);
   }

@@ -22,6 +22,14 @@
 
 namespace {
 
+// The version the record keeps for what the installation puts in: the one
+// the configuration named, unless a package chosen on disk was not checked
+// against an announced digest (then it may be any package).
+std::string InstalledVersionOf(const Installation& installation) {
+  if (!installation.localPackage.empty() && installation.packageSha256.empty()) return {};
+  return installation.packageVersion;
+}
+
 // The folder could not be made.
 constexpr char kNoFolderText[] = TW_TR_NOOP("InstallEngine", "DeepSeek安装不存在，不能安装!");
 // It is there but relative, another user's, or others can write to it.
@@ -241,8 +249,8 @@ void CInstallEngine::OnPackageReady(const EventDownModelChanged3& ready) {
   m_packageRunning = false;
   m_state.overlay.shown = ProgressOverlay::Hidden;
   ShowStage(InstallStage::Runner);
-  StartAction([this, layout = m_installing.layout](
-                  Action::IAction* action) { return InstallStackTask(action, layout); },
+  StartAction([this, layout = m_installing.layout, version = InstalledVersionOf(m_installing)](
+                  Action::IAction* action) { return InstallStackTask(action, layout, version); },
               [this] {
                 PackageOutcome internal;
                 internal.fault = PackageFault::Internal;

@@ -160,7 +160,8 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>,
 
  private:
   // The second half of the installation, on a worker.
-  int InstallStackTask(Action::IAction* action, const InstallLayout& layout);
+  int InstallStackTask(Action::IAction* action, const InstallLayout& layout,
+                       const std::string& packageVersion);
   // A model row's pull, on a worker.
   int OtherModelTask(const std::wstring& tag, int row, Action::IAction* action,
                      const InstallLayout& layout);
@@ -234,6 +235,9 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>,
   // The uninstall broken off last time, finished once the user agrees
   // (worker).
   void OfferPendingUninstall(Action::IAction* action);
+  // The update broken off last time, finished or rolled back before
+  // anything else looks at the programs (worker).
+  void FinishBrokenOffUpdate(Action::IAction* action);
 
   IInstallView* m_view;
   Action::IActionCallback* m_owner;

@@ -41,8 +41,8 @@ InstallLayout CurrentInstallLayout() { return MakeInstallLayout(GetServiceState(
 
 Installation TakeInstallation() {
   const CServiceState& state = GetServiceState();
-  return Installation{
-      CurrentInstallLayout(), state.packageUrl, state.packageSha256, state.packageUrls, {}};
+  return Installation{CurrentInstallLayout(), state.packageUrl, state.packageSha256,
+                      state.packageUrls, {}, state.packageVersion};
 }
 
 std::wstring DefaultInstallFolder() {

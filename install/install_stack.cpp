@@ -11,10 +11,12 @@
 #include <install/chatbox_client.h>
 #include <install/engine_task.h>
 #include <install/install_steps.h>
+#include <install/ollama_runner.h>
 #include <install/owned_files.h>
 #include <install/progress_text.h>
 #include <install/pull_failure.h>
 #include <install/runner_server.h>
+#include <install/update_journal.h>
 #include <service/service_state.h>
 
 namespace {
@@ -22,7 +24,8 @@ constexpr char kNetworkText[] = TW_TR_NOOP("InstallEngine", "网络不畅，关�
 constexpr char kNetworkCaption[] = TW_TR_NOOP("InstallEngine", "提示");
 }  // namespace
 
-int CInstallEngine::InstallStackTask(Action::IAction* action, const InstallLayout& layout) {
+int CInstallEngine::InstallStackTask(Action::IAction* action, const InstallLayout& layout,
+                                     const std::string& packageVersion) {
   Step("runner");
   ReportEvent("InstallOllamaStart", true);
   // The end is reported only for a runner that answers; a setup that left
@@ -33,6 +36,7 @@ int CInstallEngine::InstallStackTask(Action::IAction* action, const InstallLayou
   // server find them there.
   PerformInstallStep("store", context);
   PerformInstallStep("environment", context);
+  const bool freshRunner = !IsOllamaInstalled(layout);
   const bool runnerWorks = PerformInstallStep("runner", context).ok;
   ReportEvent(runnerWorks ? "InstallOllamaEnd" : "InstallOllamaFails", true);
   // The model taken at the click comes with the stage's change.
@@ -45,7 +49,10 @@ int CInstallEngine::InstallStackTask(Action::IAction* action, const InstallLayou
   std::future<StepOutcome> client =
       std::async(std::launch::async, [&context] { return PerformInstallStep("client", context); });
   const PullResult pull = PullSelectedModel(listIndex, action, layout);
-  client.get();
+  // Both programs of this package are in: the record says which it was. A
+  // runner there already came from an earlier package and keeps its entry.
+  const bool clientThere = client.get().ok;
+  if (freshRunner && runnerWorks && clientThere) RecordPackageVersion(packageVersion);
   ReportEvent("DownModelEnd", true);
   // A server that never answered is not asked (and waited for) again.
   RunnerCheck check;

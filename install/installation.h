@@ -18,6 +18,8 @@ struct Installation {
   // The package the user chose on disk: when set, it is installed from and
   // nothing is downloaded. Never removed or changed.
   std::wstring localPackage;
+  // The package's version as the configuration named it (empty: none).
+  std::string packageVersion;
 };
 
 // The current install folder and configuration (window thread).

@@ -41,6 +41,9 @@ struct InstalledStatus {
   InstalledPart settings;        // our settings folder (the key store in it)
   InstalledPart work;            // our work folder: logs, tutorial; the package not counted again
   std::uint64_t totalBytes = 0;  // the parts above, each counted once
+  // The newer package version the configuration names (the manage page
+  // offers "更新"); empty when there is none.
+  std::string updateVersion;
 };
 
 // How complete the installation is, for a script: everything there (the

@@ -10,6 +10,7 @@
 #include <install/chatbox_client.h>
 #include <install/engine_task.h>
 #include <install/install_engine.h>
+#include <install/package_update.h>
 #include <install/user_questions.h>
 #include <install/runner_api.h>
 #include <install/runner_server.h>
@@ -62,6 +63,8 @@ void CManageEngine::OpenManagePage() {
   // Where everything lives is known at once; sizes and models follow.
   m_status = InstalledPartsAt(CurrentInstallLayout());
   m_pageOpen = true;
+  const std::string& named = GetServiceState().packageVersion;
+  m_status.updateVersion = UpdateOffered(named) ? named : std::string();
   m_view.ShowManagePage(m_status, false);
   if (!m_busy) RefreshPage();
 }
@@ -231,6 +234,52 @@ bool CManageEngine::CheckRepairedModel(const InstallLayout& layout,
   return answered;
 }
 
+void CManageEngine::Update() {
+  if (!CanStart()) return;
+  StepContext context;
+  context.installation = TakeInstallation();
+  if (!UpdateOffered(context.installation.packageVersion)) return;
+  StartWork(FormatWString(TW_TR("ManageEngine", "正在更新到 %ls…").c_str(),
+                          Utf8ToWide(context.installation.packageVersion).c_str()),
+            [this, context](Action::IAction* action) {
+              StepContext asking = context;
+              // A running client is closed for the update only when the user agrees.
+              asking.restartClient = [this, action] {
+                return action->RunOnUI([this] {
+                         return m_questions.AskToContinue(
+                                    TW_TR("ManageEngine",
+                                          "更新需要关闭正在运行的 Chatbox，更新后会重新打开。"
+                                          "现在关闭吗？"),
+                                    TW_TR("ManageEngine", "更新"))
+                                    ? 1
+                                    : 0;
+                       }) == 1;
+              };
+              UpdateCalls calls;
+              calls.report = [this](const std::string& event) {
+                m_installEngine.ReportEvent(event, false);
+              };
+              calls.progress = [this, action](const std::wstring& line) {
+                action->RunOnUI([&] {
+                  m_view.ShowManageBusy(line);
+                  return 0;
+                });
+              };
+              const UpdateReport report = UpdatePackage(asking, calls);
+              const InstallLayout& layout = context.installation.layout;
+              const std::vector<std::string> models = ListedNames(layout);
+              InstalledStatus status = CollectInstalledStatus(layout, kStatusTimeoutMs);
+              action->RunOnUI([&] {
+                EndWork(std::move(status), models);
+                std::vector<std::wstring> lines = report.lines;
+                if (!report.cause.empty()) lines.insert(lines.begin(), report.cause);
+                m_view.ShowManageReport(UpdateReportTitle(report), lines);
+                return 0;
+              });
+              return 0;
+            });
+}
+
 void CManageEngine::Uninstall() {
   if (!CanStart()) return;
   UninstallChoice choice;
@@ -265,7 +314,10 @@ void CManageEngine::Uninstall() {
 
 void CManageEngine::ShowPage() {
   // Closed meanwhile: the figures wait for the next opening.
-  if (m_pageOpen) m_view.ShowManagePage(m_status, true);
+  if (!m_pageOpen) return;
+  const std::string& named = GetServiceState().packageVersion;
+  m_status.updateVersion = UpdateOffered(named) ? named : std::string();
+  m_view.ShowManagePage(m_status, true);
 }
 
 void CManageEngine::ClosePage() {

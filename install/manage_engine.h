@@ -32,6 +32,8 @@ class CManageEngine : public std::enable_shared_from_this<CManageEngine> {
   // install page.
   void RemoveModel(const std::string& name);
   void Repair();
+  // "更新": shown only while the configuration names a newer package.
+  void Update();
   void Uninstall();
   void ClosePage();
 

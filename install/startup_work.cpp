@@ -11,6 +11,7 @@
 #include <install/ollama_runner.h>
 #include <install/owned_files.h>
 #include <install/package_outcome.h>
+#include <install/package_update.h>
 #include <install/shell_helpers.h>
 #include <install/step_runs.h>
 #include <platform/os_encoding.h>
@@ -121,6 +122,7 @@ void CInstallEngine::StartInstalledModelDetection() {
     ShowDownloadedModel(onDisk);
   }
   StartAction([this, layout, onDisk](Action::IAction* action) {
+    FinishBrokenOffUpdate(action);
     OfferPendingUninstall(action);
     const RunnerCheck check = FindCatalogueModel(
         layout, GetServiceState().rememberedModelIndex, pullOptions.serverTimeoutMs);
@@ -172,5 +174,22 @@ void CInstallEngine::OfferPendingUninstall(Action::IAction* action) {
     SetManageWorkRunning(false);
     ShowMessage(text, report.ok ? TW_TR("InstallEngine", "卸载完成")
                          : TW_TR("InstallEngine", "卸载未能全部完成"));
+  });
+}
+
+void CInstallEngine::FinishBrokenOffUpdate(Action::IAction* action) {
+  // Never left half: no question, the record says which way it goes.
+  if (!UpdatePending()) return;
+  OnWindow(action, [&] { SetManageWorkRunning(true); });
+  UpdateCalls calls;
+  calls.report = [this](const std::string& event) { ReportEvent(event, false); };
+  UpdateReport report;
+  const bool settled = FinishPendingUpdate(&report, calls);
+  OnWindow(action, [&] {
+    SetManageWorkRunning(false);
+    if (!settled) return;
+    std::wstring text = report.cause.empty() ? std::wstring() : report.cause + L"\n";
+    for (const std::wstring& line : report.lines) text += line + L"\n";
+    ShowMessage(text, UpdateReportTitle(report));
   });
 }

@@ -8,6 +8,7 @@
 #include <install/install_record.h>
 #include <install/installed_status.h>
 #include <install/ollama_runner.h>
+#include <install/package_update.h>
 #include <install/runner_server.h>
 #include <install/space_text.h>
 #include <install/step_runs.h>
@@ -53,6 +54,9 @@ int RunUninstallCommand(const UninstallCommandOptions& options, std::istream& in
     out << "Tidewell is open: close its window first.\n";
     return kUninstallOpen;
   }
+  // An update broken off is settled first: its programs are then where
+  // the record says, and the uninstall takes them all.
+  FinishPendingUpdate(nullptr, {});
   UninstallReport report;
   if (UninstallPending()) {
     out << "An uninstall of Tidewell was broken off.\n";

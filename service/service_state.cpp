@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <base/package_version.h>
 #include <config/app_constants.h>
 #include <config/json_text.h>
 #include <platform/atomic_file.h>
@@ -97,10 +98,15 @@ ConfigFetch CServiceState::FetchRemoteConfig(long* status) {
   const Json::Value& package = root.isObject() ? root["DeepSeekUrl"] : empty;
   const Json::Value& digest = root.isObject() ? root["DeepSeekSha256"] : empty;
   const Json::Value& mirrors = root.isObject() ? root["DeepSeekUrls"] : empty;
+  const Json::Value& version = root.isObject() ? root["DeepSeekVersion"] : empty;
   serviceUrl = GetJsonString(service, "");
   packageUrls = PackageLocations(package.isString() ? package.asString() : std::string(), mirrors);
   packageUrl = packageUrls.empty() ? std::string() : packageUrls.front();
   packageSha256 = digest.isString() ? digest.asString() : std::string();
+  // It reaches the record and the screen: anything but dotted numbers is
+  // no version.
+  packageVersion = version.isString() && IsPackageVersion(version.asString()) ? version.asString()
+                                                                              : std::string();
   return braces ? ConfigFetch::Applied : ConfigFetch::NotJson;
 }
 

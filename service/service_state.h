@@ -35,7 +35,7 @@ class CServiceState {
   // Sets client_version, channel, osver and Content-Type, keeping the rest.
   void FillCommonHeaders(HeaderSet& headers) const;
   // Asks the service for its configuration and applies serviceUrl,
-  // packageUrl and packageSha256 from a usable answer. status gets the
+  // packageUrl, packageSha256 and packageVersion from a usable answer. status gets the
   // answer's HTTP status (0 without one).
   ConfigFetch FetchRemoteConfig(long* status = nullptr);
   // A JSON string in the OS narrow encoding, or the default for anything else.
@@ -55,6 +55,9 @@ class CServiceState {
   // "DeepSeekSha256": the package's SHA-256 in hexadecimal, or empty when the
   // service announces none (then the package is not checked).
   std::string packageSha256;
+  // "DeepSeekVersion": the package's dotted version ("1.10.2"), or empty when
+  // the service names none or names it in any other form.
+  std::string packageVersion;
 
   // Written once at start-up, before any worker runs.
   std::wstring workFolder;

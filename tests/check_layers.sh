@@ -24,7 +24,7 @@ declare -A allowed=(
 )
 project_dirs="platform base config catalogue work net service package install setup ui app tools tests"
 # What ui/ and app/ may take from install/.
-engine_headers="install/install_engine.h install/install_view.h install/engine_state.h install/user_questions.h install/status_command.h install/manage_engine.h install/manage_view.h install/uninstall_command.h"
+engine_headers="install/install_engine.h install/install_view.h install/engine_state.h install/user_questions.h install/status_command.h install/manage_engine.h install/manage_view.h install/uninstall_command.h install/update_command.h"
 
 status=0
 for layer in "${!allowed[@]}"; do

@@ -67,6 +67,7 @@ tidewell_test(platform_tests LABEL unit
 tidewell_test(base_tests LABEL unit
   SOURCES
     unit/base/file_helpers_test.cpp
+    unit/base/package_version_test.cpp
     unit/base/process_helpers_test.cpp
     unit/base/process_helpers_win32_test.cpp
     unit/base/text_helpers_test.cpp
@@ -187,6 +188,9 @@ tidewell_test(install_workflow_tests LABEL integration
   DEPS tidewell_engine_harness tidewell_install tidewell_workflow_setups)
 tidewell_test(uninstall_tests LABEL integration
   SOURCES integration/uninstall_test.cpp
+  DEPS tidewell_engine_harness tidewell_install tidewell_workflow_setups)
+tidewell_test(update_tests LABEL integration
+  SOURCES integration/update_test.cpp
   DEPS tidewell_engine_harness tidewell_install tidewell_workflow_setups)
 
 # The vendor service's client, downloads and the chat client's settings.

@@ -86,7 +86,8 @@ bool CMainDlg::Create() {
     m_managePage = new CManagePage(*overlay);
     m_manage = std::make_shared<CManageEngine>(*m_managePage, m_presenter, *m_engine, this);
     m_managePage->SetActions({[this](const std::string& model) { m_manage->RemoveModel(model); },
-                              [this] { m_manage->Repair(); }, [this] { m_manage->Uninstall(); }});
+                              [this] { m_manage->Repair(); }, [this] { m_manage->Update(); },
+                              [this] { m_manage->Uninstall(); }});
   }
   m_usage = new CUsageSwitch(*m_root, [this] { m_engine->ReleaseHeldReports(); });
   setWindowTitle(m_root->windowTitle());

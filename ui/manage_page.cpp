@@ -116,17 +116,23 @@ CManagePage::CManagePage(QStackedWidget& overlay) : m_overlay(overlay) {
   texts->addWidget(m_busy);
   texts->addStretch(1);
   footerLayout->addLayout(texts, 1);
+  m_update = new QPushButton(footer);
+  m_update->setObjectName(QStringLiteral("btnManageUpdate"));
   m_repair = new QPushButton(footer);
   m_repair->setObjectName(QStringLiteral("btnManageRepair"));
   m_uninstall = new QPushButton(footer);
   m_uninstall->setObjectName(QStringLiteral("btnManageUninstall"));
   ApplyFixedTexts();
-  for (QPushButton* button : {m_repair, m_uninstall}) {
+  for (QPushButton* button : {m_update, m_repair, m_uninstall}) {
     button->setCursor(Qt::PointingHandCursor);
     button->setFixedHeight(36);
     button->setMinimumWidth(100);
     footerLayout->addWidget(button);
   }
+  m_update->hide();
+  connect(m_update, &QPushButton::clicked, this, [this] {
+    if (m_actions.update) m_actions.update();
+  });
   connect(m_repair, &QPushButton::clicked, this, [this] {
     if (m_actions.repair) m_actions.repair();
   });
@@ -139,6 +145,7 @@ CManagePage::CManagePage(QStackedWidget& overlay) : m_overlay(overlay) {
 
 void CManagePage::ApplyFixedTexts() {
   m_title->setText(QCoreApplication::translate("ManagePage", "管理已安装的内容"));
+  m_update->setText(QCoreApplication::translate("ManagePage", "更新"));
   m_repair->setText(QCoreApplication::translate("ManagePage", "修复"));
   m_repair->setToolTip(QCoreApplication::translate("ManagePage", "检查每一部分，只补回缺少的"));
   m_uninstall->setText(QCoreApplication::translate("ManagePage", "全部卸载"));
@@ -258,6 +265,10 @@ void CManagePage::Fill(const InstalledStatus& status, bool sizesKnown) {
       sizesKnown
           ? QCoreApplication::translate("ManagePage", "共占用 %1").arg(SizeText(status.totalBytes))
           : QCoreApplication::translate("ManagePage", "正在统计占用的空间…"));
+  m_update->setVisible(!status.updateVersion.empty());
+  m_update->setToolTip(QCoreApplication::translate("ManagePage", "更新 Ollama 和 Chatbox 到版本 %1，"
+                                                                 "模型和聊天记录保持不变")
+                           .arg(QString::fromStdString(status.updateVersion)));
   ApplyBusy();
 }
 

@@ -22,6 +22,7 @@ class QVBoxLayout;
 struct ManageActions {
   std::function<void(const std::string& model)> removeModel;
   std::function<void()> repair;
+  std::function<void()> update;
   std::function<void()> uninstall;
 };
 
@@ -68,6 +69,7 @@ class CManagePage : public QWidget, public IManageView {
   QLabel* m_title;
   QLabel* m_total;
   QLabel* m_busy;
+  QPushButton* m_update;  // shown only while a newer package is named
   QPushButton* m_repair;
   QPushButton* m_uninstall;
   bool m_isBusy = false;

@@ -533,6 +533,18 @@ This frees about %ls of disk space; you can download it again when needed.</tran
             <source>卸载未能全部完成</source>
             <translation>Uninstall not fully finished</translation>
         </message>
+        <message>
+            <source>正在更新到 %ls…</source>
+            <translation>Updating to %ls…</translation>
+        </message>
+        <message>
+            <source>更新需要关闭正在运行的 Chatbox，更新后会重新打开。现在关闭吗？</source>
+            <translation>The update must close the running Chatbox and opens it again afterwards. Close it now?</translation>
+        </message>
+        <message>
+            <source>更新</source>
+            <translation>Update</translation>
+        </message>
     </context>
     <context>
         <name>ManagePage</name>
@@ -619,6 +631,14 @@ This frees about %ls of disk space; you can download it again when needed.</tran
         <message>
             <source>删除模型 %1</source>
             <translation>Remove the model %1</translation>
+        </message>
+        <message>
+            <source>更新</source>
+            <translation>Update</translation>
+        </message>
+        <message>
+            <source>更新 Ollama 和 Chatbox 到版本 %1，模型和聊天记录保持不变</source>
+            <translation>Update Ollama and Chatbox to version %1; the models and chats stay as they are</translation>
         </message>
     </context>
     <context>
@@ -748,6 +768,105 @@ This frees about %ls of disk space; you can download it again when needed.</tran
         <message>
             <source>所选的安装包与服务器公布的版本不一致（校验值不符），请换一个或改为在线下载。</source>
             <translation>The chosen package differs from the published one (checksum): choose another or download.</translation>
+        </message>
+    </context>
+    <context>
+        <name>PackageUpdate</name>
+        <message>
+            <source>新的 Ollama 没有响应</source>
+            <translation>The new Ollama does not respond</translation>
+        </message>
+        <message>
+            <source>新的 Ollama 在加载模型时退出了</source>
+            <translation>The new Ollama ended while loading the model</translation>
+        </message>
+        <message>
+            <source>新的 Ollama 没有在限定时间内回答</source>
+            <translation>The new Ollama did not answer in time</translation>
+        </message>
+        <message>
+            <source>已是最新版本，无需更新</source>
+            <translation>Already the newest version: nothing to update</translation>
+        </message>
+        <message>
+            <source>Chatbox 正在运行，关闭后再更新即可</source>
+            <translation>Chatbox is running: close it, then update</translation>
+        </message>
+        <message>
+            <source>正在停止模型服务和 Chatbox…</source>
+            <translation>Stopping the model service and Chatbox…</translation>
+        </message>
+        <message>
+            <source>无法结束正在运行的 Ollama 或 Chatbox</source>
+            <translation>The running Ollama or Chatbox could not be ended</translation>
+        </message>
+        <message>
+            <source>正在保存旧版本…</source>
+            <translation>Setting the old version aside…</translation>
+        </message>
+        <message>
+            <source>无法写入安装记录</source>
+            <translation>The installation record could not be written</translation>
+        </message>
+        <message>
+            <source>旧版本无法移到一旁</source>
+            <translation>The old version could not be set aside</translation>
+        </message>
+        <message>
+            <source>正在启动模型服务…</source>
+            <translation>Starting the model service…</translation>
+        </message>
+        <message>
+            <source>正在让 %ls 回答第一个问题…</source>
+            <translation>Asking %ls for its first answer…</translation>
+        </message>
+        <message>
+            <source>旧版本的以下文件未能删除，下次更新时再删除：</source>
+            <translation>These files of the old version could not be removed; the next update removes them:</translation>
+        </message>
+        <message>
+            <source>已更新到 %ls：Ollama 和 Chatbox 已替换，模型和聊天记录保持不变</source>
+            <translation>Updated to %ls: Ollama and Chatbox were replaced; the models and chats are unchanged</translation>
+        </message>
+        <message>
+            <source>正在恢复旧版本…</source>
+            <translation>Putting the old version back…</translation>
+        </message>
+        <message>
+            <source>旧版本未能全部恢复，下次启动时继续</source>
+            <translation>The old version could not all be put back; the next start goes on</translation>
+        </message>
+        <message>
+            <source>已恢复旧版本，模型服务正常运行</source>
+            <translation>The old version is back and the model service runs</translation>
+        </message>
+        <message>
+            <source>已恢复旧版本，但模型服务没有启动</source>
+            <translation>The old version is back, but the model service did not start</translation>
+        </message>
+        <message>
+            <source>上次的更新已完成：%ls</source>
+            <translation>The update broken off last time is finished: %ls</translation>
+        </message>
+        <message>
+            <source>上次的更新没有完成</source>
+            <translation>The last update was not finished</translation>
+        </message>
+        <message>
+            <source>更新完成</source>
+            <translation>Update finished</translation>
+        </message>
+        <message>
+            <source>更新未成功，已恢复旧版本</source>
+            <translation>The update did not succeed; the old version is back</translation>
+        </message>
+        <message>
+            <source>更新未能完成</source>
+            <translation>The update could not be completed</translation>
+        </message>
+        <message>
+            <source>未更新</source>
+            <translation>Not updated</translation>
         </message>
     </context>
     <context>

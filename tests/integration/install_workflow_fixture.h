@@ -134,8 +134,10 @@ class InstallWorkflow : public ::testing::Test {
       } else if (configMode_ == "html") {
         res.set_content("<html>gateway</html>", "text/html");
       } else {
+        const std::string version =
+            configVersion_.empty() ? "" : R"(,"DeepSeekVersion":")" + configVersion_ + "\"";
         res.set_content(R"({"serviceurl":")" + server_.Url("/support") + R"(","DeepSeekUrl":")" +
-                            server_.Url("/package/deepseek.zip") + "\"}",
+                            server_.Url("/package/deepseek.zip") + "\"" + version + "}",
                         "application/json");
       }
     });
@@ -220,9 +222,14 @@ class InstallWorkflow : public ::testing::Test {
 
   void SetPackage(bool withRunnerSetup, bool withClientSetup, bool setupInstallsRunner = true) {
     SetupsWanted wanted;
+    wanted.setupInstallsRunner = setupInstallsRunner;
+    SetPackage(withRunnerSetup, withClientSetup, wanted);
+  }
+  // The package as wanted: its setups' switches and marks, this test's
+  // runner stand-in and folders.
+  void SetPackage(bool withRunnerSetup, bool withClientSetup, SetupsWanted wanted) {
     wanted.runnerSetup = withRunnerSetup;
     wanted.clientSetup = withClientSetup;
-    wanted.setupInstallsRunner = setupInstallsRunner;
     wanted.runner = runner_;
     wanted.installFolder = install_;
     wanted.storeRecord = SetupStoreRecord();
@@ -327,6 +334,7 @@ class InstallWorkflow : public ::testing::Test {
   std::string sourceMode_;
   std::string packageMode_;
   std::string configMode_;
+  std::string configVersion_;  // "DeepSeekVersion", left out when empty
   int configRequests_ = 0;
   int savedRetries_ = 0;
   long savedRetryWait_ = 0;

@@ -127,6 +127,22 @@ TEST_F(ServiceTest, PackageDigestIsAnOptionalStringKey) {
   }
 }
 
+TEST_F(ServiceTest, PackageVersionIsKeptOnlyAsDottedNumbers) {
+  for (const auto& [field, expected] : std::vector<std::pair<std::string, std::string>>{
+           {R"("1.10.2")", "1.10.2"},
+           {R"("2")", "2"},
+           {R"("1.2-beta")", ""},
+           {R"("1.2\n")", ""},
+           {R"("")", ""},
+           {"12", ""},
+       }) {
+    state_.packageVersion = "stale";
+    Answer(200, R"({"DeepSeekUrl":"P","DeepSeekVersion":)" + field + "}");
+    state_.FetchRemoteConfig();
+    EXPECT_EQ(state_.packageVersion, expected) << field;
+  }
+}
+
 TEST_F(ServiceTest, AnswersOverOneMebibyteFailCleanly) {
   const std::string filler(kMaxResponseBytes, ' ');
   std::string body = "kept";

@@ -14,6 +14,16 @@ ZipBuildEntry Executable(const std::string& name, const std::string& body) {
   return entry;
 }
 
+// The runner program beside a starter that gives it the variables: the
+// process that runs is still the program in the runner folder.
+std::string RunnerWithVariables(const SetupsWanted& wanted) {
+  std::string starter = "#!/bin/sh\n";
+  for (const std::string& variable : wanted.runnerVariables) starter += "export " + variable + "\n";
+  starter += "exec \"$(dirname \"$0\")/ollama-program\" \"$@\"\n";
+  return "cp '" + wanted.runner.string() + "' \"$d/ollama-program\"\ncat > \"$d/ollama\" <<'EOF'\n" +
+         starter + "EOF\nchmod 755 \"$d/ollama\"\n";
+}
+
 }  // namespace
 
 std::vector<ZipBuildEntry> PackageSetups(const SetupsWanted& wanted) {
@@ -24,15 +34,17 @@ std::vector<ZipBuildEntry> PackageSetups(const SetupsWanted& wanted) {
         "for a in \"$@\"; do case \"$a\" in /dir=*) d=\"${a#/dir=}\";; esac; done\n"
         "printf '%s' \"${OLLAMA_MODELS-unset}\" > '" +
             wanted.storeRecord.string() + "'\n" +
-            std::string(wanted.setupInstallsRunner
+            std::string(!wanted.setupInstallsRunner ? "exit 1\n"
+                        : wanted.runnerVariables.empty()
                             ? "cp '" + wanted.runner.string() + "' \"$d/ollama\"\n"
-                            : "exit 1\n")));
+                            : RunnerWithVariables(wanted))));
   }
   if (wanted.clientSetup) {
     const std::filesystem::path client = wanted.installFolder / "chatbox_location";
     entries.push_back(Executable(
         "deepseek/Chatbox-1.9.8-Setup",
-        "mkdir -p '" + client.string() + "'\nprintf '#!/bin/sh\\nexec sleep 600\\n' > '" +
+        "mkdir -p '" + client.string() + "'\nprintf '#!/bin/sh\\n# " + wanted.clientMark +
+            "\\nexec sleep 600\\n' > '" +
             client.string() + "/Chatbox'\nchmod 755 '" + client.string() + "/Chatbox'\n"));
   }
   return entries;
@@ -48,5 +60,7 @@ std::filesystem::path OneCardNvidiaSmi(const std::filesystem::path& folder) {
 bool SettingsAreFiles() { return true; }
 
 bool SetupNotesTheStore() { return true; }
+
+bool SetupsCarryVariables() { return true; }
 
 }  // namespace workflow

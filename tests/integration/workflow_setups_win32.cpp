@@ -67,4 +67,6 @@ bool SettingsAreFiles() { return false; }
 
 bool SetupNotesTheStore() { return false; }
 
+bool SetupsCarryVariables() { return false; }
+
 }  // namespace workflow

@@ -145,9 +145,9 @@ TEST_F(ManagePageTest, ListsEachPartAndModelForTheState) {
 
 TEST_F(ManagePageTest, ModelRowsShowDayAndUseAndRemoveThatModel) {
   std::vector<std::string> removed;
-  int repairs = 0, uninstalls = 0;
+  int repairs = 0, updates = 0, uninstalls = 0;
   page_->SetActions({[&](const std::string& model) { removed.push_back(model); },
-                     [&] { ++repairs; }, [&] { ++uninstalls; }});
+                     [&] { ++repairs; }, [&] { ++updates; }, [&] { ++uninstalls; }});
   page_->ShowManagePage(Complete(), true);
   EXPECT_EQ(Text("manageModel1", "date"), "2025-02-14");
   EXPECT_EQ(Text("manageModel1", "size"), "1.00 GB");
@@ -160,6 +160,26 @@ TEST_F(ManagePageTest, ModelRowsShowDayAndUseAndRemoveThatModel) {
   page_->findChild<QAbstractButton*>("btnManageUninstall")->click();
   EXPECT_EQ(repairs, 1);
   EXPECT_EQ(uninstalls, 1);
+  EXPECT_EQ(updates, 0);
+}
+
+TEST_F(ManagePageTest, UpdateIsOfferedOnlyWhenANewerPackageIsNamed) {
+  int updates = 0;
+  page_->SetActions({{}, {}, [&] { ++updates; }, {}});
+  for (const std::string version : {"1.10", "", "2.0.1"}) {
+    SCOPED_TRACE(version);
+    InstalledStatus status = Complete();
+    status.updateVersion = version;
+    page_->ShowManagePage(status, true);
+    auto* update = page_->findChild<QAbstractButton*>("btnManageUpdate");
+    ASSERT_NE(update, nullptr);
+    EXPECT_EQ(update->isVisibleTo(page_), !version.empty());
+    if (version.empty()) continue;
+    EXPECT_EQ(update->text(), "更新");
+    EXPECT_TRUE(update->toolTip().contains(QString::fromStdString(version)));
+    update->click();
+  }
+  EXPECT_EQ(updates, 2);
 }
 
 // A language switch while the page is open: it speaks the new language at
@@ -198,7 +218,7 @@ TEST_F(ManagePageTest, BusyTurnsEveryButtonOffUntilItEnds) {
     return on;
   };
   const int all = static_cast<int>(page_->findChildren<QAbstractButton*>().size());
-  ASSERT_EQ(all, 4);  // two removes, repair, uninstall
+  ASSERT_EQ(all, 5);  // two removes, update (hidden: no newer package), repair, uninstall
   auto* busy = page_->findChild<QLabel*>("manageBusy");
   page_->ShowManageBusy(L"正在删除 deepseek-r1:7b…");
   EXPECT_EQ(enabledButtons(), 0);
