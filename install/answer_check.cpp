@@ -10,6 +10,7 @@
 #include <catalogue/model_catalogue.h>
 #include <install/answer_text.h>
 #include <install/runner_server.h>
+#include <service/service_state.h>
 
 namespace {
 
@@ -19,6 +20,18 @@ const ModelEntry* EntryOfTag(const std::string& tag) {
 }
 
 }  // namespace
+
+std::string ModelToCheck(const std::vector<std::string>& listed) {
+  const std::string remembered =
+      WideToUtf8(ModelTagForNumber(GetServiceState().rememberedModelIndex.get()));
+  for (const std::string& name : listed) {
+    if (name == remembered) return name;
+  }
+  for (const std::string& name : listed) {
+    if (!CatalogueNumberOfTag(name).empty()) return name;
+  }
+  return listed.empty() ? std::string() : listed.front();
+}
 
 long AnswerLimitForTag(const std::string& tag) {
   const ModelEntry* entry = EntryOfTag(tag);

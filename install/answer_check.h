@@ -3,6 +3,7 @@
 // and an update all ask the same way.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <install/first_answer.h>
 #include <install/install_layout.h>
@@ -10,6 +11,11 @@
 // The limit for a model (UTF-8 tag): by its catalogue size, or the base
 // limit for a model the catalogue does not know.
 long AnswerLimitForTag(const std::string& tag);
+
+// The model a repair or an update asks: the one the ready page shows when
+// the runner lists it, else the first catalogue model listed, else the
+// first listed; empty when nothing is listed.
+std::string ModelToCheck(const std::vector<std::string>& listed);
 
 // Finds or starts our server below the layout (NoServer when it does not
 // answer within serverTimeoutMs), then asks the model's first answer.

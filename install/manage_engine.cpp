@@ -212,12 +212,9 @@ void CManageEngine::Repair() {
 bool CManageEngine::CheckRepairedModel(const InstallLayout& layout,
                                        const std::vector<std::string>& models,
                                        Action::IAction* action, std::vector<std::wstring>& lines) {
-  // A repaired runner proves itself the way a new one does: the model the
-  // ready page shows (else the first listed) answers once.
-  const std::string remembered =
-      WideToUtf8(ModelTagForNumber(std::string(GetServiceState().rememberedModelIndex)));
-  const bool listed = std::find(models.begin(), models.end(), remembered) != models.end();
-  const std::string model = listed ? remembered : models.front();
+  // A repaired runner proves itself the way a new one does: a model answers
+  // once.
+  const std::string model = ModelToCheck(models);
   const long limitMs = AnswerLimitForTag(model);
   const FirstAnswer answer =
       AskOurRunner(layout, model, kRunnerServerAnswerTimeoutMs, limitMs, [&](long long waitedMs) {

@@ -7,8 +7,9 @@
 #include <base/text_helpers.h>
 #include <base/translate.h>
 #include <catalogue/model_catalogue.h>
+#include <install/answer_check.h>
+#include <install/answer_text.h>
 #include <install/chatbox_process.h>
-#include <install/first_answer.h>
 #include <install/install_layout.h>
 #include <install/install_record.h>
 #include <install/ollama_runner.h>
@@ -20,34 +21,6 @@
 #include <service/service_state.h>
 
 namespace {
-
-struct AskedModel {
-  std::string tag;
-  std::uint64_t bytes = 0;
-};
-
-// The model the first answer is asked of: the one the window remembers
-// when the runner lists it, else the first catalogue model it lists, else
-// the first it lists at all.
-std::optional<AskedModel> ModelToAsk(const InstallLayout& layout) {
-  const auto models = ListOurRunnerModels(layout, install_step::kRunnerAskTimeoutMs);
-  if (!models || models->empty()) return std::nullopt;
-  const std::string remembered =
-      WideToUtf8(ModelTagForNumber(GetServiceState().rememberedModelIndex.get()));
-  const RunnerModel* chosen = nullptr;
-  for (const RunnerModel& model : *models) {
-    if (model.name == remembered) chosen = &model;
-  }
-  for (const RunnerModel& model : *models) {
-    if (chosen == nullptr && !CatalogueNumberOfTag(model.name).empty()) chosen = &model;
-  }
-  if (chosen == nullptr) chosen = &models->front();
-  AskedModel asked{chosen->name, chosen->size};
-  for (const ModelEntry& entry : ModelCatalogue()) {
-    if (WideToUtf8(std::wstring(entry.tag)) == asked.tag) asked.bytes = entry.downloadBytes;
-  }
-  return asked;
-}
 
 // The runner, not the machine: a model too large for the memory says
 // nothing about the new runner.
@@ -109,13 +82,17 @@ class Run {
       return RollBack(CauseText(FirstAnswerCause::NoServer));
     }
     Hook("answer");
-    if (const auto model = ModelToAsk(m_layout)) {
+    std::vector<std::string> names;
+    if (const auto models = ListOurRunnerModels(m_layout, install_step::kRunnerAskTimeoutMs)) {
+      for (const RunnerModel& model : *models) names.push_back(model.name);
+    }
+    if (const std::string model = ModelToCheck(names); !model.empty()) {
       Say(install_step::Fill(TW_TR("PackageUpdate", "正在让 %ls 回答第一个问题…"),
-                             Utf8ToWide(model->tag)));
-      const FirstAnswer answer = AskFirstAnswer(
-          RunnerServerAddress(), model->tag,
-          FirstAnswerOptions{FirstAnswerLimitMs(model->bytes), [](long long) { return true; }});
+                             Utf8ToWide(model)));
+      const FirstAnswer answer = AskOurRunner(m_layout, model, kRunnerServerAnswerTimeoutMs,
+                                              AnswerLimitForTag(model), {});
       if (RunnerFailed(answer.cause)) return RollBack(CauseText(answer.cause));
+      m_report.lines.push_back(Utf8ToWide(model) + L"：" + AnswerShortLine(answer));
     }
     SetUpdateStage(UpdateStage::Finish, m_version, m_layout);
     Hook("clean-up");
