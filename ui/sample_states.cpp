@@ -63,7 +63,17 @@ QStringList SampleRepairLines() {
           QCoreApplication::translate("SampleStates", "聊天客户端 Chatbox：完好"),
           QCoreApplication::translate("SampleStates",
                                       "Chatbox 的设置：所选模型已不存在，已改为 deepseek-r1:7b"),
-          QCoreApplication::translate("SampleStates", "开机启动：已重新登记")};
+          QCoreApplication::translate("SampleStates", "开机启动：已重新登记"),
+          QCoreApplication::translate("SampleStates", "deepseek-r1:7b：首次回答用时 3.1 秒")};
+}
+
+QStringList SampleUpdateLines() {
+  return {QCoreApplication::translate("SampleStates", "安装包：已下载并校验 1.2.0"),
+          QCoreApplication::translate("SampleStates", "运行程序 Ollama：已安装 0.6.0"),
+          QCoreApplication::translate("SampleStates", "聊天客户端 Chatbox：已安装 1.10.2"),
+          QCoreApplication::translate("SampleStates", "deepseek-r1:7b：首次回答用时 3.4 秒"),
+          QCoreApplication::translate(
+              "SampleStates", "已更新到 1.2.0：Ollama 和 Chatbox 已替换，模型和聊天记录保持不变")};
 }
 
 // A mid-range card that holds the models up to 14B.
@@ -89,7 +99,8 @@ QStringList SampleStateNames() {
           QStringLiteral("runner"),   QStringLiteral("finished"), QStringLiteral("progress"),
           QStringLiteral("models"),   QStringLiteral("manage"),   QStringLiteral("uninstall"),
           QStringLiteral("repair"),   QStringLiteral("notice"),   QStringLiteral("local_package"),
-          QStringLiteral("gpu"),      QStringLiteral("loading"),  QStringLiteral("not_answered")};
+          QStringLiteral("gpu"),      QStringLiteral("loading"),  QStringLiteral("not_answered"),
+          QStringLiteral("update"),   QStringLiteral("updated")};
 }
 
 void ShowSampleState(CMainDlg& window, const QString& state) {
@@ -160,10 +171,17 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
     window.presenter().ShowState(shown);
     return;
   } else if (state == QLatin1String("manage") || state == QLatin1String("uninstall") ||
-             state == QLatin1String("repair")) {
+             state == QLatin1String("repair") || state == QLatin1String("update") ||
+             state == QLatin1String("updated")) {
     CManagePage* page = window.managePage();
     if (page == nullptr) return;
-    const InstalledStatus status = SampleInstallation();
+    InstalledStatus status = SampleInstallation();
+    // The vendor names a newer package: the page offers it.
+    if (state == QLatin1String("update")) status.updateVersion = "1.2.0";
+    if (state == QLatin1String("updated")) {
+      status.runnerVersion = "0.6.0";
+      status.chatClientVersion = "1.10.2";
+    }
     page->ShowManagePage(status, true);
     if (state == QLatin1String("uninstall")) {
       // Shown, not waited for: the window stays free to be looked at.
@@ -174,6 +192,11 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
       auto* report = new CReportDialog(page->DialogHost(),
                                        QCoreApplication::translate("SampleStates", "修复完成"),
                                        SampleRepairLines());
+      report->show();
+    } else if (state == QLatin1String("updated")) {
+      auto* report = new CReportDialog(page->DialogHost(),
+                                       QCoreApplication::translate("SampleStates", "更新完成"),
+                                       SampleUpdateLines());
       report->show();
     }
     return;

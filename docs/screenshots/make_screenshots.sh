@@ -14,11 +14,11 @@ render() {
     TIDEWELL_SERVICE_URL=http://127.0.0.1:9 QT_QPA_PLATFORM=offscreen TIDEWELL_LANGUAGE="$2" \
     TIDEWELL_SCREENSHOT="$root/docs/screenshots/$3" TIDEWELL_SCREENSHOT_STATE="$1" "$app"
 }
-for state in install download setup runner model loading finished not_answered progress models manage uninstall repair notice local_package gpu; do
+for state in install download setup runner model loading finished not_answered progress models manage uninstall repair update updated notice local_package gpu; do
   render "$state" zh "main_$state.png"
 done
 # The English window, as a system in any other language than Chinese shows
 # it: every state the English guide pictures.
-for state in install download setup model loading finished not_answered progress models; do
+for state in install download setup model loading finished not_answered progress models update updated; do
   render "$state" en "main_${state}_en.png"
 done

@@ -1040,6 +1040,34 @@ Click install again; if it fails again, contact support.</translation>
     <context>
         <name>SampleStates</name>
         <message>
+            <source>deepseek-r1:7b：首次回答用时 3.1 秒</source>
+            <translation>deepseek-r1:7b: first answer in 3.1 s</translation>
+        </message>
+        <message>
+            <source>安装包：已下载并校验 1.2.0</source>
+            <translation>Install package: 1.2.0 downloaded and checked</translation>
+        </message>
+        <message>
+            <source>运行程序 Ollama：已安装 0.6.0</source>
+            <translation>Ollama runner: 0.6.0 installed</translation>
+        </message>
+        <message>
+            <source>聊天客户端 Chatbox：已安装 1.10.2</source>
+            <translation>Chatbox chat client: 1.10.2 installed</translation>
+        </message>
+        <message>
+            <source>deepseek-r1:7b：首次回答用时 3.4 秒</source>
+            <translation>deepseek-r1:7b: first answer in 3.4 s</translation>
+        </message>
+        <message>
+            <source>已更新到 1.2.0：Ollama 和 Chatbox 已替换，模型和聊天记录保持不变</source>
+            <translation>Updated to 1.2.0: Ollama and Chatbox replaced; models and chats kept as they were</translation>
+        </message>
+        <message>
+            <source>更新完成</source>
+            <translation>Update complete</translation>
+        </message>
+        <message>
             <source>正在加载模型，第一次需要一些时间… 12 秒</source>
             <translation>Loading the model; the first time takes a while… 12 s</translation>
         </message>
