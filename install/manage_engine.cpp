@@ -226,8 +226,10 @@ bool CManageEngine::CheckRepairedModel(const InstallLayout& layout,
       });
   m_installEngine.ReportEvent(AnswerEventName(answer.cause), true);
   const bool answered = answer.cause == FirstAnswerCause::Answered;
-  lines.push_back(Utf8ToWide(model) + L"：" +
-                  (answered ? AnswerShortLine(answer) : AnswerFailureText(answer, limitMs)));
+  lines.push_back(FormatWString(TW_TR("InstallSteps", "%ls：%ls").c_str(), Utf8ToWide(model).c_str(),
+                                (answered ? AnswerShortLine(answer)
+                                          : AnswerFailureText(answer, limitMs))
+                                    .c_str()));
   return answered;
 }
 

@@ -92,7 +92,9 @@ class Run {
       const FirstAnswer answer = AskOurRunner(m_layout, model, kRunnerServerAnswerTimeoutMs,
                                               AnswerLimitForTag(model), {});
       if (RunnerFailed(answer.cause)) return RollBack(CauseText(answer.cause));
-      m_report.lines.push_back(Utf8ToWide(model) + L"：" + AnswerShortLine(answer));
+      m_report.lines.push_back(FormatWString(TW_TR("InstallSteps", "%ls：%ls").c_str(),
+                                            Utf8ToWide(model).c_str(),
+                                            AnswerShortLine(answer).c_str()));
     }
     SetUpdateStage(UpdateStage::Finish, m_version, m_layout);
     Hook("clean-up");

@@ -4,6 +4,8 @@
 
 #include <json/json.h>
 
+#include <base/package_version.h>
+
 namespace {
 
 bool IsServedUrl(const Json::Value& value) {
@@ -55,6 +57,11 @@ bool PrepareConfigDocument(std::string_view text, std::string_view publicBaseUrl
       *error = "\"DeepSeekUrls\" must be an array of http(s) URLs";
       return false;
     }
+  }
+  if (root.isMember("DeepSeekVersion") &&
+      (!root["DeepSeekVersion"].isString() || !IsPackageVersion(root["DeepSeekVersion"].asString()))) {
+    *error = "\"DeepSeekVersion\" must be a string of numbers joined by dots, such as \"1.2.0\"";
+    return false;
   }
   *document = replaced;
   return true;

@@ -12,7 +12,8 @@ inline constexpr std::string_view kPublicBaseUrlPlaceholder = "{public_base_url}
 // Replaces the placeholder, then checks the result: strict JSON (no
 // comments, no trailing text, no duplicate members), an object, and the
 // members clients read ("serviceurl", "DeepSeekUrl": strings, empty or an
-// http/https URL; "DeepSeekUrls": an array of such URLs). publicBaseUrl must
+// http/https URL; "DeepSeekUrls": an array of such URLs; "DeepSeekVersion":
+// a dotted version). publicBaseUrl must
 // already be a checked base URL (it holds nothing JSON treats specially).
 bool PrepareConfigDocument(std::string_view text, std::string_view publicBaseUrl,
                            std::string* document, std::string* error);

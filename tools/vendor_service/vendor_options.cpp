@@ -1,5 +1,7 @@
 #include <tools/vendor_service/vendor_options.h>
 
+#include <base/package_version.h>
+
 #include <charconv>
 #include <string_view>
 
@@ -14,6 +16,8 @@ const char* const kVendorUsage =
     "  --event-log F          append each reported event to F\n"
     "  --package F            serve F as /package/deepseek.zip\n"
     "  --no-package-url       answer the configuration with an empty package URL\n"
+    "  --package-version V    announce the package as version V (digits and dots);\n"
+    "                         installations of an older one are offered an update\n"
     "  --package-breaks-at N  drop every package answer after N bytes\n"
     "  --mirror               serve the package at a second location too, listed in\n"
     "                         DeepSeekUrls after the first\n"
@@ -63,6 +67,9 @@ bool ParseVendorOptions(int argc, char** argv, VendorOptions* options, std::stri
       options->eventLog = value;
     } else if (name == "--package") {
       options->packageFile = value;
+    } else if (name == "--package-version") {
+      ok = IsPackageVersion(value);
+      options->packageVersion = value;
     } else if (name == "--package-breaks-at") {
       ok = ParseNumber(value, &options->packageBreaksAt) && options->packageBreaksAt > 0;
     } else if (name == "--location-breaks-at") {

@@ -21,6 +21,9 @@ struct VendorOptions {
   std::string eventLog;
   std::string packageFile;
   bool noPackageUrl = false;
+  // Announced as "DeepSeekVersion": installations of an older one are
+  // offered an update. Empty: none announced.
+  std::string packageVersion;
   // Every package answer breaks off after this many bytes (0: never), as a
   // connection that drops midway.
   std::uint64_t packageBreaksAt = 0;

@@ -186,6 +186,7 @@ void VendorService::Routes() {
     Json::Value answer(Json::objectValue);
     answer["serviceurl"] = Url("/support");
     answer["DeepSeekUrl"] = options_.noPackageUrl ? "" : Url("/package/deepseek.zip");
+    if (!options_.packageVersion.empty()) answer["DeepSeekVersion"] = options_.packageVersion;
     if (options_.mirror) {
       Json::Value locations(Json::arrayValue);
       locations.append(Url("/package/deepseek.zip"));

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Installs in the real window with the local vendor service announcing
+# package 1.0.0, then starts the service again announcing 1.1.0 and the
+# window again: "管理" offers "更新", which is clicked. Keeps the page and the
+# update's report as docs/screenshots/session_update*.png and prints
+# `tidewell --status` before and after. Needs the default build.
+set -euo pipefail
+# shellcheck source=xvfb_session.sh
+source "$(dirname "$0")/xvfb_session.sh" update
+
+home="$work/home"
+mkdir -m 700 "$home"
+# $1: the package version the service announces.
+serve() {
+  rm -f "$work/port"
+  "$service" --port 0 --port-file "$work/port" --package "$package" --package-version "$1" \
+    --model-size-bytes 30000000 --model-rate 30000000 >>"$work/service.log" 2>&1 &
+  service_pid=$!
+  pids+=("$service_pid")
+  for _ in $(seq 200); do [[ -s $work/port ]] && break; sleep 0.05; done
+  url="http://127.0.0.1:$(cat "$work/port")"
+}
+run() {
+  env -i PATH="$PATH" DISPLAY="$DISPLAY" HOME="$home" XDG_CONFIG_HOME="$home/.config" \
+    XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$work" TMPDIR="$work" \
+    TIDEWELL_SERVICE_URL="$url" TIDEWELL_MODEL_SOURCE="$url/models" "$app" "$@"
+}
+open_window() {
+  run >>"$work/app.log" 2>&1 &
+  pids+=($!)
+  window=$(xdotool search --sync --onlyvisible --name Tidewell | head -1)
+  sleep 2
+}
+# The window's own close button; the next start must not find it running.
+close_window() {
+  xdotool mousemove --window "$window" 776 34 click 1
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --name Tidewell >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  echo "the window did not close" >&2
+  return 1
+}
+
+serve 1.0.0
+open_window
+xdotool mousemove --window "$window" 260 482 click 1
+# The ready page's picture once the client's settings name the model.
+for _ in $(seq 120); do
+  [[ -f $home/.config/xyz.chatboxapp.app/config.json ]] && break
+  sleep 1
+done
+capture 20 session_update_installed
+close_window
+echo "--- tidewell --status, installed from 1.0.0"
+run --status || true
+
+kill "$service_pid"
+serve 1.1.0
+open_window
+# "管理": the page offers "更新" for 1.1.0.
+xdotool mousemove --window "$window" 595 34 click 1
+capture 10 session_update_offered
+xdotool mousemove --window "$window" 437 536 click 1
+# Done once the record names the new version (or the update is given up).
+for _ in $(seq 120); do
+  grep -q '"1.1.0"' "$home/.config/Tidewell/install-record.json" 2>/dev/null &&
+    ! grep -q '"stage"' "$home/.config/Tidewell/install-record.json" && break
+  sleep 1
+done
+capture 10 session_update_report
+# The report's "确定", the page's close button, then the window's.
+xdotool mousemove --window "$window" 597 404 click 1
+sleep 1
+xdotool mousemove --window "$window" 727 68 click 1
+sleep 1
+close_window
+echo "--- tidewell --status after the update"
+run --status || true
+echo "--- the service's events"
+grep -o 'Update[A-Za-z]*' "$work/service.log" | sort | uniq -c || true
