@@ -9,24 +9,15 @@ set -euo pipefail
 # shellcheck source=xvfb_session.sh
 source "$(dirname "$0")/xvfb_session.sh" answer
 
-"$service" --port 0 --port-file "$work/port" --package "$package" \
-  --model-size-bytes 30000000 --model-rate 30000000 >"$work/service.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 200); do [[ -s $work/port ]] && break; sleep 0.05; done
-url="http://127.0.0.1:$(cat "$work/port")"
+start_service
 
 # $1: a name for the home; the rest: the runner stand-in's settings.
 install() {
   local home="$work/$1"
   shift
   mkdir -m 700 "$home"
-  env -i PATH="$PATH" DISPLAY="$DISPLAY" HOME="$home" XDG_CONFIG_HOME="$home/.config" \
-    XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$work" TMPDIR="$work" \
-    TIDEWELL_SERVICE_URL="$url" TIDEWELL_MODEL_SOURCE="$url/models" "$@" "$app" \
-    >"$work/app.log" 2>&1 &
-  app_pid=$!
-  pids+=("$app_pid")
-  window=$(xdotool search --sync --onlyvisible --pid "$app_pid" --name Tidewell | head -1)
+  app_env=("$@")
+  start_app "$home"
   sleep 1
   xdotool mousemove --window "$window" 260 482 click 1
   # The model is there once the client's settings name it; the first answer follows.

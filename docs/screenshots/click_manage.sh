@@ -10,23 +10,12 @@ source "$(dirname "$0")/xvfb_session.sh" manage
 
 home="$work/home"
 mkdir -m 700 "$home"
-"$service" --port 0 --port-file "$work/port" --package "$package" \
-  --model-size-bytes 30000000 --model-rate 30000000 >"$work/service.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 200); do [[ -s $work/port ]] && break; sleep 0.05; done
-url="http://127.0.0.1:$(cat "$work/port")"
-run() {
-  env -i PATH="$PATH" DISPLAY="$DISPLAY" HOME="$home" XDG_CONFIG_HOME="$home/.config" \
-    XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$work" TMPDIR="$work" \
-    TIDEWELL_SERVICE_URL="$url" TIDEWELL_MODEL_SOURCE="$url/models" "$app" "$@"
-}
+start_service
+run() { run_app "$home" "$@"; }
 listing() { (cd "$home" && find . -mindepth 1 | sort); }
 
 listing >"$work/before"
-run >"$work/app.log" 2>&1 &
-app_pid=$!
-pids+=("$app_pid")
-window=$(xdotool search --sync --onlyvisible --pid "$app_pid" --name Tidewell | head -1)
+start_app "$home"
 sleep 1
 # The install image, then the ready page.
 xdotool mousemove --window "$window" 260 482 click 1

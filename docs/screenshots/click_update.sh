@@ -10,25 +10,9 @@ source "$(dirname "$0")/xvfb_session.sh" update
 
 home="$work/home"
 mkdir -m 700 "$home"
-# $1: the package version the service announces.
-serve() {
-  rm -f "$work/port"
-  "$service" --port 0 --port-file "$work/port" --package "$package" --package-version "$1" \
-    --model-size-bytes 30000000 --model-rate 30000000 >>"$work/service.log" 2>&1 &
-  service_pid=$!
-  pids+=("$service_pid")
-  for _ in $(seq 200); do [[ -s $work/port ]] && break; sleep 0.05; done
-  url="http://127.0.0.1:$(cat "$work/port")"
-}
-run() {
-  env -i PATH="$PATH" DISPLAY="$DISPLAY" HOME="$home" XDG_CONFIG_HOME="$home/.config" \
-    XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$work" TMPDIR="$work" \
-    TIDEWELL_SERVICE_URL="$url" TIDEWELL_MODEL_SOURCE="$url/models" "$app" "$@"
-}
+run() { run_app "$home" "$@"; }
 open_window() {
-  run >>"$work/app.log" 2>&1 &
-  pids+=($!)
-  window=$(xdotool search --sync --onlyvisible --name Tidewell | head -1)
+  start_app "$home"
   sleep 2
 }
 # The window's own close button; the next start must not find it running.
@@ -42,7 +26,7 @@ close_window() {
   return 1
 }
 
-serve 1.0.0
+start_service --package-version 1.0.0
 open_window
 xdotool mousemove --window "$window" 260 482 click 1
 # The ready page's picture once the client's settings name the model.
@@ -56,7 +40,7 @@ echo "--- tidewell --status, installed from 1.0.0"
 run --status || true
 
 kill "$service_pid"
-serve 1.1.0
+start_service --package-version 1.1.0
 open_window
 # "管理": the page offers "更新" for 1.1.0.
 xdotool mousemove --window "$window" 595 34 click 1

@@ -33,6 +33,41 @@ export DISPLAY=":$(cat "$work/display")"
 openbox >/dev/null 2>&1 &
 pids+=($!)
 
+# The local vendor service on a free port with its demo models and the
+# options given; sets $url and $service_pid.
+start_service() {
+  rm -f "$work/port"
+  "$service" --port 0 --port-file "$work/port" --package "$package" \
+    --model-size-bytes 30000000 --model-rate 30000000 "$@" >>"$work/service.log" 2>&1 &
+  service_pid=$!
+  pids+=("$service_pid")
+  for _ in $(seq 200); do [[ -s $work/port ]] && break; sleep 0.05; done
+  url="http://127.0.0.1:$(cat "$work/port")"
+}
+
+# The assistant's environment for the throw-away home $1, in app_vars; the
+# entries in app_env (NAME=VALUE) are added.
+app_env=()
+app_vars() {
+  app_vars=(PATH="$PATH" DISPLAY="$DISPLAY" HOME="$1" XDG_CONFIG_HOME="$1/.config"
+    XDG_DATA_HOME="$1/.local/share" XDG_RUNTIME_DIR="$work" TMPDIR="$work"
+    TIDEWELL_SERVICE_URL="$url" TIDEWELL_MODEL_SOURCE="$url/models" "${app_env[@]}")
+}
+# The assistant in home $1 with the arguments after it, in the foreground.
+run_app() {
+  app_vars "$1"
+  shift
+  env -i "${app_vars[@]}" "$app" "$@"
+}
+# The window in home $1 (its output in app.log): sets $app_pid and $window.
+start_app() {
+  app_vars "$1"
+  env -i "${app_vars[@]}" "$app" >>"$work/app.log" 2>&1 &
+  app_pid=$!
+  pids+=("$app_pid")
+  window=$(xdotool search --sync --onlyvisible --pid "$app_pid" --name Tidewell | head -1)
+}
+
 # Waits up to $1 seconds for the window's picture to stop changing, then
 # keeps it as $2.png.
 capture() {
