@@ -20,6 +20,7 @@
 #include <tests/support/built_programs.h>
 #include <tests/support/child.h>
 #include <tests/support/loopback_socket.h>
+#include <tests/support/run_key_win32.h>
 #include <tests/support/temp_home.h>
 #include <tests/support/variables.h>
 
@@ -29,15 +30,6 @@ namespace fs = std::filesystem;
 
 constexpr char kLoginId[] = "tidewell-ollama";
 
-std::wstring RunValue(const wchar_t* name) {
-  wchar_t data[4096] = {};
-  DWORD size = sizeof data;
-  if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", name,
-                   RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) {
-    return L"(none)";
-  }
-  return data;
-}
 
 int FreePort() {
   int port = 0;
@@ -139,7 +131,7 @@ TEST_F(RunnerLauncherTest, TheRegisteredLineStartsTheRunnerHiddenWithOurEnvironm
     EXPECT_TRUE(platform::IsLoginIdTaken(kLoginId));
 
     // The launcher, no cmd.exe, each word quoted as the launcher splits it.
-    const std::wstring line = RunValue(L"tidewell-ollama");
+    const std::wstring line = RunKeyValue(L"tidewell-ollama");
     EXPECT_EQ(line, platform::QuoteProgramName(platform::win32::LoginLauncherPath()) +
                         L" --env OLLAMA_HOST=" + platform::OsNarrowToWide(host) + L" --env " +
                         platform::QuoteArgument(L"OLLAMA_MODELS=" + models.wstring()) + L" -- " +
@@ -167,7 +159,7 @@ TEST_F(RunnerLauncherTest, TheRegisteredLineStartsTheRunnerHiddenWithOurEnvironm
       platform::KillProcessById(id);
     }
     platform::UnregisterLoginProgram(kLoginId);
-    EXPECT_EQ(RunValue(L"tidewell-ollama"), L"(none)");
+    EXPECT_EQ(RunKeyValue(L"tidewell-ollama"), L"(none)");
   }
 }
 

@@ -4,19 +4,11 @@
 #include <platform/command_line.h>
 #include <platform/login_program.h>
 #include <platform/win32/login_launcher.h>
+#include <tests/support/run_key_win32.h>
 #include <tests/support/user_sandbox.h>
 
 namespace {
 
-std::wstring RunValue(const wchar_t* name) {
-  wchar_t data[2048] = {};
-  DWORD size = sizeof data;
-  if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", name,
-                   RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) {
-    return L"(none)";
-  }
-  return data;
-}
 
 // Our launcher beside this program, as the line names it.
 std::wstring Launcher() {
@@ -46,10 +38,10 @@ TEST(LoginProgramRunKey, TheLineNamesOurLauncherWithTheEnvironmentAndTheProgram)
     SCOPED_TRACE(c.program.id);
     ASSERT_TRUE(platform::RegisterLoginProgram(c.program));
     const std::wstring name(c.program.id.begin(), c.program.id.end());
-    EXPECT_EQ(RunValue(name.c_str()), c.line);
+    EXPECT_EQ(RunKeyValue(name.c_str()), c.line);
     EXPECT_TRUE(platform::IsLoginProgramRegistered(c.program));
     platform::UnregisterLoginProgram(c.program.id);
-    EXPECT_EQ(RunValue(name.c_str()), L"(none)");
+    EXPECT_EQ(RunKeyValue(name.c_str()), L"(none)");
   }
 }
 
