@@ -23,6 +23,8 @@ struct AnswerCase {
   const wchar_t* offered;     // the smaller model offered; empty: none
   const char* event;
   long limitMs = 0;           // the first answer's limit; 0: by the model's size
+  // A loading line that must have shown: the seconds counted while it loaded.
+  const wchar_t* waited = L"正在加载模型，第一次需要一些时间… 0 秒";
 };
 
 // Logs name the case, not its bytes.
@@ -60,6 +62,9 @@ TEST_P(FirstAnswerWorkflow, TheReadyPageSaysWhetherTheModelAnswered) {
     // While it loaded, the time passing was shown, from the start.
     ASSERT_FALSE(v.answerLines.empty());
     EXPECT_TRUE(Has(v.answerLines.front(), L"正在加载模型，第一次需要一些时间… 0 秒"));
+    EXPECT_TRUE(std::any_of(v.answerLines.begin(), v.answerLines.end(),
+                            [&](const std::wstring& line) { return line == c.waited; }))
+        << Narrow(c.waited);
     // A named failure is a box; with a smaller model to offer, a question.
     const bool offers = *c.offered != L'\0';
     const std::vector<std::wstring>& boxes = offers ? v.questions : v.messages;
@@ -95,8 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A slow first load is waited for, its seconds shown, and not failed.
         AnswerCase{"NoAnswerWithinTheLimit", 0, "", "0", "5000", AnswerPhase::Failed,
                    L"加载超时", L"1 秒内没有给出回答", L"", "FirstAnswerTimeout", 1000},
-        AnswerCase{"SlowFirstLoad", 0, "", "0", "2600", AnswerPhase::Answered, L"首次回答用时 2.",
-                   L"", L"", "FirstAnswerOk"}),
+        AnswerCase{"SlowFirstLoad", 0, "", "0", "2600", AnswerPhase::Answered, L"首次回答用时 ",
+                   L"", L"", "FirstAnswerOk", 0, L"正在加载模型，第一次需要一些时间… 1 秒"}),
     [](const ::testing::TestParamInfo<AnswerCase>& each) { return std::string(each.param.name); });
 
 // A model that could not answer: the client is not opened without asking,
