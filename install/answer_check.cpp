@@ -62,8 +62,9 @@ FirstAnswer CInstallEngine::CheckFirstAnswer(int row, const std::string& tag,
                                              Action::IAction* action,
                                              const InstallLayout& layout) {
   Step("first answer");
+  const std::string number = CatalogueNumberOfTag(tag);
   auto show = [&](const AnswerShown& shown) {
-    OnWindow(action, [&] { ShowAnswer(row, shown); });
+    OnWindow(action, [&] { ShowAnswer(row, number, shown); });
   };
   show({AnswerPhase::Loading, AnswerLoadingLine(0), {}});
   const long limitMs = AnswerLimitMs(tag);
@@ -79,9 +80,10 @@ FirstAnswer CInstallEngine::CheckFirstAnswer(int row, const std::string& tag,
   return answer;
 }
 
-void CInstallEngine::ShowAnswer(int row, const AnswerShown& shown) {
+void CInstallEngine::ShowAnswer(int row, const std::string& number, const AnswerShown& shown) {
   if (row == 0) {
     m_state.answer = shown;
+    m_answerNumber = number;
   } else {
     m_state.row(row).answer = shown;
   }

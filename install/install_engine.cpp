@@ -130,6 +130,8 @@ void CInstallEngine::ShowDownloadedModel(const std::string& number) {
     if (m_modelTag.empty()) m_modelTag = WideToUtf8(tag);
   }
   m_state.readyModel = FormatWString(TW_TR("InstallEngine", "已下载 %ls").c_str(), tag.c_str());
+  // The answer shown is about one model: another one shown has not been asked.
+  if (number != m_answerNumber) m_state.answer = {};
   Publish();
 }
 

@@ -226,7 +226,8 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>,
   FirstAnswer CheckFirstAnswer(int row, const std::string& tag, Action::IAction* action,
                                const InstallLayout& layout);
   long AnswerLimitMs(const std::string& tag) const;
-  void ShowAnswer(int row, const AnswerShown& shown);
+  // number: the answering model's catalogue number.
+  void ShowAnswer(int row, const std::string& number, const AnswerShown& shown);
   // A failed first answer's box; where memory ran out, a smaller model that
   // fits is offered for download.
   void OfferWayOut(const std::string& tag, const FirstAnswer& answer);
@@ -248,6 +249,8 @@ class CInstallEngine : public std::enable_shared_from_this<CInstallEngine>,
   // The rest is the window thread's alone (workers get copies when a task
   // starts); nothing the analysis can check, so it is not annotated.
   int m_activeModelRow = 0;
+  // The catalogue number of the model the ready page's answer is about.
+  std::string m_answerNumber;
   bool m_configReady = false;
   // How the latest configuration request ended; a failed one is asked for
   // again on the next click that needs it.

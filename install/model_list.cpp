@@ -87,6 +87,7 @@ int CInstallEngine::OtherModelTask(const std::wstring& tag, int row, Action::IAc
     if (!downloaded) return;
     // The ready page speaks of the model pulled last.
     m_state.answer = m_state.row(row).answer;
+    m_answerNumber = number;
     ShowDownloadedModel(number);
     if (!answered) OfferWayOut(utf8Tag, answer);
   });

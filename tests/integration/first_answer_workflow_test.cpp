@@ -119,6 +119,13 @@ TEST_F(InstallWorkflow, TryNowAsksFirstWhenTheModelCouldNotAnswer) {
     EXPECT_TRUE(Has(v.questions[0], L"仍要打开吗？"));
     EXPECT_FALSE(v.state.tryNowBusy);  // nothing was started
   });
+  // Its model removed, the ready page shows another one, never asked: the
+  // failure was not that one's.
+  harness_->OnUI([&] {
+    harness_->engine().ShowInstalledModels({"deepseek-r1:7b"});
+    EXPECT_EQ(harness_->view().state.readyModel, L"已下载 deepseek-r1:7b");
+    EXPECT_EQ(harness_->view().state.answer.phase, AnswerPhase::NotAsked);
+  });
 }
 
 // A row's pull is checked the same way, and the row names the failure.
