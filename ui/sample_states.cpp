@@ -6,6 +6,7 @@
 #include <QStackedWidget>
 #include <QWidget>
 
+#include <base/text_helpers.h>
 #include <install/install_view.h>
 #include <ui/main_dlg.h>
 #include <ui/manage_dialogs.h>
@@ -13,6 +14,24 @@
 #include <ui/usage_switch.h>
 
 namespace {
+
+std::wstring W(const char* context, const char* text) {
+  return QCoreApplication::translate(context, text).toStdWString();
+}
+
+// One of the engine's own texts, in the window's language, filled in as
+// the engine fills it: the samples stay what the program says.
+template <typename... Args>
+std::wstring Filled(const char* context, const char* format, Args... args) {
+  return FormatWString(W(context, format).c_str(), args...);
+}
+
+// A model's line in a report, as repair and an update write it.
+QString AnswerReportLine(const wchar_t* model, const wchar_t* seconds) {
+  return QString::fromStdWString(
+      Filled("InstallSteps", "%ls：%ls", model,
+             Filled("FirstAnswer", "首次回答用时 %ls 秒", seconds).c_str()));
+}
 
 // A pull well under way, with every figure the texts can show.
 PullProgress SamplePull() {
@@ -64,16 +83,17 @@ QStringList SampleRepairLines() {
           QCoreApplication::translate("SampleStates",
                                       "Chatbox 的设置：所选模型已不存在，已改为 deepseek-r1:7b"),
           QCoreApplication::translate("SampleStates", "开机启动：已重新登记"),
-          QCoreApplication::translate("SampleStates", "deepseek-r1:7b：首次回答用时 3.1 秒")};
+          AnswerReportLine(L"deepseek-r1:7b", L"3.1")};
 }
 
 QStringList SampleUpdateLines() {
   return {QCoreApplication::translate("SampleStates", "安装包：已下载并校验 1.2.0"),
           QCoreApplication::translate("SampleStates", "运行程序 Ollama：已安装 0.6.0"),
           QCoreApplication::translate("SampleStates", "聊天客户端 Chatbox：已安装 1.10.2"),
-          QCoreApplication::translate("SampleStates", "deepseek-r1:7b：首次回答用时 3.4 秒"),
-          QCoreApplication::translate(
-              "SampleStates", "已更新到 1.2.0：Ollama 和 Chatbox 已替换，模型和聊天记录保持不变")};
+          AnswerReportLine(L"deepseek-r1:7b", L"3.4"),
+          QString::fromStdWString(Filled(
+              "PackageUpdate", "已更新到 %ls：Ollama 和 Chatbox 已替换，模型和聊天记录保持不变",
+              L"1.2.0"))};
 }
 
 // A mid-range card that holds the models up to 14B.
@@ -83,10 +103,6 @@ std::vector<platform::GraphicsCard> SampleGraphicsCards() {
   card.name = "NVIDIA GeForce RTX 3060";
   card.memoryBytes = 12288ull << 20;
   return {card};
-}
-
-std::wstring W(const char* context, const char* text) {
-  return QCoreApplication::translate(context, text).toStdWString();
 }
 
 // The form as the engine leaves it at start-up, for a state to change.
@@ -132,19 +148,21 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
     shown.stage = InstallStage::Model;
     shown.installPull = CInstallEngine::DescribePull(0, "deepseek-r1:1.5b", SamplePull());
     shown.answer = {AnswerPhase::Loading,
-                    W("SampleStates", "正在加载模型，第一次需要一些时间… 12 秒"), {}};
+                    Filled("FirstAnswer", "正在加载模型，第一次需要一些时间… %lld 秒", 12LL), {}};
   } else if (state == QLatin1String("finished")) {
     shown.stage = InstallStage::Ready;
     shown.readyModel = W("SampleStates", "已下载 deepseek-r1:1.5b");
-    shown.answer = {AnswerPhase::Answered, W("SampleStates", "首次回答用时 2.4 秒"), {}};
+    shown.answer = {AnswerPhase::Answered, Filled("FirstAnswer", "首次回答用时 %ls 秒", L"2.4"),
+                    {}};
   } else if (state == QLatin1String("not_answered")) {
     // 7b on a machine whose free memory the runner finds too small.
     shown.stage = InstallStage::Ready;
-    shown.readyModel = W("SampleStates", "已下载 deepseek-r1:7b");
-    shown.answer = {AnswerPhase::Failed, W("SampleStates", "内存不足，暂时无法回答"),
-                    W("SampleStates",
-                      "模型已下载，但本机可用内存不够运行它：它需要 5.2 GiB，现在只有 3.7 GiB "
-                      "可用。关闭一些程序后可以再试，或改用较小的模型。")};
+    shown.readyModel = Filled("InstallEngine", "已下载 %ls", L"deepseek-r1:7b");
+    shown.answer = {AnswerPhase::Failed, W("FirstAnswer", "内存不足，暂时无法回答"),
+                    Filled("FirstAnswer",
+                           "模型已下载，但本机可用内存不够运行它：它需要 %ls，现在只有 %ls 可用。"
+                           "关闭一些程序后可以再试，或改用较小的模型。",
+                           L"5.2 GiB", L"3.7 GiB")};
   } else if (state == QLatin1String("gpu")) {
     // The form with a card that holds the selected model.
     if (auto* models = window.findChild<QComboBox*>(QStringLiteral("cbx_Model")))
@@ -195,7 +213,7 @@ void ShowSampleState(CMainDlg& window, const QString& state) {
       report->show();
     } else if (state == QLatin1String("updated")) {
       auto* report = new CReportDialog(page->DialogHost(),
-                                       QCoreApplication::translate("SampleStates", "更新完成"),
+                                       QCoreApplication::translate("PackageUpdate", "更新完成"),
                                        SampleUpdateLines());
       report->show();
     }

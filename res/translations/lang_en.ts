@@ -1040,10 +1040,6 @@ Click install again; if it fails again, contact support.</translation>
     <context>
         <name>SampleStates</name>
         <message>
-            <source>deepseek-r1:7b：首次回答用时 3.1 秒</source>
-            <translation>deepseek-r1:7b: first answer in 3.1 s</translation>
-        </message>
-        <message>
             <source>安装包：已下载并校验 1.2.0</source>
             <translation>Install package: 1.2.0 downloaded and checked</translation>
         </message>
@@ -1054,38 +1050,6 @@ Click install again; if it fails again, contact support.</translation>
         <message>
             <source>聊天客户端 Chatbox：已安装 1.10.2</source>
             <translation>Chatbox chat client: 1.10.2 installed</translation>
-        </message>
-        <message>
-            <source>deepseek-r1:7b：首次回答用时 3.4 秒</source>
-            <translation>deepseek-r1:7b: first answer in 3.4 s</translation>
-        </message>
-        <message>
-            <source>已更新到 1.2.0：Ollama 和 Chatbox 已替换，模型和聊天记录保持不变</source>
-            <translation>Updated to 1.2.0: Ollama and Chatbox replaced; models and chats kept as they were</translation>
-        </message>
-        <message>
-            <source>更新完成</source>
-            <translation>Update complete</translation>
-        </message>
-        <message>
-            <source>正在加载模型，第一次需要一些时间… 12 秒</source>
-            <translation>Loading the model; the first time takes a while… 12 s</translation>
-        </message>
-        <message>
-            <source>首次回答用时 2.4 秒</source>
-            <translation>first answer in 2.4 s</translation>
-        </message>
-        <message>
-            <source>已下载 deepseek-r1:7b</source>
-            <translation>Downloaded deepseek-r1:7b</translation>
-        </message>
-        <message>
-            <source>内存不足，暂时无法回答</source>
-            <translation>not enough memory to answer yet</translation>
-        </message>
-        <message>
-            <source>模型已下载，但本机可用内存不够运行它：它需要 5.2 GiB，现在只有 3.7 GiB 可用。关闭一些程序后可以再试，或改用较小的模型。</source>
-            <translation>The model is downloaded, but this computer does not have enough free memory to run it: it needs 5.2 GiB and only 3.7 GiB is available. Close some programs and try again, or use a smaller model.</translation>
         </message>
         <message>
             <source>安装包：完好</source>
