@@ -125,6 +125,24 @@ class Update : public Uninstall {
               FirstAnswerCause::Answered);
   }
   bool AsideGone() const { return !fs::exists(install_ / "update_previous"); }
+  // What an update starts from.
+  struct Before {
+    std::string address;
+    std::map<std::string, std::string> kept, programs;
+  };
+  Before Take() const { return {RunnerServerAddress(), Kept(), Programs()}; }
+  // Settled either way: nothing pending or set aside, the models and chats
+  // as they were, our server answering; the new programs (1.10, runner
+  // 0.6.0) or the old ones byte for byte.
+  void ExpectSettled(bool updated, const Before& before) {
+    EXPECT_FALSE(UpdatePending());
+    EXPECT_TRUE(AsideGone());
+    EXPECT_EQ(Kept(), before.kept);
+    EXPECT_EQ(Differences(Programs(), before.programs).empty(), !updated);
+    EXPECT_EQ(InstalledPackageVersion(nullptr), updated ? "1.10" : "1.9");
+    EXPECT_EQ(RunnerVersion(), updated ? "0.6.0" : "0.5.7");
+    ASSERT_NO_FATAL_FAILURE(ExpectAnswersOn(before.address));
+  }
 };
 
 TEST_F(Update, ToTheNextPackageFromThePageAndTheTerminalKeepingModelsAndChats) {
@@ -132,9 +150,7 @@ TEST_F(Update, ToTheNextPackageFromThePageAndTheTerminalKeepingModelsAndChats) {
   for (const bool fromTerminal : {false, true}) {
     SCOPED_TRACE(fromTerminal ? "terminal" : "page");
     ASSERT_NO_FATAL_FAILURE(InstallFirstVersion());
-    const std::string address = RunnerServerAddress();
-    const auto kept = Kept();
-    const auto programs = Programs();
+    const Before before = Take();
     ASSERT_EQ(RunnerVersion(), "0.5.7");
     OfferNextVersion();
     if (fromTerminal) {
@@ -152,13 +168,8 @@ TEST_F(Update, ToTheNextPackageFromThePageAndTheTerminalKeepingModelsAndChats) {
       EXPECT_EQ(page.reports[0].first, L"更新完成");
       EXPECT_EQ(page.status.updateVersion, "");
     }
-    EXPECT_EQ(Kept(), kept);
-    EXPECT_NE(Differences(Programs(), programs), "");
-    EXPECT_EQ(RunnerVersion(), "0.6.0");
-    EXPECT_EQ(InstalledPackageVersion(nullptr), "1.10");
+    ASSERT_NO_FATAL_FAILURE(ExpectSettled(true, before));
     EXPECT_FALSE(UpdateOffered("1.10"));
-    EXPECT_TRUE(AsideGone());
-    ASSERT_NO_FATAL_FAILURE(ExpectAnswersOn(address));
     const std::vector<std::string> events = Events();
     EXPECT_EQ(std::count(events.begin(), events.end(), "UpdateStart"), 1);
     EXPECT_EQ(std::count(events.begin(), events.end(), "UpdateEnd"), 1);
@@ -220,9 +231,7 @@ TEST_F(Update, IsOfferedOnlyForANewerVersionOrOverAnInstallationFromBeforeVersio
 TEST_F(Update, ARunnerThatDoesNotAnswerIsRolledBackToTheOldOneWhichAnswers) {
   if (!SetupsCarryVariables()) GTEST_SKIP() << "the setups here cannot play another runner";
   ASSERT_NO_FATAL_FAILURE(InstallFirstVersion());
-  const std::string address = RunnerServerAddress();
-  const auto kept = Kept();
-  const auto programs = Programs();
+  const Before before = Take();
   for (const NextRunner runner : {NextRunner::EndsWhileLoading, NextRunner::Missing}) {
     SCOPED_TRACE(static_cast<int>(runner));
     OfferNextVersion(runner);
@@ -233,14 +242,8 @@ TEST_F(Update, ARunnerThatDoesNotAnswerIsRolledBackToTheOldOneWhichAnswers) {
     const UpdateReport report = UpdatePackage(context, calls);
     EXPECT_EQ(report.result, UpdateResult::RolledBack) << WideToUtf8(report.cause);
     EXPECT_EQ(events, (std::vector<std::string>{"UpdateStart", "UpdateRolledBack"}));
-    EXPECT_EQ(Differences(Programs(), programs), "");
-    EXPECT_EQ(Kept(), kept);
-    EXPECT_EQ(RunnerVersion(), "0.5.7");
-    EXPECT_EQ(InstalledPackageVersion(nullptr), "1.9");
+    ASSERT_NO_FATAL_FAILURE(ExpectSettled(false, before));
     EXPECT_TRUE(UpdateOffered("1.10"));
-    EXPECT_TRUE(AsideGone());
-    EXPECT_FALSE(UpdatePending());
-    ASSERT_NO_FATAL_FAILURE(ExpectAnswersOn(address));
   }
 }
 
@@ -296,9 +299,7 @@ TEST_F(Update, AFileOfTheUsersInAReplacedFolderIsKeptAndNamed) {
 TEST_F(Update, OneBrokenOffAtAnyStepIsFinishedOrRolledBackByTheNextStart) {
   if (!SetupsCarryVariables()) GTEST_SKIP() << "the setups here cannot play another runner";
   ASSERT_NO_FATAL_FAILURE(InstallFirstVersion());
-  const std::string address = RunnerServerAddress();
-  const auto kept = Kept();
-  const auto programs = Programs();
+  const Before before = Take();
   struct Cut {
     const char* step;
     NextRunner runner;
@@ -325,15 +326,7 @@ TEST_F(Update, OneBrokenOffAtAnyStepIsFinishedOrRolledBackByTheNextStart) {
     harness_->OnUI([&] { harness_->engine().StartInstalledModelDetection(); });
     ASSERT_TRUE(
         harness_->WaitUntil([&](RecordingView&) { return !harness_->engine().WorkRunning(); }));
-    EXPECT_FALSE(UpdatePending());
-    EXPECT_TRUE(AsideGone());
-    EXPECT_EQ(Kept(), kept);
-    EXPECT_EQ(InstalledPackageVersion(nullptr), cut.updated ? "1.10" : "1.9");
-    EXPECT_EQ(RunnerVersion(), cut.updated ? "0.6.0" : "0.5.7");
-    if (!cut.updated) {
-      EXPECT_EQ(Differences(Programs(), programs), "");
-    }
-    ASSERT_NO_FATAL_FAILURE(ExpectAnswersOn(address));
+    ASSERT_NO_FATAL_FAILURE(ExpectSettled(cut.updated, before));
   }
 }
 

@@ -20,37 +20,29 @@ namespace {
 
 using namespace fake_ollama;
 
-TEST(FakeOllamaFormat, SizesInDecimalUnitsAsTheRealRunnerRoundsThem) {
+// Sizes as the real runner words them: decimal units rounded for the CLI
+// and the pull (HumanBytes), binary units with one decimal for the
+// server's memory errors (HumanBytes2).
+TEST(FakeOllamaFormat, SizesAsTheRealRunnerWordsThem) {
   const struct {
-    std::int64_t bytes;
-    const char* text;
-  } cases[] = {{0, "0 B"},
-               {999, "999 B"},
-               {1000, "1 KB"},
-               {1500, "1.5 KB"},
-               {4200000, "4.2 MB"},
-               {24500000, "24 MB"},
-               {1000000000, "1 GB"},
-               {1249000000, "1.2 GB"},
-               {4683075271, "4.7 GB"},
-               {19851337640, "19 GB"},
-               {404430188519, "404 GB"},
-               {1500000000000, "1.5 TB"}};
-  for (const auto& c : cases) EXPECT_EQ(HumanBytes(c.bytes), c.text) << c.bytes;
-}
-
-TEST(FakeOllamaFormat, MemoryInBinaryUnitsWithOneDecimalAsTheServerWordsIt) {
-  const struct {
+    bool binary;
     std::uint64_t bytes;
     const char* text;
-  } cases[] = {{0, "0 B"},
-               {1023, "1023 B"},
-               {1024, "1.0 KiB"},
-               {1536, "1.5 KiB"},
-               {268435456, "256.0 MiB"},
-               {4000000000, "3.7 GiB"},
-               {5536895135, "5.2 GiB"}};
-  for (const auto& c : cases) EXPECT_EQ(HumanBytes2(c.bytes), c.text) << c.bytes;
+  } cases[] = {{false, 0, "0 B"},           {false, 999, "999 B"},
+               {false, 1000, "1 KB"},       {false, 1500, "1.5 KB"},
+               {false, 4200000, "4.2 MB"},  {false, 24500000, "24 MB"},
+               {false, 1000000000, "1 GB"}, {false, 1249000000, "1.2 GB"},
+               {false, 4683075271, "4.7 GB"},   {false, 19851337640, "19 GB"},
+               {false, 404430188519, "404 GB"}, {false, 1500000000000, "1.5 TB"},
+               {true, 0, "0 B"},            {true, 1023, "1023 B"},
+               {true, 1024, "1.0 KiB"},     {true, 1536, "1.5 KiB"},
+               {true, 268435456, "256.0 MiB"},  {true, 4000000000, "3.7 GiB"},
+               {true, 5536895135, "5.2 GiB"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.binary ? HumanBytes2(c.bytes) : HumanBytes(static_cast<std::int64_t>(c.bytes)),
+              c.text)
+        << c.bytes;
+  }
 }
 
 TEST(FakeOllamaFormat, UtcTimesAsGoMarshalsThem) {
