@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include <base/file_helpers.h>
+#include <base/text_helpers.h>
 #include <base/translate.h>
 #include <config/app_constants.h>
 #include <config/product_values.h>
@@ -137,9 +138,18 @@ std::vector<std::unique_ptr<InstallStep>> MakeInstallSteps() {
   return steps;
 }
 
-StepOutcome PerformInstallStep(std::string_view name, const StepContext& context) {
-  for (const auto& step : MakeInstallSteps()) {
-    if (name == step->Name()) return step->Perform(context);
+std::unique_ptr<InstallStep> MakeInstallStep(std::string_view name) {
+  for (auto& step : MakeInstallSteps()) {
+    if (name == step->Name()) return std::move(step);
   }
-  return Failed(TW_TR("InstallSteps", "未知的步骤"));
+  return nullptr;
+}
+
+StepOutcome PerformInstallStep(std::string_view name, const StepContext& context) {
+  const std::unique_ptr<InstallStep> step = MakeInstallStep(name);
+  return step != nullptr ? step->Perform(context) : Failed(TW_TR("InstallSteps", "未知的步骤"));
+}
+
+std::wstring ReportLine(const std::wstring& what, const std::wstring& text) {
+  return FormatWString(TW_TR("InstallSteps", "%ls：%ls").c_str(), what.c_str(), text.c_str());
 }

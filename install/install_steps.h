@@ -70,5 +70,12 @@ class InstallStep {
 // The steps in the installation's order.
 std::vector<std::unique_ptr<InstallStep>> MakeInstallSteps();
 
+// The named step alone; nullptr for a name no step has.
+std::unique_ptr<InstallStep> MakeInstallStep(std::string_view name);
+
 // Performs the named step alone (the installation's own stages).
 StepOutcome PerformInstallStep(std::string_view name, const StepContext& context);
+
+// A report's line, "<what>：<how it went>", in the window's language: a
+// step's title, or a model's tag.
+std::wstring ReportLine(const std::wstring& what, const std::wstring& text);

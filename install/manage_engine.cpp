@@ -226,10 +226,8 @@ bool CManageEngine::CheckRepairedModel(const InstallLayout& layout,
       });
   m_installEngine.ReportEvent(AnswerEventName(answer.cause), true);
   const bool answered = answer.cause == FirstAnswerCause::Answered;
-  lines.push_back(FormatWString(TW_TR("InstallSteps", "%ls：%ls").c_str(), Utf8ToWide(model).c_str(),
-                                (answered ? AnswerShortLine(answer)
-                                          : AnswerFailureText(answer, limitMs))
-                                    .c_str()));
+  lines.push_back(ReportLine(Utf8ToWide(model), answered ? AnswerShortLine(answer)
+                                                          : AnswerFailureText(answer, limitMs)));
   return answered;
 }
 

@@ -92,9 +92,7 @@ class Run {
       const FirstAnswer answer = AskOurRunner(m_layout, model, kRunnerServerAnswerTimeoutMs,
                                               AnswerLimitForTag(model), {});
       if (RunnerFailed(answer.cause)) return RollBack(CauseText(answer.cause));
-      m_report.lines.push_back(FormatWString(TW_TR("InstallSteps", "%ls：%ls").c_str(),
-                                            Utf8ToWide(model).c_str(),
-                                            AnswerShortLine(answer).c_str()));
+      m_report.lines.push_back(ReportLine(Utf8ToWide(model), AnswerShortLine(answer)));
     }
     SetUpdateStage(UpdateStage::Finish, m_version, m_layout);
     Hook("clean-up");
@@ -173,19 +171,14 @@ class Run {
     if (m_calls.report) m_calls.report(event);
   }
   void Line(const char* name, const std::wstring& text) {
-    for (const auto& step : MakeInstallSteps()) {
-      if (std::string_view(step->Name()) != name) continue;
-      const std::wstring line = FormatWString(TW_TR("InstallSteps", "%ls：%ls").c_str(),
-                                              step->Title().c_str(), text.c_str());
-      m_report.lines.push_back(line);
-      Say(line);
-    }
+    const std::unique_ptr<InstallStep> step = MakeInstallStep(name);
+    if (step == nullptr) return;
+    m_report.lines.push_back(ReportLine(step->Title(), text));
+    Say(m_report.lines.back());
   }
   bool PerformUndo(std::string_view name) const {
-    for (const auto& step : MakeInstallSteps()) {
-      if (name == step->Name()) return step->Undo(m_context).ok;
-    }
-    return false;
+    const std::unique_ptr<InstallStep> step = MakeInstallStep(name);
+    return step != nullptr && step->Undo(m_context).ok;
   }
 
   const StepContext& m_context;

@@ -51,8 +51,7 @@ bool ReadMarker(StepContext& context) {
 }
 
 std::wstring Line(const InstallStep& step, const std::wstring& text) {
-  return FormatWString(TW_TR("InstallSteps", "%ls：%ls").c_str(), step.Title().c_str(),
-                       text.c_str());
+  return ReportLine(step.Title(), text);
 }
 
 }  // namespace
