@@ -136,8 +136,11 @@ echo "== purge"
 DEBIAN_FRONTEND=noninteractive apt-get purge -y -q $name
 listing >"$work/after"
 if ! diff "$work/before" "$work/after"; then fail "purging left the entries above"; fi
-# (man-db's cache of formatted pages is its own, refreshed by itself.)
+# (man-db's cache of formatted pages is its own, refreshed by itself. The
+# service sees a private /tmp and /var/tmp and no homes, so what lies there,
+# such as another clone of this tree, is not its.)
 left=$(find / -xdev \( -path /proc -o -path /work -o -path "$work" -o -path /var/cache/man \
+  -o -path /tmp -o -path /var/tmp -o -path /home -o -path /root \
   -o -path "$source_tree" -o -path "$build_tree" \) -prune \
   -o -name "*$name*" -print)
 [[ -z $left ]] || fail "left after purge: $left"
