@@ -16,6 +16,7 @@
 #include <json/json.h>
 #include <tests/fakes/ollama_endpoint.h>
 #include <tests/fakes/ollama_format.h>
+#include <tests/fakes/ollama_json.h>
 #include <tests/fakes/ollama_progress.h>
 #include <tests/fakes/ollama_version.h>
 
@@ -50,12 +51,6 @@ struct Connection {
     return where + "EOF";
   }
 };
-
-bool ParseJson(const std::string& text, Json::Value* value) {
-  std::string error;
-  const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
-  return reader->parse(text.data(), text.data() + text.size(), value, &error);
-}
 
 int Fail(const std::string& text) {
   std::fprintf(stderr, "Error: %s\n", text.c_str());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 namespace fake_ollama {
@@ -76,6 +77,12 @@ std::string GoJson(const Json::Value& value) {
       return Json::writeString(builder, value);
     }
   }
+}
+
+bool ParseJson(const std::string& text, Json::Value* value) {
+  std::string error;
+  const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+  return reader->parse(text.data(), text.data() + text.size(), value, &error);
 }
 
 }  // namespace fake_ollama

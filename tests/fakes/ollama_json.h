@@ -9,4 +9,7 @@ namespace fake_ollama {
 
 std::string GoJson(const Json::Value& value);
 
+// A JSON text read whole; false when it is not JSON.
+bool ParseJson(const std::string& text, Json::Value* value);
+
 }  // namespace fake_ollama

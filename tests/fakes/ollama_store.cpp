@@ -14,6 +14,7 @@
 #include <platform/whole_file.h>
 #include <tests/fakes/ollama_endpoint.h>
 #include <tests/fakes/utf8_path.h>
+#include <tests/fakes/ollama_json.h>
 
 namespace fs = std::filesystem;
 using fake_text::PathText;
@@ -22,12 +23,6 @@ using fake_text::Utf8Path;
 namespace fake_ollama {
 
 namespace {
-
-bool ParseJson(const std::string& text, Json::Value* value) {
-  std::string error;
-  const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
-  return reader->parse(text.data(), text.data() + text.size(), value, &error);
-}
 
 Json::Value LayerJson(const Layer& layer) {
   Json::Value value(Json::objectValue);

@@ -24,6 +24,7 @@
 #include <ui/main_dlg.h>
 #include <ui/qt_notify_center.h>
 #include <ui/sample_states.h>
+#include <tests/ui/found_lines.h>
 
 namespace {
 
@@ -67,12 +68,6 @@ void ChangeLanguage(QWidget& window, UiLanguage language) {
   ApplyLanguage(*qApp, language);
   QEvent change(QEvent::LanguageChange);
   QApplication::sendEvent(&window, &change);
-}
-
-std::string Join(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += "\n  " + line;
-  return text;
 }
 
 class English : public ::testing::Test {
@@ -121,7 +116,7 @@ TEST_F(English, NoVisibleTextLeftInChineseInAnyState) {
     ShowSampleState(window, state);
     QApplication::processEvents();
     const auto found = ChineseTexts(window);
-    EXPECT_TRUE(found.empty()) << state.toStdString() << Join(found);
+    EXPECT_TRUE(found.empty()) << state.toStdString() << FoundLines(found);
   }
 }
 
@@ -155,7 +150,7 @@ TEST_F(English, TheSwitchChangesTheTextsAtOnceAndBack) {
   ASSERT_NE(models, nullptr);
   EXPECT_EQ(models->itemText(0), QStringLiteral("DeepSeek - R1 - 1.5B (recommended)"));
   // The engine's texts are shown again in the new language.
-  EXPECT_TRUE(ChineseTexts(window).empty()) << Join(ChineseTexts(window));
+  EXPECT_TRUE(ChineseTexts(window).empty()) << FoundLines(ChineseTexts(window));
 }
 
 TEST_F(English, TheEngineTextsGoThroughTheTranslator) {

@@ -19,6 +19,7 @@
 #include <ui/manage_page.h>
 #include <ui/qt_notify_center.h>
 #include <ui/sample_states.h>
+#include <tests/ui/found_lines.h>
 
 namespace {
 
@@ -69,12 +70,6 @@ std::vector<std::string> TextsThatDoNotFit(QWidget& window) {
   return faults;
 }
 
-std::string Join(const std::vector<std::string>& faults) {
-  std::string text;
-  for (const std::string& fault : faults) text += "\n  " + fault;
-  return text;
-}
-
 class TextsFit : public ::testing::Test {
  protected:
   // Shown (offscreen) so that the style sheet's fonts and sizes apply.
@@ -106,7 +101,7 @@ TEST_F(TextsFit, InEveryState) {
     ShowSampleState(window, state);
     QApplication::processEvents();
     const auto faults = TextsThatDoNotFit(window);
-    EXPECT_TRUE(faults.empty()) << state.toStdString() << " " << Scale() << Join(faults);
+    EXPECT_TRUE(faults.empty()) << state.toStdString() << " " << Scale() << FoundLines(faults);
   }
 }
 
@@ -120,7 +115,7 @@ TEST_F(TextsFit, ForEveryModel) {
     models->setCurrentIndex(index);
     QApplication::processEvents();
     const auto faults = TextsThatDoNotFit(window);
-    EXPECT_TRUE(faults.empty()) << "model " << index << " " << Scale() << Join(faults);
+    EXPECT_TRUE(faults.empty()) << "model " << index << " " << Scale() << FoundLines(faults);
   }
 }
 
@@ -156,7 +151,7 @@ TEST_F(TextsFit, InEveryPullPhaseOfARow) {
     QApplication::processEvents();
     const auto faults = TextsThatDoNotFit(window);
     EXPECT_TRUE(faults.empty()) << "phase " << static_cast<int>(progress.phase) << " " << Scale()
-                                << Join(faults);
+                                << FoundLines(faults);
   }
 }
 
@@ -196,7 +191,7 @@ TEST_F(TextsFit, EveryCauseLine) {
     window.presenter().ShowState(state);
     QApplication::processEvents();
     const auto faults = TextsThatDoNotFit(window);
-    EXPECT_TRUE(faults.empty()) << Scale() << Join(faults);
+    EXPECT_TRUE(faults.empty()) << Scale() << FoundLines(faults);
   }
   ShowSampleState(window, QStringLiteral("models"));
   state = ModelsShown(window);
@@ -205,7 +200,7 @@ TEST_F(TextsFit, EveryCauseLine) {
     window.presenter().ShowState(state);
     QApplication::processEvents();
     const auto faults = TextsThatDoNotFit(window);
-    EXPECT_TRUE(faults.empty()) << Scale() << Join(faults);
+    EXPECT_TRUE(faults.empty()) << Scale() << FoundLines(faults);
   }
 }
 
@@ -237,7 +232,7 @@ TEST_F(TextsFit, ManagePageInEveryVariant) {
     window.managePage()->ShowManageBusy(variant == 3 ? L"正在卸载：正在停止模型服务…" : L"");
     QApplication::processEvents();
     const auto faults = TextsThatDoNotFit(window);
-    EXPECT_TRUE(faults.empty()) << "variant " << variant << " " << Scale() << Join(faults);
+    EXPECT_TRUE(faults.empty()) << "variant " << variant << " " << Scale() << FoundLines(faults);
   }
 }
 
@@ -261,7 +256,7 @@ TEST_F(TextsFit, GraphicsCardLinesAndRowMarks) {
       window.presenter().ShowState(state);
       QApplication::processEvents();
       const auto faults = TextsThatDoNotFit(window);
-      EXPECT_TRUE(faults.empty()) << Scale() << Join(faults);
+      EXPECT_TRUE(faults.empty()) << Scale() << FoundLines(faults);
     }
   }
   ShowSampleState(window, QStringLiteral("models"));
@@ -271,7 +266,7 @@ TEST_F(TextsFit, GraphicsCardLinesAndRowMarks) {
     window.presenter().ShowState(state);
     QApplication::processEvents();
     const auto faults = TextsThatDoNotFit(window);
-    EXPECT_TRUE(faults.empty()) << Scale() << Join(faults);
+    EXPECT_TRUE(faults.empty()) << Scale() << FoundLines(faults);
   }
 }
 

@@ -20,6 +20,12 @@ namespace fs = std::filesystem;
 
 inline constexpr char kHost[] = "http://127.0.0.1:11999";
 
+inline Json::Value Parsed(const std::string& text) {
+  Json::Value value;
+  EXPECT_TRUE(ParseJson(text, value)) << text;
+  return value;
+}
+
 inline constexpr char kUserSettings[] = R"({
   "configVersion": 14,
   "settings": {"theme": 1, "language": "en",

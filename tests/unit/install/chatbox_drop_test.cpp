@@ -3,17 +3,14 @@
 
 #include <config/json_text.h>
 #include <install/chatbox_settings.h>
+#include <tests/unit/install/chatbox_config_fixture.h>
 
 #include <string>
 #include <vector>
 
 namespace {
 
-Json::Value Parsed(const std::string& text) {
-  Json::Value value;
-  EXPECT_TRUE(ParseJson(text, value)) << text;
-  return value;
-}
+using chatbox_test::Parsed;
 
 // One change to the document: the member at a dotted path gets a new value
 // (JSON text), or goes when the value is empty.

@@ -3,20 +3,17 @@
 
 #include <config/json_text.h>
 #include <install/chatbox_settings.h>
+#include <tests/unit/install/chatbox_config_fixture.h>
 
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr char kModel[] = "deepseek-r1:7b";
-constexpr char kHost[] = "http://127.0.0.1:11999";
+using chatbox_test::Parsed;
+using chatbox_test::kHost;
 
-Json::Value Parsed(const std::string& text) {
-  Json::Value value;
-  EXPECT_TRUE(ParseJson(text, value)) << text;
-  return value;
-}
+constexpr char kModel[] = "deepseek-r1:7b";
 
 // A current user's settings: other providers with keys, a theme, a language,
 // other runner models (one with members of its own).

@@ -7,20 +7,18 @@
 #include <package/package_extract.h>
 #include <platform/os_encoding.h>
 #include <tests/support/temp_home.h>
+#include <tests/unit/package/infozip_fixtures.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kFixtures = TIDEWELL_TEST_DATA "/zip";
-
 TEST(InfoZipFixtures, EveryVariantUnpacksTheSameTree) {
-  for (const char* name : {"infozip_encrypted.zip", "infozip_stored.zip", "infozip_deflated.zip",
-                           "infozip_zip64.zip", "infozip_prefixed.zip"}) {
+  for (const char* name : infozip_test::kArchives) {
     SCOPED_TRACE(name);
     TempHome home;
     const fs::path archive = home.root() / name;
-    fs::copy_file(kFixtures / name, archive);
+    fs::copy_file(infozip_test::kFolder / name, archive);
     ExtractPackage(platform::WidePath(archive));  // the package password; unused when plain
     const fs::path root = home.root() / fs::path(name).stem() / "deepseek";
     EXPECT_EQ(ReadTextFile(root / "deepseek/OllamaSetup"), "#!/bin/sh\necho ollama setup\n");

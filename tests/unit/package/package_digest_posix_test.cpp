@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // SHA-256 of "abc".
-constexpr char kAbc[] = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+constexpr char kAbcDigest[] = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 
 // The archive comes through a pipe that stays open until the check returns:
 // it can only end by the cancel that arrives once reading has begun.
@@ -39,7 +39,7 @@ TEST(PackageDigest, ACancelWhileReadingStopsTheCheck) {
     done.wait();
     ::close(fd);
   });
-  const DigestCheck result = CheckPackageDigest(platform::WidePath(pipe), kAbc, &cancel);
+  const DigestCheck result = CheckPackageDigest(platform::WidePath(pipe), kAbcDigest, &cancel);
   checked.set_value();
   writer.join();
   ::signal(SIGPIPE, previous);

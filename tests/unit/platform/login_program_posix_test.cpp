@@ -7,17 +7,13 @@
 #include <platform/login_program.h>
 #include <tests/support/temp_home.h>
 #include <tests/support/variables.h>
+#include <tests/unit/platform/login_program_fixture.h>
 
 namespace {
 
-namespace fs = std::filesystem;
+using login_test::Program;
 
-platform::LoginProgram Program(const std::string& path) {
-  return {"tidewell-ollama",
-          "Tidewell local model runner",
-          {path, "serve"},
-          {"OLLAMA_HOST=127.0.0.1:11434", "OLLAMA_MODELS=" + path + "/models"}};
-}
+namespace fs = std::filesystem;
 
 // A stand-in systemctl first on PATH: each call adds a line with its
 // arguments and whether the unit file was still there. The real one is

@@ -5,20 +5,16 @@
 #include <platform/os_encoding.h>
 #include <platform/os_info.h>
 #include <tests/support/user_sandbox.h>
+#include <tests/unit/platform/login_program_fixture.h>
 
 namespace {
+
+using login_test::Program;
 
 // An absolute path to a program on this system; nothing is written there.
 std::string ProgramPath(const std::wstring& name) {
   return platform::WideToOsNarrow(platform::TempFolder() + platform::PathSeparator() + name +
                                   platform::ExecutableSuffix());
-}
-
-platform::LoginProgram Program(const std::string& path) {
-  return {"tidewell-ollama",
-          "Tidewell local model runner",
-          {path, "serve"},
-          {"OLLAMA_HOST=127.0.0.1:11434", "OLLAMA_MODELS=" + path + "-models"}};
 }
 
 TEST(LoginProgram, RegisteredAsGivenUntilUnregistered) {
