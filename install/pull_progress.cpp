@@ -61,23 +61,18 @@ bool PullStreamReader::TakeLine(std::string_view line) {
       Layer& layer = m_layers[digest.asString()];
       layer.total = std::max(layer.total, Count(message["total"]));
       layer.done = std::min(std::max(layer.done, Count(message["completed"])), layer.total);
-      std::uint64_t done = 0;
-      std::uint64_t total = 0;
-      for (const auto& [name, each] : m_layers) {
-        done += each.done;
-        total += each.total;
-      }
-      m_progress.doneBytes = done;
-      m_progress.totalBytes = total;
-      m_progress.percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
+      SumLayers();
       Advance(m_progress, PullPhase::Pulling);
     } else if (text == "pulling manifest") {
       Advance(m_progress, PullPhase::Manifest);
     } else if (text.starts_with("verifying")) {
+      AllLayersIn();
       Advance(m_progress, PullPhase::Verifying);
     } else if (text.starts_with("writing manifest") || text.starts_with("removing")) {
+      AllLayersIn();
       Advance(m_progress, PullPhase::WritingManifest);
     } else if (text == "success") {
+      AllLayersIn();
       Advance(m_progress, PullPhase::Success);
     } else {
       return false;
@@ -88,4 +83,24 @@ bool PullStreamReader::TakeLine(std::string_view line) {
   const PullProgress& now = m_progress;
   return now.phase != before.phase || now.doneBytes != before.doneBytes ||
          now.totalBytes != before.totalBytes || now.errorText != before.errorText;
+}
+
+void PullStreamReader::SumLayers() {
+  std::uint64_t done = 0;
+  std::uint64_t total = 0;
+  for (const auto& [name, each] : m_layers) {
+    done += each.done;
+    total += each.total;
+  }
+  m_progress.doneBytes = done;
+  m_progress.totalBytes = total;
+  m_progress.percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
+}
+
+// The runner reports a layer's bytes on a timer, so a layer that ends
+// between two reports is last seen short of its total; it verifies only
+// once every layer is in.
+void PullStreamReader::AllLayersIn() {
+  for (auto& [name, each] : m_layers) each.done = each.total;
+  SumLayers();
 }

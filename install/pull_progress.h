@@ -43,6 +43,8 @@ class PullStreamReader {
 
  private:
   bool TakeLine(std::string_view line);
+  void SumLayers();
+  void AllLayersIn();
 
   struct Layer {
     std::uint64_t done = 0;
