@@ -71,6 +71,8 @@ class WindowSession : public ::testing::Test {
     // The runner retries a broken download with waits from a second up: a
     // millisecond here keeps the failing cases short.
     ::setenv("TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS", "1", 1);
+    // Each layer of a pull waits for the runner's watchdog tick: shortened.
+    ::setenv("TIDEWELL_FAKE_OLLAMA_WATCHDOG_MS", "50", 1);
     // The first answer loads the model: quickly here.
     ::setenv("TIDEWELL_FAKE_OLLAMA_LOAD_MS", "50", 1);
     platform::SetEnvironmentBroadcastForTesting([](std::wstring_view, std::wstring_view) {});
@@ -105,7 +107,8 @@ class WindowSession : public ::testing::Test {
     SetQuestionHandler(nullptr);
     GetAppConstants() = saved_;
     for (const char* name : {"TMPDIR", "TIDEWELL_MODEL_SOURCE", "OLLAMA_MODELS",
-                             "TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS", "TIDEWELL_FAKE_OLLAMA_LOAD_MS"}) {
+                             "TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS", "TIDEWELL_FAKE_OLLAMA_LOAD_MS",
+                             "TIDEWELL_FAKE_OLLAMA_WATCHDOG_MS"}) {
       ::unsetenv(name);
     }
   }

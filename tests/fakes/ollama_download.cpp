@@ -30,10 +30,6 @@ constexpr int kParts = 16;
 constexpr std::int64_t kMinPartSize = 100'000'000, kMaxPartSize = 1'000'000'000;
 constexpr int kMaxRetries = 6;
 constexpr auto kTick = std::chrono::milliseconds(60);
-// A part's transfer ends only when its stall watchdog, ticking each second
-// from the transfer's start, sees it complete: so every layer shows at 100%
-// for a while, however small.
-constexpr auto kWatchdogTick = std::chrono::seconds(1);
 
 // The operating system's message as Go words it: lower case.
 std::string ErrnoText(int error) {
@@ -42,9 +38,21 @@ std::string ErrnoText(int error) {
   return text;
 }
 
+std::chrono::milliseconds MillisecondsOr(const char* name, long fallback) {
+  const std::string value = EnvValue(name);
+  return std::chrono::milliseconds(value.empty() ? fallback : std::max(0L, std::atol(value.c_str())));
+}
+
 std::chrono::milliseconds RetryBase() {
-  const std::string value = EnvValue("TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS");
-  return std::chrono::milliseconds(value.empty() ? 1000 : std::max(0L, std::atol(value.c_str())));
+  return MillisecondsOr("TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS", 1000);
+}
+
+// A part's transfer ends only when its stall watchdog, ticking each second
+// from the transfer's start, sees it complete: so every layer shows at 100%
+// for a while, however small. Tests shorten the tick.
+std::chrono::milliseconds WatchdogTick() {
+  return std::max(std::chrono::milliseconds(1),
+                  MillisecondsOr("TIDEWELL_FAKE_OLLAMA_WATCHDOG_MS", 1000));
 }
 
 }  // namespace
@@ -281,7 +289,8 @@ std::string FetchPart(DownloadState& state, DownloadPart& part, platform::Native
       error = "write " + PathText(state.partial) + ": " + ErrnoText(writeError);
     } else if (part.completed == part.size) {
       const auto ran = std::chrono::steady_clock::now() - began;
-      const auto wait = kWatchdogTick * (ran / kWatchdogTick + 1) - ran;
+      const auto tick = WatchdogTick();
+      const auto wait = tick * (ran / tick + 1) - ran;
       if (!state.Sleep(std::chrono::duration_cast<std::chrono::milliseconds>(wait))) {
         error = "context canceled";
       }

@@ -6,7 +6,9 @@
 // cancelled or failed download resumes where it stopped; a finished one is
 // renamed to the blob. The parts (at most 16) are fetched at once, each
 // with its own range request. A failed transfer is retried six times, waiting 1, 2,
-// 4, ... seconds (TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS scales the wait).
+// 4, ... seconds (TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS scales the wait). A
+// finished part ends on its watchdog's next one-second tick
+// (TIDEWELL_FAKE_OLLAMA_WATCHDOG_MS).
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>

@@ -179,6 +179,8 @@ class InstallWorkflow : public ::testing::Test {
     SetVariable("TIDEWELL_MODEL_SOURCE", server_.Url("/models").c_str());
     SetVariable("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS", "300");
     SetVariable("TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS", "1");
+    // Each layer of a pull waits for the runner's watchdog tick: shortened.
+    SetVariable("TIDEWELL_FAKE_OLLAMA_WATCHDOG_MS", "50");
     // The first answer loads the model: quickly, unless a test says otherwise.
     SetVariable("TIDEWELL_FAKE_OLLAMA_LOAD_MS", "50");
     // Downloads of parallel test processes must never meet in a shared folder.
@@ -216,6 +218,7 @@ class InstallWorkflow : public ::testing::Test {
     UnsetVariable("TIDEWELL_MODEL_SOURCE");
     UnsetVariable("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS");
     UnsetVariable("TIDEWELL_FAKE_OLLAMA_RETRY_BASE_MS");
+    UnsetVariable("TIDEWELL_FAKE_OLLAMA_WATCHDOG_MS");
     UnsetVariable("TMPDIR");
     UnsetVariable("OLLAMA_MODELS");
   }
