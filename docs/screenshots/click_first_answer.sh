@@ -19,12 +19,7 @@ install() {
   app_env=("$@")
   start_app "$home"
   sleep 1
-  xdotool mousemove --window "$window" 260 482 click 1
-  # The model is there once the client's settings name it; the first answer follows.
-  for _ in $(seq 120); do
-    [[ -f $home/.config/xyz.chatboxapp.app/config.json ]] && break
-    sleep 0.2
-  done
+  click_install "$home"
 }
 
 install slow TIDEWELL_FAKE_OLLAMA_LOAD_MS=6000

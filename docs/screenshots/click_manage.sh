@@ -18,12 +18,7 @@ listing >"$work/before"
 start_app "$home"
 sleep 1
 # The install image, then the ready page.
-xdotool mousemove --window "$window" 260 482 click 1
-
-for _ in $(seq 120); do
-  [[ -f $home/.config/xyz.chatboxapp.app/config.json ]] && break
-  sleep 1
-done
+click_install "$home"
 sleep 3
 echo "--- tidewell --status while the window is open"
 run --status || true

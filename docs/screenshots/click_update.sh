@@ -28,12 +28,8 @@ close_window() {
 
 start_service --package-version 1.0.0
 open_window
-xdotool mousemove --window "$window" 260 482 click 1
 # The ready page's picture once the client's settings name the model.
-for _ in $(seq 120); do
-  [[ -f $home/.config/xyz.chatboxapp.app/config.json ]] && break
-  sleep 1
-done
+click_install "$home"
 capture 20 session_update_installed
 close_window
 echo "--- tidewell --status, installed from 1.0.0"

@@ -68,6 +68,17 @@ start_app() {
   window=$(xdotool search --sync --onlyvisible --pid "$app_pid" --name Tidewell | head -1)
 }
 
+# Clicks the install image of the open window, then waits (two minutes at
+# the most) until the chat client's settings in home $1 name the model: the
+# installation's last step before the first answer.
+click_install() {
+  xdotool mousemove --window "$window" 260 482 click 1
+  for _ in $(seq 600); do
+    [[ -f $1/.config/xyz.chatboxapp.app/config.json ]] && return 0
+    sleep 0.2
+  done
+}
+
 # Waits up to $1 seconds for the window's picture to stop changing, then
 # keeps it as $2.png.
 capture() {
