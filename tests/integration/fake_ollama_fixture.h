@@ -24,12 +24,6 @@ namespace fake_ollama_test {
 
 namespace fs = std::filesystem;
 
-inline int FreePort() {
-  int port = 0;
-  CloseSocket(ListenOnLoopback(&port));
-  return port;
-}
-
 inline std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -55,7 +49,7 @@ inline std::size_t Count(const std::string& text, const std::string& part) {
 class FakeOllamaTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    port_ = FreePort();
+    port_ = FreeLoopbackPort();
     SetVariable("OLLAMA_HOST", ("127.0.0.1:" + std::to_string(port_)).c_str());
     SetVariable("OLLAMA_MODELS", fake_text::PathText(store()).c_str());
     SetVariable("TIDEWELL_FAKE_OLLAMA_START_DELAY_MS", "0");

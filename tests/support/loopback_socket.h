@@ -25,6 +25,12 @@ bool SendAll(SocketId socket, const char* data, std::size_t length);
 // Closes with a reset (RST), as a dropped connection looks.
 void CloseWithReset(SocketId socket);
 void CloseSocket(SocketId socket);
+// A port of 127.0.0.1 that was free a moment ago.
+inline int FreeLoopbackPort() {
+  int port = 0;
+  CloseSocket(ListenOnLoopback(&port));
+  return port;
+}
 // Whether a reset reaches the peer as an error here. Wine turns it into a
 // plain end, which a body of unknown length cannot tell from its last byte.
 bool ResetReachesPeer();

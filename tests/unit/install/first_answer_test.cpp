@@ -147,10 +147,6 @@ TEST(FirstAnswer, NothingListeningIsNoServer) {
   EXPECT_EQ(answer.cause, FirstAnswerCause::NoServer);
 }
 
-}  // namespace
-
-namespace {
-
 // The runner's figures read back, and the smaller model that fits the
 // memory it said was free.
 TEST(FirstAnswer, ASmallerModelIsOfferedByTheRunnersOwnFigures) {

@@ -9,7 +9,6 @@
 
 namespace {
 
-
 // Our launcher beside this program, as the line names it.
 std::wstring Launcher() {
   return platform::QuoteProgramName(platform::win32::LoginLauncherPath());
@@ -84,6 +83,11 @@ TEST(LoginLauncherArguments, ReadBackAsWrittenOrRefused) {
       {{L"--env", L"A=1", L"C:\\o.exe"}, false},
       {{L"--environment", L"A=1", L"--", L"C:\\o.exe"}, false},
       {{L"--env", L"A=1\t", L"--", L"C:\\o.exe"}, false},
+      {{L"--env", L"ollama_host=127.0.0.1:1", L"--", L"C:\\o.exe"}, false},  // lower case
+      {{L"--env", L"OLLAMA_HOST", L"--", L"C:\\o.exe"}, false},              // no '='
+      {{L"--", L"o.exe", L"serve"}, false},
+      {{L"--", L"C:o.exe", L"serve"}, false},  // the drive's current folder
+      {{L"--", L"C:\\o.cmd", L"serve"}, false},
       {{L"--", L"C:\\o.exe", L"x\ny"}, false},
       {{L"--", L"C:\\.exe"}, false},
       {{L"--", L"\\\\?\\C:\\o.exe"}, false},
