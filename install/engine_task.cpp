@@ -30,15 +30,21 @@ void StartEngineTask(Action::IActionCallback* owner, std::shared_ptr<const void>
   action->Release();  // the factory keeps it until its completion is delivered
 }
 
-std::function<bool()> AskBeforeRestartingChatbox(IUserQuestions& questions,
-                                                 Action::IAction* action) {
-  // Otherwise the client's next start by try-now takes the change.
-  return [&questions, action] {
-    return action->RunOnUI([&questions] {
-             return questions.AskToContinue(tw::Translate("ChatboxClient", kChatboxRestartText),
-                                       tw::Translate("ChatboxClient", kChatboxRestartCaption))
+std::function<bool()> AskOnWindow(IUserQuestions& questions, Action::IAction* action,
+                                  const char* context, const char* text, const char* caption) {
+  return [&questions, action, context, text, caption] {
+    return action->RunOnUI([&] {
+             return questions.AskToContinue(tw::Translate(context, text),
+                                            tw::Translate(context, caption))
                         ? 1
                         : 0;
            }) == 1;
   };
+}
+
+std::function<bool()> AskBeforeRestartingChatbox(IUserQuestions& questions,
+                                                 Action::IAction* action) {
+  // Otherwise the client's next start by try-now takes the change.
+  return AskOnWindow(questions, action, "ChatboxClient", kChatboxRestartText,
+                     kChatboxRestartCaption);
 }

@@ -13,7 +13,12 @@
 void StartEngineTask(Action::IActionCallback* owner, std::shared_ptr<const void> keepAlive,
                      std::function<int(Action::IAction*)> task, std::function<void()> onThrow = {});
 
-// Asks the user on the window, from the worker running action, before our
-// running chat client is restarted for a settings change.
+// Asks the user on the window, from the worker running action, whether to
+// go on; the texts (marked with TW_TR_NOOP in context) are translated when
+// asked.
+std::function<bool()> AskOnWindow(IUserQuestions& questions, Action::IAction* action,
+                                  const char* context, const char* text, const char* caption);
+
+// Asks before our running chat client is restarted for a settings change.
 std::function<bool()> AskBeforeRestartingChatbox(IUserQuestions& questions,
                                                  Action::IAction* action);

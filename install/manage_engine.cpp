@@ -27,6 +27,9 @@ constexpr long kProbeTimeoutMs = 2000;
 constexpr long kDeleteTimeoutMs = 120000;
 constexpr char kBusyWithInstallText[] =
     TW_TR_NOOP("ManageEngine", "正在安装或下载模型，请等它完成后再操作。");
+constexpr char kUpdateClosesChatboxText[] = TW_TR_NOOP(
+    "ManageEngine", "更新需要关闭正在运行的 Chatbox，更新后会重新打开。现在关闭吗？");
+constexpr char kUpdateCaption[] = TW_TR_NOOP("ManageEngine", "更新");
 
 std::vector<std::string> ListedNames(const InstallLayout& layout) {
   std::vector<std::string> names;
@@ -241,17 +244,8 @@ void CManageEngine::Update() {
             [this, context](Action::IAction* action) {
               StepContext asking = context;
               // A running client is closed for the update only when the user agrees.
-              asking.restartClient = [this, action] {
-                return action->RunOnUI([this] {
-                         return m_questions.AskToContinue(
-                                    TW_TR("ManageEngine",
-                                          "更新需要关闭正在运行的 Chatbox，更新后会重新打开。"
-                                          "现在关闭吗？"),
-                                    TW_TR("ManageEngine", "更新"))
-                                    ? 1
-                                    : 0;
-                       }) == 1;
-              };
+              asking.restartClient = AskOnWindow(m_questions, action, "ManageEngine",
+                                                 kUpdateClosesChatboxText, kUpdateCaption);
               UpdateCalls calls;
               calls.report = [this](const std::string& event) {
                 m_installEngine.ReportEvent(event, false);
