@@ -72,7 +72,7 @@ class ClientSettingsStep : public InstallStep {
       return Done(Fill(TW_TR("InstallSteps", "使用 %ls"), Utf8ToWide(context.model)));
     }
     const std::string model = context.model.empty() ? models->front().name : context.model;
-    const bool usersOwn = context.model.empty() && ChatboxConfigChoseOtherModel(Names(*models));
+    const bool usersOwn = context.model.empty() && ChatboxConfigChoseOtherModel(RunnerModelNames(*models));
     const ChatboxConfigResult result =
         usersOwn ? ListModelInChatboxConfig(context.installation.layout, model,
                                             RunnerServerAddress(), context.restartClient)
@@ -114,11 +114,6 @@ class ClientSettingsStep : public InstallStep {
   }
 
  private:
-  static std::vector<std::string> Names(const std::vector<RunnerModel>& models) {
-    std::vector<std::string> names;
-    for (const RunnerModel& model : models) names.push_back(model.name);
-    return names;
-  }
   // Whether the client's settings name one of the models our server lists,
   // or offer one beside a model the user chose there themselves.
   static StepOutcome CheckAgainst(const std::optional<std::vector<RunnerModel>>& models) {
@@ -128,7 +123,7 @@ class ClientSettingsStep : public InstallStep {
         return Done(Fill(TW_TR("InstallSteps", "使用 %ls"), Utf8ToWide(model.name)));
       }
     }
-    if (ChatboxConfigChoseOtherModel(Names(*models))) {
+    if (ChatboxConfigChoseOtherModel(RunnerModelNames(*models))) {
       for (const RunnerModel& model : *models) {
         if (ChatboxConfigListsModel(model.name)) {
           return Done(Fill(TW_TR("InstallSteps", "可选用 %ls（您选择了其他模型）"),

@@ -32,11 +32,8 @@ constexpr char kUpdateClosesChatboxText[] = TW_TR_NOOP(
 constexpr char kUpdateCaption[] = TW_TR_NOOP("ManageEngine", "更新");
 
 std::vector<std::string> ListedNames(const InstallLayout& layout) {
-  std::vector<std::string> names;
-  if (const auto models = ListOurRunnerModels(layout, kStatusTimeoutMs)) {
-    for (const RunnerModel& model : *models) names.push_back(model.name);
-  }
-  return names;
+  const auto models = ListOurRunnerModels(layout, kStatusTimeoutMs);
+  return models ? RunnerModelNames(*models) : std::vector<std::string>();
 }
 
 enum class ServerFound { kOurs, kStranger, kNone };

@@ -82,11 +82,10 @@ class Run {
       return RollBack(CauseText(FirstAnswerCause::NoServer));
     }
     Hook("answer");
-    std::vector<std::string> names;
-    if (const auto models = ListOurRunnerModels(m_layout, install_step::kRunnerAskTimeoutMs)) {
-      for (const RunnerModel& model : *models) names.push_back(model.name);
-    }
-    if (const std::string model = ModelToCheck(names); !model.empty()) {
+    const auto listed = ListOurRunnerModels(m_layout, install_step::kRunnerAskTimeoutMs);
+    const std::string model =
+        ModelToCheck(listed ? RunnerModelNames(*listed) : std::vector<std::string>());
+    if (!model.empty()) {
       Say(install_step::Fill(TW_TR("PackageUpdate", "正在让 %ls 回答第一个问题…"),
                              Utf8ToWide(model)));
       const FirstAnswer answer = AskOurRunner(m_layout, model, kRunnerServerAnswerTimeoutMs,

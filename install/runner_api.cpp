@@ -65,6 +65,13 @@ std::optional<std::vector<RunnerModel>> ListRunnerModels(const std::string& addr
   return list;
 }
 
+std::vector<std::string> RunnerModelNames(const std::vector<RunnerModel>& models) {
+  std::vector<std::string> names;
+  names.reserve(models.size());
+  for (const RunnerModel& model : models) names.push_back(model.name);
+  return names;
+}
+
 bool DeleteRunnerModel(const std::string& address, const std::string& tag, long timeoutMs) {
   if (tag.empty()) return false;
   // "model" is the field current runners read; old ones read "name" and

@@ -22,6 +22,8 @@ std::optional<std::string> RunnerVersion(const std::string& address, long timeou
 // answer or the answer is not its model list.
 std::optional<std::vector<RunnerModel>> ListRunnerModels(const std::string& address,
                                                          long timeoutMs);
+// The models' names, in the same order.
+std::vector<std::string> RunnerModelNames(const std::vector<RunnerModel>& models);
 // Removes an installed model (tag "deepseek-r1:7b", UTF-8) with its layers
 // no other model shares. True when the server removed it; false when it has
 // no such model, refuses the name, or does not answer.
