@@ -1,10 +1,7 @@
 #include <install/manage_engine.h>
 
-#include <algorithm>
-
 #include <base/text_helpers.h>
 #include <base/translate.h>
-#include <catalogue/model_catalogue.h>
 #include <install/answer_check.h>
 #include <install/answer_text.h>
 #include <install/chatbox_client.h>
