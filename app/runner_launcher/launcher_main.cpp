@@ -18,15 +18,10 @@ constexpr int kStarted = 0;
 constexpr int kNotStarted = 1;
 constexpr int kRefused = 64;
 
-bool IsProgramFile(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 int Launch() {
   const auto request =
       platform::win32::ParseLauncherArguments(platform::ProgramArguments(0, nullptr));
-  if (!request || !IsProgramFile(request->argv[0])) return kRefused;
+  if (!request || !platform::win32::IsFileEntry(request->argv[0])) return kRefused;
   platform::win32::StartRequest start;
   start.argv = request->argv;
   for (const std::wstring& entry : request->environment) {

@@ -1,5 +1,7 @@
 #include "login_launcher.h"
 
+#include <windows.h>
+
 #include <platform/win32/own_process.h>
 
 namespace platform::win32 {
@@ -53,6 +55,11 @@ std::wstring LoginLauncherPath() {
   const std::size_t slash = own.find_last_of(L'\\');
   if (slash == std::wstring::npos) return {};
   return own.substr(0, slash + 1) + kLoginLauncherName;
+}
+
+bool IsFileEntry(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 std::vector<std::wstring> LauncherArguments(const LaunchRequest& request) {

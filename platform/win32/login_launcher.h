@@ -23,6 +23,10 @@ struct LaunchRequest {
   std::vector<std::wstring> argv;         // argv[0] an absolute path to a .exe
 };
 
+// True for an existing entry at the path that is not a folder: the launcher
+// itself, or the program it is to start.
+bool IsFileEntry(const std::wstring& path);
+
 // The launcher's arguments (after its own name) for the request.
 std::vector<std::wstring> LauncherArguments(const LaunchRequest& request);
 

@@ -65,10 +65,7 @@ std::optional<std::wstring> CommandLine(const LoginProgram& program) {
 }
 
 // The value is of use only while the launcher it names is there.
-bool LauncherPresent() {
-  const DWORD attributes = GetFileAttributesW(win32::LoginLauncherPath().c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
+bool LauncherPresent() { return win32::IsFileEntry(win32::LoginLauncherPath()); }
 
 }  // namespace
 
