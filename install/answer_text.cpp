@@ -108,7 +108,8 @@ int LargestModelThatFits(int failedListIndex, const FirstAnswer& answer) {
   int best = -1;
   for (const ModelEntry& entry : ModelCatalogue()) {
     if (entry.downloadBytes >= failed->downloadBytes) continue;
-    if (perByte * static_cast<double>(entry.downloadBytes) > static_cast<double>(available)) continue;
+    if (perByte * static_cast<double>(entry.downloadBytes) > static_cast<double>(available))
+      continue;
     const ModelEntry* chosen = ModelEntryForListIndex(best);
     if (chosen == nullptr || entry.downloadBytes > chosen->downloadBytes) best = entry.listIndex;
   }

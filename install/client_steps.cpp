@@ -72,7 +72,8 @@ class ClientSettingsStep : public InstallStep {
       return Done(Fill(TW_TR("InstallSteps", "使用 %ls"), Utf8ToWide(context.model)));
     }
     const std::string model = context.model.empty() ? models->front().name : context.model;
-    const bool usersOwn = context.model.empty() && ChatboxConfigChoseOtherModel(RunnerModelNames(*models));
+    const bool usersOwn =
+        context.model.empty() && ChatboxConfigChoseOtherModel(RunnerModelNames(*models));
     const ChatboxConfigResult result =
         usersOwn ? ListModelInChatboxConfig(context.installation.layout, model,
                                             RunnerServerAddress(), context.restartClient)

@@ -138,7 +138,8 @@ void CWindowPresenter::ShowRow(int row, const ModelRowState& state) {
   const bool loading = state.answer.phase == AnswerPhase::Loading;
   SetText(value, loading ? state.answer.line : state.pull.line);
   // The row has room for a few words only; the whole text is a hover away.
-  if (QWidget* child = Child(value)) child->setToolTip(Q(loading ? state.answer.line : state.pull.full));
+  if (QWidget* child = Child(value))
+    child->setToolTip(Q(loading ? state.answer.line : state.pull.full));
   if (auto* bar = qobject_cast<QProgressBar*>(Child(RowName("prog_value", row)))) {
     bar->setVisible(state.pull.progress.phase == PullPhase::Pulling);
     bar->setValue(state.pull.progress.percent);

@@ -40,7 +40,8 @@ std::string ErrnoText(int error) {
 
 std::chrono::milliseconds MillisecondsOr(const char* name, long fallback) {
   const std::string value = EnvValue(name);
-  return std::chrono::milliseconds(value.empty() ? fallback : std::max(0L, std::atol(value.c_str())));
+  return std::chrono::milliseconds(value.empty() ? fallback
+                                                 : std::max(0L, std::atol(value.c_str())));
 }
 
 std::chrono::milliseconds RetryBase() {

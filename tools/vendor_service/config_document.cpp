@@ -58,8 +58,8 @@ bool PrepareConfigDocument(std::string_view text, std::string_view publicBaseUrl
       return false;
     }
   }
-  if (root.isMember("DeepSeekVersion") &&
-      (!root["DeepSeekVersion"].isString() || !IsPackageVersion(root["DeepSeekVersion"].asString()))) {
+  if (root.isMember("DeepSeekVersion") && (!root["DeepSeekVersion"].isString() ||
+                                           !IsPackageVersion(root["DeepSeekVersion"].asString()))) {
     *error = "\"DeepSeekVersion\" must be a string of numbers joined by dots, such as \"1.2.0\"";
     return false;
   }
